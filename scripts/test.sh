@@ -1,0 +1,40 @@
+#!/bin/sh
+# Installs what is needed, builds everything under AddressSanitizer and UBSan,
+# runs every test, runs each fuzz target briefly on the corpus, and prints the
+# benchmark tables. Exits non-zero when anything fails.
+set -e
+cd "$(dirname "$0")/.."
+./scripts/deps.sh
+JOBS=$(nproc)
+
+cmake -S . -B build -DMV_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$JOBS"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+(cd build && ctest -j "$JOBS" --output-on-failure --timeout 900)
+
+# Fuzz targets: a short fixed run each, seeded with the real-archive corpus.
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -DMV_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/fuzz -j "$JOBS"
+SEEDS=build/fuzz/seeds
+rm -rf "$SEEDS" && mkdir -p "$SEEDS"
+if [ -d ../shared/corpus ]; then
+    find ../shared/corpus -type f ! -name '*.tsv' ! -name '*.md' -exec cp {} "$SEEDS"/ \;
+fi
+[ -d tests/fixtures ] && find tests/fixtures -type f ! -name '*.md' -exec cp {} "$SEEDS"/ \; || true
+FUZZ_TIME=${MV_FUZZ_SECONDS:-10}
+for f in build/fuzz/fuzz/fuzz_*; do
+    [ -x "$f" ] || continue
+    name=$(basename "$f")
+    mkdir -p "build/fuzz/work/$name"
+    echo "== $name (${FUZZ_TIME}s)"
+    "$f" -max_total_time="$FUZZ_TIME" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
+         -print_final_stats=0 "build/fuzz/work/$name" "$SEEDS" 2>build/fuzz/$name.log ||
+        { tail -60 build/fuzz/$name.log; exit 1; }
+done
+
+# Benchmarks: optimised build, printed for information.
+if [ -x build/bench/mvbench ]; then
+    build/bench/mvbench --quick
+fi
+echo "all tests passed"
