@@ -178,7 +178,7 @@ void RemoveTree(const std::string& path) {
 
 void ReplaceFile(const std::string& source, const std::string& target) {
     {
-        auto f = Fs().Open(source, OpenMode::ReadWrite);
+        auto f = Fs().Open(source, OpenMode::Read);
         f->Flush();
         f->Close();
     }
@@ -221,6 +221,11 @@ AtomicWriter::~AtomicWriter() {
 }
 
 void AtomicWriter::Commit() {
+    FileInfo old;
+    if (Fs().Stat(target, old) && old.IsRegular)
+        Fs().SetPermissions(tempPath, old.Mode & 07777);
+    else
+        Fs().SetPermissions(tempPath, Fs().DefaultFileMode());
     output->Flush();
     output->Close();
     Fs().Rename(tempPath, target);

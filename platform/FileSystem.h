@@ -149,6 +149,10 @@ public:
     virtual void SetModTime(const std::string& path, int64_t unixTime) = 0;
     // Read-only clears every write bit; writable gives the owner write permission back.
     virtual void SetReadOnly(const std::string& path, bool readOnly) = 0;
+    // Sets the unix permission bits (never through a symbolic link).
+    virtual void SetPermissions(const std::string& path, uint32_t mode) = 0;
+    // The permission bits a new file gets (0666 less the umask).
+    virtual uint32_t DefaultFileMode() = 0;
 
     // $TMPDIR, else "/tmp".
     virtual std::string TempDirectory() = 0;
@@ -212,7 +216,8 @@ void ReplaceFile(const std::string& source, const std::string& target);
 
 // Writes a new version of a file beside it and replaces the old one only when
 // everything was written: Output() is a temporary file in the target's folder;
-// Commit() flushes, closes and renames it over the target. Destroyed without
+// Commit() gives it the permissions of the old target (or those of a new file),
+// flushes, closes and renames it over the target. Destroyed without
 // Commit(), or when Commit() fails, the temporary file is removed and the target
 // is untouched.
 class AtomicWriter {

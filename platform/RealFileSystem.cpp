@@ -376,6 +376,20 @@ public:
         if (::chmod(path.c_str(), mode) != 0) throw FileError(errno, path, "cannot set the attributes of");
     }
 
+    void SetPermissions(const std::string& path, uint32_t mode) override {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0) throw FileError(errno, path, "cannot set the permissions of");
+        if (S_ISLNK(st.st_mode)) return;
+        if (::chmod(path.c_str(), static_cast<mode_t>(mode & 07777)) != 0)
+            throw FileError(errno, path, "cannot set the permissions of");
+    }
+    uint32_t DefaultFileMode() override {
+        // umask can only be read by setting it; the engines run on one thread.
+        mode_t mask = ::umask(022);
+        ::umask(mask);
+        return 0666u & ~static_cast<uint32_t>(mask);
+    }
+
     std::string TempDirectory() override {
         const char* t = std::getenv("TMPDIR");
         return (t && *t) ? std::string(t) : std::string("/tmp");

@@ -174,10 +174,20 @@ TEST(PlatformFile, AtomicWriterReplacesOnlyOnCommit) {
     {
         AtomicWriter w(target);
         w.Output().Write("new data", 8);
+        chmod(target.c_str(), 0640);
         w.Commit();
     }
     EXPECT_EQ(mvtest::ReadFileBytes(target).size(), 8u);
-    EXPECT_EQ(ListMatching(t.Path().string(), "*").size(), 1u);
+    struct stat st;
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u); // the old archive's permissions
+    {
+        AtomicWriter w((t / "fresh.zip").string());
+        w.Commit();
+    }
+    ASSERT_EQ(stat((t / "fresh.zip").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, Fs().DefaultFileMode());
+    EXPECT_EQ(ListMatching(t.Path().string(), "*").size(), 2u);
 }
 
 TEST(PlatformFile, ReplaceFileMovesOverTarget) {
