@@ -76,7 +76,6 @@ template <size_t... Moves> constexpr bool FoldKeepsCrc() {
 static_assert(FoldKeepsCrc<MV_WIDE_FOLD>() && FoldKeepsCrc<MV_NARROW_FOLD>());
 static_assert(!FoldKeepsCrc<140, 791, 3007>());
 constexpr size_t WideSpan = 3006;
-constexpr size_t NarrowSpan = 901;
 // Below this the tables alone are faster.
 constexpr size_t FoldThreshold = 2048;
 
