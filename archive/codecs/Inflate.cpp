@@ -1,0 +1,644 @@
+// Inflate: decoder of the deflate format (RFC 1951), used for ZIP method 8 and
+// by every reader whose members are deflated.
+//
+// Why it is fast:
+// - a 64-bit bit buffer refilled eight bytes at a time without branches, so one
+//   refill serves a whole length/distance pair (at most 48 bits);
+// - lookup tables with an 11-bit first level for literal/length codes and an 8-bit
+//   first level for distances; one table entry carries the symbol's base value,
+//   its count of extra bits and its code length, so a symbol costs one lookup and
+//   one shift (codes longer than the first level take one more lookup);
+// - a fast loop that runs while at least 16 input bytes and 320 output bytes of
+//   room remain, free of bounds checks per byte; it decodes up to three literals per
+//   refill and copies matches eight or sixteen bytes at a time;
+// - the streaming form decodes into a linear window (32 KiB of history plus 128
+//   KiB of new output), so matches never wrap, and hands the output over in large
+//   pieces; the history is moved down once per 128 KiB.
+// Everything the decoder needs lives in one object per call: nothing is global.
+#include "archive/codecs/Inflate.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+
+namespace mv {
+namespace {
+
+constexpr int kErrBlock = 25109;      // bad block, bad code, data ends early, stored length check
+constexpr int kErrIncomplete = 25138; // incomplete code set, bad repeat, bad dynamic block data
+constexpr int kErrCounts = 25247;     // bad code-length counts
+constexpr int kErrMemory = 25253;     // table does not fit
+
+// A table entry: value << 16 | kind << 12 | extra bits << 8 | code length.
+enum : uint32_t { kLiteral = 0, kBase = 1, kEnd = 2, kSub = 3, kInvalid = 4 };
+constexpr uint32_t MakeEntry(uint32_t value, uint32_t kind, uint32_t extra, uint32_t bits) {
+    return value << 16 | kind << 12 | extra << 8 | bits;
+}
+inline uint32_t KindOf(uint32_t e) {
+    return (e >> 12) & 0xF;
+}
+inline uint32_t BitsOf(uint32_t e) {
+    return e & 0xFF;
+}
+inline uint32_t ExtraOf(uint32_t e) {
+    return (e >> 8) & 0xF;
+}
+inline uint32_t ValueOf(uint32_t e) {
+    return e >> 16;
+}
+constexpr uint32_t kInvalidEntry = MakeEntry(0, kInvalid, 0, 0);
+
+constexpr unsigned kLitRootBits = 11;
+constexpr unsigned kDistRootBits = 8;
+constexpr unsigned kCodeLenRootBits = 7;
+// Upper bounds: the first level plus, at most, one full sub-table per symbol.
+constexpr size_t kLitTableSize = (size_t{1} << kLitRootBits) + 288 * (1 << (15 - kLitRootBits));
+constexpr size_t kDistTableSize = (size_t{1} << kDistRootBits) + 32 * (1 << (15 - kDistRootBits));
+constexpr size_t kCodeLenTableSize = size_t{1} << kCodeLenRootBits;
+
+// Symbol meanings for the three alphabets, computed from the rules of the format.
+struct Alphabets {
+    std::array<uint32_t, 288> litlen{};
+    std::array<uint32_t, 32> dist{};
+    std::array<uint32_t, 19> codeLen{};
+};
+constexpr Alphabets MakeAlphabets() {
+    Alphabets a{};
+    for (uint32_t s = 0; s < 256; ++s) a.litlen[s] = MakeEntry(s, kLiteral, 0, 0);
+    a.litlen[256] = MakeEntry(0, kEnd, 0, 0);
+    // Lengths 3..258: codes 257..284 come in groups of four per extra-bit count; 285 is 258.
+    uint32_t base = 3;
+    for (uint32_t i = 0; i < 28; ++i) {
+        uint32_t extra = i < 8 ? 0 : (i - 4) / 4;
+        a.litlen[257 + i] = MakeEntry(base, kBase, extra, 0);
+        base += 1u << extra;
+    }
+    a.litlen[285] = MakeEntry(258, kBase, 0, 0);
+    a.litlen[286] = a.litlen[287] = kInvalidEntry;
+    // Distances 1..32768: codes 0..29 in pairs per extra-bit count.
+    base = 1;
+    for (uint32_t i = 0; i < 30; ++i) {
+        uint32_t extra = i < 4 ? 0 : (i - 2) / 2;
+        a.dist[i] = MakeEntry(base, kBase, extra, 0);
+        base += 1u << extra;
+    }
+    a.dist[30] = a.dist[31] = kInvalidEntry;
+    for (uint32_t s = 0; s < 19; ++s) a.codeLen[s] = MakeEntry(s, kLiteral, 0, 0);
+    return a;
+}
+constexpr Alphabets kAlphabets = MakeAlphabets();
+
+enum class BuildResult { Ok, Empty, Bad };
+
+// Builds a decoding table for canonical codes of the given lengths (at most 15 bits).
+// Codes are stored bit-reversed, since the stream delivers them most significant bit
+// first into a least-significant-first bit buffer.
+BuildResult BuildTable(uint32_t* table, size_t capacity, unsigned rootBits, const uint8_t* lens, unsigned n,
+                       const uint32_t* symbols, bool allowSingleCode) {
+    unsigned count[16] = {};
+    for (unsigned s = 0; s < n; ++s) count[lens[s]]++;
+    count[0] = 0;
+    unsigned maxLen = 0;
+    for (unsigned len = 15; len >= 1; --len)
+        if (count[len]) {
+            maxLen = len;
+            break;
+        }
+    const size_t rootSize = size_t{1} << rootBits;
+    std::fill(table, table + rootSize, kInvalidEntry);
+    if (maxLen == 0) return BuildResult::Empty;
+    int left = 1;
+    for (unsigned len = 1; len <= 15; ++len) {
+        left = (left << 1) - static_cast<int>(count[len]);
+        if (left < 0) return BuildResult::Bad; // over-subscribed
+    }
+    // An incomplete set is accepted only as the single one-bit code the format allows.
+    if (left > 0 && !(allowSingleCode && maxLen == 1)) return BuildResult::Bad;
+
+    unsigned offsets[16] = {};
+    for (unsigned len = 1; len < 15; ++len) offsets[len + 1] = offsets[len] + count[len];
+    uint16_t sorted[288];
+    for (unsigned s = 0; s < n; ++s)
+        if (lens[s]) sorted[offsets[lens[s]]++] = static_cast<uint16_t>(s);
+    const unsigned total = offsets[15];
+
+    unsigned remaining[16];
+    std::copy(count, count + 16, remaining);
+    size_t used = rootSize;
+    uint32_t currentPrefix = UINT32_MAX;
+    size_t subOffset = 0;
+    unsigned subBits = 0;
+    uint32_t code = 0;
+    unsigned codeLen = lens[sorted[0]];
+    for (unsigned k = 0; k < total; ++k) {
+        const unsigned s = sorted[k];
+        const unsigned len = lens[s];
+        code <<= (len - codeLen);
+        codeLen = len;
+        uint32_t reversed = 0;
+        for (unsigned b = 0; b < len; ++b) reversed |= ((code >> b) & 1u) << (len - 1 - b);
+        ++code;
+        const uint32_t meaning = symbols[s];
+        if (len <= rootBits) {
+            for (size_t i = reversed; i < rootSize; i += size_t{1} << len) table[i] = meaning | len;
+        } else {
+            const uint32_t prefix = reversed & (static_cast<uint32_t>(rootSize) - 1);
+            if (prefix != currentPrefix) {
+                // A new second-level table: as many bits as the codes sharing this prefix need.
+                currentPrefix = prefix;
+                unsigned cur = len - rootBits;
+                int room = 1 << cur;
+                while (cur + rootBits < maxLen) {
+                    room -= static_cast<int>(remaining[cur + rootBits]);
+                    if (room <= 0) break;
+                    ++cur;
+                    room <<= 1;
+                }
+                subBits = cur;
+                subOffset = used;
+                used += size_t{1} << subBits;
+                if (used > capacity) throw ECodecError(kErrMemory);
+                std::fill(table + subOffset, table + used, kInvalidEntry);
+                table[prefix] = MakeEntry(static_cast<uint32_t>(subOffset), kSub, subBits, rootBits);
+            }
+            const unsigned subLen = len - rootBits;
+            for (size_t i = reversed >> rootBits; i < (size_t{1} << subBits); i += size_t{1} << subLen)
+                table[subOffset + i] = meaning | subLen;
+        }
+        remaining[len]--;
+    }
+    return BuildResult::Ok;
+}
+
+inline uint64_t Load64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    v = __builtin_bswap64(v);
+#endif
+    return v;
+}
+inline void Copy8(uint8_t* d, const uint8_t* s) {
+    std::memcpy(d, s, 8);
+}
+
+struct StopRequested {};
+
+constexpr size_t kInMargin = 16;   // input bytes the fast loop may read ahead
+constexpr size_t kOutMargin = 320; // output room the fast loop needs: two literals, a match, overcopy
+constexpr size_t kInBufferSize = 32768;
+constexpr size_t kHistory = 32768;
+constexpr size_t kFresh = 131072;
+
+// The decoder of one stream. Streaming: input from a CodecInput into a 32 KiB
+// buffer, output through a sliding window. Memory: input and output are the
+// caller's buffers.
+template <bool Streaming> class InflateEngine {
+public:
+    // Memory form.
+    InflateEngine(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t dstCapacity)
+        : in(src), inEnd(src + srcSize), out(dst), outEnd(dst + dstCapacity), outBase(dst) {
+        AllocateTables();
+    }
+    // Streaming form.
+    InflateEngine(CodecInput& source, CodecOutput& sink, uint64_t maxOutput)
+        : source(&source), sink(&sink), maxOutput(maxOutput) {
+        AllocateTables();
+        inBuffer.reset(new uint8_t[kInBufferSize + kInMargin]);
+        window.reset(new uint8_t[kHistory + kFresh + kOutMargin]);
+        in = inEnd = inBuffer.get();
+        out = flushed = outBase = window.get();
+        outEnd = window.get() + kHistory + kFresh;
+    }
+
+    // Decodes the whole stream; false when the stream was empty from the start.
+    bool Run() {
+        if (in == inEnd && !RefillInput()) return false;
+        bool final = false;
+        while (!final) {
+            Need(3);
+            final = bb & 1;
+            const unsigned type = (bb >> 1) & 3;
+            Consume(3);
+            switch (type) {
+            case 0:
+                StoredBlock();
+                break;
+            case 1:
+                if (!fixedReady) BuildFixed();
+                dataError = kErrBlock;
+                HuffmanBlock(fixedLit.get(), fixedDist.get());
+                break;
+            case 2:
+                DynamicHeader();
+                dataError = kErrIncomplete;
+                HuffmanBlock(lit.get(), dist.get());
+                break;
+            default:
+                throw ECodecError(kErrBlock, "invalid deflate block type");
+            }
+            if constexpr (Streaming)
+                if (sink->Cancelled()) throw StopRequested{};
+        }
+        if constexpr (Streaming) Flush();
+        return true;
+    }
+
+    uint8_t* OutPosition() const { return out; }
+    uint64_t Written() const { return written; }
+    // Compressed bytes used: everything read less what still waits in the buffers.
+    uint64_t Consumed(uint64_t inputTotal) const {
+        const uint64_t realBitBytes = (bc - overrun * 8) >> 3;
+        return inputTotal - static_cast<uint64_t>(inEnd - in) - realBitBytes;
+    }
+    uint64_t ReadTotal() const { return readTotal; }
+
+private:
+    void AllocateTables() {
+        lit.reset(new uint32_t[kLitTableSize]);
+        dist.reset(new uint32_t[kDistTableSize]);
+    }
+
+    // ---- input ----
+    bool RefillInput() {
+        if constexpr (!Streaming) {
+            return false;
+        } else {
+            if (inEof) return false;
+            const size_t keep = static_cast<size_t>(inEnd - in);
+            std::memmove(inBuffer.get(), in, keep);
+            in = inBuffer.get();
+            inEnd = in + keep;
+            const size_t n = source->Read(inBuffer.get() + keep, kInBufferSize - keep);
+            if (n == 0) {
+                inEof = true;
+                return false;
+            }
+            inEnd += n;
+            readTotal += n;
+            return true;
+        }
+    }
+    // Makes at least n bits (n <= 32) available; past the end of the input, zero
+    // bytes stand in, and consuming any of them is the error "data ends early".
+    void Need(unsigned n) {
+        while (bc < n) {
+            if (in == inEnd && !RefillInput()) {
+                ++overrun;
+                bc += 8;
+                continue;
+            }
+            bb |= static_cast<uint64_t>(*in++) << bc;
+            bc += 8;
+        }
+    }
+    void Consume(unsigned n) {
+        bb >>= n;
+        bc -= n;
+        if (overrun && bc < overrun * 8) throw ECodecError(kErrBlock, "deflate data ends early");
+    }
+
+    // ---- output ----
+    void Flush() {
+        if constexpr (Streaming) {
+            const size_t n = static_cast<size_t>(out - flushed);
+            if (n == 0) return;
+            if (n > maxOutput - written) throw ECodecError(kErrBlock, "output exceeds the declared size");
+            sink->Write(flushed, n);
+            written += n;
+            flushed = out;
+            if (sink->Cancelled()) throw StopRequested{};
+        }
+    }
+    // Room for more output: the streaming form flushes and keeps the last 32 KiB as
+    // history; the memory form has no more room.
+    void MakeRoom() {
+        if constexpr (Streaming) {
+            Flush();
+            if (static_cast<size_t>(out - window.get()) > kHistory) {
+                std::memmove(window.get(), out - kHistory, kHistory);
+                out = flushed = window.get() + kHistory;
+            }
+        } else {
+            throw ECodecError(kErrBlock, "output exceeds the declared size");
+        }
+    }
+    void PutByte(uint8_t v) {
+        if (out == outEnd) MakeRoom();
+        *out++ = v;
+    }
+
+    // ---- blocks ----
+    void StoredBlock() {
+        Consume(bc & 7);
+        Need(32);
+        uint32_t len = bb & 0xFFFF;
+        const uint32_t nlen = (bb >> 16) & 0xFFFF;
+        Consume(32);
+        if (len != (~nlen & 0xFFFF)) throw ECodecError(kErrBlock, "stored block length check failed");
+        while (len && bc >= 8) {
+            PutByte(static_cast<uint8_t>(bb));
+            Consume(8);
+            --len;
+        }
+        if (len == 0) return;
+        bb = 0; // bits left above the count describe bytes now copied directly
+        while (len) {
+            if (in == inEnd && !RefillInput()) throw ECodecError(kErrBlock, "deflate data ends early");
+            if (out == outEnd) MakeRoom();
+            const size_t k =
+                std::min<size_t>({len, static_cast<size_t>(inEnd - in), static_cast<size_t>(outEnd - out)});
+            std::memcpy(out, in, k);
+            out += k;
+            in += k;
+            len -= static_cast<uint32_t>(k);
+        }
+    }
+
+    void BuildFixed() {
+        fixedLit.reset(new uint32_t[kLitTableSize]);
+        fixedDist.reset(new uint32_t[kDistTableSize]);
+        uint8_t lens[288];
+        std::fill(lens, lens + 144, 8);
+        std::fill(lens + 144, lens + 256, 9);
+        std::fill(lens + 256, lens + 280, 7);
+        std::fill(lens + 280, lens + 288, 8);
+        BuildTable(fixedLit.get(), kLitTableSize, kLitRootBits, lens, 288, kAlphabets.litlen.data(), false);
+        std::fill(lens, lens + 32, 5);
+        BuildTable(fixedDist.get(), kDistTableSize, kDistRootBits, lens, 32, kAlphabets.dist.data(), false);
+        fixedReady = true;
+    }
+
+    void DynamicHeader() {
+        Need(14);
+        const unsigned hlit = (bb & 31) + 257;
+        const unsigned hdist = ((bb >> 5) & 31) + 1;
+        const unsigned hclen = ((bb >> 10) & 15) + 4;
+        Consume(14);
+        if (hlit > 286 || hdist > 30)
+            throw ECodecError(kErrCounts, "too many literal/length or distance codes");
+        static constexpr uint8_t kOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                               11, 4,  12, 3, 13, 2, 14, 1, 15};
+        uint8_t clLens[19] = {};
+        for (unsigned i = 0; i < hclen; ++i) {
+            Need(3);
+            clLens[kOrder[i]] = bb & 7;
+            Consume(3);
+        }
+        uint32_t clTable[kCodeLenTableSize];
+        if (BuildTable(clTable, kCodeLenTableSize, kCodeLenRootBits, clLens, 19, kAlphabets.codeLen.data(),
+                       false) != BuildResult::Ok)
+            throw ECodecError(kErrIncomplete, "bad code-length code");
+        uint8_t lens[286 + 30];
+        const unsigned total = hlit + hdist;
+        unsigned i = 0;
+        while (i < total) {
+            Need(7);
+            const uint32_t e = clTable[bb & (kCodeLenTableSize - 1)];
+            if (KindOf(e) != kLiteral) throw ECodecError(kErrIncomplete, "bad code-length code");
+            Consume(BitsOf(e));
+            const unsigned sym = ValueOf(e);
+            if (sym < 16) {
+                lens[i++] = static_cast<uint8_t>(sym);
+                continue;
+            }
+            unsigned repeat;
+            uint8_t value = 0;
+            if (sym == 16) {
+                if (i == 0) throw ECodecError(kErrIncomplete, "repeat without a previous length");
+                value = lens[i - 1];
+                Need(2);
+                repeat = 3 + (bb & 3);
+                Consume(2);
+            } else if (sym == 17) {
+                Need(3);
+                repeat = 3 + (bb & 7);
+                Consume(3);
+            } else {
+                Need(7);
+                repeat = 11 + (bb & 127);
+                Consume(7);
+            }
+            if (repeat > total - i) throw ECodecError(kErrIncomplete, "repeat runs past the code lengths");
+            std::fill(lens + i, lens + i + repeat, value);
+            i += repeat;
+        }
+        if (lens[256] == 0) throw ECodecError(kErrIncomplete, "no end-of-block code");
+        if (BuildTable(lit.get(), kLitTableSize, kLitRootBits, lens, hlit, kAlphabets.litlen.data(), true) !=
+            BuildResult::Ok)
+            throw ECodecError(kErrIncomplete, "bad literal/length code");
+        if (BuildTable(dist.get(), kDistTableSize, kDistRootBits, lens + hlit, hdist, kAlphabets.dist.data(),
+                       true) == BuildResult::Bad)
+            throw ECodecError(kErrIncomplete, "incomplete distance code");
+    }
+
+    static inline uint32_t Lookup(const uint32_t* table, uint64_t bits, unsigned rootBits) {
+        uint32_t e = table[bits & ((1u << rootBits) - 1)];
+        if (KindOf(e) == kSub) {
+            e = table[ValueOf(e) + ((bits >> rootBits) & ((1u << ExtraOf(e)) - 1))];
+            e += rootBits; // total code length
+        }
+        return e;
+    }
+
+    void HuffmanBlock(const uint32_t* lt, const uint32_t* dt) {
+        for (;;) {
+            if (static_cast<size_t>(inEnd - in) < kInMargin) RefillInput();
+            if constexpr (Streaming)
+                if (static_cast<size_t>(outEnd - out) < kOutMargin) MakeRoom();
+            if (static_cast<size_t>(inEnd - in) >= kInMargin &&
+                static_cast<size_t>(outEnd - out) >= kOutMargin) {
+                if (FastLoop(lt, dt)) return;
+                continue;
+            }
+            if (SlowSymbol(lt, dt)) return;
+        }
+    }
+
+    // Decodes while the margins hold; true when the end-of-block code was read.
+    bool FastLoop(const uint32_t* lt, const uint32_t* dt) {
+        uint64_t bits = bb;
+        unsigned count = bc;
+        const uint8_t* ip = in;
+        uint8_t* op = out;
+        const uint8_t* const ipLimit = inEnd - kInMargin;
+        uint8_t* const opLimit = outEnd - kOutMargin;
+        const uint8_t* const base = outBase;
+        bool endOfBlock = false;
+        int error = 0;
+
+#define MV_REFILL()                                                                                          \
+    do {                                                                                                     \
+        bits |= Load64(ip) << count;                                                                         \
+        ip += (63 - count) >> 3;                                                                             \
+        count |= 56;                                                                                         \
+    } while (0)
+
+        while (ip <= ipLimit && op <= opLimit) {
+            MV_REFILL();
+            uint32_t e = Lookup(lt, bits, kLitRootBits);
+            if (KindOf(e) == kLiteral) {
+                bits >>= BitsOf(e);
+                count -= BitsOf(e);
+                *op++ = static_cast<uint8_t>(ValueOf(e));
+                e = Lookup(lt, bits, kLitRootBits);
+                if (KindOf(e) == kLiteral) {
+                    bits >>= BitsOf(e);
+                    count -= BitsOf(e);
+                    *op++ = static_cast<uint8_t>(ValueOf(e));
+                    e = Lookup(lt, bits, kLitRootBits);
+                    if (KindOf(e) == kLiteral) {
+                        bits >>= BitsOf(e);
+                        count -= BitsOf(e);
+                        *op++ = static_cast<uint8_t>(ValueOf(e));
+                        continue;
+                    }
+                }
+            }
+            if (KindOf(e) != kBase) {
+                if (KindOf(e) == kEnd) {
+                    bits >>= BitsOf(e);
+                    count -= BitsOf(e);
+                    endOfBlock = true;
+                } else {
+                    error = dataError;
+                }
+                break;
+            }
+            unsigned n = BitsOf(e), x = ExtraOf(e);
+            const uint32_t length = ValueOf(e) + static_cast<uint32_t>((bits >> n) & ((1u << x) - 1));
+            bits >>= n + x;
+            count -= n + x;
+            if (count < 28) MV_REFILL();
+            e = Lookup(dt, bits, kDistRootBits);
+            if (KindOf(e) != kBase) {
+                error = dataError;
+                break;
+            }
+            n = BitsOf(e);
+            x = ExtraOf(e);
+            const uint32_t distance = ValueOf(e) + static_cast<uint32_t>((bits >> n) & ((1u << x) - 1));
+            bits >>= n + x;
+            count -= n + x;
+            if (distance > static_cast<size_t>(op - base)) {
+                error = dataError;
+                break;
+            }
+            const uint8_t* from = op - distance;
+            uint8_t* to = op;
+            uint8_t* const end = op + length;
+            if (distance >= 8) {
+                do {
+                    Copy8(to, from);
+                    Copy8(to + 8, from + 8);
+                    to += 16;
+                    from += 16;
+                } while (to < end);
+            } else if (distance == 1) {
+                const uint64_t v = 0x0101010101010101ull * from[0];
+                do {
+                    std::memcpy(to, &v, 8);
+                    to += 8;
+                } while (to < end);
+            } else {
+                do *to++ = *from++;
+                while (to < end);
+            }
+            op = end;
+        }
+#undef MV_REFILL
+        bb = bits;
+        bc = count;
+        in = ip;
+        out = op;
+        if (error) throw ECodecError(error, "invalid code in deflate data");
+        return endOfBlock;
+    }
+
+    // One symbol with every check in place, for the ends of the buffers.
+    bool SlowSymbol(const uint32_t* lt, const uint32_t* dt) {
+        Need(15);
+        uint32_t e = Lookup(lt, bb, kLitRootBits);
+        const uint32_t kind = KindOf(e);
+        if (kind == kLiteral) {
+            Consume(BitsOf(e));
+            PutByte(static_cast<uint8_t>(ValueOf(e)));
+            return false;
+        }
+        if (kind == kEnd) {
+            Consume(BitsOf(e));
+            return true;
+        }
+        if (kind != kBase) throw ECodecError(dataError, "invalid code in deflate data");
+        unsigned n = BitsOf(e), x = ExtraOf(e);
+        Need(n + x);
+        const uint32_t length = ValueOf(e) + static_cast<uint32_t>((bb >> n) & ((1u << x) - 1));
+        Consume(n + x);
+        Need(15);
+        e = Lookup(dt, bb, kDistRootBits);
+        if (KindOf(e) != kBase) throw ECodecError(dataError, "invalid distance code in deflate data");
+        n = BitsOf(e);
+        x = ExtraOf(e);
+        Need(n + x);
+        const uint32_t distance = ValueOf(e) + static_cast<uint32_t>((bb >> n) & ((1u << x) - 1));
+        Consume(n + x);
+        if (distance > static_cast<size_t>(out - outBase))
+            throw ECodecError(dataError, "distance reaches before the start of the output");
+        for (uint32_t k = 0; k < length; ++k) {
+            if (out == outEnd) MakeRoom(); // keeps 32 KiB of history below out
+            *out = out[-static_cast<ptrdiff_t>(distance)];
+            ++out;
+        }
+        return false;
+    }
+
+    // input
+    const uint8_t* in = nullptr;
+    const uint8_t* inEnd = nullptr;
+    uint64_t bb = 0;      // bit buffer; bits above bc are copies of the bytes at `in`, or zero
+    unsigned bc = 0;      // valid bits in bb
+    unsigned overrun = 0; // zero bytes supplied past the end of the input
+    // output
+    uint8_t* out = nullptr;
+    uint8_t* outEnd = nullptr;
+    uint8_t* outBase = nullptr; // the oldest byte a distance may reach
+    int dataError = kErrBlock;
+    // tables
+    std::unique_ptr<uint32_t[]> lit, dist, fixedLit, fixedDist;
+    bool fixedReady = false;
+    // streaming
+    CodecInput* source = nullptr;
+    CodecOutput* sink = nullptr;
+    uint64_t maxOutput = UINT64_MAX;
+    std::unique_ptr<uint8_t[]> inBuffer, window;
+    bool inEof = false;
+    uint64_t readTotal = 0;
+    uint8_t* flushed = nullptr;
+    uint64_t written = 0;
+};
+
+} // namespace
+
+InflateResult Inflate(CodecInput& in, CodecOutput& out, uint64_t maxOutput) {
+    auto engine = std::make_unique<InflateEngine<true>>(in, out, maxOutput);
+    InflateResult result;
+    try {
+        result.complete = true;
+        if (engine->Run()) result.consumed = engine->Consumed(engine->ReadTotal());
+    } catch (const StopRequested&) {
+        result.complete = false;
+    }
+    result.written = engine->Written();
+    return result;
+}
+
+size_t InflateMemory(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t dstCapacity, size_t* consumed) {
+    InflateEngine<false> engine(src, srcSize, dst, dstCapacity);
+    size_t used = 0;
+    if (engine.Run()) used = static_cast<size_t>(engine.Consumed(srcSize));
+    if (consumed) *consumed = used;
+    return static_cast<size_t>(engine.OutPosition() - dst);
+}
+
+} // namespace mv

@@ -1,0 +1,203 @@
+// Inflate: our decoder against zlib and libdeflate on the same raw deflate streams
+// (zlib levels 1, 6 and 9 of a mixed text-and-binary input), whole buffer and
+// streaming (64 KiB input pieces, CRC-32 of the output on both sides). Every
+// decoder's output is compared with the input before anything is timed.
+#include "Bench.h"
+#include "archive/codecs/Inflate.h"
+
+#include <libdeflate.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+using namespace mvbench;
+
+namespace {
+
+// Text, C headers and machine code in 1 MiB slices, so every stream holds both kinds.
+std::vector<uint8_t> MixedInput(size_t size) {
+    std::vector<std::vector<uint8_t>> kinds;
+    for (auto& c : StandardCorpora(false))
+        if (c.name == "text" || c.name == "headers") kinds.push_back(std::move(c.data));
+    std::vector<uint8_t> binary;
+    for (const char* dir : {"/usr/lib/x86_64-linux-gnu", "/usr/bin", "/usr/lib"}) {
+        std::error_code ec;
+        std::vector<std::filesystem::path> files;
+        for (auto it = std::filesystem::directory_iterator(dir, ec);
+             !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
+            if (it->is_regular_file(ec) && it->file_size(ec) > 65536) files.push_back(it->path());
+        std::sort(files.begin(), files.end());
+        for (const auto& f : files) {
+            if (binary.size() >= (24u << 20)) break;
+            std::ifstream in(f, std::ios::binary);
+            binary.insert(binary.end(), std::istreambuf_iterator<char>(in), {});
+        }
+        if (binary.size() >= (24u << 20)) break;
+    }
+    kinds.push_back(std::move(binary));
+    std::vector<uint8_t> out;
+    out.reserve(size);
+    const size_t slice = 1 << 20;
+    for (size_t i = 0; out.size() < size; ++i) {
+        const auto& k = kinds[i % kinds.size()];
+        if (k.empty()) continue;
+        const size_t from = (i / kinds.size() * slice) % k.size();
+        const size_t n = std::min({slice, k.size() - from, size - out.size()});
+        out.insert(out.end(), k.begin() + from, k.begin() + from + n);
+    }
+    return out;
+}
+
+std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data, int level) {
+    z_stream z{};
+    deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+    std::vector<uint8_t> out(deflateBound(&z, data.size()));
+    z.next_in = const_cast<uint8_t*>(data.data());
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    if (deflate(&z, Z_FINISH) != Z_STREAM_END) throw std::runtime_error("deflate failed");
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+size_t ZlibWhole(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst) {
+    z_stream z{};
+    inflateInit2(&z, -15);
+    z.next_in = const_cast<uint8_t*>(src.data());
+    z.avail_in = static_cast<uInt>(src.size());
+    z.next_out = dst.data();
+    z.avail_out = static_cast<uInt>(dst.size());
+    int rc = inflate(&z, Z_FINISH);
+    size_t n = z.total_out;
+    inflateEnd(&z);
+    if (rc != Z_STREAM_END) throw std::runtime_error("zlib inflate failed");
+    return n;
+}
+
+constexpr size_t kChunk = 65536;
+
+// zlib as an extracting tool drives it: 64 KiB in, 64 KiB out, CRC over the output.
+uint32_t ZlibStreaming(const std::vector<uint8_t>& src, uint64_t& total) {
+    z_stream z{};
+    inflateInit2(&z, -15);
+    std::vector<uint8_t> out(kChunk);
+    uint32_t crc = crc32(0, nullptr, 0);
+    size_t pos = 0;
+    int rc = Z_OK;
+    total = 0;
+    while (rc != Z_STREAM_END) {
+        if (z.avail_in == 0) {
+            size_t n = std::min(kChunk, src.size() - pos);
+            z.next_in = const_cast<uint8_t*>(src.data() + pos);
+            z.avail_in = static_cast<uInt>(n);
+            pos += n;
+        }
+        z.next_out = out.data();
+        z.avail_out = static_cast<uInt>(out.size());
+        rc = inflate(&z, Z_NO_FLUSH);
+        if (rc != Z_OK && rc != Z_STREAM_END) throw std::runtime_error("zlib inflate failed");
+        size_t got = out.size() - z.avail_out;
+        crc = crc32(crc, out.data(), static_cast<uInt>(got));
+        total += got;
+    }
+    inflateEnd(&z);
+    return crc;
+}
+
+// Ours the way a reader drives it: input pieces of 64 KiB, output hook with CRC.
+class ChunkInput : public mv::CodecInput {
+public:
+    explicit ChunkInput(const std::vector<uint8_t>& d) : data(d) {}
+    size_t Read(uint8_t* buf, size_t n) override {
+        size_t k = std::min({n, kChunk, data.size() - pos});
+        std::memcpy(buf, data.data() + pos, k);
+        pos += k;
+        return k;
+    }
+
+private:
+    const std::vector<uint8_t>& data;
+    size_t pos = 0;
+};
+class CrcOutput : public mv::CodecOutput {
+public:
+    void Write(const uint8_t* buf, size_t n) override {
+        crc = static_cast<uint32_t>(crc32(crc, buf, static_cast<uInt>(n)));
+        total += n;
+    }
+    uint32_t crc = 0;
+    uint64_t total = 0;
+};
+
+void Run(bool quick) {
+    const size_t size = quick ? (8u << 20) : (56u << 20);
+    const int reps = quick ? 3 : 7;
+    auto input = MixedInput(size);
+    const uint32_t wantCrc = static_cast<uint32_t>(crc32(0, input.data(), static_cast<uInt>(input.size())));
+    std::printf("input: %.1f MB of text, headers and machine code; output MB/s (median of %d)\n",
+                input.size() / 1e6, reps);
+    const std::vector<int> w = {8, 8, 10, 10, 12, 10, 10, 12, 10, 10};
+    PrintRow({"level", "ratio", "ours", "zlib", "libdeflate", "ours/zlib", "ours/ldf", "ours-strm",
+              "zlib-strm", "strm/zlib"},
+             w);
+    libdeflate_decompressor* ld = libdeflate_alloc_decompressor();
+    std::vector<uint8_t> out(input.size());
+    for (int level : {1, 6, 9}) {
+        auto stream = Deflate(input, level);
+        auto check = [&](const char* who, size_t n) {
+            if (n != input.size() || std::memcmp(out.data(), input.data(), n) != 0) {
+                std::printf("%s: WRONG OUTPUT at level %d\n", who, level);
+                throw std::runtime_error("inflate output differs");
+            }
+            std::fill(out.begin(), out.begin() + 4096, 0);
+        };
+        check("ours", mv::InflateMemory(stream.data(), stream.size(), out.data(), out.size()));
+        check("zlib", ZlibWhole(stream, out));
+        size_t ldOut = 0;
+        if (libdeflate_deflate_decompress(ld, stream.data(), stream.size(), out.data(), out.size(), &ldOut) !=
+            LIBDEFLATE_SUCCESS)
+            throw std::runtime_error("libdeflate failed");
+        check("libdeflate", ldOut);
+        {
+            ChunkInput in(stream);
+            CrcOutput sink;
+            mv::Inflate(in, sink, input.size());
+            uint64_t zt = 0;
+            if (sink.crc != wantCrc || sink.total != input.size() || ZlibStreaming(stream, zt) != wantCrc)
+                throw std::runtime_error("streaming CRC differs");
+        }
+        const double tOurs = MedianSeconds(
+            reps, [&] { mv::InflateMemory(stream.data(), stream.size(), out.data(), out.size()); });
+        const double tZlib = MedianSeconds(reps, [&] { ZlibWhole(stream, out); });
+        const double tLd = MedianSeconds(reps, [&] {
+            libdeflate_deflate_decompress(ld, stream.data(), stream.size(), out.data(), out.size(), &ldOut);
+        });
+        const double tOursS = MedianSeconds(reps, [&] {
+            ChunkInput in(stream);
+            CrcOutput sink;
+            mv::Inflate(in, sink, input.size());
+        });
+        const double tZlibS = MedianSeconds(reps, [&] {
+            uint64_t t = 0;
+            ZlibStreaming(stream, t);
+        });
+        const uint64_t n = input.size();
+        PrintRow({"-" + std::to_string(level), Fixed(100.0 * stream.size() / n, 1) + "%",
+                  Fixed(MBps(n, tOurs), 0), Fixed(MBps(n, tZlib), 0), Fixed(MBps(n, tLd), 0),
+                  Fixed(tZlib / tOurs, 2) + "x", Fixed(tLd / tOurs, 2) + "x", Fixed(MBps(n, tOursS), 0),
+                  Fixed(MBps(n, tZlibS), 0), Fixed(tZlibS / tOursS, 2) + "x"},
+                 w);
+    }
+    libdeflate_free_decompressor(ld);
+}
+
+SectionRegistrar registrar("inflate", Run);
+
+} // namespace
