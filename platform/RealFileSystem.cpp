@@ -427,22 +427,24 @@ public:
             info.Kind = DriveKind::NoRoot;
             return false;
         }
+        info.MountPoint = m.mountPoint;
+        info.FileSystemName = m.fsType;
+        info.FileSystemFlags = 0x1 | 0x2 | 0x4;
+        if (m.readOnly) info.FileSystemFlags |= 0x80000;
+        info.Kind = KindOf(m);
+        // A network file system is not asked anything more: a server that does not
+        // answer would block here.
+        if (info.Kind == DriveKind::Remote) return true;
         struct statvfs vfs;
         if (::statvfs(m.mountPoint.c_str(), &vfs) != 0) {
             errorCode = errno;
             return false;
         }
-        info.MountPoint = m.mountPoint;
-        info.FileSystemName = m.fsType;
         info.MaxComponentLength = static_cast<uint32_t>(vfs.f_namemax);
-        info.FileSystemFlags = 0x1 | 0x2 | 0x4;
-        if (m.readOnly || (vfs.f_flag & ST_RDONLY)) info.FileSystemFlags |= 0x80000;
-        info.Kind = KindOf(m);
-        if (info.Kind != DriveKind::Remote) {
-            info.Label = FindDiskLink("/dev/disk/by-label", m);
-            info.Uuid = FindDiskLink("/dev/disk/by-uuid", m);
-            info.Serial = SerialFromUuid(info.Uuid);
-        }
+        if (vfs.f_flag & ST_RDONLY) info.FileSystemFlags |= 0x80000;
+        info.Label = FindDiskLink("/dev/disk/by-label", m);
+        info.Uuid = FindDiskLink("/dev/disk/by-uuid", m);
+        info.Serial = SerialFromUuid(info.Uuid);
         return true;
     }
 
