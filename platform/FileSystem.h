@@ -62,9 +62,9 @@ struct DirEntry {
 };
 
 // DOS mask matching for enumeration: "*" any run, "?" one character (a whole
-// UTF-8 character), ASCII letters compare without case, "*.*" and "*" match every
-// name, and a mask without "." matches names without an extension too ("*" rule).
-// Runs in O(mask x name) time whatever the mask.
+// UTF-8 character), ASCII letters compare without case; "*.*" and "*" match every
+// name, "name." matches only names without an extension, and "name.*" also matches
+// "name" alone. Runs in O(mask x name) time at worst, whatever the mask.
 bool MatchesDosMask(const std::string& mask, const std::string& name);
 
 enum class OpenMode {

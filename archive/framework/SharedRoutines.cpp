@@ -1,5 +1,6 @@
 #include "archive/framework/SharedRoutines.h"
 
+#include "archive/framework/Crc.h"
 #include "platform/CodePage.h"
 #include "platform/LocalTime.h"
 
@@ -202,6 +203,19 @@ bool WildcardMatch(const std::string& MaskIn, const std::string& NameIn, bool Na
 }
 
 // --- Files and folders ---
+
+uint32_t StreamCRC32(File& Stream) {
+    uint32_t reg = CrcSeed;
+    std::vector<uint8_t> buf(100000);
+    Stream.Seek(0);
+    for (;;) {
+        size_t n = Stream.Read(buf.data(), buf.size());
+        UpdateCRC32(buf.data(), n, reg);
+        if (n < buf.size()) break;
+    }
+    Stream.Seek(0);
+    return reg;
+}
 
 bool ReadFixedField(File& file, int64_t& Offset, size_t Length, std::string& S) {
     S.assign(Length, '\0');

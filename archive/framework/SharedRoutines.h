@@ -87,6 +87,11 @@ bool WildcardMatch(const std::string& Mask, const std::string& Name, bool NamesO
 
 // --- Files and folders ---
 
+// The CRC-32 register over the whole file, read from position 0 in pieces of
+// 100000 bytes, started from CrcSeed, without the final inversion; the end of the
+// file ends it (a read error raises). The file is at position 0 afterwards.
+uint32_t StreamCRC32(platform::File& Stream);
+
 // Reads Length bytes at Offset into S with every NUL byte turned into a blank;
 // Offset += Length. False (S holding what could be read) on a short read.
 bool ReadFixedField(platform::File& File, int64_t& Offset, size_t Length, std::string& S);

@@ -314,6 +314,19 @@ TEST(SharedRoutines, FixedFieldAndCString) {
     EXPECT_EQ(s, "e");
 }
 
+TEST(SharedRoutines, StreamCrc32OverAWholeFile) {
+    TempDir t;
+    auto data = mvtest::RandomBytes(250001, 3); // more than two pieces
+    mvtest::WriteFileBytes(t / "d", data);
+    auto f = platform::Fs().Open((t / "d").string(), platform::OpenMode::Read);
+    f->Seek(77);
+    EXPECT_EQ(~StreamCRC32(*f), mvtest::ReferenceCrc32(data.data(), data.size()));
+    EXPECT_EQ(f->Position(), 0);
+    mvtest::WriteFileBytes(t / "e", {});
+    auto e = platform::Fs().Open((t / "e").string(), platform::OpenMode::Read);
+    EXPECT_EQ(StreamCRC32(*e), 0xFFFFFFFFu);
+}
+
 TEST(ArcFileAttr, SetterSequences) {
     TArcFileAttr a;
     EXPECT_TRUE(a.ftAnyFile());
