@@ -1,4 +1,5 @@
 #include "platform/CodePage.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -48,4 +49,24 @@ TEST(CodePage, UnrepresentableCharacters) {
     EXPECT_TRUE(IsAscii("plain.txt"));
     EXPECT_FALSE(IsAscii("\xC3\xA9"));
     EXPECT_EQ(DefaultOemCodePage(), OemCodePage::cp437);
+}
+
+// The tables agree with iconv, an independent converter.
+TEST(CodePage, AgreesWithIconv) {
+    MV_REQUIRE_TOOL("iconv");
+    mvtest::TempDir t;
+    std::vector<uint8_t> high;
+    for (int b = 0x80; b < 0x100; ++b) high.push_back(static_cast<uint8_t>(b));
+    mvtest::WriteFileBytes(t / "high", high);
+    struct {
+        OemCodePage page;
+        const char* name;
+    } pages[] = {{OemCodePage::cp437, "CP437"}, {OemCodePage::cp850, "CP850"}};
+    for (const auto& p : pages) {
+        SCOPED_TRACE(p.name);
+        auto r = mvtest::Run(std::string("iconv -f ") + p.name + " -t UTF-8 " +
+                             mvtest::Quote((t / "high").string()));
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_EQ(OemToUtf8(std::string(high.begin(), high.end()), p.page), r.output);
+    }
 }

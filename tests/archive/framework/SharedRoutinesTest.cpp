@@ -401,3 +401,27 @@ TEST(ArcFileList, Records) {
     l.Done();
     EXPECT_EQ(l.RecordSize(), 0u);
 }
+
+// Local times agree with date(1) in three zones, across summer-time changes.
+TEST(SharedRoutines, LocalTimesAgreeWithDateCommand) {
+    MV_REQUIRE_TOOL("date");
+    const int64_t instants[] = {1616893200, 1616896800, 1635642000, 1635645600,
+                                1635649200, 951868800,  1700000000};
+    for (const char* tz : {"UTC", "Europe/Berlin", "America/Sao_Paulo", "America/New_York"}) {
+        ZoneGuard g(tz);
+        for (int64_t t : instants) {
+            SCOPED_TRACE(std::string(tz) + " " + std::to_string(t));
+            auto r = mvtest::Run(std::string("TZ=") + tz + " date -d @" + std::to_string(t) +
+                                 " '+%Y %m %d %H %M %S'");
+            ASSERT_EQ(r.exitCode, 0);
+            int y, mo, d, h, mi, s;
+            ASSERT_EQ(sscanf(r.output.c_str(), "%d %d %d %d %d %d", &y, &mo, &d, &h, &mi, &s), 6);
+            TDateTime v = UnixTimeToDateTime(t);
+            EXPECT_DOUBLE_EQ(v, EncodeDateTime(y, mo, d, h, mi, s));
+            // A local time in the repeated hour of autumn has two instants; either is right.
+            int64_t back = DateTimeToUnixTime(v);
+            EXPECT_TRUE(back == t || back == t - 3600) << back;
+            EXPECT_DOUBLE_EQ(UnixTimeToDateTime(back), v);
+        }
+    }
+}
