@@ -22,13 +22,10 @@
 // The CRC-16 uses slicing-by-8.
 #include "archive/framework/Crc.h"
 
-#include "platform/FileSystem.h"
-
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
-#include <vector>
 
 namespace mv {
 
@@ -218,20 +215,6 @@ uint32_t Crc32Of(const uint8_t* buffer, size_t count) {
 uint16_t Crc16Of(const uint8_t* buffer, size_t count) {
     uint16_t reg = 0;
     UpdateCRC16(buffer, count, reg);
-    return reg;
-}
-
-uint32_t StreamCRC32(platform::File& stream) {
-    constexpr size_t piece = 100000;
-    std::vector<uint8_t> buffer(piece);
-    uint32_t reg = CrcSeed;
-    stream.Seek(0);
-    for (;;) {
-        const size_t n = stream.Read(buffer.data(), piece);
-        UpdateCRC32(buffer.data(), n, reg);
-        if (n < piece) break;
-    }
-    stream.Seek(0);
     return reg;
 }
 

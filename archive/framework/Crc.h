@@ -12,10 +12,6 @@
 
 namespace mv {
 
-namespace platform {
-class File;
-}
-
 // The value from which the formats start the CRC-32 register.
 constexpr uint32_t CrcSeed = 0xFFFFFFFF;
 
@@ -38,10 +34,5 @@ void UpdateCRC16(const uint8_t* buffer, size_t count, uint16_t& reg);
 // LHA (started from 0).
 uint32_t Crc32Of(const uint8_t* buffer, size_t count);
 uint16_t Crc16Of(const uint8_t* buffer, size_t count);
-
-// The CRC-32 register over a whole stream, read from position 0 in pieces of
-// 100000 bytes, started from CrcSeed and not inverted; a short read ends it
-// (read errors raise). The stream is at position 0 afterwards.
-uint32_t StreamCRC32(platform::File& stream);
 
 } // namespace mv

@@ -1,6 +1,5 @@
 #include "archive/framework/Crc.h"
 
-#include "platform/FileSystem.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -75,14 +74,4 @@ TEST(Crc, RunningRegisterAcrossPieces) {
         EXPECT_EQ(~reg, whole);
         EXPECT_EQ(reg16, BitwiseCrc16(data.data(), data.size(), 0));
     }
-}
-
-TEST(Crc, StreamCrcCoversTheWholeFileFromTheStart) {
-    mvtest::TempDir dir;
-    const auto data = mvtest::RandomBytes(250001, 9);
-    mvtest::WriteFileBytes(dir / "f.bin", data);
-    auto file = mv::platform::Fs().Open((dir / "f.bin").string(), mv::platform::OpenMode::Read);
-    file->Seek(1234);
-    EXPECT_EQ(~StreamCRC32(*file), mvtest::ReferenceCrc32(data.data(), data.size()));
-    EXPECT_EQ(file->Position(), 0);
 }
