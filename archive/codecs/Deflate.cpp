@@ -1,0 +1,674 @@
+// Deflate encoder (RFC 1951): lazy-matching LZ77 over a 32 KiB window with hash
+// chains, the classic level table, and per-block Huffman coding.
+//
+// Layout: a 64 KiB window buffer (two halves) slid by 32 KiB, hash chains with
+// a head per hash value and a link per window position (0 = none), symbol
+// buffers of up to 32767 literals and matches per block. The level table's
+// good, lazy, nice and chain values steer the search exactly as in the classic
+// encoder: greedy parsing for levels 1..3, one-step lazy parsing for 4..9.
+//
+// What makes it fast:
+// - chains are keyed on a multiplicative hash of the first four bytes, so a
+//   chain holds almost only real candidates and ends sooner; the nearest
+//   earlier position with the same first three bytes is kept in a table of its
+//   own and tried first, so three-byte matches are found as before. The search
+//   sees at least the candidates a three-byte chain of the same length would
+//   give, and compresses at least as well;
+// - a candidate is rejected on two 16-bit loads (the bytes that end the best
+//   match so far, then the first two bytes) before it is compared, and the
+//   comparison runs 8 bytes at a time, locating the first difference by
+//   counting trailing zero bits;
+// - the window carries zeroed slack past its end, so the comparisons never
+//   need a bounds test (lengths are clipped to the look-ahead afterwards);
+// - sliding the window lowers the hash tables four entries at a time;
+// - the bit writer keeps 64 bits and stores 8 bytes at once, so a whole match
+//   (length code, extra bits, distance code, extra bits) costs one store;
+// - symbols are kept as one byte plus one 16-bit distance, frequencies are
+//   counted as they are recorded, and trees are built once per block.
+#include "archive/codecs/Deflate.h"
+
+#include "archive/codecs/DeflateTrees.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <vector>
+
+namespace mv {
+
+using namespace deflate;
+
+namespace {
+
+constexpr uint32_t WSize = 32768;
+constexpr uint32_t WMask = WSize - 1;
+constexpr uint32_t WindowBytes = 2 * WSize;
+constexpr uint32_t HashBits = 15;
+constexpr uint32_t HashSize = 1u << HashBits;
+constexpr uint32_t NearBits = 15;
+constexpr uint32_t HashMultiplier = 0x9E3779B1u;
+constexpr uint32_t MinMatch = 3;
+constexpr uint32_t MaxMatch = 258;
+constexpr uint32_t MinLookahead = MaxMatch + MinMatch + 1;
+constexpr uint32_t MaxDist = WSize - MinLookahead;
+constexpr uint32_t TooFar = 4096;
+constexpr uint32_t LitBufSize = 32768;
+// Zeroed bytes after the window, so that the 8-byte comparisons may run past
+// the data at the very end of the input.
+constexpr uint32_t WindowSlack = 2 * MaxMatch + 16;
+constexpr size_t OutBufSize = 32768;
+constexpr size_t OutSlack = 1024;
+
+struct TLevel {
+    uint16_t good, lazy, nice, chain;
+};
+constexpr TLevel LevelTable[10] = {
+    {0, 0, 0, 0},    {4, 4, 8, 4},      {4, 5, 16, 8},     {4, 6, 32, 32},       {4, 4, 16, 16},
+    {8, 16, 32, 32}, {8, 16, 128, 128}, {8, 32, 128, 256}, {32, 128, 258, 1024}, {32, 258, 258, 4096}};
+
+inline uint16_t Load16(const uint8_t* p) {
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+}
+inline uint64_t Load64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+inline void Store64LE(uint8_t* p, uint64_t v) {
+    if constexpr (std::endian::native == std::endian::big) {
+        for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+    } else {
+        std::memcpy(p, &v, 8);
+    }
+}
+// Number of equal leading bytes of a and b, up to max (which is a multiple of 8 plus at most 7).
+inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t max) {
+    uint32_t len = 0;
+    for (;;) {
+        uint64_t x = Load64(a + len) ^ Load64(b + len);
+        if (x != 0) {
+            if constexpr (std::endian::native == std::endian::little)
+                len += static_cast<uint32_t>(std::countr_zero(x)) >> 3;
+            else
+                len += static_cast<uint32_t>(std::countl_zero(x)) >> 3;
+            return len < max ? len : max;
+        }
+        len += 8;
+        if (len >= max) return max;
+    }
+}
+
+// Lowers every position of a hash table by 32768 after the window slid; the
+// ones that fall out of the window become 0 (no entry). Four entries at a time:
+// the top bit of each 16-bit lane says whether it stays, and becomes a mask.
+void Rebase(uint16_t* table, size_t count) {
+    for (size_t i = 0; i < count; i += 4) {
+        uint64_t x;
+        std::memcpy(&x, table + i, 8);
+        uint64_t keep = ((x >> 15) & 0x0001000100010001ull) * 0xFFFF;
+        x &= 0x7FFF7FFF7FFF7FFFull & keep;
+        std::memcpy(table + i, &x, 8);
+    }
+}
+
+struct ECancelled {};
+
+} // namespace
+
+struct TDeflateEncoder::State {
+    // Working memory, allocated once per encoder.
+    std::vector<uint8_t> window = std::vector<uint8_t>(WindowBytes + WindowSlack);
+    std::vector<uint16_t> head = std::vector<uint16_t>(HashSize);
+    std::vector<uint16_t> prev = std::vector<uint16_t>(WSize);
+    std::vector<uint16_t> near = std::vector<uint16_t>(1u << NearBits);
+    uint32_t nearHead = 0;
+    std::vector<uint8_t> symLit = std::vector<uint8_t>(LitBufSize);
+    std::vector<uint16_t> symDist = std::vector<uint16_t>(LitBufSize);
+    std::vector<uint8_t> outBuf = std::vector<uint8_t>(OutBufSize + OutSlack);
+
+    // One member's state.
+    CodecInput* in = nullptr;
+    CodecOutput* out = nullptr;
+    TDeflateOptions options;
+    TDeflateResult result;
+    const TTables* tables = nullptr;
+    uint32_t good = 0, lazy = 0, nice = 0, chain = 0;
+    uint32_t strStart = 0, lookahead = 0, matchStart = 0, prevLength = 0;
+    int64_t blockStart = 0;
+    bool endOfInput = false;
+    uint32_t symCount = 0, distCount = 0;
+    uint32_t litFreq[LiteralCodes + 2];
+    uint32_t distFreq[DistanceCodes];
+    uint64_t bitBuf = 0;
+    uint32_t bitCount = 0;
+    uint8_t* outPtr = nullptr;
+    uint64_t bytesOut = 0; // handed to the output so far
+
+    void Begin(CodecInput& i, CodecOutput& o, const TDeflateOptions& opt) {
+        in = &i;
+        out = &o;
+        options = opt;
+        int level = std::clamp(opt.Level, 1, 9);
+        options.Level = level;
+        good = LevelTable[level].good;
+        lazy = LevelTable[level].lazy;
+        nice = LevelTable[level].nice;
+        chain = LevelTable[level].chain;
+        result = TDeflateResult{};
+        tables = &Tables();
+        strStart = lookahead = matchStart = 0;
+        prevLength = MinMatch - 1;
+        blockStart = 0;
+        endOfInput = false;
+        std::fill(head.begin(), head.end(), 0);
+        std::fill(prev.begin(), prev.end(), 0);
+        std::fill(near.begin(), near.end(), 0);
+        nearHead = 0;
+        bitBuf = 0;
+        bitCount = 0;
+        outPtr = outBuf.data();
+        bytesOut = 0;
+        ResetBlock();
+    }
+
+    void ResetBlock() {
+        std::fill(std::begin(litFreq), std::end(litFreq), 0);
+        std::fill(std::begin(distFreq), std::end(distFreq), 0);
+        litFreq[EndOfBlock] = 1;
+        symCount = distCount = 0;
+    }
+
+    // ---- input -------------------------------------------------------------
+
+    // Tops the look-ahead up to MinLookahead bytes, sliding the window by
+    // 32 KiB when the position has moved into its upper half and input remains.
+    void FillWindow() {
+        if (out->Cancelled()) throw ECancelled{};
+        uint8_t* w = window.data();
+        do {
+            if (endOfInput) return;
+            uint32_t more = WindowBytes - lookahead - strStart;
+            if (strStart >= WSize + MaxDist) {
+                std::memcpy(w, w + WSize, WSize);
+                matchStart -= WSize;
+                strStart -= WSize;
+                blockStart -= WSize;
+                Rebase(head.data(), head.size());
+                Rebase(prev.data(), prev.size());
+                Rebase(near.data(), near.size());
+                more += WSize;
+            }
+            size_t n = more ? in->Read(w + strStart + lookahead, more) : 0;
+            if (n == 0) {
+                endOfInput = true;
+                return;
+            }
+            if (n > more) throw ECodecError(25236, "read beyond the requested count");
+            lookahead += static_cast<uint32_t>(n);
+            result.UnpackedSize += n;
+        } while (lookahead < MinLookahead);
+    }
+
+    // ---- matching ----------------------------------------------------------
+
+    // Puts the string at position s into the chain of its first four bytes and
+    // answers the previous head of that chain (0 = none); nearHead is left at
+    // the nearest earlier position with the same first three bytes (by hash).
+    inline uint32_t Insert(uint32_t s) {
+        const uint8_t* w = window.data();
+        const uint8_t* p = w + s;
+        uint32_t v = p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+        uint32_t h4 = (v * HashMultiplier) >> (32 - HashBits);
+        uint32_t h3 = ((v & 0xFFFFFF) * HashMultiplier) >> (32 - NearBits);
+        uint32_t h = head[h4];
+        prev[s & WMask] = static_cast<uint16_t>(h);
+        head[h4] = static_cast<uint16_t>(s);
+        nearHead = near[h3];
+        near[h3] = static_cast<uint16_t>(s);
+        return h;
+    }
+
+    // Longest match at strStart longer than prevLength, from the nearest
+    // three-byte candidate and the chain from `cur`; sets matchStart. The
+    // answer never exceeds the look-ahead.
+    uint32_t LongestMatch(uint32_t cur) {
+        const uint8_t* w = window.data();
+        const uint8_t* scan = w + strStart;
+        uint32_t chainLeft = chain;
+        uint32_t best = prevLength;
+        uint32_t niceLen = nice < lookahead ? nice : lookahead;
+        uint32_t limit = strStart > MaxDist ? strStart - MaxDist : 0;
+        if (prevLength >= good) chainLeft >>= 2;
+        if (best < MinMatch && nearHead > limit) {
+            const uint8_t* m = w + nearHead;
+            uint32_t len = MatchLength(scan, m, MaxMatch);
+            if (len > best) {
+                best = len;
+                matchStart = nearHead;
+                if (len >= niceLen) return best <= lookahead ? best : lookahead;
+            }
+        }
+        if (cur <= limit) return best <= lookahead ? best : lookahead;
+        const uint16_t* links = prev.data();
+        uint16_t scanStart = Load16(scan);
+        uint16_t scanEnd = Load16(scan + best - 1);
+        do {
+            const uint8_t* m = w + cur;
+            if (Load16(m + best - 1) != scanEnd || Load16(m) != scanStart) continue;
+            uint32_t len = 2 + MatchLength(scan + 2, m + 2, MaxMatch - 2);
+            if (len > best) {
+                matchStart = cur;
+                best = len;
+                if (len >= niceLen) break;
+                scanEnd = Load16(scan + best - 1);
+            }
+        } while ((cur = links[cur & WMask]) > limit && --chainLeft != 0);
+        return best <= lookahead ? best : lookahead;
+    }
+
+    // ---- symbols -----------------------------------------------------------
+
+    // Records a literal; answers whether the block must be flushed now.
+    inline bool TallyLiteral(uint8_t c) {
+        symLit[symCount] = c;
+        symDist[symCount] = 0;
+        ++symCount;
+        ++litFreq[c];
+        return BlockFull();
+    }
+
+    // Records a match of the given distance (1..32768) and length - 3.
+    inline bool TallyMatch(uint32_t dist, uint32_t lengthMinus3) {
+        symLit[symCount] = static_cast<uint8_t>(lengthMinus3);
+        symDist[symCount] = static_cast<uint16_t>(dist);
+        ++symCount;
+        ++distCount;
+        ++litFreq[tables->LengthCode[lengthMinus3] + EndOfBlock + 1];
+        ++distFreq[DistCodeOf(*tables, dist - 1)];
+        return BlockFull();
+    }
+
+    inline bool BlockFull() {
+        if (symCount == LitBufSize - 1) return true;
+        if (options.Level > 2 && (symCount & 0xFFF) == 0) return WorthEarlyFlush();
+        return false;
+    }
+
+    // Every 4096 symbols above level 2: flush early when the block is mostly
+    // literals and already compresses well, so that a change in the data gets
+    // fresh codes sooner.
+    bool WorthEarlyFlush() const {
+        uint64_t outLength = static_cast<uint64_t>(symCount) * 8;
+        for (int code = 0; code < DistanceCodes; ++code)
+            outLength += static_cast<uint64_t>(distFreq[code]) * (5 + tables->ExtraDistBits[code]);
+        outLength >>= 3;
+        uint64_t inLength = static_cast<uint64_t>(static_cast<int64_t>(strStart) - blockStart);
+        return distCount < symCount / 2 && outLength < inLength / 2;
+    }
+
+    // ---- output ------------------------------------------------------------
+
+    inline void PutBits(uint64_t value, uint32_t count) {
+        bitBuf |= value << bitCount;
+        bitCount += count;
+    }
+    // Moves the whole bytes of the bit buffer to the output buffer (at most 7 bits stay).
+    inline void FlushBits() {
+        Store64LE(outPtr, bitBuf);
+        outPtr += bitCount >> 3;
+        bitBuf >>= bitCount & 56;
+        bitCount &= 7;
+    }
+    void FlushOut() {
+        size_t n = static_cast<size_t>(outPtr - outBuf.data());
+        if (n) {
+            out->Write(outBuf.data(), n);
+            bytesOut += n;
+            // Keep the partial byte: it is still in bitBuf and will be stored again.
+            outPtr = outBuf.data();
+        }
+    }
+    inline void EnsureOutSpace() {
+        if (outPtr - outBuf.data() > static_cast<ptrdiff_t>(OutBufSize)) FlushOut();
+    }
+    // Pads to a byte boundary.
+    void AlignToByte() {
+        FlushBits();
+        if (bitCount) ++outPtr;
+        bitBuf = 0;
+        bitCount = 0;
+    }
+    bool AnythingWritten() const { return bytesOut != 0 || outPtr != outBuf.data() || bitCount != 0; }
+
+    void WriteRaw(const uint8_t* data, size_t n) {
+        FlushOut();
+        if (n) {
+            out->Write(data, n);
+            bytesOut += n;
+        }
+    }
+
+    // ---- blocks ------------------------------------------------------------
+
+    // Writes the symbols of the current block with the given codes.
+    void CompressSymbols(const uint16_t* litCode, const uint8_t* litLen, const uint16_t* distCode,
+                         const uint8_t* distLen) {
+        const TTables& t = *tables;
+        // Length symbol, its code and extra bits, combined per length.
+        uint32_t lenBits[256];
+        uint8_t lenCount[256];
+        for (int l = 0; l < 256; ++l) {
+            int code = t.LengthCode[l];
+            int sym = code + EndOfBlock + 1;
+            lenBits[l] = litCode[sym] | (static_cast<uint32_t>(l - t.BaseLength[code]) << litLen[sym]);
+            lenCount[l] = static_cast<uint8_t>(litLen[sym] + t.ExtraLengthBits[code]);
+        }
+        for (uint32_t i = 0; i < symCount; ++i) {
+            uint32_t lit = symLit[i];
+            uint32_t dist = symDist[i];
+            if (dist == 0) {
+                PutBits(litCode[lit], litLen[lit]);
+            } else {
+                PutBits(lenBits[lit], lenCount[lit]);
+                uint32_t d = dist - 1;
+                uint32_t dc = DistCodeOf(t, d);
+                PutBits(distCode[dc] | (static_cast<uint64_t>(d - t.BaseDist[dc]) << distLen[dc]),
+                        distLen[dc] + t.ExtraDistBits[dc]);
+            }
+            FlushBits();
+            EnsureOutSpace();
+        }
+        PutBits(litCode[EndOfBlock], litLen[EndOfBlock]);
+        FlushBits();
+    }
+
+    // Run-length codes the lengths of one tree into code-length symbols.
+    // Each token: symbol (0..18) in the low byte, extra-bit value above it.
+    static int ScanTree(const uint8_t* lens, int maxCode, uint16_t* tokens, int count, uint32_t* blFreq) {
+        int prevLen = -1;
+        int nextLen = lens[0];
+        int run = 0;
+        int maxRun = 7, minRun = 4;
+        if (nextLen == 0) maxRun = 138, minRun = 3;
+        for (int n = 0; n <= maxCode; ++n) {
+            int curLen = nextLen;
+            nextLen = n + 1 <= maxCode ? lens[n + 1] : -1;
+            if (++run < maxRun && curLen == nextLen) continue;
+            if (run < minRun) {
+                for (int k = 0; k < run; ++k) tokens[count++] = static_cast<uint16_t>(curLen);
+                blFreq[curLen] += static_cast<uint32_t>(run);
+            } else if (curLen != 0) {
+                if (curLen != prevLen) {
+                    tokens[count++] = static_cast<uint16_t>(curLen);
+                    ++blFreq[curLen];
+                    --run;
+                }
+                tokens[count++] = static_cast<uint16_t>(16 | ((run - 3) << 8));
+                ++blFreq[16];
+            } else if (run <= 10) {
+                tokens[count++] = static_cast<uint16_t>(17 | ((run - 3) << 8));
+                ++blFreq[17];
+            } else {
+                tokens[count++] = static_cast<uint16_t>(18 | ((run - 11) << 8));
+                ++blFreq[18];
+            }
+            run = 0;
+            prevLen = curLen;
+            if (nextLen == 0)
+                maxRun = 138, minRun = 3;
+            else if (curLen == nextLen)
+                maxRun = 6, minRun = 3;
+            else
+                maxRun = 7, minRun = 4;
+        }
+        return count;
+    }
+
+    void FlushBlock(bool last) {
+        const TTables& t = *tables;
+        const uint8_t* data = blockStart >= 0 ? window.data() + blockStart : nullptr;
+        uint64_t storedLen = static_cast<uint64_t>(static_cast<int64_t>(strStart) - blockStart);
+
+        if (options.ClassifyText && result.TextKind < 0) {
+            uint64_t binary = 0, text = 0;
+            for (int c = 0; c < 7; ++c) binary += litFreq[c];
+            for (int c = 7; c < 128; ++c) text += litFreq[c];
+            for (int c = 128; c < 256; ++c) binary += litFreq[c];
+            result.TextKind = (text >> 2) >= binary ? 1 : 0;
+        }
+
+        // Dynamic trees and their cost.
+        uint8_t litLen[LiteralCodes + 2] = {};
+        uint8_t distLen[DistanceCodes] = {};
+        int maxLit = BuildLengths(litFreq, LiteralCodes, MaxBits, litLen);
+        int maxDist = BuildLengths(distFreq, DistanceCodes, MaxBits, distLen);
+        uint16_t tokens[LiteralCodes + DistanceCodes + 4];
+        uint32_t blFreq[BitLengthCodes] = {};
+        int litTokens = ScanTree(litLen, maxLit, tokens, 0, blFreq);
+        int tokenCount = ScanTree(distLen, maxDist, tokens, litTokens, blFreq);
+        uint8_t blLen[BitLengthCodes] = {};
+        BuildLengths(blFreq, BitLengthCodes, MaxBitLengthBits, blLen);
+        int maxBlIndex = BitLengthCodes - 1;
+        while (maxBlIndex >= 3 && blLen[BitLengthOrder[maxBlIndex]] == 0) --maxBlIndex;
+
+        static const uint8_t blExtra[BitLengthCodes] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                                        0, 0, 0, 0, 0, 0, 2, 3, 7};
+        uint64_t dynBits = 5 + 5 + 4 + 3 * static_cast<uint64_t>(maxBlIndex + 1);
+        for (int s = 0; s < BitLengthCodes; ++s)
+            dynBits += static_cast<uint64_t>(blFreq[s]) * (blLen[s] + blExtra[s]);
+        uint64_t staticBits = 0;
+        for (int s = 0; s < LiteralCodes; ++s) {
+            uint32_t extra = s > EndOfBlock ? t.ExtraLengthBits[s - EndOfBlock - 1] : 0;
+            dynBits += static_cast<uint64_t>(litFreq[s]) * (litLen[s] + extra);
+            staticBits += static_cast<uint64_t>(litFreq[s]) * (t.FixedLitLen[s] + extra);
+        }
+        for (int s = 0; s < DistanceCodes; ++s) {
+            dynBits += static_cast<uint64_t>(distFreq[s]) * (distLen[s] + t.ExtraDistBits[s]);
+            staticBits += static_cast<uint64_t>(distFreq[s]) * (5 + t.ExtraDistBits[s]);
+        }
+        uint64_t optBytes = (dynBits + 3 + 7) >> 3;
+        uint64_t staticBytes = (staticBits + 3 + 7) >> 3;
+        if (staticBytes <= optBytes) optBytes = staticBytes;
+
+        if (last && options.WholeMemberStore && data && blockStart == 0 && !AnythingWritten() &&
+            storedLen <= optBytes) {
+            // The whole member is in this one block and does not shrink: the raw
+            // bytes themselves are the member, stored.
+            WriteRaw(data, storedLen);
+            result.Unpackable = true;
+        } else if (data && storedLen + 4 <= optBytes) {
+            WriteStored(data, storedLen, last);
+        } else if (staticBytes == optBytes) {
+            PutBits((1u << 1) | (last ? 1u : 0u), 3);
+            CompressSymbols(t.FixedLitCode, t.FixedLitLen, t.FixedDistCode, FixedDistLen());
+        } else {
+            uint16_t litCode[LiteralCodes + 2];
+            uint16_t distCode[DistanceCodes];
+            uint16_t blCode[BitLengthCodes];
+            MakeCodes(litLen, LiteralCodes, litCode);
+            MakeCodes(distLen, DistanceCodes, distCode);
+            MakeCodes(blLen, BitLengthCodes, blCode);
+            PutBits((2u << 1) | (last ? 1u : 0u), 3);
+            PutBits(static_cast<uint32_t>(maxLit + 1 - 257), 5);
+            PutBits(static_cast<uint32_t>(maxDist + 1 - 1), 5);
+            PutBits(static_cast<uint32_t>(maxBlIndex + 1 - 4), 4);
+            FlushBits();
+            for (int k = 0; k <= maxBlIndex; ++k) {
+                PutBits(blLen[BitLengthOrder[k]], 3);
+                FlushBits();
+            }
+            for (int k = 0; k < tokenCount; ++k) {
+                int sym = tokens[k] & 0xFF;
+                if (blLen[sym] == 0) throw ECodecError(25246, "code-length code missing");
+                PutBits(blCode[sym], blLen[sym]);
+                if (sym >= 16) PutBits(static_cast<uint32_t>(tokens[k] >> 8), blExtra[sym]);
+                FlushBits();
+            }
+            EnsureOutSpace();
+            CompressSymbols(litCode, litLen, distCode, distLen);
+        }
+        ResetBlock();
+    }
+
+    static const uint8_t* FixedDistLen() {
+        static const uint8_t lens[DistanceCodes] = {5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5,
+                                                    5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5};
+        return lens;
+    }
+
+    // Stored blocks of at most 65535 bytes each; only the final one may be last.
+    void WriteStored(const uint8_t* data, uint64_t len, bool last) {
+        do {
+            uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(len, 65535));
+            len -= piece;
+            PutBits(last && len == 0 ? 1u : 0u, 3);
+            AlignToByte();
+            uint8_t hdr[4] = {static_cast<uint8_t>(piece), static_cast<uint8_t>(piece >> 8),
+                              static_cast<uint8_t>(~piece), static_cast<uint8_t>(~piece >> 8)};
+            std::memcpy(outPtr, hdr, 4);
+            outPtr += 4;
+            WriteRaw(data, piece);
+            data += piece;
+        } while (len != 0);
+    }
+
+    void FinishStream() {
+        AlignToByte();
+        FlushOut();
+    }
+
+    // ---- the two parsers ---------------------------------------------------
+
+    // Levels 1..3: take the longest match at each position at once.
+    void DeflateFast() {
+        uint32_t matchLength = 0;
+        for (;;) {
+            if (lookahead < MinLookahead) {
+                FillWindow();
+                if (lookahead == 0) break;
+            }
+            uint32_t hashHead = 0;
+            nearHead = 0;
+            if (lookahead >= MinMatch) hashHead = Insert(strStart);
+            if ((hashHead != 0 && strStart - hashHead <= MaxDist) ||
+                (nearHead != 0 && strStart - nearHead <= MaxDist))
+                matchLength = LongestMatch(hashHead);
+            bool flush;
+            if (matchLength >= MinMatch) {
+                flush = TallyMatch(strStart - matchStart, matchLength - MinMatch);
+                lookahead -= matchLength;
+                if (matchLength <= lazy && lookahead >= MinMatch) {
+                    --matchLength;
+                    do {
+                        ++strStart;
+                        Insert(strStart);
+                    } while (--matchLength != 0);
+                    ++strStart;
+                } else {
+                    strStart += matchLength;
+                    matchLength = 0;
+                }
+            } else {
+                flush = TallyLiteral(window[strStart]);
+                --lookahead;
+                ++strStart;
+            }
+            if (flush) {
+                FlushBlock(false);
+                blockStart = strStart;
+            }
+        }
+        FlushBlock(true);
+    }
+
+    // Levels 4..9: look one position ahead before taking a match, and keep the
+    // match of the previous position when the next one is not longer.
+    void DeflateLazy() {
+        uint32_t matchLength = MinMatch - 1;
+        bool matchAvailable = false;
+        for (;;) {
+            if (lookahead < MinLookahead) {
+                FillWindow();
+                if (lookahead == 0) break;
+            }
+            uint32_t hashHead = 0;
+            nearHead = 0;
+            if (lookahead >= MinMatch) hashHead = Insert(strStart);
+            prevLength = matchLength;
+            uint32_t prevMatch = matchStart;
+            matchLength = MinMatch - 1;
+            if (prevLength < lazy && ((hashHead != 0 && strStart - hashHead <= MaxDist) ||
+                                      (nearHead != 0 && strStart - nearHead <= MaxDist))) {
+                matchLength = LongestMatch(hashHead);
+                if (matchLength == MinMatch && strStart - matchStart > TooFar) matchLength = MinMatch - 1;
+            }
+            if (prevLength >= MinMatch && matchLength <= prevLength) {
+                uint32_t maxInsert = strStart + lookahead - MinMatch;
+                bool flush = TallyMatch(strStart - 1 - prevMatch, prevLength - MinMatch);
+                lookahead -= prevLength - 1;
+                prevLength -= 2;
+                do {
+                    if (++strStart <= maxInsert) Insert(strStart);
+                } while (--prevLength != 0);
+                matchAvailable = false;
+                matchLength = MinMatch - 1;
+                ++strStart;
+                if (flush) {
+                    FlushBlock(false);
+                    blockStart = strStart;
+                }
+            } else if (matchAvailable) {
+                if (TallyLiteral(window[strStart - 1])) {
+                    FlushBlock(false);
+                    blockStart = strStart;
+                }
+                ++strStart;
+                --lookahead;
+            } else {
+                matchAvailable = true;
+                ++strStart;
+                --lookahead;
+            }
+        }
+        if (matchAvailable) TallyLiteral(window[strStart - 1]);
+        FlushBlock(true);
+    }
+
+    void Run() {
+        FillWindow();
+        if (lookahead == 0 && options.WholeMemberStore) {
+            // Nothing to compress: no output at all, recorded as stored.
+            result.Unpackable = true;
+            return;
+        }
+        if (options.Level <= 3)
+            DeflateFast();
+        else
+            DeflateLazy();
+        FinishStream();
+    }
+};
+
+TDeflateEncoder::TDeflateEncoder() : FState(std::make_unique<State>()) {}
+TDeflateEncoder::~TDeflateEncoder() = default;
+
+TDeflateResult TDeflateEncoder::Deflate(CodecInput& in, CodecOutput& out, const TDeflateOptions& options) {
+    State& s = *FState;
+    s.Begin(in, out, options);
+    try {
+        s.Run();
+    } catch (const ECancelled&) {
+        s.result.Cancelled = true;
+    }
+    s.result.PackedSize = s.bytesOut;
+    return s.result;
+}
+
+TDeflateResult Deflate(CodecInput& in, CodecOutput& out, const TDeflateOptions& options) {
+    TDeflateEncoder encoder;
+    return encoder.Deflate(in, out, options);
+}
+
+} // namespace mv

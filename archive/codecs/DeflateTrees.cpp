@@ -1,0 +1,218 @@
+// Huffman code construction for the deflate encoder: heap-built lengths with a
+// length limit, canonical bit-reversed codes, and the format's fixed tables.
+// All of it runs once per block on at most 286 symbols, so clarity wins over
+// tricks here; the per-byte work is in Deflate.cpp.
+#include "archive/codecs/DeflateTrees.h"
+
+#include "archive/codecs/CodecIo.h"
+
+#include <algorithm>
+
+namespace mv::deflate {
+
+const uint8_t BitLengthOrder[BitLengthCodes] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                11, 4,  12, 3, 13, 2, 14, 1, 15};
+
+static uint16_t Reverse(unsigned code, int len) {
+    unsigned r = 0;
+    for (int i = 0; i < len; ++i) {
+        r = (r << 1) | (code & 1);
+        code >>= 1;
+    }
+    return static_cast<uint16_t>(r);
+}
+
+static TTables BuildTables() {
+    TTables t{};
+    static const uint8_t extraL[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                       2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+    static const uint8_t extraD[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
+                                       6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+    std::copy(extraL, extraL + 29, t.ExtraLengthBits);
+    std::copy(extraD, extraD + 30, t.ExtraDistBits);
+    unsigned length = 0;
+    for (int code = 0; code < 28; ++code) {
+        t.BaseLength[code] = static_cast<uint16_t>(length);
+        for (unsigned n = 0; n < (1u << extraL[code]); ++n)
+            t.LengthCode[length++] = static_cast<uint8_t>(code);
+    }
+    // Length 258 has a code of its own (285) rather than 284 with extra 31.
+    t.LengthCode[255] = 28;
+    t.BaseLength[28] = 255;
+    unsigned dist = 0;
+    for (int code = 0; code < 16; ++code) {
+        t.BaseDist[code] = static_cast<uint16_t>(dist);
+        for (unsigned n = 0; n < (1u << extraD[code]); ++n) t.DistCode[dist++] = static_cast<uint8_t>(code);
+    }
+    dist >>= 7; // from here on the table is indexed by distance / 128
+    for (int code = 16; code < 30; ++code) {
+        t.BaseDist[code] = static_cast<uint16_t>(dist << 7);
+        for (unsigned n = 0; n < (1u << (extraD[code] - 7)); ++n)
+            t.DistCode[256 + dist++] = static_cast<uint8_t>(code);
+    }
+    uint8_t lens[288];
+    for (int i = 0; i < 288; ++i) lens[i] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : 8;
+    std::copy(lens, lens + 288, t.FixedLitLen);
+    MakeCodes(lens, 288, t.FixedLitCode);
+    for (int i = 0; i < 30; ++i) t.FixedDistCode[i] = Reverse(static_cast<unsigned>(i), 5);
+    return t;
+}
+
+const TTables& Tables() {
+    static const TTables tables = BuildTables();
+    return tables;
+}
+
+namespace {
+
+// Binary min-heap of tree nodes ordered by frequency, then by depth.
+struct THeap {
+    int items[2 * LiteralCodes + 2];
+    int count = 0;
+    const uint32_t* freq;
+    const uint8_t* depth;
+
+    bool Smaller(int a, int b) const {
+        return freq[a] < freq[b] || (freq[a] == freq[b] && depth[a] <= depth[b]);
+    }
+    void SiftDown(int k) {
+        int v = items[k];
+        for (int j = k * 2; j <= count; j = k * 2) {
+            if (j < count && Smaller(items[j + 1], items[j])) ++j;
+            if (Smaller(v, items[j])) break;
+            items[k] = items[j];
+            k = j;
+        }
+        items[k] = v;
+    }
+    int Pop() {
+        int top = items[1];
+        items[1] = items[count--];
+        SiftDown(1);
+        return top;
+    }
+};
+
+} // namespace
+
+int BuildLengths(const uint32_t* freqIn, int n, int maxBits, uint8_t* lengths) {
+    constexpr int MaxNodes = 2 * LiteralCodes + 2;
+    uint32_t freq[MaxNodes];
+    uint8_t depth[MaxNodes];
+    int parent[MaxNodes];
+    uint8_t nodeLen[MaxNodes];
+    THeap heap;
+    heap.freq = freq;
+    heap.depth = depth;
+
+    int maxCode = -1;
+    for (int i = 0; i < n; ++i) {
+        lengths[i] = 0;
+        depth[i] = 0;
+        freq[i] = freqIn[i];
+        if (freqIn[i] != 0) {
+            heap.items[++heap.count] = i;
+            maxCode = i;
+        }
+    }
+    // Inflaters want at least two codes; add unused symbols with frequency 1.
+    while (heap.count < 2) {
+        int node = maxCode < 2 ? ++maxCode : 0;
+        freq[node] = 1;
+        heap.items[++heap.count] = node;
+    }
+    for (int k = heap.count / 2; k >= 1; --k) heap.SiftDown(k);
+
+    // Merge the two rarest nodes until one tree is left, remembering the order
+    // in which nodes left the heap (rarest first) for the length fix below.
+    int popped[MaxNodes];
+    int poppedCount = 0;
+    int next = n;
+    while (heap.count >= 2) {
+        int a = heap.Pop();
+        int b = heap.items[1];
+        popped[poppedCount++] = a;
+        popped[poppedCount++] = b;
+        freq[next] = freq[a] + freq[b];
+        depth[next] = static_cast<uint8_t>(std::max(depth[a], depth[b]) + 1);
+        parent[a] = parent[b] = next;
+        heap.items[1] = next;
+        heap.SiftDown(1);
+        ++next;
+    }
+    int root = next - 1;
+
+    // Depths from the root down (a parent is always made after its children).
+    int blCount[MaxBits + 2] = {};
+    bool overflow = false;
+    nodeLen[root] = 0;
+    for (int node = root - 1; node >= n; --node)
+        nodeLen[node] = static_cast<uint8_t>(std::min(nodeLen[parent[node]] + 1, 255));
+    for (int i = 0; i <= maxCode; ++i) {
+        if (freq[i] == 0) continue;
+        int bits = nodeLen[parent[i]] + 1;
+        if (bits > maxBits) {
+            bits = maxBits;
+            overflow = true;
+        }
+        lengths[i] = static_cast<uint8_t>(bits);
+        ++blCount[bits];
+    }
+    if (!overflow) return maxCode;
+
+    // Too deep: the clipped code is over-full. Each step moves one leaf from
+    // the deepest level below the limit one level down, with a leaf from the
+    // limit as its new sibling, which takes one 2^-maxBits unit off the Kraft
+    // sum, until the code is exactly complete.
+    uint64_t kraft = 0;
+    for (int bits = 1; bits <= maxBits; ++bits)
+        kraft += static_cast<uint64_t>(blCount[bits]) << (maxBits - bits);
+    const uint64_t full = uint64_t{1} << maxBits;
+    while (kraft > full) {
+        int bits = maxBits - 1;
+        while (bits > 0 && blCount[bits] == 0) --bits;
+        if (bits == 0 || blCount[maxBits] == 0) throw ECodecError(25246, "inconsistent bit counts");
+        --blCount[bits];
+        blCount[bits + 1] += 2;
+        --blCount[maxBits];
+        --kraft;
+    }
+    // Hand the lengths out again, longest to the rarest leaves.
+    int bits = maxBits;
+    int left = blCount[bits];
+    for (int k = 0; k < poppedCount; ++k) {
+        int node = popped[k];
+        if (node >= n || freq[node] == 0 || node > maxCode) continue;
+        while (left == 0) {
+            --bits;
+            left = blCount[bits];
+        }
+        lengths[node] = static_cast<uint8_t>(bits);
+        --left;
+    }
+    return maxCode;
+}
+
+void MakeCodes(const uint8_t* lengths, int n, uint16_t* codes) {
+    int blCount[MaxBits + 1] = {};
+    for (int i = 0; i < n; ++i) ++blCount[lengths[i]];
+    blCount[0] = 0;
+    unsigned nextCode[MaxBits + 1];
+    unsigned code = 0;
+    for (int bits = 1; bits <= MaxBits; ++bits) {
+        code = (code + blCount[bits - 1]) << 1;
+        nextCode[bits] = code;
+    }
+    // A complete code ends exactly at 2^MaxBits; fewer than two codes is the
+    // one-code case inflaters accept for distances only, never built here.
+    uint64_t kraft = 0;
+    for (int bits = 1; bits <= MaxBits; ++bits)
+        kraft += static_cast<uint64_t>(blCount[bits]) << (MaxBits - bits);
+    if (kraft != (uint64_t{1} << MaxBits)) throw ECodecError(25246, "inconsistent bit counts");
+    for (int i = 0; i < n; ++i) {
+        int len = lengths[i];
+        codes[i] = len ? Reverse(nextCode[len]++, len) : 0;
+    }
+}
+
+} // namespace mv::deflate

@@ -1,0 +1,243 @@
+// Deflate encoder: every output is inflated by zlib (an independent decoder)
+// and compared with the input, over edge inputs and all levels.
+#include "archive/codecs/Deflate.h"
+
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstring>
+
+using namespace mv;
+
+namespace {
+
+struct TCompressed {
+    std::vector<uint8_t> bytes;
+    TDeflateResult result;
+};
+
+TCompressed Compress(const std::vector<uint8_t>& data, int level, bool wholeStore = true,
+                     bool classify = false) {
+    MemoryInput in(data);
+    MemoryOutput out;
+    TDeflateOptions o;
+    o.Level = level;
+    o.WholeMemberStore = wholeStore;
+    o.ClassifyText = classify;
+    TCompressed c;
+    c.result = Deflate(in, out, o);
+    c.bytes = std::move(out.bytes);
+    return c;
+}
+
+// Raw inflate by zlib; fails the test on any zlib error or trailing bytes.
+std::vector<uint8_t> ZInflate(const std::vector<uint8_t>& packed, size_t expected) {
+    std::vector<uint8_t> out(expected + 1);
+    z_stream z{};
+    EXPECT_EQ(inflateInit2(&z, -15), Z_OK);
+    z.next_in = const_cast<uint8_t*>(packed.data());
+    z.avail_in = static_cast<uInt>(packed.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    int rc = inflate(&z, Z_FINISH);
+    EXPECT_EQ(rc, Z_STREAM_END) << (z.msg ? z.msg : "");
+    EXPECT_EQ(z.avail_in, 0u) << "bytes after the end of the stream";
+    out.resize(z.total_out);
+    inflateEnd(&z);
+    return out;
+}
+
+size_t ZlibSize(const std::vector<uint8_t>& data, int level) {
+    z_stream z{};
+    deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+    std::vector<uint8_t> out(deflateBound(&z, data.size()));
+    z.next_in = const_cast<uint8_t*>(data.data());
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    size_t n = z.total_out;
+    deflateEnd(&z);
+    return n;
+}
+
+std::vector<uint8_t> Concat(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> v;
+    for (const auto& p : parts) v.insert(v.end(), p.begin(), p.end());
+    return v;
+}
+
+std::vector<uint8_t> Runs(size_t n) {
+    // Runs of 258 and 259 equal bytes, so that matches meet the window's ends.
+    std::vector<uint8_t> v;
+    uint8_t c = 'a';
+    while (v.size() < n) {
+        v.insert(v.end(), (v.size() / 258) % 2 ? 259 : 258, c);
+        c = static_cast<uint8_t>(c == 'z' ? 'a' : c + 1);
+    }
+    v.resize(n);
+    return v;
+}
+
+struct TInput {
+    const char* name;
+    std::vector<uint8_t> data;
+};
+
+std::vector<TInput> Inputs() {
+    using mvtest::RandomBytes;
+    using mvtest::TextBytes;
+    auto random40k = RandomBytes(40 * 1024, 7);
+    std::vector<uint8_t> copy(random40k.begin() + 16 * 1024, random40k.begin() + 24 * 1024);
+    return {
+        {"one byte", {'x'}},
+        {"three bytes", {'a', 'b', 'c'}},
+        {"zeros 1000", std::vector<uint8_t>(1000)},
+        {"random 1000", RandomBytes(1000, 1)},
+        {"text 32767", TextBytes(32767, 2)},
+        {"text 32768", TextBytes(32768, 3)},
+        {"text 65536", TextBytes(65536, 4)},
+        {"text 65537", TextBytes(65537, 5)},
+        {"runs 70000", Runs(70000)},
+        {"random 70000", RandomBytes(70000, 6)},
+        {"mixed", Concat({random40k, copy, TextBytes(20 * 1024, 8)})},
+        {"text+random+zeros",
+         Concat({TextBytes(100000, 9), RandomBytes(50000, 10), std::vector<uint8_t>(90000)})},
+    };
+}
+
+} // namespace
+
+TEST(Deflate, RoundTripThroughZlibAtEveryLevel) {
+    for (const auto& input : Inputs()) {
+        for (int level = 1; level <= 9; ++level) {
+            SCOPED_TRACE(std::string(input.name) + " level " + std::to_string(level));
+            auto c = Compress(input.data, level);
+            EXPECT_EQ(c.result.UnpackedSize, input.data.size());
+            EXPECT_EQ(c.result.PackedSize, c.bytes.size());
+            if (c.result.Unpackable) {
+                EXPECT_EQ(c.bytes, input.data);
+                EXPECT_LE(input.data.size(), 65536u);
+            } else {
+                EXPECT_EQ(ZInflate(c.bytes, input.data.size()), input.data);
+            }
+            // Without the whole-member shortcut the output is always a stream.
+            auto g = Compress(input.data, level, false);
+            EXPECT_FALSE(g.result.Unpackable);
+            EXPECT_EQ(ZInflate(g.bytes, input.data.size()), input.data);
+        }
+    }
+}
+
+TEST(Deflate, EmptyInput) {
+    auto c = Compress({}, 7);
+    EXPECT_TRUE(c.result.Unpackable);
+    EXPECT_EQ(c.result.PackedSize, 0u);
+    EXPECT_TRUE(c.bytes.empty());
+    // A stream is still a stream when the member cannot be stored (gzip).
+    auto g = Compress({}, 7, false);
+    EXPECT_FALSE(g.result.Unpackable);
+    EXPECT_FALSE(g.bytes.empty());
+    EXPECT_TRUE(ZInflate(g.bytes, 0).empty());
+}
+
+TEST(Deflate, ShortIncompressibleInputIsStoredRaw) {
+    auto data = mvtest::RandomBytes(20000, 11);
+    for (int level : {1, 2, 7, 9}) {
+        auto c = Compress(data, level);
+        EXPECT_TRUE(c.result.Unpackable);
+        EXPECT_EQ(c.bytes, data);
+    }
+    // Larger than one block: coded as stored blocks inside a stream, barely larger.
+    auto big = mvtest::RandomBytes(300000, 12);
+    auto c = Compress(big, 9);
+    EXPECT_FALSE(c.result.Unpackable);
+    EXPECT_LT(c.bytes.size(), big.size() + big.size() / 1000 + 64);
+    EXPECT_EQ(ZInflate(c.bytes, big.size()), big);
+}
+
+TEST(Deflate, LevelsDifferAndRatioMatchesZlib) {
+    auto data = mvtest::TextBytes(400000, 13);
+    auto fast = Compress(data, 1);
+    auto best = Compress(data, 9);
+    EXPECT_NE(fast.bytes, best.bytes);
+    EXPECT_LT(best.bytes.size(), fast.bytes.size());
+    for (int level : {1, 6, 9}) {
+        SCOPED_TRACE(level);
+        auto c = Compress(data, level);
+        EXPECT_LE(static_cast<double>(c.bytes.size()), ZlibSize(data, level) * 1.01);
+    }
+}
+
+TEST(Deflate, LongRunsCompressToAlmostNothing) {
+    std::vector<uint8_t> zeros(1 << 20);
+    for (int level : {1, 9}) {
+        auto c = Compress(zeros, level);
+        EXPECT_LE(c.bytes.size(), ZlibSize(zeros, level));
+        EXPECT_EQ(ZInflate(c.bytes, zeros.size()), zeros);
+    }
+}
+
+TEST(Deflate, ClassifiesTextAndBinary) {
+    EXPECT_EQ(Compress(mvtest::TextBytes(5000, 14), 7, true, true).result.TextKind, 1);
+    EXPECT_EQ(Compress(mvtest::RandomBytes(5000, 15), 7, true, true).result.TextKind, 0);
+    EXPECT_EQ(Compress(mvtest::TextBytes(5000, 14), 7).result.TextKind, -1);
+}
+
+namespace {
+struct TFailingInput : CodecInput {
+    std::vector<uint8_t> data = mvtest::TextBytes(100000, 16);
+    size_t pos = 0;
+    size_t Read(uint8_t* buf, size_t n) override {
+        if (pos >= 50000) throw ECodecError(25236);
+        size_t k = std::min(n, std::min<size_t>(1000, data.size() - pos));
+        std::memcpy(buf, data.data() + pos, k);
+        pos += k;
+        return k;
+    }
+};
+struct TCancellingOutput : MemoryOutput {
+    bool Cancelled() const override { return bytes.size() > 0; }
+};
+} // namespace
+
+TEST(Deflate, ReadErrorPassesThrough) {
+    TFailingInput in;
+    MemoryOutput out;
+    try {
+        Deflate(in, out, TDeflateOptions{});
+        FAIL() << "no error";
+    } catch (const ECodecError& e) {
+        EXPECT_EQ(e.Code(), 25236);
+    }
+}
+
+TEST(Deflate, CancelStops) {
+    auto data = mvtest::RandomBytes(500000, 17);
+    MemoryInput in(data);
+    TCancellingOutput out;
+    auto r = Deflate(in, out, TDeflateOptions{});
+    EXPECT_TRUE(r.Cancelled);
+    EXPECT_LT(in.Position(), data.size());
+}
+
+TEST(Deflate, EncoderIsReusable) {
+    TDeflateEncoder encoder;
+    auto a = mvtest::TextBytes(80000, 18);
+    auto b = mvtest::RandomBytes(100, 19);
+    std::vector<uint8_t> first;
+    for (int round = 0; round < 2; ++round) {
+        MemoryInput ia(a), ib(b);
+        MemoryOutput oa, ob;
+        encoder.Deflate(ia, oa, TDeflateOptions{});
+        auto rb = encoder.Deflate(ib, ob, TDeflateOptions{});
+        EXPECT_EQ(ZInflate(oa.bytes, a.size()), a);
+        EXPECT_TRUE(rb.Unpackable);
+        if (round == 0)
+            first = oa.bytes;
+        else
+            EXPECT_EQ(oa.bytes, first); // the same bytes whatever came before
+    }
+}
