@@ -148,8 +148,12 @@ std::vector<CorpusEntry> ReadManifest() {
             if (p1 == std::string::npos) continue;
             CorpusEntry::Member m;
             m.name = item.substr(0, p1);
-            m.size = std::stoull(item.substr(p1 + 1, p2 - p1 - 1));
-            m.crc = static_cast<uint32_t>(std::stoul(item.substr(p2 + 1), nullptr, 16));
+            try { // items such as "name|symlink|target" carry no size and CRC
+                m.size = std::stoull(item.substr(p1 + 1, p2 - p1 - 1));
+                m.crc = static_cast<uint32_t>(std::stoul(item.substr(p2 + 1), nullptr, 16));
+            } catch (const std::exception&) {
+                continue;
+            }
             e.listing.push_back(m);
         }
         e.verifiedBy = c[10];

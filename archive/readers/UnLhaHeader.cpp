@@ -1,0 +1,164 @@
+// LHA/LZH member headers. Level 0 and 1 start with a one-byte header size;
+// level 1 follows its base header with a chain of extended headers that the
+// packed size includes; level 2 has a 16-bit total header size and level 3 a
+// 32-bit one, both holding their extended headers inside. Every size read
+// from the file is checked against what was actually read before use, so a
+// damaged header ends as "bad header" instead of a wild read.
+#include "archive/readers/UnLhaHeader.h"
+
+#include "archive/framework/SharedRoutines.h"
+
+#include <vector>
+
+namespace mv {
+
+namespace {
+
+constexpr int64_t MaxExtendedHeader = 1 << 20; // level 3 sizes are 32-bit; nothing real comes near
+constexpr int MaxExtendedHeaders = 4096;
+
+uint16_t U16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
+uint32_t U32(const uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+}
+
+bool ReadExact(const TLhaReadAt& readAt, int64_t pos, std::vector<uint8_t>& buf, int64_t n) {
+    buf.resize(size_t(n));
+    return n == 0 || readAt(pos, buf.data(), n) == n;
+}
+
+// Names found in the extended headers.
+struct TExtendedNames {
+    bool HasFileName = false;
+    std::string FileName;
+    std::string Directory;
+
+    void Take(const uint8_t* data, size_t n) {
+        if (n == 0) return;
+        if (data[0] == 1) {
+            HasFileName = true;
+            FileName.assign(reinterpret_cast<const char*>(data + 1), n - 1);
+        } else if (data[0] == 2) {
+            Directory.assign(reinterpret_cast<const char*>(data + 1), n - 1);
+        }
+    }
+};
+
+// Walks an extended-header chain that starts with `first` at `pos`; each header
+// is `size` bytes: type, data, and the size of the next one (sizeWidth bytes).
+// limit: the byte after the last one allowed. Answers false on a malformed chain.
+bool ReadExtendedChain(const TLhaReadAt& readAt, int64_t pos, int64_t limit, uint32_t first, int sizeWidth,
+                       TExtendedNames& names, int64_t& total) {
+    total = 0;
+    std::vector<uint8_t> buf;
+    uint32_t size = first;
+    for (int count = 0; size != 0; ++count) {
+        if (count >= MaxExtendedHeaders || size < uint32_t(1 + sizeWidth) || size > MaxExtendedHeader)
+            return false;
+        if (pos + total + size > limit) return false;
+        if (!ReadExact(readAt, pos + total, buf, size)) return false;
+        names.Take(buf.data(), size - size_t(sizeWidth));
+        const uint8_t* next = buf.data() + size - sizeWidth;
+        size = sizeWidth == 2 ? U16(next) : U32(next);
+        total += buf.size();
+    }
+    return true;
+}
+
+} // namespace
+
+char TLhaHeader::MethodLetter() const {
+    if (Method[0] == '-' && Method[1] == 'l' && Method[2] == 'h' && Method[4] == '-') return Method[3];
+    return 0;
+}
+
+std::string LhaDirectoryName(const std::string& stored) {
+    std::string out;
+    out.reserve(stored.size() + 1);
+    for (size_t i = 0; i < stored.size(); ++i) {
+        uint8_t c = uint8_t(stored[i]);
+        bool lead = (c >= 0x80 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFD);
+        if (lead && i + 1 < stored.size()) {
+            out += char(c);
+            out += stored[++i];
+        } else if (c == 0xFF || c == '/' || c == '\\') {
+            out += '\\';
+        } else {
+            out += char(c);
+        }
+    }
+    size_t b = 0, e = out.size();
+    while (b < e && uint8_t(out[b]) <= 0x20) ++b;
+    while (e > b && uint8_t(out[e - 1]) <= 0x20) --e;
+    out = out.substr(b, e - b);
+    if (!out.empty() && out.back() != '\\') out += '\\';
+    return out;
+}
+
+TLhaHeaderStatus ReadLhaHeader(const TLhaReadAt& readAt, int64_t pos, int64_t fileSize, TLhaHeader& h) {
+    h = TLhaHeader{};
+    h.Offset = pos;
+    uint8_t b[22];
+    if (pos < 0 || fileSize - pos < 22 || readAt(pos, b, 22) != 22) return TLhaHeaderStatus::lhsEnd;
+    const uint8_t level = b[20];
+    // A zero first byte is the end mark, except for a level-2 header whose
+    // 16-bit total size is a multiple of 256.
+    if (b[0] == 0 && !(level == 2 && b[1] != 0)) return TLhaHeaderStatus::lhsEnd;
+    if (level > 3) return TLhaHeaderStatus::lhsUnsupportedLevel;
+    for (int i = 0; i < 5; ++i) h.Method[i] = char(b[2 + i]);
+    h.Level = level;
+    h.PackedSize = U32(b + 7);
+    h.UnpackedSize = U32(b + 11);
+    h.Attribute = b[19];
+    TExtendedNames names;
+    std::string baseName;
+    std::vector<uint8_t> buf;
+
+    if (level <= 1) {
+        const int64_t hs = b[0];
+        if (hs < 22 || !ReadExact(readAt, pos, buf, hs + 2)) return TLhaHeaderStatus::lhsBad;
+        const size_t nameLen = buf[21];
+        if (22 + int64_t(nameLen) + 2 > hs + 2) return TLhaHeaderStatus::lhsBad;
+        baseName.assign(reinterpret_cast<const char*>(&buf[22]), nameLen);
+        for (char& c : baseName)
+            if (c == 0) c = ' ';
+        h.Crc = U16(&buf[22 + nameLen]);
+        h.DosDateTime = U32(&buf[15]);
+        h.DataOffset = pos + 2 + hs;
+        h.Next = h.DataOffset + h.PackedSize;
+        if (level == 1) {
+            if (hs + 2 < 27 + int64_t(nameLen)) return TLhaHeaderStatus::lhsBad;
+            int64_t total = 0;
+            if (!ReadExtendedChain(readAt, h.DataOffset, h.DataOffset + h.PackedSize, U16(&buf[hs]), 2, names,
+                                   total))
+                return TLhaHeaderStatus::lhsBad;
+            h.DataOffset += total;
+            h.PackedSize -= total;
+        }
+    } else {
+        const bool three = level == 3;
+        const int64_t fixed = three ? 32 : 26;
+        if (three && U16(b) != 4) return TLhaHeaderStatus::lhsBad;
+        if (!ReadExact(readAt, pos, buf, fixed)) return TLhaHeaderStatus::lhsBad;
+        const int64_t total = three ? int64_t(U32(&buf[24])) : int64_t(U16(&buf[0]));
+        if (total < fixed || total > MaxExtendedHeader) return TLhaHeaderStatus::lhsBad;
+        const uint32_t first = three ? U32(&buf[28]) : U16(&buf[24]);
+        h.Crc = U16(&buf[21]);
+        h.UnixTime = U32(&buf[15]);
+        int64_t used = 0;
+        if (!ReadExtendedChain(readAt, pos + fixed, pos + total, first, three ? 4 : 2, names, used))
+            return TLhaHeaderStatus::lhsBad;
+        h.DataOffset = pos + total;
+        h.Next = h.DataOffset + h.PackedSize;
+    }
+    std::string fileName = names.HasFileName ? names.FileName : baseName;
+    for (char& c : fileName)
+        if (c == 0) c = ' ';
+    h.RawName = LhaDirectoryName(names.Directory) + fileName;
+    h.Name = OemToAnsiPath(h.RawName);
+    return TLhaHeaderStatus::lhsOk;
+}
+
+} // namespace mv

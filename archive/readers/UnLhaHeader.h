@@ -1,0 +1,51 @@
+#pragma once
+// Member headers of LHA/LZH archives, levels 0 to 3, with their extended
+// headers (file name, directory name), read with bounds checks from any
+// byte source. The LHA reader walks an archive with ReadLhaHeader; the
+// parsing is kept apart so it can be tested on hand-made headers.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace mv {
+
+// Reads up to n bytes at absolute position pos; the count read.
+using TLhaReadAt = std::function<int64_t(int64_t pos, uint8_t* buffer, int64_t n)>;
+
+struct TLhaHeader {
+    int64_t Offset = 0;     // of the header in the file
+    int64_t DataOffset = 0; // of the packed data
+    int64_t PackedSize = 0; // data only (level 1: without the extended headers)
+    int64_t UnpackedSize = 0;
+    int64_t Next = 0;    // where the next header begins
+    char Method[6] = {}; // "-lh5-"
+    uint8_t Level = 0;
+    uint8_t Attribute = 0;    // DOS attribute byte (levels 0, 1)
+    uint32_t DosDateTime = 0; // levels 0, 1
+    int64_t UnixTime = 0;     // levels 2, 3
+    uint16_t Crc = 0;         // CRC-16 of the unpacked data
+    std::string RawName;      // directory and file name as stored, directory part ending in "\"
+    std::string Name;         // the system's form: UTF-8 with "\" separators
+
+    // The method letter when the method is one of "-lh?-", else 0.
+    char MethodLetter() const;
+    bool IsDirectory() const { return MethodLetter() == 'd'; }
+};
+
+enum class TLhaHeaderStatus {
+    lhsOk,
+    lhsEnd,              // an end mark (header size 0) or no full header left
+    lhsBad,              // malformed header: 25108
+    lhsUnsupportedLevel, // a header level above 3: 25328
+};
+
+// Reads the header at pos of a file of fileSize bytes.
+TLhaHeaderStatus ReadLhaHeader(const TLhaReadAt& readAt, int64_t pos, int64_t fileSize, TLhaHeader& header);
+
+// A stored directory name in the stored form: the separators 0xFF, "/" and "\"
+// become "\" (never the second byte of a double-byte character), blanks and
+// control characters are trimmed from both ends, and one "\" is appended.
+// Empty stays empty.
+std::string LhaDirectoryName(const std::string& stored);
+
+} // namespace mv
