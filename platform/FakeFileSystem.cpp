@@ -122,7 +122,7 @@ public:
             int64_t size = inner->Size();
             int64_t end = inner->Position() + static_cast<int64_t>(count);
             uint64_t growth = end > size ? static_cast<uint64_t>(end - size) : 0;
-            uint64_t free = drive->FreeBytes();
+            uint64_t free = growth ? drive->FreeBytes() : 0;
             if (growth > free) allowed = std::min<uint64_t>(allowed, count - (growth - free));
         }
         if (allowed > 0) inner->Write(buffer, static_cast<size_t>(allowed));

@@ -176,6 +176,16 @@ void RemoveTree(const std::string& path) {
     }
 }
 
+namespace {
+// The permissions a replacing file takes: those of the file it replaces, or
+// those of a new file.
+uint32_t ReplacementMode(const std::string& target) {
+    FileInfo old;
+    if (Fs().Stat(target, old) && old.IsRegular) return old.Mode & 07777;
+    return Fs().DefaultFileMode();
+}
+} // namespace
+
 void ReplaceFile(const std::string& source, const std::string& target) {
     {
         auto f = Fs().Open(source, OpenMode::Read);
@@ -183,6 +193,7 @@ void ReplaceFile(const std::string& source, const std::string& target) {
         f->Close();
     }
     try {
+        Fs().SetPermissions(source, ReplacementMode(target));
         Fs().Rename(source, target);
         return;
     } catch (const FileError& e) {
@@ -201,7 +212,11 @@ void ReplaceFile(const std::string& source, const std::string& target) {
         in->Close();
     }
     writer.Commit();
-    Fs().RemoveFile(source);
+    try {
+        Fs().RemoveFile(source);
+    } catch (const FileError&) {
+        // The target is replaced; a source left behind is only a stray temporary file.
+    }
 }
 
 AtomicWriter::AtomicWriter(const std::string& target) : target(target) {
@@ -221,11 +236,7 @@ AtomicWriter::~AtomicWriter() {
 }
 
 void AtomicWriter::Commit() {
-    FileInfo old;
-    if (Fs().Stat(target, old) && old.IsRegular)
-        Fs().SetPermissions(tempPath, old.Mode & 07777);
-    else
-        Fs().SetPermissions(tempPath, Fs().DefaultFileMode());
+    Fs().SetPermissions(tempPath, ReplacementMode(target));
     output->Flush();
     output->Close();
     Fs().Rename(tempPath, target);

@@ -208,8 +208,8 @@ std::vector<DirEntry> ListMatching(const std::string& directory, const std::stri
 // Removes a file or a folder with everything in it; a missing name is no error.
 void RemoveTree(const std::string& path);
 
-// Moves a finished file over target: the data of source is flushed, then it is
-// renamed over target. When source lies on another file system (EXDEV) it is
+// Moves a finished file over target: the data of source is flushed, it takes the
+// permissions of the old target (or those of a new file), then it is renamed over target. When source lies on another file system (EXDEV) it is
 // copied into a temporary file beside target, flushed, renamed over target, and
 // source is removed. On any failure target is left exactly as it was.
 void ReplaceFile(const std::string& source, const std::string& target);

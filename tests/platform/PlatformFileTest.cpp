@@ -194,8 +194,13 @@ TEST(PlatformFile, ReplaceFileMovesOverTarget) {
     TempDir t;
     mvtest::WriteFileText(t / "new", "fresh");
     mvtest::WriteFileText(t / "old", "stale!");
+    chmod((t / "new").c_str(), 0600);
+    chmod((t / "old").c_str(), 0644);
     ReplaceFile((t / "new").string(), (t / "old").string());
     EXPECT_EQ(mvtest::ReadFileBytes(t / "old").size(), 5u);
+    struct stat st;
+    ASSERT_EQ(stat((t / "old").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
     EXPECT_FALSE(Exists((t / "new").string()));
 }
 
