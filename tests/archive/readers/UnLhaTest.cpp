@@ -172,3 +172,53 @@ TEST(LhaHeader, PeerArchivesOfEveryLevelWalk) {
         std::filesystem::remove(dir / "a.lzh");
     }
 }
+
+TEST(LhaHeader, HostileFixtures) {
+    auto read = [](const char* name) {
+        return mvtest::ReadFileBytes(mvtest::FixtureDir() / "hostile" / name);
+    };
+    {
+        auto a = read("lha_traversal.lzh");
+        TWalk w = Walk(a);
+        ASSERT_EQ(w.headers.size(), 3u);
+        EXPECT_EQ(w.headers[0].Name, "..\\..\\evil.txt");
+        EXPECT_EQ(w.headers[1].Name, "..\\..\\evil2.txt");
+        EXPECT_EQ(w.headers[2].Name, "\\tmp\\abs.txt");
+    }
+    {
+        auto a = read("lha_bad_header_size.lzh");
+        TWalk w = Walk(a);
+        EXPECT_EQ(w.headers.size(), 1u);
+        EXPECT_EQ(w.last, TLhaHeaderStatus::lhsBad);
+    }
+    {
+        auto a = read("lha_level1_ext_past_data.lzh");
+        EXPECT_EQ(Walk(a).last, TLhaHeaderStatus::lhsBad);
+    }
+    struct Case {
+        const char* file;
+        int code;
+    } decodes[] = {{"lha_truncated_huge.lzh", 25236}, {"lha_bad_huffman.lzh", 25120}};
+    for (const auto& c : decodes) {
+        SCOPED_TRACE(c.file);
+        auto a = read(c.file);
+        TWalk w = Walk(a);
+        ASSERT_EQ(w.headers.size(), 1u);
+        std::vector<uint8_t> out;
+        EXPECT_EQ(DecodeMember(a, w.headers[0], out), c.code);
+    }
+}
+
+TEST(LhaHeader, TruncatedAndOversizedHeadersAreBad) {
+    auto a = mvtest::ReadFileBytes(mvtest::FixtureDir() / "hostile" / "lha_traversal.lzh");
+    for (size_t cut : {size_t(23), size_t(30)}) {
+        std::vector<uint8_t> b(a.begin(), a.begin() + long(cut));
+        TLhaHeader h;
+        EXPECT_NE(ReadLhaHeader(ReaderOf(b), 0, int64_t(b.size()), h), TLhaHeaderStatus::lhsOk) << cut;
+    }
+    // A header level above 3.
+    std::vector<uint8_t> c(a.begin(), a.begin() + 40);
+    c[20] = 4;
+    TLhaHeader h;
+    EXPECT_EQ(ReadLhaHeader(ReaderOf(c), 0, int64_t(c.size()), h), TLhaHeaderStatus::lhsUnsupportedLevel);
+}
