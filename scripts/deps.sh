@@ -5,7 +5,8 @@ export DEBIAN_FRONTEND=noninteractive
 PKGS="cmake make g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev qt6-base-dev libgl-dev
       zlib1g-dev libdeflate-dev python3
       zip unzip p7zip-full arj lhasa jlha-utils arc nomarch gcab cabextract unar ncompress
-      sharutils uudeview libarchive-tools gzip tar"
+      sharutils uudeview libarchive-tools gzip tar
+      fonts-liberation xvfb xauth"
 missing=""
 for p in $PKGS; do
     dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"

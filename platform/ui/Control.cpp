@@ -1,0 +1,374 @@
+#include "platform/ui/Control.h"
+
+#include "platform/ui/Form.h"
+#include "platform/ui/QtBridge.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPointer>
+#include <QWidget>
+#include <algorithm>
+
+namespace mv {
+namespace {
+
+// The event type that carries the program's own posted messages.
+const QEvent::Type ControlMessageEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+class ControlMessageEvent : public QEvent {
+public:
+    explicit ControlMessageEvent(const TMessage& message)
+        : QEvent(ControlMessageEventType), Message(message) {}
+    TMessage Message;
+};
+
+// Forwards the events of a control's widget that the class library handles itself.
+class ControlEventFilter : public QObject {
+public:
+    explicit ControlEventFilter(TControl* control) : FControl(control) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == ControlMessageEventType && watched == FControl->Widget()) {
+            auto* message = static_cast<ControlMessageEvent*>(event);
+            Guarded([&] { FControl->Dispatch(message->Message); });
+            return true;
+        }
+        return false;
+    }
+
+private:
+    TControl* FControl;
+};
+
+// The widget of a graphic control: everything is painted through the control's canvas.
+class GraphicWidget : public QWidget {
+public:
+    explicit GraphicWidget(TGraphicControl* control) : FControl(control) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        auto& canvas = FControl->Canvas().Data();
+        canvas.Painter = &painter;
+        Guarded([&] { FControl->Paint(); });
+        canvas.Painter = nullptr;
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+            Guarded([&] { FControl->Click(); });
+    }
+
+private:
+    TGraphicControl* FControl;
+};
+
+Qt::CursorShape ToQtCursor(TCursor cursor) {
+    switch (cursor) {
+    case TCursor::crHandPoint:
+        return Qt::PointingHandCursor;
+    case TCursor::crHourGlass:
+        return Qt::WaitCursor;
+    case TCursor::crIBeam:
+        return Qt::IBeamCursor;
+    default:
+        return Qt::ArrowCursor;
+    }
+}
+
+} // namespace
+
+// ---- TControl ----
+
+TControl::TControl(TComponent* owner) : TComponent(owner) {
+    FFont.OnChange = [this] {
+        FParentFont = false;
+        ApplyFont();
+        FontChanged();
+    };
+}
+
+TControl::~TControl() {
+    SetParent(nullptr);
+    delete FEventFilter;
+    FEventFilter = nullptr;
+    delete FWidget;
+    FWidget = nullptr;
+}
+
+void TControl::AttachWidget(QWidget* widget) {
+    FWidget = widget;
+    FEventFilter = new ControlEventFilter(this);
+    widget->installEventFilter(FEventFilter);
+    widget->setAttribute(Qt::WA_DeleteOnClose, false);
+    ApplyFont();
+    ApplyBounds();
+}
+
+TForm* TControl::ParentForm() const {
+    const TControl* c = this;
+    while (c) {
+        if (auto* form = dynamic_cast<TForm*>(const_cast<TControl*>(c))) return form;
+        c = c->FParent;
+    }
+    return nullptr;
+}
+
+void TControl::SetParent(TWinControl* value) {
+    if (FParent == value) return;
+    if (value == this) return;
+    if (FParent) FParent->RemoveControl(this);
+    FParent = nullptr;
+    if (FWidget) {
+        FWidget->hide();
+        FWidget->setParent(value ? value->ClientWidget() : nullptr);
+    }
+    if (value) {
+        FParent = value;
+        value->InsertControl(this);
+        if (FParentFont) {
+            FFont.Assign(value->Font());
+            FParentFont = true;
+        }
+        ApplyBounds();
+        if (FWidget && FVisible) FWidget->show();
+        if (FAlign != TAlign::alNone) value->Realign();
+    }
+}
+
+void TControl::SetBounds(int left, int top, int width, int height) {
+    width = std::max(0, width);
+    height = std::max(0, height);
+    if (left == FLeft && top == FTop && width == FWidth && height == FHeight) return;
+    FLeft = left;
+    FTop = top;
+    FWidth = width;
+    FHeight = height;
+    ApplyBounds();
+    Resized();
+    if (FParent && FAlign != TAlign::alNone) FParent->Realign();
+}
+
+void TControl::ApplyBounds() {
+    if (FWidget) FWidget->setGeometry(FLeft, FTop, FWidth, FHeight);
+}
+
+void TControl::SetAlign(TAlign value) {
+    if (FAlign == value) return;
+    FAlign = value;
+    if (FParent) FParent->Realign();
+}
+
+void TControl::SetVisible(bool value) {
+    if (FVisible == value) return;
+    FVisible = value;
+    ApplyVisible(value);
+    if (FParent && FAlign != TAlign::alNone) FParent->Realign();
+}
+
+void TControl::ApplyVisible(bool value) {
+    if (FWidget && (FParent || !value)) FWidget->setVisible(value);
+}
+
+void TControl::SetEnabled(bool value) {
+    FEnabled = value;
+    if (FWidget) FWidget->setEnabled(value);
+}
+
+void TControl::SetText(const std::string& value) {
+    FText = value;
+}
+
+void TControl::SetHint(const std::string& value) {
+    FHint = value;
+    if (FWidget) FWidget->setToolTip(ToQ(value));
+}
+
+void TControl::SetCursor(TCursor value) {
+    FCursor = value;
+    if (FWidget) {
+        if (value == TCursor::crDefault)
+            FWidget->unsetCursor();
+        else
+            FWidget->setCursor(QCursor(ToQtCursor(value)));
+    }
+}
+
+void TControl::SetColor(TColor value) {
+    FColor = value;
+    Invalidate();
+}
+
+void TControl::ApplyFont() {
+    if (!FWidget) return;
+    FWidget->setFont(ToQFont(FFont));
+    QPalette palette = FWidget->palette();
+    palette.setColor(QPalette::WindowText, ToQColor(FFont.Color()));
+    palette.setColor(QPalette::ButtonText,
+                     ToQColor(FFont.Color() == clWindowText ? clBtnText : FFont.Color()));
+    FWidget->setPalette(palette);
+}
+
+void TControl::FontChanged() {}
+
+void TControl::Invalidate() {
+    if (FWidget) FWidget->update();
+}
+
+void TControl::Repaint() {
+    if (FWidget) FWidget->repaint();
+}
+
+void TControl::Click() {
+    DoClick();
+}
+
+void TControl::DoClick() {
+    if (OnClick) OnClick(this);
+}
+
+void TControl::Dispatch(TMessage&) {}
+
+// ---- TWinControl ----
+
+TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
+
+TWinControl::~TWinControl() {
+    // The controls this one holds go first, while their widgets still have a parent.
+    while (!FControls.empty()) delete FControls.back();
+}
+
+void TWinControl::InsertControl(TControl* control) {
+    FControls.push_back(control);
+    if (auto* win = dynamic_cast<TWinControl*>(control)) {
+        FTabList.push_back(win);
+        win->SetTabOrder(static_cast<int>(FTabList.size()) - 1);
+    }
+}
+
+void TWinControl::RemoveControl(TControl* control) {
+    FControls.erase(std::remove(FControls.begin(), FControls.end(), control), FControls.end());
+    FTabList.erase(std::remove(FTabList.begin(), FTabList.end(), control), FTabList.end());
+    if (control->FAlign != TAlign::alNone) Realign();
+}
+
+int TWinControl::TabOrder() const {
+    if (!Parent()) return -1;
+    const auto& list = Parent()->FTabList;
+    auto it = std::find(list.begin(), list.end(), this);
+    return it == list.end() ? -1 : static_cast<int>(it - list.begin());
+}
+
+void TWinControl::SetTabOrder(int value) {
+    if (!Parent()) return;
+    auto& list = Parent()->FTabList;
+    auto it = std::find(list.begin(), list.end(), this);
+    if (it == list.end()) return;
+    list.erase(it);
+    value = std::clamp(value, 0, static_cast<int>(list.size()));
+    list.insert(list.begin() + value, this);
+    // Qt's focus chain follows the tab list.
+    QWidget* previous = nullptr;
+    for (TWinControl* c : list) {
+        if (!c->Widget()) continue;
+        if (previous) QWidget::setTabOrder(previous, c->Widget());
+        previous = c->Widget();
+    }
+}
+
+void TWinControl::SetTabStop(bool value) {
+    FTabStop = value;
+    if (Widget()) Widget()->setFocusPolicy(value ? Qt::StrongFocus : Qt::NoFocus);
+}
+
+void TWinControl::SetFocus() {
+    if (Widget()) Widget()->setFocus(Qt::OtherFocusReason);
+}
+
+bool TWinControl::Focused() const {
+    return Widget() && Widget()->hasFocus();
+}
+
+void TWinControl::Resized() {
+    Realign();
+}
+
+void TWinControl::Realign() {
+    if (FAligning) return;
+    FAligning = true;
+    TRect area = Rect(0, 0, ClientWidth(), ClientHeight());
+    auto place = [&](TAlign align) {
+        std::vector<TControl*> list;
+        for (TControl* c : FControls)
+            if (c->FAlign == align && c->FVisible) list.push_back(c);
+        // Controls of one edge keep their order by position (stable for equal ones).
+        std::stable_sort(list.begin(), list.end(), [&](TControl* a, TControl* b) {
+            switch (align) {
+            case TAlign::alTop:
+                return a->FTop < b->FTop;
+            case TAlign::alBottom:
+                return a->FTop + a->FHeight > b->FTop + b->FHeight;
+            case TAlign::alLeft:
+                return a->FLeft < b->FLeft;
+            case TAlign::alRight:
+                return a->FLeft + a->FWidth > b->FLeft + b->FWidth;
+            default:
+                return false;
+            }
+        });
+        for (TControl* c : list) {
+            switch (align) {
+            case TAlign::alTop:
+                c->SetBounds(area.Left, area.Top, area.Width(), c->FHeight);
+                area.Top += c->FHeight;
+                break;
+            case TAlign::alBottom:
+                c->SetBounds(area.Left, area.Bottom - c->FHeight, area.Width(), c->FHeight);
+                area.Bottom -= c->FHeight;
+                break;
+            case TAlign::alLeft:
+                c->SetBounds(area.Left, area.Top, c->FWidth, area.Height());
+                area.Left += c->FWidth;
+                break;
+            case TAlign::alRight:
+                c->SetBounds(area.Right - c->FWidth, area.Top, c->FWidth, area.Height());
+                area.Right -= c->FWidth;
+                break;
+            case TAlign::alClient:
+                c->SetBounds(area.Left, area.Top, area.Width(), area.Height());
+                break;
+            default:
+                break;
+            }
+        }
+    };
+    place(TAlign::alTop);
+    place(TAlign::alBottom);
+    place(TAlign::alLeft);
+    place(TAlign::alRight);
+    place(TAlign::alClient);
+    FAligning = false;
+}
+
+// ---- TGraphicControl ----
+
+TGraphicControl::TGraphicControl(TComponent* owner) : TControl(owner), FCanvas(std::make_unique<TCanvas>()) {
+    AttachWidget(new GraphicWidget(this));
+}
+
+TGraphicControl::~TGraphicControl() = default;
+
+// ---- Posted messages ----
+
+void PostMessage(TControl* control, uint32_t msg, intptr_t wParam, intptr_t lParam) {
+    if (!control || !control->Widget()) return;
+    TMessage message;
+    message.Msg = msg;
+    message.WParam = wParam;
+    message.LParam = lParam;
+    QCoreApplication::postEvent(control->Widget(), new ControlMessageEvent(message));
+}
+
+} // namespace mv

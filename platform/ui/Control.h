@@ -1,0 +1,185 @@
+#pragma once
+// Controls: components that are seen on a form. Each control owns the Qt widget that
+// shows it; its properties apply to the live widget at once. A control is placed in
+// its parent's client area; destroying a windowed control destroys the controls it
+// holds.
+#include "platform/ui/Component.h"
+#include "platform/ui/Graphics.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QWidget;
+class QObject;
+
+namespace mv {
+
+class TWinControl;
+class TForm;
+
+enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+enum class TCursor { crDefault, crArrow, crHandPoint, crHourGlass, crIBeam };
+
+// A message of the program's own, posted to a control and handled later on the
+// user-interface thread.
+struct TMessage {
+    uint32_t Msg = 0;
+    intptr_t WParam = 0;
+    intptr_t LParam = 0;
+    intptr_t Result = 0;
+};
+
+class TControl : public TComponent {
+public:
+    explicit TControl(TComponent* owner);
+    ~TControl() override;
+
+    TWinControl* Parent() const { return FParent; }
+    void SetParent(TWinControl* value);
+    // The form that holds this control (itself for a form), or null.
+    TForm* ParentForm() const;
+
+    int Left() const { return FLeft; }
+    int Top() const { return FTop; }
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    void SetLeft(int value) { SetBounds(value, FTop, FWidth, FHeight); }
+    void SetTop(int value) { SetBounds(FLeft, value, FWidth, FHeight); }
+    void SetWidth(int value) { SetBounds(FLeft, FTop, value, FHeight); }
+    void SetHeight(int value) { SetBounds(FLeft, FTop, FWidth, value); }
+    TRect BoundsRect() const { return Bounds(FLeft, FTop, FWidth, FHeight); }
+    virtual void SetBounds(int left, int top, int width, int height);
+    virtual int ClientWidth() const { return FWidth; }
+    virtual int ClientHeight() const { return FHeight; }
+
+    TAlign Align() const { return FAlign; }
+    void SetAlign(TAlign value);
+    bool Visible() const { return FVisible; }
+    void SetVisible(bool value);
+    void Show() { SetVisible(true); }
+    void Hide() { SetVisible(false); }
+    bool Enabled() const { return FEnabled; }
+    void SetEnabled(bool value);
+
+    // The text a control shows (a button's or label's caption, an edit's text).
+    std::string Caption() const { return GetText(); }
+    void SetCaption(const std::string& value) { SetText(value); }
+    const std::string& Hint() const { return FHint; }
+    void SetHint(const std::string& value);
+    bool ShowHint() const { return FShowHint; }
+    void SetShowHint(bool value) { FShowHint = value; }
+    TCursor Cursor() const { return FCursor; }
+    void SetCursor(TCursor value);
+    TColor Color() const { return FColor; }
+    void SetColor(TColor value);
+    TFont& Font() { return FFont; }
+    const TFont& Font() const { return FFont; }
+    bool ParentFont() const { return FParentFont; }
+    void SetParentFont(bool value) { FParentFont = value; }
+
+    void Invalidate();
+    void Repaint();
+    // Simulates a click (fires OnClick through DoClick).
+    virtual void Click();
+
+    TNotifyEvent OnClick;
+
+    // Handles a message posted to this control; the default does nothing.
+    virtual void Dispatch(TMessage& message);
+
+    // The widget that shows this control; for the layer's own use and for tests.
+    QWidget* Widget() const { return FWidget; }
+
+protected:
+    // Takes ownership of the widget that shows this control and applies the current
+    // properties to it. Called once by each concrete control's constructor.
+    void AttachWidget(QWidget* widget);
+    virtual std::string GetText() const { return FText; }
+    virtual void SetText(const std::string& value);
+    virtual void DoClick();
+    // Called after the font changed; controls whose size follows their text re-measure.
+    virtual void FontChanged();
+    // Called after the bounds changed.
+    virtual void Resized() {}
+    // Shows or hides the widget after Visible changed; a control without a parent is
+    // never shown on its own.
+    virtual void ApplyVisible(bool value);
+    // Moves the widget to the control's bounds (a form maps them to its window).
+    virtual void ApplyBounds();
+
+    std::string FText;
+    TFont FFont;
+
+private:
+    friend class TWinControl;
+    void ApplyFont();
+
+    TWinControl* FParent = nullptr;
+    QWidget* FWidget = nullptr;
+    QObject* FEventFilter = nullptr;
+    int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
+    TAlign FAlign = TAlign::alNone;
+    bool FVisible = true;
+    bool FEnabled = true;
+    std::string FHint;
+    bool FShowHint = false;
+    TCursor FCursor = TCursor::crDefault;
+    TColor FColor = clBtnFace;
+    bool FParentFont = true;
+};
+
+// A control that holds other controls.
+class TWinControl : public TControl {
+public:
+    explicit TWinControl(TComponent* owner);
+    ~TWinControl() override;
+
+    int ControlCount() const { return static_cast<int>(FControls.size()); }
+    TControl* Controls(int index) const { return FControls.at(static_cast<size_t>(index)); }
+    int TabOrder() const;
+    void SetTabOrder(int value);
+    bool TabStop() const { return FTabStop; }
+    void SetTabStop(bool value);
+    void SetFocus();
+    bool Focused() const;
+    // Lays out the controls aligned to the client area's edges.
+    void Realign();
+    // The widget children are placed on; their Left and Top count from its corner.
+    virtual QWidget* ClientWidget() const { return Widget(); }
+
+protected:
+    void Resized() override;
+
+private:
+    friend class TControl;
+    void InsertControl(TControl* control);
+    void RemoveControl(TControl* control);
+    std::vector<TControl*> FControls;
+    std::vector<TWinControl*> FTabList;
+    bool FTabStop = false;
+    bool FAligning = false;
+};
+
+// A control without a window of its own that paints itself through Canvas.
+class TGraphicControl : public TControl {
+public:
+    explicit TGraphicControl(TComponent* owner);
+    ~TGraphicControl() override;
+    TCanvas& Canvas() { return *FCanvas; }
+
+    // Paints the control; called with Canvas drawing on it.
+    virtual void Paint() {}
+
+private:
+    std::unique_ptr<TCanvas> FCanvas;
+};
+
+// Posts one of the program's own messages to a control; it is handled later by the
+// control's Dispatch on the user-interface thread. May be called from any thread, as
+// long as the control outlives the call.
+void PostMessage(TControl* control, uint32_t msg, intptr_t wParam, intptr_t lParam);
+
+} // namespace mv

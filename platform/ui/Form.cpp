@@ -1,0 +1,400 @@
+#include "platform/ui/Form.h"
+
+#include "platform/ui/QtBridge.h"
+#include "platform/ui/StdControls.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QEventLoop>
+#include <QPointer>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QTimer>
+#include <cstdio>
+
+namespace mv {
+
+TApplication* Application = nullptr;
+
+namespace {
+
+TModalFormHook modalFormHook;
+
+// The window of a form. A dialog window gives Enter to the default (or focused)
+// button; Esc clicks the form's cancel button; the close box closes the form.
+class FormWindow : public QDialog {
+public:
+    explicit FormWindow(TForm* form) : FForm(form) {}
+
+protected:
+    void reject() override {
+        Guarded([this] { FForm->ClickCancelButton(); });
+    }
+    void closeEvent(QCloseEvent* event) override {
+        event->ignore();
+        Guarded([this] { FForm->CloseFromWindow(); });
+    }
+    void resizeEvent(QResizeEvent* event) override {
+        QDialog::resizeEvent(event);
+        if (event->spontaneous())
+            Guarded([&] { FForm->WindowResized(event->size().width(), event->size().height()); });
+    }
+
+private:
+    TForm* FForm;
+};
+
+template <typename Fn> TButton* FindButton(const TWinControl* parent, Fn pred) {
+    for (int i = 0; i < parent->ControlCount(); ++i) {
+        TControl* c = parent->Controls(i);
+        if (auto* b = dynamic_cast<TButton*>(c); b && pred(b) && b->Visible() && b->Enabled()) return b;
+        if (auto* w = dynamic_cast<TWinControl*>(c))
+            if (TButton* found = FindButton(w, pred)) return found;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void Guarded(const std::function<void()>& fn) {
+    try {
+        fn();
+    } catch (const std::exception& e) {
+        if (Application)
+            Application->HandleException(e);
+        else
+            std::fprintf(stderr, "Morvelan: %s\n", e.what());
+    } catch (...) {
+        if (Application)
+            Application->HandleException(std::string("Unknown error"));
+        else
+            std::fprintf(stderr, "Morvelan: unknown error\n");
+    }
+}
+
+void SetModalFormHook(TModalFormHook hook) {
+    modalFormHook = std::move(hook);
+}
+
+// ---- TForm ----
+
+TForm::TForm(TComponent* owner) : TWinControl(owner) {
+    EnsureApplication();
+    auto* window = new FormWindow(this);
+    window->setSizeGripEnabled(false);
+    AttachWidget(window);
+    SetColor(clBtnFace);
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, ToQColor(clBtnFace));
+    window->setPalette(palette);
+    window->setAutoFillBackground(true);
+    SetVisible(false);
+    window->hide();
+    SetBounds(0, 0, 320, 240);
+    ApplyWindowFlags();
+}
+
+TForm::~TForm() {
+    if (Widget()) Widget()->hide();
+}
+
+int TForm::FrameWidth() const {
+    switch (FBorderStyle) {
+    case TFormBorderStyle::bsNone:
+        return 0;
+    case TFormBorderStyle::bsSizeable:
+    case TFormBorderStyle::bsSizeToolWin:
+        return 4;
+    default:
+        return 3;
+    }
+}
+
+int TForm::CaptionHeight() const {
+    switch (FBorderStyle) {
+    case TFormBorderStyle::bsNone:
+        return 0;
+    case TFormBorderStyle::bsToolWindow:
+    case TFormBorderStyle::bsSizeToolWin:
+        return 16;
+    default:
+        return 19;
+    }
+}
+
+int TForm::ClientWidth() const {
+    return std::max(0, Width() - 2 * FrameWidth());
+}
+int TForm::ClientHeight() const {
+    return std::max(0, Height() - 2 * FrameWidth() - CaptionHeight());
+}
+void TForm::SetClientWidth(int value) {
+    SetWidth(value + 2 * FrameWidth());
+}
+void TForm::SetClientHeight(int value) {
+    SetHeight(value + 2 * FrameWidth() + CaptionHeight());
+}
+
+void TForm::ApplyBounds() {
+    if (!Widget()) return;
+    Widget()->setGeometry(Left() + FrameWidth(), Top() + FrameWidth() + CaptionHeight(), ClientWidth(),
+                          ClientHeight());
+    if (FBorderStyle != TFormBorderStyle::bsSizeable && FBorderStyle != TFormBorderStyle::bsSizeToolWin)
+        Widget()->setFixedSize(ClientWidth(), ClientHeight());
+    else {
+        Widget()->setMinimumSize(0, 0);
+        Widget()->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+}
+
+void TForm::WindowResized(int clientWidth, int clientHeight) {
+    if (clientWidth == ClientWidth() && clientHeight == ClientHeight()) return;
+    SetBounds(Left(), Top(), clientWidth + 2 * FrameWidth(),
+              clientHeight + 2 * FrameWidth() + CaptionHeight());
+}
+
+void TForm::SetText(const std::string& value) {
+    TControl::SetText(value);
+    Widget()->setWindowTitle(ToQ(value));
+}
+
+void TForm::SetBorderStyle(TFormBorderStyle value) {
+    FBorderStyle = value;
+    ApplyWindowFlags();
+    ApplyBounds();
+}
+
+void TForm::SetBorderIcons(uint8_t value) {
+    FBorderIcons = value;
+    ApplyWindowFlags();
+}
+
+void TForm::ApplyWindowFlags() {
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint;
+    if (FBorderStyle == TFormBorderStyle::bsNone)
+        flags |= Qt::FramelessWindowHint;
+    else {
+        flags |= Qt::WindowTitleHint;
+        const bool dialog = FBorderStyle == TFormBorderStyle::bsDialog;
+        if (FBorderIcons & biSystemMenu) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+        if (!dialog && (FBorderIcons & biSystemMenu) && (FBorderIcons & biMinimize))
+            flags |= Qt::WindowMinimizeButtonHint;
+        if (!dialog && (FBorderIcons & biSystemMenu) && (FBorderIcons & biMaximize))
+            flags |= Qt::WindowMaximizeButtonHint;
+        if (FBorderStyle == TFormBorderStyle::bsToolWindow || FBorderStyle == TFormBorderStyle::bsSizeToolWin)
+            flags |= Qt::Tool;
+    }
+    const bool wasVisible = Widget()->isVisible();
+    Widget()->setWindowFlags(flags);
+    if (wasVisible) Widget()->show();
+}
+
+void TForm::SetPosition(TPosition value) {
+    FPosition = value;
+}
+
+void TForm::SetActiveControl(TWinControl* value) {
+    FActiveControl = value;
+    if (value && Widget()->isVisible()) value->SetFocus();
+}
+
+void TForm::PlaceOnScreen() {
+    if (FPosition == TPosition::poScreenCenter || (FPosition == TPosition::poMainFormCenter)) {
+        SetBounds((ScreenWidth() - Width()) / 2, (ScreenHeight() - Height()) / 2, Width(), Height());
+    }
+}
+
+void TForm::SetModalResult(int value) {
+    FModalResult = value;
+    if (FModal && value != mrNone && FModalLoop) static_cast<QEventLoop*>(FModalLoop)->quit();
+}
+
+void TForm::DoShow() {
+    if (OnShow) OnShow(this);
+}
+
+void TForm::DoHide() {
+    if (OnHide) OnHide(this);
+}
+
+void TForm::ApplyVisible(bool value) {
+    QWidget* window = Widget();
+    if (!window) return;
+    if (!value) {
+        if (window->isVisible()) {
+            window->hide();
+            Guarded([this] { DoHide(); });
+        }
+        return;
+    }
+    PlaceOnScreen();
+    ApplyBounds();
+    window->show();
+    window->raise();
+    window->activateWindow();
+    if (FActiveControl)
+        FActiveControl->SetFocus();
+    else {
+        // The first control in tab order that takes the focus gets it.
+        QWidget* w = window->nextInFocusChain();
+        while (w && w != window &&
+               !((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(window) && w->isEnabled()))
+            w = w->nextInFocusChain();
+        if (w && w != window) w->setFocus(Qt::TabFocusReason);
+    }
+    Guarded([this] { DoShow(); });
+}
+
+int TForm::ShowModal() {
+    if (FModal) return mrNone;
+    FModalResult = mrNone;
+    FModal = true;
+    QWidget* window = Widget();
+    window->setWindowModality(Qt::ApplicationModal);
+    if (Visible()) SetVisible(false);
+    SetVisible(true);
+
+    QEventLoop loop;
+    FModalLoop = &loop;
+    if (modalFormHook) {
+        TModalFormHook hook = modalFormHook;
+        QTimer::singleShot(0, window, [this, hook] { Guarded([&] { hook(*this, TModalPhase::mpShown); }); });
+    }
+    while (FModalResult == mrNone) loop.exec();
+    FModalLoop = nullptr;
+    FModal = false;
+    SetVisible(false);
+    window->setWindowModality(Qt::NonModal);
+    if (modalFormHook) {
+        TModalFormHook hook = modalFormHook;
+        Guarded([&] { hook(*this, TModalPhase::mpClosed); });
+    }
+    return FModalResult;
+}
+
+void TForm::Close() {
+    if (FClosing) return;
+    bool canClose = true;
+    if (OnCloseQuery) OnCloseQuery(this, canClose);
+    if (!canClose) return;
+    TCloseAction action = FModal ? TCloseAction::caHide : TCloseAction::caHide;
+    if (OnClose) OnClose(this, action);
+    if (action == TCloseAction::caNone) return;
+    if (FModal) {
+        SetModalResult(mrCancel);
+        return;
+    }
+    FClosing = true;
+    SetVisible(false);
+    FClosing = false;
+}
+
+void TForm::CloseFromWindow() {
+    Close();
+}
+
+TButton* TForm::DefaultButton() const {
+    return FindButton(this, [](TButton* b) { return b->Default(); });
+}
+
+TButton* TForm::CancelButton() const {
+    return FindButton(this, [](TButton* b) { return b->Cancel(); });
+}
+
+bool TForm::ClickDefaultButton() {
+    // The focused button takes Enter, as on a dialog; otherwise the default button.
+    if (QWidget* w = QApplication::focusWidget()) {
+        if (TButton* focused = FindButton(this, [w](TButton* b) { return b->Widget() == w; })) {
+            focused->Click();
+            return true;
+        }
+    }
+    if (TButton* b = DefaultButton()) {
+        b->Click();
+        return true;
+    }
+    return false;
+}
+
+bool TForm::ClickCancelButton() {
+    if (TButton* b = CancelButton()) {
+        b->Click();
+        return true;
+    }
+    return false;
+}
+
+// ---- TApplication ----
+
+TApplication::TApplication() = default;
+TApplication::~TApplication() = default;
+
+void TApplication::SetTitle(const std::string& value) {
+    FTitle = value;
+    QApplication::setApplicationDisplayName(ToQ(value));
+}
+
+void TApplication::ProcessMessages() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+int TApplication::Run() {
+    return QApplication::exec();
+}
+
+void TApplication::Terminate(int exitCode) {
+    QCoreApplication::exit(exitCode);
+}
+
+void TApplication::HandleException(const std::exception& error) {
+    HandleException(std::string(error.what()));
+}
+
+void TApplication::HandleException(const std::string& message) {
+    if (OnException) {
+        // A failing handler must not throw back into the event dispatch.
+        try {
+            OnException(message);
+            return;
+        } catch (...) {
+        }
+    }
+    std::fprintf(stderr, "Morvelan: %s\n", message.c_str());
+}
+
+TApplication& CreateApplication(int& argc, char** argv) {
+    if (!QApplication::instance()) new QApplication(argc, argv);
+    if (!Application) Application = new TApplication();
+    QApplication::setApplicationName(QStringLiteral("morvelan"));
+    QApplication::setFont(ToQFont(TFont()));
+    return *Application;
+}
+
+TApplication& EnsureApplication() {
+    if (Application && QApplication::instance()) return *Application;
+    static int argc = 1;
+    static char name[] = "morvelan";
+    static char* argv[] = {name, nullptr};
+    return CreateApplication(argc, argv);
+}
+
+int ScreenWidth() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().width() : 1024;
+}
+
+int ScreenHeight() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().height() : 768;
+}
+
+} // namespace mv
+
+#if defined(__SANITIZE_ADDRESS__)
+// Under the leak checker: the font library keeps its caches for the life of the process
+// and frees none of them at exit; those are not leaks of ours.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\nleak:libdbus-1.so\n";
+}
+#endif
