@@ -7,6 +7,7 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -48,7 +49,7 @@ void Run(bool quick) {
 
     const std::vector<int> widths = {20, 12, 12, 14, 12, 12};
     PrintRow({"input", "ours MB/s", "zlib MB/s", "libdefl MB/s", "ours/zlib", "ours/libdefl"}, widths);
-    const int reps = quick ? 5 : 9;
+    const int reps = quick ? 7 : 11;
     for (const auto& corpus : StandardCorpora(quick)) {
         const uint8_t* p = corpus.data.data();
         const size_t n = corpus.data.size();
@@ -60,16 +61,26 @@ void Run(bool quick) {
             }
             // Enough passes that one timed run takes a few milliseconds.
             const int passes = static_cast<int>(std::max<size_t>(1, (quick ? 8u << 20 : 64u << 20) / n));
+            // The three are timed in turn within each repetition, so a change in
+            // the machine's load falls on all of them alike; medians are compared.
             volatile uint32_t sink = 0;
-            auto time = [&](uint32_t (*fn)(const uint8_t*, size_t, size_t)) {
-                return MedianSeconds(reps, [&] {
-                    for (int i = 0; i < passes; ++i) sink = sink + fn(p, n, block);
-                });
+            uint32_t (*const fns[3])(const uint8_t*, size_t, size_t) = {Ours, Zlib, Libdeflate};
+            std::vector<double> seconds[3];
+            for (int rep = 0; rep < reps; ++rep) {
+                for (int k = 0; k < 3; ++k) {
+                    seconds[k].push_back(MedianSeconds(1, [&] {
+                        for (int i = 0; i < passes; ++i) sink = sink + fns[k](p, n, block);
+                    }));
+                }
+            }
+            auto median = [](std::vector<double> v) {
+                std::sort(v.begin(), v.end());
+                return v[v.size() / 2];
             };
             const uint64_t bytes = uint64_t(n) * passes;
-            const double ours = MBps(bytes, time(Ours));
-            const double zlib = MBps(bytes, time(Zlib));
-            const double libd = MBps(bytes, time(Libdeflate));
+            const double ours = MBps(bytes, median(seconds[0]));
+            const double zlib = MBps(bytes, median(seconds[1]));
+            const double libd = MBps(bytes, median(seconds[2]));
             std::string label =
                 corpus.name + (block == n ? " whole" : " " + std::to_string(block / 1024) + "K");
             PrintRow({label, Fixed(ours, 0), Fixed(zlib, 0), Fixed(libd, 0), Fixed(ours / zlib, 2),

@@ -157,7 +157,9 @@ template <size_t... Moves> size_t FoldMessage(uint32_t reg, const uint8_t* p, si
         std::memset(pending + span + 8, 0, m);
     }
     const size_t rest = n - pos;
-    for (size_t i = 0; i < rest; ++i) pending[i] ^= p[pos + i];
+    size_t i = 0;
+    for (; i + 8 <= rest; i += 8) Xor64(pending + i, Load64(p + pos + i));
+    for (; i < rest; ++i) pending[i] ^= p[pos + i];
     return rest;
 }
 

@@ -201,3 +201,20 @@ TEST(ZipRecords, EncryptedArchivePassesPeerTests) {
     ASSERT_EQ(ReadZipLocalHeader(bytes.data(), bytes.size(), h), TZipRecordStatus::zrOk);
     EXPECT_EQ(h.CompressedSize, 5000u + 12u);
 }
+
+// Archives that need Zip64 are recognised as such (and so refused), never
+// read with their escape values taken as sizes.
+TEST(ZipRecords, Zip64ArchivesAreRecognised) {
+    MV_REQUIRE_TOOL("zip");
+    mvtest::TempDir dir;
+    mvtest::WriteFileText(dir / "h.txt", "hello\n");
+    ASSERT_EQ(mvtest::Run("zip -q -fz z64.zip h.txt", dir.Path()).exitCode, 0);
+    const auto bytes = mvtest::ReadFileBytes(dir / "z64.zip");
+    TZipLocalHeader h;
+    EXPECT_EQ(ReadZipLocalHeader(bytes.data(), bytes.size(), h), TZipRecordStatus::zrZip64);
+    TZipEndRecord e;
+    EXPECT_EQ(ReadZipEndRecord(&bytes[bytes.size() - ZipEndRecordSize], ZipEndRecordSize, e),
+              TZipRecordStatus::zrZip64);
+    // The Zip64 locator stands right before the end record.
+    EXPECT_EQ(LE32(&bytes[bytes.size() - ZipEndRecordSize - Zip64LocatorSize]), Zip64LocatorSignature);
+}
