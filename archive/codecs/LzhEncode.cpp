@@ -40,8 +40,10 @@ constexpr size_t CodeBufferSize = 32768;
 constexpr size_t OutputChunk = 32768;
 constexpr size_t ReadChunk = 65536;
 constexpr int HashBits = 15;
-constexpr int MaxChain = 96;
+constexpr int MaxChain = 128;
 constexpr int GoodLength = 32;
+// A 3-byte match this far back costs more bits than three literals.
+constexpr int FarMinMatch = 4096;
 constexpr int64_t NoPosition = -1;
 
 inline int BitLength(unsigned v) {
@@ -94,7 +96,8 @@ public:
         }
         if (!FUnpackable) {
             SendBlock();
-            PutBits(7, 0);
+            // Pad the last byte with zero bits; no byte beyond it (peers check
+            // that the packed size holds nothing past the stream).
             FlushBits();
         }
         if (!FUnpackable) {
@@ -159,7 +162,9 @@ private:
         const uint8_t* cur = FText.data() + FPos;
         int best = 0;
         int chain = FLastLength >= GoodLength ? MaxChain / 4 : MaxChain;
-        while (candidate != NoPosition && here - candidate <= DicSize && chain-- > 0) {
+        // Back-references reach at most 8191 bytes: peers keep a window of
+        // exactly 8192 bytes and refuse a distance equal to it.
+        while (candidate != NoPosition && here - candidate < DicSize && chain-- > 0) {
             const uint8_t* m = FText.data() + (candidate - FBase);
             if (m[best] == cur[best] && m[0] == cur[0] && m[1] == cur[1]) {
                 int len = 0;
@@ -184,7 +189,11 @@ private:
             candidate = FPrev[candidate & (DicSize - 1)];
         }
         FLastLength = best;
-        return best >= MinMatch ? best : 0;
+        if (best < MinMatch || (best == MinMatch && FMatchDistance >= FarMinMatch)) {
+            FMatchDistance = 0;
+            return 0;
+        }
+        return best;
     }
 
     // ------------------------------------------------------------ code buffer
