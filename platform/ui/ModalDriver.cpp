@@ -38,6 +38,27 @@ std::vector<TControl*> AllControls(const TWinControl& parent) {
     return out;
 }
 
+void PerformModalAction(TForm& form, TModalAction action, int modalResult) {
+    switch (action) {
+    case TModalAction::maEnter:
+        SendKey(form, Qt::Key_Return);
+        break;
+    case TModalAction::maEscape:
+        SendKey(form, Qt::Key_Escape);
+        break;
+    case TModalAction::maCloseBox:
+        form.Widget()->close();
+        break;
+    case TModalAction::maClickResult:
+        for (TControl* c : AllControls(form))
+            if (auto* b = dynamic_cast<TButton*>(c); b && b->ModalResult() == modalResult) {
+                b->Click();
+                break;
+            }
+        break;
+    }
+}
+
 bool SaveControlImage(TControl& control, const std::string& pngPath) {
     QWidget* widget = control.Widget();
     if (!widget) return false;
@@ -114,24 +135,7 @@ void TModalDriver::Answer(TForm& form) {
                 break;
             }
     }
-    switch (answer.Action) {
-    case TModalAction::maEnter:
-        SendKey(form, Qt::Key_Return);
-        break;
-    case TModalAction::maEscape:
-        SendKey(form, Qt::Key_Escape);
-        break;
-    case TModalAction::maCloseBox:
-        if (window) window->close();
-        break;
-    case TModalAction::maClickResult:
-        for (TControl* c : AllControls(form))
-            if (auto* b = dynamic_cast<TButton*>(c); b && b->ModalResult() == answer.ModalResult) {
-                b->Click();
-                break;
-            }
-        break;
-    }
+    PerformModalAction(form, answer.Action, answer.ModalResult);
     // An answer that did not close the form (no default or cancel button) must not
     // leave a test waiting: the form is closed and counted as unanswered.
     if (window && form.Modal() && form.ModalResult() == mrNone) {

@@ -56,6 +56,10 @@ private:
     int FUnanswered = 0;
 };
 
+// Presses Enter or Esc on a form (a real key event to its focused control), closes it
+// through its close box, or clicks its button with the given modal result.
+void PerformModalAction(TForm& form, TModalAction action, int modalResult = mrNone);
+
 // Every control of a form (or other parent) in parent order, depth first.
 std::vector<TControl*> AllControls(const TWinControl& parent);
 
