@@ -107,6 +107,22 @@ std::vector<uint8_t> Concat(std::vector<uint8_t> a, const std::vector<uint8_t>& 
     return a;
 }
 
+// Detection over bytes in memory.
+struct TMemSource : TDetectSource {
+    std::vector<uint8_t> d;
+    bool Size(int64_t& s) override {
+        s = int64_t(d.size());
+        return true;
+    }
+    size_t ReadAt(int64_t p, uint8_t* b, size_t n) override {
+        if (p < 0 || size_t(p) > d.size()) return 0;
+        const size_t k = std::min(n, d.size() - size_t(p));
+        std::copy(d.begin() + p, d.begin() + p + int64_t(k), b);
+        return k;
+    }
+    bool DosDate(uint32_t&) override { return false; }
+};
+
 } // namespace
 
 // Every file of the corpus is detected as the type its folder names, on a
@@ -177,7 +193,7 @@ TEST(ArcDetect, PeerArchivesAreDetected) {
         {"7z", "7z a -bd -ttar s.tar a.txt >/dev/null", "s.tar", atTar},
         {"7z", "7z a -bd -tgzip s.gz a.txt >/dev/null", "s.gz", atGZip},
         {"arj", "arj a -y r.arj a.txt b.bin >/dev/null", "r.arj", atArj},
-        {"lha", "lha aq l.lzh a.txt b.bin", "l.lzh", atLha},
+        {"jlha", "jlha aq l.lzh a.txt b.bin", "l.lzh", atLha},
         {"gcab", "gcab -c -z c.cab a.txt b.bin", "c.cab", atCab},
         {"tar", "tar cf t.tar a.txt b.bin", "t.tar", atTar},
         {"tar", "tar --format=ustar -cf u.tar a.txt", "u.tar", atTar},
@@ -202,8 +218,12 @@ TEST(ArcDetect, PeerArchivesAreDetected) {
         }
     }
     // A TAR that begins with a volume header is found through its second header.
-    const auto d = Detect(dir / "lab.tar");
+    auto d = Detect(dir / "lab.tar");
     EXPECT_EQ(d.ArchiveOffset, 513);
+    // The date is the file's age as a local DOS date and time (tests run in UTC).
+    ASSERT_EQ(mvtest::Run("TZ=UTC touch -d '2001-02-03 04:05:06' t.tar", dir.Path()).exitCode, 0);
+    d = Detect(dir / "t.tar");
+    EXPECT_EQ(d.ArchiveDate, (uint32_t((21 << 9) | (2 << 5) | 3) << 16) | ((4 << 11) | (5 << 5) | 3));
 }
 
 // ZIP placement: leading zeros, a self-extractor stub (offsets adjusted by
@@ -352,8 +372,8 @@ TEST(ArcDetect, ArchiveAfterTheExecutableImage) {
     EXPECT_EQ(Name(d.ArcType), Name(atArjExe));
     EXPECT_EQ(d.ArchiveOffset, 1027);
     // An LHA archive after 17000 bytes of an executable is found by the scan.
-    if (mvtest::HaveTool("lha")) {
-        ASSERT_EQ(mvtest::Run("lha aq l.lzh a.txt", dir.Path()).exitCode, 0);
+    if (mvtest::HaveTool("jlha")) {
+        ASSERT_EQ(mvtest::Run("jlha aq l.lzh a.txt", dir.Path()).exitCode, 0);
         mvtest::WriteFileBytes(dir / "lsfx.exe",
                                Concat(DosStub(40000, 0), mvtest::ReadFileBytes(dir / "l.lzh")));
         d = Detect(dir / "lsfx.exe");
@@ -399,20 +419,7 @@ TEST(ArcDetect, SmallMissingAndUnreadableFiles) {
 }
 
 TEST(ArcDetect, ExecutableStringTableReader) {
-    struct Mem : TDetectSource {
-        std::vector<uint8_t> d;
-        bool Size(int64_t& s) override {
-            s = int64_t(d.size());
-            return true;
-        }
-        size_t ReadAt(int64_t p, uint8_t* b, size_t n) override {
-            if (p < 0 || size_t(p) > d.size()) return 0;
-            const size_t k = std::min(n, d.size() - size_t(p));
-            std::copy(d.begin() + p, d.begin() + p + int64_t(k), b);
-            return k;
-        }
-        bool DosDate(uint32_t&) override { return false; }
-    } m;
+    TMemSource m;
     m.d = PeWithStrings({"zero", "12", "123456789", "", "x4"}, 0);
     auto s = ReadExeStringEntries(m, int64_t(m.d.size()), 1, 4);
     ASSERT_EQ(s.size(), 4u);
@@ -446,4 +453,33 @@ TEST(ArcDetect, MvarcTypePrintsTypeOffsetAndSize) {
     r = mvtest::Run(Quote(mvtest::MvarcPath()) + " type missing.zip", dir.Path());
     EXPECT_NE(r.exitCode, 0);
     EXPECT_NE(r.output.find("No such file"), std::string::npos) << r.output;
+}
+
+// Truncated and damaged copies of real archives and self-extractors are
+// placed or refused without a fault (the sanitizers watch every read).
+TEST(ArcDetect, TruncatedAndDamagedFilesNeverFault) {
+    const std::vector<std::string> files = {"lha/lha213_sfx.exe", "zip/infozip_deflate_dirs.zip",
+                                            "tar/ustar_perl.tar", "zip/zip64_streamed.zip",
+                                            "cab/makecab_lzx.cab"};
+    for (const auto& f : files) {
+        SCOPED_TRACE(f);
+        const auto whole = mvtest::ReadFileBytes(mvtest::CorpusDir() / f);
+        TMemSource m;
+        for (size_t cut = 0; cut <= whole.size(); cut += cut < 64 ? 1 : 97) {
+            m.d.assign(whole.begin(), whole.begin() + int64_t(cut));
+            TArcDetection d;
+            DetectArcTypeFrom(m, f, 32000, d, DriveOf(cut & 1));
+            EXPECT_EQ(d.ArchiveSize, int64_t(cut));
+        }
+        // Every 4-byte field of the end record and the last central record set to extremes.
+        m.d = whole;
+        for (size_t at = whole.size() > 120 ? whole.size() - 120 : 0; at + 4 <= whole.size(); ++at) {
+            for (uint32_t v : {0u, 0xFFFFFFFFu, 0x7FFFFFFFu, uint32_t(whole.size())}) {
+                PutLE32(&m.d[at], v);
+                TArcDetection d;
+                DetectArcTypeFrom(m, f, 32000, d, DriveOf(false));
+                m.d = whole;
+            }
+        }
+    }
 }
