@@ -14,6 +14,11 @@ std::vector<std::span<const TStringEntry>>& RawTables() {
     return tables;
 }
 
+std::vector<TRawStringLookup>& RawLookups() {
+    static std::vector<TRawStringLookup> lookups;
+    return lookups;
+}
+
 const char* FindText(int32_t number) {
     const auto language = LanguageStrings();
     const auto it = std::lower_bound(language.begin(), language.end(), number,
@@ -23,6 +28,8 @@ const char* FindText(int32_t number) {
     for (const auto& table : RawTables())
         for (const auto& entry : table)
             if (entry.Number == number) return entry.Text ? entry.Text : "";
+    for (TRawStringLookup lookup : RawLookups())
+        if (const char* text = lookup(number)) return text;
     return nullptr;
 }
 
@@ -34,6 +41,15 @@ void RegisterRawStrings(std::span<const TStringEntry> table) {
     for (const auto& known : tables)
         if (known.data() == table.data() && known.size() == table.size()) return;
     tables.push_back(table);
+}
+
+void RegisterRawStringLookup(TRawStringLookup lookup) {
+    if (!lookup) return;
+    std::lock_guard<std::mutex> guard(rawTablesLock);
+    auto& lookups = RawLookups();
+    for (TRawStringLookup known : lookups)
+        if (known == lookup) return;
+    lookups.push_back(lookup);
 }
 
 std::string LoadStr(int32_t number) {

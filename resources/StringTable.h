@@ -28,6 +28,12 @@ std::span<const TStringEntry> LanguageStrings();
 // its language text. Safe to call from any thread.
 void RegisterRawStrings(std::span<const TStringEntry> table);
 
+// Adds a lookup function for texts loaded by their own number: it returns the text of
+// a number, or null when it has none. Consulted after the registered tables, in the
+// order of registration; registering the same function again does nothing.
+using TRawStringLookup = const char* (*)(int number);
+void RegisterRawStringLookup(TRawStringLookup lookup);
+
 // Text of a number exactly as stored (no language base added): the language tables
 // first, then the registered tables in the order they were registered. Empty when no
 // table holds the number.

@@ -4,11 +4,13 @@
 #include "platform/ui/QtBridge.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPaintEvent>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -592,6 +594,136 @@ void TCustomListBox::SetSelected(int index, bool value) {
 
 int TCustomListBox::SelCount() const {
     return static_cast<int>(static_cast<QListWidget*>(Widget())->selectedItems().size());
+}
+
+// ---- TComboBox ----
+
+TComboBox::TComboBox(TComponent* owner) : TWinControl(owner) {
+    auto* combo = new QComboBox();
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    AttachWidget(combo);
+    SetTabStop(true);
+    SetBounds(0, 0, 145, 21);
+    FItems.OnChange = [this] { Refill(); };
+    auto changed = [this] {
+        if (FFilling) return;
+        Guarded([this] {
+            if (OnChange) OnChange(this);
+        });
+    };
+    QObject::connect(combo, &QComboBox::currentTextChanged, combo, changed);
+}
+
+void TComboBox::Refill() {
+    auto* combo = static_cast<QComboBox*>(Widget());
+    const QString text = combo->currentText();
+    FFilling = true;
+    combo->clear();
+    for (const auto& line : FItems.Lines()) combo->addItem(ToQ(line));
+    if (FStyle == TComboBoxStyle::csDropDownList)
+        combo->setCurrentIndex(-1);
+    else
+        combo->setEditText(text);
+    FFilling = false;
+}
+
+int TComboBox::ItemIndex() const {
+    auto* combo = static_cast<QComboBox*>(Widget());
+    // An edited text that is no item selects nothing.
+    const int index = combo->currentIndex();
+    if (index >= 0 && combo->isEditable() && combo->currentText() != combo->itemText(index)) return -1;
+    return index;
+}
+
+void TComboBox::SetItemIndex(int value) {
+    auto* combo = static_cast<QComboBox*>(Widget());
+    combo->setCurrentIndex(value >= 0 && value < FItems.Count() ? value : -1);
+    if (value < 0 && combo->isEditable()) combo->setEditText(QString());
+}
+
+std::string TComboBox::GetText() const {
+    return FromQ(static_cast<QComboBox*>(Widget())->currentText());
+}
+
+void TComboBox::SetText(const std::string& value) {
+    auto* combo = static_cast<QComboBox*>(Widget());
+    if (combo->isEditable())
+        combo->setEditText(ToQ(value));
+    else
+        combo->setCurrentIndex(combo->findText(ToQ(value)));
+}
+
+void TComboBox::SetStyle(TComboBoxStyle value) {
+    FStyle = value;
+    static_cast<QComboBox*>(Widget())->setEditable(value != TComboBoxStyle::csDropDownList);
+    static_cast<QComboBox*>(Widget())->setInsertPolicy(QComboBox::NoInsert);
+}
+
+void TComboBox::SetDropDownCount(int value) {
+    FDropDownCount = value;
+    static_cast<QComboBox*>(Widget())->setMaxVisibleItems(std::max(1, value));
+}
+
+// ---- TImage ----
+
+TImage::TImage(TComponent* owner) : TGraphicControl(owner) {
+    SetBounds(0, 0, 105, 105);
+}
+
+void TImage::PictureChanged() {
+    if (FAutoSize && !FPicture.Empty()) SetBounds(Left(), Top(), FPicture.Width(), FPicture.Height());
+    Invalidate();
+}
+
+void TImage::SetStretch(bool value) {
+    FStretch = value;
+    Invalidate();
+}
+
+void TImage::SetCenter(bool value) {
+    FCenter = value;
+    Invalidate();
+}
+
+void TImage::SetAutoSize(bool value) {
+    FAutoSize = value;
+    PictureChanged();
+}
+
+void TImage::Paint() {
+    if (FPicture.Empty()) return;
+    TCanvas& canvas = Canvas();
+    const TRect source = Rect(0, 0, FPicture.Width(), FPicture.Height());
+    if (FStretch) {
+        canvas.CopyRect(Rect(0, 0, Width(), Height()), FPicture, source);
+    } else if (FCenter) {
+        canvas.Draw((Width() - FPicture.Width()) / 2, (Height() - FPicture.Height()) / 2, FPicture);
+    } else {
+        canvas.Draw(0, 0, FPicture);
+    }
+}
+
+// ---- TProgressBar ----
+
+TProgressBar::TProgressBar(TComponent* owner) : TWinControl(owner) {
+    auto* bar = new QProgressBar();
+    bar->setTextVisible(false);
+    AttachWidget(bar);
+    SetBounds(0, 0, 150, 16);
+    SetRange(0, 100);
+}
+
+void TProgressBar::SetRange(int min, int max) {
+    FMin = min;
+    FMax = std::max(min, max);
+    static_cast<QProgressBar*>(Widget())->setRange(FMin, FMax);
+    SetPosition(FPosition);
+}
+
+void TProgressBar::SetPosition(int value) {
+    FPosition = std::clamp(value, FMin, FMax);
+    static_cast<QProgressBar*>(Widget())->setValue(FPosition);
 }
 
 // ---- TPageControl, TTabSheet ----

@@ -286,6 +286,71 @@ public:
     explicit TListBox(TComponent* owner) : TCustomListBox(owner) {}
 };
 
+enum class TComboBoxStyle { csDropDown, csSimple, csDropDownList };
+
+// An edit field with a drop-down list of items (or a plain drop-down list).
+class TComboBox : public TWinControl {
+public:
+    explicit TComboBox(TComponent* owner);
+    TItemList& Items() { return FItems; }
+    int ItemIndex() const;
+    void SetItemIndex(int value);
+    std::string Text() const { return GetText(); }
+    void SetTextValue(const std::string& value) { SetText(value); }
+    TComboBoxStyle Style() const { return FStyle; }
+    void SetStyle(TComboBoxStyle value);
+    int DropDownCount() const { return FDropDownCount; }
+    void SetDropDownCount(int value);
+    TNotifyEvent OnChange;
+
+protected:
+    std::string GetText() const override;
+    void SetText(const std::string& value) override;
+
+private:
+    void Refill();
+    TItemList FItems;
+    TComboBoxStyle FStyle = TComboBoxStyle::csDropDown;
+    int FDropDownCount = 8;
+    bool FFilling = false;
+};
+
+// A picture on its parent, drawn at its corner, centred or stretched.
+class TImage : public TGraphicControl {
+public:
+    explicit TImage(TComponent* owner);
+    TBitmap& Picture() { return FPicture; }
+    // Call after changing Picture.
+    void PictureChanged();
+    bool Stretch() const { return FStretch; }
+    void SetStretch(bool value);
+    bool Center() const { return FCenter; }
+    void SetCenter(bool value);
+    bool AutoSize() const { return FAutoSize; }
+    void SetAutoSize(bool value);
+    void Paint() override;
+
+private:
+    TBitmap FPicture;
+    bool FStretch = false;
+    bool FCenter = false;
+    bool FAutoSize = false;
+};
+
+class TProgressBar : public TWinControl {
+public:
+    explicit TProgressBar(TComponent* owner);
+    int Min() const { return FMin; }
+    int Max() const { return FMax; }
+    void SetRange(int min, int max);
+    int Position() const { return FPosition; }
+    // Kept within Min..Max.
+    void SetPosition(int value);
+
+private:
+    int FMin = 0, FMax = 100, FPosition = 0;
+};
+
 class TPageControl;
 
 // One page of a page control; its caption is the tab's text.

@@ -70,6 +70,19 @@ TEST(LangStr, RegisteredTablesAreFoundByTheirOwnNumber) {
     EXPECT_EQ(LoadStr(10289), "Atenção !");
 }
 
+const char* LookupRaw(int number) {
+    return number == 26897 ? "looked-up error text" : nullptr;
+}
+
+TEST(LangStr, RegisteredLookupsAreAskedLast) {
+    RegisterRawStringLookup(&LookupRaw);
+    RegisterRawStringLookup(&LookupRaw);
+    RegisterRawStringLookup(nullptr);
+    LanguageBaseScope scope(lbEnglish);
+    EXPECT_EQ(LoadLangStr(26897), "looked-up error text");
+    EXPECT_EQ(LoadStr(26896), "");
+}
+
 TEST(LangStr, LanguageBaseFollowsTheLocale) {
     EXPECT_EQ(LanguageBaseForLocale("pt_BR.UTF-8"), lbPortuguese);
     EXPECT_EQ(LanguageBaseForLocale("pt_PT"), lbPortuguese);

@@ -236,6 +236,38 @@ TEST(ClassLibrary, StandardControlsKeepTheirState) {
     item->Click();
     EXPECT_EQ(clicks, 1);
     EXPECT_EQ(StripAccelChars("S&im && N&ao"), "Sim & Nao");
+
+    auto* combo = new TComboBox(&form);
+    combo->SetParent(&form);
+    int changes = 0;
+    combo->OnChange = [&](TComponent*) { ++changes; };
+    combo->Items().Assign({"C:/", "D:/dados"});
+    EXPECT_EQ(changes, 0); // filling the list is no change of the text
+    combo->SetItemIndex(1);
+    EXPECT_EQ(combo->Text(), "D:/dados");
+    EXPECT_EQ(combo->ItemIndex(), 1);
+    combo->SetTextValue("E:/outra");
+    EXPECT_EQ(combo->ItemIndex(), -1);
+    EXPECT_EQ(combo->Text(), "E:/outra");
+    EXPECT_GE(changes, 2);
+    combo->SetStyle(TComboBoxStyle::csDropDownList);
+    combo->SetTextValue("C:/");
+    EXPECT_EQ(combo->ItemIndex(), 0);
+
+    auto* bar = new TProgressBar(&form);
+    bar->SetParent(&form);
+    bar->SetPosition(140);
+    EXPECT_EQ(bar->Position(), 100);
+    bar->SetPosition(-3);
+    EXPECT_EQ(bar->Position(), 0);
+
+    auto* image = new TImage(&form);
+    image->SetParent(&form);
+    image->SetAutoSize(true);
+    ASSERT_TRUE(image->Picture().LoadFromResourceName("INTERR"));
+    image->PictureChanged();
+    EXPECT_EQ(image->Width(), 160);
+    EXPECT_EQ(image->Height(), 32);
 }
 
 TEST(ClassLibrary, ResourcesLoadAsStripsAndSounds) {
