@@ -94,8 +94,16 @@ TControl::~TControl() {
     SetParent(nullptr);
     delete FEventFilter;
     FEventFilter = nullptr;
-    delete FWidget;
-    FWidget = nullptr;
+    if (FWidget) {
+        // A control may be destroyed by a handler that its own widget is running (a
+        // button's click freeing its form): the widget is cut off from this control now
+        // and deleted once Qt has finished with it.
+        QObject::disconnect(FWidget, nullptr, nullptr, nullptr);
+        FWidget->hide();
+        FWidget->setParent(nullptr);
+        FWidget->deleteLater();
+        FWidget = nullptr;
+    }
 }
 
 void TControl::AttachWidget(QWidget* widget) {

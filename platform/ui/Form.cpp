@@ -278,7 +278,7 @@ void TForm::Close() {
     bool canClose = true;
     if (OnCloseQuery) OnCloseQuery(this, canClose);
     if (!canClose) return;
-    TCloseAction action = FModal ? TCloseAction::caHide : TCloseAction::caHide;
+    TCloseAction action = TCloseAction::caHide;
     if (OnClose) OnClose(this, action);
     if (action == TCloseAction::caNone) return;
     if (FModal) {

@@ -18,8 +18,10 @@ TMenuItem::TMenuItem(TComponent* owner) : TComponent(owner) {
 TMenuItem::~TMenuItem() {
     if (FParentItem) FParentItem->Remove(this);
     for (TMenuItem* item : FItems) item->FParentItem = nullptr;
-    delete FSubMenu;
-    delete FAction;
+    // The action may be delivering this item's click: Qt deletes it afterwards.
+    QObject::disconnect(FAction, nullptr, nullptr, nullptr);
+    if (FSubMenu) FSubMenu->deleteLater();
+    FAction->deleteLater();
 }
 
 void TMenuItem::SetCaption(const std::string& value) {

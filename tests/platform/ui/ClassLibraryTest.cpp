@@ -154,6 +154,23 @@ TEST(ClassLibrary, ExceptionFromAHandlerStopsAtTheBoundary) {
     EXPECT_EQ(shown[0], "disk full");
 }
 
+TEST(ClassLibrary, AHandlerMayFreeTheFormItRunsOn) {
+    EnsureApplication();
+    auto* form = new TForm(nullptr);
+    auto* button = new TButton(form);
+    button->SetParent(form);
+    bool freed = false;
+    button->OnClick = [&freed, form](TComponent*) {
+        bool* done = &freed; // the handler itself goes with the form
+        delete form;
+        *done = true;
+    };
+    form->Show();
+    QMetaObject::invokeMethod(button->Widget(), "click");
+    EXPECT_TRUE(freed);
+    QApplication::processEvents(); // the widgets go now
+}
+
 TEST(ClassLibrary, ModalDriverAnswersWithRealKeysAndRecordsTexts) {
     EnsureApplication();
     TForm form(nullptr);

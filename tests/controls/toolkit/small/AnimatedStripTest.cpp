@@ -100,6 +100,23 @@ TEST(AnimatedStrip, TimerExistsOnlyWhilePlayingWithAnInterval) {
     EXPECT_EQ(strip.Timer(), nullptr);
 }
 
+TEST(AnimatedStrip, StopsItselfFromARealTimerTick) {
+    EnsureApplication();
+    TAnimatedStrip strip(nullptr);
+    strip.SetFrameCount(3);
+    strip.SetLoop(false);
+    strip.SetInterval(2);
+    strip.SetPlay(true);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (strip.Play() && std::chrono::steady_clock::now() < end) {
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_FALSE(strip.Play());
+    EXPECT_EQ(strip.Frame(), 2);
+    QApplication::processEvents(); // the stopped timer goes away
+}
+
 TEST(AnimatedStrip, PaintsTheCurrentFrameAndReplacesTheTransparentColour) {
     EnsureApplication();
     TForm form(nullptr);
