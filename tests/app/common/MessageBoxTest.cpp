@@ -18,9 +18,11 @@
 namespace mv {
 namespace {
 
+// Screenshots go into the build tree, beside the test program.
 std::string ScreenshotPath(const std::string& name) {
-    std::filesystem::create_directories("screenshots");
-    return (std::filesystem::current_path() / "screenshots" / name).string();
+    const auto folder = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "screenshots";
+    std::filesystem::create_directories(folder);
+    return (folder / name).string();
 }
 
 template <typename T> T* Find(TForm& form, const std::string& name) {
