@@ -187,7 +187,9 @@ void TLabel::Paint() {
     TCanvas& canvas = Canvas();
     canvas.Font().Assign(FFont);
     WithPainter(canvas, [&](QPainter& p) {
-        if (!FTransparent) p.fillRect(0, 0, Width(), Height(), ToQColor(Color()));
+        // A label takes its parent's colour, as labels sit on dialogs and panels.
+        if (!FTransparent)
+            p.fillRect(0, 0, Width(), Height(), ToQColor(Parent() ? Parent()->Color() : Color()));
         p.setPen(ToQColor(Enabled() ? FFont.Color() : clGrayText));
         p.drawText(QRect(0, 0, Width(), Height()), LabelTextFlags(FWordWrap, FAlignment), ToQ(FText));
     });
