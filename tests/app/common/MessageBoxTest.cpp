@@ -242,7 +242,11 @@ TEST_F(MessageBoxTest, IconCyclesThroughItsFrames) {
             if (icon->Frame() != frames.back()) frames.push_back(icon->Frame());
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        EXPECT_EQ(frames, (std::vector<int>{0, 1, 2}));
+        // The strip may already have stepped before the handler ran on a loaded
+        // machine: what matters is that it advances one frame at a time.
+        ASSERT_EQ(frames.size(), 3u);
+        const int count = icon->FrameCount();
+        for (size_t i = 1; i < frames.size(); ++i) EXPECT_EQ(frames[i], (frames[i - 1] + 1) % count) << i;
     });
     ShowMessageBox("Aguarde", mkQuestion, mbYesNo, 0, -1, -1);
 }
