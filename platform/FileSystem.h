@@ -209,9 +209,9 @@ std::vector<DirEntry> ListMatching(const std::string& directory, const std::stri
 void RemoveTree(const std::string& path);
 
 // Moves a finished file over target: the data of source is flushed, it takes the
-// permissions of the old target (or those of a new file), then it is renamed over target. When source lies on another file system (EXDEV) it is
-// copied into a temporary file beside target, flushed, renamed over target, and
-// source is removed. On any failure target is left exactly as it was.
+// permissions of the old target (or those of a new file), then it is renamed over target. When source lies on
+// another file system (EXDEV) it is copied into a temporary file beside target, flushed, renamed over target,
+// and source is removed. On any failure target is left exactly as it was.
 void ReplaceFile(const std::string& source, const std::string& target);
 
 // Writes a new version of a file beside it and replaces the old one only when

@@ -1,6 +1,7 @@
 // The real file system: POSIX calls, /proc/self/mountinfo, sysfs and
 // /dev/disk for the drive questions.
 #include "platform/FileSystem.h"
+#include "platform/MountTable.h"
 
 #include <cerrno>
 #include <climits>
@@ -109,127 +110,27 @@ void FillInfo(const std::string& name, const struct stat& st, FileInfo& info) {
     info.Attributes = DosAttributes(name, st.st_mode);
 }
 
-bool IsOctal(char c) {
-    return c >= '0' && c <= '7';
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// Undoes the octal escapes ("\040") of /proc/self/mountinfo.
-std::string UnescapeMount(const std::string& s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 3 < s.size() && IsOctal(s[i + 1]) && IsOctal(s[i + 2]) && IsOctal(s[i + 3])) {
-            out += static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
-            i += 3;
-        } else {
-            out += s[i];
-        }
-    }
-    return out;
-}
-
-// Undoes the "\x20" escapes of /dev/disk/by-label names.
-std::string UnescapeHex(const std::string& s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] == 'x' && HexValue(s[i + 2]) >= 0 &&
-            HexValue(s[i + 3]) >= 0) {
-            out += static_cast<char>(HexValue(s[i + 2]) * 16 + HexValue(s[i + 3]));
-            i += 3;
-        } else {
-            out += s[i];
-        }
-    }
-    return out;
-}
-
-struct MountEntry {
-    std::string mountPoint;
-    std::string fsType;
-    std::string source;
-    unsigned major = 0, minor = 0;
-    bool readOnly = false;
-};
-
-// The mount that holds an absolute, resolved path: the longest mount point
-// that is a prefix of it (the last one listed wins on equal points).
-bool FindMount(const std::string& path, MountEntry& found) {
-    std::ifstream in("/proc/self/mountinfo");
-    if (!in) return false;
-    std::string line;
-    size_t bestLen = 0;
-    bool any = false;
-    while (std::getline(in, line)) {
-        std::istringstream ls(line);
-        std::string id, parent, devno, root, mountPoint, options;
-        ls >> id >> parent >> devno >> root >> mountPoint >> options;
-        std::string field;
-        while (ls >> field && field != "-") {
-        }
-        MountEntry e;
-        ls >> e.fsType >> e.source;
-        e.mountPoint = UnescapeMount(mountPoint);
-        e.source = UnescapeMount(e.source);
-        e.readOnly = options.rfind("ro", 0) == 0 && (options.size() == 2 || options[2] == ',');
-        if (sscanf(devno.c_str(), "%u:%u", &e.major, &e.minor) != 2) continue;
-        const std::string& mp = e.mountPoint;
-        bool prefix =
-            mp == "/" || path == mp ||
-            (path.size() > mp.size() && path.compare(0, mp.size(), mp) == 0 && path[mp.size()] == '/');
-        if (prefix && mp.size() >= bestLen) {
-            bestLen = mp.size();
-            found = e;
-            any = true;
-        }
-    }
-    return any;
-}
-
 // The resolved absolute form of a path, or of its nearest existing ancestor.
 std::string ResolvePath(const std::string& path) {
-    std::string p = path.empty() ? "." : path;
+    std::string p = path.empty() ? std::string(".") : path;
     for (;;) {
         char buf[PATH_MAX];
-        if (::realpath(p.c_str(), buf)) return buf;
+        if (::realpath(p.c_str(), buf)) return std::string(buf);
         std::string parent = DirectoryOf(p);
-        if (parent.empty()) parent = ".";
-        if (parent == p) return "";
-        p = parent;
+        if (parent.empty()) parent.push_back('.');
+        if (parent == p) return std::string();
+        p.swap(parent);
     }
-}
-
-std::string ReadSmallFile(const std::string& path) {
-    std::ifstream in(path);
-    std::string s;
-    std::getline(in, s);
-    return s;
-}
-
-// Removable flag of the block device major:minor (a partition asks its disk).
-bool IsRemovableDevice(unsigned major, unsigned minor) {
-    if (major == 0) return false;
-    std::string base = "/sys/dev/block/" + std::to_string(major) + ":" + std::to_string(minor);
-    char buf[PATH_MAX];
-    if (!::realpath(base.c_str(), buf)) return false;
-    std::string dev = buf;
-    if (::access((dev + "/partition").c_str(), F_OK) == 0) dev = DirectoryOf(dev);
-    return ReadSmallFile(dev + "/removable") == "1";
 }
 
 bool SameDevice(const std::string& link, const MountEntry& m) {
     struct stat st;
-    if (::stat(link.c_str(), &st) == 0 && S_ISBLK(st.st_mode) && m.major != 0 &&
-        major(st.st_rdev) == m.major && minor(st.st_rdev) == m.minor)
+    if (::stat(link.c_str(), &st) == 0 && S_ISBLK(st.st_mode) && m.Major != 0 &&
+        major(st.st_rdev) == m.Major && minor(st.st_rdev) == m.Minor)
         return true;
     char a[PATH_MAX], b[PATH_MAX];
-    return !m.source.empty() && m.source[0] == '/' && ::realpath(link.c_str(), a) &&
-           ::realpath(m.source.c_str(), b) && std::strcmp(a, b) == 0;
+    return !m.Source.empty() && m.Source[0] == '/' && ::realpath(link.c_str(), a) &&
+           ::realpath(m.Source.c_str(), b) && std::strcmp(a, b) == 0;
 }
 
 // The name of the /dev/disk/<folder> link that points at the mount's device.
@@ -247,38 +148,6 @@ std::string FindDiskLink(const std::string& folder, const MountEntry& m) {
     }
     ::closedir(d);
     return found;
-}
-
-uint32_t SerialFromUuid(const std::string& uuid) {
-    uint32_t v = 0;
-    int digits = 0;
-    for (char c : uuid) {
-        if (digits == 8) break;
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            continue;
-        v = (v << 4) | static_cast<uint32_t>(d);
-        ++digits;
-    }
-    return v;
-}
-
-DriveKind KindOf(const MountEntry& m) {
-    static const char* const remote[] = {
-        "nfs",       "nfs4",       "cifs",           "smb3",  "smbfs",       "ncpfs",  "9p",   "afs",  "ceph",
-        "glusterfs", "fuse.sshfs", "fuse.glusterfs", "davfs", "fuse.davfs2", "lustre", "gfs2", "ocfs2"};
-    for (const char* r : remote)
-        if (m.fsType == r) return DriveKind::Remote;
-    if (m.fsType == "iso9660" || m.fsType == "udf") return DriveKind::CdRom;
-    if (m.fsType == "tmpfs" || m.fsType == "ramfs") return DriveKind::RamDisk;
-    if (IsRemovableDevice(m.major, m.minor)) return DriveKind::Removable;
-    return DriveKind::Fixed;
 }
 
 class RealFileSystem final : public FileSystem {
@@ -422,21 +291,21 @@ public:
         }
         std::string resolved = ResolvePath(path);
         MountEntry m;
-        if (resolved.empty() || !FindMount(resolved, m)) {
+        if (resolved.empty() || !FindMount(ReadMountTable(), resolved, m)) {
             errorCode = ENOENT;
             info.Kind = DriveKind::NoRoot;
             return false;
         }
-        info.MountPoint = m.mountPoint;
-        info.FileSystemName = m.fsType;
+        info.MountPoint = m.MountPoint;
+        info.FileSystemName = m.FileSystemName;
         info.FileSystemFlags = 0x1 | 0x2 | 0x4;
-        if (m.readOnly) info.FileSystemFlags |= 0x80000;
-        info.Kind = KindOf(m);
+        if (m.ReadOnly) info.FileSystemFlags |= 0x80000;
+        info.Kind = KindOfMount(m, "/sys");
         // A network file system is not asked anything more: a server that does not
         // answer would block here.
         if (info.Kind == DriveKind::Remote) return true;
         struct statvfs vfs;
-        if (::statvfs(m.mountPoint.c_str(), &vfs) != 0) {
+        if (::statvfs(m.MountPoint.c_str(), &vfs) != 0) {
             errorCode = errno;
             return false;
         }
