@@ -77,7 +77,7 @@ static_assert(FoldKeepsCrc<MV_WIDE_FOLD>() && FoldKeepsCrc<MV_NARROW_FOLD>());
 static_assert(!FoldKeepsCrc<140, 791, 3007>());
 constexpr size_t WideSpan = 3006;
 // Below this the tables alone are faster.
-constexpr size_t FoldThreshold = 2048;
+constexpr size_t FoldThreshold = 1400;
 
 // Bytes folded per round before the gathering buffer slides.
 constexpr size_t FoldChunk = 8192;

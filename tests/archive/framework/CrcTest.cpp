@@ -43,9 +43,10 @@ TEST(Crc, PublishedCheckValuesAndTables) {
 // odd alignments agrees with a bitwise CRC.
 TEST(Crc, AgreesWithBitwiseCrcOnAllPathsAndAlignments) {
     const auto data = mvtest::RandomBytes(70000, 7);
-    std::vector<size_t> sizes = {0,     1,     7,    8,     15,    16,    17,           100,
-                                 3005,  3006,  3014, 12023, 12024, 12025, 16384 + 3006, 16384 + 3013,
-                                 32768, 65536, 69990};
+    std::vector<size_t> sizes = {
+        0,    1,    7,    8,    15,    16,    17,    100,          909,         910,
+        1399, 1400, 1401, 2048, 3005,  3006,  3014,  12023,        12024,       12025,
+        5000, 9000, 9001, 9009, 32768, 65536, 69990, 16384 + 3006, 16384 + 3013};
     for (size_t n = 12024; n < 12024 + 64; ++n) sizes.push_back(n);
     for (size_t n : sizes) {
         for (size_t offset : {0, 3}) {
