@@ -105,6 +105,12 @@ public:
     FaultyFile(FakeFileSystem& owner, std::unique_ptr<File> inner) : owner(owner), inner(std::move(inner)) {}
 
     size_t Read(void* buffer, size_t count) override {
+        auto limit = owner.readLimits.find(Path());
+        if (limit != owner.readLimits.end()) {
+            uint64_t pos = static_cast<uint64_t>(inner->Position());
+            if (count > 0 && pos >= limit->second) throw FileError(EIO, Path(), "cannot read");
+            count = static_cast<size_t>(std::min<uint64_t>(count, limit->second - pos));
+        }
         if (owner.readBudget) {
             if (*owner.readBudget == 0) throw FileError(EIO, Path(), "cannot read");
             count = static_cast<size_t>(std::min<uint64_t>(count, *owner.readBudget));
@@ -172,6 +178,8 @@ FakeDrive* FakeFileSystem::DriveOf(const std::string& path) {
 }
 
 void FakeFileSystem::ClearFaults() {
+    readLimits.clear();
+    openFailures.clear();
     writeBudget.reset();
     readBudget.reset();
     failRenames = false;
@@ -182,25 +190,41 @@ std::unique_ptr<File> FakeFileSystem::Wrap(std::unique_ptr<File> inner) {
     return std::make_unique<FaultyFile>(*this, std::move(inner));
 }
 
+void FakeFileSystem::CheckMedium(const std::string& path) {
+    FakeDrive* d = DriveOf(path);
+    if (d && !d->HasMedium()) throw FileError(ENOMEDIUM, path, "no medium in the drive of");
+}
+
 std::unique_ptr<File> FakeFileSystem::Open(const std::string& path, OpenMode mode) {
+    CheckMedium(path);
+    auto failure = openFailures.find(path);
+    if (failure != openFailures.end()) throw FileError(failure->second, path, "cannot open");
     return Wrap(real.Open(path, mode));
 }
 bool FakeFileSystem::Stat(const std::string& path, FileInfo& info) {
+    FakeDrive* d = DriveOf(path);
+    if (d && !d->HasMedium()) return false;
     return real.Stat(path, info);
 }
 std::vector<DirEntry> FakeFileSystem::ListDirectory(const std::string& path) {
+    CheckMedium(path);
     return real.ListDirectory(path);
 }
 void FakeFileSystem::CreateDirectory(const std::string& path) {
+    CheckMedium(path);
     real.CreateDirectory(path);
 }
 void FakeFileSystem::RemoveFile(const std::string& path) {
+    CheckMedium(path);
     real.RemoveFile(path);
 }
 void FakeFileSystem::RemoveDirectory(const std::string& path) {
+    CheckMedium(path);
     real.RemoveDirectory(path);
 }
 void FakeFileSystem::Rename(const std::string& from, const std::string& to) {
+    CheckMedium(from);
+    CheckMedium(to);
     if (failRenames) throw FileError(EIO, from, "cannot rename to " + to + ":");
     // Two fake drives, or a fake drive and the rest, are different file systems.
     if (DriveOf(from) != DriveOf(to)) throw FileError(EXDEV, from, "cannot rename to " + to + ":");
@@ -222,6 +246,7 @@ std::string FakeFileSystem::TempDirectory() {
     return real.TempDirectory();
 }
 std::unique_ptr<File> FakeFileSystem::CreateTempFile(const std::string& dir, const std::string& prefix) {
+    CheckMedium(dir);
     return Wrap(real.CreateTempFile(dir, prefix));
 }
 std::string FakeFileSystem::CreateTempDirectory(const std::string& dir, const std::string& prefix) {

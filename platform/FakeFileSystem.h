@@ -2,11 +2,14 @@
 // A file system for tests: the real one, plus fake drives and injected faults.
 // A fake drive is a real folder that stands for a drive's mount point, with a
 // capacity, a kind (removable, fixed, remote), and a medium that has a label and
-// a serial and can be swapped for another. Faults: no space after N bytes
-// written, read errors after N bytes read, failing renames and flushes.
+// a serial and can be swapped for another; with no medium in it, its files
+// cannot be reached (ENOMEDIUM). Faults: no space after N bytes written, read
+// errors after N bytes read (or from an offset of one file on), files that
+// cannot be opened, failing renames and flushes.
 // Install it with ScopedFileSystem so that everything above uses it.
 #include "platform/FileSystem.h"
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -79,6 +82,11 @@ public:
     void FailWritesAfter(uint64_t bytes) { writeBudget = bytes; }
     // Reads through this file system fail with EIO once `bytes` more bytes were read.
     void FailReadsAfter(uint64_t bytes) { readBudget = bytes; }
+    // Reads of one file fail with EIO from byte `offset` of that file on (what lies
+    // before it reads normally).
+    void FailReadsOf(const std::string& path, uint64_t offset) { readLimits[path] = offset; }
+    // Opening one file (in any mode) fails with the given system error number.
+    void FailOpensOf(const std::string& path, int errorCode) { openFailures[path] = errorCode; }
     void FailRenames(bool fail) { failRenames = fail; }
     void FailFlushes(bool fail) { failFlushes = fail; }
     void ClearFaults();
@@ -104,11 +112,15 @@ public:
 private:
     friend class FaultyFile;
     std::unique_ptr<File> Wrap(std::unique_ptr<File> inner);
+    // Raises ENOMEDIUM for a path on a fake drive without a medium.
+    void CheckMedium(const std::string& path);
 
     FileSystem& real;
     std::vector<std::unique_ptr<FakeDrive>> drives;
     std::optional<uint64_t> writeBudget;
     std::optional<uint64_t> readBudget;
+    std::map<std::string, uint64_t> readLimits;
+    std::map<std::string, int> openFailures;
     bool failRenames = false;
     bool failFlushes = false;
 };

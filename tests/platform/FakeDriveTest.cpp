@@ -168,3 +168,43 @@ TEST(FakeDrive, ReadErrorsAreReported) {
         EXPECT_EQ(e.Code(), EIO);
     }
 }
+
+TEST(FakeDrive, FaultsOfOneFileAndAnEmptyDrive) {
+    TempDir t;
+    FakeFileSystem fake;
+    ScopedFileSystem use(fake);
+    std::string p = (t / "source").string(), q = (t / "other").string();
+    WriteAll(p, std::string(100, 's'));
+    WriteAll(q, std::string(100, 'o'));
+    fake.FailReadsOf(p, 40);
+    fake.FailOpensOf(q, EACCES);
+    auto f = Fs().Open(p, OpenMode::Read);
+    char buf[100];
+    EXPECT_EQ(f->Read(buf, 100), 40u);
+    EXPECT_THROW(f->Read(buf, 100), FileError);
+    f->Seek(10);
+    EXPECT_EQ(f->Read(buf, 10), 10u); // before the bad spot it reads
+    try {
+        Fs().Open(q, OpenMode::Read);
+        FAIL();
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.Code(), EACCES);
+    }
+    fake.ClearFaults();
+    EXPECT_EQ(ReadAll(q).size(), 100u);
+
+    std::string a = (t / "A").string();
+    FakeDrive& drive = fake.AddDrive(a, 1 << 20, DriveKind::Removable, "D", 1);
+    WriteAll(a + "/x", "x");
+    drive.EjectMedium();
+    EXPECT_FALSE(Exists(a + "/x"));
+    try {
+        Fs().Open(a + "/x", OpenMode::Read);
+        FAIL();
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.Code(), ENOMEDIUM);
+    }
+    EXPECT_THROW(Fs().ListDirectory(a), FileError);
+    drive.InsertMedium(0);
+    EXPECT_EQ(ReadAll(a + "/x"), "x");
+}
