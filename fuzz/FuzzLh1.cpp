@@ -8,7 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
-    const uint64_t declared = uint64_t(1) << (10 + data[0] % 11);
+    const uint64_t declared = uint64_t(1) << (10 + data[0] % 9); // 1 KiB .. 256 KiB
     {
         mv::MemoryInput in(data + 1, size - 1);
         mv::MemoryOutput out(declared);
