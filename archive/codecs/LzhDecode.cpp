@@ -72,6 +72,23 @@ public:
     }
     uint64_t Bits() const { return FBits; }
 
+    // The hot decoding loop keeps this state in locals (a byte store may alias
+    // anything, so members would be reloaded after every output byte) and
+    // hands it back before any slow path.
+    struct TState {
+        uint64_t Bits;
+        int Count;
+        const uint8_t* Next;
+        const uint8_t* End;
+    };
+    TState Save() const { return {FBits, FCount, FNext, FEnd}; }
+    void Load(const TState& st) {
+        FBits = st.Bits;
+        FCount = st.Count;
+        FNext = st.Next;
+        FEnd = st.End;
+    }
+
 private:
     static constexpr size_t ChunkSize = 32768;
     // Zero bytes allowed past the end of the packed data: the bit buffer reads
@@ -192,6 +209,9 @@ public:
             }
         }
     }
+    const uint32_t* Data() const { return FEntries.data(); }
+    int RootBits() const { return FRootBits; }
+
     // Decodes one symbol; the caller has refilled the bit input.
     inline uint32_t Decode(TBitInput& in) const {
         uint32_t e = FEntries[in.Peek(FRootBits)];
@@ -214,8 +234,8 @@ public:
         : FIn(input), FOutput(output), FPositionAlphabet(params.DicBit + 1), FPBit(params.PBit),
           FRingSize(params.RingSize) {
         if (FPositionAlphabet > 31 || FRingSize == 0) throw ECodecError(ErrCorrupt, "bad decoder parameters");
-        FLiteral.Init(12);
-        FPosition.Init(10);
+        FLiteral.Init(LiteralRootBits);
+        FPosition.Init(PositionRootBits);
         FCodeLength.Init(8);
         FBuffer.assign(size_t(FRingSize) + FlushChunk + MaxMatch + 64, 0);
     }
@@ -236,23 +256,65 @@ public:
             const size_t room = flushAt + MaxMatch - pos;
             const size_t hardEnd = pos + (remaining < room ? size_t(remaining) : room);
             const size_t stop = std::min(flushAt, hardEnd);
+            TBitInput::TState st = FIn.Save();
+            const uint32_t* lit = FLiteral.Data();
+            const uint32_t* dist = FPosition.Data();
+            uint32_t blockLeft = FBlockLeft;
             while (pos < stop) {
-                if (FBlockLeft == 0 && !ReadBlockHeader()) {
-                    ended = true;
-                    break;
+                if (blockLeft == 0) {
+                    FIn.Load(st);
+                    FBlockLeft = 0;
+                    const bool more = ReadBlockHeader();
+                    st = FIn.Save();
+                    blockLeft = FBlockLeft;
+                    lit = FLiteral.Data();
+                    dist = FPosition.Data();
+                    if (!more) {
+                        ended = true;
+                        break;
+                    }
                 }
-                FBlockLeft--;
-                FIn.Refill();
-                uint32_t c = FLiteral.Decode(FIn);
+                --blockLeft;
+                if (st.End - st.Next >= 8) {
+                    uint64_t v;
+                    std::memcpy(&v, st.Next, 8);
+                    st.Bits |= __builtin_bswap64(v) >> st.Count;
+                    st.Next += (63 - st.Count) >> 3;
+                    st.Count |= 56;
+                } else {
+                    FIn.Load(st);
+                    FIn.Refill();
+                    st = FIn.Save();
+                }
+                uint32_t e = lit[st.Bits >> (64 - LiteralRootBits)];
+                if (e & TDecodeTable::Link)
+                    e = lit[(e >> 16) + uint32_t((st.Bits << LiteralRootBits) >> (64 - ((e >> 8) & 31)))];
+                st.Bits <<= (e & 31);
+                st.Count -= int(e & 31);
+                const uint32_t c = e >> 16;
                 if (c < 256) {
                     win[pos++] = uint8_t(c);
                     continue;
                 }
                 size_t len = c - 253;
-                uint32_t p = FPosition.Decode(FIn);
-                uint32_t distance = p == 0 ? 0 : (1u << (p - 1)) + (p > 1 ? FIn.Peek(p - 1) : 0);
-                if (p > 1) FIn.Skip(p - 1);
-                if (distance >= FRingSize) throw ECodecError(ErrCorrupt, "distance beyond the window");
+                e = dist[st.Bits >> (64 - PositionRootBits)];
+                if (e & TDecodeTable::Link)
+                    e = dist[(e >> 16) + uint32_t((st.Bits << PositionRootBits) >> (64 - ((e >> 8) & 31)))];
+                st.Bits <<= (e & 31);
+                st.Count -= int(e & 31);
+                const uint32_t p = e >> 16;
+                uint32_t distance = 0;
+                if (p == 1) {
+                    distance = 1;
+                } else if (p > 1) {
+                    distance = (1u << (p - 1)) + uint32_t(st.Bits >> (64 - (p - 1)));
+                    st.Bits <<= (p - 1);
+                    st.Count -= int(p - 1);
+                }
+                if (distance >= FRingSize) {
+                    FIn.Load(st);
+                    throw ECodecError(ErrCorrupt, "distance beyond the window");
+                }
                 if (len > hardEnd - pos) len = hardEnd - pos;
                 uint8_t* dst = win + pos;
                 const uint8_t* src = dst - distance - 1;
@@ -265,6 +327,8 @@ public:
                 }
                 pos += len;
             }
+            FIn.Load(st);
+            FBlockLeft = blockLeft;
             remaining -= pos - start;
             if (pos >= flushAt || ended || remaining == 0) {
                 FOutput.Write(win + writeFrom, pos - writeFrom);
@@ -282,6 +346,8 @@ public:
 
 private:
     static constexpr size_t FlushChunk = 256 * 1024;
+    static constexpr int LiteralRootBits = 12;
+    static constexpr int PositionRootBits = 10;
     static constexpr size_t MaxMatch = 256;
 
     // Reads a block's code count and its three code-length sets; false at the
