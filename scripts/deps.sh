@@ -3,7 +3,7 @@
 set -e
 export DEBIAN_FRONTEND=noninteractive
 PKGS="cmake make g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev qt6-base-dev libgl-dev
-      zlib1g-dev libdeflate-dev python3
+      zlib1g-dev libdeflate-dev python3 tzdata
       zip unzip p7zip-full arj lhasa jlha-utils arc nomarch gcab cabextract unar ncompress
       sharutils uudeview libarchive-tools gzip tar
       fonts-liberation xvfb xauth"
