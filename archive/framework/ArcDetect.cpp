@@ -696,6 +696,11 @@ void DetectArcType(const std::string& archiveFile, int32_t zipCmntBufSize, TArcD
         return;
     }
     result.ArcType = atFileOpenErr;
+    // Only regular files (or links to them) are archives: a folder, a device or
+    // a pipe is refused before it is opened (opening a pipe would wait for a
+    // writer).
+    platform::FileInfo info;
+    if (platform::Fs().Stat(archiveFile, info) && !info.IsSymlink && !info.IsRegular) return;
     std::unique_ptr<platform::File> file;
     try {
         file = platform::Fs().Open(archiveFile, platform::OpenMode::Read);

@@ -414,8 +414,13 @@ TEST(ArcDetect, SmallMissingAndUnreadableFiles) {
     d = Detect(dir / "t.txt");
     EXPECT_EQ(d.ArcType, atUnknown);
     EXPECT_EQ(d.ArchiveDate, ArchiveDateUnknown);
-    // A folder cannot be read as an archive.
-    EXPECT_FALSE(IsValidArcType(Detect(dir.Path()).ArcType));
+    // A folder or a pipe is not opened as an archive (a pipe would wait for a writer).
+    EXPECT_EQ(Detect(dir.Path()).ArcType, atFileOpenErr);
+    ASSERT_EQ(mvtest::Run("mkfifo pipe", dir.Path()).exitCode, 0);
+    EXPECT_EQ(Detect(dir / "pipe").ArcType, atFileOpenErr);
+    // A link to an archive is followed.
+    ASSERT_EQ(mvtest::Run("ln -s 20.gz link.gz", dir.Path()).exitCode, 0);
+    EXPECT_EQ(Detect(dir / "link.gz").ArcType, atGZip);
 }
 
 TEST(ArcDetect, ExecutableStringTableReader) {

@@ -5,6 +5,7 @@
 #include "archive/framework/ArcDetect.h"
 #include "platform/FileSystem.h"
 
+#include <cerrno>
 #include <iostream>
 
 namespace {
@@ -25,7 +26,15 @@ int RunType(const std::vector<std::string>& args) {
         return 2;
     }
     const std::string& path = args[0];
-    // A file that cannot be read is an error with the system's text.
+    // A file that cannot be read is an error with the system's text; a folder,
+    // device or pipe is no archive file (and a pipe is never opened).
+    mv::platform::FileInfo info;
+    if (mv::platform::Fs().Stat(path, info) && !info.IsSymlink && !info.IsRegular) {
+        std::cerr << "mvarc: " << path << ": "
+                  << (info.IsDirectory ? mv::platform::ErrorText(EISDIR) : std::string("not a regular file"))
+                  << "\n";
+        return 1;
+    }
     try {
         auto file = mv::platform::Fs().Open(path, mv::platform::OpenMode::Read);
         uint8_t probe;
