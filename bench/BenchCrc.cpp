@@ -47,7 +47,7 @@ void Run(bool quick) {
     std::printf("check value of \"123456789\": %08X (%s)\n\n", checkValue,
                 checkValue == 0xCBF43926u ? "ok" : "WRONG");
 
-    const std::vector<int> widths = {20, 12, 12, 14, 12, 12};
+    const std::vector<int> widths = {20, 12, 12, 14, 12, 14};
     PrintRow({"input", "ours MB/s", "zlib MB/s", "libdefl MB/s", "ours/zlib", "ours/libdefl"}, widths);
     const int reps = quick ? 7 : 11;
     for (const auto& corpus : StandardCorpora(quick)) {
