@@ -201,6 +201,18 @@ std::unique_ptr<File> FakeFileSystem::Open(const std::string& path, OpenMode mod
     if (failure != openFailures.end()) throw FileError(failure->second, path, "cannot open");
     return Wrap(real.Open(path, mode));
 }
+std::unique_ptr<File> FakeFileSystem::OpenBeneath(const std::string& root, const std::string& relative,
+                                                  OpenMode mode, bool createFolders) {
+    std::string path = JoinPath(root, relative);
+    CheckMedium(path);
+    auto failure = openFailures.find(path);
+    if (failure != openFailures.end()) throw FileError(failure->second, path, "cannot open");
+    return Wrap(real.OpenBeneath(root, relative, mode, createFolders));
+}
+void FakeFileSystem::CreateDirectoriesBeneath(const std::string& root, const std::string& relative) {
+    CheckMedium(JoinPath(root, relative));
+    real.CreateDirectoriesBeneath(root, relative);
+}
 bool FakeFileSystem::Stat(const std::string& path, FileInfo& info) {
     FakeDrive* d = DriveOf(path);
     if (d && !d->HasMedium()) return false;

@@ -92,6 +92,9 @@ public:
     void ClearFaults();
 
     std::unique_ptr<File> Open(const std::string& path, OpenMode mode) override;
+    std::unique_ptr<File> OpenBeneath(const std::string& root, const std::string& relative, OpenMode mode,
+                                      bool createFolders) override;
+    void CreateDirectoriesBeneath(const std::string& root, const std::string& relative) override;
     bool Stat(const std::string& path, FileInfo& info) override;
     std::vector<DirEntry> ListDirectory(const std::string& path) override;
     void CreateDirectory(const std::string& path) override;

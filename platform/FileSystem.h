@@ -143,6 +143,16 @@ public:
     // Every entry of a folder except "." and "..", in no particular order.
     virtual std::vector<DirEntry> ListDirectory(const std::string& path) = 0;
     virtual void CreateDirectory(const std::string& path) = 0; // raises EEXIST when it exists
+
+    // For extraction: opens root + "/" + relative without following any symbolic
+    // link below root, and without leaving it. relative uses "/" and must not be
+    // absolute nor hold "." or ".." or empty components (EINVAL); a symbolic link
+    // on the way raises ELOOP (or ENOTDIR). With createFolders the missing folders
+    // on the way are made. File::Path() is root + "/" + relative.
+    virtual std::unique_ptr<File> OpenBeneath(const std::string& root, const std::string& relative,
+                                              OpenMode mode, bool createFolders) = 0;
+    // Makes every missing folder of root + "/" + relative under the same rules.
+    virtual void CreateDirectoriesBeneath(const std::string& root, const std::string& relative) = 0;
     virtual void RemoveFile(const std::string& path) = 0;
     virtual void RemoveDirectory(const std::string& path) = 0; // empty folders only
     virtual void Rename(const std::string& from, const std::string& to) = 0;

@@ -150,8 +150,92 @@ std::string FindDiskLink(const std::string& folder, const MountEntry& m) {
     return found;
 }
 
+// The components of a relative path below a root; false when one is empty,
+// "." or "..", or the path is absolute.
+bool SplitBeneath(const std::string& relative, std::vector<std::string>& parts) {
+    parts.clear();
+    if (relative.empty() || relative[0] == '/') return false;
+    size_t start = 0;
+    for (;;) {
+        size_t slash = relative.find('/', start);
+        std::string part =
+            relative.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        if (part.empty() || part == "." || part == "..") return false;
+        parts.push_back(std::move(part));
+        if (slash == std::string::npos) return true;
+        start = slash + 1;
+    }
+}
+
+// Descends from root through the folders of parts (all but the last), never
+// following a symbolic link; answers the descriptor of the last folder.
+int OpenFolderChain(const std::string& root, const std::vector<std::string>& parts, size_t count, bool create,
+                    const std::string& shown) {
+    int dir = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) throw FileError(errno, root, "cannot open the folder");
+    for (size_t i = 0; i < count; ++i) {
+        int next = ::openat(dir, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0 && errno == ENOENT && create) {
+            if (::mkdirat(dir, parts[i].c_str(), 0777) != 0 && errno != EEXIST) {
+                int err = errno;
+                ::close(dir);
+                throw FileError(err, shown, "cannot create the folder");
+            }
+            next = ::openat(dir, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        }
+        int err = errno;
+        ::close(dir);
+        if (next < 0) throw FileError(err, shown, "cannot open the folder of");
+        dir = next;
+    }
+    return dir;
+}
+
 class RealFileSystem final : public FileSystem {
 public:
+    std::unique_ptr<File> OpenBeneath(const std::string& root, const std::string& relative, OpenMode mode,
+                                      bool createFolders) override {
+        std::string shown = JoinPath(root, relative);
+        std::vector<std::string> parts;
+        if (!SplitBeneath(relative, parts)) throw FileError(EINVAL, shown, "refused to open");
+        int dir = OpenFolderChain(root, parts, parts.size() - 1, createFolders, shown);
+        int flags = O_CLOEXEC | O_NOFOLLOW;
+        switch (mode) {
+        case OpenMode::Read:
+            flags |= O_RDONLY;
+            break;
+        case OpenMode::ReadWrite:
+            flags |= O_RDWR;
+            break;
+        case OpenMode::CreateTruncate:
+            flags |= O_RDWR | O_CREAT | O_TRUNC;
+            break;
+        case OpenMode::CreateNew:
+            flags |= O_RDWR | O_CREAT | O_EXCL;
+            break;
+        }
+        int fd;
+        do {
+            fd = ::openat(dir, parts.back().c_str(), flags, 0666);
+        } while (fd < 0 && errno == EINTR);
+        int err = errno;
+        ::close(dir);
+        if (fd < 0) throw FileError(err, shown, "cannot open");
+        struct stat st;
+        if (::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            throw FileError(S_ISDIR(st.st_mode) ? EISDIR : EINVAL, shown, "cannot open");
+        }
+        return std::make_unique<PosixFile>(fd, shown);
+    }
+
+    void CreateDirectoriesBeneath(const std::string& root, const std::string& relative) override {
+        std::string shown = JoinPath(root, relative);
+        std::vector<std::string> parts;
+        if (!SplitBeneath(relative, parts)) throw FileError(EINVAL, shown, "refused to create");
+        ::close(OpenFolderChain(root, parts, parts.size(), true, shown));
+    }
+
     std::unique_ptr<File> Open(const std::string& path, OpenMode mode) override {
         int flags = O_CLOEXEC;
         switch (mode) {

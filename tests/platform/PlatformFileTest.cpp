@@ -213,3 +213,55 @@ TEST(PlatformFile, PathRoutines) {
     EXPECT_EQ(JoinPath("/a", "b"), "/a/b");
     EXPECT_EQ(JoinPath("", "b"), "b");
 }
+
+// Extraction opens files below a target folder without following symbolic links
+// and without climbing out of it.
+TEST(PlatformFile, OpenBeneathStaysInsideAndFollowsNoLink) {
+    TempDir t, outside;
+    std::string root = t.Path().string();
+    mvtest::WriteFileText(outside / "victim", "keep");
+    symlink(outside.Path().c_str(), (t / "linkdir").c_str());
+    symlink((outside / "victim").c_str(), (t / "linkfile").c_str());
+
+    auto f = Fs().OpenBeneath(root, "a/b/c.txt", OpenMode::CreateNew, true);
+    f->Write("data", 4);
+    f->Close();
+    EXPECT_EQ(f->Path(), root + "/a/b/c.txt");
+    EXPECT_EQ(mvtest::ReadFileBytes(t / "a/b/c.txt").size(), 4u);
+    EXPECT_THROW(Fs().OpenBeneath(root, "x/y.txt", OpenMode::CreateNew, false), FileError); // no folder x
+
+    struct Row {
+        const char* relative;
+        int code;
+    } rows[] = {
+        {"../escape.txt", EINVAL},
+        {"a/../../escape", EINVAL},
+        {"/etc/passwd", EINVAL},
+        {"a//b", EINVAL},
+        {"./a", EINVAL},
+        {"", EINVAL},
+        {"linkdir/victim", ENOTDIR},
+        {"linkfile", ELOOP},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.relative);
+        try {
+            Fs().OpenBeneath(root, r.relative, OpenMode::CreateTruncate, true);
+            FAIL() << "opened";
+        } catch (const FileError& e) {
+            if (r.code == EINVAL) {
+                EXPECT_EQ(e.Code(), EINVAL);
+            } else { // kernels answer a link met with O_NOFOLLOW with either
+                EXPECT_TRUE(e.Code() == ELOOP || e.Code() == ENOTDIR) << e.Code();
+            }
+        }
+    }
+    EXPECT_EQ(mvtest::ReadFileBytes(outside / "victim").size(), 4u);
+    EXPECT_THROW(Fs().CreateDirectoriesBeneath(root, "linkdir/sub"), FileError);
+    EXPECT_FALSE(Exists((outside / "sub").string()));
+    Fs().CreateDirectoriesBeneath(root, "d1/d2/d3");
+    EXPECT_TRUE(IsDirectory(root + "/d1/d2/d3"));
+    auto r = Fs().OpenBeneath(root, "a/b/c.txt", OpenMode::Read, false);
+    char buf[4];
+    r->ReadExact(buf, 4);
+}
