@@ -529,7 +529,8 @@ int RarArchive::ReadBlock4(RarEntry& e, bool& gotFile) {
         e.directory = (flags & 0xe0) == 0xe0;
         e.dictSize = uint64_t(4) << 20;
         e.dataPos = dataStart;
-        e.crcKind = kCrcPlain;
+        // A member split over volumes carries its CRC in its last part: we check it.
+        e.crcKind = e.splitAfter ? kCrcByLibrary : kCrcPlain;
         uint64_t next = dataStart + e.packSize;
         if (next < dataStart) return ERAR_BAD_DATA;
         nextPos = next;
@@ -747,7 +748,10 @@ int RarArchive::ReadBlock5(RarEntry& e, bool& gotFile) {
                   (e.splitAfter ? uint32_t(RHDF_SPLITAFTER) : 0u) |
                   (e.encrypted ? uint32_t(RHDF_ENCRYPTED) : 0u) | (e.solid ? uint32_t(RHDF_SOLID) : 0u) |
                   (e.directory ? uint32_t(RHDF_DIRECTORY) : 0u);
-        e.crcKind = !e.crcPresent ? kCrcNone : (e.encrypted && e.useMac) ? kCrcByLibrary : kCrcPlain;
+        e.crcKind = e.splitAfter                ? kCrcByLibrary
+                    : !e.crcPresent             ? kCrcNone
+                    : (e.encrypted && e.useMac) ? kCrcByLibrary
+                                                : kCrcPlain;
         e.dataPos = dataStart;
         if (b.bad) return ERAR_BAD_DATA;
         nextPos = next;
@@ -892,6 +896,7 @@ int RarArchive::Process(int operation, const char* destPath, const char* destNam
     if (!haveCur || curProcessed) return ERAR_END_ARCHIVE;
     curProcessed = true;
     RarEntry& e = cur;
+    RarEntry asRead = cur; // a member refused for its password can be tried again from here
     bool stored = e.method == 0x30;
     bool decodeForSolid = !stored && solid && !e.directory && operation == RAR_SKIP;
     if (e.directory) {
@@ -922,7 +927,10 @@ int RarArchive::Process(int operation, const char* destPath, const char* destNam
     if (e.encrypted) {
         if (e.unknownCrypt) return ERAR_UNKNOWN_FORMAT;
         if (!rar5 && e.unpVer < 29) return ERAR_UNKNOWN_FORMAT; // the RAR 1.5 and 2.0 ciphers
-        if (!passwordSet || password.empty()) return ERAR_BAD_PASSWORD;
+        if (!passwordSet || password.empty()) {
+            curProcessed = false;
+            return ERAR_BAD_PASSWORD;
+        }
     }
     if (solidBroken && e.solid && !stored) return ERAR_BAD_DATA;
 
@@ -958,6 +966,7 @@ int RarArchive::Process(int operation, const char* destPath, const char* destNam
                 keys5 = Key50(e.salt5, e.lg2);
                 if (e.checkPresent && std::memcmp(keys5.pswCheck, e.check5, 8) != 0) {
                     discard();
+                    curProcessed = false;
                     return ERAR_BAD_PASSWORD;
                 }
                 decrypt = std::make_unique<AesCbcInput>(packed, keys5.key, 256, e.iv5);
@@ -1012,7 +1021,13 @@ int RarArchive::Process(int operation, const char* destPath, const char* destNam
             uint32_t expect = e.fileCRC;
             uint32_t got = (rar5 && e.useMac) ? Rar5MacCrc(keys5.hashKey, out.crc) : out.crc;
             if (got != expect) result = rar5 && e.checkPresent ? ERAR_BAD_DATA : ERAR_BAD_PASSWORD;
+        } else if (e.crcPresent && e.crcKind == kCrcByLibrary && out.crc != e.fileCRC) {
+            result = ERAR_BAD_DATA;
         }
+    }
+    if (result == ERAR_BAD_PASSWORD && !asRead.splitAfter && !(asRead.solid && solidBroken)) {
+        cur = asRead;
+        curProcessed = false;
     }
     if (operation == RAR_EXTRACT) {
         if (result != RAR_SUCCESS) {
@@ -1064,8 +1079,11 @@ int RARReadHeader(RarHandle a, RARHeaderData* header) {
     if (!a || !header) return ERAR_BAD_ARCHIVE;
     try {
         if (a->haveCur && !a->curProcessed) {
+            // The member was not processed (or refused for its password): pass over it.
             int r = a->Process(RAR_SKIP, nullptr, nullptr);
-            if (r != RAR_SUCCESS) return r;
+            if (r == ERAR_BROKEN_VOLUMES || r == ERAR_NO_MEMORY) return r;
+            if (r != RAR_SUCCESS && a->solid) a->solidBroken = true;
+            a->curProcessed = true;
         }
         a->haveCur = false;
         for (int guard = 0; guard < 1000000; ++guard) {

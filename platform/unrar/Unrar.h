@@ -51,7 +51,8 @@ enum : uint32_t {
 // How the member's data check works.
 enum : int {
     kCrcPlain = 0,     // FileCRC is the CRC-32 of the data; the caller can compare
-    kCrcByLibrary = 1, // FileCRC is a keyed form (RAR5 encryption); the library checks it
+    kCrcByLibrary = 1, // the library checks the data (FileCRC is a keyed form, or the member is
+                       // split over volumes and its last part holds the CRC)
     kCrcNone = 2,      // no CRC-32 stored (RAR5 with another hash); nothing to compare
 };
 
