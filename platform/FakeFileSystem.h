@@ -6,7 +6,9 @@
 // cannot be reached (ENOMEDIUM). Faults: no space after N bytes written, read
 // errors after N bytes read (or from an offset of one file on), files that
 // cannot be opened, failing renames and flushes.
-// Install it with ScopedFileSystem so that everything above uses it.
+// Paths belong to a fake drive when they begin with its root (absolute paths, as
+// given; the first medium is number 0). The media put aside live in the folder
+// "<root>.media". Install it with ScopedFileSystem so that everything above uses it.
 #include "platform/FileSystem.h"
 
 #include <map>
