@@ -191,6 +191,21 @@ int OpenFolderChain(const std::string& root, const std::vector<std::string>& par
     return dir;
 }
 
+// Only regular files are opened (a folder, pipe or device is refused); the
+// descriptor is switched back to blocking reads and writes.
+std::unique_ptr<File> Checked(int fd, const std::string& path) {
+    struct stat st;
+    int statResult = ::fstat(fd, &st);
+    if (statResult != 0 || !S_ISREG(st.st_mode)) {
+        int err = statResult != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        throw FileError(err, path, "cannot open (not a regular file)");
+    }
+    int fl = ::fcntl(fd, F_GETFL);
+    if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    return std::make_unique<PosixFile>(fd, path);
+}
+
 class RealFileSystem final : public FileSystem {
 public:
     std::unique_ptr<File> OpenBeneath(const std::string& root, const std::string& relative, OpenMode mode,
@@ -216,17 +231,12 @@ public:
         }
         int fd;
         do {
-            fd = ::openat(dir, parts.back().c_str(), flags, 0666);
+            fd = ::openat(dir, parts.back().c_str(), flags | O_NONBLOCK, 0666);
         } while (fd < 0 && errno == EINTR);
         int err = errno;
         ::close(dir);
         if (fd < 0) throw FileError(err, shown, "cannot open");
-        struct stat st;
-        if (::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
-            ::close(fd);
-            throw FileError(S_ISDIR(st.st_mode) ? EISDIR : EINVAL, shown, "cannot open");
-        }
-        return std::make_unique<PosixFile>(fd, shown);
+        return Checked(fd, shown);
     }
 
     void CreateDirectoriesBeneath(const std::string& root, const std::string& relative) override {
@@ -254,15 +264,11 @@ public:
         }
         int fd;
         do {
-            fd = ::open(path.c_str(), flags, 0666);
+            // Not blocking, so that a named pipe given as an archive cannot hang the open.
+            fd = ::open(path.c_str(), flags | O_NONBLOCK, 0666);
         } while (fd < 0 && errno == EINTR);
         if (fd < 0) throw FileError(errno, path, "cannot open");
-        struct stat st;
-        if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-            ::close(fd);
-            throw FileError(EISDIR, path, "cannot open");
-        }
-        return std::make_unique<PosixFile>(fd, path);
+        return Checked(fd, path);
     }
 
     bool Stat(const std::string& path, FileInfo& info) override {

@@ -265,3 +265,20 @@ TEST(PlatformFile, OpenBeneathStaysInsideAndFollowsNoLink) {
     char buf[4];
     r->ReadExact(buf, 4);
 }
+
+TEST(PlatformFile, OnlyRegularFilesOpen) {
+    TempDir t;
+    ASSERT_EQ(mkfifo((t / "pipe").c_str(), 0600), 0);
+    try {
+        Fs().Open((t / "pipe").string(), OpenMode::Read); // never blocks
+        FAIL();
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.Code(), EINVAL);
+    }
+    try {
+        Fs().Open(t.Path().string(), OpenMode::Read);
+        FAIL();
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.Code(), EISDIR);
+    }
+}
