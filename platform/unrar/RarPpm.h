@@ -30,7 +30,9 @@ public:
     // Largest model memory accepted (MiB); the format allows up to 256.
     static constexpr uint32_t kMaxMegabytes = 256;
 
-private:
+protected:
+    // (Protected, not private: the tests derive an encoder from the same model to
+    // write PPMd streams that independent readers then check.)
     // --- heap access ---
     std::unique_ptr<uint8_t[]> heapStore;
     uint8_t* heap = nullptr;
