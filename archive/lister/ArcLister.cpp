@@ -1,0 +1,483 @@
+#include "archive/lister/ArcLister.h"
+
+#include "archive/framework/ArcTimer.h"
+#include "platform/CodePage.h"
+#include "platform/FileSystem.h"
+#include "platform/LocalTime.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace mv {
+
+namespace {
+
+constexpr int64_t WindowSize = 256 * 1024;
+
+inline uint16_t U16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+// Days from 1970-01-01 of a civil date (proleptic Gregorian).
+int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+TDateTime EncodeDateTime(int y, int mo, int d, int h, int mi, int s) {
+    int64_t days = DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) + 25569;
+    return static_cast<double>(days) + (h * 3600 + mi * 60 + s) / 86400.0;
+}
+
+} // namespace
+
+TArcLister::TArcLister() {
+    SetZipCmntBufSize(32000);
+}
+
+TArcLister::~TArcLister() = default;
+
+void TArcLister::SetEntryName(const std::string& oemName) {
+    std::string name = platform::IsAscii(oemName) ? oemName : platform::OemToUtf8(oemName);
+    std::replace(name.begin(), name.end(), '/', '\\');
+    FEntry.FileName = std::move(name);
+}
+
+void TArcLister::DoRead(int64_t offset, int filenum) {
+    if (OnReadBegin) OnReadBegin(this);
+    if (OnRead) OnRead(this, offset, filenum);
+    if (OnReadEnd) OnReadEnd(this);
+}
+
+void TArcLister::Report(int64_t offset, bool count) {
+    if (count) {
+        ++FFileCount;
+        FTotalPacked += FEntry.PackedSize;
+        FTotalUnpacked += FEntry.UnpackedSize;
+    }
+    if (FListMode != 0 && FListMode != 2) return;
+    if (!OnRead) return;
+    FEntry.Ratio = CompressRatio(FEntry.PackedSize, FEntry.UnpackedSize);
+    DoRead(offset, FFileCount);
+}
+
+void TArcLister::ClearEntry() {
+    FEntry = TArcEntryInfo{};
+}
+
+void TArcLister::HeaderError() {
+    if (!FErrorReported) {
+        FErrorReported = true;
+        DoError(FVolumeName, "", "0", arcerr::HeaderError);
+    }
+    Stop();
+}
+
+void TArcLister::TruncatedError() {
+    if (!FErrorReported) {
+        FErrorReported = true;
+        DoError(FVolumeName, "", "0", arcerr::ReadError);
+    }
+    Stop();
+}
+
+TDateTime TArcLister::UnixToDateTime(int64_t unixTime) const {
+    if (unixTime == 0) return DateTime1980 + 60.0 / 86400.0;
+    platform::LocalDateTime t = platform::LocalTimeOf(unixTime);
+    return EncodeDateTime(t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second);
+}
+
+// ---------------------------------------------------------------- input
+
+void TArcLister::ResetWindow() {
+    FWindowStart = 0;
+    FWindowLength = 0;
+}
+
+int64_t TArcLister::ReadAt(int64_t pos, void* buffer, int64_t count) {
+    if (count <= 0) return 0;
+    if (pos < 0 || !FArchiveStream) return -1;
+    auto* out = static_cast<uint8_t*>(buffer);
+    int64_t done = 0;
+    while (done < count) {
+        int64_t p = pos + done;
+        if (p >= FWindowStart && p < FWindowStart + FWindowLength) {
+            int64_t n = std::min(count - done, FWindowStart + FWindowLength - p);
+            std::memcpy(out + done, FWindow.data() + (p - FWindowStart), static_cast<size_t>(n));
+            done += n;
+            continue;
+        }
+        if (!FArchiveStream->Seek(p)) break;
+        if (count - done >= static_cast<int64_t>(FWindow.size())) {
+            // a large read goes straight to the caller
+            int64_t r = FArchiveStream->Read(out + done, count - done);
+            if (r <= 0) break;
+            done += r;
+            continue;
+        }
+        int64_t r = FArchiveStream->Read(FWindow.data(), static_cast<int64_t>(FWindow.size()));
+        if (r <= 0) {
+            FWindowLength = 0;
+            break;
+        }
+        FWindowStart = p;
+        FWindowLength = r;
+    }
+    return done;
+}
+
+bool TArcLister::OpenVolume(const std::string& name) {
+    std::unique_ptr<TArcStream> f;
+    if (!OpenArchiveRead(f, name)) return false;
+    if (FArchiveStream) CloseArchive(FArchiveStream);
+    FArchiveStream = std::move(f);
+    FVolumeName = name;
+    FCurrentVolume = name;
+    FArchiveSize = FArchiveStream->Size();
+    FEndOffset = FArchiveSize;
+    FVolumeSwitched = true;
+    ResetWindow();
+    return true;
+}
+
+// ---------------------------------------------------------------- driver
+
+bool TArcLister::Activate() {
+    ActiveArchiveComponent = this;
+    SetCancel(false);
+    FCurrentVolume = FArchiveFile;
+    if (FArchiveFile.empty()) return false;
+    FCompleted = false;
+    FErrorReported = false;
+    ClearLastError();
+    bool ok = true;
+    bool activated = false;
+    try {
+        if (!platform::Exists(FArchiveFile)) RaiseError(FArchiveFile, "", "0", arcerr::FileNotFound);
+        if (!OnRead) RaiseError(FArchiveFile, "OnRead", "0", arcerr::EventNotAssigned);
+        switch (FArcType) {
+        case TArcType::atNA:
+        case TArcType::atUnknown:
+            RaiseError(FArchiveFile, "", "0", arcerr::UnknownArcType);
+            break;
+        case TArcType::atFileOpenErr:
+            RaiseError(FArchiveFile, "", "0", arcerr::FileNotFound);
+            break;
+        case TArcType::atUnsupported:
+            RaiseError(FArchiveFile, "", "0", arcerr::InvalidArcType);
+            break;
+        default:
+            break;
+        }
+        FVolumeName = FArchiveFile;
+        if (!OpenArchiveRead(FArchiveStream, FArchiveFile))
+            RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
+        FArchiveSize = FArchiveStream->Size();
+        if (FArchiveSize < 0) RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
+        FWindow.assign(
+            static_cast<size_t>(std::min<int64_t>(WindowSize, std::max<int64_t>(FArchiveSize, 64))), 0);
+        ResetWindow();
+        DoActivate();
+        activated = true;
+        RunListing();
+    } catch (const E_RAISE&) {
+        ok = false;
+    } catch (const std::bad_alloc&) {
+        DoError(FVolumeName, "", "0", 25253);
+        ok = false;
+    } catch (const std::exception&) {
+        DoError(FVolumeName, "", "0", arcerr::ReadError);
+        ok = false;
+    }
+    // clean-up, also after an error
+    FStepBuffer.clear();
+    FStepBuffer.shrink_to_fit();
+    FArchiveComment.clear();
+    FEntryComment.clear();
+    FMsGZDirs.clear();
+    FCabFolderTypes.clear();
+    FVisitedCabinets.clear();
+    FWindow.clear();
+    FWindow.shrink_to_fit();
+    FStepOffset = FStepSize = FEndOffset = 0;
+    if (activated) DoDeactivate();
+    if (FArchiveStream && !CloseArchive(FArchiveStream)) DoError(FVolumeName, "", "0", arcerr::CloseError);
+    FArchiveStream.reset();
+    if (!ok) FCompleted = false;
+    return ok;
+}
+
+void TArcLister::RunListing() {
+    FFileCount = 0;
+    FTotalPacked = FTotalUnpacked = 0;
+    FTotalRatio = 0;
+    ClearEntry();
+    FStopped = false;
+    FHeaderPos = FArchiveOffset < 1 ? 1 : FArchiveOffset;
+    FEndOffset = FArchiveSize;
+    FStepSize = 0;
+    FWalk = Walk::None;
+    FAccPacked = FAccUnpacked = 0;
+    FArcDirectory.clear();
+    FTarLongName.clear();
+    FTarPaxSize = FTarPaxMTime = -1;
+    StartWalk();
+    if (OnElapsedTime) FTimer->Start();
+    FStepOffset = FHeaderPos - 1;
+    while (!FStopped && FStepSize > 0 && FStepOffset + FStepSize <= FEndOffset && !FCancel) {
+        ProcessMessages();
+        FHeaderPos = FStepOffset + 1;
+        FHeaderStart = FStepOffset;
+        FStepBuffer.resize(static_cast<size_t>(FStepSize));
+        int64_t n = ReadAt(FStepOffset, FStepBuffer.data(), FStepSize);
+        if (n <= 0) break;
+        if (n < FStepSize) {
+            TruncatedError();
+            break;
+        }
+        FStepOffset += n;
+        FVolumeSwitched = false;
+        Step();
+        FEntryComment.clear();
+        // every walk moves strictly forward inside one volume
+        if (!FStopped && !FVolumeSwitched && FStepOffset <= FHeaderStart) HeaderError();
+    }
+    if (!FStopped && !FCancel && FStepSize > 0 && !FErrorReported) {
+        // formats that always close with an end record (ARC with a short one the
+        // walk leaves as trailer), or that say how much follows
+        bool endRecord = FWalk == Walk::Zoo || FWalk == Walk::Arj || FWalk == Walk::Rar5 ||
+                         FWalk == Walk::Arc || (FWalk == Walk::Zip && FStepSize == 30);
+        if (FStepOffset > FEndOffset)
+            TruncatedError();
+        else if (FStepOffset < FEndOffset && !TrailerIsClean(FStepOffset))
+            TruncatedError();
+        else if ((FWalk == Walk::Ha && FHaCount > 0) || (FWalk == Walk::Cab && FCabFilesLeft > 0) ||
+                 (endRecord && FStepOffset == FEndOffset))
+            TruncatedError();
+    }
+    FCompleted = !FCancel && !FErrorReported;
+    FTimer->Stop();
+    if (OnTotals) {
+        FTotalRatio = CompressRatio(FTotalPacked, FTotalUnpacked);
+        OnTotals(this, FFileCount);
+    }
+}
+
+// Bytes after the last header that are no entry: the format's end marker,
+// zero padding, or a record the format puts at its end.
+bool TArcLister::TrailerIsClean(int64_t from) {
+    int64_t left = FEndOffset - from;
+    if (left <= 0) return true;
+    uint8_t b[8] = {};
+    int64_t n = ReadAt(from, b, std::min<int64_t>(left, 8));
+    if (n <= 0) return false;
+    switch (FWalk) {
+    case Walk::Arc:
+        return n >= 2 && b[0] == 0x1A && b[1] == 0;
+    case Walk::Lha:
+        return b[0] == 0;
+    case Walk::Zip:
+        // the end record after the central directory (a walk of the local headers is
+        // taken only when there is no end record: nothing may follow its entries)
+        return FStepSize == 46 && n >= 4 && b[0] == 'P' && b[1] == 'K' &&
+               ((b[2] == 1 && b[3] == 2) || (b[2] == 5 && b[3] == 6) || (b[2] == 6 && b[3] == 6) ||
+                (b[2] == 6 && b[3] == 7));
+    case Walk::Rar:
+        return n >= 3 && b[2] == 0x7B;
+    case Walk::Tar: {
+        std::vector<uint8_t> rest(static_cast<size_t>(std::min<int64_t>(left, 512)));
+        int64_t r = ReadAt(from, rest.data(), static_cast<int64_t>(rest.size()));
+        return r > 0 && std::all_of(rest.begin(), rest.begin() + r, [](uint8_t c) { return c == 0; });
+    }
+    case Walk::Ace:
+    case Walk::Arj:
+    case Walk::Bh:
+    case Walk::Ha:
+    case Walk::Rar5:
+    case Walk::MsGZ:
+        return std::all_of(b, b + n, [](uint8_t c) { return c == 0; });
+    case Walk::Zoo:
+        return false; // the walk ends on the end entry, never before
+    default:
+        return true;
+    }
+}
+
+void TArcLister::StartWalk() {
+    switch (FArcType) {
+    case TArcType::atACE:
+        StartAce();
+        break;
+    case TArcType::atArc:
+    case TArcType::atArcExe:
+    case TArcType::atPak:
+    case TArcType::atPakExe:
+        FWalk = Walk::Arc;
+        FStepSize = 29;
+        break;
+    case TArcType::atArj:
+    case TArcType::atArjExe:
+        StartArj();
+        break;
+    case TArcType::atBh:
+    case TArcType::atBhExe:
+        FWalk = Walk::Bh;
+        FStepSize = 37;
+        break;
+    case TArcType::atCab:
+        FWalk = Walk::Cab;
+        if (!StartCab(true)) FStepSize = 0;
+        break;
+    case TArcType::atGZip:
+        FWalk = Walk::GZip;
+        FStepSize = 10;
+        break;
+    case TArcType::atHa: {
+        FWalk = Walk::Ha;
+        uint8_t h[4];
+        if (!ReadExactAt(0, h, 4)) {
+            TruncatedError();
+            return;
+        }
+        FHaCount = U16(h + 2);
+        FHeaderPos = 4; // the window starts one byte before the first entry header
+        FStepSize = 18;
+        break;
+    }
+    case TArcType::atJar:
+    case TArcType::atZip:
+    case TArcType::atZipExe:
+    case TArcType::atZipMV:
+        StartZip();
+        break;
+    case TArcType::atLha:
+    case TArcType::atLhaExe:
+    case TArcType::atLzh:
+    case TArcType::atLzhExe:
+        StartLha();
+        break;
+    case TArcType::atMsGZ:
+        StartMsGZ();
+        break;
+    case TArcType::atRar:
+    case TArcType::atRarExe:
+        StartRar();
+        break;
+    case TArcType::atTar:
+        FWalk = Walk::Tar;
+        FStepSize = 512;
+        break;
+    case TArcType::atUue:
+        ListUue();
+        break;
+    case TArcType::atZoo:
+        FWalk = Walk::Zoo;
+        FStepSize = 56; // the end entry has no name part
+        FHeaderPos = 1;
+        break;
+    default:
+        RaiseError(FArchiveFile, "", "0", arcerr::InvalidArcType);
+    }
+}
+
+void TArcLister::Step() {
+    switch (FWalk) {
+    case Walk::Ace:
+        StepAce();
+        break;
+    case Walk::Arc:
+        StepArc();
+        break;
+    case Walk::Arj:
+        StepArj();
+        break;
+    case Walk::Bh:
+        StepBh();
+        break;
+    case Walk::Cab:
+        StepCab();
+        break;
+    case Walk::GZip:
+        StepGZip();
+        break;
+    case Walk::Ha:
+        StepHa();
+        break;
+    case Walk::Lha:
+        StepLha();
+        break;
+    case Walk::MsGZ:
+        StepMsGZ();
+        break;
+    case Walk::Rar:
+        StepRar();
+        break;
+    case Walk::Rar5:
+        StepRar5();
+        break;
+    case Walk::Tar:
+        StepTar();
+        break;
+    case Walk::Zip:
+        StepZip();
+        break;
+    case Walk::Zoo:
+        StepZoo();
+        break;
+    case Walk::None:
+        Stop();
+        break;
+    }
+}
+
+int64_t TArcLister::GetUnpackedSize(const std::string& name) {
+    if (name.empty()) return -1;
+    auto savedSpec = FFileSpec;
+    auto savedExclude = FExcludeSpec;
+    int savedMode = FListMode;
+    auto rb = OnReadBegin, re = OnReadEnd;
+    auto rd = OnRead;
+    auto ac = OnActivate, de = OnDeactivate;
+    auto to = OnTotals;
+    FMatchNameOnly = false;
+    FListMode = 2;
+    // the stored path compares exactly: "?" and "*" are ordinary characters of a name
+    std::string wanted = name;
+    std::replace(wanted.begin(), wanted.end(), '/', '\\');
+    FFileSpec.assign(1, "*.*");
+    FExcludeSpec.clear();
+    bool found = false;
+    int64_t size = 0;
+    bool ok = false;
+    if (!FArchiveFile.empty() && IsValidArcType(FArcType)) {
+        OnReadBegin = nullptr;
+        OnReadEnd = nullptr;
+        OnActivate = nullptr;
+        OnDeactivate = nullptr;
+        OnTotals = nullptr;
+        OnRead = [&](TObject*, int64_t, int) {
+            if (!found && FEntry.FileName == wanted) {
+                found = true;
+                size = FEntry.UnpackedSize;
+            }
+        };
+        try {
+            ok = Activate();
+        } catch (...) {
+            ok = false;
+        }
+    }
+    OnReadBegin = rb, OnReadEnd = re, OnRead = rd, OnActivate = ac, OnDeactivate = de, OnTotals = to;
+    FFileSpec = std::move(savedSpec);
+    FExcludeSpec = std::move(savedExclude);
+    FListMode = savedMode;
+    FMatchNameOnly = true;
+    if (!ok) return -1;
+    return found ? size : 0;
+}
+
+} // namespace mv
