@@ -1,0 +1,395 @@
+// The RAR 2.9 and RAR5 LZ decoders checked against independent readers on long
+// inputs: the test writes archives with a small LZ encoder of its own (greedy
+// matches up to 600 KiB back, fixed code lengths sent as real tables, several
+// blocks and a table change), and requires our library, unar and bsdtar to give
+// back the original bytes. This reaches distance slots and block boundaries that
+// the small corpus members do not.
+#include "platform/unrar/RarCrc.h"
+#include "platform/unrar/Unrar.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <unordered_map>
+
+using namespace mv;
+using namespace mv::unrar;
+namespace fs = std::filesystem;
+
+namespace {
+
+class BitWriter {
+public:
+    void Put(uint64_t value, int count) {
+        for (int i = count - 1; i >= 0; --i) {
+            cur = uint8_t((cur << 1) | ((value >> i) & 1));
+            if (++bits == 8) {
+                bytes.push_back(cur);
+                cur = 0;
+                bits = 0;
+            }
+        }
+    }
+    void Align() {
+        if (bits) Put(0, 8 - bits);
+    }
+    int Finish() {
+        int used = bits == 0 ? 8 : bits;
+        Align();
+        return used;
+    }
+    size_t BitCount() const { return bytes.size() * 8 + bits; }
+    std::vector<uint8_t> bytes;
+
+private:
+    uint8_t cur = 0;
+    int bits = 0;
+};
+
+// Canonical codes as RAR assigns them: by length, then by symbol.
+struct Code {
+    std::vector<uint8_t> len;
+    std::vector<uint32_t> code;
+    explicit Code(std::vector<uint8_t> lengths) : len(std::move(lengths)), code(len.size()) {
+        uint32_t next = 0;
+        for (int l = 1; l < 16; ++l) {
+            for (size_t s = 0; s < len.size(); ++s)
+                if (len[s] == l) code[s] = next++;
+            next <<= 1;
+        }
+    }
+    void Put(BitWriter& w, uint32_t sym) const { w.Put(code[sym], len[sym]); }
+};
+
+// A complete code over n symbols: the first k get `shortLen`, the rest one bit more.
+std::vector<uint8_t> Lengths(size_t n, size_t k, uint8_t shortLen) {
+    std::vector<uint8_t> v(n, uint8_t(shortLen + 1));
+    for (size_t i = 0; i < k; ++i) v[i] = shortLen;
+    return v;
+}
+
+// The code-length alphabet carries lengths 4, 5, 6, 8 and 9.
+const Code& BdCode() {
+    static const Code c([] {
+        std::vector<uint8_t> v(20, 0);
+        v[4] = v[5] = v[6] = 2;
+        v[8] = v[9] = 3;
+        return v;
+    }());
+    return c;
+}
+
+void PutTables(BitWriter& w, const std::vector<const Code*>& tables) {
+    const Code& bd = BdCode();
+    for (size_t i = 0; i < 20; ++i) w.Put(bd.len[i], 4);
+    for (const Code* t : tables)
+        for (uint8_t l : t->len) bd.Put(w, l);
+}
+
+struct Match {
+    uint32_t length = 0;
+    uint32_t distance = 0;
+};
+
+// Greedy matching with a hash of 4 bytes; lengths 6..200.
+template <class Emit> void Parse(const std::vector<uint8_t>& d, Emit emit) {
+    std::unordered_map<uint32_t, uint32_t> last;
+    for (size_t i = 0; i < d.size();) {
+        Match m;
+        if (i + 6 <= d.size()) {
+            uint32_t key = d[i] | (d[i + 1] << 8) | (d[i + 2] << 16) | (uint32_t(d[i + 3]) << 24);
+            auto it = last.find(key);
+            if (it != last.end()) {
+                size_t j = it->second, n = 0;
+                while (i + n < d.size() && n < 200 && d[j + n] == d[i + n]) ++n;
+                if (n >= 6) m = {uint32_t(n), uint32_t(i - j)};
+            }
+            last[key] = uint32_t(i);
+        }
+        emit(i, m);
+        i += m.length ? m.length : 1;
+    }
+}
+
+// ---------------------------------------------------------------- RAR5
+
+std::vector<uint8_t> Rar5Stream(const std::vector<uint8_t>& d) {
+    static const Code main5(Lengths(306, 206, 8)), dist5(Lengths(64, 64, 6)), low5(Lengths(16, 16, 4)),
+        rep5(Lengths(44, 20, 5));
+    std::vector<uint8_t> out;
+    BitWriter w;
+    auto closeBlock = [&](bool lastBlock) {
+        int used = w.Finish();
+        uint32_t size = uint32_t(w.bytes.size());
+        uint8_t flags = uint8_t(0x80 | (lastBlock ? 0x40 : 0) | (2 << 3) | (used - 1)); // three size bytes
+        uint8_t check = uint8_t(0x5a ^ flags ^ (size & 0xff) ^ ((size >> 8) & 0xff) ^ ((size >> 16) & 0xff));
+        out.insert(out.end(), {flags, check, uint8_t(size), uint8_t(size >> 8), uint8_t(size >> 16)});
+        out.insert(out.end(), w.bytes.begin(), w.bytes.end());
+        w = BitWriter();
+    };
+    auto startBlock = [&] { PutTables(w, {&main5, &dist5, &low5, &rep5}); };
+    startBlock();
+    Parse(d, [&](size_t i, const Match& m) {
+        if (w.BitCount() > 8 * 40000) { // a new block with its tables now and then
+            closeBlock(false);
+            startBlock();
+        }
+        if (!m.length) {
+            main5.Put(w, d[i]);
+            return;
+        }
+        uint32_t dist = m.distance;
+        uint32_t adj = (dist > 0x100) + (dist > 0x2000) + (dist > 0x40000);
+        uint32_t base = m.length - adj; // SlotToLength value
+        uint32_t slot, lbits = 0, lvalue = 0;
+        if (base - 2 < 8) {
+            slot = base - 2;
+        } else {
+            for (slot = 8;; ++slot) {
+                lbits = slot / 4 - 1;
+                uint32_t start = 2 + ((4 | (slot & 3)) << lbits);
+                if (base >= start && base < start + (1u << lbits)) {
+                    lvalue = base - start;
+                    break;
+                }
+            }
+        }
+        main5.Put(w, 262 + slot);
+        if (lbits) w.Put(lvalue, int(lbits));
+        uint32_t v = dist - 1;
+        if (v < 4) {
+            dist5.Put(w, v);
+            return;
+        }
+        uint32_t top = 31 - uint32_t(__builtin_clz(v));
+        uint32_t dbits = top - 1;
+        uint32_t dslot = 2 * (dbits + 1) + ((v >> dbits) & 1);
+        uint32_t low = v - ((2 | (dslot & 1)) << dbits);
+        dist5.Put(w, dslot);
+        if (dbits >= 4) {
+            if (dbits > 4) w.Put(low >> 4, int(dbits - 4));
+            low5.Put(w, low & 15);
+        } else {
+            w.Put(low, int(dbits));
+        }
+    });
+    closeBlock(true);
+    return out;
+}
+
+std::vector<uint8_t> VInt(uint64_t v) {
+    std::vector<uint8_t> out;
+    do {
+        uint8_t b = v & 0x7f;
+        v >>= 7;
+        out.push_back(uint8_t(b | (v ? 0x80 : 0)));
+    } while (v);
+    return out;
+}
+
+std::vector<uint8_t> Header5(uint64_t type, uint64_t flags, const std::vector<uint8_t>& body,
+                             uint64_t dataSize) {
+    std::vector<uint8_t> inner = VInt(type);
+    auto f = VInt(flags);
+    inner.insert(inner.end(), f.begin(), f.end());
+    if (flags & 2) {
+        auto ds = VInt(dataSize);
+        inner.insert(inner.end(), ds.begin(), ds.end());
+    }
+    inner.insert(inner.end(), body.begin(), body.end());
+    std::vector<uint8_t> s = VInt(inner.size());
+    s.insert(s.end(), inner.begin(), inner.end());
+    uint32_t crc = Crc32(0, s.data(), s.size());
+    std::vector<uint8_t> out = {uint8_t(crc), uint8_t(crc >> 8), uint8_t(crc >> 16), uint8_t(crc >> 24)};
+    out.insert(out.end(), s.begin(), s.end());
+    return out;
+}
+
+std::vector<uint8_t> Archive5(const std::vector<uint8_t>& packed, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> a = {'R', 'a', 'r', '!', 0x1a, 0x07, 0x01, 0x00};
+    auto h = Header5(1, 0, VInt(0), 0);
+    a.insert(a.end(), h.begin(), h.end());
+    std::vector<uint8_t> body = VInt(0x04);
+    for (auto& part : {VInt(data.size()), VInt(0644)}) body.insert(body.end(), part.begin(), part.end());
+    uint32_t crc = Crc32(0, data.data(), data.size());
+    for (int i = 0; i < 4; ++i) body.push_back(uint8_t(crc >> (8 * i)));
+    for (auto& part : {VInt((3 << 7) | (3 << 10)), VInt(1), VInt(8)}) // method 3, 1 MiB dictionary, Unix
+        body.insert(body.end(), part.begin(), part.end());
+    for (char c : std::string("data.bin")) body.push_back(uint8_t(c));
+    h = Header5(2, 2, body, packed.size());
+    a.insert(a.end(), h.begin(), h.end());
+    a.insert(a.end(), packed.begin(), packed.end());
+    h = Header5(5, 0, VInt(0), 0);
+    a.insert(a.end(), h.begin(), h.end());
+    return a;
+}
+
+// ---------------------------------------------------------------- RAR 2.9
+
+const uint8_t kLDecode[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10,  12,  14,  16,  20,
+                            24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
+const uint8_t kLBits[] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
+
+std::vector<uint8_t> Rar29Stream(const std::vector<uint8_t>& d) {
+    static const Code main3(Lengths(299, 213, 8)), dist3(Lengths(60, 4, 5)), low3(Lengths(17, 15, 4)),
+        rep3(Lengths(28, 4, 4));
+    // distance slots: 4 of 0 bits, then pairs from 1 to 15 bits, 14 of 16 bits, 12 of 18 bits
+    std::vector<uint32_t> dstart;
+    std::vector<uint32_t> dbitsOf;
+    {
+        static const uint8_t counts[] = {4, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 14, 0, 12};
+        uint32_t dist = 0;
+        for (uint32_t b = 0; b < sizeof(counts); ++b)
+            for (uint32_t j = 0; j < counts[b]; ++j, dist += 1u << b) {
+                dstart.push_back(dist);
+                dbitsOf.push_back(b);
+            }
+    }
+    BitWriter w;
+    auto tables = [&] {
+        w.Align();
+        w.Put(0, 2); // LZ block, old table cleared
+        PutTables(w, {&main3, &dist3, &low3, &rep3});
+    };
+    tables();
+    bool switched = false;
+    Parse(d, [&](size_t i, const Match& m) {
+        if (!switched && i > d.size() / 2) { // a table change in the middle
+            switched = true;
+            main3.Put(w, 256);
+            w.Put(1, 1);
+            tables();
+        }
+        if (!m.length) {
+            main3.Put(w, d[i]);
+            return;
+        }
+        uint32_t dist = m.distance;
+        uint32_t base = m.length - (dist >= 0x2000) - (dist >= 0x40000) - 3;
+        uint32_t li = 27;
+        while (kLDecode[li] > base) --li;
+        main3.Put(w, 271 + li);
+        if (kLBits[li]) w.Put(base - kLDecode[li], kLBits[li]);
+        uint32_t v = dist - 1;
+        uint32_t slot = uint32_t(dstart.size()) - 1;
+        while (dstart[slot] > v) --slot;
+        uint32_t low = v - dstart[slot], bits = dbitsOf[slot];
+        dist3.Put(w, slot);
+        if (bits) {
+            if (slot > 9) {
+                if (bits > 4) w.Put(low >> 4, int(bits - 4));
+                low3.Put(w, low & 15);
+            } else {
+                w.Put(low, int(bits));
+            }
+        }
+    });
+    main3.Put(w, 256); // end of the member
+    w.Put(0, 2);
+    w.Finish();
+    return w.bytes;
+}
+
+std::vector<uint8_t> Block4(uint8_t type, uint16_t flags, const std::vector<uint8_t>& body) {
+    std::vector<uint8_t> raw = {type, uint8_t(flags), uint8_t(flags >> 8), uint8_t(7 + body.size()),
+                                uint8_t((7 + body.size()) >> 8)};
+    raw.insert(raw.end(), body.begin(), body.end());
+    uint32_t crc = Crc32(0, raw.data(), raw.size()) & 0xffff;
+    std::vector<uint8_t> out = {uint8_t(crc), uint8_t(crc >> 8)};
+    out.insert(out.end(), raw.begin(), raw.end());
+    return out;
+}
+
+std::vector<uint8_t> Archive29(const std::vector<uint8_t>& packed, const std::vector<uint8_t>& data) {
+    auto le32 = [](std::vector<uint8_t>& v, uint32_t x) {
+        for (int i = 0; i < 4; ++i) v.push_back(uint8_t(x >> (8 * i)));
+    };
+    std::vector<uint8_t> a = {'R', 'a', 'r', '!', 0x1a, 0x07, 0x00};
+    auto b = Block4(0x73, 0, std::vector<uint8_t>(6, 0));
+    a.insert(a.end(), b.begin(), b.end());
+    std::vector<uint8_t> body;
+    le32(body, uint32_t(packed.size()));
+    le32(body, uint32_t(data.size()));
+    body.push_back(3);
+    le32(body, Crc32(0, data.data(), data.size()));
+    le32(body, 0x5a210000);
+    body.push_back(29);
+    body.push_back(0x33);
+    body.push_back(8);
+    body.push_back(0);
+    le32(body, 0100644);
+    for (char c : std::string("data.bin")) body.push_back(uint8_t(c));
+    b = Block4(0x74, 0x8000 | 0xc0 /* 4 MiB dictionary */, body);
+    a.insert(a.end(), b.begin(), b.end());
+    a.insert(a.end(), packed.begin(), packed.end());
+    b = Block4(0x7b, 0x4000, {});
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+uint32_t gCrc = 0;
+uint64_t gBytes = 0;
+int Data(unsigned char* p, int n) {
+    gCrc = Crc32(gCrc, p, size_t(n));
+    gBytes += uint64_t(n);
+    return 1;
+}
+
+// Text, noise, and copies of earlier parts from near and far (up to 600 KiB back).
+std::vector<uint8_t> TestData() {
+    std::vector<uint8_t> d = mvtest::TextBytes(200000, 21);
+    auto noise = mvtest::RandomBytes(400000, 22);
+    d.insert(d.end(), noise.begin(), noise.end());
+    uint32_t seed = 7;
+    for (int k = 0; k < 400; ++k) {
+        seed = seed * 1103515245u + 12345u;
+        size_t len = 8 + (seed >> 8) % 150;
+        size_t back = 1 + (seed >> 4) % (d.size() - len);
+        if (k % 3 == 0) back = 1 + (seed >> 12) % 64; // near repeats
+        size_t from = d.size() - back;
+        for (size_t i = 0; i < len; ++i) d.push_back(d[from + i]);
+        d.push_back(uint8_t(seed));
+    }
+    return d;
+}
+
+} // namespace
+
+TEST(RarLz, PeersAndWeDecodeLongStreams) {
+    bool bsdtar = mvtest::HaveTool("bsdtar"), unar = mvtest::HaveTool("unar");
+    auto data = TestData();
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> archive;
+    } cases[] = {{"rar5", Archive5(Rar5Stream(data), data)}, {"rar29", Archive29(Rar29Stream(data), data)}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        mvtest::TempDir dir;
+        mvtest::WriteFileBytes(dir / "lz.rar", c.archive);
+        RAROpenArchiveData od;
+        od.ArcName = (dir / "lz.rar").string();
+        RarHandle h = RAROpenArchive(&od);
+        ASSERT_NE(h, nullptr);
+        RARSetProcessDataProc(h, Data);
+        RARHeaderData hd;
+        ASSERT_EQ(RARReadHeader(h, &hd), RAR_SUCCESS);
+        gCrc = 0;
+        gBytes = 0;
+        EXPECT_EQ(RARProcessFile(h, RAR_TEST, nullptr, nullptr), RAR_SUCCESS);
+        EXPECT_EQ(gBytes, data.size());
+        EXPECT_EQ(gCrc, hd.FileCRC);
+        RARCloseArchive(h);
+        if (unar) {
+            auto r = mvtest::Run("unar -q -f -o " + mvtest::Quote((dir / "u").string()) + " " +
+                                 mvtest::Quote((dir / "lz.rar").string()));
+            EXPECT_EQ(r.exitCode, 0) << r.output;
+            EXPECT_TRUE(mvtest::ReadFileBytes(dir / "u" / "data.bin") == data) << "unar";
+        }
+        if (bsdtar) {
+            fs::create_directories(dir / "b");
+            auto r = mvtest::Run("bsdtar -xf " + mvtest::Quote((dir / "lz.rar").string()), dir / "b");
+            EXPECT_EQ(r.exitCode, 0) << r.output;
+            EXPECT_TRUE(mvtest::ReadFileBytes(dir / "b" / "data.bin") == data) << "bsdtar";
+        }
+    }
+}
