@@ -1430,18 +1430,31 @@ void TArcLister::StartZip() {
     }
     if (eocd >= 0) {
         const uint8_t* e = t.data() + (eocd - (FEndOffset - tail));
-        uint16_t entries = U16(e + 10);
         int64_t cdSize = U32(e + 12);
         int64_t cdOffset = U32(e + 16);
-        if (entries == 0xFFFF || U32(e + 12) == 0xFFFFFFFFu || U32(e + 16) == 0xFFFFFFFFu)
-            RaiseError(FArchiveFile, "Zip64", "0", 25256); // Zip64 archives are refused
-        int64_t cdStart = eocd - cdSize;
+        // the walk needs no entry count (more than 65535 entries leave it at 0xFFFF);
+        // a directory that only Zip64 records can place is refused
+        if (U32(e + 12) == 0xFFFFFFFFu || U32(e + 16) == 0xFFFFFFFFu)
+            RaiseError(FArchiveFile, "Zip64", "0", 25256);
+        // the central directory ends at the end record, or at the Zip64 end record
+        // that a locator in front of it names
+        int64_t cdEnd = eocd;
+        uint8_t loc[20];
+        if (eocd >= 20 + 56 && ReadExactAt(eocd - 20, loc, 20) && U32(loc) == 0x07064B50u) {
+            int64_t z = static_cast<int64_t>(std::min<uint64_t>(U64(loc + 8), uint64_t(MaxEntrySize)));
+            uint8_t zs[4];
+            if (z < eocd - 20 && ReadExactAt(z, zs, 4) && U32(zs) == 0x06064B50u)
+                cdEnd = z;
+            else
+                cdEnd = eocd - 20 - 56;
+        }
+        int64_t cdStart = cdEnd - cdSize;
         uint8_t sig[4] = {};
         if (cdStart >= 0 && (cdSize == 0 || (ReadExactAt(cdStart, sig, 4) && U32(sig) == 0x02014B50))) {
             FZipDelta = cdStart - cdOffset;
             FZipCentralStart = cdStart;
             FZipThisDisk = U16(e + 4);
-            FZipCentralEnd = eocd;
+            FZipCentralEnd = cdEnd;
             FHeadFlag |= 8;
             FStepSize = 46;
             FHeaderPos = cdStart + 1;
