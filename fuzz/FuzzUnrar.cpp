@@ -29,10 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (mode & 1) {
         static const int versions[] = {15, 20, 29, 50, 70};
         MemoryInput in(data, size);
-        MemoryOutput out(1 << 22);
+        MemoryOutput out(1 << 18);
         RarUnpack unpack;
         try {
-            unpack.Unpack(versions[(mode >> 1) % 5], false, in, out, 1 << 22);
+            unpack.Unpack(versions[(mode >> 1) % 5], false, in, out, 1 << 18);
         } catch (const ECodecError&) {
         }
         return 0;

@@ -171,7 +171,10 @@ void RarUnpack::CopyString(uint32_t length, uint64_t distance) {
     if (unpPos + length <= limit) {
         uint64_t src = unpPos - distance;
         size_t s = size_t(src & winMask), d = size_t(unpPos & winMask);
-        if (distance >= length && s + length <= winSize && d + length <= winSize) {
+        // memcpy only when source and destination do not overlap in the window
+        // (a distance beyond the window size can place the source ahead).
+        uint64_t behind = (uint64_t(d) - s) & winMask, ahead = (uint64_t(s) - d) & winMask;
+        if (behind >= length && ahead >= length && s + length <= winSize && d + length <= winSize) {
             std::memcpy(win + d, win + s, length);
         } else if (s + length <= winSize && d + length <= winSize) {
             for (uint32_t i = 0; i < length; ++i) win[d + i] = win[s + i];

@@ -381,6 +381,17 @@ TEST(Unrar, HostileFixturesEndWithTheirCodes) {
         {"rar5_header_size_huge.rar", ERAR_EREAD, -1},
         {"rar4_dotdot_name.rar", ERAR_END_ARCHIVE, RAR_SUCCESS},
     };
+    // A damaged member whose matches reach past the window: the walk and the data fail cleanly.
+    {
+        ResetGlobals();
+        mvtest::TempDir dir;
+        std::vector<Outcome> outcomes;
+        EXPECT_EQ(RunArchive(mvtest::FixtureDir() / "hostile" / "rar20_distance_past_window.rar", "",
+                             RAR_TEST, dir.Path(), outcomes),
+                  ERAR_END_ARCHIVE);
+        ASSERT_EQ(outcomes.size(), 3u);
+        EXPECT_NE(outcomes[2].result, RAR_SUCCESS);
+    }
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         ResetGlobals();
