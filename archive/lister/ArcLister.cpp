@@ -259,6 +259,9 @@ void TArcLister::RunListing() {
                  (endRecord && FStepOffset == FEndOffset))
             TruncatedError();
     }
+    // a ZIP of no (listed) entry is reported, though not as a failure
+    if (FWalk == Walk::Zip && FFileCount == 0 && !FErrorReported && !FCancel)
+        DoError(FVolumeName, "", "0", arcerr::HeaderError);
     FCompleted = !FCancel && !FErrorReported;
     FTimer->Stop();
     if (OnTotals) {

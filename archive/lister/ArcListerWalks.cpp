@@ -1496,7 +1496,6 @@ void TArcLister::StepZip() {
         if (!end) return HeaderError();
         // a local walk is taken when no end record was found: the archive ends short
         if (!central) return TruncatedError();
-        if (FFileCount == 0) DoError(FVolumeName, "", "0", arcerr::HeaderError);
         return Stop();
     }
     if (!central) {

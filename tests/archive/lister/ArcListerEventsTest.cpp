@@ -1,0 +1,186 @@
+// The lister's driver: its events, the file specification, the size query,
+// cancel, and the errors it raises before any walk.
+#include "tests/archive/lister/ListerTestSupport.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace mvtest;
+
+namespace {
+
+std::string Corpus(const std::string& rel) {
+    return (CorpusDir() / rel).string();
+}
+
+struct Recorder {
+    std::vector<std::string> events;
+    std::vector<int> errors;
+    void Attach(mv::TArcLister& l) {
+        l.OnActivate = [this](mv::TObject*) { events.push_back("activate"); };
+        l.OnDeactivate = [this](mv::TObject*) { events.push_back("deactivate"); };
+        l.OnReadBegin = [this](mv::TObject*) { events.push_back("begin"); };
+        l.OnReadEnd = [this](mv::TObject*) { events.push_back("end"); };
+        l.OnReadFile = [this](mv::TObject*, const std::string& n) { events.push_back("file " + n); };
+        l.OnRead = [this, &l](mv::TObject*, int64_t, int n) {
+            events.push_back("read " + std::to_string(n) + " " + l.EntryInfo().FileName);
+        };
+        l.OnTotals = [this](mv::TObject*, int n) { events.push_back("totals " + std::to_string(n)); };
+        l.OnError = [this](mv::TObject*, const std::string&, const std::string&, const std::string&,
+                           int code) { errors.push_back(code); };
+    }
+};
+
+} // namespace
+
+TEST(ArcListerEvents, OrderOfEventsAndTheFileSpecification) {
+    mv::TArcLister l;
+    Recorder rec;
+    rec.Attach(l);
+    l.SetFileSpec({"*.exe", "*.txt"});
+    l.SetArchiveFile(Corpus("rar/rar15_sc.rar"));
+    ASSERT_TRUE(l.Activate());
+    // OnReadFile for every header before the test; numbers only for reported entries
+    std::vector<std::string> want = {
+        "activate", "file EXE",           "file EXE\\TEST.EXE", "begin", "read 1 EXE\\TEST.EXE", "end",
+        "file JPG", "file JPG\\TEST.JPG", "file TECT.TXT",      "begin", "read 2 TECT.TXT",      "end",
+        "totals 2", "deactivate"};
+    EXPECT_EQ(rec.events, want);
+    EXPECT_EQ(l.FileCount(), 2);
+    EXPECT_EQ(l.TotalUnpacked(), 45056 + 15498);
+    EXPECT_TRUE(rec.errors.empty());
+}
+
+TEST(ArcListerEvents, ErrorsBeforeTheWalk) {
+    TempDir dir;
+    mv::TArcLister l;
+    Recorder rec;
+    rec.Attach(l);
+    l.SetFileSpec({"*.*"});
+    EXPECT_FALSE(l.Activate()); // no archive: false, nothing reported
+    EXPECT_TRUE(rec.errors.empty());
+    l.SetArchiveFile((dir / "missing.zip").string());
+    EXPECT_FALSE(l.Activate());
+    ASSERT_EQ(rec.errors.size(), 1u);
+    EXPECT_EQ(rec.errors[0], 25172);
+    WriteFileBytes(dir / "noise.bin", RandomBytes(4000, 3));
+    l.SetArchiveFile((dir / "noise.bin").string());
+    EXPECT_FALSE(l.Activate());
+    EXPECT_EQ(rec.errors.back(), 25327);
+    l.OnRead = nullptr;
+    l.SetArchiveFile(Corpus("arj/stored.arj"));
+    EXPECT_FALSE(l.Activate());
+    EXPECT_EQ(rec.errors.back(), 25270);
+}
+
+TEST(ArcListerEvents, EmptyZipReports25108WithoutFailing) {
+    MV_REQUIRE_TOOL("zip");
+    TempDir dir;
+    WriteFileBytes(dir / "a.txt", TextBytes(10, 1));
+    ASSERT_EQ(mvtest::Run("zip -q e.zip a.txt && zip -qd e.zip a.txt", dir.Path()).exitCode, 0);
+    mv::TArcLister l;
+    Recorder rec;
+    rec.Attach(l);
+    l.SetFileSpec({"*.*"});
+    l.SetArchiveFile((dir / "e.zip").string());
+    EXPECT_TRUE(l.Activate());
+    ASSERT_EQ(rec.errors.size(), 1u);
+    EXPECT_EQ(rec.errors[0], 25108);
+    EXPECT_EQ(rec.events.back(), "deactivate");
+    EXPECT_EQ(rec.events[rec.events.size() - 2], "totals 0");
+}
+
+TEST(ArcListerEvents, CancelFromOnReadEndsTheWalkAfterTheStep) {
+    mv::TArcLister l;
+    Recorder rec;
+    rec.Attach(l);
+    l.SetFileSpec({"*.*"});
+    l.OnRead = [&](mv::TObject*, int64_t, int) {
+        rec.events.push_back("read");
+        l.SetCancel(true);
+    };
+    l.SetArchiveFile(Corpus("ace/method1.ace"));
+    EXPECT_TRUE(l.Activate());
+    EXPECT_FALSE(l.Completed());
+    EXPECT_EQ(std::count(rec.events.begin(), rec.events.end(), "read"), 1);
+    EXPECT_EQ(rec.events.back(), "deactivate");
+    EXPECT_EQ(rec.events[rec.events.size() - 2], "totals 1");
+}
+
+TEST(ArcListerEvents, SizeQueryComparesTheStoredPathExactly) {
+    mv::TArcLister l;
+    Recorder rec;
+    rec.Attach(l);
+    l.SetFileSpec({"*.txt"});
+    l.SetArchiveFile(Corpus("rar/rar15_sc.rar"));
+    EXPECT_EQ(l.GetUnpackedSize("JPG\\TEST.JPG"), 40372);
+    EXPECT_EQ(l.GetUnpackedSize("JPG/TEST.JPG"), 40372);
+    EXPECT_EQ(l.GetUnpackedSize("TEST.JPG"), 0);   // the whole stored path
+    EXPECT_EQ(l.GetUnpackedSize("JPG\\*.JPG"), 0); // not a mask
+    EXPECT_EQ(l.GetUnpackedSize(""), -1);
+    // the six events and the specification stay as they were, and fired nothing
+    // (OnReadFile is no listing event: it still tells each header)
+    for (const auto& e : rec.events) EXPECT_EQ(e.rfind("file ", 0), 0u) << e;
+    ASSERT_EQ(l.FileSpec().size(), 1u);
+    EXPECT_EQ(l.FileSpec()[0], "*.txt");
+    rec.events.clear();
+    ASSERT_TRUE(l.Activate());
+    EXPECT_EQ(std::count(rec.events.begin(), rec.events.end(), "read 1 TECT.TXT"), 1);
+    EXPECT_EQ(rec.events.back(), "deactivate");
+    TempDir dir;
+    WriteFileBytes(dir / "x.arj",
+                   {0x60, 0xEA, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17});
+    l.SetArchiveFile((dir / "x.arj").string());
+    EXPECT_EQ(l.GetUnpackedSize("a"), -1); // unreadable
+    EXPECT_EQ(l.FileSpec()[0], "*.txt");
+}
+
+TEST(ArcListerEvents, ZipFoldersOnlyWithShowBlankDirsAndUncounted) {
+    mv::TArcLister l;
+    Recorder rec;
+    rec.Attach(l);
+    l.SetFileSpec({"*.*"});
+    l.SetShowBlankDirs(true);
+    l.SetArchiveFile(Corpus("zip/infozip_deflate_dirs.zip"));
+    ASSERT_TRUE(l.Activate());
+    EXPECT_EQ(l.FileCount(), 1);
+    int reads = 0;
+    for (const auto& e : rec.events) reads += e.rfind("read ", 0) == 0;
+    EXPECT_EQ(reads, 2); // the folder repeats the running number
+}
+
+// An ARC archive with a folder: its entries are listed under the folder's path;
+// with ShowBlankDirs the folder itself is listed as its path and "\".
+TEST(ArcListerEvents, ArcFolders) {
+    auto header = [](uint8_t method, const char* name, uint32_t size) {
+        std::vector<uint8_t> h(29, 0);
+        h[0] = 0x1A;
+        h[1] = method;
+        for (int i = 0; name[i] && i < 12; ++i) h[2 + i] = uint8_t(name[i]);
+        for (int i = 0; i < 4; ++i) h[15 + i] = h[25 + i] = uint8_t(size >> (8 * i));
+        h[19] = 0x21; // 1980-01-01
+        return h;
+    };
+    std::vector<uint8_t> arc;
+    auto add = [&](const std::vector<uint8_t>& v) { arc.insert(arc.end(), v.begin(), v.end()); };
+    add(header(2, "TOP.TXT", 3));
+    add({'a', 'b', 'c'});
+    add(header(30, "SUB", 0));
+    add(header(2, "IN.TXT", 2));
+    add({'x', 'y'});
+    add({0x1A, 31}); // end of the folder
+    add(header(2, "LAST.TXT", 1));
+    add({'z'});
+    add({0x1A, 0});
+    TempDir dir;
+    WriteFileBytes(dir / "f.arc", arc);
+    for (bool dirs : {false, true}) {
+        ListResult r = ListArchive((dir / "f.arc").string(), dirs, false);
+        ASSERT_TRUE(r.completed);
+        std::vector<std::string> names;
+        for (const auto& e : r.entries) names.push_back(e.name);
+        std::vector<std::string> want = {"TOP.TXT", "SUB/IN.TXT", "LAST.TXT"};
+        if (dirs) want.insert(want.begin() + 1, "SUB/");
+        EXPECT_EQ(names, want);
+    }
+}
