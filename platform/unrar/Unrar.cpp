@@ -278,6 +278,7 @@ struct RarArchive {
     bool passwordSet = false;
     RarUnpack unpack;
     bool solidBroken = false;
+    bool listOnly = false;
     // header encryption
     uint8_t hdrSalt5[16] = {};
     unsigned hdrLg2 = 0;
@@ -898,7 +899,9 @@ int RarArchive::Process(int operation, const char* destPath, const char* destNam
     RarEntry& e = cur;
     RarEntry asRead = cur; // a member refused for its password can be tried again from here
     bool stored = e.method == 0x30;
-    bool decodeForSolid = !stored && solid && !e.directory && operation == RAR_SKIP;
+    // Skipping inside a solid stream decodes, so the next member finds its dictionary;
+    // an archive opened for listing never decodes.
+    bool decodeForSolid = !stored && solid && !e.directory && operation == RAR_SKIP && !listOnly;
     if (e.directory) {
         if (operation == RAR_EXTRACT) {
             std::string dir = destName && *destName ? destName : destPath ? destPath : "";
@@ -906,6 +909,7 @@ int RarArchive::Process(int operation, const char* destPath, const char* destNam
         }
         return RAR_SUCCESS;
     }
+    if (operation == RAR_SKIP && listOnly && solid && !stored) solidBroken = true; // later members lack it
     if (operation == RAR_SKIP && !decodeForSolid) {
         if (!e.splitAfter) return RAR_SUCCESS; // the next header read starts after the data
         // Walk through the continuation parts without decoding.
@@ -1067,6 +1071,7 @@ RarHandle RAROpenArchive(RAROpenArchiveData* data) {
     }
     data->OpenResult = r;
     if (r != RAR_SUCCESS) return nullptr;
+    a->listOnly = data->OpenMode == RAR_OM_LIST;
     return a.release();
 }
 

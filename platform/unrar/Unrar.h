@@ -31,7 +31,8 @@ enum : int {
     ERAR_BAD_PASSWORD = 22,   // password missing or wrong
 };
 
-// Open modes and operations.
+// Open modes and operations. An archive opened for listing only walks headers:
+// skipping a member never decodes it, even in a solid archive.
 enum : int { RAR_OM_LIST = 0, RAR_OM_EXTRACT = 1 };
 enum : int { RAR_SKIP = 0, RAR_TEST = 1, RAR_EXTRACT = 2 };
 // Volume callback modes: 0 asks for a volume that is missing, 1 tells that a volume was opened.

@@ -408,3 +408,23 @@ TEST(Unrar, HostileFixturesEndWithTheirCodes) {
         }
     }
 }
+
+// Listing walks headers only: skipping in a solid archive decodes nothing, and a
+// member after a skipped one cannot be decoded from a listing handle.
+TEST(Unrar, ListModeNeverDecodes) {
+    ResetGlobals();
+    RAROpenArchiveData od;
+    od.ArcName = (mvtest::CorpusDir() / "rar/rar3_solid.rar").string();
+    od.OpenMode = RAR_OM_LIST;
+    RarHandle h = RAROpenArchive(&od);
+    ASSERT_NE(h, nullptr);
+    RARSetProcessDataProc(h, DataProc);
+    RARHeaderData hd;
+    ASSERT_EQ(RARReadHeader(h, &hd), RAR_SUCCESS);
+    EXPECT_EQ(RARProcessFile(h, RAR_SKIP, nullptr, nullptr), RAR_SUCCESS);
+    EXPECT_EQ(gBytes, 0u);
+    ASSERT_EQ(RARReadHeader(h, &hd), RAR_SUCCESS);
+    EXPECT_EQ(RARProcessFile(h, RAR_TEST, nullptr, nullptr), ERAR_BAD_DATA);
+    EXPECT_EQ(RARReadHeader(h, &hd), ERAR_END_ARCHIVE);
+    RARCloseArchive(h);
+}
