@@ -98,6 +98,7 @@ public:
                                       bool createFolders) override;
     void CreateDirectoriesBeneath(const std::string& root, const std::string& relative) override;
     bool Stat(const std::string& path, FileInfo& info) override;
+    bool StatTarget(const std::string& path, FileInfo& info) override { return real.StatTarget(path, info); }
     std::vector<DirEntry> ListDirectory(const std::string& path) override;
     void CreateDirectory(const std::string& path) override;
     void RemoveFile(const std::string& path) override;

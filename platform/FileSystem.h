@@ -140,6 +140,9 @@ public:
     virtual std::unique_ptr<File> Open(const std::string& path, OpenMode mode) = 0;
     // False when the name does not exist (or cannot be reached); raises on nothing.
     virtual bool Stat(const std::string& path, FileInfo& info) = 0;
+    // As Stat, but a symbolic link answers for what it leads to (false when it
+    // leads nowhere). Without an override it is Stat.
+    virtual bool StatTarget(const std::string& path, FileInfo& info) { return Stat(path, info); }
     // Every entry of a folder except "." and "..", in no particular order.
     virtual std::vector<DirEntry> ListDirectory(const std::string& path) = 0;
     virtual void CreateDirectory(const std::string& path) = 0; // raises EEXIST when it exists

@@ -278,6 +278,13 @@ public:
         return true;
     }
 
+    bool StatTarget(const std::string& path, FileInfo& info) override {
+        struct stat st;
+        if (::stat(path.c_str(), &st) != 0) return false;
+        FillInfo(NameOf(path), st, info);
+        return true;
+    }
+
     std::vector<DirEntry> ListDirectory(const std::string& path) override {
         DIR* d = ::opendir(path.c_str());
         if (!d) throw FileError(errno, path, "cannot read the folder");
