@@ -173,27 +173,17 @@ TEST(BufferStream, FlushesAtBufferSizeAndClose) {
     EXPECT_EQ(r.Seek(-4, soFromEnd), 9996);
 }
 
+// The platform refuses to open devices, so a full disk comes from the fake
+// layer: the bytes still in the buffer meet it only when the stream is closed.
 TEST(BufferStream, FullDiskRaisesOnClose) {
-    if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
-    TLFNFileStream s("/dev/full", false, TFileOpen::foReadWrite);
-    const char text[] = "a few bytes that stay in the buffer";
-    EXPECT_EQ(s.Write(text, sizeof text), sizeof text);
-    EXPECT_THROW(s.Close(), ENotEnoughRoom);
-}
-
-TEST(BufferStream, FakeDriveFullRaises) {
     mvtest::TempDir dir;
     platform::FakeFileSystem fake;
     platform::ScopedFileSystem use(fake);
     fake.FailWritesAfter(5000);
     TLFNFileStream s((dir / "x").string(), false, TFileOpen::foCreate);
     std::vector<uint8_t> bytes(6000, 1);
-    EXPECT_THROW(
-        {
-            s.Write(bytes.data(), bytes.size());
-            s.Close();
-        },
-        ENotEnoughRoom);
+    EXPECT_EQ(s.Write(bytes.data(), bytes.size()), bytes.size());
+    EXPECT_THROW(s.Close(), ENotEnoughRoom);
 }
 
 TEST(Utilities, DosDateClampAndPercentages) {
