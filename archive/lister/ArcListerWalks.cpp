@@ -3,6 +3,7 @@
 // read its variable parts, report or skip the entry, move to the next header).
 // Every size field is checked against the file before it moves the walk.
 #include "archive/framework/Crc.h"
+#include "archive/framework/DiskManager.h"
 #include "archive/lister/ArcLister.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
@@ -979,7 +980,8 @@ bool TArcLister::RarNextVolume() {
     std::string name;
     std::string cur = FVolumeName;
     size_t part = cur.rfind(".part");
-    if ((FRarMainFlags & 0x10) && part != std::string::npos) {
+    // RAR 5 sets always name their volumes that way; older sets say so in a flag
+    if ((FWalk == Walk::Rar5 || (FRarMainFlags & 0x10)) && part != std::string::npos) {
         size_t d = part + 5, e = d;
         while (e < cur.size() && cur[e] >= '0' && cur[e] <= '9') ++e;
         if (e > d) {
@@ -993,6 +995,14 @@ bool TArcLister::RarNextVolume() {
     if (name.empty()) name = GetNextVolumeName(FArchiveFile, FVolumeNumber);
     if (!RequestVolume(name, std::to_string(FVolumeNumber))) return false;
     if (!OpenVolume(name)) RaiseError(name, "", std::to_string(FVolumeNumber), arcerr::OpenError);
+    if (FWalk == Walk::Rar5) {
+        uint8_t sig[8];
+        if (!ReadExactAt(0, sig, 8) || std::memcmp(sig, "Rar!\x1A\x07\x01\x00", 8) != 0)
+            RaiseError(name, "", std::to_string(FVolumeNumber), arcerr::HeaderError);
+        FStepOffset = 8;
+        FHeaderPos = 9;
+        return true;
+    }
     uint8_t m[13];
     if (!ReadExactAt(7, m, 13)) RaiseError(name, "", std::to_string(FVolumeNumber), arcerr::ReadError);
     uint16_t size = U16(m + 5);
@@ -1173,7 +1183,14 @@ void TArcLister::StepRar5() {
         FAccPacked += static_cast<int64_t>(dataSize);
     else
         FAccPacked = static_cast<int64_t>(dataSize);
-    if (hflags & 0x10) return; // goes on in the next volume: reported with its last part
+    if (hflags & 0x10) {
+        // goes on in the next volume: reported with its last part
+        if (!RarNextVolume()) {
+            FCancel = true;
+            return Stop();
+        }
+        return;
+    }
     std::replace(name.begin(), name.end(), '/', '\\');
     FEntry.FileName = name;
     FireReadFile();
@@ -1401,7 +1418,33 @@ std::string DecodeZipEscapes(const std::string& utf8) {
 void TArcLister::StartZip() {
     FWalk = Walk::Zip;
     FHeadFlag = FZipProbeFlags;
-    if (FArcType != TArcType::atZipMV && OnCorruptZipHeader && (FHeadFlag & 0x19) != 0x19) {
+    if (FArcType == TArcType::atZipMV) {
+        // a set spanned over removable disks: its directory is on the last disk
+        SetDiskDrive();
+        if (FDiskManager->DriveType() != TDiskManager::dtRemovable) {
+            FStepSize = 0;
+            return;
+        }
+        if (OnGetZipLastDisk) {
+            for (int guard = 0; !(FZipProbeFlags & 1) && guard < 100; ++guard) {
+                bool cancel = true;
+                OnGetZipLastDisk(this, cancel);
+                if (cancel) {
+                    FCancel = true;
+                    FStepSize = 0;
+                    return;
+                }
+                DetectArcType();
+            }
+            if (!ReopenNextDisk(FArchiveStream)) {
+                FStepSize = 0;
+                return;
+            }
+            FEndOffset = FArchiveSize;
+            ResetWindow();
+        }
+        FHeadFlag = FZipProbeFlags;
+    } else if (OnCorruptZipHeader && (FHeadFlag & 0x19) != 0x19) {
         bool cancel = true;
         OnCorruptZipHeader(this, FHeadFlag, cancel);
         if (cancel) {

@@ -184,3 +184,53 @@ TEST(ArcListerEvents, ArcFolders) {
         EXPECT_EQ(names, want);
     }
 }
+
+#include "platform/FakeFileSystem.h"
+
+// A set spanned over removable disks, opened on its first disk: the lister asks
+// for the last disk (where the directory is) and lists from there.
+TEST(ArcListerEvents, SpannedZipAsksForTheLastDisk) {
+    MV_REQUIRE_TOOL("zip");
+    TempDir dir;
+    WriteFileBytes(dir / "big.bin", RandomBytes(150000, 4));
+    ASSERT_EQ(mvtest::Run("zip -q -s 64k span.zip big.bin", dir.Path()).exitCode, 0);
+    mv::platform::FakeFileSystem fakes;
+    std::string root = (dir / "drive").string();
+    auto& drive = fakes.AddDrive(root, 1 << 20, mv::platform::DriveKind::Removable, "PKBACK# 001", 1);
+    mv::platform::ScopedFileSystem scope(fakes);
+    WriteFileBytes(dir / "drive/x.zip", ReadFileBytes(dir / "span.z01"));
+    int last = drive.SwapMedium("PKBACK# 003", 3);
+    (void)last;
+    WriteFileBytes(dir / "drive/x.zip", ReadFileBytes(dir / "span.zip"));
+    drive.InsertMedium(0);
+
+    mv::TArcLister l;
+    Recorder rec;
+    rec.Attach(l);
+    l.SetFileSpec({"*.*"});
+    int asked = 0;
+    l.OnGetZipLastDisk = [&](mv::TObject*, bool& cancel) {
+        ++asked;
+        drive.InsertMedium(1);
+        cancel = false;
+    };
+    l.SetArchiveFile(root + "/x.zip");
+    ASSERT_EQ(static_cast<int>(l.ArcType()), static_cast<int>(mv::TArcType::atZipMV));
+    EXPECT_TRUE(l.Activate());
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(l.FileCount(), 1);
+    EXPECT_EQ(l.EntryInfo().FileName, "big.bin");
+    EXPECT_EQ(l.EntryInfo().UnpackedSize, 150000);
+    EXPECT_TRUE(rec.errors.empty());
+
+    // without a handler the first disk is walked by its local headers: its entry
+    // goes on past the disk, which is reported
+    drive.InsertMedium(0);
+    mv::TArcLister plain;
+    plain.SetFileSpec({"*.*"});
+    plain.OnRead = [](mv::TObject*, int64_t, int) {};
+    plain.SetArchiveFile(root + "/x.zip");
+    plain.Activate();
+    EXPECT_FALSE(plain.Completed());
+    EXPECT_NE(plain.LastError(), 0);
+}
