@@ -132,4 +132,25 @@ const std::string& TArcFileStream::Path() const {
     return FFile ? FFile->Path() : none;
 }
 
+std::unique_ptr<TTempFileStream> TTempFileStream::Create(const std::string& folder,
+                                                         const std::string& prefix) {
+    try {
+        auto f = platform::Fs().CreateTempFile(folder, prefix);
+        std::string name = f->Path();
+        std::unique_ptr<TTempFileStream> s(new TTempFileStream(std::move(f)));
+        s->FName = name;
+        return s;
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+TTempFileStream::~TTempFileStream() {
+    Close();
+    try {
+        platform::Fs().RemoveFile(FName);
+    } catch (const std::exception&) {
+    }
+}
+
 } // namespace mv

@@ -89,4 +89,18 @@ private:
     bool FReadOnly = false;
 };
 
+// A temporary file made for one member (writers' output in mode 2): created
+// exclusively under a folder with a prefix, removed when the stream goes.
+class TTempFileStream : public TArcFileStream {
+public:
+    // Creates "<folder>/<prefix>XXXXXX" (folder empty: the system's temporary folder);
+    // nullptr when no file can be made.
+    static std::unique_ptr<TTempFileStream> Create(const std::string& folder, const std::string& prefix);
+    ~TTempFileStream() override;
+
+private:
+    using TArcFileStream::TArcFileStream;
+    std::string FName;
+};
+
 } // namespace mv

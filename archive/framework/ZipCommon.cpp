@@ -117,17 +117,11 @@ bool TZipCommon::OpenOutputFile(std::unique_ptr<TArcStream>& file, const std::st
         if (!FUserStream) return false;
         FUserStream->BeginMember(name.substr(0, 255), size, start);
         return true;
-    case rwCallStream: {
-        std::string dir = FTempDir;
-        try {
-            auto f = platform::Fs().CreateTempFile(dir, "arc");
-            FTempStream = std::make_unique<TArcFileStream>(std::move(f));
-            return true;
-        } catch (const std::exception&) {
-            DoError("TempFile", "", "0", arcerr::OpenError);
-            return false;
-        }
-    }
+    case rwCallStream:
+        // a temporary file of our own, created exclusively, removed with its stream
+        FTempStream = TTempFileStream::Create(FTempDir, "arc");
+        if (!FTempStream) DoError("TempFile", "", "0", arcerr::OpenError);
+        return FTempStream != nullptr;
     case rwMemoryStream:
         return FMemoryStream != nullptr;
     default:
@@ -143,20 +137,9 @@ bool TZipCommon::CloseOutputFile(std::unique_ptr<TArcStream>& file) {
         file.reset();
         return ok;
     }
-    case rwCallStream: {
-        // the temporary file is removed with its stream
-        if (auto* fs = dynamic_cast<TArcFileStream*>(FTempStream.get())) {
-            std::string path = fs->Path();
-            fs->Close();
-            FTempStream.reset();
-            try {
-                platform::Fs().RemoveFile(path);
-            } catch (const std::exception&) {
-            }
-        }
-        FTempStream.reset();
+    case rwCallStream:
+        FTempStream.reset(); // the temporary file goes with its stream
         return true;
-    }
     case rwUserStream:
     case rwMemoryStream:
         return true;

@@ -5,8 +5,11 @@
 #include "archive/framework/Crc.h"
 #include "archive/framework/ZipCommon.h"
 #include "archive/framework/ZipCrypt.h"
+#include "platform/FileSystem.h"
+
 #include "resources/ArcErrorTexts.h"
 #include "tests/support/TestSupport.h"
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -367,4 +370,43 @@ TEST(ArcFrame, MethodAndAttributeTexts) {
     c.Use(TArcType::atUnknown);
     c.AttrToText(0x21, '-', t);
     EXPECT_EQ(t, "");
+}
+
+TEST(ArcFrame, OutputFilesByMode) {
+    mvtest::TempDir dir;
+    TFixedComponent c(TArcType::atZip);
+    std::unique_ptr<TArcStream> file;
+    // mode 0: folders are made, a read-only file is replaced once its attribute is cleared
+    std::string target = (dir / "a/b/out.txt").string();
+    c.SetWriteMode(rwFile);
+    ASSERT_TRUE(c.OpenOutputFile(file, target));
+    uint8_t byte = 'x';
+    c.ExtractWriteProc(file.get(), nullptr, &byte, false, crcNone, 1, 0);
+    EXPECT_TRUE(c.CloseOutputFile(file));
+    EXPECT_EQ(mvtest::ReadFileBytes(target).size(), 1u);
+    platform::Fs().SetReadOnly(target, true);
+    ASSERT_TRUE(c.OpenOutputFile(file, target));
+    EXPECT_TRUE(c.CloseOutputFile(file));
+    // mode 2: a temporary file under TempDir, gone when closed
+    c.SetTempDir(dir.Path().string());
+    c.SetWriteMode(rwCallStream);
+    ASSERT_TRUE(c.OpenOutputFile(file, "member"));
+    auto count = [&] {
+        int n = 0;
+        for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+            n += e.path().filename().string().rfind("arc", 0) == 0;
+        return n;
+    };
+    EXPECT_EQ(count(), 1);
+    EXPECT_TRUE(c.CloseOutputFile(file));
+    EXPECT_EQ(count(), 0);
+    // modes 1 and 3 need their stream; mode 4 writes nowhere
+    c.SetWriteMode(rwUserStream);
+    EXPECT_FALSE(c.OpenOutputFile(file, "m"));
+    c.SetWriteMode(rwMemoryPointer);
+    EXPECT_FALSE(c.OpenOutputFile(file, "m"));
+    // a temporary name is made exclusively
+    std::string t1 = c.MakeTempFileName(), t2 = c.MakeTempFileName();
+    EXPECT_FALSE(t1.empty());
+    EXPECT_NE(t1, t2);
 }
