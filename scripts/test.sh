@@ -23,15 +23,16 @@ if [ -d ../shared/corpus ]; then
 fi
 [ -d tests/fixtures ] && find tests/fixtures -type f ! -name '*.md' -exec cp {} "$SEEDS"/ \; || true
 FUZZ_TIME=${MV_FUZZ_SECONDS:-10}
-for f in build/fuzz/fuzz/fuzz_*; do
-    [ -x "$f" ] || continue
-    name=$(basename "$f")
+# The targets run side by side, one per core; a failing one prints its log.
+ls build/fuzz/fuzz/fuzz_* 2>/dev/null | FUZZ_TIME=$FUZZ_TIME SEEDS=$SEEDS xargs -r -P "$JOBS" -I{} sh -c '
+    name=$(basename "$1")
     mkdir -p "build/fuzz/work/$name"
-    echo "== $name (${FUZZ_TIME}s)"
-    "$f" -max_total_time="$FUZZ_TIME" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
-         -print_final_stats=0 "build/fuzz/work/$name" "$SEEDS" 2>build/fuzz/$name.log ||
-        { tail -60 build/fuzz/$name.log; exit 1; }
-done
+    if "$1" -max_total_time="$FUZZ_TIME" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
+            -print_final_stats=0 "build/fuzz/work/$name" "$SEEDS" >"build/fuzz/$name.log" 2>&1; then
+        echo "== $name: clean (${FUZZ_TIME}s)"
+    else
+        echo "== $name: FAILED"; tail -60 "build/fuzz/$name.log"; exit 255
+    fi' _ {}
 
 # Benchmarks: optimised build, printed for information.
 if [ -x build/bench/mvbench ]; then
