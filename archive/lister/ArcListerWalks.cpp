@@ -1498,6 +1498,12 @@ void TArcLister::StartZip() {
             FZipCentralStart = cdStart;
             FZipThisDisk = U16(e + 4);
             FZipCentralEnd = cdEnd;
+            // the whole central directory is read in one block (up to 64 MiB)
+            int64_t block = std::min<int64_t>(cdSize + 64, int64_t(64) << 20);
+            if (block > static_cast<int64_t>(FWindow.size())) {
+                FWindow.assign(static_cast<size_t>(block), 0);
+                ResetWindow();
+            }
             FHeadFlag |= 8;
             FStepSize = 46;
             FHeaderPos = cdStart + 1;
