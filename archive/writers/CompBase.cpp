@@ -1,0 +1,533 @@
+// The writer driver: collects the files to add, merges them with the entries of
+// the old archive, has the format write the new archive beside the old one and
+// puts it in the old one's place only when everything was written.
+#include "archive/writers/CompBase.h"
+
+#include "archive/framework/ArcFileAttr.h"
+#include "archive/framework/ArcTimer.h"
+#include "archive/framework/DiskManager.h"
+#include "archive/framework/SharedRoutines.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+
+namespace mv {
+
+using platform::Fs;
+
+namespace {
+
+std::string Trim(const std::string& s) {
+    size_t a = 0, b = s.size();
+    while (a < b && std::isspace(static_cast<unsigned char>(s[a]))) ++a;
+    while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1]))) --b;
+    return s.substr(a, b - a);
+}
+
+std::string CurrentFolder() {
+    std::error_code ec;
+    auto p = std::filesystem::current_path(ec);
+    return ec ? std::string("/") : AppendBackslash(p.string());
+}
+
+// An absolute, lexically normal path with "/" separators.
+std::string FullPath(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    std::filesystem::path p(path);
+    if (p.is_relative()) p = std::filesystem::path(CurrentFolder()) / p;
+    return p.lexically_normal().string();
+}
+
+bool HasExtension(const std::string& path) {
+    std::string name = platform::NameOf(path);
+    size_t dot = name.find_last_of('.');
+    return dot != std::string::npos && dot > 0;
+}
+
+constexpr int MaxFolderDepth = 256;
+
+} // namespace
+
+TCompBase::TCompBase() {
+    FArcType = TArcType::atBh;
+    FDateAttribute = TDateAttribute::daFileDate;
+    SetDeflateType(TDeflateType::dtDeflateN);
+}
+
+TCompBase::~TCompBase() = default;
+
+void TCompBase::SetCompressMethod(TCompressMethod value) {
+    if (FAllowedMethods & (1u << static_cast<unsigned>(value))) FCompressMethod = value;
+}
+
+void TCompBase::SetDeflateType(TDeflateType value) {
+    FDeflateType = value;
+    FDeflateLevel = DeflateLevelOf(value);
+}
+
+const std::string& TCompBase::DefaultDir() {
+    FDefaultDir = Trim(FDefaultDir);
+    if (FDefaultDir.empty()) FDefaultDir = CurrentFolder();
+    return FDefaultDir;
+}
+
+void TCompBase::SetDefaultDir(const std::string& value) {
+    std::string v = Trim(value);
+    if (v.empty() || !platform::IsDirectory(v)) v = CurrentFolder();
+    FDefaultDir = AppendBackslash(v);
+}
+
+void TCompBase::SetDefaultExt(const std::string& value) {
+    std::string old = FDefaultExt;
+    std::string v = value;
+    if (v.empty() || v == ".") {
+        v = FOwnExt;
+    } else {
+        if (v[0] != '.') v = "." + v;
+        if (v.size() > 4) v.resize(4);
+        for (auto& c : v) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    FDefaultExt = v;
+    if (FArchiveFile.empty()) return;
+    if (!HasExtension(FArchiveFile)) {
+        FArchiveFile += FDefaultExt;
+    } else if (!old.empty()) {
+        size_t dot = FArchiveFile.find_last_of('.');
+        std::string ext = FArchiveFile.substr(dot);
+        std::string a = ext, b = old;
+        for (auto& c : a) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (auto& c : b) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (a == b) FArchiveFile = FArchiveFile.substr(0, dot) + FDefaultExt;
+    }
+}
+
+void TCompBase::AddDefaultExt() {
+    if (!FArchiveFile.empty() && !HasExtension(FArchiveFile)) FArchiveFile += FDefaultExt;
+}
+
+void TCompBase::SetFileName(const std::string& name) {
+    std::string n = name;
+    std::replace(n.begin(), n.end(), '\\', '/');
+    switch (FStoredDirNames) {
+    case TStoredDirNames::sdNone:
+        n = platform::NameOf(n);
+        break;
+    case TStoredDirNames::sdAbsolute:
+    case TStoredDirNames::sdAbsoluteNoDrv:
+        // There are no drive letters here, and ":" is a legal character of a
+        // name: both keep the whole path, made relative (never "/..." in an archive).
+        break;
+    case TStoredDirNames::sdRelative:
+        if (!FSpecFolder.empty() && n.compare(0, FSpecFolder.size(), FSpecFolder) == 0)
+            n = n.substr(FSpecFolder.size());
+        break;
+    case TStoredDirNames::sdRelativeStoreStart: {
+        std::string parent = platform::DirectoryOf(RemoveTrailingBackslash(FSpecFolder));
+        parent = AppendBackslash(parent);
+        if (parent.size() > 1 && n.compare(0, parent.size(), parent) == 0) n = n.substr(parent.size());
+        break;
+    }
+    }
+    while (!n.empty() && n[0] == '/') n.erase(0, 1);
+    FEntry.FileName = SlashToBackslash(n);
+}
+
+uint32_t TCompBase::CurrentDosDateTime(uint32_t fileDate) const {
+    switch (FDateAttribute) {
+    case TDateAttribute::daSysDate:
+        return FileDosDateTime(static_cast<int64_t>(std::time(nullptr)));
+    case TDateAttribute::daMaxFileDate:
+        return FMaxFileDate;
+    default:
+        return fileDate;
+    }
+}
+
+bool TCompBase::IsExcludedName(const std::string& storedName) const {
+    for (const auto& line : FExcludeSpec) {
+        std::string mask = line;
+        std::replace(mask.begin(), mask.end(), '/', '\\');
+        bool namesOnly = mask.find('\\') == std::string::npos;
+        if (WildcardMatch(mask, storedName, namesOnly)) return true;
+    }
+    return false;
+}
+
+bool TCompBase::BeforeCompressFile(std::string& name, int count) {
+    if (OnProgress) DoProgress(0, 1, FTotalUnpacked);
+    bool extract = true;
+    if (OnBegin) OnBegin(this, name, count, extract);
+    if (extract && OnRenameCompressedFile) OnRenameCompressedFile(this, name);
+    return extract;
+}
+
+void TCompBase::RaiseFileError(const std::exception& e, int code, const std::string& name) {
+    auto* fe = dynamic_cast<const platform::FileError*>(&e);
+    RaiseError(fe ? fe->Path() : name, e.what(), "0", code);
+    throw E_RAISE(code);
+}
+
+void TCompBase::IndexEntry(size_t index, const std::string& storedName) {
+    FEntryIndex.emplace(storedName, index);
+}
+
+// ---- the operation -------------------------------------------------------
+
+int TCompBase::Compress() {
+    FReplaced = false;
+    ActiveArchiveComponent = this;
+    FCancel = false;
+    ClearLastError();
+    FMaxFileDate = 0;
+    FFileCount = 0;
+    FTotalPacked = FTotalUnpacked = 0;
+    FProgressByArchive = 0;
+    FBytesLeft = 0;
+    FCompressedCount = FDeletedCount = 0;
+    FSpecFolder.clear();
+    FCurrentVolume = FArchiveFile;
+    ProgressProc = [this] { DefaultProgress(); };
+    FSpecIndexList.clear();
+    FWrittenSources.clear();
+    if (!FArchiveFile.empty()) CompressArchive();
+    FSpecIndexList.clear();
+    FFileCount = FSwitch == TSwitch::swDelete ? FDeletedCount : FCompressedCount;
+    return FFileCount;
+}
+
+void TCompBase::CompressArchive() {
+    try {
+        platform::FileInfo info;
+        FArchiveIsNew = !Fs().Stat(FArchiveFile, info);
+        if (FSwitch == TSwitch::swRead) {
+            if (!FArchiveIsNew) ListExistingEntries();
+            return;
+        }
+        if (FSwitch == TSwitch::swDelete && FArchiveIsNew)
+            RaiseError(FArchiveFile, "", "0", wrerr::NothingToDo);
+        if (!FArchiveIsNew) {
+            if (!info.IsRegular) RaiseError(FArchiveFile, "", "0", wrerr::WriteError);
+            if (info.Attributes & platform::faReadOnly) {
+                bool writeToFile = false;
+                if (OnNonWriteableArchive) OnNonWriteableArchive(this, FArchiveFile, writeToFile);
+                // Without a handler, or when it declines, the archive stays untouched.
+                if (!writeToFile) RaiseError(FArchiveFile, "", "0", wrerr::WriteError);
+                try {
+                    Fs().SetReadOnly(FArchiveFile, false);
+                } catch (const std::exception& e) {
+                    RaiseFileError(e, wrerr::WriteError, FArchiveFile);
+                }
+            }
+        }
+        DoActivate();
+        if (!FArchiveIsNew) {
+            try {
+                FArchiveIn = Fs().Open(FArchiveFile, platform::OpenMode::Read);
+            } catch (const std::exception& e) {
+                RaiseFileError(e, wrerr::OpenError, FArchiveFile);
+            }
+        }
+        SetDiskDrive();
+        try {
+            if (DiskManager().DriveType() == TDiskManager::dtRemovable) {
+                FTempFile = Fs().CreateTempFile(FTempDir, "arc");
+                FTempFileName = FTempFile->Path();
+                FOutput = FTempFile.get();
+            } else {
+                FWriter = std::make_unique<platform::AtomicWriter>(FArchiveFile);
+                FTempFileName = FWriter->TempPath();
+                FOutput = &FWriter->Output();
+            }
+        } catch (const std::exception& e) {
+            RaiseFileError(e, wrerr::OpenError, FArchiveFile);
+        }
+        if (!FArchiveIsNew) {
+            if (FSwitch == TSwitch::swDelete) FExcludeSpec.clear();
+            ScanExistingEntries();
+        }
+        BuildArchive();
+        AfterCompress();
+    } catch (const E_RAISE&) {
+        // reported through OnError already
+    } catch (const platform::FileError& e) {
+        DoError(e.Path(), e.what(), "0", wrerr::WriteError);
+    } catch (const std::exception& e) {
+        DoError(FArchiveFile, e.what(), "0", wrerr::WriteError);
+    }
+    // Clean-up, always: the temporary file goes unless it became the archive.
+    FArchiveIn.reset();
+    FOutput = nullptr;
+    FWriter.reset();
+    if (FTempFile) {
+        FTempFile.reset();
+        try {
+            if (platform::Exists(FTempFileName)) Fs().RemoveFile(FTempFileName);
+        } catch (const std::exception&) {
+        }
+    }
+    FEntryList.clear();
+    FEntryIndex.clear();
+    if (FSwitch == TSwitch::swMove && FReplaced) {
+        DoProgress(0, 0, 0);
+        DeleteMovedFiles();
+    }
+    DoDeactivate();
+    if (OnElapsedTime) OnElapsedTime(this, 0.0f);
+}
+
+void TCompBase::BuildArchive() {
+    if (FSwitch != TSwitch::swDelete) {
+        for (size_t i = 0; i < FFileSpec.size(); ++i) {
+            ProcessMessages();
+            if (FCancel) RaiseError(FArchiveFile, "", "0", wrerr::UserAbort);
+            CollectFiles(i);
+        }
+    }
+    FBytesLeft = FTotalUnpacked;
+    CompressFiles();
+    FinishArchive();
+    if (FReplaced) ReportNewEntries();
+}
+
+void TCompBase::CollectFiles(size_t specIndex) {
+    std::string line = FFileSpec[specIndex];
+    std::replace(line.begin(), line.end(), '\\', '/');
+    if (line.find('/') == std::string::npos) line = DefaultDir() + line;
+    line = FullPath(line);
+    FSpecFolder = AppendBackslash(platform::DirectoryOf(line));
+    std::string mask = platform::NameOf(line);
+    if (AddMatchingFiles(specIndex, mask, FSpecFolder, 0)) FFileSpec[specIndex] = line;
+}
+
+bool TCompBase::AttrPassesFilter(uint8_t attr) {
+    if (attr & platform::faDirectory) return false;
+    TArcFileAttr& f = FileAttribute();
+    bool base;
+    if (attr & platform::faArchive)
+        base = f.ftArchive();
+    else if (attr == 0 || (attr & 0x3F))
+        base = f.ftZeroAttr();
+    else
+        base = true;
+    if (attr & platform::faReadOnly)
+        base = base || f.ftReadOnly();
+    else if (attr & platform::faHidden)
+        base = base || f.ftHidden();
+    else if (attr & platform::faSysFile)
+        base = base || f.ftSysFile();
+    return base;
+}
+
+bool TCompBase::AddMatchingFiles(size_t specIndex, const std::string& mask, const std::string& folder,
+                                 int depth) {
+    std::vector<platform::DirEntry> found;
+    try {
+        found = platform::ListMatching(RemoveTrailingBackslash(folder), mask);
+    } catch (const std::exception&) {
+        found.clear();
+    }
+    bool any = false;
+    for (const auto& e : found) {
+        ProcessMessages();
+        if (FCancel) return any;
+        // Regular files only: no folders, links, devices or pipes.
+        if (!e.Info.IsRegular || e.Info.IsSymlink) continue;
+        any = true;
+        if (!AttrPassesFilter(e.Info.Attributes)) continue;
+        std::string path = folder + e.Name;
+        SetFileName(path);
+        if (IsExcludedName(FEntry.FileName)) continue;
+        if (FileTooLarge(e.Info.Size)) RaiseError(path, "", "0", wrerr::TooLarge);
+        uint32_t date = FileDosDateTime(e.Info.ModTime);
+        if (date > FMaxFileDate) FMaxFileDate = date;
+        AddFileEntry(specIndex, path, e.Info.Attributes, date, e.Info.Size);
+    }
+    if (!any && depth == 0 && !FRecurseDirs) {
+        DoError(mask, "", "0", wrerr::NotFound);
+        return false;
+    }
+    if (FRecurseDirs && depth < MaxFolderDepth) {
+        std::vector<platform::DirEntry> all;
+        try {
+            all = Fs().ListDirectory(RemoveTrailingBackslash(folder));
+        } catch (const std::exception&) {
+            all.clear();
+        }
+        std::sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.Name < b.Name; });
+        for (const auto& d : all) {
+            ProcessMessages();
+            if (FCancel) return any;
+            if (!d.Info.IsDirectory || d.Info.IsSymlink || d.Name.empty() || d.Name[0] == '.') continue;
+            std::string sub = folder + d.Name + "/";
+            if (OnRecurseDir) OnRecurseDir(this, sub);
+            if (AddMatchingFiles(specIndex, mask, sub, depth + 1)) any = true;
+        }
+    }
+    if (!any && depth == 0) {
+        DoError(mask, "", "0", wrerr::NotFound);
+        return false;
+    }
+    return any;
+}
+
+void TCompBase::OldEntryFacts(const THeadObject& head, uint32_t& date, uint64_t& size, uint32_t& attr) const {
+    date = head.DosDateTime;
+    size = head.OriginalSize;
+    attr = head.Attributes;
+}
+
+int TCompBase::AddFileEntry(size_t specIndex, const std::string& path, uint32_t attr, uint32_t date,
+                            uint64_t size) {
+    const std::string stored = FEntry.FileName;
+    int found = -1;
+    auto it = FEntryIndex.find(stored);
+    if (it != FEntryIndex.end()) found = static_cast<int>(it->second);
+    if (found < 0) {
+        auto head = std::make_unique<THeadObject>();
+        head->OriginalSize = head->StoredSize = size;
+        head->DosDateTime = date;
+        head->Attributes = attr;
+        head->Status = THeadObject::hsNew;
+        head->SourcePath = path;
+        head->NewSize = size;
+        head->NewDate = date;
+        head->NewAttributes = attr;
+        FEntryList.push_back({path, std::move(head)});
+        FSpecIndexList.push_back(specIndex + 1);
+        IndexEntry(FEntryList.size() - 1, stored);
+        FTotalUnpacked += static_cast<int64_t>(size);
+        return -1;
+    }
+    THeadObject& head = *FEntryList[found].Head;
+    if (head.Status != THeadObject::hsKeep)
+        return found; // a second file with the same stored name: the first stays
+    uint32_t oldDate, oldAttr;
+    uint64_t oldSize;
+    OldEntryFacts(head, oldDate, oldSize, oldAttr);
+    if ((oldSize != size || oldDate != date || oldAttr != attr) && OnReplaceFile) {
+        bool replace = true;
+        OnReplaceFile(this, FEntryList[found].Name, path, ConvertDate(oldDate), ConvertDate(date),
+                      static_cast<int64_t>(oldSize), static_cast<int64_t>(size), static_cast<int>(oldAttr),
+                      static_cast<int>(attr), replace);
+        if (replace) {
+            head.Status = THeadObject::hsReplace;
+            head.SourcePath = path;
+            head.NewSize = size;
+            head.NewDate = date;
+            head.NewAttributes = attr;
+            FSpecIndexList[found] = specIndex + 1;
+            FTotalUnpacked += static_cast<int64_t>(size) - static_cast<int64_t>(oldSize);
+        }
+    }
+    return found;
+}
+
+void TCompBase::CompressFiles() {
+    size_t previousSpec = 0;
+    for (size_t i = 0; i < FEntryList.size(); ++i) {
+        FFileCount = static_cast<int>(i + 1);
+        ProcessMessages();
+        // A cancel ends the whole operation: the old archive stays as it was.
+        if (FCancel) RaiseError(FArchiveFile, "", "0", wrerr::UserAbort);
+        THeadObject& head = *FEntryList[i].Head;
+        FBlockStart = static_cast<int64_t>(head.StoredSize);
+        if (FSwitch != TSwitch::swDelete && i < FSpecIndexList.size() && FSpecIndexList[i] != previousSpec &&
+            FSpecIndexList[i] != 0) {
+            previousSpec = FSpecIndexList[i];
+            std::string line = FFileSpec[previousSpec - 1];
+            std::replace(line.begin(), line.end(), '\\', '/');
+            FSpecFolder = AppendBackslash(platform::DirectoryOf(FullPath(line)));
+        }
+        if (head.Status == THeadObject::hsNew || head.Status == THeadObject::hsReplace) {
+            bool replacing = head.Status == THeadObject::hsReplace;
+            if (CompressFile(i)) {
+                ++FCompressedCount;
+                head.Written = true;
+                FWrittenSources.push_back(head.SourcePath);
+                FEntryList[i].Name = FEntry.FileName;
+            } else if (replacing) {
+                // The new file could not be read: the old entry stays.
+                head.Status = THeadObject::hsKeep;
+            } else {
+                head.Status = THeadObject::hsSkip;
+            }
+        }
+        if (head.Status == THeadObject::hsKeep) CopyEntry(i);
+    }
+}
+
+void TCompBase::CopyEntry(size_t index) {
+    THeadObject& head = *FEntryList[index].Head;
+    try {
+        FArchiveIn->Seek(head.Offset);
+    } catch (const std::exception& e) {
+        RaiseFileError(e, wrerr::WriteError, FArchiveFile);
+    }
+    CopyBlock(head.StoredSize);
+}
+
+void TCompBase::CopyBlock(uint64_t count) {
+    std::vector<uint8_t> buf(std::min<uint64_t>(count, 1u << 20));
+    while (count > 0) {
+        size_t piece = static_cast<size_t>(std::min<uint64_t>(count, buf.size()));
+        size_t n = 0;
+        try {
+            n = FArchiveIn->Read(buf.data(), piece);
+        } catch (const std::exception& e) {
+            RaiseFileError(e, wrerr::ReadError, FArchiveFile);
+        }
+        if (n != piece) RaiseError(FArchiveFile, "", "0", wrerr::WriteError);
+        try {
+            FOutput->Write(buf.data(), n);
+        } catch (const std::exception& e) {
+            RaiseFileError(e, wrerr::WriteError, FArchiveFile);
+        }
+        count -= n;
+        FBytesLeft -= static_cast<int64_t>(n);
+        DoProgress(static_cast<int64_t>(n), static_cast<int64_t>(n), FTotalUnpacked);
+        if (FCancel) RaiseError(FArchiveFile, "", "0", wrerr::UserAbort);
+    }
+}
+
+void TCompBase::FinishArchive() {
+    FReplaced = false;
+    // Nothing new and nothing deleted: the old archive stays as it is.
+    if (FCompressedCount == 0 && FDeletedCount == 0) return;
+    WriteTrailer();
+    FReplaced = ReplaceArchive();
+}
+
+bool TCompBase::ReplaceArchive() {
+    try {
+        FOutput = nullptr;
+        FArchiveIn.reset();
+        if (FWriter) {
+            FWriter->Commit();
+        } else {
+            FTempFile->Flush();
+            FTempFile->Close();
+            FTempFile.reset();
+            platform::ReplaceFile(FTempFileName, FArchiveFile);
+        }
+        return true;
+    } catch (const std::exception& e) {
+        RaiseFileError(e, wrerr::WriteError, FArchiveFile);
+    }
+}
+
+void TCompBase::DeleteMovedFiles() {
+    for (const auto& path : FWrittenSources) {
+        ProcessMessages();
+        if (FCancel) return;
+        try {
+            Fs().RemoveFile(path);
+        } catch (const std::exception&) {
+            DoError(path, "", "0", 25169);
+        }
+    }
+}
+
+} // namespace mv

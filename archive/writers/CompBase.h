@@ -1,0 +1,236 @@
+#pragma once
+// The writer driver: the base of every archive writer (ZIP and JAR, GZip, TAR,
+// BH, LHA, CAB). It turns the writer's properties into one operation (add or
+// move files into a new or existing archive, delete entries from it, or list
+// it), collects the files named by FileSpec, merges them with the entries of the
+// old archive in EntryList, has the format write a new archive, and puts the new
+// archive in the old one's place.
+//
+// Safety rules every writer gets from here:
+// - the new archive is written into a temporary file beside the archive, flushed
+//   to the medium and renamed over the old one only when it is complete; any
+//   failure, a cancel or nothing to do leaves the old archive exactly as it was
+//   and removes the temporary file;
+// - an entry of the old archive that a new file should replace keeps its old
+//   copy when the new file cannot be read;
+// - moved sources are deleted only after the new archive is in place, and only
+//   those that were written into it in this run.
+//
+// A format plugs in by overriding the virtual operations below (see each).
+#include "archive/framework/ArcOptions.h"
+#include "archive/framework/ZipCommon.h"
+#include "platform/FileSystem.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace mv {
+
+// Error numbers the writers use by name.
+namespace wrerr {
+constexpr int WriteError = 25136;  // "Erro de gravação no arquivo"
+constexpr int NotFound = 25172;    // "Arquivo não encontrado"
+constexpr int OpenError = 25235;   // "Erro na abertura do arquivo"
+constexpr int ReadError = 25236;   // "Erro na leitura do arquivo ou fim de arquivo não esperado"
+constexpr int TooLarge = 25256;    // "Tamanho máximo do arquivo excedido"
+constexpr int NoHeader = 25259;    // "Cabeçalho não encontrado. Arquivo pode estar corrompido"
+constexpr int NothingToDo = 26859; // "Nada a ser feito"
+constexpr int UserAbort = 25400;   // "Abortado pelo usuário"
+} // namespace wrerr
+
+// One entry of the archive being written.
+class THeadObject {
+public:
+    enum : uint8_t {
+        hsNew = 0,     // a new file to compress
+        hsReplace = 1, // an entry of the old archive to replace by a new file
+        hsKeep = 2,    // an entry of the old archive to copy unchanged
+        hsSkip = 3,    // skipped: deleted, cancelled or unreadable
+    };
+    // The format's header of the entry (ZIP: the central record with its name,
+    // extra field and comment, exactly as in the old archive for kept entries).
+    std::vector<uint8_t> Header;
+    uint64_t OriginalSize = 0; // bytes of the file (handed to CompressFile)
+    uint64_t StoredSize = 0;   // kept entries: the bytes the entry takes in the old archive
+    uint32_t DosDateTime = 0;
+    uint32_t Attributes = 0;
+    int64_t Offset = 0; // kept entries: where the entry starts in the old archive
+    std::vector<uint8_t> Extra;
+    uint16_t Word = 0;
+    uint8_t Status = hsNew;
+    // The file to add (status 0 and 1): its full path.
+    std::string SourcePath;
+    // The file's size, date and attributes as found (status 0 and 1); for status 1
+    // the fields above keep the old entry's, in case the new file cannot be read.
+    uint64_t NewSize = 0;
+    uint32_t NewDate = 0;
+    uint32_t NewAttributes = 0;
+    // The new data of this entry was written in this run (status 0 and 1).
+    bool Written = false;
+    // Where the entry stands in the new archive, and how many bytes it takes there.
+    int64_t NewOffset = 0;
+    uint64_t NewLength = 0;
+};
+
+// One line of EntryList: the name (the stored name for old entries and written
+// ones, the source path for files still to add) and its entry.
+struct TEntryLine {
+    std::string Name;
+    std::unique_ptr<THeadObject> Head;
+};
+
+class TCompBase : public TZipCommon {
+public:
+    TCompBase();
+    ~TCompBase() override;
+
+    // ---- properties
+    TCompressMethod CompressMethod() const { return FCompressMethod; }
+    // Taken only when the writer allows the method.
+    void SetCompressMethod(TCompressMethod value);
+    uint16_t AllowedMethods() const { return FAllowedMethods; }
+    // Folder for FileSpec lines without a folder; empty reads as the current folder.
+    const std::string& DefaultDir();
+    void SetDefaultDir(const std::string& value);
+    TDeflateType DeflateType() const { return FDeflateType; }
+    void SetDeflateType(TDeflateType value);
+    TStoredDirNames StoredDirNames() const { return FStoredDirNames; }
+    void SetStoredDirNames(TStoredDirNames value) { FStoredDirNames = value; }
+    bool StoreAlreadyCompressedFiles() const { return FStoreAlreadyCompressedFiles; }
+    void SetStoreAlreadyCompressedFiles(bool value) { FStoreAlreadyCompressedFiles = value; }
+    TSwitch Switch() const { return FSwitch; }
+    void SetSwitch(TSwitch value) { FSwitch = value; }
+    bool VerifyBeforeDelete() const { return FVerifyBeforeDelete; }
+    void SetVerifyBeforeDelete(bool value) { FVerifyBeforeDelete = value; }
+    const std::string& DefaultExt() const { return FDefaultExt; }
+    void SetDefaultExt(const std::string& value);
+    const std::string& OwnExt() const { return FOwnExt; }
+    const std::string& TempFileName() const { return FTempFileName; }
+    bool Replaced() const { return FReplaced; }
+    int CompressedCount() const { return FCompressedCount; }
+    int DeletedCount() const { return FDeletedCount; }
+    bool ArchiveIsNew() const { return FArchiveIsNew; }
+    uint64_t PackedCount() const { return FPackedCount; }
+    bool Unpackable() const { return FUnpackable; }
+    const std::vector<TEntryLine>& EntryList() const { return FEntryList; }
+
+    // ---- events
+    TOnNonWriteableArchive OnNonWriteableArchive;
+    TOnRecurseDir OnRecurseDir;
+    TOnReplaceFile OnReplaceFile;
+
+    // The operation: add, move, delete or list by Switch. Answers the number of
+    // entries compressed (deleted under swDelete). Failures end it quietly after
+    // being reported through OnError; LastError() then holds the number.
+    int Compress();
+
+    // Stored name of a file: by StoredDirNames, relative to SpecFolder; "\"
+    // separates folders. Never absolute: a leading separator is dropped.
+    void SetFileName(const std::string& name) override;
+
+protected:
+    // ---- what a format overrides
+    // The whole operation (the driver below); GZip and CAB replace it.
+    virtual void CompressArchive();
+    virtual void BeforeListEntry(const std::string& name) { (void)name; }
+    // Writes the entry FEntryList[index] (status 0 or 1) from its source into
+    // Output(). On a failure of this entry alone (unreadable source) it answers
+    // false after putting Output() back where the entry began; errors of the
+    // archive itself raise.
+    virtual bool CompressFile(size_t index) {
+        (void)index;
+        return false;
+    }
+    // Size of a kept entry's fixed header (0: the format keeps no entries).
+    virtual int GetHeaderSize() { return 0; }
+    // Puts each entry of the old archive into EntryList with status 2, or 3 when
+    // swDelete names it. FArchiveIn is open.
+    virtual void ScanExistingEntries() {}
+    // Copies a kept entry from the old archive into Output(); the base copies
+    // StoredSize bytes from Offset.
+    virtual void CopyEntry(size_t index);
+    // Writes what follows the entries (ZIP: central directory and end record).
+    virtual void WriteTrailer() {}
+    // A file the format cannot hold (ZIP: 4 GiB or more); refused with 25256.
+    virtual bool FileTooLarge(uint64_t size) const {
+        (void)size;
+        return false;
+    }
+    // Fires OnRead for each new entry after the archive was replaced.
+    virtual void ReportNewEntries() {}
+    virtual void AfterCompress() {}
+    // Lists the old archive through OnRead (swRead); the base does nothing.
+    virtual void ListExistingEntries() {}
+    // Puts the finished temporary archive in the archive's place; the base commits
+    // the temporary file beside it. Answers false when the archive is not replaced.
+    virtual bool ReplaceArchive();
+
+    // ---- the driver
+    void BuildArchive();
+    void CollectFiles(size_t specIndex);
+    bool AddMatchingFiles(size_t specIndex, const std::string& mask, const std::string& folder, int depth);
+    bool AttrPassesFilter(uint8_t attr);
+    // Adds or merges a found file; answers its index in EntryList or -1 when new.
+    int AddFileEntry(size_t specIndex, const std::string& path, uint32_t attr, uint32_t date, uint64_t size);
+    void CompressFiles();
+    // After the entries: WriteTrailer and ReplaceArchive, unless nothing changed.
+    void FinishArchive();
+    void DeleteMovedFiles();
+    bool IsExcludedName(const std::string& storedName) const;
+    // Fires OnBegin and OnRenameCompressedFile; false skips the entry.
+    bool BeforeCompressFile(std::string& name, int count);
+    // The date a format stores for a new entry, by DateAttribute.
+    uint32_t CurrentDosDateTime(uint32_t fileDate) const;
+    // Copies count bytes from the old archive at its current position to Output().
+    void CopyBlock(uint64_t count);
+    void AddDefaultExt();
+    // Reads the old entry's date, size and attributes from its header (format specific).
+    virtual void OldEntryFacts(const THeadObject& head, uint32_t& date, uint64_t& size, uint32_t& attr) const;
+
+    platform::File& Output() { return *FOutput; }
+    platform::File& ArchiveIn() { return *FArchiveIn; }
+    // Keeps the position of the entries in the new archive.
+    void IndexEntry(size_t index, const std::string& storedName);
+    // Turns a file-system failure into the component's error (raised).
+    [[noreturn]] void RaiseFileError(const std::exception& e, int code, const std::string& name);
+
+    TCompressMethod FCompressMethod = TCompressMethod::cmDeflate;
+    uint16_t FAllowedMethods = 0;
+    std::string FDefaultDir;
+    TDeflateType FDeflateType = TDeflateType::dtDeflateN;
+    TStoredDirNames FStoredDirNames = TStoredDirNames::sdRelative;
+    bool FStoreAlreadyCompressedFiles = true;
+    TSwitch FSwitch = TSwitch::swAdd;
+    bool FVerifyBeforeDelete = true;
+    std::string FTempFileName;
+    std::string FOwnExt;
+    std::string FDefaultExt;
+    bool FReplaced = false;
+    int FCompressedCount = 0;
+    int FDeletedCount = 0;
+    std::vector<size_t> FSpecIndexList;
+    std::string FSpecFolder;
+    std::vector<TEntryLine> FEntryList;
+    // Stored names of EntryList, for AddFileEntry.
+    std::unordered_map<std::string, size_t> FEntryIndex;
+    bool FArchiveIsNew = false;
+    uint64_t FPackedCount = 0;
+    bool FUnpackable = false;
+    // Bytes in front of the first entry of the old archive (a self-extractor stub).
+    int64_t FStubSize = 0;
+    // Sources written into the new archive (for swMove).
+    std::vector<std::string> FWrittenSources;
+
+    std::unique_ptr<platform::File> FArchiveIn;
+    // The new archive: beside the old one (FWriter), or, for an archive on a
+    // removable disk, in the temporary folder (FTempFile) so that it can be
+    // spread over several disks when it does not fit on one.
+    std::unique_ptr<platform::AtomicWriter> FWriter;
+    std::unique_ptr<platform::File> FTempFile;
+    platform::File* FOutput = nullptr;
+};
+
+} // namespace mv
