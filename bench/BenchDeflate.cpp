@@ -65,8 +65,24 @@ std::vector<uint8_t> MixedInput(bool quick) {
     return mixed;
 }
 
+// The source as a writer hands it over: whole blocks copied out of a buffer.
+class TBufferInput : public mv::CodecInput {
+public:
+    explicit TBufferInput(const std::vector<uint8_t>& d) : data(d) {}
+    size_t Read(uint8_t* buf, size_t n) override {
+        size_t k = std::min(n, data.size() - pos);
+        std::memcpy(buf, data.data() + pos, k);
+        pos += k;
+        return k;
+    }
+
+private:
+    const std::vector<uint8_t>& data;
+    size_t pos = 0;
+};
+
 std::vector<uint8_t> Ours(const std::vector<uint8_t>& data, int level, mv::TDeflateEncoder& encoder) {
-    mv::MemoryInput in(data);
+    TBufferInput in(data);
     mv::MemoryOutput out;
     out.bytes.reserve(data.size() / 2);
     mv::TDeflateOptions o;
