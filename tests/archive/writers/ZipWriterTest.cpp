@@ -361,3 +361,26 @@ TEST(ZipWriter, MvarcAddAndDelete) {
     EXPECT_NE(r.exitCode, 0);
     EXPECT_NE(r.output.find("26859"), std::string::npos);
 }
+
+TEST(ZipWriter, ListsTheEntriesOfAnArchive) {
+    MV_REQUIRE_TOOL("zip");
+    TempDir t;
+    MakeTree(t / "src");
+    ASSERT_EQ(mvtest::Run("zip -q -r ../z.zip .", t / "src").exitCode, 0);
+    TZip zip;
+    zip.SetArchiveFile((t / "z.zip").string());
+    zip.SetSwitch(TSwitch::swRead);
+    std::vector<std::string> names;
+    std::vector<int> numbers;
+    zip.OnRead = [&](TObject*, int64_t, int n) {
+        numbers.push_back(n);
+        if (zip.EntryInfo().UnpackedSize == 150000) EXPECT_EQ(zip.EntryInfo().MethodCode, 8);
+        names.push_back(zip.EntryInfo().FileName);
+    };
+    EXPECT_EQ(zip.Compress(), 0);
+    EXPECT_EQ(zip.LastError(), 0);
+    EXPECT_EQ(names.size(), 8u); // six files and two folders
+    EXPECT_EQ(numbers.front(), 1);
+    EXPECT_EQ(numbers.back(), 8);
+    EXPECT_NE(std::find(names.begin(), names.end(), "sub\\deeper\\zeros.dat"), names.end());
+}
