@@ -384,3 +384,19 @@ TEST(ZipWriter, ListsTheEntriesOfAnArchive) {
     EXPECT_EQ(numbers.back(), 8);
     EXPECT_NE(std::find(names.begin(), names.end(), "sub\\deeper\\zeros.dat"), names.end());
 }
+
+TEST(ZipWriter, NamesInTheOemCodePageOrElseUtf8) {
+    MV_REQUIRE_TOOL("python3");
+    TempDir t;
+    WriteFileText(t / "in" / "caf\xC3\xA9.txt", "one");
+    WriteFileText(t / "in" / "\xE6\x97\xA5\xE6\x9C\xAC.txt", "two");
+    ASSERT_EQ(Write(t / "n.zip", {(t / "in" / "*").string()}), 0);
+    auto r =
+        mvtest::Run("python3 -c \"import zipfile\n"
+                    "for i in zipfile.ZipFile('n.zip').infolist(): print(i.filename.encode('utf-8').hex(), "
+                    "i.flag_bits & 0x800)\"",
+                    t.Path());
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    // café in CP437 without the UTF-8 flag, the Japanese name in UTF-8 with it.
+    EXPECT_EQ(r.output, "636166c3a92e747874 0\ne697a5e69cac2e747874 2048\n");
+}
