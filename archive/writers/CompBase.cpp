@@ -275,7 +275,10 @@ void TCompBase::CompressArchive() {
         DeleteMovedFiles();
     }
     DoDeactivate();
-    if (OnElapsedTime) OnElapsedTime(this, 0.0f);
+    if (OnElapsedTime) {
+        DoProgress(0, 0, 0);
+        OnElapsedTime(this, Timer().Elapsed());
+    }
 }
 
 void TCompBase::BuildArchive() {
@@ -287,7 +290,14 @@ void TCompBase::BuildArchive() {
         }
     }
     FBytesLeft = FTotalUnpacked;
-    CompressFiles();
+    if (OnElapsedTime) Timer().Start();
+    try {
+        CompressFiles();
+    } catch (...) {
+        Timer().Stop();
+        throw;
+    }
+    Timer().Stop();
     FinishArchive();
     if (FReplaced) ReportNewEntries();
 }
