@@ -374,7 +374,9 @@ TEST(ZipWriter, ListsTheEntriesOfAnArchive) {
     std::vector<int> numbers;
     zip.OnRead = [&](TObject*, int64_t, int n) {
         numbers.push_back(n);
-        if (zip.EntryInfo().UnpackedSize == 150000) EXPECT_EQ(zip.EntryInfo().MethodCode, 8);
+        if (zip.EntryInfo().UnpackedSize == 150000) {
+            EXPECT_EQ(zip.EntryInfo().MethodCode, 8);
+        }
         names.push_back(zip.EntryInfo().FileName);
     };
     EXPECT_EQ(zip.Compress(), 0);
