@@ -1,0 +1,45 @@
+// The table of readers by archive type. A reader of a new format adds its line
+// to kReaders below.
+#include "archive/readers/ReaderFactory.h"
+
+#include "archive/readers/UnZip.h"
+
+namespace mv {
+
+namespace {
+
+struct TReaderEntry {
+    TArcType type;
+    std::unique_ptr<TUnBase> (*make)();
+};
+
+template <class T> std::unique_ptr<TUnBase> Make() {
+    return std::make_unique<T>();
+}
+
+const TReaderEntry kReaders[] = {
+    {TArcType::atZip, Make<TUnZIP>},
+    {TArcType::atZipExe, Make<TUnZIP>},
+    {TArcType::atZipMV, Make<TUnZIP>},
+    {TArcType::atJar, Make<TUnJar>},
+};
+
+} // namespace
+
+std::unique_ptr<TUnBase> NewReader(TArcType type) {
+    for (const auto& e : kReaders)
+        if (e.type == type) return e.make();
+    return nullptr;
+}
+
+std::unique_ptr<TUnBase> NewReaderFor(const std::string& archive, TArcType* type) {
+    TUnBase probe;
+    probe.SetArchiveFile(archive);
+    const TArcType found = probe.ArcType();
+    if (type) *type = found;
+    auto reader = NewReader(found);
+    if (reader) reader->SetArchiveFile(archive);
+    return reader;
+}
+
+} // namespace mv

@@ -1,0 +1,397 @@
+#include "archive/readers/UnBase.h"
+
+#include "archive/framework/ArcFileList.h"
+#include "archive/framework/ArcTimer.h"
+#include "archive/framework/DiskManager.h"
+#include "archive/framework/SharedRoutines.h"
+#include "platform/FileSystem.h"
+#include "platform/LocalTime.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace mv {
+
+namespace {
+
+constexpr int kErrNoFolder = 25156;
+constexpr int kErrOpen = 25235;
+constexpr int kErrRead = 25236;
+
+// Types whose archives an outside library opens and closes itself.
+bool IsLibraryArcType(TArcType t) {
+    return t == TArcType::atACE || t == TArcType::atCab || t == TArcType::atRar;
+}
+
+std::vector<std::string> SplitComponents(const std::string& name) {
+    std::vector<std::string> parts;
+    std::string cur;
+    for (char c : name) {
+        if (c == '/' || c == '\\') {
+            parts.push_back(cur);
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    parts.push_back(cur);
+    return parts;
+}
+
+} // namespace
+
+std::string SafeRelativePath(const std::string& storedName, bool useStoredDirs) {
+    std::string name = storedName;
+    // A drive prefix only at the start ("C:" or "C:\"); a ":" elsewhere is part of a name.
+    if (name.size() >= 2 && name[1] == ':' &&
+        ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z')))
+        name.erase(0, 2);
+    std::vector<std::string> kept;
+    for (auto& part : SplitComponents(name)) {
+        if (part.empty() || part == "." || part == "..") continue;
+        if (part.find('\0') != std::string::npos) return {};
+        kept.push_back(std::move(part));
+    }
+    // A name that ends with a separator names a folder, not a file.
+    if (!name.empty() && (name.back() == '/' || name.back() == '\\')) return {};
+    if (kept.empty()) return {};
+    if (!useStoredDirs) return kept.back();
+    std::string out;
+    for (size_t i = 0; i < kept.size(); ++i) {
+        if (i) out += '/';
+        out += kept[i];
+    }
+    return out;
+}
+
+bool MakeFoldersBelow(const std::string& root, const std::string& relativeFolder) {
+    std::string path = root.empty() ? "." : root;
+    for (const auto& part : SplitComponents(relativeFolder)) {
+        if (part.empty()) continue;
+        path = platform::JoinPath(path, part);
+        platform::FileInfo info;
+        if (platform::Fs().Stat(path, info)) {
+            // Stat does not follow links: a link in the way is refused, wherever it points.
+            if (!info.IsDirectory || info.IsSymlink) return false;
+            continue;
+        }
+        try {
+            platform::Fs().CreateDirectory(path);
+        } catch (const std::exception&) {
+            if (!platform::Fs().Stat(path, info) || !info.IsDirectory || info.IsSymlink) return false;
+        }
+    }
+    return true;
+}
+
+TUnBase::TUnBase() {
+    FAsciiTranslation = false;
+    FDateAttribute = TDateAttribute::daFileDate;
+}
+
+TUnBase::~TUnBase() {
+    // An output still open here belongs to a member that never finished.
+    if (!FOutputTemp.empty()) {
+        try {
+            platform::Fs().RemoveFile(FOutputTemp);
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+int TUnBase::Extract() {
+    FReadMode = rwFile;
+    FWriteMode = rwFile;
+    return RunExtract();
+}
+
+int TUnBase::ExtractToSink() {
+    FReadMode = rwFile;
+    FWriteMode = rwSink;
+    return RunExtract();
+}
+
+void TUnBase::ExtractArchive(std::unique_ptr<TArcStream>&, TArcStream*) {}
+
+int TUnBase::RunExtract() {
+    ActiveArchiveComponent = this;
+    FFileCount = 0;
+    FMaxFileDate = 0;
+    FReadPos = 0;
+    FExtractedCount = 0;
+    FBytesLeft = 0;
+    FProgressByArchive = 0;
+    FTotalPacked = 0;
+    FTotalUnpacked = 0;
+    SetCancel(false);
+    ProgressProc = [this] { DefaultProgress(); };
+    if (FCpuType == TCpuType::cpt80486) FCpuType = TCpuType::cptAuto;
+
+    FCurrentVolume = FArchiveFile;
+    const std::string savedArchive = FArchiveFile;
+    // The answers of OnFileExists hold for this run only.
+    const TOverwriteMode savedOverwrite = FOverwriteMode;
+
+    if (FArchiveFile.empty()) RaiseError("", "", "0", arcerr::FileNotFound);
+    if (!IsDecompressibleArcType(FArcType)) RaiseError(FArchiveFile, "", "0", arcerr::InvalidArcType);
+    const bool library = IsLibraryArcType(FArcType);
+    if (!library && !OpenArchiveRead(FArchiveStream, FArchiveFile))
+        RaiseError(FArchiveFile, "", "0", kErrOpen);
+
+    std::unique_ptr<TArcStream> noOutput;
+    auto cleanUp = [&] {
+        DiscardOutput(noOutput);
+        FoundFiles().Done();
+        if (OnElapsedTime) {
+            FTimer->Stop();
+            OnElapsedTime(this, FTimer->Elapsed());
+        }
+        DoDeactivate();
+        if (!library) CloseArchive(FArchiveStream);
+        FArchiveStream.reset();
+        FArchiveFile = savedArchive;
+        FOverwriteMode = savedOverwrite;
+    };
+    try {
+        DoActivate();
+        FPassword.clear();
+        FEntry.FileName.clear();
+        FVolumeSize = FArchiveSize;
+        FHeaderPos = FArchiveOffset;
+        if (FWriteMode == rwFile || FWriteMode == rwCallStream || FWriteMode == rwMemoryStream) {
+            FDiskManager->SetDrive(FExtractDir.empty()
+                                       ? (savedArchive.empty() ? "." : platform::DirectoryOf(savedArchive))
+                                       : FExtractDir);
+            FExtractDriveType = FDiskManager->DriveType();
+        }
+        if (OnElapsedTime) FTimer->Start();
+        FoundFiles().Init();
+        ExtractArchive(FArchiveStream, nullptr);
+    } catch (...) {
+        cleanUp();
+        throw;
+    }
+    cleanUp();
+    return FFileCount;
+}
+
+void TUnBase::SetFileName(const std::string& name) {
+    if (name.empty()) {
+        FEntry.FileName.clear();
+        return;
+    }
+    if (FExtractDir.empty()) {
+        // No output folder: the archive's folder, else the current one.
+        std::string folder = FArchiveFile.empty() ? std::string() : platform::DirectoryOf(FArchiveFile);
+        if (folder.empty()) folder.push_back('.');
+        FExtractDir.swap(folder);
+    }
+    const std::string relative = SafeRelativePath(name, FUseStoredDirs);
+    FEntry.FileName = relative.empty() ? std::string() : platform::JoinPath(FExtractDir, relative);
+}
+
+bool TUnBase::OpenOutputFile(std::unique_ptr<TArcStream>& file, const std::string& name, int64_t size,
+                             int64_t start) {
+    if (FWriteMode == rwSink) return true;
+    if (FWriteMode != rwFile) return TZipCommon::OpenOutputFile(file, name, size, start);
+    DiscardOutput(file);
+    FOutputRefused = false;
+    if (name.empty()) return false;
+    std::string root = FExtractDir.empty() ? "." : FExtractDir;
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    const std::string folder = platform::DirectoryOf(name);
+    try {
+        // The output folder itself is the user's choice and may be made as it is.
+        if (!platform::IsDirectory(root)) ForceDirs(root);
+    } catch (const std::exception&) {
+        DoError(root, "", "0", kErrNoFolder);
+        return false;
+    }
+    if (folder.size() > root.size() && folder.compare(0, root.size(), root) == 0 &&
+        (root.back() == '/' || folder[root.size()] == '/')) {
+        // The folders below it come from the archive: made here, never through a link.
+        if (!MakeFoldersBelow(root, folder.substr(root.size()))) {
+            DoError(name, "", "0", kErrNoFolder);
+            FOutputRefused = true;
+            return false;
+        }
+    } else if (!folder.empty() && folder != root) {
+        try {
+            ForceDirs(folder); // a name the program chose in OnRenameCompressedFile
+        } catch (const std::exception&) {
+            DoError(folder, "", "0", kErrNoFolder);
+            return false;
+        }
+    }
+    try {
+        auto temp = platform::Fs().CreateTempFile(folder.empty() ? "." : folder, ".mvx-");
+        FOutputTemp = temp->Path();
+        FOutputTarget = name;
+        file = std::make_unique<TArcFileStream>(std::move(temp));
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void TUnBase::DiscardOutput(std::unique_ptr<TArcStream>& file) {
+    if (auto* fs = dynamic_cast<TArcFileStream*>(file.get())) fs->Close();
+    file.reset();
+    if (!FOutputTemp.empty()) {
+        try {
+            platform::Fs().RemoveFile(FOutputTemp);
+        } catch (const std::exception&) {
+        }
+    }
+    FOutputTemp.clear();
+    FOutputTarget.clear();
+}
+
+bool TUnBase::BeforeExtractFile(std::string& name, TDateTime fileDate, bool& exists) {
+    FTimer->Pause();
+    struct Resume {
+        TArcTimer& t;
+        ~Resume() { t.Resume(); }
+    } resume{*FTimer};
+    if (OnProgress) OnProgress(this, 0, FProgressByArchive);
+    platform::FileInfo info;
+    exists = !FEntry.FileName.empty() && FWriteMode != rwSink && platform::Fs().Stat(FEntry.FileName, info);
+    const bool toFiles = FWriteMode == rwFile || FWriteMode == rwCallStream;
+    if (FConfirmOverwrites && exists && toFiles) {
+        if (OnFileExists)
+            OnFileExists(this, FEntry.FileName, fileDate, FOverwriteMode);
+        else
+            FOverwriteMode = TOverwriteMode::omSkip;
+    }
+    FBeginDeclined = false;
+    if (!exists || (FOverwriteMode == TOverwriteMode::omOverwrite && !FCancel)) {
+        ++FFileCount;
+        std::string announced = toFiles ? FEntry.FileName : name;
+        bool extract = true;
+        if (OnBegin) OnBegin(this, announced, FFileCount, extract);
+        if (extract && toFiles && OnRenameCompressedFile) OnRenameCompressedFile(this, announced);
+        if (extract) {
+            if (toFiles)
+                FEntry.FileName = announced;
+            else
+                name = announced;
+        } else {
+            FBeginDeclined = true;
+        }
+    }
+    return !FCancel;
+}
+
+TMemberDecision TUnBase::DecideMember(std::string& name, TDateTime fileDate, int64_t packedSize) {
+    bool exists = false;
+    if (!BeforeExtractFile(name, fileDate, exists)) return TMemberDecision::mdStop;
+    if ((exists && FOverwriteMode == TOverwriteMode::omSkip) || FBeginDeclined) {
+        FBytesLeft -= packedSize;
+        DoProgress(0, 0, FTotalPacked);
+        return TMemberDecision::mdSkip;
+    }
+    return TMemberDecision::mdExtract;
+}
+
+bool TUnBase::AfterExtractFile(std::unique_ptr<TArcStream>& file, TArcStream* stream, uint32_t attr,
+                               uint32_t dosDate, const std::string& name, bool complete) {
+    (void)stream;
+    (void)name;
+    if (FWriteMode != rwFile) {
+        CloseOutputFile(file);
+        return complete;
+    }
+    if (FOutputTemp.empty()) return false;
+    bool closed = true;
+    if (auto* fs = dynamic_cast<TArcFileStream*>(file.get())) closed = fs->Close();
+    file.reset();
+    if (!complete || !closed) {
+        if (!closed) DoError(FOutputTarget, "", "0", arcerr::WriteError);
+        DiscardOutput(file);
+        return false;
+    }
+    auto& fsys = platform::Fs();
+    const std::string temp = FOutputTemp, target = FOutputTarget;
+    try {
+        // Permissions: those of a new file, or the member's own (no set-id or sticky bits, umask applied).
+        uint32_t mode = fsys.DefaultFileMode();
+        const uint32_t unixMode = attr >> 16;
+        if (FRestoreFileAttr && unixMode && (unixMode & 0170000) == 0100000) {
+            const uint32_t umask = ~fsys.DefaultFileMode() & 0666;
+            mode = unixMode & 0777 & ~umask;
+        }
+        fsys.SetPermissions(temp, mode);
+        if (FDateAttribute == TDateAttribute::daFileDate)
+            fsys.SetModTime(temp, platform::UnixTimeOfDos(dosDate));
+        else if (FDateAttribute == TDateAttribute::daMaxFileDate)
+            fsys.SetModTime(temp, platform::UnixTimeOfDos(FMaxFileDate));
+    } catch (const std::exception&) {
+        // a date or mode that cannot be set does not fail the member
+    }
+    try {
+        fsys.Rename(temp, target);
+    } catch (const std::exception&) {
+        DoError(target, "", "0", kErrOpen);
+        DiscardOutput(file);
+        return false;
+    }
+    FOutputTemp.clear();
+    FOutputTarget.clear();
+    if (FRestoreFileAttr && (attr & 0xFF) != 32 && (attr & platform::faReadOnly)) {
+        try {
+            fsys.SetReadOnly(target, true);
+        } catch (const std::exception&) {
+        }
+    }
+    ++FExtractedCount;
+    return true;
+}
+
+int64_t TUnBase::CopyStoredMember(TArcStream* inFile, TArcStream* stream,
+                                  std::unique_ptr<TArcStream>& outFile, const std::string& name, bool decrypt,
+                                  int crcMode) {
+    (void)name;
+    const int64_t total = FMemberBytesLeft;
+    std::vector<uint8_t> buffer(32768);
+    int64_t done = 0;
+    while (FMemberBytesLeft > 0) {
+        const int64_t want = std::min<int64_t>(FMemberBytesLeft, static_cast<int64_t>(buffer.size()));
+        const int64_t got = ReadProc(inFile, stream, buffer.data(), decrypt, crcNone, want, 0);
+        if (got < 0) RaiseError(FCurrentVolume, "", "0", kErrRead);
+        if (got == 0) break;
+        ExtractWriteProc(outFile.get(), stream, buffer.data(), false, crcMode, got, 1);
+        FMemberBytesLeft -= got;
+        FBytesLeft -= got;
+        done += got;
+        DoProgress(done, total, FTotalPacked);
+        if (FCancel) break;
+    }
+    return done;
+}
+
+size_t TUnBase::TMemberInput::Read(uint8_t* buf, size_t n) {
+    for (;;) {
+        const int64_t want = std::min<int64_t>(reader.FMemberBytesLeft, static_cast<int64_t>(n));
+        if (want <= 0) return 0;
+        const int64_t got = reader.ReadProc(file, stream, buf, decrypt, crcNone, want, 0);
+        if (got < 0) reader.RaiseError(reader.FCurrentVolume, "", "0", kErrRead);
+        if (got == 0) {
+            TArcStream* next = NextVolume ? NextVolume() : nullptr;
+            if (!next) return 0;
+            file = next;
+            continue;
+        }
+        reader.FMemberBytesLeft -= got;
+        reader.FBytesLeft -= got;
+        return static_cast<size_t>(got);
+    }
+}
+
+void TUnBase::TMemberOutput::Write(const uint8_t* buf, size_t n) {
+    reader.ExtractWriteProc(file, stream, buf, false, crcMode, static_cast<int64_t>(n), 1);
+    written += n;
+    reader.DoProgress(reader.FMemberPackedTotal - reader.FMemberBytesLeft, reader.FMemberPackedTotal,
+                      reader.FTotalPacked);
+}
+
+} // namespace mv

@@ -1,0 +1,161 @@
+#pragma once
+// TUnBase: the driver every archive reader runs on. It runs one extraction
+// (checks, opening the archive, the format's walk in ExtractArchive, clean-up)
+// and takes the decisions all formats share around each member: where its
+// output goes (always inside ExtractDir), whether an existing file is
+// overwritten, the OnBegin and rename events, and how the output is finished.
+//
+// A member is written to a new temporary file beside its target and put in
+// place by a rename only when it was decoded completely and its check passed;
+// a member that fails leaves any existing file as it was and no partial file.
+//
+// How a format's reader uses it (ExtractArchive of the format):
+//   for each member to extract:
+//     SetFileName(storedName);                 // UTF-8, "/" or "\" separators
+//     switch (DecideMember(name, date, size)) { mdStop: return; mdSkip: continue; }
+//     if (!OpenOutputFile(out, FileName())) RaiseError(..., 25235);
+//     TMemberOutput sink(*this, out.get(), stream, crc32, size);   // codec output
+//     ... decode into sink (or CopyStoredMember) ...
+//     AfterExtractFile(out, stream, attributes, dosDate, name, crcMatches && complete);
+#include "archive/codecs/CodecIo.h"
+#include "archive/framework/ZipCommon.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace mv {
+
+// What a reader does with the member it is about to extract.
+enum class TMemberDecision { mdExtract, mdSkip, mdStop };
+
+// The path, relative to the output folder, that a stored name is extracted to:
+// "/" and "\" both separate folders; a drive prefix ("C:") and leading
+// separators are dropped (absolute names become relative), as are empty, "."
+// and ".." components, so no name can climb out of the output folder. Without
+// useStoredDirs only the last component is kept. Empty when nothing usable is
+// left (a folder entry, "..", "C:\").
+std::string SafeRelativePath(const std::string& storedName, bool useStoredDirs);
+
+// Creates the folders of `relativeFolder` below `root`, one component at a time,
+// never through a symbolic link: false when a component exists and is not a real
+// folder, or cannot be made.
+bool MakeFoldersBelow(const std::string& root, const std::string& relativeFolder);
+
+class TUnBase : public TZipCommon {
+public:
+    TUnBase();
+    ~TUnBase() override;
+
+    bool RestoreFileAttr() const { return FRestoreFileAttr; }
+    void SetRestoreFileAttr(bool v) { FRestoreFileAttr = v; }
+    TCpuType CpuType() const { return FCpuType; }
+    void SetCpuType(TCpuType v) { FCpuType = v; }
+    // Drive type of the output folder as the disk manager reports it.
+    uint8_t ExtractDriveType() const { return FExtractDriveType; }
+    // Members whose output was put in place by the last extraction.
+    int ExtractedCount() const { return FExtractedCount; }
+
+    // Extracts the members that match FileSpec into ExtractDir. Result: the
+    // number of members processed. Errors that stop the operation are raised
+    // (E_RAISE) after the clean-up; OnError has seen their numbers first.
+    int Extract();
+    // The same with the members going to the owner's sink (ExtractWriteProc,
+    // write mode 6) instead of files.
+    int ExtractToSink();
+
+    // The reader's form: FileName() := the output path of a stored name (UTF-8,
+    // either separator), inside ExtractDir (see SafeRelativePath); empty when the
+    // name gives no usable path.
+    void SetFileName(const std::string& name) override;
+    // Write mode 0: makes the folders below ExtractDir (never through a symbolic
+    // link) and opens a new temporary file beside `name`; AfterExtractFile puts
+    // it in place. Other modes as the frame does them; mode 6 needs no output.
+    // A folder that cannot be made (a link or a file in the way) is reported as
+    // 25156 and sets OutputRefused(): the reader then goes on with the next member.
+    bool OpenOutputFile(std::unique_ptr<TArcStream>& file, const std::string& name, int64_t size = 0,
+                        int64_t start = 0) override;
+
+    bool OutputRefused() const { return FOutputRefused; }
+
+    // Reads a member's packed bytes for a codec: at most MemberBytesLeft bytes
+    // through ReadProc (decrypting when asked), counting them off MemberBytesLeft
+    // and BytesLeft. A read error raises 25236.
+    class TMemberInput : public CodecInput {
+    public:
+        TMemberInput(TUnBase& reader, TArcStream* file, TArcStream* stream, bool decrypt)
+            : reader(reader), file(file), stream(stream), decrypt(decrypt) {}
+        size_t Read(uint8_t* buf, size_t n) override;
+        void SetDecrypt(bool v) { decrypt = v; }
+        // Asked when the volume ends before the member does: the next volume's
+        // stream, positioned at its start, or nullptr when there is none.
+        std::function<TArcStream*()> NextVolume;
+
+    private:
+        TUnBase& reader;
+        TArcStream* file;
+        TArcStream* stream;
+        bool decrypt;
+    };
+    // Takes a codec's output: writes it through ExtractWriteProc with the
+    // running CRC chosen by crcMode (the reader set the register first), and
+    // reports progress. Cancelled() answers the reader's Cancel.
+    class TMemberOutput : public CodecOutput {
+    public:
+        TMemberOutput(TUnBase& reader, TArcStream* file, TArcStream* stream, int crcMode)
+            : reader(reader), file(file), stream(stream), crcMode(crcMode) {}
+        void Write(const uint8_t* buf, size_t n) override;
+        bool Cancelled() const override { return reader.Cancel(); }
+        uint64_t Written() const { return written; }
+
+    private:
+        TUnBase& reader;
+        TArcStream* file;
+        TArcStream* stream;
+        int crcMode;
+        uint64_t written = 0;
+    };
+
+protected:
+    // The format's walk; the base does nothing.
+    virtual void ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* stream);
+
+    // The per-member decision (after SetFileName): progress, whether the output
+    // exists, OnFileExists (without a handler an existing file is kept), OnBegin
+    // and OnRenameCompressedFile. Answers false when Cancel is set.
+    bool BeforeExtractFile(std::string& name, TDateTime fileDate, bool& exists);
+    // BeforeExtractFile as a decision: mdStop on Cancel; mdSkip when the output
+    // exists and is to be kept, or OnBegin declined the member (its size then
+    // leaves the progress total); mdExtract otherwise.
+    TMemberDecision DecideMember(std::string& name, TDateTime fileDate, int64_t packedSize);
+    // Finishes the current output. complete: the member was decoded to its end
+    // and its check passed; the new file then takes the place of FileName() with
+    // the member's date (by DateAttribute) and, with RestoreFileAttr, its
+    // attributes (low byte: DOS attributes, high word: unix permissions when not
+    // 0). Otherwise the new file is removed and an existing one stays as it was.
+    // Answers whether the output was put in place.
+    bool AfterExtractFile(std::unique_ptr<TArcStream>& file, TArcStream* stream, uint32_t attr,
+                          uint32_t dosDate, const std::string& name, bool complete = true);
+    // Copies MemberBytesLeft stored bytes from the archive to the output in pieces
+    // of 32 KiB (decrypting when asked, with the CRC chosen by crcMode). Result:
+    // the bytes copied.
+    int64_t CopyStoredMember(TArcStream* inFile, TArcStream* stream, std::unique_ptr<TArcStream>& outFile,
+                             const std::string& name, bool decrypt, int crcMode);
+    // Removes the temporary output of a member that did not finish (also run by
+    // the clean-up of an extraction that ends with an exception).
+    void DiscardOutput(std::unique_ptr<TArcStream>& file);
+
+    int RunExtract();
+
+    bool FRestoreFileAttr = true;
+    TCpuType FCpuType = TCpuType::cptAuto;
+    uint8_t FExtractDriveType = 0;
+    int FExtractedCount = 0;
+    bool FBeginDeclined = false;    // OnBegin answered Extract := false for this member
+    bool FOutputRefused = false;    // the last OpenOutputFile refused the member's folder
+    int64_t FMemberPackedTotal = 0; // packed size of the member being read (per-file progress)
+    std::string FOutputTarget;      // where the member being written goes
+    std::string FOutputTemp;        // the temporary file it is written to
+};
+
+} // namespace mv
