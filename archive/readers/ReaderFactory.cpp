@@ -38,7 +38,16 @@ std::unique_ptr<TUnBase> NewReaderFor(const std::string& archive, TArcType* type
     const TArcType found = probe.ArcType();
     if (type) *type = found;
     auto reader = NewReader(found);
-    if (reader) reader->SetArchiveFile(archive);
+    if (reader) {
+        reader->SetArchiveFile(archive);
+        return reader;
+    }
+    // The ZIP reader also knows the last part of a split set, which the common
+    // detection cannot place.
+    reader = std::make_unique<TUnZIP>();
+    reader->SetArchiveFile(archive);
+    if (reader->ArcType() != TArcType::atZip) return nullptr;
+    if (type) *type = reader->ArcType();
     return reader;
 }
 

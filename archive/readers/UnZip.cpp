@@ -169,6 +169,25 @@ bool HasWildcard(const std::string& s) {
 TUnZIP::TUnZIP() {
     SetZipCmntBufSize(32000);
 }
+
+void TUnZIP::DetectArcType() {
+    TUnBase::DetectArcType();
+    if (FArcType != TArcType::atUnknown && FArcType != TArcType::atNA) return;
+    auto s = TArcFileStream::OpenRead(FArchiveFile);
+    if (!s) return;
+    const TEndInfo end = FindEndRecord(*s);
+    if (end.position < 0) return;
+    if (end.record.ThisDisk > 0) {
+        FArcType = TArcType::atZip;
+        return;
+    }
+    // Bytes in front of the archive that are not a known stub: the directory
+    // stands right before the end record, whatever offset the record names.
+    uint8_t sig[4];
+    const int64_t dir = end.position - static_cast<int64_t>(end.record.CentralSize);
+    if (dir >= 0 && s->Seek(dir) && s->Read(sig, 4) == 4 && LE32(sig) == ZipCentralSignature)
+        FArcType = TArcType::atZip;
+}
 TUnZIP::~TUnZIP() = default;
 
 bool TUnZIP::Select(const TZipMember& m, bool& stop) {

@@ -37,6 +37,12 @@ public:
 
 protected:
     void ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* stream) override;
+    // The common detection, and beyond it two ZIP forms it cannot place: the
+    // last part of a set split into numbered files (name.zip after name.z01...,
+    // which starts in the middle of a member; its end record names a later
+    // disk) and an archive behind bytes that are no known stub (its directory
+    // stands right before its end record).
+    void DetectArcType() override;
 
 private:
     bool CollectFromCentral(TZipVolumes& volumes, std::vector<TZipMember>& members);
