@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace mv {
 
@@ -18,6 +19,7 @@ namespace {
 constexpr int kErrHeader = 25108;
 constexpr int kErrBlock = 25109;
 constexpr int kErrCrc = 25151;
+constexpr int kErrNoLabels = 25154;
 constexpr int kErrSpace = 25155;
 constexpr int kErrLocalHeader = 25248;
 constexpr int kErrTooBig = 25256;
@@ -46,9 +48,24 @@ public:
         if (number.size() < 2) number = "0" + number;
         return base + (upper ? ".Z" : ".z") + number;
     }
+    // Spanned over removable disks: every disk holds a file of the archive's
+    // name, and requestDisk brings disk N into the drive (false: cancelled).
+    // The last disk is in the drive now.
+    void SetRemovable(std::function<bool(int)> request) {
+        requestDisk = std::move(request);
+        openDisk = lastDisk;
+    }
+    bool Removable() const { return static_cast<bool>(requestDisk); }
     // The stream of a volume, or nullptr when it cannot be opened.
     TArcStream* Stream(int disk) {
         if (disk < 0 || disk > lastDisk) return nullptr;
+        if (requestDisk) {
+            if (disk == openDisk) return open ? open.get() : last;
+            if (!requestDisk(disk)) return nullptr;
+            open = TArcFileStream::OpenRead(lastName); // the same name on every disk
+            openDisk = open ? disk : -1;
+            return open.get();
+        }
         if (disk == lastDisk) return last;
         if (disk != openDisk) {
             open = TArcFileStream::OpenRead(Name(disk));
@@ -97,6 +114,7 @@ private:
     int lastDisk;
     std::unique_ptr<TArcStream> open;
     int openDisk = -1;
+    std::function<bool(int)> requestDisk;
 };
 
 namespace {
@@ -224,12 +242,36 @@ void TUnZIP::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
                 }
             }
         }
+        // A set spanned over removable disks: the directory is on the last disk.
+        TDiskManager archiveDrive;
+        archiveDrive.SetDrive(
+            platform::DirectoryOf(FArchiveFile).empty() ? "." : platform::DirectoryOf(FArchiveFile));
+        const bool removable = archiveDrive.DriveType() == TDiskManager::dtRemovable;
+        if (end.position < 0 && removable) {
+            if (!OnGetZipLastDisk) {
+                DoError(FArchiveFile, "OnGetZipLastDisk", "0", arcerr::EventNotAssigned);
+                return;
+            }
+            while (end.position < 0) {
+                bool cancel = true;
+                FTimer->Pause();
+                OnGetZipLastDisk(this, cancel);
+                FTimer->Resume();
+                if (cancel) return;
+                lastVolume = TArcFileStream::OpenRead(FArchiveFile);
+                if (!lastVolume) continue;
+                lastStream = lastVolume.get();
+                end = FindEndRecord(*lastStream);
+            }
+        }
         if (end.position >= 0 && end.zip64) RaiseError(FArchiveFile, "", "0", kErrTooBig);
 
         FSingleExact = FFileSpec.size() == 1 && !HasWildcard(FFileSpec[0]);
         FFileCount = 0;
         std::vector<TZipMember> members;
         TZipVolumes volumes(lastStream, lastName, end.position >= 0 ? end.record.ThisDisk : 0);
+        if (removable && volumes.LastDisk() > 0)
+            volumes.SetRemovable([this, &archiveDrive](int disk) { return RequestDisk(archiveDrive, disk); });
         bool central = false;
         if (end.position >= 0) central = CollectFromCentral(volumes, members);
         if (!central) {
@@ -419,6 +461,37 @@ void TUnZIP::CollectFromLocal(TZipVolumes& volumes, std::vector<TZipMember>& mem
         if (!Select(m, stop)) continue;
         members.push_back(std::move(m));
         if (stop) break;
+    }
+}
+
+bool TUnZIP::RequestDisk(TDiskManager& drive, int disk) {
+    // The disk in the drive is disk N of the set when its label says N + 1.
+    auto inDrive = [&] {
+        drive.ReadDiskInfo();
+        return drive.DiskNumber() - 1 == disk && platform::Exists(FArchiveFile);
+    };
+    if (inDrive()) return true;
+    for (;;) {
+        bool cancel = true;
+        FTimer->Pause();
+        if (disk == 0 && OnGetZipFirstDisk) {
+            OnGetZipFirstDisk(this, cancel);
+        } else if (disk > 0 && OnGetZipNextDisk) {
+            OnGetZipNextDisk(this, FArchiveFile, cancel);
+        } else {
+            FTimer->Resume();
+            DoError(FArchiveFile, disk == 0 ? "OnGetZipFirstDisk" : "OnGetZipNextDisk", "0",
+                    arcerr::EventNotAssigned);
+            return false;
+        }
+        FTimer->Resume();
+        if (cancel) {
+            FCancel = true;
+            return false;
+        }
+        if (inDrive()) return true;
+        if (drive.VolumeLabel().empty() && drive.Serial() == 0)
+            DoError(FArchiveFile, "", std::to_string(disk + 1), kErrNoLabels);
     }
 }
 

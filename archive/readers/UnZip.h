@@ -57,6 +57,10 @@ private:
                        const uint8_t header[12]);
     bool TestPassword(const TZipMember& m, uint16_t localFlags, uint32_t localTime, uint32_t localCrc,
                       const uint8_t header[12], const std::string& password);
+    // Brings disk N (0-based) of a set spanned over removable disks into the
+    // drive: OnGetZipFirstDisk or OnGetZipNextDisk until the disk's label names
+    // it and the archive is on it. False when cancelled or without a handler.
+    bool RequestDisk(TDiskManager& drive, int disk);
     bool FSingleExact = false;
 };
 

@@ -4,6 +4,7 @@
 #include "archive/readers/UnZip.h"
 #include "archive/framework/ArcErrors.h"
 #include "archive/readers/ReaderFactory.h"
+#include "platform/FakeFileSystem.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -280,4 +281,69 @@ TEST(UnZip, MvarcExtractAndTest) {
     EXPECT_NE(r.exitCode, 0);
     EXPECT_NE(r.output.find("error 26517"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("error 26522"), std::string::npos) << r.output;
+}
+
+// A set spanned over removable disks: every disk holds a file of the same name,
+// told apart by its label ("PKBACK# 001", ...). The reader asks for the last disk
+// (the directory), then the first, then each next one.
+TEST(UnZip, SpannedOverRemovableDisks) {
+    MV_REQUIRE_TOOL("zip");
+    mvtest::TempDir t;
+    MakeSourceTree(t / "src");
+    ASSERT_EQ(
+        mvtest::Run("zip -q -r -X -0 -s 64k " + mvtest::Quote((t / "split.zip").string()) + " .", t / "src")
+            .exitCode,
+        0);
+    std::vector<fs::path> parts;
+    for (int i = 1; fs::exists(t / ("split.z" + std::string(i < 10 ? "0" : "") + std::to_string(i))); ++i)
+        parts.push_back(t / ("split.z" + std::string(i < 10 ? "0" : "") + std::to_string(i)));
+    parts.push_back(t / "split.zip");
+    ASSERT_GE(parts.size(), 2u);
+
+    platform::FakeFileSystem fake;
+    platform::ScopedFileSystem scope(fake);
+    auto& drive =
+        fake.AddDrive((t / "floppy").string(), 10 << 20, platform::DriveKind::Removable, "PKBACK# 001", 1);
+    std::vector<int> media;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        char label[32];
+        snprintf(label, sizeof label, "PKBACK# %03zu", i + 1);
+        media.push_back(i == 0 ? drive.CurrentMedium()
+                               : drive.SwapMedium(label, static_cast<uint32_t>(i + 1)));
+        fs::copy_file(parts[i], t / "floppy" / "set.zip");
+    }
+    drive.InsertMedium(media[0]); // the user starts with the first disk in the drive
+
+    TUnZIP z;
+    std::vector<std::string> asked;
+    size_t inDrive = 0;
+    z.OnGetZipLastDisk = [&](TObject*, bool& cancel) {
+        asked.push_back("last");
+        drive.InsertMedium(media[inDrive = media.size() - 1]);
+        cancel = false;
+    };
+    z.OnGetZipFirstDisk = [&](TObject*, bool& cancel) {
+        asked.push_back("first");
+        drive.InsertMedium(media[inDrive = 0]);
+        cancel = false;
+    };
+    z.OnGetZipNextDisk = [&](TObject*, const std::string&, bool& cancel) {
+        asked.push_back("next");
+        if (inDrive + 1 >= media.size()) return; // cancel
+        drive.InsertMedium(media[++inDrive]);
+        cancel = false;
+    };
+    std::vector<int> errors;
+    z.OnError = [&](TObject*, const std::string&, const std::string&, const std::string&, int code) {
+        errors.push_back(code);
+    };
+    z.SetArchiveFile((t / "floppy" / "set.zip").string());
+    z.SetExtractDir((t / "out").string());
+    z.FileSpecList() = {"*.*"};
+    z.Extract();
+    EXPECT_TRUE(errors.empty()) << errors[0];
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked.front(), "last");
+    EXPECT_NE(std::find(asked.begin(), asked.end(), "first"), asked.end());
+    ExpectSameTree(t / "src", t / "out");
 }
