@@ -347,3 +347,31 @@ TEST(UnZip, SpannedOverRemovableDisks) {
     EXPECT_NE(std::find(asked.begin(), asked.end(), "first"), asked.end());
     ExpectSameTree(t / "src", t / "out");
 }
+
+// The ZIP fixtures of tests/fixtures/hostile: each ends as its README says, and
+// nothing is written outside the target folder.
+TEST(UnZip, HostileFixtures) {
+    struct Case {
+        const char* file;
+        int code; // 0: no error
+        std::vector<std::string> files;
+    } cases[] = {
+        {"zip_traversal.zip", 0, {"evil.txt", "tmp/abs.txt", "win/drive.txt"}},
+        {"zip_symlink_entry.zip", 25156, {"lnk"}},
+        {"zip_bomb_declared.zip", 25109, {}},
+        {"zip_name_mismatch.zip", 25248, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        mvtest::TempDir t;
+        Outcome o = ExtractAll(mvtest::FixtureDir() / "hostile" / c.file, t / "target");
+        if (c.code)
+            EXPECT_NE(std::find(o.errors.begin(), o.errors.end(), c.code), o.errors.end());
+        else
+            EXPECT_TRUE(o.errors.empty());
+        std::vector<std::string> got;
+        for (const auto& [name, bytes] : Tree(t / "target")) got.push_back(name);
+        EXPECT_EQ(got, c.files);
+        for (const auto& e : fs::directory_iterator(t.Path())) EXPECT_EQ(e.path().filename(), "target");
+    }
+}
