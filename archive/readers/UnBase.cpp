@@ -65,23 +65,21 @@ std::string SafeRelativePath(const std::string& storedName, bool useStoredDirs) 
 }
 
 bool MakeFoldersBelow(const std::string& root, const std::string& relativeFolder) {
-    std::string path = root.empty() ? "." : root;
+    std::string relative;
     for (const auto& part : SplitComponents(relativeFolder)) {
         if (part.empty()) continue;
-        path = platform::JoinPath(path, part);
-        platform::FileInfo info;
-        if (platform::Fs().Stat(path, info)) {
-            // Stat does not follow links: a link in the way is refused, wherever it points.
-            if (!info.IsDirectory || info.IsSymlink) return false;
-            continue;
-        }
-        try {
-            platform::Fs().CreateDirectory(path);
-        } catch (const std::exception&) {
-            if (!platform::Fs().Stat(path, info) || !info.IsDirectory || info.IsSymlink) return false;
-        }
+        if (part == "." || part == "..") return false;
+        if (!relative.empty()) relative += '/';
+        relative += part;
     }
-    return true;
+    if (relative.empty()) return true;
+    try {
+        // Each folder is made or entered without following a link, and never above root.
+        platform::Fs().CreateDirectoriesBeneath(root.empty() ? "." : root, relative);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 TUnBase::TUnBase() {
