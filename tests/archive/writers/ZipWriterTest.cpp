@@ -4,6 +4,8 @@
 // with extra fields and data descriptors.
 #include "archive/writers/ZipWriter.h"
 
+#include "archive/lister/ArcLister.h"
+
 #include "archive/framework/ZipRecords.h"
 #include "platform/FakeFileSystem.h"
 #include "tests/support/TestSupport.h"
@@ -335,6 +337,20 @@ TEST(ZipWriter, SpansThreeRemovableDisks) {
         parts.push_back(ReadFileBytes(root / "set.zip"));
     }
     EXPECT_EQ(LE32(parts[0].data()), ZipSpanSignature);
+    // Our lister reads the set from its first disk, asking for the last.
+    drive.InsertMedium(media[0]);
+    TArcLister lister;
+    lister.SetFileSpec({"*.*"});
+    std::vector<std::string> listed;
+    lister.OnRead = [&](TObject*, int64_t, int) { listed.push_back(lister.EntryInfo().FileName); };
+    lister.OnGetZipLastDisk = [&](TObject*, bool& cancel) {
+        drive.InsertMedium(media[2]);
+        cancel = false;
+    };
+    lister.SetArchiveFile((root / "set.zip").string());
+    EXPECT_EQ(lister.ArcType(), TArcType::atZipMV);
+    EXPECT_TRUE(lister.Activate());
+    EXPECT_EQ(listed, (std::vector<std::string>{"a.bin", "b.txt"}));
     WriteFileBytes(t / "j" / "set.z01", parts[0]);
     WriteFileBytes(t / "j" / "set.z02", parts[1]);
     WriteFileBytes(t / "j" / "set.zip", parts[2]);
