@@ -3,6 +3,25 @@
 // output folder, events, error reporting, cancel, progress, volumes, temporary
 // files and the entry texts. Writers' and readers' bases and the lister derive
 // from TZipCommon and override its virtual operations.
+//
+// How a reader or writer uses it:
+// - Type: SetArchiveFile detects the type (readers); a writer overrides SetArcType
+//   (or DetectArcType) to fix its own type.
+// - Names: override SetFileName to turn an entry name into an output path
+//   (readers) or a stored name (writers).
+// - Data: codecs read through ReadProc and write through ExtractWriteProc
+//   (extractors) or CompressWriteProc (compressors). ReadMode/WriteMode choose the
+//   file of the call (0), UserStream (1), the stream of the call or a temporary
+//   file (2), MemoryStream (3) or memory (4, read only); CrcMode 16/32 keeps
+//   Crc16Register/Crc32Register running; Decrypt/Encrypt use ZipKeys() (ZIP, JAR,
+//   BH) or the ARJ garbling (Password, GarblePos). The hooks never change the bytes
+//   a caller hands in for writing.
+// - Failures: RaiseError reports through OnError and throws E_RAISE (the text of
+//   the number); DoError only reports; both report 25400 while the active
+//   component is cancelled, and LastError() keeps the last number.
+// - Events: public std::function members, fired through the Do... methods;
+//   volumes through NextVolume/RequestVolume (OnNextVolume), progress through
+//   DoProgress (ProgressProc, OnProgress).
 #include "archive/framework/ArcErrors.h"
 #include "archive/framework/ReadWriteObj.h"
 
