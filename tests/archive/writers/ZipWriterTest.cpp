@@ -418,3 +418,33 @@ TEST(ZipWriter, NamesInTheOemCodePageOrElseUtf8) {
     // café in CP437 without the UTF-8 flag, the Japanese name in UTF-8 with it.
     EXPECT_EQ(r.output, "636166c3a92e747874 0\ne697a5e69cac2e747874 2048\n");
 }
+
+TEST(ZipWriter, KeepsAStubInFrontAndTheArchiveComment) {
+    MV_REQUIRE_TOOL("zip");
+    MV_REQUIRE_TOOL("unzip");
+    TempDir t;
+    WriteFileBytes(t / "a.txt", TextBytes(5000, 20));
+    WriteFileBytes(t / "b.txt", TextBytes(6000, 21));
+    ASSERT_EQ(
+        mvtest::Run("zip -q plain.zip a.txt && echo 'the comment' | zip -q -z plain.zip", t.Path()).exitCode,
+        0);
+    // A self-extractor: a stub, then the archive with its offsets adjusted by zip -A.
+    auto stub = RandomBytes(3000, 22);
+    auto plain = ReadFileBytes(t / "plain.zip");
+    std::vector<uint8_t> sfx = stub;
+    sfx.insert(sfx.end(), plain.begin(), plain.end());
+    WriteFileBytes(t / "sfx.zip", sfx);
+    ASSERT_EQ(mvtest::Run("zip -q -A sfx.zip", t.Path()).exitCode, 0);
+    for (const char* name : {"plain.zip", "sfx.zip"}) {
+        SCOPED_TRACE(name);
+        auto before = ReadFileBytes(t / name);
+        ASSERT_EQ(Write(t / name, {(t / "b.txt").string()}), 0);
+        auto after = ReadFileBytes(t / name);
+        size_t stubSize = std::string(name) == "sfx.zip" ? stub.size() : 0;
+        EXPECT_TRUE(std::equal(before.begin(), before.begin() + stubSize, after.begin()));
+        auto r = mvtest::Run("unzip -t " + Quote((t / name).string()));
+        EXPECT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_NE(r.output.find("the comment"), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find("b.txt"), std::string::npos);
+    }
+}
