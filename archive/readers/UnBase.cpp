@@ -1,5 +1,6 @@
 #include "archive/readers/UnBase.h"
 
+#include "archive/codecs/ZipDecode.h"
 #include "archive/framework/ArcFileList.h"
 #include "archive/framework/ArcTimer.h"
 #include "archive/framework/DiskManager.h"
@@ -365,6 +366,27 @@ int64_t TUnBase::CopyStoredMember(TArcStream* inFile, TArcStream* stream,
         if (FCancel) break;
     }
     return done;
+}
+
+bool TUnBase::DecodeZipMember(TMemberInput& input, std::unique_ptr<TArcStream>& out, uint16_t method,
+                              uint16_t flags, int64_t unpackedSize, const std::string& name) {
+    SetCrc32Register(0xFFFFFFFFu);
+    TMemberOutput output(*this, out.get(), nullptr, crc32);
+    const uint64_t unpacked = static_cast<uint64_t>(unpackedSize < 0 ? 0 : unpackedSize);
+    bool decoded = true;
+    try {
+        DecodeZipData(method, flags, input, output, unpacked);
+        if (output.Written() != unpacked && !FCancel) {
+            DoError(name, "", "0", method == 0 ? kErrRead : 25109);
+            decoded = false;
+        }
+    } catch (const ECodecError& e) {
+        DoError(name, "", "0", e.Code());
+        decoded = false;
+    } catch (const E_RAISE&) {
+        decoded = false; // reported already
+    }
+    return decoded && !FCancel;
 }
 
 size_t TUnBase::TMemberInput::Read(uint8_t* buf, size_t n) {

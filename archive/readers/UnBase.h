@@ -14,9 +14,11 @@
 //     SetFileName(storedName);                 // UTF-8, "/" or "\" separators
 //     switch (DecideMember(name, date, size)) { mdStop: return; mdSkip: continue; }
 //     if (!OpenOutputFile(out, FileName())) RaiseError(..., 25235);
-//     TMemberOutput sink(*this, out.get(), stream, crc32, size);   // codec output
-//     ... decode into sink (or CopyStoredMember) ...
-//     AfterExtractFile(out, stream, attributes, dosDate, name, crcMatches && complete);
+//     FMemberBytesLeft = packedSize; TMemberInput in(*this, file, stream, decrypt);
+//     SetCrc32Register(0xFFFFFFFF); TMemberOutput sink(*this, out.get(), stream, crc32);
+//     ... the format's codec from `in` to `sink` (or CopyStoredMember, or
+//         DecodeZipMember for the ZIP methods) ...
+//     AfterExtractFile(out, stream, attributes, dosDate, name, decodedToTheEnd && crcMatches);
 #include "archive/codecs/CodecIo.h"
 #include "archive/framework/ZipCommon.h"
 
@@ -141,6 +143,16 @@ protected:
     // the bytes copied.
     int64_t CopyStoredMember(TArcStream* inFile, TArcStream* stream, std::unique_ptr<TArcStream>& outFile,
                              const std::string& name, bool decrypt, int crcMode);
+    // Decodes one member stored with a ZIP method (0 stored, 1 shrunk, 2-5
+    // reduced, 6 imploded, 8 deflated; the ZIP, GZip and BH readers): reads
+    // through `input` (MemberBytesLeft set to the packed bytes, decrypting when
+    // asked), writes through ExtractWriteProc to `out` with the running CRC-32,
+    // which it starts afresh (the result is Crc32Register() ^ 0xFFFFFFFF). Stops
+    // at unpackedSize. A decoder's error, an unknown method (25326) or output
+    // shorter than unpackedSize (25109; 25236 for stored data) is reported
+    // through OnError with `name` and ends this member only: false.
+    bool DecodeZipMember(TMemberInput& input, std::unique_ptr<TArcStream>& out, uint16_t method,
+                         uint16_t flags, int64_t unpackedSize, const std::string& name);
     // Removes the temporary output of a member that did not finish (also run by
     // the clean-up of an extraction that ends with an exception).
     void DiscardOutput(std::unique_ptr<TArcStream>& file);

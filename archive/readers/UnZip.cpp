@@ -628,22 +628,7 @@ bool TUnZIP::ExtractMember(TZipVolumes& volumes, const TZipMember& m) {
         FMemberBytesLeft = 0;
         return true;
     }
-    SetCrc32Register(0xFFFFFFFFu);
-    TMemberOutput output(*this, out.get(), nullptr, crc32);
-    const uint64_t unpacked = static_cast<uint64_t>(m.UnpackedSize);
-    bool decoded = true;
-    try {
-        DecodeZipData(m.Method, m.Flags, input, output, unpacked);
-        if (output.Written() != unpacked && !FCancel) {
-            DoError(reportName, "", "0", m.Method == 0 ? arcerr::ReadError : kErrBlock);
-            decoded = false;
-        }
-    } catch (const ECodecError& e) {
-        DoError(reportName, "", "0", e.Code());
-        decoded = false;
-    } catch (const E_RAISE&) {
-        decoded = false; // reported already
-    }
+    bool decoded = DecodeZipMember(input, out, m.Method, m.Flags, m.UnpackedSize, reportName);
     if (FCancel) decoded = false;
     FBytesLeft -= FMemberBytesLeft;
     FMemberBytesLeft = 0;
