@@ -17,7 +17,6 @@ namespace mv {
 
 namespace {
 constexpr int kErrHeader = 25108;
-constexpr int kErrBlock = 25109;
 constexpr int kErrCrc = 25151;
 constexpr int kErrNoLabels = 25154;
 constexpr int kErrSpace = 25155;
