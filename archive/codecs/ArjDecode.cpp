@@ -1,0 +1,146 @@
+// ARJ method 4 decoder.
+//
+// Why it is fast: the codes are unary prefixes plus plain bits, so a step is
+// one count of leading 1 bits on the top byte of a 64-bit bit buffer and one
+// shift; a refill of eight bytes covers a whole literal or match step (at most
+// 32 bits). History and output share one buffer that is handed on in 256 KiB
+// pieces, so a match is a forward copy inside that buffer with no ring wrap.
+//
+// Why it is safe: a distance must stay inside the bytes decoded so far (the
+// original ring was never initialised, so a reach before the start reads
+// garbage there), the declared size bounds every write, and a stream that keeps
+// asking for bits long after its packed bytes end stops with an error.
+#include "archive/codecs/ArjDecode.h"
+
+#include <bit>
+#include <cstring>
+#include <vector>
+
+namespace mv {
+
+namespace {
+
+constexpr int ErrCorrupt = 25139;
+constexpr int ErrReadEnd = 25236;
+
+// Longest match: length code (2^7 - 1) + 127, plus 2.
+constexpr size_t MaxMatch = 256;
+// Farthest distance: position code (2^13 - 512) + 8191, plus 1.
+constexpr size_t MaxDistance = 15872;
+constexpr size_t FlushSize = 256 * 1024;
+constexpr size_t KeepSize = 16384; // history kept at the front after a flush
+
+class TBitReader {
+public:
+    explicit TBitReader(CodecInput& input) : FInput(input), FChunk(ChunkSize) {}
+
+    // After Refill at least 56 bits are valid.
+    inline void Refill() {
+        while (FCount <= 56) {
+            if (FNext == FEnd) Fill();
+            uint64_t b = 0;
+            if (FNext < FEnd) {
+                b = *FNext++;
+            } else if (++FPadBytes > PadLimit) {
+                throw ECodecError(ErrReadEnd, "packed data ends before the declared size");
+            }
+            FBits |= b << (56 - FCount);
+            FCount += 8;
+        }
+    }
+    inline uint32_t Top8() const { return uint32_t(FBits >> 56); }
+    inline uint32_t Peek(int n) const { return n ? uint32_t(FBits >> (64 - n)) : 0; }
+    inline void Skip(int n) {
+        FBits <<= n;
+        FCount -= n;
+    }
+
+private:
+    static constexpr size_t ChunkSize = 65536;
+    // Zero bytes allowed past the packed data: the buffer reads ahead.
+    static constexpr uint32_t PadLimit = 16;
+
+    void Fill() {
+        if (FExhausted) return;
+        size_t n = FInput.Read(FChunk.data(), ChunkSize);
+        if (n == 0) FExhausted = true;
+        FNext = FChunk.data();
+        FEnd = FNext + n;
+    }
+
+    CodecInput& FInput;
+    std::vector<uint8_t> FChunk;
+    const uint8_t* FNext = nullptr;
+    const uint8_t* FEnd = nullptr;
+    uint64_t FBits = 0;
+    int FCount = 0;
+    uint32_t FPadBytes = 0;
+    bool FExhausted = false;
+};
+
+} // namespace
+
+uint64_t ArjDecodeFast(CodecInput& input, CodecOutput& output, uint64_t unpackedSize) {
+    TBitReader bits(input);
+    std::vector<uint8_t> window(FlushSize + KeepSize + MaxMatch + 8);
+    uint8_t* const base = window.data();
+    size_t pos = 0;       // next free byte of the window
+    size_t flushed = 0;   // window bytes already handed on
+    uint64_t base0 = 0;   // member offset of window[0]
+    uint64_t written = 0; // bytes handed to output
+
+    auto flush = [&]() {
+        if (pos > flushed) {
+            output.Write(base + flushed, pos - flushed);
+            written += pos - flushed;
+            flushed = pos;
+        }
+    };
+
+    while (base0 + pos < unpackedSize) {
+        if (pos >= FlushSize + KeepSize) {
+            flush();
+            if (output.Cancelled()) return written;
+            std::memmove(base, base + pos - KeepSize, KeepSize);
+            base0 += pos - KeepSize;
+            pos = flushed = KeepSize;
+        }
+        bits.Refill();
+        // Length code: width = leading 1 bits, at most 7; a 0 closes a shorter run.
+        int width = std::countl_one(uint8_t(bits.Top8()));
+        if (width > 7) width = 7;
+        bits.Skip(width < 7 ? width + 1 : 7);
+        uint32_t c = (1u << width) - 1 + bits.Peek(width);
+        bits.Skip(width);
+        if (c == 0) {
+            base[pos++] = uint8_t(bits.Peek(8));
+            bits.Skip(8);
+            continue;
+        }
+        // Position code: widths 9 to 13.
+        int extra = std::countl_one(uint8_t(bits.Top8()));
+        if (extra > 4) extra = 4;
+        bits.Skip(extra < 4 ? extra + 1 : 4);
+        int pwidth = 9 + extra;
+        size_t distance = (1u << pwidth) - 512 + bits.Peek(pwidth) + 1;
+        bits.Skip(pwidth);
+        if (distance > base0 + pos) throw ECodecError(ErrCorrupt, "match reaches before the member's start");
+        uint64_t left = unpackedSize - (base0 + pos);
+        size_t length = c + 2;
+        if (length > left) length = size_t(left);
+        const uint8_t* from = base + pos - distance;
+        uint8_t* to = base + pos;
+        if (distance >= 8) {
+            // Eight bytes at a time; the window has MaxMatch bytes of slack.
+            for (size_t i = 0; i < length; i += 8) std::memcpy(to + i, from + i, 8);
+        } else {
+            for (size_t i = 0; i < length; ++i) to[i] = from[i];
+        }
+        pos += length;
+    }
+    static_assert(MaxDistance <= KeepSize);
+    flush();
+    return written;
+}
+
+} // namespace mv
