@@ -2,6 +2,7 @@
 // to kReaders below.
 #include "archive/readers/ReaderFactory.h"
 
+#include "archive/readers/UnRar.h"
 #include "archive/readers/UnZip.h"
 
 namespace mv {
@@ -22,6 +23,8 @@ const TReaderEntry kReaders[] = {
     {TArcType::atZipExe, Make<TUnZIP>},
     {TArcType::atZipMV, Make<TUnZIP>},
     {TArcType::atJar, Make<TUnJar>},
+    {TArcType::atRar, Make<TUnRAR>},
+    {TArcType::atRarExe, Make<TUnRAR>},
 };
 
 } // namespace
