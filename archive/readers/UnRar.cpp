@@ -104,6 +104,7 @@ int TUnRAR::OnData(const uint8_t* addr, int size) {
         }
         ExtractWriteProc(FOut.get(), nullptr, addr, false, crc32, size, 1);
         FMemberWritten += size;
+        FBytesLeft = FBytesLeft > size ? FBytesLeft - size : 0;
         DoProgress(FMemberWritten, FMemberSize, FTotalUnpacked);
         if (Cancel()) {
             FCancelled = true;
