@@ -1,7 +1,11 @@
-// Fuzz target for our RAR library and its decompressors. The first byte picks the
-// path: an archive walked through the library calls (the rest of the input is the
-// archive file), or one decompressor fed the rest of the input directly.
+// Fuzz target for our RAR library, its decompressors and the RAR reader. The first
+// byte picks the path: an archive walked through the library calls or through the
+// reader (the rest of the input is the archive file), or one decompressor fed the
+// rest of the input directly.
 #include "archive/codecs/CodecIo.h"
+#include "archive/framework/ArcErrors.h"
+#include "archive/framework/Crc.h"
+#include "archive/readers/UnRar.h"
 #include "platform/unrar/RarUnpack.h"
 #include "platform/unrar/Unrar.h"
 
@@ -42,6 +46,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!f) return 0;
     std::fwrite(data, 1, size, f);
     std::fclose(f);
+    if (mode & 2) {
+        // The reader, every member decoded into a sink that keeps the CRC.
+        TUnRAR r;
+        r.SetArchiveFile(path);
+        r.FileSpecList() = {"*.*"};
+        r.SetPasswords({"a"});
+        r.OnError = [](TObject*, const std::string&, const std::string&, const std::string&, int) {};
+        TUnRAR* p = &r;
+        r.ExtractWriteProc = [p](TArcStream*, TArcStream*, const uint8_t* b, bool, int, int64_t n,
+                                 int) -> int64_t {
+            uint32_t reg = p->Crc32Register();
+            UpdateCRC32(b, static_cast<size_t>(n), reg);
+            p->SetCrc32Register(reg);
+            return n;
+        };
+        try {
+            r.ExtractToSink();
+        } catch (const E_RAISE&) {
+        }
+        return 0;
+    }
     RAROpenArchiveData od;
     od.ArcName = path;
     RarHandle h = RAROpenArchive(&od);
