@@ -4,6 +4,30 @@
 
 namespace mv {
 
+namespace {
+std::function<std::string(const std::string&)>& TypeNameHook() {
+    static std::function<std::string(const std::string&)> hook;
+    return hook;
+}
+} // namespace
+
+void SetFileTypeNameHook(std::function<std::string(const std::string& fileName)> lookup) {
+    TypeNameHook() = std::move(lookup);
+}
+
+std::string TZipCommon::FileTypeName(const std::string& fileName) {
+    auto& hook = TypeNameHook();
+    if (!hook) return {};
+    std::string name = hook(fileName);
+    if (name.size() > 80) {
+        // cut at a character boundary
+        size_t cut = 80;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+        name.resize(cut);
+    }
+    return name;
+}
+
 uint8_t TZipCommon::CompressRatio(int64_t packed, int64_t unpacked) {
     if (packed <= 0 || unpacked <= 0 || packed >= unpacked) return 0;
     if (unpacked - packed > 100000) {

@@ -36,6 +36,10 @@ namespace mv {
 void SetProcessMessagesHook(std::function<void()> pump);
 void ProcessMessages();
 
+// The desktop layer's answer to "what type of file is this name" (a MIME
+// database lookup); FileTypeName answers empty without one.
+void SetFileTypeNameHook(std::function<std::string(const std::string& fileName)> lookup);
+
 class TZipCommon : public TReadWriteObj {
 public:
     TZipCommon();
@@ -151,6 +155,9 @@ public:
     void AttrToText(uint32_t attr, char fill, std::string& text, uint8_t hostOS = 0) const;
     // The method text by ArcType, the format's method code and the flag bits.
     void MethodName(uint16_t methodCode, uint16_t flags, std::string& text) const;
+    // The desktop's type name of a file of that name (the file need not exist), at
+    // most 80 characters; empty when the desktop gives none or none is installed.
+    static std::string FileTypeName(const std::string& fileName);
 
 protected:
     void DoActivate() {

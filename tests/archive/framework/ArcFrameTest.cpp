@@ -410,3 +410,15 @@ TEST(ArcFrame, OutputFilesByMode) {
     EXPECT_FALSE(t1.empty());
     EXPECT_NE(t1, t2);
 }
+
+TEST(ArcFrame, FileTypeNameComesFromTheDesktopLayer) {
+    EXPECT_EQ(TZipCommon::FileTypeName("a.txt"), "");
+    SetFileTypeNameHook([](const std::string& n) {
+        return n.size() > 4 && n.compare(n.size() - 4, 4, ".txt") == 0 ? "Documento de texto"
+                                                                       : std::string(100, 'x');
+    });
+    EXPECT_EQ(TZipCommon::FileTypeName("a.txt"), "Documento de texto");
+    EXPECT_EQ(TZipCommon::FileTypeName("a.bin").size(), 80u);
+    SetFileTypeNameHook(nullptr);
+    EXPECT_EQ(TZipCommon::FileTypeName("a.txt"), "");
+}
