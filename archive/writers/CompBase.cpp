@@ -346,8 +346,10 @@ bool TCompBase::AddMatchingFiles(size_t specIndex, const std::string& mask, cons
         // Regular files only: no folders, links, devices or pipes.
         if (!e.Info.IsRegular || e.Info.IsSymlink) continue;
         any = true;
-        if (!AttrPassesFilter(e.Info.Attributes)) continue;
         std::string path = folder + e.Name;
+        // Never the archive itself, nor the new archive being written beside it.
+        if (path == FArchiveFile || path == FTempFileName) continue;
+        if (!AttrPassesFilter(e.Info.Attributes)) continue;
         SetFileName(path);
         if (IsExcludedName(FEntry.FileName)) continue;
         if (FileTooLarge(e.Info.Size)) RaiseError(path, "", "0", wrerr::TooLarge);

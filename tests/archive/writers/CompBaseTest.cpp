@@ -259,3 +259,19 @@ TEST(CompBase, StoredNamesAndExclusions) {
     auto list = mvtest::Run("unzip -Z1 " + Quote((t / "abs.zip").string())).output;
     EXPECT_EQ(list, (t / "top" / "dir" / "a.txt").string().substr(1) + "\n");
 }
+
+TEST(CompBase, NeverAddsTheArchiveToItself) {
+    TempDir t;
+    WriteFileText(t / "a.txt", "hello");
+    for (int round = 0; round < 2; ++round) {
+        TZip zip;
+        zip.SetArchiveFile((t / "x.zip").string());
+        zip.FileSpecList().push_back((t / "*").string());
+        std::vector<std::string> added;
+        zip.OnRead = [&](TObject*, int64_t, int) { added.push_back(zip.EntryInfo().FileName); };
+        zip.Compress();
+        EXPECT_EQ(zip.LastError(), 0);
+        EXPECT_EQ(added, round == 0 ? std::vector<std::string>{"a.txt"} : std::vector<std::string>{});
+    }
+    EXPECT_EQ(Listing(t.Path()), (std::vector<std::string>{"a.txt", "x.zip"}));
+}
