@@ -342,3 +342,18 @@ TEST(UnBase, DatesAndAttributes) {
     EXPECT_GT(st.st_mtime, std::time(nullptr) - 3600);
     EXPECT_TRUE(st.st_mode & S_IWUSR);
 }
+
+TEST(UnBase, CancelLeavesNoPartialFile) {
+    MV_REQUIRE_TOOL("zip");
+    mvtest::TempDir t;
+    mvtest::WriteFileBytes(t / "big.bin", mvtest::TextBytes(3 << 20, 5));
+    ASSERT_EQ(mvtest::Run("zip -q -X -1 a.zip big.bin", t.Path()).exitCode, 0);
+    mvtest::WriteFileText(t / "out" / "big.bin", "the user's own file");
+    TUnZIP z;
+    z.SetConfirmOverwrites(false);
+    z.OnProgress = [&](TObject*, uint8_t, uint8_t) { z.SetCancel(true); };
+    Outcome r = Extract(z, t / "a.zip", t / "out");
+    EXPECT_EQ(r.extracted, 0);
+    EXPECT_EQ(Files(t / "out"), std::vector<std::string>{"big.bin"});
+    EXPECT_EQ(Text(t / "out" / "big.bin"), "the user's own file");
+}
