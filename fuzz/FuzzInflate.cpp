@@ -24,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         streamCode = e.Code();
     }
     if (memoryCode != streamCode) __builtin_trap();
-    if (!memoryCode &&
-        (sink.bytes.size() != memorySize || std::memcmp(sink.bytes.data(), out.data(), memorySize)))
+    if (!memoryCode && (sink.bytes.size() != memorySize ||
+                        (memorySize && std::memcmp(sink.bytes.data(), out.data(), memorySize))))
         __builtin_trap();
     return 0;
 }

@@ -28,7 +28,7 @@ ls build/fuzz/fuzz/fuzz_* 2>/dev/null | FUZZ_TIME=$FUZZ_TIME SEEDS=$SEEDS xargs 
     name=$(basename "$1")
     mkdir -p "build/fuzz/work/$name"
     if "$1" -max_total_time="$FUZZ_TIME" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
-            -print_final_stats=0 "build/fuzz/work/$name" "$SEEDS" >"build/fuzz/$name.log" 2>&1; then
+            -print_final_stats=0 -artifact_prefix="build/fuzz/$name-" "build/fuzz/work/$name" "$SEEDS" >"build/fuzz/$name.log" 2>&1; then
         echo "== $name: clean (${FUZZ_TIME}s)"
     else
         echo "== $name: FAILED"; tail -60 "build/fuzz/$name.log"; exit 255
