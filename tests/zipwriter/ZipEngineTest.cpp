@@ -545,3 +545,125 @@ TEST(ZipEngine, SpannedOverThreeFakeDisksAndBlockFiles) {
 }
 
 } // namespace
+
+namespace {
+
+// Encryption filters the encoder's output without touching its window: the
+// encrypted entry decrypts to exactly the bytes of the unencrypted run.
+TEST(ZipEngine, EncryptionIsAPostFilter) {
+    mvtest::TempDir dir;
+    auto r = mvtest::RandomBytes(40 * 1024, 31);
+    std::vector<uint8_t> input = r;
+    input.insert(input.end(), r.begin() + 16 * 1024, r.begin() + 24 * 1024);
+    auto text = mvtest::TextBytes(20 * 1024, 32);
+    input.insert(input.end(), text.begin(), text.end());
+    mvtest::WriteFileBytes(dir / "in.bin", input);
+    auto entryData = [&](const std::string& pw) {
+        const fs::path zip = dir / (pw.empty() ? "plain.zip" : "enc.zip");
+        TZipEngine z;
+        z.SetZipName(zip.string());
+        z.SetPassword(pw);
+        z.RandomBytes = [](uint8_t* b, size_t n) {
+            for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(i * 7);
+        };
+        z.SetFilesList({(dir / "in.bin").string()});
+        z.Zip();
+        auto bytes = mvtest::ReadFileBytes(zip);
+        size_t off = 30 + (bytes[26] | bytes[27] << 8);
+        TZipEngine rd;
+        rd.SetZipName(zip.string());
+        return std::vector<uint8_t>(bytes.begin() + off, bytes.begin() + off + rd.Entry(0).CompressedSize);
+    };
+    auto plain = entryData("");
+    auto enc = entryData("pw");
+    ASSERT_EQ(enc.size(), plain.size() + 12);
+    TZipKeys keys;
+    keys.InitKeys("pw");
+    std::vector<uint8_t> dec(enc.size());
+    keys.DecryptBlock(enc.data(), dec.data(), enc.size());
+    EXPECT_TRUE(std::equal(plain.begin(), plain.end(), dec.begin() + 12));
+}
+
+TEST(ZipEngine, StoredNamesAreSafeAndEventsFire) {
+    Tree t;
+    const fs::path zip = t.dir / "n.zip";
+    TZipEngine z;
+    z.SetZipName(zip.string());
+    z.SetStorePaths(true);
+    z.SetRootDir(t.src().string());
+    z.SetRelativePaths(true);
+    z.SetFilesList({t.s("sub/../a.txt"), t.s("sub/c.txt"), t.s("b.bin")});
+    z.OnStartZip = [](TObject*, const std::string& name, TZipHeaderInfo& h, bool&) {
+        if (name.ends_with("b.bin")) h.SetDirectory("../../etc/");
+    };
+    int infoCalls = 0, last = -1;
+    z.OnStartZipInfo = [&](TObject*, int n, int64_t total, TEndCentral&, bool&) {
+        ++infoCalls;
+        EXPECT_EQ(n, 3);
+        EXPECT_EQ(total, 53000);
+    };
+    z.OnTotalPercentDone = [&](TObject*, int p) {
+        EXPECT_GE(p, last);
+        last = p;
+    };
+    z.CancelOperation(); // a cancel while idle does not stop the next run
+    EXPECT_EQ(z.Zip(), 3);
+    EXPECT_EQ(infoCalls, 1);
+    EXPECT_EQ(last, 100);
+    EXPECT_EQ(OurNames(zip), (std::vector<std::string>{"a.txt", "sub/c.txt", "etc/b.bin"}));
+    ExpectPeersAccept(zip);
+    // Our own lister reads what the component wrote, with the sources' CRCs.
+    auto list = mvtest::Run(Quote(mvtest::MvarcPath()) + " list " + Quote(zip.string()));
+    ASSERT_EQ(list.exitCode, 0) << list.output;
+    auto a = mvtest::ReadFileBytes(t.src() / "a.txt");
+    char crc[16];
+    std::snprintf(crc, sizeof crc, "%08X", mvtest::ReferenceCrc32(a.data(), a.size()));
+    EXPECT_NE(list.output.find(crc), std::string::npos) << list.output;
+    // A stop from OnStartZipInfo cancels with text 187 and leaves the archive.
+    const auto old = mvtest::ReadFileBytes(zip);
+    TZipEngine s;
+    s.SetZipName(zip.string());
+    mvtest::WriteFileText(t.src() / "new.txt", "new\n");
+    s.SetFilesList({t.s("new.txt")});
+    s.OnStartZipInfo = [](TObject*, int, int64_t, TEndCentral&, bool& stop) { stop = true; };
+    try {
+        s.Zip();
+        FAIL();
+    } catch (const EUserCanceled& e) {
+        EXPECT_STREQ(e.what(), "Usuário cancelou a operação.");
+    }
+    EXPECT_EQ(mvtest::ReadFileBytes(zip), old);
+}
+
+TEST(ZipEngine, BlockSetStalePartsAndDirectoryCopy) {
+    mvtest::TempDir dir;
+    mvtest::WriteFileBytes(dir / "f.bin", mvtest::RandomBytes(150000, 40));
+    mvtest::WriteFileText(dir / "b.004", "stale");
+    mvtest::WriteFileText(dir / "b.005", "stale");
+    TZipEngine z;
+    z.SetZipName((dir / "b.zip").string());
+    z.SetMultiMode(TMultiMode::mmBlocks);
+    z.MultiZipInfo().SetBlockSize(65536);
+    z.MultiZipInfo().SetFirstBlockSize(65536);
+    z.MultiZipInfo().SetSaveZipInfoOnFirstDisk(true);
+    z.SetFilesList({(dir / "f.bin").string()});
+    EXPECT_EQ(z.Zip(), 1);
+    EXPECT_EQ(fs::path(z.ZipName()).filename(), "b.003");
+    EXPECT_FALSE(fs::exists(dir / "b.004"));
+    EXPECT_FALSE(fs::exists(dir / "b.005"));
+    // The first part holds no end record: the directory comes from the ".zfc" copy.
+    TZipEngine r;
+    r.SetZipName((dir / "b.001").string());
+    ASSERT_EQ(r.Count(), 1);
+    EXPECT_EQ(r.Entry(0).FullName(), "f.bin");
+    // Sizes below 64 KiB are refused before anything is written.
+    TZipEngine small;
+    small.SetZipName((dir / "s.zip").string());
+    small.SetMultiMode(TMultiMode::mmBlocks);
+    small.MultiZipInfo().SetBlockSize(1000);
+    small.SetFilesList({(dir / "f.bin").string()});
+    EXPECT_THROW(small.Zip(), EZipEngineError);
+    EXPECT_FALSE(fs::exists(dir / "s.001"));
+}
+
+} // namespace
