@@ -7,7 +7,7 @@
 
 namespace mv::unrar {
 
-// Continues a CRC-32: start with 0, feed data in pieces, the result is the final CRC.
+// Continues a CRC-32: start with 0, feed the data over any number of calls; the result is the final CRC.
 uint32_t Crc32(uint32_t crc, const uint8_t* data, size_t size);
 
 } // namespace mv::unrar

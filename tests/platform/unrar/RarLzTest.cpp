@@ -462,7 +462,7 @@ TEST(RarLz, PeersAndWeDecodeLongStreams) {
             EXPECT_EQ(r.exitCode, 0) << r.output;
             EXPECT_TRUE(mvtest::ReadFileBytes(dir / "u" / "data.bin") == c.data) << "unar";
         }
-        if (bsdtar && std::string(c.name) != "rar20 audio") { // libarchive has no RAR 2.0 decoder
+        if (bsdtar && std::string(c.name) != "rar20 audio") { // bsdtar has no RAR 2.0 decoder
             fs::create_directories(dir / "b");
             auto r = mvtest::Run("bsdtar -xf " + mvtest::Quote((dir / "lz.rar").string()), dir / "b");
             EXPECT_EQ(r.exitCode, 0) << r.output;
