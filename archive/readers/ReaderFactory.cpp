@@ -2,7 +2,9 @@
 // to kReaders below.
 #include "archive/readers/ReaderFactory.h"
 
+#include "archive/readers/UnGZip.h"
 #include "archive/readers/UnRar.h"
+#include "archive/readers/UnTar.h"
 #include "archive/readers/UnZip.h"
 
 namespace mv {
@@ -25,6 +27,8 @@ const TReaderEntry kReaders[] = {
     {TArcType::atJar, Make<TUnJar>},
     {TArcType::atRar, Make<TUnRAR>},
     {TArcType::atRarExe, Make<TUnRAR>},
+    {TArcType::atGZip, NewGZipReader},
+    {TArcType::atTar, Make<TUnTAR>},
 };
 
 } // namespace

@@ -1,0 +1,301 @@
+// The gzip walk: a 10-byte header, the optional fields its flags announce
+// (extra field, name, comment, header CRC), deflated data, and an 8-byte
+// trailer (CRC-32 and size) right where the deflated data ends. Another member
+// may follow; anything else after a member is ignored, as gzip does. The .Z
+// form is one LZW stream from the file's first byte.
+#include "archive/readers/UnGZip.h"
+
+#include "archive/codecs/CompressDecode.h"
+#include "archive/codecs/Inflate.h"
+#include "archive/framework/Crc.h"
+#include "archive/framework/SharedRoutines.h"
+#include "platform/CodePage.h"
+#include "platform/FileSystem.h"
+
+namespace mv {
+
+namespace {
+
+constexpr int kErrCrc = 25151;
+constexpr int kErrHeaderId = 25238;
+constexpr uint8_t kFlagHeaderCrc = 0x02, kFlagExtra = 0x04, kFlagName = 0x08, kFlagComment = 0x10,
+                  kFlagEncrypted = 0x20, kFlagReserved = 0xC0;
+
+bool ReadFull(TArcStream& f, uint8_t* buf, int64_t n) {
+    int64_t got = 0;
+    while (got < n) {
+        int64_t k = f.Read(buf + got, n - got);
+        if (k <= 0) return false;
+        got += k;
+    }
+    return true;
+}
+
+// Reads a NUL-ended field; keeps at most `keep` bytes of it.
+bool ReadZeroEnded(TArcStream& f, std::string& s, size_t keep) {
+    s.clear();
+    uint8_t c;
+    for (;;) {
+        if (!ReadFull(f, &c, 1)) return false;
+        if (c == 0) return true;
+        if (s.size() < keep) s.push_back(char(c));
+    }
+}
+
+struct TGZipHeader {
+    uint16_t Magic = 0;
+    uint8_t Method = 0, Flags = 0;
+    uint32_t MTime = 0;
+    std::string Name;
+};
+
+// Reads a member header at the stream's position; the position is left at the data.
+bool ReadHeader(TArcStream& f, TGZipHeader& h) {
+    uint8_t b[10];
+    if (!ReadFull(f, b, 10)) return false;
+    h.Magic = uint16_t(b[0] | b[1] << 8);
+    h.Method = b[2];
+    h.Flags = b[3];
+    h.MTime = uint32_t(b[4] | b[5] << 8 | b[6] << 16 | uint32_t(b[7]) << 24);
+    if (h.Flags & kFlagExtra) {
+        uint8_t l[2];
+        if (!ReadFull(f, l, 2)) return false;
+        const int64_t len = l[0] | l[1] << 8;
+        if (!f.Seek(f.Position() + len) || f.Position() > f.Size()) return false;
+    }
+    std::string skipped;
+    if ((h.Flags & kFlagName) && !ReadZeroEnded(f, h.Name, 255)) return false;
+    if ((h.Flags & kFlagComment) && !ReadZeroEnded(f, skipped, 0)) return false;
+    if (h.Flags & kFlagHeaderCrc) {
+        uint8_t c[2];
+        if (!ReadFull(f, c, 2)) return false;
+    }
+    return true;
+}
+
+// Stored names are Latin-1 by the format's rule, yet UTF-8 on most systems
+// that write them today: valid UTF-8 is kept, anything else is read as Latin-1.
+std::string NameToUtf8(const std::string& raw) {
+    size_t pos = 0;
+    uint32_t cp;
+    while (pos < raw.size())
+        if (!platform::DecodeUtf8(raw, pos, cp)) {
+            std::string out;
+            for (unsigned char c : raw) platform::AppendUtf8(out, c);
+            return out;
+        }
+    return raw;
+}
+
+} // namespace
+
+TUnGZIP::TUnGZIP() = default;
+TUnGZIP::~TUnGZIP() = default;
+
+std::unique_ptr<TUnBase> NewGZipReader() {
+    auto r = std::make_unique<TUnGZIP>();
+    r->FOwnedUnTar = std::make_unique<TUnTAR>();
+    r->FUnTar = r->FOwnedUnTar.get();
+    return r;
+}
+
+std::string TUnGZIP::DefaultName() const {
+    std::string base = ExtractEntryFileName(FArchiveFile);
+    const size_t dot = base.find_last_of('.');
+    if (dot != std::string::npos && dot > 0) base.resize(dot);
+    return base;
+}
+
+void TUnGZIP::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* stream) {
+    try {
+        if (!file) RaiseError(FArchiveFile, "", "0", arcerr::OpenError);
+        uint8_t m[2];
+        if (!file->Seek(0) || !ReadFull(*file, m, 2)) RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
+        const uint16_t magic = uint16_t(m[0] | m[1] << 8);
+        if (!IsGZipMagic(magic)) RaiseError(FArchiveFile, "", "0", kErrHeaderId);
+        FTotalPacked = FTotalUnpacked = FBytesLeft = file->Size();
+        if (magic == 0x8B1F || magic == 0x9E1F)
+            ExtractGZip(*file, stream, magic);
+        else if (magic == 0x9D1F)
+            ExtractCompress(*file, stream);
+        else
+            DoError(FArchiveFile, "", "0", arcerr::UnknownMethod);
+    } catch (const E_RAISE&) {
+        // reported through OnError already
+    }
+}
+
+bool TUnGZIP::ExtractGZip(TArcStream& file, TArcStream* stream, uint16_t magic) {
+    (void)magic;
+    const int64_t fileSize = file.Size();
+    file.Seek(0);
+    TGZipHeader h;
+    if (!ReadHeader(file, h)) RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
+    if (h.Flags & kFlagEncrypted) RaiseError(FArchiveFile, "", "0", arcerr::PasswordProtected);
+    if ((h.Flags & kFlagReserved) || h.Method != 8) RaiseError(FArchiveFile, "", "0", arcerr::UnknownMethod);
+    // gzip's own rule: the stored name's last component only.
+    std::string stored = ExtractEntryFileName(h.Name);
+    if (stored == "." || stored == "..") stored.clear();
+    std::string name = stored.empty() ? DefaultName() : NameToUtf8(stored);
+    uint32_t dosDate = 0;
+    if (h.MTime != 0)
+        dosDate = FileDosDateTime(int64_t(h.MTime));
+    else {
+        platform::FileInfo info;
+        dosDate = platform::Fs().Stat(FArchiveFile, info) ? FileDosDateTime(info.ModTime) : 0;
+    }
+    SetFileName(name);
+    if (FEntry.FileName.empty() && FWriteMode != rwSink) {
+        DoError(name, "", "0", arcerr::InvalidName);
+        return false;
+    }
+    switch (DecideMember(name, DosDateTimeToDateTime(dosDate), fileSize)) {
+    case TMemberDecision::mdStop:
+    case TMemberDecision::mdSkip:
+        return false;
+    case TMemberDecision::mdExtract:
+        break;
+    }
+    const std::string reportName =
+        (FWriteMode == rwFile || FWriteMode == rwCallStream) ? FEntry.FileName : name;
+    const std::string target = FEntry.FileName;
+    std::unique_ptr<TArcStream> out;
+    if (!OpenOutputFile(out, FEntry.FileName, 0, 0)) {
+        if (!OutputRefused()) RaiseError(FEntry.FileName, "", "0", arcerr::OpenError);
+        return false;
+    }
+    bool ok = true, crcFailed = false;
+    try {
+        TMemberOutput output(*this, out.get(), stream, crc32);
+        for (int member = 0; ok && !FCancel; ++member) {
+            const int64_t dataStart = file.Position();
+            FMemberBytesLeft = fileSize - dataStart;
+            FMemberPackedTotal = FMemberBytesLeft;
+            SetCrc32Register(CrcSeed);
+            TMemberInput input(*this, &file, stream, false);
+            const uint64_t before = output.Written();
+            InflateResult r = Inflate(input, output);
+            if (!r.complete) {
+                ok = false;
+                break;
+            }
+            uint8_t t[8];
+            if (!file.Seek(dataStart + int64_t(r.consumed)) || !ReadFull(file, t, 8)) {
+                DoError(reportName, "", "0", arcerr::ReadError);
+                ok = false;
+                break;
+            }
+            const uint32_t crc = uint32_t(t[0] | t[1] << 8 | t[2] << 16 | uint32_t(t[3]) << 24);
+            const uint32_t size = uint32_t(t[4] | t[5] << 8 | t[6] << 16 | uint32_t(t[7]) << 24);
+            if ((Crc32Register() ^ CrcSeed) != crc || uint32_t(output.Written() - before) != size) {
+                ok = false;
+                crcFailed = true;
+                break;
+            }
+            // Another member continues the output; anything else ends it.
+            const int64_t next = file.Position();
+            uint8_t m[2];
+            if (next + 18 > fileSize || !ReadFull(file, m, 2) ||
+                !(m[0] == 0x1F && (m[1] == 0x8B || m[1] == 0x9E)))
+                break;
+            file.Seek(next);
+            TGZipHeader more;
+            if (!ReadHeader(file, more) || more.Method != 8 ||
+                (more.Flags & (kFlagEncrypted | kFlagReserved))) {
+                file.Seek(next);
+                break; // not a member after all: trailing bytes
+            }
+        }
+    } catch (const ECodecError& e) {
+        DoError(reportName, "", "0", e.Code());
+        ok = false;
+    } catch (const E_RAISE&) {
+        ok = false;
+    }
+    if (FCancel) ok = false;
+    FBytesLeft = 0;
+    FMemberBytesLeft = 0;
+    const bool placed = AfterExtractFile(out, stream, 32, dosDate, name, ok);
+    if (OnEnd)
+        OnEnd(this, reportName, ok);
+    else if (crcFailed)
+        DoError(reportName, "", "0", kErrCrc);
+    if (ok && placed) RunUnTar(target);
+    return ok;
+}
+
+bool TUnGZIP::ExtractCompress(TArcStream& file, TArcStream* stream) {
+    const int64_t fileSize = file.Size();
+    std::string name = DefaultName();
+    platform::FileInfo info;
+    const uint32_t dosDate = platform::Fs().Stat(FArchiveFile, info) ? FileDosDateTime(info.ModTime) : 0;
+    SetFileName(name);
+    if (FEntry.FileName.empty() && FWriteMode != rwSink) {
+        DoError(name, "", "0", arcerr::InvalidName);
+        return false;
+    }
+    switch (DecideMember(name, DosDateTimeToDateTime(dosDate), fileSize)) {
+    case TMemberDecision::mdStop:
+    case TMemberDecision::mdSkip:
+        return false;
+    case TMemberDecision::mdExtract:
+        break;
+    }
+    const std::string reportName =
+        (FWriteMode == rwFile || FWriteMode == rwCallStream) ? FEntry.FileName : name;
+    const std::string target = FEntry.FileName;
+    std::unique_ptr<TArcStream> out;
+    if (!OpenOutputFile(out, FEntry.FileName, 0, 0)) {
+        if (!OutputRefused()) RaiseError(FEntry.FileName, "", "0", arcerr::OpenError);
+        return false;
+    }
+    bool ok = false, decodeFailed = false;
+    try {
+        file.Seek(0);
+        FMemberBytesLeft = fileSize;
+        FMemberPackedTotal = fileSize;
+        SetCrc32Register(CrcSeed);
+        TMemberInput input(*this, &file, stream, false);
+        TMemberOutput output(*this, out.get(), stream, crc32);
+        TCompressResult r = CompressDecode(input, output);
+        ok = r.Complete && !FCancel;
+        decodeFailed = !r.Complete && !FCancel;
+    } catch (const ECodecError& e) {
+        DoError(reportName, "", "0", e.Code());
+    } catch (const E_RAISE&) {
+    }
+    FBytesLeft = 0;
+    FMemberBytesLeft = 0;
+    const bool placed = AfterExtractFile(out, stream, 32, dosDate, name, ok);
+    if (OnEnd)
+        OnEnd(this, reportName, ok);
+    else if (decodeFailed)
+        DoError(reportName, "", "0", kErrCrc);
+    if (ok && placed) RunUnTar(target);
+    return ok;
+}
+
+void TUnGZIP::RunUnTar(const std::string& tarFile) {
+    if (!FUnTar || FWriteMode != rwFile) return;
+    FUnTar->SetArchiveFile(tarFile);
+    if (FUnTar->ArcType() != TArcType::atTar) return;
+    FUnTar->SetUseStoredDirs(true);
+    FUnTar->SetExtractDir(FExtractDir);
+    FUnTar->FileSpecList() = FFileSpec;
+    FUnTar->SetOverwriteMode(FOverwriteMode);
+    if (FUnTar == FOwnedUnTar.get()) {
+        // The tar reader of our own speaks through this component's events.
+        FUnTar->OnError = OnError;
+        FUnTar->OnEnd = OnEnd;
+        FUnTar->OnFileExists = OnFileExists;
+        FUnTar->OnBegin = OnBegin;
+        FUnTar->OnProgress = OnProgress;
+    }
+    try {
+        FUnTar->Extract();
+    } catch (const E_RAISE&) {
+        // reported through the tar reader's OnError
+    }
+}
+
+} // namespace mv
