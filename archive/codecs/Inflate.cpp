@@ -475,25 +475,36 @@ private:
         count |= 56;                                                                                         \
     } while (0)
 
+        constexpr uint32_t litMask = (1u << kLitRootBits) - 1;
         while (ip <= ipLimit && op <= opLimit) {
             MV_REFILL();
-            uint32_t e = Lookup(lt, bits, kLitRootBits);
+            // Literals whose code fits the first level (nearly all) take one test each.
+            uint32_t e = lt[bits & litMask];
             if (KindOf(e) == kLiteral) {
                 bits >>= BitsOf(e);
                 count -= BitsOf(e);
                 *op++ = static_cast<uint8_t>(ValueOf(e));
-                e = Lookup(lt, bits, kLitRootBits);
+                e = lt[bits & litMask];
                 if (KindOf(e) == kLiteral) {
                     bits >>= BitsOf(e);
                     count -= BitsOf(e);
                     *op++ = static_cast<uint8_t>(ValueOf(e));
-                    e = Lookup(lt, bits, kLitRootBits);
+                    e = lt[bits & litMask];
                     if (KindOf(e) == kLiteral) {
                         bits >>= BitsOf(e);
                         count -= BitsOf(e);
                         *op++ = static_cast<uint8_t>(ValueOf(e));
                         continue;
                     }
+                }
+            }
+            if (KindOf(e) == kSub) {
+                e = lt[ValueOf(e) + ((bits >> kLitRootBits) & ((1u << ExtraOf(e)) - 1))] + kLitRootBits;
+                if (KindOf(e) == kLiteral) {
+                    bits >>= BitsOf(e);
+                    count -= BitsOf(e);
+                    *op++ = static_cast<uint8_t>(ValueOf(e));
+                    continue;
                 }
             }
             if (KindOf(e) != kBase) {
