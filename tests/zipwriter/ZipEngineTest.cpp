@@ -356,6 +356,27 @@ TEST(ZipEngine, CreateUpdateFreshenDeleteTable) {
     EXPECT_EQ(fs::file_size(t.dir / "none.zip"), 22u);
 }
 
+// mvarc add -E and delete -E run through the component; our reader tests the results.
+TEST(ZipEngine, MvarcSwitchAndOurReader) {
+    Tree t;
+    const std::string zip = (t.dir / "m.zip").string(), mvarc = Quote(mvtest::MvarcPath());
+    for (const std::string pw : {"", "pw"}) {
+        SCOPED_TRACE("password '" + pw + "'");
+        const std::string p = pw.empty() ? "" : " -p " + pw;
+        fs::remove(zip);
+        auto add = mvtest::Run(mvarc + " add " + Quote(zip) + " -E -r" + p + " " + Quote(t.src().string()));
+        ASSERT_EQ(add.exitCode, 0) << add.output;
+        auto test = mvtest::Run(mvarc + " test " + Quote(zip) + p);
+        EXPECT_EQ(test.exitCode, 0) << test.output;
+        auto del = mvtest::Run(mvarc + " delete " + Quote(zip) + " -E '*.bin'");
+        ASSERT_EQ(del.exitCode, 0) << del.output;
+        test = mvtest::Run(mvarc + " test " + Quote(zip) + p);
+        EXPECT_EQ(test.exitCode, 0) << test.output;
+        EXPECT_EQ(test.output.find("b.bin"), std::string::npos);
+        ExpectPeersAccept(zip, pw);
+    }
+}
+
 // --- failures leave the old archive alone ---
 
 TEST(ZipEngine, FailuresLeaveOldArchiveAndSources) {
@@ -461,6 +482,10 @@ void RenameSetAndTest(const std::vector<fs::path>& parts, const fs::path& out, c
         fs::copy_file(parts[i],
                       out / (i + 1 == parts.size() ? std::string("set.zip") : "set" + std::string(ext)));
     }
+    // Our own reader takes the renamed set as well.
+    auto ours = mvtest::Run(Quote(mvtest::MvarcPath()) + " test " + Quote((out / "set.zip").string()) +
+                            (pw.empty() ? std::string() : " -p " + Quote(pw)));
+    EXPECT_EQ(ours.exitCode, 0) << ours.output;
     if (!mvtest::HaveTool("7z")) return;
     auto r = mvtest::Run("7z t " + (pw.empty() ? std::string("-p-") : "-p" + Quote(pw)) + " " +
                          Quote((out / "set.zip").string()));

@@ -9,6 +9,7 @@
 #include "archive/writers/WriterFactory.h"
 #include "platform/FileSystem.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 
@@ -22,6 +23,13 @@ std::string TypeFromExtension(const std::string& archive) {
 }
 
 int Add(const std::vector<std::string>& args) {
+    // -E: the same command through the zip writer component (CmdZipEngine.cpp).
+    if (std::find(args.begin(), args.end(), "-E") != args.end()) {
+        std::vector<std::string> rest;
+        for (const auto& a : args)
+            if (a != "-E") rest.push_back(a);
+        return mvarc::Commands().at("zadd").run(rest);
+    }
     std::string archive, type, password;
     int level = -1;
     bool recurse = false;
@@ -79,6 +87,7 @@ int Add(const std::vector<std::string>& args) {
     return failures ? 1 : 0;
 }
 
-mvarc::CommandRegistrar reg("add", Add, "add ARCHIVE [-t zip|jar] [-l LEVEL] [-p PASSWORD] [-r] FILES...");
+mvarc::CommandRegistrar reg("add", Add,
+                            "add ARCHIVE [-E] [-t zip|jar] [-l LEVEL] [-p PASSWORD] [-r] FILES...");
 
 } // namespace

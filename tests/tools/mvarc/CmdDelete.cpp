@@ -14,6 +14,13 @@
 namespace {
 
 int Delete(const std::vector<std::string>& args) {
+    // -E: the same command through the zip writer component (CmdZipEngine.cpp).
+    if (std::find(args.begin(), args.end(), "-E") != args.end()) {
+        std::vector<std::string> rest;
+        for (const auto& a : args)
+            if (a != "-E") rest.push_back(a);
+        return mvarc::Commands().at("zdelete").run(rest);
+    }
     if (args.size() < 2) {
         std::cerr << "usage: mvarc delete ARCHIVE FILESPEC...\n";
         return 2;
@@ -41,6 +48,6 @@ int Delete(const std::vector<std::string>& args) {
     return failures ? 1 : 0;
 }
 
-mvarc::CommandRegistrar reg("delete", Delete, "delete ARCHIVE FILESPEC...");
+mvarc::CommandRegistrar reg("delete", Delete, "delete ARCHIVE [-E] FILESPEC...");
 
 } // namespace

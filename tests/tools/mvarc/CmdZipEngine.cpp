@@ -1,5 +1,6 @@
 // mvarc zadd / zdelete / zlist: the zip writer component (TZipEngine) from the
 // command line.
+// Also reached by "mvarc add -E" and "mvarc delete -E".
 //   zadd ARCHIVE [-l LEVEL] [-p PW] [-r] [-u|-f|-o] [-s SPLITSIZE] [-m] FILES...
 //     -l pack level 0..9 (default 6); -p password; -r recurse into folders;
 //     -u update (default: replace), -f freshen; -s block files of SPLITSIZE bytes;
@@ -26,12 +27,12 @@ int RunZAdd(const std::vector<std::string>& args) {
         return 2;
     }
     mv::TZipEngine z;
-    z.SetZipName(args[0]);
     z.SetStorePaths(true);
     z.SetZipAction(mv::TZipAction::zaReplace);
     z.SetAddDirEntriesOnRecurse(true);
     std::vector<std::string> files;
-    for (size_t i = 1; i < args.size(); ++i) {
+    std::string archive;
+    for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto next = [&]() -> std::string { return i + 1 < args.size() ? args[++i] : std::string(); };
         if (a == "-l")
@@ -51,9 +52,18 @@ int RunZAdd(const std::vector<std::string>& args) {
             z.MultiZipInfo().SetBlockSize(size);
             z.MultiZipInfo().SetFirstBlockSize(size);
             z.SetMultiMode(mv::TMultiMode::mmBlocks);
-        } else
+        } else if (a == "-t")
+            next(); // the archive type: always ZIP here
+        else if (archive.empty())
+            archive = a;
+        else
             files.push_back(a);
     }
+    if (archive.empty()) {
+        std::cerr << "usage: mvarc zadd ARCHIVE [-l LEVEL] [-p PW] [-r] [-u|-f] [-s SIZE] [-m] FILES...\n";
+        return 2;
+    }
+    z.SetZipName(archive);
     std::vector<std::string> lines;
     for (const auto& f : files) {
         if (mv::platform::IsDirectory(f)) {
@@ -87,7 +97,9 @@ int RunZDelete(const std::vector<std::string>& args) {
     }
     mv::TZipEngine z;
     z.SetZipName(args[0]);
-    z.SetFilesList(std::vector<std::string>(args.begin() + 1, args.end()));
+    std::vector<std::string> specs(args.begin() + 1, args.end());
+    // Names as mvarc delete takes them: the stored names, "/" between folders.
+    z.SetFilesList(specs);
     int deleted = 0;
     z.OnDeleteEntry = [&](mv::TObject*, const std::string&, bool&) { ++deleted; };
     try {
