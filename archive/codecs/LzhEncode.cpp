@@ -18,6 +18,7 @@
 #include "archive/codecs/LzhEncodeTree.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -45,6 +46,10 @@ constexpr int GoodLength = 32;
 // A 3-byte match this far back costs more bits than three literals.
 constexpr int FarMinMatch = 4096;
 constexpr int64_t NoPosition = -1;
+// Block splitting: segment length in code-buffer bytes, and the bits a
+// second set of code tables is taken to cost.
+constexpr size_t SegmentBytes = 2048;
+constexpr double SplitCostBits = 1600;
 
 inline int BitLength(unsigned v) {
     return v == 0 ? 0 : 32 - __builtin_clz(v);
@@ -205,18 +210,82 @@ private:
                 SendBlock();
                 if (FUnpackable) return;
                 FCodePos = 0;
+                StartSegment();
+            } else if (FCodePos - FSegmentStart >= SegmentBytes) {
+                EndSegment();
+                if (FUnpackable) return;
             }
             FFlagPos = FCodePos++;
             FCodeBuffer[FFlagPos] = 0;
         }
         FCodeBuffer[FCodePos++] = uint8_t(c);
         FLitFreq[c]++;
+        FSegLitFreq[c]++;
         if (c >= 256) {
             FCodeBuffer[FFlagPos] |= uint8_t(FOutputMask);
             FCodeBuffer[FCodePos++] = uint8_t(p >> 8);
             FCodeBuffer[FCodePos++] = uint8_t(p);
             FPosFreq[BitLength(p)]++;
+            FSegPosFreq[BitLength(p)]++;
         }
+    }
+
+    // ------------------------------------------------------------ block splitting
+    //
+    // The pending codes are looked at in segments of about SegmentBytes. When
+    // a segment's statistics differ so much from the block before it that two
+    // blocks (with a second set of code tables) are cheaper than one, the block
+    // before the segment is sent and the segment starts a new one: mixed input
+    // (text, then binary, then runs) gets codes fitted to each part.
+
+    void StartSegment() {
+        FSegmentStart = FCodePos;
+        std::fill(std::begin(FSegLitFreq), std::end(FSegLitFreq), 0);
+        std::fill(std::begin(FSegPosFreq), std::end(FSegPosFreq), 0);
+    }
+
+    // Bits of an ideal code for symbols with these counts.
+    static double EntropyBits(const uint32_t* f, int n) {
+        double total = 0, sum = 0;
+        for (int i = 0; i < n; ++i) {
+            if (!f[i]) continue;
+            total += f[i];
+            sum += f[i] * std::log2(double(f[i]));
+        }
+        return total > 0 ? total * std::log2(total) - sum : 0;
+    }
+
+    void EndSegment() {
+        if (FSegmentStart > 0) {
+            uint32_t before[NC], segment[NC], all[NC];
+            uint32_t beforeP[NP], segmentP[NP], allP[NP];
+            for (int i = 0; i < NC; ++i) {
+                all[i] = FLitFreq[i];
+                segment[i] = FSegLitFreq[i];
+                before[i] = all[i] - segment[i];
+            }
+            for (int i = 0; i < NP; ++i) {
+                allP[i] = FPosFreq[i];
+                segmentP[i] = FSegPosFreq[i];
+                beforeP[i] = allP[i] - segmentP[i];
+            }
+            const double joined = EntropyBits(all, NC) + EntropyBits(allP, NP);
+            const double split = EntropyBits(before, NC) + EntropyBits(beforeP, NP) +
+                                 EntropyBits(segment, NC) + EntropyBits(segmentP, NP);
+            if (joined - split > SplitCostBits) {
+                // Send the block up to the segment, then move the segment's codes down.
+                for (int i = 0; i < NC; ++i) FLitFreq[i] = uint16_t(before[i]);
+                for (int i = 0; i < NP; ++i) FPosFreq[i] = uint16_t(beforeP[i]);
+                SendBlock();
+                if (FUnpackable) return;
+                const size_t length = FCodePos - FSegmentStart;
+                std::memmove(FCodeBuffer.data(), FCodeBuffer.data() + FSegmentStart, length);
+                FCodePos = length;
+                for (int i = 0; i < NC; ++i) FLitFreq[i] = uint16_t(segment[i]);
+                for (int i = 0; i < NP; ++i) FPosFreq[i] = uint16_t(segmentP[i]);
+            }
+        }
+        StartSegment();
     }
 
     // ------------------------------------------------------------ bit output
@@ -404,6 +473,9 @@ private:
     size_t FFlagPos = 0;
     unsigned FOutputMask = 0;
 
+    size_t FSegmentStart = 0;
+    uint32_t FSegLitFreq[NC] = {};
+    uint32_t FSegPosFreq[NP] = {};
     uint16_t FLitFreq[2 * NC] = {};
     uint16_t FPosFreq[2 * NP] = {};
     uint16_t FCodeLenFreq[2 * NT] = {};
