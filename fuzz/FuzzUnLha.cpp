@@ -1,9 +1,17 @@
-// Walks arbitrary bytes as an LHA archive: every header is parsed with its
-// extended headers, and every member is decoded by its method (output
-// bounded), as the LHA reader does.
+// Arbitrary bytes as an LHA archive: the header walk and the decoders on
+// their own (every header parsed with its extended headers, every member
+// decoded by its method, output bounded), then the LHA reader itself, to a
+// sink and, for odd sizes, to files, which must stay inside the output folder.
 #include "archive/codecs/Lh1Codec.h"
 #include "archive/codecs/LzhDecode.h"
+#include "archive/framework/ArcErrors.h"
+#include "archive/framework/Crc.h"
+#include "archive/readers/UnLha.h"
 #include "archive/readers/UnLhaHeader.h"
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -48,6 +56,51 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         if (out.bytes.size() > declared) __builtin_trap();
         pos = h.Next;
+    }
+
+    namespace fs = std::filesystem;
+    static const fs::path base = [] {
+        char templ[] = "/tmp/fuzzunlha-XXXXXX";
+        const char* dir = mkdtemp(templ);
+        return fs::path(dir ? dir : "/tmp/fuzzunlha");
+    }();
+    const fs::path archive = base / "in.lzh";
+    const fs::path out = base / "out";
+    {
+        std::ofstream f(archive, std::ios::binary | std::ios::trunc);
+        f.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    auto run = [&](bool toFiles) {
+        mv::TUnLHA reader;
+        reader.SetArchiveFile(archive.string());
+        reader.FileSpecList() = {"*.*"};
+        reader.SetExtractDir(out.string());
+        reader.SetConfirmOverwrites(false);
+        reader.OnError = [](mv::TObject*, const std::string&, const std::string&, const std::string&, int) {};
+        mv::TUnLHA* p = &reader;
+        if (!toFiles)
+            reader.ExtractWriteProc = [p](mv::TArcStream*, mv::TArcStream*, const uint8_t* b, bool, int,
+                                          int64_t n, int) -> int64_t {
+                uint16_t reg = p->Crc16Register();
+                mv::UpdateCRC16(b, static_cast<size_t>(n), reg);
+                p->SetCrc16Register(reg);
+                return n;
+            };
+        try {
+            if (toFiles)
+                reader.Extract();
+            else
+                reader.ExtractToSink();
+        } catch (const mv::E_RAISE&) {
+        }
+    };
+    run(false);
+    if (size & 1) {
+        run(true);
+        for (auto& e : fs::directory_iterator(base))
+            if (e.path() != archive && e.path() != out) __builtin_trap();
+        std::error_code ec;
+        fs::remove_all(out, ec);
     }
     return 0;
 }

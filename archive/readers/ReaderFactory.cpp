@@ -3,6 +3,7 @@
 #include "archive/readers/ReaderFactory.h"
 
 #include "archive/readers/UnGZip.h"
+#include "archive/readers/UnLha.h"
 #include "archive/readers/UnRar.h"
 #include "archive/readers/UnTar.h"
 #include "archive/readers/UnZip.h"
@@ -29,6 +30,7 @@ const TReaderEntry kReaders[] = {
     {TArcType::atRarExe, Make<TUnRAR>},
     {TArcType::atGZip, NewGZipReader},
     {TArcType::atTar, Make<TUnTAR>},
+    {TArcType::atLha, Make<TUnLHA>}, {TArcType::atLhaExe, Make<TUnLHA>}, {TArcType::atLzh, Make<TUnLHA>}, {TArcType::atLzhExe, Make<TUnLHA>},
 };
 
 } // namespace

@@ -222,3 +222,163 @@ TEST(LhaHeader, TruncatedAndOversizedHeadersAreBad) {
     TLhaHeader h;
     EXPECT_EQ(ReadLhaHeader(ReaderOf(c), 0, int64_t(c.size()), h), TLhaHeaderStatus::lhsUnsupportedLevel);
 }
+// ------------------------------------------------------------ the reader through mvarc
+
+namespace {
+
+std::string Mvarc() {
+    return mvtest::Quote(mvtest::MvarcPath());
+}
+
+mvtest::RunResult MvarcExtract(const std::filesystem::path& archive, const std::filesystem::path& dir) {
+    return mvtest::Run(Mvarc() + " extract " + mvtest::Quote(archive.string()) + " " +
+                       mvtest::Quote(dir.string()));
+}
+
+} // namespace
+
+TEST(UnLha, CorpusArchivesExtractOrEndWithTheirErrorNumber) {
+    for (const auto& e : mvtest::ReadManifest()) {
+        if (e.format != "lha") continue;
+        SCOPED_TRACE(e.path);
+        mvtest::TempDir out;
+        auto r = MvarcExtract(mvtest::CorpusDir() / e.path, out.Path());
+        const bool unsupported =
+            e.features.find("-lh7-") != std::string::npos || e.features.find("-lz") != std::string::npos;
+        if (unsupported) {
+            EXPECT_NE(r.exitCode, 0) << r.output;
+            EXPECT_NE(r.output.find("error 25326"), std::string::npos) << r.output;
+            continue;
+        }
+        EXPECT_EQ(r.exitCode, 0) << r.output;
+        for (const auto& m : e.listing) {
+            auto bytes = mvtest::ReadFileBytes(out / m.name);
+            EXPECT_EQ(bytes.size(), m.size) << m.name;
+            uint32_t want = m.crc;
+            if (e.path == "lha/lharc113_lh1.lzh" && want == 0xec3cad2fu)
+                want = 0x4e46f4a1u; // manifest erratum
+            EXPECT_EQ(mvtest::ReferenceCrc32(bytes.data(), bytes.size()), want) << m.name;
+        }
+    }
+}
+
+TEST(UnLha, PeerArchivesExtractWithNamesFoldersAndDates) {
+    MV_REQUIRE_TOOL("lha");
+    mvtest::TempDir src;
+    std::filesystem::create_directories(src / "sub/deeper");
+    const std::map<std::string, std::vector<uint8_t>> files = {
+        {"top.txt", mvtest::TextBytes(40000, 1)},
+        {"sub/deeper/inner.bin", mvtest::RandomBytes(5000, 2)},
+        {"sub/mixed.dat", mvtest::TextBytes(70000, 3)},
+        {"sub/empty.txt", {}},
+    };
+    for (const auto& [name, data] : files) {
+        mvtest::WriteFileBytes(src / name, data);
+        ASSERT_EQ(
+            mvtest::Run("touch -d '2021-06-15 10:20:30' " + mvtest::Quote((src / name).string())).exitCode,
+            0);
+    }
+    const auto stamp = std::filesystem::last_write_time(src / "top.txt");
+    for (const char* cmd : {"c0z", "c0", "c0o6", "c1z", "c1", "c1o6", "c2z", "c2", "c2o6"}) {
+        SCOPED_TRACE(cmd);
+        std::filesystem::remove(src / "a.lzh");
+        auto made = mvtest::Run(std::string("lha ") + cmd + " a.lzh top.txt sub </dev/null", src.Path());
+        ASSERT_EQ(made.exitCode, 0) << made.output;
+        mvtest::TempDir out;
+        auto r = MvarcExtract(src / "a.lzh", out.Path());
+        EXPECT_EQ(r.exitCode, 0) << r.output;
+        for (const auto& [name, data] : files) {
+            EXPECT_EQ(mvtest::ReadFileBytes(out / name), data) << name;
+            std::error_code ec;
+            auto t = std::filesystem::last_write_time(out / name, ec);
+            ASSERT_FALSE(ec) << name;
+            auto diff = std::chrono::duration_cast<std::chrono::seconds>(t - stamp).count();
+            EXPECT_LE(std::abs(diff), 1) << name;
+        }
+        auto t = mvtest::Run(Mvarc() + " test " + mvtest::Quote((src / "a.lzh").string()));
+        EXPECT_EQ(t.exitCode, 0) << t.output;
+    }
+}
+
+TEST(UnLha, LongLevel2HeaderDoesNotEndTheWalk) {
+    MV_REQUIRE_TOOL("lha");
+    mvtest::TempDir src;
+    const std::string longName(236, 'n');
+    mvtest::WriteFileBytes(src / longName, mvtest::TextBytes(1000, 4));
+    mvtest::WriteFileBytes(src / "after.txt", mvtest::TextBytes(2000, 5));
+    ASSERT_EQ(mvtest::Run("lha c2 a.lzh " + longName + " after.txt </dev/null", src.Path()).exitCode, 0);
+    mvtest::TempDir out;
+    auto r = MvarcExtract(src / "a.lzh", out.Path());
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(mvtest::ReadFileBytes(out / longName), mvtest::TextBytes(1000, 4));
+    EXPECT_EQ(mvtest::ReadFileBytes(out / "after.txt"), mvtest::TextBytes(2000, 5));
+}
+
+TEST(UnLha, OurLh1MembersExtract) {
+    mvtest::TempDir dir;
+    auto data = mvtest::TextBytes(30000, 6);
+    MemoryInput in(data);
+    MemoryOutput packed;
+    Lh1Compress(in, packed);
+    // A level-0 member by hand: header, name, CRC-16, data, end mark.
+    std::vector<uint8_t> h = {0, 0, '-', 'l', 'h', '1', '-'};
+    auto put32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i) h.push_back(uint8_t(v >> (8 * i)));
+    };
+    put32(uint32_t(packed.bytes.size()));
+    put32(uint32_t(data.size()));
+    put32(0x52CF5000u);
+    h.push_back(0x20), h.push_back(0), h.push_back(5);
+    for (char c : std::string("a.txt")) h.push_back(uint8_t(c));
+    uint16_t crc = Crc16Of(data.data(), data.size());
+    h.push_back(uint8_t(crc)), h.push_back(uint8_t(crc >> 8));
+    h[0] = uint8_t(h.size() - 2);
+    h.insert(h.end(), packed.bytes.begin(), packed.bytes.end());
+    h.push_back(0);
+    mvtest::WriteFileBytes(dir / "lh1.lzh", h);
+    mvtest::TempDir out;
+    auto r = MvarcExtract(dir / "lh1.lzh", out.Path());
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(mvtest::ReadFileBytes(out / "a.txt"), data);
+}
+
+TEST(UnLha, HostileArchivesEndWithTheirErrorsAndStayInside) {
+    const auto hostile = mvtest::FixtureDir() / "hostile";
+    {
+        mvtest::TempDir root;
+        std::filesystem::create_directories(root / "target");
+        auto r = MvarcExtract(hostile / "lha_traversal.lzh", root / "target");
+        // Nothing lands outside the target folder.
+        for (auto& p : std::filesystem::recursive_directory_iterator(root.Path())) {
+            auto rel = std::filesystem::relative(p.path(), root.Path()).string();
+            EXPECT_EQ(rel.rfind("target", 0), 0u) << rel;
+        }
+        const std::vector<uint8_t> evil = {'e', 'v', 'i', 'l', '\n'};
+        EXPECT_FALSE(std::filesystem::exists("/tmp/abs.txt") &&
+                     mvtest::ReadFileBytes("/tmp/abs.txt") == evil);
+    }
+    struct Case {
+        const char* file;
+        const char* error;
+        const char* extracted; // a member that must still come out, or ""
+    } cases[] = {
+        {"lha_truncated_huge.lzh", "error 25236", ""},
+        {"lha_bad_header_size.lzh", "error 25108", "first.txt"},
+        {"lha_level1_ext_past_data.lzh", "error 25108", ""},
+        {"lha_bad_huffman.lzh", "error 25120", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        mvtest::TempDir out;
+        auto r = MvarcExtract(hostile / c.file, out.Path());
+        EXPECT_NE(r.exitCode, 0);
+        EXPECT_NE(r.output.find(c.error), std::string::npos) << r.output;
+        if (*c.extracted) {
+            EXPECT_TRUE(std::filesystem::exists(out / c.extracted));
+        }
+        uintmax_t total = 0;
+        for (auto& p : std::filesystem::recursive_directory_iterator(out.Path()))
+            if (p.is_regular_file()) total += p.file_size();
+        EXPECT_LT(total, 1u << 20);
+    }
+}

@@ -29,6 +29,11 @@ int TestCommand(const std::vector<std::string>& args) {
             mv::UpdateCRC32(buffer, static_cast<size_t>(count), reg);
             r->SetCrc32Register(reg);
         }
+        if (doCrc == 1 && crcMode == mv::crc16 && count > 0) { // LHA members carry a CRC-16
+            uint16_t reg = r->Crc16Register();
+            mv::UpdateCRC16(buffer, static_cast<size_t>(count), reg);
+            r->SetCrc16Register(reg);
+        }
         return count;
     };
     try {

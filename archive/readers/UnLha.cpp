@@ -1,0 +1,188 @@
+#include "archive/readers/UnLha.h"
+
+#include "archive/codecs/Lh1Codec.h"
+#include "archive/codecs/LzhDecode.h"
+#include "archive/framework/SharedRoutines.h"
+#include "archive/readers/UnLhaHeader.h"
+
+#include <algorithm>
+#include <new>
+
+namespace mv {
+
+namespace {
+constexpr int kErrCrc = 25151;
+constexpr int kErrSeek = 25292;
+constexpr int kErrMemory = 25253;
+
+TLhaReadAt ReadAtOf(TArcStream& file) {
+    return [&file](int64_t pos, uint8_t* buf, int64_t n) -> int64_t {
+        if (!file.Seek(pos)) return 0;
+        int64_t got = file.Read(buf, n);
+        return got < 0 ? 0 : got;
+    };
+}
+
+bool HasWildcardChar(const std::string& s) {
+    return s.find_first_of("*?") != std::string::npos;
+}
+
+// DOS date and time of a member: levels 0 and 1 store it, levels 2 and 3 store
+// Unix seconds.
+uint32_t MemberDosDate(const TLhaHeader& h) {
+    if (h.Level <= 1) return h.DosDateTime;
+    return DateTimeToDosDateTime(UnixTimeToDateTime(h.UnixTime));
+}
+} // namespace
+
+TUnLHA::TUnLHA() = default;
+TUnLHA::~TUnLHA() = default;
+
+void TUnLHA::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* stream) {
+    (void)stream;
+    try {
+        if (!file) RaiseError(FArchiveFile, "", "0", arcerr::OpenError);
+        // The first header; a zero byte there means the archive starts 128
+        // bytes further on.
+        int64_t start = std::max<int64_t>(0, FArchiveOffset - 1);
+        uint8_t first = 0;
+        if (ReadAtOf(*file)(start, &first, 1) == 1 && first == 0) {
+            start += 128;
+            FArchiveOffset += 128;
+        }
+        std::vector<TLhaMember> members;
+        Scan(*file, start, members);
+        FBytesLeft = FTotalPacked;
+        for (const auto& m : members) {
+            if (FCancel) break;
+            if (!ExtractMember(*file, m)) break;
+        }
+    } catch (const E_RAISE&) {
+        // reported through OnError already: the operation ends here
+    } catch (const std::bad_alloc&) {
+        DoError(FArchiveFile, "", "0", kErrMemory);
+    }
+}
+
+void TUnLHA::Scan(TArcStream& file, int64_t start, std::vector<TLhaMember>& members) {
+    const TLhaReadAt readAt = ReadAtOf(file);
+    const int64_t size = file.Size();
+    const bool single =
+        FFileSpec.size() == 1 && !HasWildcardChar(FFileSpec[0]) && !IsMultiFileSpec(FFileSpec);
+    FFileCount = 0;
+    FTotalPacked = FTotalUnpacked = 0;
+    int64_t pos = start;
+    while (!FCancel) {
+        TLhaHeader h;
+        const TLhaHeaderStatus status = ReadLhaHeader(readAt, pos, size, h);
+        if (status == TLhaHeaderStatus::lhsEnd) break;
+        if (status == TLhaHeaderStatus::lhsBad) {
+            DoError(FArchiveFile, "", "0", arcerr::HeaderError);
+            break;
+        }
+        if (status == TLhaHeaderStatus::lhsUnsupportedLevel) {
+            DoError(FArchiveFile, "", "0", arcerr::VersionNotSupported);
+            break;
+        }
+        if (!h.IsDirectory() && !h.Name.empty() && IsFileSpecMatch(h.Name, false)) {
+            members.push_back({h.Offset, h.PackedSize, h.UnpackedSize});
+            FMaxFileDate = std::max(FMaxFileDate, MemberDosDate(h));
+            FTotalPacked += h.PackedSize;
+            FTotalUnpacked += h.UnpackedSize;
+            if (single) break;
+        }
+        pos = h.Next; // always beyond the header just read
+    }
+}
+
+bool TUnLHA::ExtractMember(TArcStream& file, const TLhaMember& m) {
+    TLhaHeader h;
+    if (!file.Seek(m.Offset)) RaiseError(FArchiveFile, "", "0", kErrSeek);
+    if (ReadLhaHeader(ReadAtOf(file), m.Offset, file.Size(), h) != TLhaHeaderStatus::lhsOk)
+        RaiseError(FArchiveFile, "", "0", arcerr::HeaderError);
+    SetFileName(h.Name);
+    if (FEntry.FileName.empty() && FWriteMode != rwSink) {
+        DoError(h.Name, "", "0", arcerr::InvalidName);
+        FBytesLeft -= m.PackedSize;
+        return true;
+    }
+    const uint32_t dosDate = MemberDosDate(h);
+    std::string name = h.Name;
+    switch (DecideMember(name, ConvertDate(dosDate), m.PackedSize)) {
+    case TMemberDecision::mdStop:
+        return false;
+    case TMemberDecision::mdSkip:
+        return true;
+    case TMemberDecision::mdExtract:
+        break;
+    }
+    const std::string reportName =
+        (FWriteMode == rwFile || FWriteMode == rwCallStream) ? FEntry.FileName : name;
+
+    // Only "-lh?-" names the LHA methods: "-lz5-" and the like are other
+    // formats' methods that share a letter.
+    const char method = h.MethodLetter();
+    if (method != '0' && method != '1' && method != '4' && method != '5' && method != '6')
+        RaiseError(reportName, std::string(h.Method, 5), "0", arcerr::UnknownMethod);
+
+    if (!file.Seek(h.DataOffset)) RaiseError(FArchiveFile, "", "0", kErrSeek);
+    std::unique_ptr<TArcStream> out;
+    if (!OpenOutputFile(out, FEntry.FileName, m.UnpackedSize, 0)) {
+        if (!OutputRefused()) RaiseError(FEntry.FileName, "", "0", arcerr::OpenError);
+        FBytesLeft -= m.PackedSize;
+        return true;
+    }
+    FMemberBytesLeft = m.PackedSize;
+    FMemberPackedTotal = m.PackedSize;
+    SetCrc16Register(0);
+    const uint64_t unpacked = static_cast<uint64_t>(m.UnpackedSize);
+    TMemberInput input(*this, &file, nullptr, false);
+    TMemberOutput output(*this, out.get(), nullptr, crc16);
+    int codecError = 0;
+    try {
+        switch (method) {
+        case '0': {
+            // Stored: never more than the declared size.
+            FMemberBytesLeft = std::min(m.PackedSize, m.UnpackedSize);
+            std::vector<uint8_t> buf(32768);
+            for (size_t got; !FCancel && (got = input.Read(buf.data(), buf.size())) > 0;)
+                output.Write(buf.data(), got);
+            break;
+        }
+        case '1':
+            Lh1Decompress(input, output, unpacked);
+            break;
+        case '4':
+            Lzh3Decode(input, output, unpacked, LzhParamsLh4);
+            break;
+        case '5':
+            Lzh3Decode(input, output, unpacked, LzhParamsLh5);
+            break;
+        case '6':
+            Lzh3Decode(input, output, unpacked, LzhParamsLh6);
+            break;
+        }
+    } catch (const ECodecError& e) {
+        codecError = e.Code();
+    } catch (...) {
+        // A raised error (write failure, read error): no partial output stays.
+        DiscardOutput(out);
+        throw;
+    }
+    FBytesLeft -= FMemberBytesLeft;
+    FMemberBytesLeft = 0;
+    if (!codecError && !FCancel && output.Written() != unpacked) codecError = arcerr::ReadError;
+    if (codecError) {
+        // Errors inside a member end the whole extraction; its output is dropped.
+        AfterExtractFile(out, nullptr, h.Attribute, dosDate, name, false);
+        RaiseError(reportName, "", "0", codecError);
+    }
+    const bool decoded = !FCancel;
+    const bool crcPass = decoded && Crc16Register() == h.Crc;
+    if (decoded && !crcPass && !OnEnd) DoError(reportName, "", "0", kErrCrc);
+    AfterExtractFile(out, nullptr, h.Attribute, dosDate, name, crcPass);
+    if (OnEnd && (decoded || !FCancel)) OnEnd(this, reportName, crcPass);
+    return !FCancel;
+}
+
+} // namespace mv
