@@ -5,6 +5,7 @@
 #include "archive/writers/ZipWriter.h"
 
 #include "archive/lister/ArcLister.h"
+#include "archive/readers/ReaderFactory.h"
 
 #include "archive/framework/ZipRecords.h"
 #include "platform/FakeFileSystem.h"
@@ -446,5 +447,36 @@ TEST(ZipWriter, KeepsAStubInFrontAndTheArchiveComment) {
         EXPECT_EQ(r.exitCode, 0) << r.output;
         EXPECT_NE(r.output.find("the comment"), std::string::npos) << r.output;
         EXPECT_NE(r.output.find("b.txt"), std::string::npos);
+    }
+}
+
+TEST(ZipWriter, OurReaderExtractsWhatWeWrite) {
+    TempDir t;
+    MakeTree(t / "src");
+    for (const auto& [level, password] :
+         std::vector<std::pair<int, std::string>>{{0, ""}, {2, "pw"}, {9, ""}}) {
+        SCOPED_TRACE(level);
+        fs::path zip = t / ("r" + std::to_string(level) + ".zip");
+        TWriteOptions o;
+        o.level = level;
+        o.password = password;
+        ASSERT_EQ(Write(zip, {(t / "src" / "*").string()}, o), 0);
+        auto reader = NewReaderFor(zip.string());
+        ASSERT_TRUE(reader);
+        fs::path out = t / ("x" + std::to_string(level));
+        reader->SetExtractDir(out.string());
+        reader->FileSpecList() = {"*.*"};
+        reader->SetPasswordAttempts(1);
+        reader->OnGetPassword = [&](TObject*, const std::string&, std::string& answer, bool& again) {
+            answer = password;
+            again = !password.empty();
+        };
+        std::vector<int> errors;
+        reader->OnError = [&](TObject*, const std::string&, const std::string&, const std::string&,
+                              int code) { errors.push_back(code); };
+        reader->Extract();
+        EXPECT_TRUE(errors.empty());
+        EXPECT_EQ(reader->ExtractedCount(), 6);
+        ExpectSameTree(t / "src", out);
     }
 }
