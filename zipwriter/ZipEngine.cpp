@@ -257,7 +257,8 @@ std::unique_ptr<TLFNFileStream> TUnzipEngine::GetDisk(int n) {
             return stream;
         }
         // The same answer twice for a part that is not there: no endless asking.
-        if ((attempt > 0 && name == previous) || attempt > 50) throw EUserCanceled(UserCanceledLoadingDisk);
+        if ((attempt > 0 && name == previous && !platform::Exists(name)) || attempt > 50)
+            throw EUserCanceled(UserCanceledLoadingDisk);
         previous = name;
     }
 }

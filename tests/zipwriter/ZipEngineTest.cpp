@@ -692,3 +692,80 @@ TEST(ZipEngine, BlockSetStalePartsAndDirectoryCopy) {
 }
 
 } // namespace
+
+namespace {
+
+// A set whose directory begins on one disk and goes on over the next: reading
+// it asks for those disks, checks their labels, and asks again for a wrong one.
+TEST(ZipEngine, SpannedDirectoryReadAcrossDisksWithLabels) {
+    mvtest::TempDir dir;
+    fs::create_directories(dir / "src");
+    std::vector<std::string> files;
+    for (int i = 0; i < 300; ++i) {
+        std::string name = std::string(140, 'n') + std::to_string(1000 + i) + ".txt";
+        mvtest::WriteFileBytes(dir / "src" / name, mvtest::TextBytes(100, 50 + i));
+        files.push_back((dir / "src" / name).string());
+    }
+    platform::FakeFileSystem fake;
+    platform::ScopedFileSystem use(fake);
+    auto& drive = fake.AddDrive((dir / "floppy").string(), 70000, platform::DriveKind::Removable, "", 1);
+    drive.SetLabelWritable(true);
+    std::vector<int> media = {drive.CurrentMedium()};
+    const std::string set = (dir / "floppy" / "set.zip").string();
+    {
+        TZipEngine z;
+        z.SetZipName(set);
+        z.SetMultiMode(TMultiMode::mmSpan);
+        z.SetPackLevel(0);
+        z.OnGetNextDisk = [&](TObject*, int, std::string&) {
+            media.push_back(drive.SwapMedium("", 200 + int(media.size())));
+        };
+        z.SetFilesList(files);
+        EXPECT_EQ(z.Zip(), 300);
+    }
+    ASSERT_GE(media.size(), 3u);
+    TZipEngine r;
+    r.SetZipName(set);
+    std::vector<int> asked;
+    bool wrongOnce = true;
+    r.OnGetNextDisk = [&](TObject*, int n, std::string&) {
+        asked.push_back(n);
+        // The first time, the user puts in the first disk instead of the one asked for.
+        drive.InsertMedium(media[size_t(wrongOnce && n != 1 ? 0 : n - 1)]);
+        wrongOnce = false;
+    };
+    EXPECT_EQ(r.Count(), 300);
+    EXPECT_EQ(r.GetMultiMode(), TMultiMode::mmSpan);
+    ASSERT_GE(asked.size(), 3u);
+    EXPECT_EQ(asked[0], asked[1]); // asked again after the wrong label
+    // No disk at all: the fixed English text.
+    TZipEngine none;
+    drive.InsertMedium(media.back());
+    none.SetZipName(set);
+    none.OnGetNextDisk = [](TObject*, int, std::string& name) { name.clear(); };
+    try {
+        none.Count();
+        FAIL();
+    } catch (const EUserCanceled& e) {
+        EXPECT_STREQ(e.what(), "User canceled loading new disk.");
+    }
+}
+
+// A changed archive comment is written when the component turns to another archive.
+TEST(ZipEngine, PendingCommentIsWrittenOnRename) {
+    Tree t;
+    const fs::path zip = t.dir / "c.zip";
+    TZipEngine z;
+    z.SetZipName(zip.string());
+    z.SetFilesList({t.s("a.txt")});
+    z.Zip();
+    z.SetZipComment("backup of today");
+    z.SetZipName((t.dir / "other.zip").string());
+    TZipEngine r;
+    r.SetZipName(zip.string());
+    EXPECT_EQ(r.ZipComment(), "backup of today");
+    EXPECT_EQ(OurNames(zip), std::vector<std::string>{"a.txt"});
+    ExpectPeersAccept(zip);
+}
+
+} // namespace
