@@ -30,7 +30,10 @@ const TReaderEntry kReaders[] = {
     {TArcType::atRarExe, Make<TUnRAR>},
     {TArcType::atGZip, NewGZipReader},
     {TArcType::atTar, Make<TUnTAR>},
-    {TArcType::atLha, Make<TUnLHA>}, {TArcType::atLhaExe, Make<TUnLHA>}, {TArcType::atLzh, Make<TUnLHA>}, {TArcType::atLzhExe, Make<TUnLHA>},
+    {TArcType::atLha, Make<TUnLHA>},
+    {TArcType::atLhaExe, Make<TUnLHA>},
+    {TArcType::atLzh, Make<TUnLHA>},
+    {TArcType::atLzhExe, Make<TUnLHA>},
 };
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "archive/readers/UnLha.h"
 #include "archive/codecs/Lh1Codec.h"
 #include "archive/codecs/LzhDecode.h"
 #include "archive/framework/Crc.h"
@@ -380,5 +381,49 @@ TEST(UnLha, HostileArchivesEndWithTheirErrorsAndStayInside) {
         for (auto& p : std::filesystem::recursive_directory_iterator(out.Path()))
             if (p.is_regular_file()) total += p.file_size();
         EXPECT_LT(total, 1u << 20);
+    }
+}
+
+TEST(UnLha, FileSpecSelectsAndSkipKeepsExistingFiles) {
+    MV_REQUIRE_TOOL("lha");
+    mvtest::TempDir src;
+    mvtest::WriteFileBytes(src / "one.txt", mvtest::TextBytes(3000, 7));
+    mvtest::WriteFileBytes(src / "two.txt", mvtest::TextBytes(4000, 8));
+    mvtest::WriteFileBytes(src / "three.dat", mvtest::TextBytes(5000, 9));
+    ASSERT_EQ(mvtest::Run("lha c2 a.lzh one.txt two.txt three.dat </dev/null", src.Path()).exitCode, 0);
+    auto extract = [&](const std::vector<std::string>& spec, const std::filesystem::path& out,
+                       TOverwriteMode mode) {
+        TUnLHA reader;
+        reader.SetArchiveFile((src / "a.lzh").string());
+        reader.FileSpecList() = spec;
+        reader.SetExtractDir(out.string());
+        reader.SetConfirmOverwrites(false);
+        reader.SetOverwriteMode(mode);
+        int errors = 0;
+        reader.OnError = [&](TObject*, const std::string&, const std::string&, const std::string&, int) {
+            ++errors;
+        };
+        reader.Extract();
+        EXPECT_EQ(errors, 0);
+        return reader.ExtractedCount();
+    };
+    {
+        mvtest::TempDir out;
+        EXPECT_EQ(extract({"two.txt"}, out.Path(), TOverwriteMode::omOverwrite), 1);
+        EXPECT_TRUE(std::filesystem::exists(out / "two.txt"));
+        EXPECT_FALSE(std::filesystem::exists(out / "one.txt"));
+    }
+    {
+        mvtest::TempDir out;
+        EXPECT_EQ(extract({"*.txt"}, out.Path(), TOverwriteMode::omOverwrite), 2);
+        EXPECT_FALSE(std::filesystem::exists(out / "three.dat"));
+    }
+    {
+        mvtest::TempDir out;
+        mvtest::WriteFileText(out / "one.txt", "keep me");
+        EXPECT_EQ(extract({"*.*"}, out.Path(), TOverwriteMode::omSkip), 2);
+        EXPECT_EQ(mvtest::ReadFileBytes(out / "one.txt"),
+                  (std::vector<uint8_t>{'k', 'e', 'e', 'p', ' ', 'm', 'e'}));
+        EXPECT_EQ(mvtest::ReadFileBytes(out / "three.dat"), mvtest::TextBytes(5000, 9));
     }
 }
