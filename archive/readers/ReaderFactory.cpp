@@ -2,10 +2,12 @@
 // to kReaders below.
 #include "archive/readers/ReaderFactory.h"
 
+#include "archive/readers/UnArj.h"
 #include "archive/readers/UnGZip.h"
 #include "archive/readers/UnLha.h"
 #include "archive/readers/UnRar.h"
 #include "archive/readers/UnTar.h"
+#include "archive/readers/UnUue.h"
 #include "archive/readers/UnZip.h"
 
 namespace mv {
@@ -34,6 +36,9 @@ const TReaderEntry kReaders[] = {
     {TArcType::atLhaExe, Make<TUnLHA>},
     {TArcType::atLzh, Make<TUnLHA>},
     {TArcType::atLzhExe, Make<TUnLHA>},
+    {TArcType::atArj, Make<TUnARJ>},
+    {TArcType::atArjExe, Make<TUnARJ>},
+    {TArcType::atUue, Make<TUUDecode>},
 };
 
 } // namespace

@@ -181,3 +181,16 @@ TEST(UnGZip, StoredNameNeverLeavesTheFolder) {
     EXPECT_TRUE(fs::exists(dir / "a" / "b" / "evil"));
     EXPECT_FALSE(fs::exists(dir / "evil"));
 }
+
+TEST(UnGZip, HostileFixtures) {
+    mvtest::TempDir dir;
+    fs::create_directories(dir / "a" / "b");
+    Outcome o = Extract(mvtest::FixtureDir() / "hostile" / "gzip_traversal.gz", dir / "a" / "b");
+    EXPECT_TRUE(o.errors.empty());
+    EXPECT_TRUE(fs::exists(dir / "a" / "b" / "evil"));
+    EXPECT_FALSE(fs::exists(dir / "evil"));
+    Outcome z = Extract(mvtest::FixtureDir() / "hostile" / "compress_maxbits31.Z", dir / "z");
+    ASSERT_FALSE(z.errors.empty());
+    EXPECT_EQ(z.errors.front(), 25134);
+    EXPECT_TRUE(Tree(dir / "z").empty());
+}

@@ -190,3 +190,16 @@ TEST(UnTar, DamagedBlocksAreSkipped) {
     EXPECT_EQ(Tree(dir / "cut").size(), 1u);
     EXPECT_FALSE(c.errors.empty());
 }
+
+TEST(UnTar, HostileFixture) {
+    mvtest::TempDir dir;
+    fs::create_directories(dir / "a" / "b");
+    Outcome o = Extract(mvtest::FixtureDir() / "hostile" / "tar_traversal_links.tar", dir / "a" / "b");
+    EXPECT_TRUE(fs::exists(dir / "a" / "b" / "escape.txt"));
+    EXPECT_TRUE(fs::exists(dir / "a" / "b" / "abs" / "path.txt"));
+    EXPECT_FALSE(fs::exists(dir / "a" / "escape.txt"));
+    EXPECT_FALSE(fs::exists(dir / "through.txt"));
+    EXPECT_FALSE(fs::is_symlink(dir / "a" / "b" / "up"));
+    EXPECT_FALSE(fs::exists(dir / "a" / "b" / "hard"));
+    EXPECT_NE(std::find(o.errors.begin(), o.errors.end(), 26800), o.errors.end());
+}

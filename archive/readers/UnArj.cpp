@@ -1,0 +1,323 @@
+// The ARJ walk: a main header (found by its id and header CRC within the first
+// 25,000 bytes), then a local header before each member's packed data, all
+// framed as id 0xEA60, size, basic header, CRC-32, extended headers. Members
+// are extracted as the walk meets them; a member whose part ends a volume
+// continues with the first member of the next volume.
+#include "archive/readers/UnArj.h"
+
+#include "archive/codecs/ArjDecode.h"
+#include "archive/codecs/LzhDecode.h"
+#include "archive/framework/Crc.h"
+#include "archive/framework/SharedRoutines.h"
+#include "platform/CodePage.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace mv {
+
+namespace {
+
+constexpr int kErrCrc = 25151;
+constexpr int kErrHeaderCrc = 25237;
+constexpr int kErrVersion = 25402;
+constexpr int kErrSeek = 25292;
+constexpr int kErrPassword = 26517;
+constexpr int kMaxBasic = 2600;
+constexpr int64_t kSearchLimit = 25000;
+constexpr uint8_t kFlagGarbled = 0x01, kFlagVolume = 0x04;
+constexpr uint8_t kHostUnix = 2;
+constexpr uint8_t kTypeFolder = 3;
+
+uint32_t Le32(const uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t Le16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
+
+bool ReadFull(TArcStream& f, uint8_t* buf, int64_t n) {
+    int64_t got = 0;
+    while (got < n) {
+        int64_t k = f.Read(buf + got, n - got);
+        if (k <= 0) return false;
+        got += k;
+    }
+    return true;
+}
+
+std::string NameToUtf8(const std::string& raw) {
+    size_t pos = 0;
+    uint32_t cp;
+    while (pos < raw.size())
+        if (!platform::DecodeUtf8(raw, pos, cp)) return platform::OemToUtf8(raw);
+    return raw;
+}
+
+} // namespace
+
+struct TUnARJ::THeader {
+    uint8_t Basic[kMaxBasic];
+    int Size = 0;
+    int64_t DataPos = 0; // first byte after the header
+    uint8_t ArjVersion() const { return Basic[1]; }
+    uint8_t MinVersion() const { return Basic[2]; }
+    uint8_t Host() const { return Basic[3]; }
+    uint8_t Flags() const { return Basic[4]; }
+    uint8_t Method() const { return Basic[5]; }
+    uint8_t FileType() const { return Basic[6]; }
+    uint8_t PasswordModifier() const { return Basic[7]; }
+    uint32_t DateTime() const { return Le32(Basic + 8); }
+    uint32_t Packed() const { return Le32(Basic + 12); }
+    uint32_t Unpacked() const { return Le32(Basic + 16); }
+    uint32_t Crc() const { return Le32(Basic + 20); }
+    uint16_t Mode() const { return Size >= 28 ? Le16(Basic + 26) : 0; }
+    std::string Name() const {
+        int start = std::min<int>(Basic[0], Size);
+        const uint8_t* p = Basic + start;
+        const uint8_t* end = static_cast<const uint8_t*>(std::memchr(p, 0, size_t(Size - start)));
+        return std::string(reinterpret_cast<const char*>(p), end ? size_t(end - p) : size_t(Size - start));
+    }
+    // The DOS date of the member: Unix hosts store Unix seconds.
+    uint32_t DosDate() const {
+        return Host() == kHostUnix ? FileDosDateTime(int64_t(DateTime())) : DateTime();
+    }
+    // DOS attributes in the low byte; Unix permissions in the high word.
+    uint32_t Attributes() const {
+        if (Host() == kHostUnix)
+            return 0x20u | ((Mode() & 0200) ? 0u : 0x01u) | uint32_t(Mode() & 07777) << 16;
+        return (Mode() & 0x27) | 0x20u;
+    }
+};
+
+struct TUnARJ::TOpenMember {
+    std::unique_ptr<TArcStream> Out;
+    std::string Name, ReportName;
+    uint32_t Attributes = 32, DosDate = 0;
+    bool Ok = true;
+    bool Garbled = false;
+    bool Open = false;
+};
+
+TUnARJ::TUnARJ() = default;
+TUnARJ::~TUnARJ() = default;
+
+bool TUnARJ::ReadHeader(TArcStream& file, int64_t pos, THeader& h, int member) {
+    const std::string detail = std::to_string(member);
+    uint8_t b[4];
+    if (!file.Seek(pos)) RaiseError(FArchiveFile, detail, "0", kErrSeek);
+    if (!ReadFull(file, b, 4)) RaiseError(FArchiveFile, detail, "0", arcerr::ReadError);
+    if (Le16(b) != 0xEA60) RaiseError(FArchiveFile, detail, "0", arcerr::HeaderError);
+    h.Size = Le16(b + 2);
+    if (h.Size == 0) return false;
+    if (h.Size > kMaxBasic) RaiseError(FArchiveFile, detail, "0", arcerr::HeaderError);
+    uint8_t crc[4];
+    if (!ReadFull(file, h.Basic, h.Size) || !ReadFull(file, crc, 4))
+        RaiseError(FArchiveFile, detail, "0", arcerr::ReadError);
+    if (Crc32Of(h.Basic, size_t(h.Size)) != Le32(crc)) RaiseError(FArchiveFile, detail, "0", kErrHeaderCrc);
+    if (h.Size < 30) RaiseError(FArchiveFile, detail, "0", arcerr::HeaderError);
+    // Extended headers: size, data and CRC each, until a size of 0.
+    int64_t p = pos + 4 + h.Size + 4;
+    for (int n = 0;; ++n) {
+        uint8_t s[2];
+        if (!file.Seek(p) || !ReadFull(file, s, 2)) RaiseError(FArchiveFile, detail, "0", arcerr::ReadError);
+        p += 2;
+        if (Le16(s) == 0) break;
+        p += Le16(s) + 4;
+        if (n > 64 || p > file.Size()) RaiseError(FArchiveFile, detail, "0", arcerr::HeaderError);
+    }
+    h.DataPos = p;
+    return true;
+}
+
+int64_t TUnARJ::FindMainHeader(TArcStream& file) {
+    const int64_t size = file.Size();
+    const int64_t limit = std::min<int64_t>(size - 2, kSearchLimit);
+    std::vector<uint8_t> buf(
+        size_t(std::max<int64_t>(0, std::min<int64_t>(size, kSearchLimit + 2 + 4 + kMaxBasic + 4))));
+    if (!file.Seek(0) || !ReadFull(file, buf.data(), int64_t(buf.size()))) return -1;
+    for (int64_t i = 0; i < limit; ++i) {
+        if (buf[size_t(i)] != 0x60 || buf[size_t(i) + 1] != 0xEA) continue;
+        if (size_t(i) + 4 > buf.size()) break;
+        const int basic = Le16(&buf[size_t(i) + 2]);
+        if (basic < 30 || basic > kMaxBasic || size_t(i) + 4 + basic + 4 > buf.size()) continue;
+        if (Crc32Of(&buf[size_t(i) + 4], size_t(basic)) == Le32(&buf[size_t(i) + 4 + basic])) return i;
+    }
+    return -1;
+}
+
+bool TUnARJ::GetPassword(const std::string& name) {
+    if (!OnGetPassword) {
+        SetCancel(true);
+        return false;
+    }
+    for (int attempt = 0; FPassword.empty() && attempt < std::max(1, FPasswordAttempts); ++attempt) {
+        std::string answer;
+        bool again = true;
+        OnGetPassword(this, name, answer, again);
+        if (!again) {
+            SetCancel(true);
+            return false;
+        }
+        FPassword = answer;
+    }
+    return !FPassword.empty();
+}
+
+bool TUnARJ::DecodePart(TArcStream& file, TArcStream* stream, const THeader& h, TOpenMember& m) {
+    if (!file.Seek(h.DataPos)) RaiseError(m.ReportName, "", "0", kErrSeek);
+    FMemberBytesLeft = h.Packed();
+    FMemberPackedTotal = h.Packed();
+    SetCrc32Register(CrcSeed);
+    const bool garbled = (h.Flags() & kFlagGarbled) != 0;
+    const std::string savedPassword = FPassword;
+    bool decoded = true;
+    if (garbled) {
+        if (!GetPassword(m.ReportName)) {
+            FBytesLeft -= FMemberBytesLeft;
+            FMemberBytesLeft = 0;
+            return false;
+        }
+        FPassword = ShiftStringBytes(false, FPassword, h.PasswordModifier());
+        SetGarblePos(1);
+    }
+    const std::string plainPassword = garbled ? ShiftStringBytes(true, FPassword, h.PasswordModifier()) : "";
+    try {
+        TMemberInput input(*this, &file, stream, garbled);
+        TMemberOutput output(*this, m.Out.get(), stream, crc32);
+        const uint64_t size = h.Unpacked();
+        uint64_t written = 0;
+        if (h.Method() == 0) {
+            written = uint64_t(CopyStoredMember(&file, stream, m.Out, m.ReportName, garbled, crc32));
+        } else if (h.Method() == 4) {
+            written = ArjDecodeFast(input, output, size);
+        } else {
+            written = Lzh3Decode(input, output, size, LzhParamsArj);
+        }
+        if (written != size && !FCancel) {
+            DoError(m.ReportName, "", "0", arcerr::ReadError);
+            decoded = false;
+        }
+    } catch (const ECodecError& e) {
+        DoError(m.ReportName, "", "0", e.Code());
+        decoded = false;
+    } catch (const E_RAISE&) {
+        decoded = false;
+    }
+    if (garbled) FPassword = plainPassword;
+    (void)savedPassword;
+    FBytesLeft -= FMemberBytesLeft;
+    FMemberBytesLeft = 0;
+    if (FCancel) return false;
+    return decoded && (Crc32Register() ^ CrcSeed) == h.Crc();
+}
+
+void TUnARJ::FinishMember(TArcStream* stream, TOpenMember& m) {
+    if (!m.Open) return;
+    m.Open = false;
+    const bool ok = m.Ok && !FCancel;
+    AfterExtractFile(m.Out, stream, m.Attributes, m.DosDate, m.Name, ok);
+    if (OnEnd)
+        OnEnd(this, m.ReportName, ok);
+    else if (!ok && !FCancel)
+        DoError(m.ReportName, std::to_string(FFileCount), "0", kErrCrc);
+    if (!ok && m.Garbled && !FCancel) RaiseError(m.ReportName, "", "0", kErrPassword);
+}
+
+void TUnARJ::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* stream) {
+    TOpenMember m;
+    try {
+        if (!file) RaiseError(FArchiveFile, "", "0", arcerr::OpenError);
+        std::string volumeName = FArchiveFile;
+        int64_t start = FindMainHeader(*file);
+        if (start < 0) RaiseError(FArchiveFile, "", "0", arcerr::InvalidArcType);
+        int volume = 0;
+        int member = 0;
+        bool continuing = false; // the open member goes on in this volume
+        for (;;) {
+            THeader main;
+            if (!ReadHeader(*file, start, main, 0)) break;
+            const bool multiVolume = (main.Flags() & kFlagVolume) != 0;
+            int64_t pos = main.DataPos;
+            THeader h;
+            while (!FCancel && ReadHeader(*file, pos, h, ++member)) {
+                const int64_t next = h.DataPos + int64_t(h.Packed());
+                if (h.MinVersion() > 3) RaiseError(FArchiveFile, std::to_string(member), "0", kErrVersion);
+                if (h.Method() > 4)
+                    RaiseError(FArchiveFile, std::to_string(member), "0", arcerr::UnknownMethod);
+                const bool folder = h.FileType() == kTypeFolder;
+                const std::string name = NameToUtf8(h.Name());
+                if (continuing) {
+                    // The first member of this volume carries the rest of the open one.
+                    continuing = false;
+                    if (!DecodePart(*file, stream, h, m)) m.Ok = false;
+                    if (m.Ok && (h.Flags() & kFlagVolume)) {
+                        continuing = true;
+                        break;
+                    }
+                    FinishMember(stream, m);
+                } else if (!folder && IsFileSpecMatch(name, false)) {
+                    FTotalPacked += h.Packed();
+                    FBytesLeft += h.Packed();
+                    SetFileName(name);
+                    std::string decided = name;
+                    bool extract = true;
+                    if (FEntry.FileName.empty() && FWriteMode != rwSink) {
+                        DoError(name, "", "0", arcerr::InvalidName);
+                        extract = false;
+                    } else {
+                        switch (DecideMember(decided, DosDateTimeToDateTime(h.DosDate()), h.Packed())) {
+                        case TMemberDecision::mdStop:
+                            return;
+                        case TMemberDecision::mdSkip:
+                            extract = false;
+                            break;
+                        case TMemberDecision::mdExtract:
+                            break;
+                        }
+                    }
+                    if (extract) {
+                        m = TOpenMember();
+                        m.Name = decided;
+                        m.ReportName =
+                            (FWriteMode == rwFile || FWriteMode == rwCallStream) ? FEntry.FileName : decided;
+                        m.Attributes = h.Attributes();
+                        m.DosDate = h.DosDate();
+                        m.Garbled = (h.Flags() & kFlagGarbled) != 0;
+                        if (!OpenOutputFile(m.Out, FEntry.FileName, h.Unpacked(), 0)) {
+                            if (!OutputRefused()) RaiseError(FEntry.FileName, "", "0", arcerr::OpenError);
+                        } else {
+                            m.Open = true;
+                            m.Ok = DecodePart(*file, stream, h, m);
+                            if (m.Ok && (h.Flags() & kFlagVolume)) {
+                                continuing = true;
+                                break;
+                            }
+                            FinishMember(stream, m);
+                        }
+                    }
+                }
+                if (next <= pos) RaiseError(FArchiveFile, std::to_string(member), "0", arcerr::HeaderError);
+                pos = next;
+            }
+            if (FCancel || (!multiVolume && !continuing)) break;
+            FVolumeNumber = ++volume;
+            if (!NextVolume(file, volumeName)) break;
+            start = FindMainHeader(*file);
+            if (start < 0) RaiseError(volumeName, "", std::to_string(volume), arcerr::InvalidArcType);
+        }
+        // A member whose next part never came is incomplete.
+        if (m.Open) {
+            m.Ok = false;
+            FinishMember(stream, m);
+        }
+    } catch (const E_RAISE&) {
+        if (m.Open) {
+            m.Open = false;
+            AfterExtractFile(m.Out, stream, m.Attributes, m.DosDate, m.Name, false);
+        }
+    }
+}
+
+} // namespace mv
