@@ -156,6 +156,14 @@ bool IsDirectory(const std::string& path) {
     return Fs().Stat(path, info) && info.IsDirectory;
 }
 
+void File::LinkAs(const std::string& path) {
+    throw FileError(ENOTSUP, path, "cannot give a name to");
+}
+
+std::unique_ptr<File> FileSystem::CreateUnnamedFile(const std::string&) {
+    return nullptr;
+}
+
 std::vector<DirEntry> ListMatching(const std::string& directory, const std::string& mask) {
     std::vector<DirEntry> all = Fs().ListDirectory(directory);
     std::vector<DirEntry> out;

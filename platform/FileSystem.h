@@ -94,6 +94,10 @@ public:
     virtual bool IsOpen() const = 0;
     virtual const std::string& Path() const = 0;
 
+    // Gives a file made by CreateUnnamedFile the name path, which must not exist
+    // yet (EEXIST). Other files raise ENOTSUP.
+    virtual void LinkAs(const std::string& path);
+
     // Reads exactly count bytes or raises FileError(EIO) at the end of the file.
     void ReadExact(void* buffer, size_t count);
     // Reads up to count bytes at position (moves the position).
@@ -172,6 +176,10 @@ public:
     // A new file "<dir>/<prefix>XXXXXX" made by mkstemp (dir empty: TempDirectory());
     // the open descriptor is used, the name is never reopened. File::Path() gives the name.
     virtual std::unique_ptr<File> CreateTempFile(const std::string& dir, const std::string& prefix) = 0;
+    // A new file without a name in dir (O_TMPFILE): it vanishes when closed, or
+    // when the process dies, unless File::LinkAs names it. Null when the file
+    // system cannot make one (the caller then uses CreateTempFile).
+    virtual std::unique_ptr<File> CreateUnnamedFile(const std::string& dir);
     // A new folder "<dir>/<prefix>XXXXXX" made by mkdtemp; answers its path.
     virtual std::string CreateTempDirectory(const std::string& dir, const std::string& prefix) = 0;
 

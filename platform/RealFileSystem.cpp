@@ -88,6 +88,13 @@ public:
         fd = -1;
         if (::close(f) != 0 && errno != EINTR) throw FileError(errno, path, "cannot close");
     }
+    void LinkAs(const std::string& target) override {
+        CheckOpen();
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) != 0)
+            throw FileError(errno, target, "cannot give a name to");
+        path = target;
+    }
     bool IsOpen() const override { return fd >= 0; }
     const std::string& Path() const override { return path; }
 
@@ -368,6 +375,15 @@ public:
         int fd = ::mkostemp(buf.data(), O_CLOEXEC);
         if (fd < 0) throw FileError(errno, tmpl, "cannot create a temporary file");
         return std::make_unique<PosixFile>(fd, std::string(buf.data()));
+    }
+
+    std::unique_ptr<File> CreateUnnamedFile(const std::string& dir) override {
+        struct stat st;
+        if (::stat("/proc/self/fd", &st) != 0) return nullptr; // no way to name it later
+        const std::string folder = dir.empty() ? TempDirectory() : dir;
+        int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (fd < 0) return nullptr;
+        return std::make_unique<PosixFile>(fd, JoinPath(folder, "(unnamed)"));
     }
 
     std::string CreateTempDirectory(const std::string& dir, const std::string& prefix) override {

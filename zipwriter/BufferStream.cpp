@@ -166,6 +166,15 @@ void TS_BufferStream::PutBack(uint8_t byte) {
     FBuffer[--FCurrent] = byte;
 }
 
+void TS_BufferStream::FlushToMedium() {
+    if (FState == TState::sWriting) FlushBuffer();
+    try {
+        FUnderlying.Flush();
+    } catch (const platform::FileError& e) {
+        RaiseWriteFailure(e);
+    }
+}
+
 void TS_BufferStream::Close() {
     if (!FUnderlying.IsOpen()) return;
     if (FState == TState::sWriting) FlushBuffer();

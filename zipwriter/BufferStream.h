@@ -41,6 +41,8 @@ public:
     virtual void AfterFlush() {
         if (OnFlush) OnFlush(this);
     }
+    // Writes the buffer and pushes everything written to the medium; raises on failure.
+    void FlushToMedium();
     // Flushes the buffer, pushes the data to the medium when FlushOnDestroy and
     // something was written, and closes the file; raises on any failure.
     virtual void Close();

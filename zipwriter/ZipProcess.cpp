@@ -119,7 +119,10 @@ struct TZipEngine::TRun {
     std::vector<std::string> lines;
     std::vector<char> alive;
 
+    bool unnamed = false;
+
     bool Spanning() const { return mode != TMultiMode::mmNone; }
+    void NameOutput(const std::string& zipName);
     int64_t RoomLeft() const { return room - output->Position(); }
 
     void Run();
@@ -165,6 +168,23 @@ private:
     std::function<void(const uint8_t*, size_t)> fn;
 };
 } // namespace
+
+void TZipEngine::TRun::NameOutput(const std::string& zipName) {
+    output->FlushToMedium();
+    std::string d = platform::DirectoryOf(zipName);
+    if (d.empty()) d = ".";
+    std::random_device rd;
+    for (int attempt = 0;; ++attempt) {
+        std::string name = platform::JoinPath(d, "KPZ" + std::to_string(rd() % 1000000000u));
+        try {
+            output->Underlying().LinkAs(name);
+            outputName = name;
+            return;
+        } catch (const platform::FileError& e) {
+            if (e.Code() != EEXIST || attempt > 100) throw;
+        }
+    }
+}
 
 std::string TZipEngine::TRun::TempFolder() const {
     if (!e.FTempPath.empty() && platform::IsDirectory(e.FTempPath)) return e.FTempPath;
@@ -906,10 +926,14 @@ void TZipEngine::TRun::Run() {
             outputName = zipName;
             OpenPart();
         } else {
-            // Written beside the archive and renamed over it at the end.
+            // Written beside the archive and renamed over it at the end. A file
+            // without a name while it is written leaves nothing behind when the
+            // process dies; it gets its temporary name only once it is complete.
             std::string d = platform::DirectoryOf(zipName);
-            auto temp = Fs().CreateTempFile(d.empty() ? "." : d, "KPZ");
-            outputName = temp->Path();
+            auto temp = Fs().CreateUnnamedFile(d.empty() ? "." : d);
+            unnamed = temp != nullptr;
+            if (!temp) temp = Fs().CreateTempFile(d.empty() ? "." : d, "KPZ");
+            outputName = unnamed ? std::string() : temp->Path();
             output = std::make_unique<TLFNFileStream>(std::move(temp), true);
         }
         if (updating) {
@@ -943,6 +967,7 @@ void TZipEngine::TRun::Run() {
             }
         }
         WriteDirectory();
+        if (unnamed) NameOutput(zipName);
         ClosePart();
         e.Pump(true);
         Succeed(zipName);
