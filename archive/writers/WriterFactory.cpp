@@ -1,6 +1,8 @@
 // The table of writers by type name.
 #include "archive/writers/WriterFactory.h"
 
+#include "archive/writers/GZipWriter.h"
+#include "archive/writers/TarWriter.h"
 #include "archive/writers/ZipWriter.h"
 
 #include <cctype>
@@ -22,6 +24,15 @@ template <class T> std::unique_ptr<TCompBase> Make() {
 const TWriterKind Writers[] = {
     {"zip", &Make<TZip>},
     {"jar", &Make<TJar>},
+    {"gzip", &Make<TGZip>},
+    {"gz", &Make<TGZip>},
+    {"tar", &Make<TTar>},
+    {"tgz",
+     [] {
+         auto t = std::make_unique<TTar>();
+         t->SetCompressMethod(TCompressMethod::cmGzipTar);
+         return std::unique_ptr<TCompBase>(std::move(t));
+     }},
 };
 
 } // namespace

@@ -53,7 +53,8 @@ int Add(const std::vector<std::string>& args) {
         }
     }
     if (archive.empty() || files.empty()) {
-        std::cerr << "usage: mvarc add ARCHIVE [-t zip|jar] [-l LEVEL] [-p PASSWORD] [-r] FILES...\n";
+        std::cerr << "usage: mvarc add ARCHIVE [-t zip|jar|lha|gzip|tar|tgz|bh] [-l LEVEL] [-p PASSWORD] "
+                     "[-r] FILES...\n";
         return 2;
     }
     if (type.empty()) type = TypeFromExtension(archive);
@@ -87,7 +88,8 @@ int Add(const std::vector<std::string>& args) {
     return failures ? 1 : 0;
 }
 
-mvarc::CommandRegistrar reg("add", Add,
-                            "add ARCHIVE [-E] [-t zip|jar] [-l LEVEL] [-p PASSWORD] [-r] FILES...");
+mvarc::CommandRegistrar
+    reg("add", Add,
+        "add ARCHIVE [-E] [-t zip|jar|lha|gzip|tar|tgz|bh] [-l LEVEL] [-p PASSWORD] [-r] FILES...");
 
 } // namespace

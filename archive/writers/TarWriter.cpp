@@ -1,0 +1,326 @@
+// The TAR writer on the writer driver.
+#include "archive/writers/TarWriter.h"
+
+#include "archive/framework/SharedRoutines.h"
+#include "archive/writers/GZipWriter.h"
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+
+namespace mv {
+
+using platform::Fs;
+
+namespace {
+
+constexpr size_t Block = 512;
+
+// The checksum of a header: every byte, the checksum field counted as blanks.
+uint32_t HeaderSum(const uint8_t* h) {
+    uint32_t sum = 0;
+    for (size_t i = 0; i < Block; ++i) sum += (i >= 148 && i < 156) ? 0x20 : h[i];
+    return sum;
+}
+
+void SetChecksum(uint8_t* h) {
+    uint32_t sum = HeaderSum(h);
+    // Six octal digits right-aligned with leading blanks, NUL, blank.
+    std::memset(h + 148, ' ', 6);
+    for (int i = 5; i >= 0 && (i == 5 || sum); --i) {
+        h[148 + i] = static_cast<uint8_t>('0' + (sum & 7));
+        sum >>= 3;
+    }
+    h[154] = 0;
+    h[155] = ' ';
+}
+
+// A header with the common fields: name (at most 100 bytes), mode, owner,
+// size, time, type and the ustar magic.
+void MakeHeader(uint8_t* h, const std::string& name, uint64_t size, int64_t mtime, char type) {
+    std::memset(h, 0, Block);
+    std::memcpy(h, name.data(), std::min<size_t>(name.size(), 100));
+    IntToOctalField(0100666, 8, true, h + 100);
+    IntToOctalField(0, 8, true, h + 108);
+    IntToOctalField(0, 8, true, h + 116);
+    IntToOctalField(size, 12, false, h + 124);
+    IntToOctalField(static_cast<uint64_t>(std::max<int64_t>(mtime, 0)), 12, false, h + 136);
+    h[156] = static_cast<uint8_t>(type);
+    std::memcpy(h + 257, "ustar", 6);
+    std::memcpy(h + 263, "00", 2);
+    SetChecksum(h);
+}
+
+bool AllZero(const uint8_t* p, size_t n) {
+    for (size_t i = 0; i < n; ++i)
+        if (p[i]) return false;
+    return true;
+}
+
+std::string Field(const uint8_t* p, size_t n) {
+    size_t k = 0;
+    while (k < n && p[k]) ++k;
+    return std::string(reinterpret_cast<const char*>(p), k);
+}
+
+} // namespace
+
+TTar::TTar() {
+    FOwnExt = ".tar";
+    FDefaultExt = ".tar";
+    FAllowedMethods = (1u << static_cast<unsigned>(TCompressMethod::cmTarred)) |
+                      (1u << static_cast<unsigned>(TCompressMethod::cmGzipTar));
+    FCompressMethod = TCompressMethod::cmTarred;
+    FStoredDirNames = TStoredDirNames::sdRelative;
+    FArcType = TArcType::atTar;
+}
+
+TTar::~TTar() = default;
+
+void TTar::SetArcType(TArcType) {
+    FArcType = TArcType::atTar;
+    AddDefaultExt();
+}
+
+bool TTar::CompressFile(size_t index) {
+    THeadObject& head = *FEntryList[index].Head;
+    const std::string path = head.SourcePath;
+    SetFileName(path);
+    std::string name = FEntry.FileName;
+    if (!BeforeCompressFile(name, FFileCount)) return false;
+    std::string stored = SafeStoredName(name);
+    if (stored.empty()) {
+        DoError(path, "", "0", 25243);
+        return false;
+    }
+    FEntry.FileName = SlashToBackslash(stored);
+    std::unique_ptr<platform::File> src;
+    platform::FileInfo info;
+    try {
+        src = Fs().Open(path, platform::OpenMode::Read);
+        if (!Fs().Stat(path, info)) info.ModTime = 0;
+    } catch (const std::exception&) {
+        FBytesLeft -= static_cast<int64_t>(head.NewSize);
+        DoError(path, "", "0", wrerr::OpenError);
+        return false;
+    }
+    int64_t mtime = info.ModTime;
+    if (FDateAttribute == TDateAttribute::daSysDate)
+        mtime = static_cast<int64_t>(std::time(nullptr));
+    else if (FDateAttribute == TDateAttribute::daMaxFileDate)
+        mtime = DateTimeToUnixTime(DosDateTimeToDateTime(FMaxFileDate));
+
+    int64_t start = Output().Position();
+    uint8_t h[Block];
+    uint64_t copied = 0;
+    try {
+        if (stored.size() > 100) {
+            // The whole name in a long-name record before the header.
+            std::string data = stored + '\0';
+            MakeHeader(h, "././@LongLink", data.size(), 0, 'L');
+            Output().Write(h, Block);
+            data.resize((data.size() + Block - 1) / Block * Block, '\0');
+            Output().Write(data.data(), data.size());
+        }
+        int64_t headerPos = Output().Position();
+        MakeHeader(h, stored.substr(0, 100), head.NewSize, mtime, '0');
+        Output().Write(h, Block);
+        std::vector<uint8_t> buf(1 << 16);
+        int64_t operationTotal = FTotalUnpacked;
+        for (;;) {
+            size_t n;
+            try {
+                n = src->Read(buf.data(), buf.size());
+            } catch (const std::exception&) {
+                throw ECodecError(wrerr::ReadError, "the source cannot be read");
+            }
+            if (n == 0) break;
+            Output().Write(buf.data(), n);
+            copied += n;
+            FBytesLeft -= static_cast<int64_t>(n);
+            DoProgress(static_cast<int64_t>(n), static_cast<int64_t>(head.NewSize), operationTotal);
+            if (FCancel) RaiseError(FArchiveFile, "", "0", wrerr::UserAbort);
+        }
+        if (copied != head.NewSize) {
+            // The file changed since it was found: the header tells what was copied.
+            MakeHeader(h, stored.substr(0, 100), copied, mtime, '0');
+            int64_t end = Output().Position();
+            Output().Seek(headerPos);
+            Output().Write(h, Block);
+            Output().Seek(end);
+        }
+        size_t pad = static_cast<size_t>((Block - copied % Block) % Block);
+        if (pad) {
+            std::vector<uint8_t> zeros(pad, 0);
+            Output().Write(zeros.data(), pad);
+        }
+    } catch (const ECodecError& e) {
+        try {
+            Output().SetSize(start);
+            Output().Seek(start);
+        } catch (const std::exception& fe) {
+            RaiseFileError(fe, wrerr::WriteError, FArchiveFile);
+        }
+        DoError(path, "", "0", e.Code());
+        return false;
+    } catch (const E_RAISE&) {
+        throw;
+    } catch (const std::exception& e) {
+        RaiseFileError(e, wrerr::WriteError, FArchiveFile);
+    }
+    head.Header.assign(h, h + Block);
+    head.OriginalSize = head.StoredSize = copied;
+    head.DosDateTime = FileDosDateTime(mtime);
+    head.Attributes = head.NewAttributes;
+    head.NewOffset = start;
+    head.NewLength = static_cast<uint64_t>(Output().Position() - start);
+    FTotalPacked += static_cast<int64_t>(copied);
+    if (OnEnd) OnEnd(this, FEntry.FileName, true);
+    return true;
+}
+
+void TTar::ScanExistingEntries() {
+    platform::File& in = ArchiveIn();
+    int64_t size = 0;
+    try {
+        size = in.Size();
+    } catch (const std::exception& e) {
+        RaiseFileError(e, wrerr::ReadError, FArchiveFile);
+    }
+    int64_t pos = 0, entryStart = 0;
+    std::string longName;
+    bool pending = false; // long-name or extended headers wait for their entry
+    uint8_t h[Block];
+    while (pos + static_cast<int64_t>(Block) <= size) {
+        if (in.ReadAt(pos, h, Block) != Block) RaiseError(FArchiveFile, "", "0", wrerr::ReadError);
+        if (AllZero(h, Block)) break; // the end blocks
+        uint64_t sum = 0, length = 0;
+        // A header that is not one would drop what follows it: refuse the update.
+        if (!OctalStrToInt(std::string_view(reinterpret_cast<const char*>(h + 148), 8), sum) ||
+            sum != HeaderSum(h) ||
+            !OctalStrToInt(std::string_view(reinterpret_cast<const char*>(h + 124), 12), length))
+            RaiseError(FArchiveFile, "", "0", wrerr::NoHeader);
+        char type = static_cast<char>(h[156]);
+        // Only regular files, and long names and extended headers, carry data.
+        bool hasData = type == '0' || type == 0 || type == '7' || type == 'L' || type == 'K' || type == 'x' ||
+                       type == 'g';
+        uint64_t dataLen = hasData ? length : 0;
+        int64_t next =
+            pos + static_cast<int64_t>(Block) + static_cast<int64_t>((dataLen + Block - 1) / Block * Block);
+        if (dataLen > static_cast<uint64_t>(size) || next > size)
+            RaiseError(FArchiveFile, "", "0", wrerr::NoHeader);
+        if (!pending) entryStart = pos;
+        if (type == 'L' || type == 'K' || type == 'x') {
+            if (type == 'L' && length < 65536) {
+                std::vector<uint8_t> d(length);
+                if (in.ReadAt(pos + static_cast<int64_t>(Block), d.data(), d.size()) != d.size())
+                    RaiseError(FArchiveFile, "", "0", wrerr::ReadError);
+                longName = Field(d.data(), d.size());
+            }
+            pending = true;
+            pos = next;
+            continue;
+        }
+        std::string name;
+        if (!longName.empty()) {
+            name = longName;
+        } else {
+            name = Field(h, 100);
+            std::string prefix = Field(h + 345, 155);
+            if (std::memcmp(h + 257, "ustar", 5) == 0 && !prefix.empty() &&
+                std::memcmp(h + 257, "ustar  ", 8) != 0)
+                name = prefix + "/" + name;
+        }
+        if (type == 'g') name = "\x01" + std::to_string(pos); // a global header names no file
+        longName.clear();
+        pending = false;
+        std::string entryName = SlashToBackslash(name);
+        while (entryName.size() > 1 && entryName.back() == '\\') entryName.pop_back();
+        pos = next;
+        if (FSwitch == TSwitch::swDelete) {
+            bool match = false;
+            for (const auto& line : FFileSpec) {
+                std::string mask = line;
+                std::replace(mask.begin(), mask.end(), '/', '\\');
+                if (WildcardMatch(mask, entryName, mask.find('\\') == std::string::npos)) match = true;
+            }
+            if (match) {
+                ++FDeletedCount;
+                continue;
+            }
+        }
+        uint64_t mtime = 0;
+        OctalStrToInt(std::string_view(reinterpret_cast<const char*>(h + 136), 12), mtime);
+        auto head = std::make_unique<THeadObject>();
+        head->Header.assign(h, h + Block);
+        head->Offset = entryStart;
+        head->StoredSize = static_cast<uint64_t>(next - entryStart);
+        head->OriginalSize = length;
+        head->DosDateTime = FileDosDateTime(static_cast<int64_t>(mtime));
+        head->Attributes = platform::faArchive;
+        head->Status = THeadObject::hsKeep;
+        FEntryList.push_back({entryName, std::move(head)});
+        FSpecIndexList.push_back(0);
+        IndexEntry(FEntryList.size() - 1, entryName);
+    }
+}
+
+void TTar::WriteTrailer() {
+    std::vector<uint8_t> zeros(2 * Block, 0);
+    try {
+        Output().Write(zeros.data(), zeros.size());
+    } catch (const std::exception& e) {
+        RaiseFileError(e, wrerr::WriteError, FArchiveFile);
+    }
+}
+
+void TTar::ReportNewEntries() {
+    for (size_t i = 0; i < FEntryList.size(); ++i) {
+        const THeadObject& head = *FEntryList[i].Head;
+        if (head.Status == THeadObject::hsSkip) continue;
+        FTotalUnpacked += static_cast<int64_t>(head.OriginalSize);
+        if (!head.Written || FSwitch == TSwitch::swDelete || head.Header.size() < Block) continue;
+        const uint8_t* h = head.Header.data();
+        uint64_t mtime = 0, sum = 0;
+        OctalStrToInt(std::string_view(reinterpret_cast<const char*>(h + 136), 12), mtime);
+        OctalStrToInt(std::string_view(reinterpret_cast<const char*>(h + 148), 8), sum);
+        FEntry = TArcEntryInfo{};
+        FEntry.FileName = FEntryList[i].Name;
+        FEntry.DateTime = UnixTimeToDateTime(static_cast<int64_t>(mtime));
+        FEntry.PackedSize = FEntry.UnpackedSize = static_cast<int64_t>(head.OriginalSize);
+        FEntry.CRC = static_cast<uint32_t>(sum);
+        FEntry.MethodText = "Tarred";
+        FEntry.MethodCode = 0;
+        FEntry.ExternalAttr = 32;
+        FEntry.Ratio = CompressRatio(FEntry.PackedSize, FEntry.UnpackedSize);
+        if (OnRead) OnRead(this, head.NewOffset, static_cast<int>(i));
+    }
+}
+
+void TTar::AfterCompress() {
+    if (FCompressMethod != TCompressMethod::cmGzipTar || !FReplaced) return;
+    try {
+        TGZip gz;
+        std::string tarName = FArchiveFile;
+        gz.SetDefaultExt(".gz");
+        gz.SetArchiveFile(tarName + ".gz");
+        gz.FileSpecList().clear();
+        gz.FileSpecList().push_back(tarName);
+        // The tar goes only once its member was written.
+        gz.SetSwitch(TSwitch::swMove);
+        gz.SetRecurseDirs(false);
+        gz.SetStoredDirNames(TStoredDirNames::sdNone);
+        gz.SetDefaultDir(DefaultDir());
+        gz.SetConfirmOverwrites(false);
+        gz.OnBegin = OnBegin;
+        gz.OnEnd = OnEnd;
+        gz.OnProgress = OnProgress;
+        gz.OnError = OnError;
+        gz.Compress();
+        if (gz.Cancel()) FCancel = true;
+        ActiveArchiveComponent = this;
+    } catch (...) {
+    }
+}
+
+} // namespace mv

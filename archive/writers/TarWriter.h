@@ -1,0 +1,32 @@
+#pragma once
+// The TAR writer: adds files to new or existing tar archives on the writer
+// driver, and with cmGzipTar hands the finished tar to the GZip writer, which
+// replaces it by a .tar.gz.
+//
+// Each new entry is a ustar header zeroed for that entry (mode 100666, owner 0,
+// size, Unix modification time in UTC seconds) followed by the data padded to
+// 512 bytes. A name longer than the 100-byte field goes before the header in a
+// GNU long-name record, which GNU tar, bsdtar and 7-Zip read. The archive ends
+// with two zero blocks. Entries of the old archive stay byte for byte, long-name
+// and extended headers included.
+#include "archive/writers/CompBase.h"
+
+namespace mv {
+
+class TTar : public TCompBase {
+public:
+    TTar();
+    ~TTar() override;
+    // Always atTar; the default extension is added to a name without one.
+    void SetArcType(TArcType value) override;
+
+protected:
+    bool CompressFile(size_t index) override;
+    int GetHeaderSize() override { return 512; }
+    void ScanExistingEntries() override;
+    void WriteTrailer() override;
+    void ReportNewEntries() override;
+    void AfterCompress() override;
+};
+
+} // namespace mv
