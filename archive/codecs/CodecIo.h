@@ -10,6 +10,7 @@
 // stops quietly when Cancelled() answers true.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -49,7 +50,7 @@ public:
     explicit MemoryInput(const std::vector<uint8_t>& v) : data(v.data()), size(v.size()) {}
     size_t Read(uint8_t* buf, size_t n) override {
         size_t k = n < size - pos ? n : size - pos;
-        for (size_t i = 0; i < k; ++i) buf[i] = data[pos + i];
+        if (k) std::memcpy(buf, data + pos, k);
         pos += k;
         return k;
     }
