@@ -445,6 +445,25 @@ TEST(ZipEngine, FailuresLeaveOldArchiveAndSources) {
         EXPECT_EQ(OurNames(zip), (std::vector<std::string>{"a.txt", "b.bin"}));
         chmod((t.src() / "a.txt").c_str(), 0644);
     }
+    // A replacing name that holds no file data (a pipe) keeps the old entry too,
+    // whoever runs the test.
+    {
+        fs::create_directories(t.dir / "pipes");
+        ASSERT_EQ(mkfifo((t.dir / "pipes" / "a.txt").c_str(), 0600), 0);
+        const auto before = RawEntries(zip);
+        TZipEngine z;
+        z.SetZipName(zip.string());
+        z.SetZipAction(TZipAction::zaReplace);
+        z.SetFilesList({(t.dir / "pipes" / "a.txt").string()});
+        int skipped = 0;
+        z.OnSkippingFile = [&](TObject*, int reason, const std::string&, int, bool&) {
+            skipped += reason == 2;
+        };
+        EXPECT_EQ(z.Zip(), 0);
+        EXPECT_EQ(skipped, 1);
+        EXPECT_EQ(RawEntries(zip), before);
+        fs::remove_all(t.dir / "pipes");
+    }
     // Moving: the sources go only after the archive is in place.
     TZipEngine z;
     z.SetZipName(zip.string());
