@@ -2,6 +2,7 @@
 // to kReaders below.
 #include "archive/readers/ReaderFactory.h"
 
+#include "archive/readers/UnAce.h"
 #include "archive/readers/UnArj.h"
 #include "archive/readers/UnGZip.h"
 #include "archive/readers/UnLha.h"
@@ -39,6 +40,7 @@ const TReaderEntry kReaders[] = {
     {TArcType::atArj, Make<TUnARJ>},
     {TArcType::atArjExe, Make<TUnARJ>},
     {TArcType::atUue, Make<TUUDecode>},
+    {TArcType::atACE, Make<TUnACE>},
 };
 
 } // namespace
