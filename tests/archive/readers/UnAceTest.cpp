@@ -1,0 +1,216 @@
+// The ACE reader against the corpus (ACE 1.0 and 2.0, solid, stored, encrypted, two
+// volumes), through the reader table and mvarc; passwords, volumes, cancel, hostile
+// names and damaged archives end with their error numbers and leave no file behind
+// and nothing outside the target folder.
+#include "archive/readers/UnAce.h"
+#include "archive/framework/ArcErrors.h"
+#include "archive/readers/ReaderFactory.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+using namespace mv;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    std::vector<int> errors;
+    int extracted = 0;
+    int raised = 0;
+    std::vector<std::pair<std::string, bool>> ends;
+};
+
+struct Options {
+    std::string password; // answered by OnGetPassword (empty: no handler)
+    bool volumes = true;  // OnNextVolume takes existing volumes
+    int cancelAfter = -1; // progress calls before Cancel is set
+};
+
+Outcome ExtractAll(const fs::path& archive, const fs::path& dir, const Options& opt = {}) {
+    Outcome o;
+    TArcType type;
+    auto reader = NewReaderFor(archive.string(), &type);
+    if (!reader) {
+        o.errors.push_back(-1);
+        return o;
+    }
+    reader->SetExtractDir(dir.string());
+    reader->SetConfirmOverwrites(false);
+    reader->FileSpecList() = {"*.*"};
+    if (!opt.password.empty()) {
+        reader->SetPasswordAttempts(1);
+        reader->OnGetPassword = [opt](TObject*, const std::string&, std::string& answer, bool& tryAgain) {
+            tryAgain = true;
+            answer = opt.password;
+        };
+    }
+    if (opt.volumes)
+        reader->OnNextVolume = [](TObject*, std::string&, const std::string&, bool exists, bool& cancel) {
+            cancel = !exists;
+        };
+    reader->OnError = [&](TObject*, const std::string&, const std::string&, const std::string&, int code) {
+        o.errors.push_back(code);
+    };
+    reader->OnEnd = [&](TObject*, const std::string& fn, bool pass) { o.ends.emplace_back(fn, pass); };
+    int progress = 0;
+    TUnBase* r = reader.get();
+    if (opt.cancelAfter >= 0)
+        reader->OnProgress = [&, r](TObject*, uint8_t, uint8_t) {
+            if (++progress > opt.cancelAfter) r->SetCancel(true);
+        };
+    try {
+        reader->Extract();
+    } catch (const E_RAISE& e) {
+        o.raised = e.ErrorCode();
+    }
+    o.extracted = reader->ExtractedCount();
+    return o;
+}
+
+std::map<std::string, std::vector<uint8_t>> Tree(const fs::path& dir) {
+    std::map<std::string, std::vector<uint8_t>> out;
+    if (!fs::exists(dir)) return out;
+    for (auto& e : fs::recursive_directory_iterator(dir))
+        if (e.is_regular_file()) out[fs::relative(e.path(), dir).string()] = mvtest::ReadFileBytes(e.path());
+    return out;
+}
+
+// The corpus members' names, sizes and CRCs (the volumes of split.ace joined).
+std::map<std::string, std::pair<uint64_t, uint32_t>> Expected(const std::string& rel) {
+    std::map<std::string, std::pair<uint64_t, uint32_t>> out;
+    for (const auto& e : mvtest::ReadManifest())
+        if (e.path == rel || (rel == "ace/split.ace" && e.path == "ace/split.c00"))
+            for (const auto& m : e.listing) {
+                if (m.size == 0) continue;
+                std::string name = m.name;
+                std::replace(name.begin(), name.end(), '\\', '/');
+                const size_t blank = name.rfind(' ');
+                if (blank != std::string::npos) name = name.substr(blank + 1); // "(volume 2 entries) x"
+                out[name] = {m.size, m.crc};
+            }
+    return out;
+}
+
+} // namespace
+
+TEST(UnAce, CorpusExtractsByteExactly) {
+    const fs::path src = mvtest::CorpusDir() / "ace";
+    if (!fs::exists(src)) GTEST_SKIP() << "no corpus";
+    for (const char* name : {"license1.ace", "license2.ace", "method1.ace", "method1_solid.ace",
+                             "method2.ace", "method2_solid.ace", "store.ace", "split.ace", "encrypted.ace"}) {
+        SCOPED_TRACE(name);
+        mvtest::TempDir dir;
+        const std::string rel = std::string("ace/") + name;
+        Outcome o = ExtractAll(src / name, dir.Path(), {rel == "ace/encrypted.ace" ? "test" : ""});
+        EXPECT_TRUE(o.errors.empty()) << o.errors[0];
+        EXPECT_EQ(o.raised, 0);
+        auto tree = Tree(dir.Path());
+        auto want = Expected(rel);
+        EXPECT_EQ(size_t(o.extracted), want.size());
+        for (const auto& [member, sc] : want) {
+            auto it = tree.find(member);
+            ASSERT_NE(it, tree.end()) << member;
+            EXPECT_EQ(it->second.size(), sc.first) << member;
+            EXPECT_EQ(mvtest::ReferenceCrc32(it->second.data(), it->second.size()), sc.second) << member;
+        }
+        for (const auto& e : o.ends) EXPECT_TRUE(e.second) << e.first;
+    }
+}
+
+TEST(UnAce, MvarcExtractsAndTests) {
+    const fs::path src = mvtest::CorpusDir() / "ace";
+    if (!fs::exists(src)) GTEST_SKIP() << "no corpus";
+    mvtest::TempDir dir;
+    auto r = mvtest::Run(mvtest::Quote(mvtest::MvarcPath()) + " extract " +
+                         mvtest::Quote((src / "method2_solid.ace").string()) + " " +
+                         mvtest::Quote(dir.Path().string()));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    auto bytes = mvtest::ReadFileBytes(dir / "exe" / "test.exe");
+    EXPECT_EQ(mvtest::ReferenceCrc32(bytes.data(), bytes.size()), 0xcfb109c8u);
+    r = mvtest::Run(mvtest::Quote(mvtest::MvarcPath()) + " test -p test " +
+                    mvtest::Quote((src / "encrypted.ace").string()));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+}
+
+TEST(UnAce, PasswordsWrongOrMissingEndWith26517AndKeepOldFiles) {
+    const fs::path file = mvtest::CorpusDir() / "ace" / "encrypted.ace";
+    if (!fs::exists(file)) GTEST_SKIP() << "no corpus";
+    mvtest::TempDir dir;
+    fs::create_directories(dir / "exe");
+    mvtest::WriteFileText(dir / "exe" / "test.exe", "precious");
+    Outcome o = ExtractAll(file, dir.Path(), {"wrong"});
+    ASSERT_FALSE(o.errors.empty());
+    EXPECT_EQ(o.errors.back(), 26517);
+    auto bytes = mvtest::ReadFileBytes(dir / "exe" / "test.exe");
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "precious");
+    EXPECT_EQ(Tree(dir.Path()).size(), 1u);
+    mvtest::TempDir empty;
+    o = ExtractAll(file, empty.Path());
+    ASSERT_FALSE(o.errors.empty());
+    EXPECT_EQ(o.errors.back(), 26517);
+    EXPECT_TRUE(Tree(empty.Path()).empty());
+}
+
+TEST(UnAce, MissingVolumeEndsWith25172AndLeavesNoPartialFile) {
+    const fs::path corpus = mvtest::CorpusDir() / "ace";
+    if (!fs::exists(corpus)) GTEST_SKIP() << "no corpus";
+    mvtest::TempDir src, dir;
+    fs::copy_file(corpus / "split.ace", src / "split.ace");
+    Outcome o = ExtractAll(src / "split.ace", dir.Path());
+    EXPECT_EQ(o.raised, arcerr::FileNotFound);
+    auto tree = Tree(dir.Path());
+    EXPECT_EQ(tree.count("jpg/test.jpg"), 0u); // the split member is not left half-written
+    // Without OnNextVolume the set ends at the volume change as well.
+    fs::copy_file(corpus / "split.c00", src / "split.c00");
+    mvtest::TempDir dir2;
+    o = ExtractAll(src / "split.ace", dir2.Path(), {"", false});
+    EXPECT_EQ(o.raised, arcerr::FileNotFound);
+    EXPECT_EQ(Tree(dir2.Path()).count("jpg/test.jpg"), 0u);
+}
+
+TEST(UnAce, CancelStopsWithoutPartialFile) {
+    const fs::path file = mvtest::CorpusDir() / "ace" / "method1.ace";
+    if (!fs::exists(file)) GTEST_SKIP() << "no corpus";
+    mvtest::TempDir dir;
+    Outcome o = ExtractAll(file, dir.Path(), {"", true, 0});
+    EXPECT_EQ(o.extracted, 0);
+    for (auto& [name, bytes] : Tree(dir.Path())) ADD_FAILURE() << "left behind: " << name;
+}
+
+TEST(UnAce, HostileNamesStayInsideTheTarget) {
+    mvtest::TempDir outer;
+    fs::path target = outer / "a" / "b";
+    fs::create_directories(target);
+    for (const char* f : {"ace_dotdot_name.ace", "ace_absolute_name.ace"}) {
+        SCOPED_TRACE(f);
+        Outcome o = ExtractAll(mvtest::FixtureDir() / "hostile" / f, target);
+        EXPECT_EQ(o.extracted, 1);
+    }
+    EXPECT_TRUE(fs::exists(target / "evil.txt"));
+    EXPECT_TRUE(fs::exists(target / "tmp" / "evil_abs.txt"));
+    EXPECT_EQ(Tree(outer.Path()).size(), 2u);
+}
+
+TEST(UnAce, DamagedArchivesEndWithErrors) {
+    struct Case {
+        const char* file;
+        int error;
+    } cases[] = {
+        {"ace_huge_sizes.ace", 25236},
+        {"ace_bad_header_crc.ace", 25108},
+        {"ace_truncated_lz77.ace", 25236},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        mvtest::TempDir dir;
+        Outcome o = ExtractAll(mvtest::FixtureDir() / "hostile" / c.file, dir.Path());
+        std::vector<int> all = o.errors;
+        if (o.raised) all.push_back(o.raised);
+        EXPECT_NE(std::find(all.begin(), all.end(), c.error), all.end());
+        EXPECT_TRUE(Tree(dir.Path()).empty());
+    }
+}
