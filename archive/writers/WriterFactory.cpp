@@ -2,6 +2,7 @@
 #include "archive/writers/WriterFactory.h"
 
 #include "archive/writers/GZipWriter.h"
+#include "archive/writers/LhaWriter.h"
 #include "archive/writers/TarWriter.h"
 #include "archive/writers/ZipWriter.h"
 
@@ -24,6 +25,8 @@ template <class T> std::unique_ptr<TCompBase> Make() {
 const TWriterKind Writers[] = {
     {"zip", &Make<TZip>},
     {"jar", &Make<TJar>},
+    {"lha", &Make<TLha>},
+    {"lzh", &Make<TLha>},
     {"gzip", &Make<TGZip>},
     {"gz", &Make<TGZip>},
     {"tar", &Make<TTar>},
