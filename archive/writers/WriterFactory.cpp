@@ -1,6 +1,7 @@
 // The table of writers by type name.
 #include "archive/writers/WriterFactory.h"
 
+#include "archive/writers/BhWriter.h"
 #include "archive/writers/GZipWriter.h"
 #include "archive/writers/LhaWriter.h"
 #include "archive/writers/TarWriter.h"
@@ -27,6 +28,7 @@ const TWriterKind Writers[] = {
     {"jar", &Make<TJar>},
     {"lha", &Make<TLha>},
     {"lzh", &Make<TLha>},
+    {"bh", &Make<TBlakHole>},
     {"gzip", &Make<TGZip>},
     {"gz", &Make<TGZip>},
     {"tar", &Make<TTar>},
