@@ -4,12 +4,15 @@
 
 #include "archive/readers/UnAce.h"
 #include "archive/readers/UnArj.h"
+#include "archive/readers/UnArc.h"
+#include "archive/readers/UnBh.h"
 #include "archive/readers/UnGZip.h"
 #include "archive/readers/UnLha.h"
 #include "archive/readers/UnRar.h"
 #include "archive/readers/UnTar.h"
 #include "archive/readers/UnUue.h"
 #include "archive/readers/UnZip.h"
+#include "archive/readers/UnZoo.h"
 
 namespace mv {
 
@@ -41,6 +44,12 @@ const TReaderEntry kReaders[] = {
     {TArcType::atArjExe, Make<TUnARJ>},
     {TArcType::atUue, Make<TUUDecode>},
     {TArcType::atACE, Make<TUnACE>},
+    {TArcType::atArc, Make<TUnARC>},
+    {TArcType::atArcExe, Make<TUnARC>},
+    {TArcType::atPak, Make<TUnARC>},
+    {TArcType::atZoo, Make<TUnZOO>},
+    {TArcType::atBh, Make<TUnBH>},
+    {TArcType::atBhExe, Make<TUnBH>},
 };
 
 } // namespace

@@ -1,0 +1,200 @@
+#include "archive/readers/UnZoo.h"
+
+#include "archive/codecs/LzhDecode.h"
+#include "archive/codecs/ZooLzd.h"
+#include "archive/framework/SharedRoutines.h"
+
+#include <algorithm>
+
+namespace mv {
+
+namespace {
+constexpr int kErrCrc = 25151;
+constexpr uint32_t kTag = 0xFDC4A7DCu;
+constexpr int64_t kEntrySize = 58;
+
+uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+uint32_t Le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+std::string CName(const uint8_t* p, size_t n) {
+    size_t k = 0;
+    while (k < n && p[k]) ++k;
+    return std::string(reinterpret_cast<const char*>(p), k);
+}
+bool HasWildcard(const std::string& s) {
+    return s.find_first_of("*?") != std::string::npos;
+}
+
+// Copies the stored bytes of a member, at most `limit` of them.
+uint64_t CopyStored(CodecInput& in, CodecOutput& out, uint64_t limit) {
+    std::vector<uint8_t> buf(32768);
+    uint64_t done = 0;
+    while (done < limit && !out.Cancelled()) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(buf.size(), limit - done));
+        const size_t got = in.Read(buf.data(), want);
+        if (got == 0) break;
+        out.Write(buf.data(), got);
+        done += got;
+    }
+    return done;
+}
+} // namespace
+
+void TUnZOO::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* stream) {
+    (void)stream;
+    try {
+        if (!file) RaiseError(FArchiveFile, "", "0", arcerr::OpenError);
+        std::vector<TZooMember> members;
+        Collect(*file, members);
+        FTotalPacked = FTotalUnpacked = 0;
+        for (const auto& m : members) {
+            FTotalPacked += m.PackedSize;
+            FTotalUnpacked += m.UnpackedSize;
+            FMaxFileDate = std::max(FMaxFileDate, m.DosDate);
+        }
+        FBytesLeft = FTotalPacked;
+        for (const auto& m : members) {
+            if (FCancel) break;
+            if (!ExtractMember(*file, m)) break;
+        }
+    } catch (const E_RAISE&) {
+        // reported through OnError already: the operation ends quietly
+    }
+}
+
+void TUnZOO::Collect(TArcStream& file, std::vector<TZooMember>& members) {
+    const bool singleExact = FFileSpec.size() == 1 && !HasWildcard(FFileSpec[0]);
+    const int64_t size = file.Size();
+    uint8_t h[34];
+    if (!file.Seek(0) || file.Read(h, sizeof h) != static_cast<int64_t>(sizeof h))
+        RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
+    const uint32_t start = Le32(h + 24);
+    if (Le32(h + 20) != kTag || static_cast<uint32_t>(start + Le32(h + 28)) != 0 || start < sizeof h ||
+        start >= size)
+        RaiseError(FArchiveFile, "", "0", arcerr::HeaderError);
+    int64_t pos = start;
+    while (!FCancel) {
+        // The last entry may be cut short at the end of the file: only its
+        // tag and its zero next offset count.
+        uint8_t e[kEntrySize] = {};
+        const int64_t got = file.Seek(pos) ? file.Read(e, kEntrySize) : -1;
+        if (got < 10) {
+            DoError(FArchiveFile, "", "0", arcerr::ReadError);
+            break;
+        }
+        if (Le32(e) != kTag) {
+            DoError(FArchiveFile, "", "0", arcerr::HeaderError);
+            break;
+        }
+        const int64_t next = Le32(e + 6);
+        if (next == 0) break; // the last entry carries no member
+        if (got != kEntrySize) {
+            DoError(FArchiveFile, "", "0", arcerr::ReadError);
+            break;
+        }
+        const bool deleted = e[30] != 0;
+        TZooMember m;
+        m.Method = e[5];
+        m.DataOffset = Le32(e + 10);
+        m.DosDate = static_cast<uint32_t>(Le16(e + 14)) << 16 | Le16(e + 16);
+        m.Crc = Le16(e + 18);
+        m.UnpackedSize = Le32(e + 20);
+        m.PackedSize = Le32(e + 24);
+        std::string name = CName(e + 38, 13), dir;
+        if (e[4] == 2) {
+            // the variable part: long name, then directory
+            const size_t nameLength = e[56], dirLength = e[57];
+            std::vector<uint8_t> v(nameLength + dirLength);
+            if (!v.empty() &&
+                (!file.Seek(pos + kEntrySize) ||
+                 file.Read(v.data(), static_cast<int64_t>(v.size())) != static_cast<int64_t>(v.size()))) {
+                DoError(FArchiveFile, "", "0", arcerr::ReadError);
+                break;
+            }
+            const std::string longName = CName(v.data(), nameLength);
+            if (!longName.empty()) name = longName;
+            dir = CName(v.data() + nameLength, dirLength);
+        }
+        std::replace(dir.begin(), dir.end(), '/', '\\');
+        if (!dir.empty() && dir.back() != '\\') dir.push_back('\\');
+        m.Name = OemToAnsiPath(dir + name);
+        if (!deleted && !name.empty() && IsFileSpecMatch(m.Name, false)) {
+            members.push_back(m);
+            if (singleExact) break;
+        }
+        // The chain runs strictly forward inside the file: anything else would loop.
+        if (next <= pos || next >= size) {
+            DoError(FArchiveFile, "", "0", arcerr::HeaderError);
+            break;
+        }
+        pos = next;
+    }
+}
+
+bool TUnZOO::ExtractMember(TArcStream& file, const TZooMember& m) {
+    SetFileName(m.Name);
+    if (FEntry.FileName.empty() && FWriteMode != rwSink) {
+        DoError(m.Name, "", "0", arcerr::InvalidName);
+        FBytesLeft -= m.PackedSize;
+        return true;
+    }
+    std::string name = m.Name;
+    switch (DecideMember(name, ConvertDate(m.DosDate), m.PackedSize)) {
+    case TMemberDecision::mdStop:
+        return false;
+    case TMemberDecision::mdSkip:
+        return true;
+    case TMemberDecision::mdExtract:
+        break;
+    }
+    const std::string reportName =
+        (FWriteMode == rwFile || FWriteMode == rwCallStream) ? FEntry.FileName : name;
+    if (m.Method > 2) {
+        DoError(reportName, "", "0", arcerr::UnknownMethod);
+        FBytesLeft -= m.PackedSize;
+        if (OnEnd) OnEnd(this, reportName, false);
+        return true;
+    }
+    std::unique_ptr<TArcStream> out;
+    if (!OpenOutputFile(out, FEntry.FileName, m.UnpackedSize, 0)) {
+        if (!OutputRefused()) RaiseError(FEntry.FileName, "", "0", arcerr::OpenError);
+        FBytesLeft -= m.PackedSize;
+        return true;
+    }
+    if (!file.Seek(m.DataOffset)) RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
+    FMemberBytesLeft = m.PackedSize;
+    FMemberPackedTotal = m.PackedSize;
+    TMemberInput input(*this, &file, nullptr, false);
+    SetCrc16Register(0);
+    TMemberOutput output(*this, out.get(), nullptr, crc16);
+    const uint64_t unpacked = static_cast<uint64_t>(m.UnpackedSize);
+    bool decoded = true; // the decoder ran to the end of the data
+    uint64_t written = 0;
+    try {
+        if (m.Method == 0)
+            written = CopyStored(input, output, unpacked);
+        else if (m.Method == 1)
+            written = ZooLzdDecode(input, output, unpacked);
+        else
+            written = Lzh3Decode(input, output, unpacked, LzhParamsZoo);
+    } catch (const ECodecError& e) {
+        DoError(reportName, "", "0", e.Code());
+        decoded = false;
+    } catch (const E_RAISE&) {
+        decoded = false; // reported already
+    }
+    if (FCancel) decoded = false;
+    FBytesLeft -= FMemberBytesLeft;
+    FMemberBytesLeft = 0;
+    const bool crcPass = decoded && written == unpacked && Crc16Register() == m.Crc;
+    if (decoded && !crcPass && !OnEnd) DoError(reportName, "", "0", kErrCrc);
+    AfterExtractFile(out, nullptr, 32, m.DosDate, name, crcPass);
+    if (OnEnd && !FCancel) OnEnd(this, reportName, crcPass);
+    return !FCancel;
+}
+
+} // namespace mv
