@@ -8,6 +8,7 @@
 #include "archive/framework/Crc.h"
 #include "archive/readers/UnLha.h"
 #include "archive/readers/UnLhaHeader.h"
+#include "fuzz/ReaderFuzzHarness.h"
 
 #include <filesystem>
 #include <fstream>
@@ -58,49 +59,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         pos = h.Next;
     }
 
-    namespace fs = std::filesystem;
-    static const fs::path base = [] {
-        char templ[] = "/tmp/fuzzunlha-XXXXXX";
-        const char* dir = mkdtemp(templ);
-        return fs::path(dir ? dir : "/tmp/fuzzunlha");
-    }();
-    const fs::path archive = base / "in.lzh";
-    const fs::path out = base / "out";
-    {
-        std::ofstream f(archive, std::ios::binary | std::ios::trunc);
-        f.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
-    auto run = [&](bool toFiles) {
-        mv::TUnLHA reader;
-        reader.SetArchiveFile(archive.string());
-        reader.FileSpecList() = {"*.*"};
-        reader.SetExtractDir(out.string());
-        reader.SetConfirmOverwrites(false);
-        reader.OnError = [](mv::TObject*, const std::string&, const std::string&, const std::string&, int) {};
-        mv::TUnLHA* p = &reader;
-        if (!toFiles)
-            reader.ExtractWriteProc = [p](mv::TArcStream*, mv::TArcStream*, const uint8_t* b, bool, int,
-                                          int64_t n, int) -> int64_t {
-                uint16_t reg = p->Crc16Register();
-                mv::UpdateCRC16(b, static_cast<size_t>(n), reg);
-                p->SetCrc16Register(reg);
-                return n;
-            };
-        try {
-            if (toFiles)
-                reader.Extract();
-            else
-                reader.ExtractToSink();
-        } catch (const mv::E_RAISE&) {
-        }
-    };
-    run(false);
-    if (size & 1) {
-        run(true);
-        for (auto& e : fs::directory_iterator(base))
-            if (e.path() != archive && e.path() != out) __builtin_trap();
-        std::error_code ec;
-        fs::remove_all(out, ec);
-    }
-    return 0;
+    return mvfuzz::FuzzReader(data, size, "unlha", ".lzh",
+                              [] { return std::unique_ptr<mv::TUnBase>(new mv::TUnLHA); });
 }
