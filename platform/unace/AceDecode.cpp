@@ -2,6 +2,7 @@
 #include "platform/unace/AceDecode.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace mv::unace {
@@ -184,6 +185,78 @@ struct ModeRecord {
     int exeMode = 0;
 };
 
+inline int SignedByte(int v) {
+    return int(int8_t(uint8_t(v & 0xFF)));
+}
+inline int BitLen(int v) {
+    int n = 0;
+    while (v > 0) {
+        ++n;
+        v >>= 1;
+    }
+    return n;
+}
+
+// The predictor state of one SOUND channel.
+struct SoundChannel {
+    int last = 0; // signed byte
+    int dif[4] = {};
+    int coef[4] = {};
+    int err[9] = {};
+    int count = 0;
+    int score[2] = {};
+    int snap[2] = {};
+    int adapt = 0;
+    int model = 0;
+    int state = 0;
+    int run = 0;
+    int Predict() const {
+        const int sum = 8 * last + coef[0] * dif[0] + coef[1] * dif[1] + coef[2] * dif[2] + coef[3] * dif[3];
+        return (sum >> 3) & 0xFF;
+    }
+    void Update(uint8_t b) {
+        const int s = SignedByte(b);
+        ++count;
+        const int p = Predict();
+        const int e = 8 * SignedByte(p - s);
+        for (int k = 0; k < 4; ++k) {
+            err[2 * k] += std::abs(e - dif[k]);
+            err[2 * k + 1] += std::abs(e + dif[k]);
+        }
+        err[8] += std::abs(e);
+        const int delta = SignedByte(s - last);
+        score[0] += BitLen(std::abs(SignedByte(e / 8)));
+        score[1] += BitLen(std::abs(SignedByte(last - s)));
+        last = s;
+        if (count % 32 == 0) {
+            int best = 65535, w = 8;
+            for (int i = 8; i >= 0; --i)
+                if (err[i] <= best) {
+                    best = err[i];
+                    w = i;
+                }
+            std::memset(err, 0, sizeof(err));
+            if (w != 8) {
+                const int k = w / 2;
+                if (w % 2 == 0 && coef[k] >= -16) --coef[k];
+                if (w % 2 == 1 && coef[k] <= 16) ++coef[k];
+            }
+            if (count % 256 == 0)
+                for (int j = 0; j < 2; ++j) {
+                    score[j] -= snap[j];
+                    snap[j] = score[j];
+                }
+        }
+        dif[3] = dif[2];
+        dif[2] = dif[1];
+        dif[1] = delta - dif[0];
+        dif[0] = delta;
+    }
+};
+
+const int kSoundChannelOf[4][4] = {{0, 0, 0, 0}, {0, 1, 0, 1}, {0, 1, 0, 2}, {1, 0, 2, 0}};
+const int kSoundChannels[4] = {1, 2, 3, 3};
+
 } // namespace
 
 struct AceDecoder::Impl {
@@ -199,6 +272,77 @@ struct AceDecoder::Impl {
     uint32_t hist[4] = {};
     bool blocked = false;
     ModeRecord rec;
+
+    // SOUND state: created new when a SOUND mode is entered from another mode.
+    int soundMode = 0;
+    SoundChannel chan[3];
+    Huffman soundCode[9];
+    int64_t soundLeft = 0;
+    bool soundNoMore = false;
+    uint64_t soundIndex = 0; // byte index within the SOUND segment
+
+    void NewSound(int mode) {
+        soundMode = mode;
+        for (auto& c : chan) c = SoundChannel();
+        soundLeft = 0;
+        soundNoMore = false;
+    }
+
+    int SoundSymbol(int model) {
+        if (soundLeft == 0 && !soundNoMore) {
+            for (int i = 0; i < 3 * kSoundChannels[soundMode - 3]; ++i)
+                ReadHuffman(*br, soundCode[i], 10, 289);
+            soundLeft = br->Bits(15);
+            if (soundLeft == 0) soundNoMore = true;
+        }
+        const int x = soundCode[model].Decode(*br);
+        if (!soundNoMore) --soundLeft;
+        return x;
+    }
+
+    // Decodes SOUND bytes until limit, soft bytes, or a mode switch (answered true).
+    bool DecodeSound(uint64_t limit, size_t soft, std::vector<uint8_t>& out) {
+        const size_t start = out.size();
+        while (out.size() - start < limit && out.size() - start < soft) {
+            const int c = kSoundChannelOf[soundMode - 3][soundIndex & 3];
+            SoundChannel& ch = chan[c];
+            int x = -1;
+            if (ch.state != 2) {
+                x = SoundSymbol(3 * c + (ch.state == 0 ? ch.model : 2));
+                if (x == 288) {
+                    ReadModeRecord();
+                    return true;
+                }
+            }
+            int v = 0;
+            if (ch.state == 0 && x >= 32) {
+                v = x - 32;
+                ch.adapt = (ch.adapt * 7) / 8 + v;
+                ch.model = ch.adapt > 40 ? 1 : 0;
+            } else if (ch.state == 0) {
+                ch.state = 2;
+                ch.run = x;
+            } else if (ch.state == 1) {
+                v = x;
+                ch.state = 0;
+            }
+            if (ch.state == 2) {
+                if (ch.run == 0)
+                    ch.state = 1;
+                else
+                    --ch.run;
+                v = 0;
+            }
+            const int r = (v % 2 == 0 ? v / 2 : 255 - (v - 1) / 2) & 0xFF;
+            const int predicted = ch.score[0] > ch.score[1] ? (ch.last & 0xFF) : ch.Predict();
+            const uint8_t b = uint8_t(r + predicted);
+            ch.Update(b);
+            Put(b);
+            out.push_back(b);
+            ++soundIndex;
+        }
+        return false;
+    }
 
     void Put(uint8_t b) {
         const size_t idx = size_t(count & kWindowMask);
@@ -326,7 +470,9 @@ void AceDecoder::Decode(int type, CodecInput& in, CodecOutput& out, uint64_t siz
     };
     auto enter = [&]() {
         const ModeRecord r = m.rec;
-        if (r.mode >= 3) throw ECodecError(kErrAceUnsupported, "ACE 2.0 sound and picture modes");
+        if (r.mode == 7) throw ECodecError(kErrAceUnsupported, "ACE 2.0 picture mode");
+        if (r.mode >= 3 && r.mode != mode) m.NewSound(r.mode);
+        m.soundIndex = 0;
         mode = r.mode;
         if (mode == 2) exeMode = r.exeMode;
     };
@@ -420,6 +566,15 @@ void AceDecoder::Decode(int type, CodecInput& in, CodecOutput& out, uint64_t siz
             run.resize(tmp.size());
             for (size_t q = 0; q < per; ++q)
                 for (size_t p = 0; p < planes; ++p) run[q * planes + p] = tmp[p * per + q];
+            emit(run.data(), run.size());
+            run.clear();
+            if (switched) enter();
+        } else {
+            // SOUND: whole 4-byte groups only.
+            const uint64_t avail = (remaining - carry.size()) & ~uint64_t(3);
+            if (avail == 0) Corrupt("SOUND segment with fewer than 4 bytes left");
+            run.clear();
+            const bool switched = m.DecodeSound(avail, kChunk, run);
             emit(run.data(), run.size());
             run.clear();
             if (switched) enter();

@@ -1,7 +1,7 @@
 #pragma once
 // The ACE decompressors: ACE 1.0 LZ77 with Huffman codes, and the ACE 2.0 blocked
-// method on top of it (plain LZ77, DELTA and EXE segments, SOUND and PIC
-// predictors). Pure code over CodecInput/CodecOutput.
+// method on top of it (plain LZ77, DELTA and EXE segments, the SOUND predictor;
+// PIC segments are refused as unsupported). Pure code over CodecInput/CodecOutput.
 //
 // Why it is fast: the bit reader keeps a 64-bit buffer refilled a 32-bit word at a
 // time, each Huffman symbol is one table look-up of at most 11 bits, and matches
