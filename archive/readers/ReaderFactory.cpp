@@ -6,6 +6,7 @@
 #include "archive/readers/UnArj.h"
 #include "archive/readers/UnArc.h"
 #include "archive/readers/UnBh.h"
+#include "archive/readers/UnCab.h"
 #include "archive/readers/UnGZip.h"
 #include "archive/readers/UnLha.h"
 #include "archive/readers/UnRar.h"
@@ -43,6 +44,7 @@ const TReaderEntry kReaders[] = {
     {TArcType::atArj, Make<TUnARJ>},
     {TArcType::atArjExe, Make<TUnARJ>},
     {TArcType::atUue, Make<TUUDecode>},
+    {TArcType::atCab, Make<TUnCAB>},
     {TArcType::atACE, Make<TUnACE>},
     {TArcType::atArc, Make<TUnARC>},
     {TArcType::atArcExe, Make<TUnARC>},

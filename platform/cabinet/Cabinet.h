@@ -13,6 +13,7 @@
 // 4..7 hold the level and bits 8..12 the window bits (10..21).
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace mv::cab {
 
@@ -130,6 +131,10 @@ bool FdiIsCabinet(TFdiContext* context, intptr_t handle, TFdiCabinetInfo* info);
 bool FdiCopy(TFdiContext* context, const char* cabinetName, const char* cabinetPath, int flags,
              TFdiNotify notify, void* decrypt, void* user);
 bool FdiDestroy(TFdiContext* context);
+// Cabinets name the next one of their set as DOS did, in any case: the path
+// itself when it exists, else a file of its folder whose name differs only in
+// case, else the path unchanged.
+std::string FindCabinetIgnoringCase(const std::string& path);
 
 // ---------------------------------------------------------------------------
 // Compression interface.

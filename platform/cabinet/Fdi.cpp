@@ -191,6 +191,7 @@ struct FolderStream {
     uint16_t setID = 0;
     uint16_t iCabinet = 0;
     uint16_t folderIndex = 0; // in the cabinet where the folder starts
+    uint16_t startCabinet = 0;
     bool canContinue = false; // last folder of a cabinet that names a next one
     std::string nextCabinet, nextDisk, path;
     int64_t blockOffset = 0;
@@ -265,9 +266,11 @@ void TFdiContext::ContinueFolder(FolderStream& s) {
     }
     if (!notify) Fail(fdieCorruptCabinet);
     char dir[256] = {};
+    char name[256] = {};
     std::snprintf(dir, sizeof dir, "%s", s.path.c_str());
+    std::snprintf(name, sizeof name, "%s", s.nextCabinet.c_str());
     TFdiNotification n;
-    n.psz1 = s.nextCabinet.c_str();
+    n.psz1 = name; // the caller may give another name and folder
     n.psz2 = s.nextDisk.c_str();
     n.psz3 = dir;
     n.pv = user;
@@ -276,8 +279,9 @@ void TFdiContext::ContinueFolder(FolderStream& s) {
     n.fdie = fdieNone;
     if (notify(fdintNextCabinet, &n) == -1) Fail(fdieUserAbort);
     dir[255] = 0;
+    name[255] = 0;
     std::string newDir = dir;
-    auto next = OpenCabinetFile(cb, newDir + s.nextCabinet);
+    auto next = OpenCabinetFile(cb, newDir + name);
     auto h = std::make_shared<TCabHeader>();
     ReadHeader(*next, *h, false);
     if (h->setID != s.setID || h->iCabinet != s.iCabinet + 1) Fail(fdieWrongCabinet);
@@ -419,8 +423,9 @@ bool FdiCopy(TFdiContext* context, const char* cabinetName, const char* cabinetP
         c.currentCab = OpenCabinetFile(c.cb, c.currentDir + cabinetName);
         ReadHeader(*c.currentCab, h, false);
         c.current = &h;
-        // A kept folder continues only into this cabinet's first folder.
-        if (c.stream && !(c.stream->setID == h.setID &&
+        // A kept folder continues only into this cabinet's first folder: it started
+        // in an earlier cabinet and has reached this one or the one before it.
+        if (c.stream && !(c.stream->setID == h.setID && c.stream->startCabinet != h.iCabinet &&
                           (c.stream->iCabinet == h.iCabinet ||
                            (c.stream->iCabinet + 1 == h.iCabinet && c.stream->canContinue)) &&
                           (h.flags & kFlagPrevCabinet)))
@@ -475,6 +480,7 @@ bool FdiCopy(TFdiContext* context, const char* cabinetName, const char* cabinetP
                 c.stream->Start(h.folders[folder].compression);
                 c.stream->Attach(c.currentCab, h, folder, c.currentDir);
                 c.stream->folderIndex = static_cast<uint16_t>(folder);
+                c.stream->startCabinet = h.iCabinet;
                 continued = false;
             }
             c.Deliver(*c.stream, f.folderOffset - c.stream->position, 0, false);
@@ -490,9 +496,7 @@ bool FdiCopy(TFdiContext* context, const char* cabinetName, const char* cabinetP
             closing.iCabinet = h.iCabinet;
             if (notify(fdintCloseFileInfo, &closing) == 0) Fail(fdieTargetFile);
         }
-        // Keep the stream only when its folder goes on in a later cabinet.
-        if (c.stream && !(c.stream->canContinue || c.stream->iCabinet != h.iCabinet)) c.stream.reset();
-        if (c.stream && !c.stream->canContinue && c.stream->blocksLeft == 0) c.stream.reset();
+        // The stream stays: a copy call for a following cabinet of the set may go on with it.
         ok = true;
     } catch (const FdiFailure& f) {
         if (c.error) *c.error = TCabErrorRecord{f.oper, f.type, true};
@@ -508,6 +512,13 @@ bool FdiCopy(TFdiContext* context, const char* cabinetName, const char* cabinetP
     c.currentCab.reset();
     c.notify = nullptr;
     return ok;
+}
+
+std::string FindCabinetIgnoringCase(const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) return path;
+    std::string other = FindNameIgnoringCase(path);
+    return other.empty() ? path : other;
 }
 
 bool FdiDestroy(TFdiContext* context) {
