@@ -372,7 +372,8 @@ TEST(ArcSearch, CancelEndsASearchInsideRarAndCabMembers) {
         if (hits == 0) continue;
         ++checked;
         EXPECT_TRUE(s.Cancel()) << name;
-        EXPECT_LE(s.FilesSearched(), 1) << name;
+        // makecab_mszip.cab holds an empty member before the one of zeros.
+        EXPECT_LE(s.FilesSearched(), 2) << name;
     }
     if (checked == 0) GTEST_SKIP() << "no RAR or CAB reader found a zero byte";
 }
