@@ -133,15 +133,8 @@ void TSortedObjectList::Insert(int, TObject* item) {
     int i;
     FLastInserted = false;
     if (Find(KeyOf(item), i)) {
-        // An owning list was handed the item: one it refuses is freed, not leaked.
-        if (FDuplicates == TDuplicates::dupIgnore) {
-            if (FOwns) FreeItem(item);
-            return;
-        }
-        if (FDuplicates == TDuplicates::dupError) {
-            if (FOwns) FreeItem(item);
-            throw EListError("Duplicate Object index");
-        }
+        if (FDuplicates == TDuplicates::dupIgnore) return;
+        if (FDuplicates == TDuplicates::dupError) throw EListError("Duplicate Object index");
     }
     TObjectList::Insert(i, item);
     FLastInserted = true;

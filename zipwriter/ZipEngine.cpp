@@ -393,7 +393,10 @@ void TUnzipEngine::ReadZip() {
             DropDirectory();
             throw EBadZipFile(BadZipText("Zip64 archives are not supported"));
         }
-        FPhysical->Add(rec.release());
+        // A list refuses a duplicate record (by throwing or ignoring it): the
+        // record stays ours then and is freed, never leaked.
+        FPhysical->Add(rec.get());
+        if (FPhysical->LastInserted()) rec.release();
     }
     FNumberOfDisks = FEndCentral.ThisDisk + 1;
     FCurrentDisk = FUsedZfc ? 0 : FEndCentral.ThisDisk;
@@ -459,7 +462,10 @@ bool TUnzipEngine::RebuildFromLocalHeaders(TS_BufferStream& stream) {
         } else if (rec->HasDataDescriptor()) {
             next += 16;
         }
-        FPhysical->Add(rec.release());
+        // A list refuses a duplicate record (by throwing or ignoring it): the
+        // record stays ours then and is freed, never leaked.
+        FPhysical->Add(rec.get());
+        if (FPhysical->LastInserted()) rec.release();
         ++count;
         if (next <= at) break;
         at = next;
