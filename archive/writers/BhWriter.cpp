@@ -228,17 +228,9 @@ void TBlakHole::ScanExistingEntries() {
         std::string name = OemToAnsiPath(SlashToBackslash(raw));
         int64_t entryStart = pos;
         pos = next;
-        if (FSwitch == TSwitch::swDelete) {
-            bool match = false;
-            for (const auto& line : FFileSpec) {
-                std::string mask = line;
-                std::replace(mask.begin(), mask.end(), '/', '\\');
-                if (WildcardMatch(mask, name, mask.find('\\') == std::string::npos)) match = true;
-            }
-            if (match) {
-                ++FDeletedCount;
-                continue;
-            }
+        if (IsDeletedName(name)) {
+            ++FDeletedCount;
+            continue;
         }
         auto head = std::make_unique<THeadObject>();
         head->Header.assign(h, h + HeaderSize);

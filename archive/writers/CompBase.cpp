@@ -146,14 +146,22 @@ uint32_t TCompBase::CurrentDosDateTime(uint32_t fileDate) const {
     }
 }
 
-bool TCompBase::IsExcludedName(const std::string& storedName) const {
-    for (const auto& line : FExcludeSpec) {
+bool TCompBase::SpecMatches(const std::vector<std::string>& specs, const std::string& storedName) {
+    for (const auto& line : specs) {
         std::string mask = line;
         std::replace(mask.begin(), mask.end(), '/', '\\');
         bool namesOnly = mask.find('\\') == std::string::npos;
         if (WildcardMatch(mask, storedName, namesOnly)) return true;
     }
     return false;
+}
+
+bool TCompBase::IsExcludedName(const std::string& storedName) const {
+    return SpecMatches(FExcludeSpec, storedName);
+}
+
+bool TCompBase::IsDeletedName(const std::string& storedName) const {
+    return FSwitch == TSwitch::swDelete && SpecMatches(FFileSpec, storedName);
 }
 
 bool TCompBase::BeforeCompressFile(std::string& name, int count) {
@@ -257,6 +265,9 @@ void TCompBase::CompressArchive() {
     } catch (const std::exception& e) {
         DoError(FArchiveFile, e.what(), "0", wrerr::WriteError);
     }
+    // A run that failed before its archive was put in place changed nothing:
+    // it reports no entries added or deleted.
+    if (!FReplaced) FCompressedCount = FDeletedCount = 0;
     // Clean-up, always: the temporary file goes unless it became the archive.
     FArchiveIn.reset();
     FOutput = nullptr;

@@ -180,6 +180,11 @@ protected:
     void FinishArchive();
     void DeleteMovedFiles();
     bool IsExcludedName(const std::string& storedName) const;
+    // Under swDelete: the old entry is named by FileSpec and goes.
+    bool IsDeletedName(const std::string& storedName) const;
+    // A stored name ("\" separators) matches one of the masks; a mask without a
+    // folder matches names in any folder.
+    static bool SpecMatches(const std::vector<std::string>& specs, const std::string& storedName);
     // Fires OnBegin and OnRenameCompressedFile; false skips the entry.
     bool BeforeCompressFile(std::string& name, int count);
     // The date a format stores for a new entry, by DateAttribute.

@@ -214,17 +214,9 @@ void TLha::ScanExistingEntries() {
         while (name.size() > 1 && name.back() == '\\') name.pop_back();
         int64_t entryStart = pos;
         pos = h.Next;
-        if (FSwitch == TSwitch::swDelete) {
-            bool match = false;
-            for (const auto& line : FFileSpec) {
-                std::string mask = line;
-                std::replace(mask.begin(), mask.end(), '/', '\\');
-                if (WildcardMatch(mask, name, mask.find('\\') == std::string::npos)) match = true;
-            }
-            if (match) {
-                ++FDeletedCount;
-                continue;
-            }
+        if (IsDeletedName(name)) {
+            ++FDeletedCount;
+            continue;
         }
         auto head = std::make_unique<THeadObject>();
         head->Offset = entryStart;

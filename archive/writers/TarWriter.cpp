@@ -237,17 +237,9 @@ void TTar::ScanExistingEntries() {
         std::string entryName = SlashToBackslash(name);
         while (entryName.size() > 1 && entryName.back() == '\\') entryName.pop_back();
         pos = next;
-        if (FSwitch == TSwitch::swDelete) {
-            bool match = false;
-            for (const auto& line : FFileSpec) {
-                std::string mask = line;
-                std::replace(mask.begin(), mask.end(), '/', '\\');
-                if (WildcardMatch(mask, entryName, mask.find('\\') == std::string::npos)) match = true;
-            }
-            if (match) {
-                ++FDeletedCount;
-                continue;
-            }
+        if (IsDeletedName(entryName)) {
+            ++FDeletedCount;
+            continue;
         }
         uint64_t mtime = 0;
         OctalStrToInt(std::string_view(reinterpret_cast<const char*>(h + 136), 12), mtime);

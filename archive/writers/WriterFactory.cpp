@@ -2,6 +2,7 @@
 #include "archive/writers/WriterFactory.h"
 
 #include "archive/writers/BhWriter.h"
+#include "archive/writers/CabWriter.h"
 #include "archive/writers/GZipWriter.h"
 #include "archive/writers/LhaWriter.h"
 #include "archive/writers/TarWriter.h"
@@ -29,6 +30,7 @@ const TWriterKind Writers[] = {
     {"lha", &Make<TLha>},
     {"lzh", &Make<TLha>},
     {"bh", &Make<TBlakHole>},
+    {"cab", &Make<TMakeCAB>},
     {"gzip", &Make<TGZip>},
     {"gz", &Make<TGZip>},
     {"tar", &Make<TTar>},

@@ -248,20 +248,9 @@ void TZip::ScanExistingEntries() {
         CopyBlock(static_cast<uint64_t>(FStubSize));
     }
     for (auto& e : entries) {
-        if (FSwitch == TSwitch::swDelete) {
-            bool match = false;
-            for (const auto& line : FFileSpec) {
-                std::string mask = line;
-                std::replace(mask.begin(), mask.end(), '/', '\\');
-                if (WildcardMatch(mask, e.Name, mask.find('\\') == std::string::npos)) {
-                    match = true;
-                    break;
-                }
-            }
-            if (match) {
-                ++FDeletedCount;
-                continue;
-            }
+        if (IsDeletedName(e.Name)) {
+            ++FDeletedCount;
+            continue;
         }
         auto head = std::make_unique<THeadObject>();
         head->Header = std::move(e.Central);

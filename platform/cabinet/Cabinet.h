@@ -113,6 +113,7 @@ struct TFdiNotification {
     uint16_t setID = 0;
     uint16_t iCabinet = 0;
     uint16_t iFolder = 0;
+    uint16_t typeCompress = 0; // copy file: the compression code of the file's folder
     int fdie = 0;
 };
 
@@ -153,7 +154,7 @@ struct TCabParameters {
     uint16_t setID = 0;
     char szDisk[256] = {};
     char szCab[256] = {};
-    char szCabPath[256] = {}; // concatenated with szCab as it stands
+    char szCabPath[4096] = {}; // concatenated with szCab as it stands; a whole folder path
 };
 
 struct TFciCallbacks {

@@ -269,7 +269,8 @@ TFciContext* FciCreate(TCabErrorRecord* error, const TFciCallbacks& callbacks, c
     c->error = error;
     c->cb = callbacks;
     c->cab = cab;
-    c->cab.szCab[255] = c->cab.szCabPath[255] = c->cab.szDisk[255] = 0;
+    c->cab.szCab[sizeof c->cab.szCab - 1] = c->cab.szCabPath[sizeof c->cab.szCabPath - 1] = 0;
+    c->cab.szDisk[sizeof c->cab.szDisk - 1] = 0;
     c->user = user;
     return c;
 }

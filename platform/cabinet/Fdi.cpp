@@ -465,6 +465,7 @@ bool FdiCopy(TFdiContext* context, const char* cabinetName, const char* cabinetP
             n.time = f.time;
             n.attribs = f.attribs;
             n.iFolder = f.folder;
+            n.typeCompress = h.folders[folder].compression;
             n.setID = h.setID;
             n.iCabinet = h.iCabinet;
             intptr_t out = notify(fdintCopyFile, &n);

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
+#include <map>
 
 namespace {
 
@@ -30,16 +31,18 @@ int Add(const std::vector<std::string>& args) {
             if (a != "-E") rest.push_back(a);
         return mvarc::Commands().at("zadd").run(rest);
     }
-    std::string archive, type, password;
+    std::string archive, type, password, method;
     int level = -1;
     bool recurse = false;
     std::vector<std::string> files;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if ((a == "-t" || a == "-l" || a == "-p") && i + 1 < args.size()) {
+        if ((a == "-t" || a == "-l" || a == "-p" || a == "-m") && i + 1 < args.size()) {
             const std::string& v = args[++i];
             if (a == "-t")
                 type = v;
+            else if (a == "-m")
+                method = v;
             else if (a == "-l")
                 level = std::stoi(v);
             else
@@ -53,7 +56,8 @@ int Add(const std::vector<std::string>& args) {
         }
     }
     if (archive.empty() || files.empty()) {
-        std::cerr << "usage: mvarc add ARCHIVE [-t zip|jar|lha|gzip|tar|tgz|bh] [-l LEVEL] [-p PASSWORD] "
+        std::cerr << "usage: mvarc add ARCHIVE [-t zip|jar|lha|gzip|tar|tgz|bh|cab] [-m none|mszip|lzx] [-l "
+                     "LEVEL] [-p PASSWORD] "
                      "[-r] FILES...\n";
         return 2;
     }
@@ -68,6 +72,20 @@ int Add(const std::vector<std::string>& args) {
     } else if (level > 0) {
         writer->SetCompressMethod(mv::TCompressMethod::cmDeflate);
         writer->SetDeflateLevel(static_cast<uint8_t>(level > 9 ? 9 : level));
+    }
+    if (!method.empty()) {
+        // Cabinet compression: none, mszip, lzx or quantum.
+        static const std::map<std::string, mv::TCompressMethod> methods = {
+            {"none", mv::TCompressMethod::cmStore},
+            {"mszip", mv::TCompressMethod::cmMsZip},
+            {"lzx", mv::TCompressMethod::cmLzx},
+            {"quantum", mv::TCompressMethod::cmQuantum}};
+        auto it = methods.find(method);
+        if (it == methods.end()) {
+            std::cerr << "mvarc: unknown method " << method << "\n";
+            return 2;
+        }
+        writer->SetCompressMethod(it->second);
     }
     for (const auto& f : files) {
         std::string path = std::filesystem::absolute(f).lexically_normal().string();
@@ -88,8 +106,8 @@ int Add(const std::vector<std::string>& args) {
     return failures ? 1 : 0;
 }
 
-mvarc::CommandRegistrar
-    reg("add", Add,
-        "add ARCHIVE [-E] [-t zip|jar|lha|gzip|tar|tgz|bh] [-l LEVEL] [-p PASSWORD] [-r] FILES...");
+mvarc::CommandRegistrar reg("add", Add,
+                            "add ARCHIVE [-E] [-t zip|jar|lha|gzip|tar|tgz|bh|cab] [-m none|mszip|lzx] [-l "
+                            "LEVEL] [-p PASSWORD] [-r] FILES...");
 
 } // namespace
