@@ -163,6 +163,45 @@ void TMakeCAB::FciGetOpenInfo(const std::string& fileName, uint16_t& date, uint1
     }
 }
 
+bool TMakeCAB::NextCabinetCallback(void* user, cab::TCabParameters* cab, uint32_t previousSize) {
+    auto* self = static_cast<TMakeCAB*>(user);
+    try {
+        std::string next;
+        bool abort = true;
+        self->FciGetNextCabinet(*cab, next, previousSize, abort);
+        if (abort) return false;
+        std::string folder = platform::DirectoryOf(next);
+        std::string name = platform::NameOf(next);
+        if (!folder.empty()) folder = AppendBackslash(folder);
+        if (name.size() >= sizeof cab->szCab || folder.size() >= sizeof cab->szCabPath) return false;
+        std::memcpy(cab->szCab, name.c_str(), name.size() + 1);
+        std::memcpy(cab->szCabPath, folder.c_str(), folder.size() + 1);
+        return true;
+    } catch (...) {
+        self->FCallbackError = std::current_exception();
+        return false;
+    }
+}
+
+intptr_t TMakeCAB::OpenInfoCallback(void* user, const char* name, uint16_t* date, uint16_t* time,
+                                    uint16_t* attribs, int* err) {
+    auto* self = static_cast<TMakeCAB*>(user);
+    try {
+        *err = 0;
+        intptr_t handle = -1;
+        self->FciGetOpenInfo(name, *date, *time, *attribs, *err, handle);
+        return *err ? -1 : handle;
+    } catch (...) {
+        self->FCallbackError = std::current_exception();
+        *err = ECANCELED;
+        return -1;
+    }
+}
+
+int TMakeCAB::StatusCallback(void*, unsigned, uint32_t, uint32_t) {
+    return 0;
+}
+
 void TMakeCAB::CreateContext() {
     if (FContext) return;
     cab::TFciCallbacks cb;
@@ -227,42 +266,8 @@ bool TMakeCAB::AddToCabinet(const std::string& source, const std::string& stored
     FSourceSize = size;
     FBlockStart = size;
     FSource = -1;
-    auto nextCabinet = [](void* user, cab::TCabParameters* cab, uint32_t previousSize) -> bool {
-        auto* self = static_cast<TMakeCAB*>(user);
-        try {
-            std::string next;
-            bool abort = true;
-            self->FciGetNextCabinet(*cab, next, previousSize, abort);
-            if (abort) return false;
-            std::string folder = platform::DirectoryOf(next);
-            std::string name = platform::NameOf(next);
-            if (!folder.empty()) folder = AppendBackslash(folder);
-            if (name.size() >= sizeof cab->szCab || folder.size() >= sizeof cab->szCabPath) return false;
-            std::memcpy(cab->szCab, name.c_str(), name.size() + 1);
-            std::memcpy(cab->szCabPath, folder.c_str(), folder.size() + 1);
-            return true;
-        } catch (...) {
-            self->FCallbackError = std::current_exception();
-            return false;
-        }
-    };
-    auto openInfo = [](void* user, const char* name, uint16_t* date, uint16_t* time, uint16_t* attribs,
-                       int* err) -> intptr_t {
-        auto* self = static_cast<TMakeCAB*>(user);
-        try {
-            *err = 0;
-            intptr_t handle = -1;
-            self->FciGetOpenInfo(name, *date, *time, *attribs, *err, handle);
-            return *err ? -1 : handle;
-        } catch (...) {
-            self->FCallbackError = std::current_exception();
-            *err = ECANCELED;
-            return -1;
-        }
-    };
-    auto status = [](void*, unsigned, uint32_t, uint32_t) { return 0; };
-    bool ok = cab::FciAddFile(FContext, source.c_str(), storedName.c_str(), false, nextCabinet, status,
-                              openInfo, code);
+    bool ok = cab::FciAddFile(FContext, source.c_str(), storedName.c_str(), false, NextCabinetCallback,
+                              StatusCallback, OpenInfoCallback, code);
     FSource = -1;
     FBlockStart = 0;
     RethrowCallbackError();
@@ -356,20 +361,7 @@ void TMakeCAB::WriteTrailer() {
     // archive stays as it is.
     if (FFilesAdded == 0) RaiseError(FArchiveFile, "no member would remain", "0", UpdateError);
     CreateContext();
-    auto status = [](void*, unsigned, uint32_t, uint32_t) { return 0; };
-    auto nextCabinet = [](void* user, cab::TCabParameters* cab, uint32_t previousSize) -> bool {
-        auto* self = static_cast<TMakeCAB*>(user);
-        try {
-            std::string next;
-            bool abort = true;
-            self->FciGetNextCabinet(*cab, next, previousSize, abort);
-            return !abort;
-        } catch (...) {
-            self->FCallbackError = std::current_exception();
-            return false;
-        }
-    };
-    const bool ok = cab::FciFlushCabinet(FContext, false, nextCabinet, status);
+    const bool ok = cab::FciFlushCabinet(FContext, false, NextCabinetCallback, StatusCallback);
     if (!ok) RaiseLibraryError(wrerr::WriteError);
     if (!cab::FciDestroy(FContext)) {
         FContext = nullptr;

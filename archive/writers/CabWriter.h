@@ -96,6 +96,12 @@ private:
     [[noreturn]] void RaiseLibraryError(int code);
     void RethrowCallbackError();
     void RemoveOldMembers();
+    // The library's callbacks (the writer is their user pointer); none lets an
+    // exception through.
+    static bool NextCabinetCallback(void* user, cab::TCabParameters* cab, uint32_t previousSize);
+    static intptr_t OpenInfoCallback(void* user, const char* name, uint16_t* date, uint16_t* time,
+                                     uint16_t* attribs, int* err);
+    static int StatusCallback(void* user, unsigned type, uint32_t cb1, uint32_t cb2);
     static intptr_t OldCabinetNotify(cab::TFdiNotificationType kind, cab::TFdiNotification* n);
 
     bool FFailOnIncompressible = true;
