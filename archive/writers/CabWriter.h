@@ -64,6 +64,9 @@ protected:
     void ScanExistingEntries() override;
     void CopyEntry(size_t index) override;
     void WriteTrailer() override;
+    // A cabinet holds at most 2 GiB - 1: a larger file is refused (25256)
+    // before anything is written.
+    bool FileTooLarge(uint64_t size) const override { return size >= 0x7FFFFFFFu; }
 
     // The library asks for a further cabinet; AbortCreation comes in True.
     virtual void FciGetNextCabinet(cab::TCabParameters& cabParameters, std::string& newCabFileName,

@@ -306,7 +306,15 @@ TEST(CabWriter, FailuresOfOneFileOrOfTheRun) {
     });
     EXPECT_EQ(r.lastError, 25400);
     EXPECT_FALSE(fs::exists(arc2));
-    ExpectNoLeftovers(t.Path(), 3);
+
+    // A file a cabinet cannot hold (2 GiB; sparse here) is refused before
+    // anything is read or written.
+    WriteFileBytes(t / "big" / "huge.bin", {});
+    fs::resize_file(t / "big" / "huge.bin", 0x80000000ull);
+    r = Cab(arc2, {(t / "big" / "*").string()});
+    EXPECT_EQ(r.lastError, 25256);
+    EXPECT_FALSE(fs::exists(arc2));
+    ExpectNoLeftovers(t.Path(), 4);
 }
 
 TEST(CabWriter, SettingsAndCompressionCodes) {
