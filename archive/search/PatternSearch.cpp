@@ -2,12 +2,46 @@
 
 #include "platform/CodePage.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace mv {
 
 namespace {
+
 constexpr size_t kMaxPattern = 255;
+
+// Bytes from the most common to the less common in the files people search:
+// text in English and other Latin-script languages, source code, and binary
+// data with its zeros and 0xFF fills. A byte not listed counts as rarer than
+// every listed one. Only the order matters: it picks the anchor.
+constexpr uint8_t kCommonFirst[] = {
+    ' ', 0x00, 'e', 't',  'a', 'o',  'i',  'n', 's',  'r',  'h', 'l', 'd', 'c', 'u', 'm', '\n', 'f', 'p',
+    'g', '.',  ',', 'y',  'w', 'b',  0xFF, 'v', '\r', '\t', '0', '1', 'k', '-', '_', '=', '(',  ')', '"',
+    '/', '2',  ':', ';',  'T', 'S',  'E',  'A', 'I',  'C',  'R', 'O', 'N', 'x', 'P', 'D', 'L',  'M', '3',
+    '4', '5',  '*', '\'', 'F', 'B',  0x01, 'H', '6',  '8',  '9', '7', 'U', 'G', 'W', '{', '}',  '<', '>',
+    'V', 'j',  'q', 'z',  'Y', 0xC3, '#',  '[', ']',  '&',  '+', 'K', 'X', '!', '?', 'J', 'Q',  'Z'};
+
+struct TRarity {
+    int rank[256];
+    constexpr TRarity() : rank() {
+        for (int& r : rank) r = static_cast<int>(sizeof kCommonFirst);
+        for (size_t i = 0; i < sizeof kCommonFirst; ++i) rank[kCommonFirst[i]] = static_cast<int>(i);
+    }
+};
+constexpr TRarity kRarity;
+
+bool IsLetter(uint8_t c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// The anchor scan hands over to Horspool when its candidates come closer than
+// this many bytes apart on average (after a first few, so one dense spot at
+// the start of a block does not decide).
+constexpr int64_t kMinCandidateGap = 16;
+constexpr int64_t kFreeCandidates = 32;
+
 } // namespace
 
 uint8_t ArcSearchObj::Fold(uint8_t c) {
@@ -25,6 +59,12 @@ void ArcSearchObj::Prepare(const std::string& pattern, uint8_t oem, uint8_t case
 }
 
 void ArcSearchObj::SetPattern(const std::string& pattern, uint8_t oem, uint8_t caseMode) {
+    // the search components compile their terms again for every block
+    if (FCompiled && oem == FOem && caseMode == FCaseMode &&
+        pattern.compare(0, kMaxPattern, FPatternText) == 0)
+        return;
+    FCompiled = true;
+    FOem = oem;
     FPatternText = pattern.substr(0, kMaxPattern);
     FPattern = FPatternText;
     if (oem == 1) {
@@ -33,20 +73,38 @@ void ArcSearchObj::SetPattern(const std::string& pattern, uint8_t oem, uint8_t c
         FPattern = converted.substr(0, kMaxPattern);
     }
     FCaseMode = caseMode;
-    const auto m = static_cast<int64_t>(FPattern.size());
-    FFolded.resize(FPattern.size());
-    for (size_t i = 0; i < FPattern.size(); ++i) {
+    const bool folding = caseMode != 1;
+    const size_t m = FPattern.size();
+    FFolded.resize(m);
+    for (size_t i = 0; i < m; ++i) {
         const auto c = static_cast<uint8_t>(FPattern[i]);
-        FFolded[i] = caseMode == 1 ? c : Fold(c);
+        FFolded[i] = folding ? Fold(c) : c;
     }
+
+    // The anchor: the rarest byte. Without case a letter costs two memchr runs
+    // and counts as common as its more common case, a little more still.
+    FAnchor = 0;
+    FAnchorBoth = false;
+    int best = std::numeric_limits<int>::min();
+    for (size_t i = 0; i < m; ++i) {
+        const uint8_t c = FFolded[i];
+        const bool both = folding && IsLetter(c);
+        const int rarity = both ? std::min(kRarity.rank[c], kRarity.rank[c - 32]) - 8 : kRarity.rank[c];
+        if (rarity > best) {
+            best = rarity;
+            FAnchor = i;
+            FAnchorBoth = both;
+        }
+    }
+
     // Horspool shift: how far the window may move when the byte under its last
     // position is c: the distance from c's rightmost place before the last one
-    // to the end, or m when c does not occur there.
-    for (auto& s : FSkip) s = m > 0 ? m : 1;
-    for (int64_t k = 0; k + 1 < m; ++k) {
-        const uint8_t c = FFolded[static_cast<size_t>(k)];
-        FSkip[c] = m - 1 - k;
-        if (caseMode != 1 && c >= 'a' && c <= 'z') FSkip[c - 32] = m - 1 - k;
+    // to the end, or m when c does not occur there (m is at most 255).
+    std::fill(std::begin(FSkip), std::end(FSkip), static_cast<uint8_t>(m > 0 ? m : 1));
+    for (size_t k = 0; k + 1 < m; ++k) {
+        const uint8_t c = FFolded[k];
+        FSkip[c] = static_cast<uint8_t>(m - 1 - k);
+        if (folding && IsLetter(c)) FSkip[c - 32] = static_cast<uint8_t>(m - 1 - k);
     }
 }
 
@@ -64,32 +122,63 @@ void ArcSearchObj::Report(bool& stop) {
     }
 }
 
-template <bool Folding> void ArcSearchObj::Scan(const uint8_t* text, int64_t size, bool& stop) {
-    const auto m = static_cast<int64_t>(FFolded.size());
+bool ArcSearchObj::Record(int64_t at, bool& stop) {
+    FMatches.push_back(at + 1); // 1-based start
+    if (OnProgress) Report(stop);
+    return !stop;
+}
+
+template <bool Folding> bool ArcSearchObj::WindowEquals(const uint8_t* window) const {
     const uint8_t* pat = FFolded.data();
-    const uint8_t last = pat[m - 1];
-    const int64_t* skip = FSkip;
-    const bool progress = static_cast<bool>(OnProgress);
-    int64_t pos = m - 1; // index of the window's last byte
-    while (pos < size) {
+    const size_t m = FFolded.size();
+    if constexpr (Folding) {
+        for (size_t j = 0; j < m; ++j)
+            if (Fold(window[j]) != pat[j]) return false;
+        return true;
+    } else {
+        return std::memcmp(window, pat, m) == 0;
+    }
+}
+
+template <bool Folding> int64_t ArcSearchObj::ScanAnchored(const uint8_t* text, int64_t size, bool& stop) {
+    const auto m = static_cast<int64_t>(FFolded.size());
+    const auto a = static_cast<int64_t>(FAnchor);
+    // Only anchors whose window lies wholly inside the block are looked at.
+    const uint8_t* first = text + a;
+    const uint8_t* end = text + size - (m - 1 - a);
+    const uint8_t lower = FFolded[FAnchor];
+    const auto upper = static_cast<uint8_t>(lower - 32); // used only for a letter without case
+    auto find = [end](const uint8_t* from, uint8_t byte) {
+        const void* p = std::memchr(from, byte, static_cast<size_t>(end - from));
+        return p ? static_cast<const uint8_t*>(p) : end;
+    };
+    const uint8_t* nextLower = find(first, lower);
+    const uint8_t* nextUpper = FAnchorBoth ? find(first, upper) : end;
+    int64_t candidates = 0;
+    const int64_t gap = kMinCandidateGap + m / 2;
+    for (;;) {
+        const uint8_t* at = std::min(nextLower, nextUpper);
+        if (at == end) return size;
+        if (++candidates > kFreeCandidates && candidates * gap > at - first)
+            return at - a - text; // a common anchor here: Horspool goes on from this window
+        if (WindowEquals<Folding>(at - a) && !Record(at - a - text, stop)) return size;
+        if (at == nextLower)
+            nextLower = find(at + 1, lower);
+        else
+            nextUpper = find(at + 1, upper);
+    }
+}
+
+template <bool Folding>
+void ArcSearchObj::ScanHorspool(const uint8_t* text, int64_t size, int64_t from, bool& stop) {
+    const auto m = static_cast<int64_t>(FFolded.size());
+    const uint8_t last = FFolded[static_cast<size_t>(m - 1)];
+    const uint8_t* skip = FSkip;
+    for (int64_t pos = from + m - 1; pos < size; pos += skip[text[pos]]) { // pos: the window's last byte
         const uint8_t c = text[pos];
-        if ((Folding ? Fold(c) : c) == last) {
-            const uint8_t* w = text + pos - (m - 1);
-            int64_t j = m - 2;
-            if constexpr (Folding) {
-                while (j >= 0 && Fold(w[j]) == pat[j]) --j;
-            } else {
-                if (j >= 0 && std::memcmp(w, pat, static_cast<size_t>(m - 1)) == 0) j = -1;
-            }
-            if (j < 0) {
-                FMatches.push_back(pos - m + 2); // 1-based start
-                if (progress) {
-                    Report(stop);
-                    if (stop) return;
-                }
-            }
-        }
-        pos += skip[c];
+        if ((Folding ? Fold(c) : c) == last && WindowEquals<Folding>(text + pos - (m - 1)) &&
+            !Record(pos - (m - 1), stop))
+            return;
     }
 }
 
@@ -103,21 +192,12 @@ bool ArcSearchObj::SearchBuffer(const uint8_t* buffer, int64_t size) {
         if (OnProgress) OnProgress(stop, 0);
         return false;
     }
-    if (m == 1 && FCaseMode == 1) {
-        // one exact byte: memchr is the fastest scan there is
-        const auto* p = buffer;
-        const auto* end = buffer + size;
-        while (p < end && !stop) {
-            p = static_cast<const uint8_t*>(std::memchr(p, FFolded[0], static_cast<size_t>(end - p)));
-            if (!p) break;
-            FMatches.push_back(p - buffer + 1);
-            ++p;
-            if (OnProgress) Report(stop);
-        }
-    } else if (FCaseMode == 1) {
-        Scan<false>(buffer, size, stop);
+    if (FCaseMode == 1) {
+        const int64_t from = ScanAnchored<false>(buffer, size, stop);
+        if (from < size) ScanHorspool<false>(buffer, size, from, stop);
     } else {
-        Scan<true>(buffer, size, stop);
+        const int64_t from = ScanAnchored<true>(buffer, size, stop);
+        if (from < size) ScanHorspool<true>(buffer, size, from, stop);
     }
     if (OnProgress) OnProgress(stop, static_cast<int64_t>(FMatches.size()));
     return !FMatches.empty();

@@ -2,14 +2,21 @@
 // ArcSearchObj: finds every occurrence of one byte pattern (at most 255 bytes)
 // in a memory block, with or without case distinction.
 //
-// Why it is fast: the scan is a Horspool search. A precomputed skip table,
-// indexed by the (case-folded) byte under the last position of the window,
-// moves the window by up to the pattern's length per step, so long patterns
-// touch only a fraction of the text; a one-byte case-sensitive pattern runs on
-// memchr. The shift is always taken from the window's last byte, which never
-// passes over an occurrence (overlapping occurrences are all found).
+// Why it is fast: the scan leans on memchr, which the C library runs with the
+// widest vector instructions of the machine. The pattern's rarest byte (by a
+// fixed table of how common each byte is in text and binary files) is the
+// anchor: memchr jumps from one occurrence of it to the next, and only there is
+// the whole window compared. Without case distinction a letter anchor is
+// looked for in both its cases by two memchr runs that leapfrog each other; a
+// byte that is no letter compares exactly and needs one. When the anchor turns
+// out to be common in this block (candidates on average closer together than
+// 16 bytes plus half the pattern's length), the rest of the block is scanned by Horspool instead: a skip
+// table indexed by the byte under the window's last position moves the window by up to the pattern's length
+// per step. Both scans check every window position that could hold an occurrence, so overlapping occurrences
+// are all found, and neither reads a byte outside the block. The tables are built once per pattern; a pattern
+// compiled again unchanged keeps them.
 //
-// Case folding uses a fixed table (A-Z to a-z): text on this system is UTF-8,
+// Case folding is fixed (A-Z to a-z): text on this system is UTF-8,
 // whose bytes above 127 are pieces of characters and are compared exactly.
 #include <cstdint>
 #include <functional>
@@ -52,14 +59,24 @@ public:
     static uint8_t Fold(uint8_t c);
 
 private:
-    template <bool Fold> void Scan(const uint8_t* text, int64_t size, bool& stop);
+    template <bool Folding> bool WindowEquals(const uint8_t* window) const;
+    // Records a match at window start `at` (0-based); false when told to stop.
+    bool Record(int64_t at, bool& stop);
+    // Anchor scan over the whole block; answers where Horspool must take over
+    // (the block's size when the anchor scan finished it).
+    template <bool Folding> int64_t ScanAnchored(const uint8_t* text, int64_t size, bool& stop);
+    template <bool Folding> void ScanHorspool(const uint8_t* text, int64_t size, int64_t from, bool& stop);
     void Report(bool& stop);
 
-    std::string FPattern;     // the bytes searched for (converted)
-    std::string FPatternText; // the pattern as given
-    std::vector<uint8_t> FFolded;
+    std::string FPattern;         // the bytes searched for (converted)
+    std::string FPatternText;     // the pattern as given
+    std::vector<uint8_t> FFolded; // the pattern as compared (folded without case)
     uint8_t FCaseMode = 0;
-    int64_t FSkip[256] = {};
+    uint8_t FOem = 0;
+    bool FCompiled = false;
+    size_t FAnchor = 0;            // index of the rarest byte of the pattern
+    bool FAnchorBoth = false;      // look for the anchor in both its cases
+    uint8_t FSkip[256] = {};       // Horspool shift by the byte under the window's end
     std::vector<int64_t> FMatches; // 1-based positions
     int64_t FCursor = 0;
     int64_t FReported = -1;

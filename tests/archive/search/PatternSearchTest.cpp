@@ -104,6 +104,65 @@ TEST(PatternSearch, EqualsNaiveSearchOnRandomCases) {
     EXPECT_GT(withHits, 10000);
 }
 
+TEST(PatternSearch, EqualsNaiveSearchWhereTheAnchorTurnsCommon) {
+    // Longer blocks of stretches with rare bytes and stretches of a few letters:
+    // the memchr scan meets a dense anchor somewhere inside the block and hands
+    // over to Horspool, which must go on from exactly that window.
+    std::mt19937 rng(99);
+    ArcSearchObj e;
+    int withHits = 0;
+    for (int round = 0; round < 300; ++round) {
+        std::vector<uint8_t> text;
+        const size_t size = 200 + rng() % 3000;
+        while (text.size() < size) {
+            const size_t run = 1 + rng() % 400;
+            const bool dense = rng() % 2;
+            for (size_t i = 0; i < run; ++i)
+                text.push_back(dense ? static_cast<uint8_t>("aAbBzZ-"[rng() % 7])
+                                     : static_cast<uint8_t>(rng()));
+        }
+        std::string pat;
+        if (rng() % 3) {
+            const size_t at = rng() % text.size();
+            const size_t n = std::min<size_t>(1 + rng() % 20, text.size() - at);
+            pat.assign(text.begin() + static_cast<long>(at), text.begin() + static_cast<long>(at + n));
+        } else {
+            pat.resize(1 + rng() % 6);
+            for (auto& c : pat) c = "aAbBzZ-"[rng() % 7];
+        }
+        for (uint8_t mode = 0; mode <= 1; ++mode) {
+            e.Prepare(pat, 0, mode);
+            e.SearchBuffer(text.data(), static_cast<int64_t>(text.size()));
+            const auto expected = Naive(pat, text, mode == 1);
+            if (!expected.empty()) ++withHits;
+            ASSERT_EQ(e.Matches(), expected) << "round " << round << " mode " << int(mode);
+        }
+    }
+    EXPECT_GT(withHits, 300);
+}
+
+TEST(PatternSearch, CompilingTheSamePatternAgainKeepsItsBehaviour) {
+    // the search components compile their terms for every block; a change of
+    // case mode or pattern must take effect
+    const std::string text = "xxABCxxabcxx";
+    const auto* t = reinterpret_cast<const uint8_t*>(text.data());
+    ArcSearchObj e;
+    e.SetPattern("abc", 0, 1);
+    e.SearchBuffer(t, 12);
+    EXPECT_EQ(e.Matches(), (std::vector<int64_t>{8}));
+    e.SetPattern("abc", 0, 1);
+    e.SearchBuffer(t, 12);
+    EXPECT_EQ(e.Matches(), (std::vector<int64_t>{8}));
+    e.SetPattern("abc", 0, 0);
+    e.SearchBuffer(t, 12);
+    EXPECT_EQ(e.Matches(), (std::vector<int64_t>{3, 8}));
+    e.SetPattern("ABC", 0, 1);
+    e.SearchBuffer(t, 12);
+    EXPECT_EQ(e.Matches(), (std::vector<int64_t>{3}));
+    e.SetPattern("", 0, 1);
+    EXPECT_FALSE(e.SearchBuffer(t, 12));
+}
+
 TEST(PatternSearch, LongPatternsAndProgressStop) {
     std::string text(5000, 'q');
     const std::string pat(255, 'q');
@@ -120,4 +179,8 @@ TEST(PatternSearch, LongPatternsAndProgressStop) {
     e.SearchBuffer(reinterpret_cast<const uint8_t*>(text.data()), 5000);
     EXPECT_EQ(e.Matches().size(), 10u);
     EXPECT_GT(calls, 10);
+    // a stop after the scan has moved on to Horspool (every byte is a candidate)
+    e.OnProgress = [&](bool& stop, int64_t count) { stop = count >= 300; };
+    e.SearchBuffer(reinterpret_cast<const uint8_t*>(text.data()), 5000);
+    EXPECT_EQ(e.Matches().size(), 300u);
 }
