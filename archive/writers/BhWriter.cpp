@@ -20,10 +20,6 @@ namespace {
 constexpr size_t HeaderSize = 37;
 constexpr uint32_t BhSignature = 0x07054842;
 
-struct EEntryFailed {
-    int code;
-};
-
 } // namespace
 
 TBlakHole::TBlakHole() {
@@ -97,7 +93,7 @@ bool TBlakHole::CompressFile(size_t index) {
     uint64_t packed = 0;
     uint32_t crc = 0;
     uint8_t method = 0, flags = 0;
-    try {
+    const bool written = WriteNewEntry(path, start, [&] {
         Output().Write(h, HeaderSize);
         Output().Write(stored.data(), stored.size());
         if (size > 0) {
@@ -176,20 +172,8 @@ bool TBlakHole::CompressFile(size_t index) {
         Output().Seek(start);
         Output().Write(h, HeaderSize);
         Output().Seek(end);
-    } catch (const EEntryFailed& f) {
-        try {
-            Output().SetSize(start);
-            Output().Seek(start);
-        } catch (const std::exception& e) {
-            RaiseFileError(e, wrerr::WriteError, FArchiveFile);
-        }
-        DoError(path, "", "0", f.code);
-        return false;
-    } catch (const E_RAISE&) {
-        throw;
-    } catch (const std::exception& e) {
-        RaiseFileError(e, wrerr::WriteError, FArchiveFile);
-    }
+    });
+    if (!written) return false;
     head.Header.assign(h, h + HeaderSize);
     head.OriginalSize = size;
     head.StoredSize = HeaderSize + stored.size() + packed;
@@ -205,12 +189,7 @@ bool TBlakHole::CompressFile(size_t index) {
 
 void TBlakHole::ScanExistingEntries() {
     platform::File& in = ArchiveIn();
-    int64_t size = 0;
-    try {
-        size = in.Size();
-    } catch (const std::exception& e) {
-        RaiseFileError(e, wrerr::ReadError, FArchiveFile);
-    }
+    const int64_t size = OldArchiveSize();
     int64_t pos = 0;
     uint8_t h[HeaderSize];
     while (pos < size) {
@@ -228,10 +207,6 @@ void TBlakHole::ScanExistingEntries() {
         std::string name = OemToAnsiPath(SlashToBackslash(raw));
         int64_t entryStart = pos;
         pos = next;
-        if (IsDeletedName(name)) {
-            ++FDeletedCount;
-            continue;
-        }
         auto head = std::make_unique<THeadObject>();
         head->Header.assign(h, h + HeaderSize);
         head->Offset = entryStart;
@@ -239,10 +214,7 @@ void TBlakHole::ScanExistingEntries() {
         head->OriginalSize = LE32(h + 19);
         head->DosDateTime = LE32(h + 11);
         head->Attributes = LE16(h + 27);
-        head->Status = THeadObject::hsKeep;
-        FEntryList.push_back({name, std::move(head)});
-        FSpecIndexList.push_back(0);
-        IndexEntry(FEntryList.size() - 1, name);
+        KeepOldEntry(name, std::move(head));
     }
 }
 

@@ -182,6 +182,47 @@ void TCompBase::IndexEntry(size_t index, const std::string& storedName) {
     FEntryIndex.emplace(storedName, index);
 }
 
+bool TCompBase::WriteNewEntry(const std::string& path, int64_t start, const std::function<void()>& write) {
+    try {
+        write();
+    } catch (const EEntryFailed& f) {
+        // This entry alone fails: the archive goes on without it.
+        try {
+            Output().SetSize(start);
+            Output().Seek(start);
+        } catch (const std::exception& e) {
+            RaiseFileError(e, wrerr::WriteError, FArchiveFile);
+        }
+        DoError(path, "", "0", f.Code);
+        return false;
+    } catch (const E_RAISE&) {
+        throw;
+    } catch (const std::exception& e) {
+        RaiseFileError(e, wrerr::WriteError, FArchiveFile);
+    }
+    return true;
+}
+
+int64_t TCompBase::OldArchiveSize() {
+    try {
+        return ArchiveIn().Size();
+    } catch (const std::exception& e) {
+        RaiseFileError(e, wrerr::ReadError, FArchiveFile);
+    }
+}
+
+bool TCompBase::KeepOldEntry(const std::string& name, std::unique_ptr<THeadObject> head) {
+    if (IsDeletedName(name)) {
+        ++FDeletedCount;
+        return false;
+    }
+    head->Status = THeadObject::hsKeep;
+    FEntryList.push_back({name, std::move(head)});
+    FSpecIndexList.push_back(0);
+    IndexEntry(FEntryList.size() - 1, name);
+    return true;
+}
+
 // ---- the operation -------------------------------------------------------
 
 int TCompBase::Compress() {

@@ -22,6 +22,7 @@
 #include "platform/FileSystem.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -194,6 +195,23 @@ protected:
     void AddDefaultExt();
     // Reads the old entry's date, size and attributes from its header (format specific).
     virtual void OldEntryFacts(const THeadObject& head, uint32_t& date, uint64_t& size, uint32_t& attr) const;
+
+    // ---- helpers of the formats' CompressFile and ScanExistingEntries
+    // Thrown while a new entry is written when that entry alone fails (its source
+    // cannot be read or changed meanwhile, a codec refused it): the error number.
+    struct EEntryFailed {
+        int Code;
+    };
+    // Writes a new entry that starts at start in Output() through write. On an
+    // EEntryFailed it cuts Output() back to start, reports the number for path
+    // and answers false: the archive goes on without the entry. Errors already
+    // raised pass; any other failure is a write error of the archive (raised).
+    bool WriteNewEntry(const std::string& path, int64_t start, const std::function<void()>& write);
+    // The size of the old archive; a failure to learn it raises 25236.
+    int64_t OldArchiveSize();
+    // Puts an entry of the old archive into EntryList with status 2, unless
+    // swDelete names it: then it goes and is counted. Answers whether it stays.
+    bool KeepOldEntry(const std::string& name, std::unique_ptr<THeadObject> head);
 
     platform::File& Output() { return *FOutput; }
     platform::File& ArchiveIn() { return *FArchiveIn; }

@@ -28,10 +28,6 @@ uint8_t HeaderSum(const std::vector<uint8_t>& h) {
     return static_cast<uint8_t>(sum);
 }
 
-struct EEntryFailed {
-    int code;
-};
-
 } // namespace
 
 TLha::TLha() {
@@ -104,7 +100,7 @@ bool TLha::CompressFile(size_t index) {
     uint16_t crc = 0;
     uint64_t total = 0;
     char letter = '0';
-    try {
+    const bool written = WriteNewEntry(path, start, [&] {
         Output().Write(h.data(), h.size());
         if (size > 0) {
             TCompressMethod method = FCompressMethod;
@@ -163,20 +159,8 @@ bool TLha::CompressFile(size_t index) {
         Output().Seek(start);
         Output().Write(h.data(), h.size());
         Output().Seek(end);
-    } catch (const EEntryFailed& f) {
-        try {
-            Output().SetSize(start);
-            Output().Seek(start);
-        } catch (const std::exception& e) {
-            RaiseFileError(e, wrerr::WriteError, FArchiveFile);
-        }
-        DoError(path, "", "0", f.code);
-        return false;
-    } catch (const E_RAISE&) {
-        throw;
-    } catch (const std::exception& e) {
-        RaiseFileError(e, wrerr::WriteError, FArchiveFile);
-    }
+    });
+    if (!written) return false;
     head.Header = h;
     head.OriginalSize = total;
     head.StoredSize = h.size() + packed;
@@ -193,12 +177,7 @@ bool TLha::CompressFile(size_t index) {
 
 void TLha::ScanExistingEntries() {
     platform::File& in = ArchiveIn();
-    int64_t size = 0;
-    try {
-        size = in.Size();
-    } catch (const std::exception& e) {
-        RaiseFileError(e, wrerr::ReadError, FArchiveFile);
-    }
+    const int64_t size = OldArchiveSize();
     TLhaReadAt readAt = [&in](int64_t pos, uint8_t* buf, int64_t n) -> int64_t {
         return static_cast<int64_t>(in.ReadAt(pos, buf, static_cast<size_t>(n)));
     };
@@ -214,10 +193,6 @@ void TLha::ScanExistingEntries() {
         while (name.size() > 1 && name.back() == '\\') name.pop_back();
         int64_t entryStart = pos;
         pos = h.Next;
-        if (IsDeletedName(name)) {
-            ++FDeletedCount;
-            continue;
-        }
         auto head = std::make_unique<THeadObject>();
         head->Offset = entryStart;
         head->StoredSize = static_cast<uint64_t>(h.Next - entryStart);
@@ -225,10 +200,7 @@ void TLha::ScanExistingEntries() {
         head->DosDateTime = h.Level >= 2 ? FileDosDateTime(h.UnixTime) : h.DosDateTime;
         head->Attributes = h.Level >= 2 ? platform::faArchive : h.Attribute;
         head->Word = h.Crc;
-        head->Status = THeadObject::hsKeep;
-        FEntryList.push_back({name, std::move(head)});
-        FSpecIndexList.push_back(0);
-        IndexEntry(FEntryList.size() - 1, name);
+        KeepOldEntry(name, std::move(head));
     }
 }
 

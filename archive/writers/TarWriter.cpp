@@ -113,7 +113,7 @@ bool TTar::CompressFile(size_t index) {
     int64_t start = Output().Position();
     uint8_t h[Block];
     uint64_t copied = 0;
-    try {
+    const bool written = WriteNewEntry(path, start, [&] {
         if (stored.size() > 100) {
             // The whole name in a long-name record before the header.
             std::string data = stored + '\0';
@@ -132,7 +132,7 @@ bool TTar::CompressFile(size_t index) {
             try {
                 n = src->Read(buf.data(), buf.size());
             } catch (const std::exception&) {
-                throw ECodecError(wrerr::ReadError, "the source cannot be read");
+                throw EEntryFailed{wrerr::ReadError};
             }
             if (n == 0) break;
             Output().Write(buf.data(), n);
@@ -154,20 +154,8 @@ bool TTar::CompressFile(size_t index) {
             std::vector<uint8_t> zeros(pad, 0);
             Output().Write(zeros.data(), pad);
         }
-    } catch (const ECodecError& e) {
-        try {
-            Output().SetSize(start);
-            Output().Seek(start);
-        } catch (const std::exception& fe) {
-            RaiseFileError(fe, wrerr::WriteError, FArchiveFile);
-        }
-        DoError(path, "", "0", e.Code());
-        return false;
-    } catch (const E_RAISE&) {
-        throw;
-    } catch (const std::exception& e) {
-        RaiseFileError(e, wrerr::WriteError, FArchiveFile);
-    }
+    });
+    if (!written) return false;
     head.Header.assign(h, h + Block);
     head.OriginalSize = head.StoredSize = copied;
     head.DosDateTime = FileDosDateTime(mtime);
@@ -181,12 +169,7 @@ bool TTar::CompressFile(size_t index) {
 
 void TTar::ScanExistingEntries() {
     platform::File& in = ArchiveIn();
-    int64_t size = 0;
-    try {
-        size = in.Size();
-    } catch (const std::exception& e) {
-        RaiseFileError(e, wrerr::ReadError, FArchiveFile);
-    }
+    const int64_t size = OldArchiveSize();
     int64_t pos = 0, entryStart = 0;
     std::string longName;
     bool pending = false; // long-name or extended headers wait for their entry
@@ -237,10 +220,6 @@ void TTar::ScanExistingEntries() {
         std::string entryName = SlashToBackslash(name);
         while (entryName.size() > 1 && entryName.back() == '\\') entryName.pop_back();
         pos = next;
-        if (IsDeletedName(entryName)) {
-            ++FDeletedCount;
-            continue;
-        }
         uint64_t mtime = 0;
         OctalStrToInt(std::string_view(reinterpret_cast<const char*>(h + 136), 12), mtime);
         auto head = std::make_unique<THeadObject>();
@@ -250,10 +229,7 @@ void TTar::ScanExistingEntries() {
         head->OriginalSize = length;
         head->DosDateTime = FileDosDateTime(static_cast<int64_t>(mtime));
         head->Attributes = platform::faArchive;
-        head->Status = THeadObject::hsKeep;
-        FEntryList.push_back({entryName, std::move(head)});
-        FSpecIndexList.push_back(0);
-        IndexEntry(FEntryList.size() - 1, entryName);
+        KeepOldEntry(entryName, std::move(head));
     }
 }
 

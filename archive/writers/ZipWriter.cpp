@@ -80,10 +80,6 @@ private:
     std::vector<uint8_t> crypt;
 };
 
-struct EEntryFailed {
-    int code;
-};
-
 } // namespace
 
 // ---- TZip / TJar -----------------------------------------------------------
@@ -132,12 +128,7 @@ void TZip::ReadOldDirectory(std::vector<TOldEntry>& entries) {
     FArchiveComment.clear();
     FStubSize = 0;
     platform::File& in = ArchiveIn();
-    int64_t size = 0;
-    try {
-        size = in.Size();
-    } catch (const std::exception& e) {
-        RaiseFileError(e, wrerr::ReadError, FArchiveFile);
-    }
+    const int64_t size = OldArchiveSize();
     if (size == 0) return; // an empty file holds no entries
     size_t tail = static_cast<size_t>(std::min<int64_t>(size, static_cast<int64_t>(ZipMaxEndWindow)));
     std::vector<uint8_t> buf(tail);
@@ -248,10 +239,6 @@ void TZip::ScanExistingEntries() {
         CopyBlock(static_cast<uint64_t>(FStubSize));
     }
     for (auto& e : entries) {
-        if (IsDeletedName(e.Name)) {
-            ++FDeletedCount;
-            continue;
-        }
         auto head = std::make_unique<THeadObject>();
         head->Header = std::move(e.Central);
         head->Offset = e.Offset;
@@ -259,11 +246,7 @@ void TZip::ScanExistingEntries() {
         head->OriginalSize = e.Record.UncompressedSize;
         head->DosDateTime = e.Record.DosDateTime;
         head->Attributes = e.Record.ExternalAttributes;
-        head->Status = THeadObject::hsKeep;
-        FTotalUnpacked += static_cast<int64_t>(e.Length);
-        FEntryList.push_back({e.Name, std::move(head)});
-        FSpecIndexList.push_back(0);
-        IndexEntry(FEntryList.size() - 1, e.Name);
+        if (KeepOldEntry(e.Name, std::move(head))) FTotalUnpacked += static_cast<int64_t>(e.Length);
     }
 }
 
@@ -326,7 +309,7 @@ bool TZip::CompressFile(size_t index) {
     local.NameLength = static_cast<uint16_t>(stored.size());
     uint8_t lh[ZipLocalHeaderSize];
     int textKind = -1;
-    try {
+    const bool written = WriteNewEntry(path, start, [&] {
         WriteZipLocalHeader(local, lh);
         Output().Write(lh, sizeof lh);
         Output().Write(stored.data(), stored.size());
@@ -399,21 +382,8 @@ bool TZip::CompressFile(size_t index) {
         Output().Seek(start);
         Output().Write(lh, sizeof lh);
         Output().Seek(endPos);
-    } catch (const EEntryFailed& f) {
-        // This entry alone fails: the archive goes on without it.
-        try {
-            Output().SetSize(start);
-            Output().Seek(start);
-        } catch (const std::exception& e) {
-            RaiseFileError(e, wrerr::WriteError, FArchiveFile);
-        }
-        DoError(path, "", "0", f.code);
-        return false;
-    } catch (const E_RAISE&) {
-        throw;
-    } catch (const std::exception& e) {
-        RaiseFileError(e, wrerr::WriteError, FArchiveFile);
-    }
+    });
+    if (!written) return false;
 
     TZipCentralRecord c;
     c.VersionMadeBy = 20;
