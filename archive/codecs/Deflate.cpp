@@ -1,11 +1,15 @@
-// Deflate encoder (RFC 1951): lazy-matching LZ77 over a 32 KiB window with hash
-// chains, the classic level table, and per-block Huffman coding.
+// Deflate encoder (RFC 1951): LZ77 over a 32 KiB window and per-block Huffman
+// coding. Level 1 has a parser of its own built for speed; levels 2..9 use hash
+// chains and the classic level table.
 //
-// Layout: a 64 KiB window buffer (two halves) slid by 32 KiB, hash chains with
-// a head per hash value and a link per window position (0 = none), symbol
-// buffers of up to 32767 literals and matches per block. The level table's
-// good, lazy, nice and chain values steer the search exactly as in the classic
-// encoder: greedy parsing for levels 1..3, one-step lazy parsing for 4..9.
+// Layout: a 64 KiB window buffer (two halves) slid by 32 KiB, symbol buffers of
+// up to 32767 literals and matches per block, and the match tables of the
+// parser in use (0 = no entry). Levels 2..9: hash chains with a head per hash
+// value and a link per window position; the level table's good, lazy, nice and
+// chain values steer the search exactly as in the classic encoder: greedy
+// parsing for levels 2..3, one-step lazy parsing for 4..9. Level 1: greedy
+// parsing over buckets that each hold the last two positions with the same
+// hash of four bytes.
 //
 // What makes it fast:
 // - chains are keyed on a multiplicative hash of the first four bytes, so a
@@ -18,11 +22,17 @@
 //   match so far, then the first two bytes) before it is compared, and the
 //   comparison runs 8 bytes at a time, locating the first difference by
 //   counting trailing zero bits;
+// - level 1 looks at no more than two candidates, each accepted or rejected on
+//   one 32-bit comparison; it puts every position of a short match into its
+//   table but only every 8th of a long one, searches ever fewer positions
+//   while nothing matches (data that does not compress costs little), and runs
+//   its loop on locals between refills of the window;
 // - the window carries zeroed slack past its end, so the comparisons never
 //   need a bounds test (lengths are clipped to the look-ahead afterwards);
-// - sliding the window lowers the hash tables with vector instructions;
+// - sliding the window lowers the tables in use with vector instructions;
 // - the bit writer keeps 64 bits and stores 8 bytes at once, so a whole match
-//   (length code, extra bits, distance code, extra bits) costs one store;
+//   (length code, extra bits, distance code, extra bits) costs one store; it
+//   works on locals while it writes a block's symbols;
 // - symbols are kept as one byte plus one 16-bit distance, frequencies are
 //   counted as they are recorded, and trees are built once per block.
 #include "archive/codecs/Deflate.h"
@@ -46,6 +56,12 @@ constexpr uint32_t WindowBytes = 2 * WSize;
 constexpr uint32_t HashBits = 15;
 constexpr uint32_t HashSize = 1u << HashBits;
 constexpr uint32_t NearBits = 15;
+// Level 1's table: 2^15 buckets of two positions, keyed on four bytes.
+constexpr uint32_t BucketBits = 15;
+// Level 1 takes the first candidate when it matches this many bytes, and puts
+// every position of a match of up to this many bytes into the table.
+constexpr uint32_t FastestNice = 16;
+constexpr uint32_t FastestInsertAll = 8;
 constexpr uint32_t HashMultiplier = 0x9E3779B1u;
 constexpr uint32_t MinMatch = 3;
 constexpr uint32_t MaxMatch = 258;
@@ -69,6 +85,11 @@ constexpr TLevel LevelTable[10] = {
 inline uint16_t Load16(const uint8_t* p) {
     uint16_t v;
     std::memcpy(&v, p, 2);
+    return v;
+}
+inline uint32_t Load32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
     return v;
 }
 inline uint64_t Load64(const uint8_t* p) {
@@ -100,6 +121,10 @@ inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t max) {
     }
 }
 
+inline uint32_t BucketHash(uint32_t fourBytes) {
+    return (fourBytes * HashMultiplier) >> (32 - BucketBits);
+}
+
 // Lowers every position of a hash table by 32768 after the window slid; the
 // ones that fall out of the window become 0 (no entry). Written as a saturating
 // subtraction, which compilers turn into vector instructions (eight or more
@@ -121,9 +146,10 @@ struct ECancelled {};
 struct TDeflateEncoder::State {
     // Working memory, allocated once per encoder.
     std::vector<uint8_t> window = std::vector<uint8_t>(WindowBytes + WindowSlack);
-    std::vector<uint16_t> head = std::vector<uint16_t>(HashSize);
-    std::vector<uint16_t> prev = std::vector<uint16_t>(WSize);
-    std::vector<uint16_t> near = std::vector<uint16_t>(1u << NearBits);
+    // The match tables are allocated when a member first needs them: level 1
+    // uses the buckets, levels 2..9 the chains and the near table.
+    std::vector<uint16_t> head, prev, near;
+    std::vector<uint16_t> buckets;
     uint32_t nearHead = 0;
     std::vector<uint8_t> symLit = std::vector<uint8_t>(LitBufSize);
     std::vector<uint16_t> symDist = std::vector<uint16_t>(LitBufSize);
@@ -163,9 +189,14 @@ struct TDeflateEncoder::State {
         prevLength = MinMatch - 1;
         blockStart = 0;
         endOfInput = false;
-        std::fill(head.begin(), head.end(), 0);
-        std::fill(prev.begin(), prev.end(), 0);
-        std::fill(near.begin(), near.end(), 0);
+        // Only the tables of the level's parser are used (and slid) for this member.
+        if (level == 1) {
+            buckets.assign(2u << BucketBits, 0);
+        } else {
+            head.assign(HashSize, 0);
+            prev.assign(WSize, 0);
+            near.assign(1u << NearBits, 0);
+        }
         nearHead = 0;
         bitBuf = 0;
         bitCount = 0;
@@ -196,9 +227,13 @@ struct TDeflateEncoder::State {
                 matchStart -= WSize;
                 strStart -= WSize;
                 blockStart -= WSize;
-                Rebase(head.data(), head.size());
-                Rebase(prev.data(), prev.size());
-                Rebase(near.data(), near.size());
+                if (options.Level == 1) {
+                    Rebase(buckets.data(), buckets.size());
+                } else {
+                    Rebase(head.data(), head.size());
+                    Rebase(prev.data(), prev.size());
+                    Rebase(near.data(), near.size());
+                }
                 more += WSize;
             }
             size_t n = more ? in->Read(w + strStart + lookahead, more) : 0;
@@ -353,7 +388,9 @@ struct TDeflateEncoder::State {
 
     // ---- blocks ------------------------------------------------------------
 
-    // Writes the symbols of the current block with the given codes.
+    // Writes the symbols of the current block with the given codes. The bit
+    // buffer and output pointer live in locals here: the byte stores would
+    // otherwise make the compiler reload and store them for every symbol.
     void CompressSymbols(const uint16_t* litCode, const uint8_t* litLen, const uint16_t* distCode,
                          const uint8_t* distLen) {
         const TTables& t = *tables;
@@ -366,21 +403,40 @@ struct TDeflateEncoder::State {
             lenBits[l] = litCode[sym] | (static_cast<uint32_t>(l - t.BaseLength[code]) << litLen[sym]);
             lenCount[l] = static_cast<uint8_t>(litLen[sym] + t.ExtraLengthBits[code]);
         }
-        for (uint32_t i = 0; i < symCount; ++i) {
-            uint32_t lit = symLit[i];
-            uint32_t dist = symDist[i];
+        const uint8_t* lits = symLit.data();
+        const uint16_t* dists = symDist.data();
+        const uint32_t count = symCount;
+        const uint8_t* const flushAt = outBuf.data() + OutBufSize;
+        uint64_t bits = bitBuf;
+        uint32_t used = bitCount;
+        uint8_t* o = outPtr;
+        for (uint32_t i = 0; i < count; ++i) {
+            uint32_t lit = lits[i];
+            uint32_t dist = dists[i];
             if (dist == 0) {
-                PutBits(litCode[lit], litLen[lit]);
+                bits |= uint64_t{litCode[lit]} << used;
+                used += litLen[lit];
             } else {
-                PutBits(lenBits[lit], lenCount[lit]);
+                bits |= uint64_t{lenBits[lit]} << used;
+                used += lenCount[lit];
                 uint32_t d = dist - 1;
                 uint32_t dc = DistCodeOf(t, d);
-                PutBits(distCode[dc] | (static_cast<uint64_t>(d - t.BaseDist[dc]) << distLen[dc]),
-                        distLen[dc] + t.ExtraDistBits[dc]);
+                bits |= (distCode[dc] | (static_cast<uint64_t>(d - t.BaseDist[dc]) << distLen[dc])) << used;
+                used += distLen[dc] + t.ExtraDistBits[dc];
             }
-            FlushBits();
-            EnsureOutSpace();
+            Store64LE(o, bits);
+            o += used >> 3;
+            bits >>= used & 56;
+            used &= 7;
+            if (o > flushAt) {
+                outPtr = o;
+                FlushOut();
+                o = outPtr;
+            }
         }
+        bitBuf = bits;
+        bitCount = used;
+        outPtr = o;
         PutBits(litCode[EndOfBlock], litLen[EndOfBlock]);
         FlushBits();
     }
@@ -542,6 +598,102 @@ struct TDeflateEncoder::State {
 
     // ---- the two parsers ---------------------------------------------------
 
+    // Puts position p into its bucket of the level 1 table, as the newer of two.
+    static inline void BucketInsert(uint16_t* table, const uint8_t* w, uint32_t p) {
+        uint16_t* b = table + 2 * BucketHash(Load32(w + p));
+        b[1] = b[0];
+        b[0] = static_cast<uint16_t>(p);
+    }
+
+    // Level 1: greedy parsing over a table of two candidates per hash of four
+    // bytes. The loop runs on locals until the look-ahead or the symbol buffer
+    // runs short, since each symbol store would otherwise force the compiler
+    // to reload and store the members.
+    void DeflateFastest() {
+        const uint8_t* w = window.data();
+        uint16_t* table = buckets.data();
+        uint8_t* lits = symLit.data();
+        uint16_t* dists = symDist.data();
+        const TTables& t = *tables;
+        uint32_t misses = 0; // positions searched in vain since the last match
+        for (;;) {
+            if (lookahead < MinLookahead) {
+                FillWindow();
+                if (lookahead == 0) break;
+            }
+            uint32_t s = strStart;
+            const uint32_t end = s + lookahead;
+            // Past `stop` the look-ahead would fall below MinLookahead; at the
+            // end of the input the matches are clipped to the data instead.
+            const uint32_t stop = endOfInput ? end : end - MinLookahead + 1;
+            uint32_t n = symCount;
+            uint32_t matches = distCount;
+            while (s < stop && n < LitBufSize - 1) {
+                uint32_t v = Load32(w + s);
+                uint16_t* b = table + 2 * BucketHash(v);
+                uint32_t c0 = b[0], c1 = b[1];
+                b[1] = static_cast<uint16_t>(c0);
+                b[0] = static_cast<uint16_t>(s);
+                uint32_t limit = s > MaxDist ? s - MaxDist : 0;
+                uint32_t best = 0, bestPos = 0;
+                if (c0 > limit && Load32(w + c0) == v) {
+                    best = 4 + MatchLength(w + s + 4, w + c0 + 4, MaxMatch - 4);
+                    bestPos = c0;
+                }
+                if (best < FastestNice && c1 > limit && Load32(w + c1) == v) {
+                    uint32_t len = 4 + MatchLength(w + s + 4, w + c1 + 4, MaxMatch - 4);
+                    if (len > best) best = len, bestPos = c1;
+                }
+                if (best > end - s) best = end - s;
+                if (best >= MinMatch) {
+                    uint32_t dist = s - bestPos;
+                    lits[n] = static_cast<uint8_t>(best - MinMatch);
+                    dists[n] = static_cast<uint16_t>(dist);
+                    ++n;
+                    ++matches;
+                    ++litFreq[t.LengthCode[best - MinMatch] + EndOfBlock + 1];
+                    ++distFreq[DistCodeOf(t, dist - 1)];
+                    misses = 0;
+                    // The positions inside the match: all of a short one; of a
+                    // longer one every 8th and the last, which keeps most of
+                    // the gain for a fraction of the work.
+                    if (best <= FastestInsertAll) {
+                        for (uint32_t p = s + 1; p < s + best; ++p) BucketInsert(table, w, p);
+                    } else {
+                        for (uint32_t p = s + 1; p < s + best - 1; p += 8) BucketInsert(table, w, p);
+                        BucketInsert(table, w, s + best - 1);
+                    }
+                    s += best;
+                } else {
+                    // On data that does not match, search ever fewer positions
+                    // (one more byte skipped per 64 vain searches); the bytes
+                    // in between go out as literals. They still go into the
+                    // table, which costs little, so that a later copy of them
+                    // is found wherever its search lands.
+                    uint32_t run = 1 + (misses++ >> 6);
+                    const uint32_t searched = s;
+                    do {
+                        if (s != searched) BucketInsert(table, w, s);
+                        uint8_t c = w[s++];
+                        lits[n] = c;
+                        dists[n] = 0;
+                        ++n;
+                        ++litFreq[c];
+                    } while (--run != 0 && s < stop && n < LitBufSize - 1);
+                }
+            }
+            lookahead = end - s;
+            strStart = s;
+            symCount = n;
+            distCount = matches;
+            if (n == LitBufSize - 1) {
+                FlushBlock(false);
+                blockStart = strStart;
+            }
+        }
+        FlushBlock(true);
+    }
+
     // Levels 1..3: take the longest match at each position at once.
     void DeflateFast() {
         uint32_t matchLength = 0;
@@ -644,7 +796,9 @@ struct TDeflateEncoder::State {
             result.Unpackable = true;
             return;
         }
-        if (options.Level <= 3)
+        if (options.Level == 1)
+            DeflateFastest();
+        else if (options.Level <= 3)
             DeflateFast();
         else
             DeflateLazy();

@@ -3,9 +3,10 @@
 // writers, the GZip and BH writers, and the zip writer component. One engine
 // serves them all; the few points where they differ are options.
 //
-// The engine is the lazy-matching LZ77 coder with hash chains and the classic
-// level table (good, lazy, nice, chain for levels 1..9), followed by per-block
-// Huffman coding that picks stored, fixed or dynamic codes by size. It pulls the
+// The engine is an LZ77 coder (a quick greedy one with two candidates per hash
+// at level 1, the lazy-matching one with hash chains and the classic level table
+// at 2..9), followed by per-block Huffman coding that picks stored, fixed or
+// dynamic codes by size. It pulls the
 // source through a CodecInput (the writer's read hook: CRC, progress, read
 // errors) and pushes the compressed bytes through a CodecOutput (the writer's
 // write hook: encryption, counting, spanning). It never changes bytes it has
@@ -45,8 +46,9 @@ struct TDeflateResult {
     int TextKind = -1;
 };
 
-// A deflate encoder whose working memory (about 330 KiB) is allocated once and
-// reused for every member it compresses; the state of one member lives only
+// A deflate encoder whose working memory (about 320 KiB for level 1, 390 KiB
+// for the other levels, 520 KiB once both have been used) is allocated on first
+// use and reused for every member it compresses; the state of one member lives only
 // inside one call of Deflate. Not for use by two threads at once.
 class TDeflateEncoder {
 public:

@@ -223,21 +223,63 @@ TEST(Deflate, CancelStops) {
     EXPECT_LT(in.Position(), data.size());
 }
 
-TEST(Deflate, EncoderIsReusable) {
+TEST(Deflate, EncoderIsReusableAcrossLevels) {
     TDeflateEncoder encoder;
     auto a = mvtest::TextBytes(80000, 18);
     auto b = mvtest::RandomBytes(100, 19);
-    std::vector<uint8_t> first;
-    for (int round = 0; round < 2; ++round) {
-        MemoryInput ia(a), ib(b);
-        MemoryOutput oa, ob;
-        encoder.Deflate(ia, oa, TDeflateOptions{});
-        auto rb = encoder.Deflate(ib, ob, TDeflateOptions{});
-        EXPECT_EQ(ZInflate(oa.bytes, a.size()), a);
-        EXPECT_TRUE(rb.Unpackable);
-        if (round == 0)
-            first = oa.bytes;
-        else
-            EXPECT_EQ(oa.bytes, first); // the same bytes whatever came before
+    // Levels 1 and 7 use different match tables; each member's bytes must not
+    // depend on what the encoder compressed before.
+    for (int level : {7, 1}) {
+        SCOPED_TRACE(level);
+        TDeflateOptions o;
+        o.Level = level;
+        auto fresh = Compress(a, level);
+        for (int round = 0; round < 2; ++round) {
+            MemoryInput ia(a), ib(b);
+            MemoryOutput oa, ob;
+            encoder.Deflate(ia, oa, o);
+            auto rb = encoder.Deflate(ib, ob, o);
+            EXPECT_EQ(ZInflate(oa.bytes, a.size()), a);
+            EXPECT_TRUE(rb.Unpackable);
+            EXPECT_EQ(oa.bytes, fresh.bytes);
+        }
     }
+}
+
+namespace {
+// Hands the source over a few bytes at a time, as a slow read hook may.
+struct TTrickleInput : CodecInput {
+    const std::vector<uint8_t>& data;
+    size_t pos = 0;
+    explicit TTrickleInput(const std::vector<uint8_t>& d) : data(d) {}
+    size_t Read(uint8_t* buf, size_t n) override {
+        size_t k = std::min(n, std::min<size_t>(1 + pos % 7, data.size() - pos));
+        std::memcpy(buf, data.data() + pos, k);
+        pos += k;
+        return k;
+    }
+};
+} // namespace
+
+TEST(Deflate, SmallReadsGiveTheSameStream) {
+    auto data = Concat({mvtest::TextBytes(50000, 20), Runs(20000)});
+    for (int level : {1, 6}) {
+        SCOPED_TRACE(level);
+        TTrickleInput in(data);
+        MemoryOutput out;
+        TDeflateOptions o;
+        o.Level = level;
+        Deflate(in, out, o);
+        EXPECT_EQ(out.bytes, Compress(data, level).bytes);
+    }
+}
+
+TEST(Deflate, FastestLevelFindsMatchesAfterIncompressibleData) {
+    // Level 1 searches fewer positions while nothing matches; a copy that
+    // follows a long incompressible stretch must still be found at once.
+    auto random = mvtest::RandomBytes(64 * 1024, 21);
+    auto data = Concat({random, std::vector<uint8_t>(random.end() - 16 * 1024, random.end())});
+    auto c = Compress(data, 1);
+    EXPECT_EQ(ZInflate(c.bytes, data.size()), data);
+    EXPECT_LT(c.bytes.size(), random.size() + 1024);
 }
