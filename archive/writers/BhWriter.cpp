@@ -2,9 +2,7 @@
 #include "archive/writers/BhWriter.h"
 
 #include "archive/codecs/LzhEncode.h"
-#include "archive/framework/Crc.h"
 #include "archive/framework/SharedRoutines.h"
-#include "archive/framework/ZipCrypt.h"
 #include "archive/framework/ZipRecords.h"
 #include "archive/writers/GZipWriter.h"
 
@@ -41,39 +39,16 @@ void TBlakHole::SetArcType(TArcType) {
     AddDefaultExt();
 }
 
-void TBlakHole::OldEntryFacts(const THeadObject& head, uint32_t& date, uint64_t& size, uint32_t& attr) const {
-    date = head.DosDateTime;
-    size = head.OriginalSize;
-    attr = head.Attributes;
-}
-
 bool TBlakHole::CompressFile(size_t index) {
     THeadObject& head = *FEntryList[index].Head;
-    const std::string path = head.SourcePath;
-    SetFileName(path);
-    std::string name = FEntry.FileName;
-    if (!BeforeCompressFile(name, FFileCount)) return false;
-    std::string safe = SafeStoredName(name);
-    bool utf8 = false;
-    std::string stored = safe.empty() ? std::string() : BackslashToSlash(AnsiToOemPath(safe, &utf8));
-    if (stored.empty() || utf8 || stored.size() > 0xFFFF - HeaderSize) {
-        DoError(path, "", "0", 25243);
-        return false;
-    }
-    FEntry.FileName = SlashToBackslash(safe);
-    std::unique_ptr<platform::File> src;
-    try {
-        src = Fs().Open(path, platform::OpenMode::Read);
-    } catch (const std::exception&) {
-        FBytesLeft -= static_cast<int64_t>(head.NewSize);
-        DoError(path, "", "0", wrerr::OpenError);
-        return false;
-    }
-    uint64_t size = head.NewSize;
-    try {
-        size = static_cast<uint64_t>(src->Size());
-    } catch (const std::exception&) {
-    }
+    const std::string& path = head.SourcePath;
+    std::string name;
+    if (!BeginNewEntry(head, name)) return false;
+    const std::string stored = BackslashToSlash(OemEntryName(path, name, 0xFFFF - HeaderSize));
+    if (stored.empty()) return false;
+    std::unique_ptr<platform::File> src = OpenSource(head);
+    if (!src) return false;
+    const uint64_t size = SourceSize(*src, head);
     if (size > 0xFFFFFFF0ull) RaiseError(path, "", "0", wrerr::TooLarge);
 
     // Every field is set for this entry alone: nothing carries over from another.
@@ -90,84 +65,41 @@ bool TBlakHole::CompressFile(size_t index) {
 
     const int64_t start = Output().Position();
     const int64_t dataStart = start + static_cast<int64_t>(HeaderSize + stored.size());
-    uint64_t packed = 0;
-    uint32_t crc = 0;
+    TPackedData data;
     uint8_t method = 0, flags = 0;
     const bool written = WriteNewEntry(path, start, [&] {
         Output().Write(h, HeaderSize);
         Output().Write(stored.data(), stored.size());
         if (size > 0) {
-            uint32_t preCrc = 0;
-            if (encrypt) {
-                // The check bytes of the encryption header need the CRC first.
-                try {
-                    preCrc = StreamCRC32(*src) ^ 0xFFFFFFFFu;
-                } catch (const std::exception&) {
-                    throw EEntryFailed{wrerr::ReadError};
-                }
-            }
-            TCompressMethod how = FCompressMethod;
-            if (FStoreAlreadyCompressedFiles && IsAlreadyCompressedName(name)) how = TCompressMethod::cmStore;
-            int64_t operationTotal = FTotalUnpacked;
-            for (int attempt = 0; attempt < 2; ++attempt) {
-                src->Seek(0);
-                Output().Seek(dataStart);
-                TZipKeys keys;
-                if (encrypt) {
-                    // A fresh encryption header for each attempt.
-                    uint8_t eh[ZipEncryptHeaderSize];
-                    ZipMakeEncryptHeader(keys, FPassword, preCrc, eh);
-                    Output().Write(eh, sizeof eh);
-                }
-                TWriterSource in(*src, [&](size_t k) {
-                    if (attempt == 0) FBytesLeft -= static_cast<int64_t>(k);
-                    DoProgress(static_cast<int64_t>(k), static_cast<int64_t>(size), operationTotal);
-                });
-                TWriterOutput out(Output(), encrypt ? &keys : nullptr, FCancel);
-                bool unpackable = false;
+            const uint32_t crc = encrypt ? SourceCrc32(*src) : 0;
+            auto pack = [&](TCompressMethod how, TWriterSource& in, TWriterOutput& out) {
                 flags = encrypt ? 1 : 0;
-                try {
-                    if (how == TCompressMethod::cmFuse) {
-                        method = 1;
-                        unpackable = FuseCompress(in, out).Unpackable;
-                    } else if (how == TCompressMethod::cmDeflate) {
-                        method = 8;
-                        TDeflateOptions o;
-                        o.Level = FDeflateLevel;
-                        o.WholeMemberStore = true;
-                        TDeflateResult r = FEncoder.Deflate(in, out, o);
-                        if (r.Unpackable)
-                            method = 0; // the raw bytes were written: a stored entry
-                        else
-                            flags |= static_cast<uint8_t>(ZipDeflateFlagBits(FDeflateLevel));
-                    } else {
-                        method = 0;
-                        std::vector<uint8_t> buf(1 << 16);
-                        for (;;) {
-                            size_t n = in.Read(buf.data(), buf.size());
-                            if (n == 0) break;
-                            out.Write(buf.data(), n);
-                            if (FCancel) break;
-                        }
-                    }
-                } catch (const ECodecError& e) {
-                    throw EEntryFailed{e.Code()};
+                if (how == TCompressMethod::cmFuse) {
+                    method = 1;
+                    return FuseCompress(in, out).Unpackable;
                 }
-                if (FCancel) RaiseError(FArchiveFile, "", "0", wrerr::UserAbort);
-                crc = in.Crc32 ^ 0xFFFFFFFFu;
-                packed = out.Count + (encrypt ? ZipEncryptHeaderSize : 0);
-                if (in.Total != size || (encrypt && crc != preCrc))
-                    throw EEntryFailed{wrerr::ReadError}; // the file changed meanwhile
-                FUnpackable = unpackable;
-                if (!unpackable) break;
-                how = TCompressMethod::cmStore;
-            }
+                if (how == TCompressMethod::cmDeflate) {
+                    method = 8;
+                    TDeflateOptions o;
+                    o.Level = FDeflateLevel;
+                    o.WholeMemberStore = true;
+                    if (FEncoder.Deflate(in, out, o).Unpackable)
+                        method = 0; // the raw bytes were written: a stored entry
+                    else
+                        flags |= static_cast<uint8_t>(ZipDeflateFlagBits(FDeflateLevel));
+                    return false;
+                }
+                method = 0;
+                StoreStream(in, out);
+                return false;
+            };
+            data = PackEntryData(*src, dataStart, size, MethodFor(name), encrypt ? &crc : nullptr, pack);
         }
         h[9] = flags;
         h[10] = method;
-        PutLE32(h + 15, static_cast<uint32_t>(packed));
-        PutLE32(h + 23, crc);
-        const int64_t end = dataStart + static_cast<int64_t>(packed);
+        PutLE32(h + 15, static_cast<uint32_t>(data.Packed));
+        PutLE32(h + 23, data.Crc32);
+        const int64_t end = dataStart + static_cast<int64_t>(data.Packed);
         Output().SetSize(end);
         Output().Seek(start);
         Output().Write(h, HeaderSize);
@@ -176,15 +108,11 @@ bool TBlakHole::CompressFile(size_t index) {
     if (!written) return false;
     head.Header.assign(h, h + HeaderSize);
     head.OriginalSize = size;
-    head.StoredSize = HeaderSize + stored.size() + packed;
+    head.StoredSize = HeaderSize + stored.size() + data.Packed;
     head.DosDateTime = date;
     head.Attributes = LE16(h + 27);
-    head.NewOffset = start;
-    head.NewLength = head.StoredSize;
-    FPackedCount = packed;
-    FTotalPacked += static_cast<int64_t>(packed);
-    if (OnEnd) OnEnd(this, FEntry.FileName, true);
-    return true;
+    FPackedCount = data.Packed;
+    return NewEntryWritten(head, start, head.StoredSize, data.Packed);
 }
 
 void TBlakHole::ScanExistingEntries() {

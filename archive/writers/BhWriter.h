@@ -22,8 +22,6 @@ protected:
     int GetHeaderSize() override { return 37; }
     void ScanExistingEntries() override;
     void ReportNewEntries() override;
-    void OldEntryFacts(const THeadObject& head, uint32_t& date, uint64_t& size,
-                       uint32_t& attr) const override;
 
     TDeflateEncoder FEncoder;
 };

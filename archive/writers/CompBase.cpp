@@ -7,6 +7,8 @@
 #include "archive/framework/ArcTimer.h"
 #include "archive/framework/DiskManager.h"
 #include "archive/framework/SharedRoutines.h"
+#include "archive/framework/ZipCrypt.h"
+#include "archive/writers/GZipWriter.h"
 
 #include <algorithm>
 #include <cctype>
@@ -200,6 +202,105 @@ bool TCompBase::WriteNewEntry(const std::string& path, int64_t start, const std:
     } catch (const std::exception& e) {
         RaiseFileError(e, wrerr::WriteError, FArchiveFile);
     }
+    return true;
+}
+
+bool TCompBase::BeginNewEntry(const THeadObject& head, std::string& name) {
+    SetFileName(head.SourcePath);
+    name = FEntry.FileName;
+    return BeforeCompressFile(name, FFileCount);
+}
+
+std::string TCompBase::OemEntryName(const std::string& path, const std::string& name, size_t maxLength) {
+    const std::string safe = SafeStoredName(name);
+    bool utf8 = false;
+    std::string stored = safe.empty() ? std::string() : AnsiToOemPath(safe, &utf8);
+    if (stored.empty() || utf8 || stored.size() > maxLength) {
+        DoError(path, "", "0", 25243);
+        return {};
+    }
+    FEntry.FileName = SlashToBackslash(safe);
+    return stored;
+}
+
+std::unique_ptr<platform::File> TCompBase::OpenSource(const THeadObject& head) {
+    try {
+        return Fs().Open(head.SourcePath, platform::OpenMode::Read);
+    } catch (const std::exception&) {
+        // An unreadable source is skipped and not counted.
+        FBytesLeft -= static_cast<int64_t>(head.NewSize);
+        DoError(head.SourcePath, "", "0", wrerr::OpenError);
+        return nullptr;
+    }
+}
+
+uint64_t TCompBase::SourceSize(platform::File& src, const THeadObject& head) {
+    try {
+        return static_cast<uint64_t>(src.Size());
+    } catch (const std::exception&) {
+        return head.NewSize;
+    }
+}
+
+TCompressMethod TCompBase::MethodFor(const std::string& name) const {
+    if (FStoreAlreadyCompressedFiles && IsAlreadyCompressedName(name)) return TCompressMethod::cmStore;
+    return FCompressMethod;
+}
+
+uint32_t TCompBase::SourceCrc32(platform::File& src) {
+    try {
+        return StreamCRC32(src) ^ 0xFFFFFFFFu;
+    } catch (const std::exception&) {
+        throw EEntryFailed{wrerr::ReadError};
+    }
+}
+
+void TCompBase::WriteEncryptHeader(TZipKeys& keys, uint32_t crc) {
+    uint8_t eh[ZipEncryptHeaderSize];
+    ZipMakeEncryptHeader(keys, FPassword, crc, eh);
+    Output().Write(eh, sizeof eh);
+}
+
+TCompBase::TPackedData TCompBase::PackEntryData(platform::File& src, int64_t dataStart, uint64_t size,
+                                                TCompressMethod method, const uint32_t* encryptCrc,
+                                                const TPackMethod& pack) {
+    TPackedData data;
+    const int64_t operationTotal = FTotalUnpacked;
+    for (int pass = 0; pass < 2; ++pass) {
+        src.Seek(0);
+        Output().Seek(dataStart);
+        TZipKeys keys;
+        if (encryptCrc) WriteEncryptHeader(keys, *encryptCrc);
+        TWriterSource in(src, [&](size_t k) {
+            if (pass == 0) FBytesLeft -= static_cast<int64_t>(k);
+            DoProgress(static_cast<int64_t>(k), static_cast<int64_t>(size), operationTotal);
+        });
+        TWriterOutput out(Output(), encryptCrc ? &keys : nullptr, FCancel);
+        bool unpackable = false;
+        try {
+            unpackable = pack(method, in, out);
+        } catch (const ECodecError& e) {
+            throw EEntryFailed{e.Code()};
+        }
+        if (FCancel) RaiseError(FArchiveFile, "", "0", wrerr::UserAbort);
+        data.Total = in.Total;
+        data.Crc32 = in.Crc32 ^ 0xFFFFFFFFu;
+        data.Crc16 = in.Crc16;
+        data.Packed = out.Count + (encryptCrc ? ZipEncryptHeaderSize : 0);
+        if (in.Total != size || (encryptCrc && data.Crc32 != *encryptCrc))
+            throw EEntryFailed{wrerr::ReadError}; // the file changed meanwhile
+        FUnpackable = unpackable;
+        if (!unpackable) break;
+        method = TCompressMethod::cmStore;
+    }
+    return data;
+}
+
+bool TCompBase::NewEntryWritten(THeadObject& head, int64_t start, uint64_t length, uint64_t packed) {
+    head.NewOffset = start;
+    head.NewLength = length;
+    FTotalPacked += static_cast<int64_t>(packed);
+    if (OnEnd) OnEnd(this, FEntry.FileName, true);
     return true;
 }
 

@@ -30,6 +30,10 @@
 
 namespace mv {
 
+class TWriterSource;
+class TWriterOutput;
+class TZipKeys;
+
 // Error numbers the writers use by name.
 namespace wrerr {
 constexpr int WriteError = 25136;  // "Erro de gravação no arquivo"
@@ -207,6 +211,52 @@ protected:
     // and answers false: the archive goes on without the entry. Errors already
     // raised pass; any other failure is a write error of the archive (raised).
     bool WriteNewEntry(const std::string& path, int64_t start, const std::function<void()>& write);
+    // Names a new entry from its source by StoredDirNames and fires OnBegin and
+    // OnRenameCompressedFile; false skips the entry. name: the stored name as the
+    // events left it.
+    bool BeginNewEntry(const THeadObject& head, std::string& name);
+    // The stored name of a new entry for headers that hold names in the archive's
+    // code page: SafeStoredName of name, in that code page with "\" between
+    // folders. Empty (reported with 25243 for path) when the name is unsafe, not
+    // in the code page, or longer than maxLength; otherwise FEntry.FileName
+    // becomes the safe name.
+    std::string OemEntryName(const std::string& path, const std::string& name, size_t maxLength);
+    // Opens the source of a new entry; null (reported with 25235, its bytes taken
+    // off the progress) when it cannot be opened.
+    std::unique_ptr<platform::File> OpenSource(const THeadObject& head);
+    // The size of an open source; the size found while collecting when unknown.
+    static uint64_t SourceSize(platform::File& src, const THeadObject& head);
+    // The method for a new entry named name: CompressMethod, or cmStore for an
+    // archive file when StoreAlreadyCompressedFiles.
+    TCompressMethod MethodFor(const std::string& name) const;
+    // The CRC-32 of a whole source, read before its data is written: the check
+    // bytes of the encryption header need it. A read failure fails the entry (25236).
+    static uint32_t SourceCrc32(platform::File& src);
+    // Writes a fresh traditional encryption header for Password and crc into
+    // Output(), setting keys up for the data that follows.
+    void WriteEncryptHeader(TZipKeys& keys, uint32_t crc);
+    // What the data of a new entry came to (PackEntryData).
+    struct TPackedData {
+        uint64_t Total = 0;  // bytes read from the source
+        uint32_t Crc32 = 0;  // their CRC-32
+        uint16_t Crc16 = 0;  // their CRC-16
+        uint64_t Packed = 0; // bytes written, encryption header included
+    };
+    // A format's encoders: writes in to out by method (cmStore: StoreStream) and
+    // answers true when packing did not gain, so that the data goes again stored.
+    using TPackMethod = std::function<bool(TCompressMethod, TWriterSource&, TWriterOutput&)>;
+    // Writes the data of a new entry of a single-stream format (LHA, BH): the
+    // source from its start to dataStart of Output() through pack with method,
+    // and once more with cmStore when that did not gain. With encryptCrc (from
+    // SourceCrc32) each pass starts with a fresh encryption header and the data
+    // is encrypted. A pass that reads other than size bytes, or (encrypted)
+    // another CRC, fails the entry with 25236: the file changed meanwhile; a
+    // codec error fails it with the codec's number; a cancel raises 25400.
+    TPackedData PackEntryData(platform::File& src, int64_t dataStart, uint64_t size, TCompressMethod method,
+                              const uint32_t* encryptCrc, const TPackMethod& pack);
+    // The end of a new entry written at start: where it stands and how long it
+    // is in the new archive, its packed bytes counted, OnEnd fired. Answers true.
+    bool NewEntryWritten(THeadObject& head, int64_t start, uint64_t length, uint64_t packed);
     // The size of the old archive; a failure to learn it raises 25236.
     int64_t OldArchiveSize();
     // Puts an entry of the old archive into EntryList with status 2, unless

@@ -1,4 +1,4 @@
-// The GZip writer and the encoder hooks of the single-stream writers.
+// The GZip writer, and the encoder hooks and helpers the writers share.
 #include "archive/writers/GZipWriter.h"
 
 #include "archive/framework/ArcTimer.h"
@@ -24,7 +24,7 @@ size_t TWriterSource::Read(uint8_t* buf, size_t n) {
         throw ECodecError(25236, "the source cannot be read");
     }
     UpdateCRC32(buf, k, Crc32);
-    UpdateCRC16(buf, k, Crc16);
+    if (FWithCrc16) UpdateCRC16(buf, k, Crc16);
     Total += k;
     if (k && FOnRead) FOnRead(k);
     return k;
@@ -38,6 +38,16 @@ void TWriterOutput::Write(const uint8_t* buf, size_t n) {
     }
     FOut.Write(buf, n);
     Count += n;
+}
+
+bool StoreStream(CodecInput& in, CodecOutput& out) {
+    std::vector<uint8_t> buf(1 << 16);
+    for (;;) {
+        size_t n = in.Read(buf.data(), buf.size());
+        if (n == 0) return true;
+        out.Write(buf.data(), n);
+        if (out.Cancelled()) return false;
+    }
 }
 
 bool IsAlreadyCompressedName(const std::string& name) {

@@ -9,8 +9,8 @@
 // the found files, each target written beside the archive name into a temporary
 // file and renamed over an existing one only when complete.
 //
-// Also here: the source and packed-output hooks the single-stream writers (GZip,
-// LHA, BH) hand to their encoders.
+// Also here: the source and packed-output hooks the writers (ZIP, GZip, LHA, BH)
+// hand to their encoders, and the name and method helpers they share.
 #include "archive/codecs/Deflate.h"
 #include "archive/writers/CompBase.h"
 
@@ -23,11 +23,13 @@ namespace mv {
 class TZipKeys;
 
 // A source file read by an encoder: keeps the running CRC-32 (from CrcSeed, not
-// inverted) or CRC-16 (from 0) and the byte count, and reports progress.
+// inverted) and CRC-16 (from 0) and the byte count, and reports progress. A
+// writer that needs only the CRC-32 says so (withCrc16 false): Crc16 stays 0.
+// A read failure throws ECodecError 25236.
 class TWriterSource : public CodecInput {
 public:
-    TWriterSource(platform::File& file, std::function<void(size_t)> onRead)
-        : FFile(file), FOnRead(std::move(onRead)) {}
+    TWriterSource(platform::File& file, std::function<void(size_t)> onRead, bool withCrc16 = true)
+        : FFile(file), FOnRead(std::move(onRead)), FWithCrc16(withCrc16) {}
     size_t Read(uint8_t* buf, size_t n) override;
     uint32_t Crc32 = 0xFFFFFFFFu;
     uint16_t Crc16 = 0;
@@ -36,6 +38,7 @@ public:
 private:
     platform::File& FFile;
     std::function<void(size_t)> FOnRead;
+    bool FWithCrc16;
 };
 
 // The output file of a writer: counts the bytes and encrypts them (into a
@@ -54,6 +57,10 @@ private:
     const bool& FCancel;
     std::vector<uint8_t> FCrypt;
 };
+
+// Copies in to out unchanged until the source ends or out is cancelled: the
+// stored method of the writers. Answers false when a cancel stopped it.
+bool StoreStream(CodecInput& in, CodecOutput& out);
 
 // True for the extensions of archive files, which are stored rather than
 // compressed again (.EXE is compressed all the same).

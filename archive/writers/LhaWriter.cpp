@@ -48,40 +48,17 @@ void TLha::SetArcType(TArcType) {
     AddDefaultExt();
 }
 
-void TLha::OldEntryFacts(const THeadObject& head, uint32_t& date, uint64_t& size, uint32_t& attr) const {
-    date = head.DosDateTime;
-    size = head.OriginalSize;
-    attr = head.Attributes;
-}
-
 bool TLha::CompressFile(size_t index) {
     THeadObject& head = *FEntryList[index].Head;
-    const std::string path = head.SourcePath;
-    SetFileName(path);
-    std::string name = FEntry.FileName;
-    if (!BeforeCompressFile(name, FFileCount)) return false;
-    std::string safe = SafeStoredName(name);
-    bool utf8 = false;
-    std::string stored = safe.empty() ? std::string() : AnsiToOemPath(SlashToBackslash(safe), &utf8);
+    const std::string& path = head.SourcePath;
+    std::string name;
+    if (!BeginNewEntry(head, name)) return false;
     // A name the header cannot hold, or not in the archive's code page, is refused.
-    if (stored.empty() || utf8 || stored.size() > MaxNameLength) {
-        DoError(path, "", "0", 25243);
-        return false;
-    }
-    FEntry.FileName = SlashToBackslash(safe);
-    std::unique_ptr<platform::File> src;
-    try {
-        src = Fs().Open(path, platform::OpenMode::Read);
-    } catch (const std::exception&) {
-        FBytesLeft -= static_cast<int64_t>(head.NewSize);
-        DoError(path, "", "0", wrerr::OpenError);
-        return false;
-    }
-    uint64_t size = head.NewSize;
-    try {
-        size = static_cast<uint64_t>(src->Size());
-    } catch (const std::exception&) {
-    }
+    const std::string stored = OemEntryName(path, name, MaxNameLength);
+    if (stored.empty()) return false;
+    std::unique_ptr<platform::File> src = OpenSource(head);
+    if (!src) return false;
+    const uint64_t size = SourceSize(*src, head);
     if (size > 0xFFFFFFFFull) RaiseError(path, "", "0", wrerr::TooLarge);
 
     std::vector<uint8_t> h(FixedSize + stored.size() + 2, 0);
@@ -96,65 +73,34 @@ bool TLha::CompressFile(size_t index) {
 
     const int64_t start = Output().Position();
     const int64_t dataStart = start + static_cast<int64_t>(h.size());
-    uint64_t packed = 0;
-    uint16_t crc = 0;
-    uint64_t total = 0;
+    TPackedData data;
     char letter = '0';
     const bool written = WriteNewEntry(path, start, [&] {
         Output().Write(h.data(), h.size());
         if (size > 0) {
-            TCompressMethod method = FCompressMethod;
-            if (FStoreAlreadyCompressedFiles && IsAlreadyCompressedName(name))
-                method = TCompressMethod::cmStore;
-            int64_t operationTotal = FTotalUnpacked;
-            for (int attempt = 0; attempt < 2; ++attempt) {
-                src->Seek(0);
-                Output().Seek(dataStart);
-                TWriterSource in(*src, [&](size_t k) {
-                    if (attempt == 0) FBytesLeft -= static_cast<int64_t>(k);
-                    DoProgress(static_cast<int64_t>(k), static_cast<int64_t>(size), operationTotal);
-                });
-                TWriterOutput out(Output(), nullptr, FCancel);
-                bool unpackable = false;
-                try {
-                    if (method == TCompressMethod::cmFrozen5) {
-                        letter = '5';
-                        TLzhEncodeResult r = Lzh5Compress(in, out);
-                        unpackable = r.Unpackable;
-                    } else if (method == TCompressMethod::cmFrozen1) {
-                        letter = '1';
-                        Lh1Compress(in, out);
-                        // A stream that does not gain is stored as well.
-                        unpackable = out.Count >= in.Total;
-                    } else {
-                        letter = '0';
-                        std::vector<uint8_t> buf(1 << 16);
-                        for (;;) {
-                            size_t n = in.Read(buf.data(), buf.size());
-                            if (n == 0) break;
-                            out.Write(buf.data(), n);
-                            if (FCancel) break;
-                        }
-                    }
-                } catch (const ECodecError& e) {
-                    throw EEntryFailed{e.Code()};
+            auto pack = [&](TCompressMethod how, TWriterSource& in, TWriterOutput& out) {
+                if (how == TCompressMethod::cmFrozen5) {
+                    letter = '5';
+                    return Lzh5Compress(in, out).Unpackable;
                 }
-                if (FCancel) RaiseError(FArchiveFile, "", "0", wrerr::UserAbort);
-                crc = in.Crc16;
-                total = in.Total;
-                packed = out.Count;
-                FUnpackable = unpackable;
-                if (!unpackable) break;
-                method = TCompressMethod::cmStore;
-            }
-            if (total != size) throw EEntryFailed{wrerr::ReadError}; // the file changed meanwhile
+                if (how == TCompressMethod::cmFrozen1) {
+                    letter = '1';
+                    Lh1Compress(in, out);
+                    // A stream that does not gain is stored as well.
+                    return out.Count >= in.Total;
+                }
+                letter = '0';
+                StoreStream(in, out);
+                return false;
+            };
+            data = PackEntryData(*src, dataStart, size, MethodFor(name), nullptr, pack);
         }
         h[5] = static_cast<uint8_t>(letter);
-        PutLE32(h.data() + 7, static_cast<uint32_t>(packed));
-        PutLE32(h.data() + 11, static_cast<uint32_t>(total));
-        PutLE16(h.data() + FixedSize + stored.size(), crc);
+        PutLE32(h.data() + 7, static_cast<uint32_t>(data.Packed));
+        PutLE32(h.data() + 11, static_cast<uint32_t>(data.Total));
+        PutLE16(h.data() + FixedSize + stored.size(), data.Crc16);
         h[1] = HeaderSum(h);
-        const int64_t end = dataStart + static_cast<int64_t>(packed);
+        const int64_t end = dataStart + static_cast<int64_t>(data.Packed);
         Output().SetSize(end);
         Output().Seek(start);
         Output().Write(h.data(), h.size());
@@ -162,17 +108,13 @@ bool TLha::CompressFile(size_t index) {
     });
     if (!written) return false;
     head.Header = h;
-    head.OriginalSize = total;
-    head.StoredSize = h.size() + packed;
+    head.OriginalSize = data.Total;
+    head.StoredSize = h.size() + data.Packed;
     head.DosDateTime = date;
     head.Attributes = h[19];
-    head.Word = crc;
-    head.NewOffset = start;
-    head.NewLength = h.size() + packed;
-    FPackedCount = packed;
-    FTotalPacked += static_cast<int64_t>(packed);
-    if (OnEnd) OnEnd(this, FEntry.FileName, true);
-    return true;
+    head.Word = data.Crc16;
+    FPackedCount = data.Packed;
+    return NewEntryWritten(head, start, h.size() + data.Packed, data.Packed);
 }
 
 void TLha::ScanExistingEntries() {

@@ -84,26 +84,19 @@ void TTar::SetArcType(TArcType) {
 
 bool TTar::CompressFile(size_t index) {
     THeadObject& head = *FEntryList[index].Head;
-    const std::string path = head.SourcePath;
-    SetFileName(path);
-    std::string name = FEntry.FileName;
-    if (!BeforeCompressFile(name, FFileCount)) return false;
+    const std::string& path = head.SourcePath;
+    std::string name;
+    if (!BeginNewEntry(head, name)) return false;
     std::string stored = SafeStoredName(name);
     if (stored.empty()) {
         DoError(path, "", "0", 25243);
         return false;
     }
     FEntry.FileName = SlashToBackslash(stored);
-    std::unique_ptr<platform::File> src;
+    std::unique_ptr<platform::File> src = OpenSource(head);
+    if (!src) return false;
     platform::FileInfo info;
-    try {
-        src = Fs().Open(path, platform::OpenMode::Read);
-        if (!Fs().Stat(path, info)) info.ModTime = 0;
-    } catch (const std::exception&) {
-        FBytesLeft -= static_cast<int64_t>(head.NewSize);
-        DoError(path, "", "0", wrerr::OpenError);
-        return false;
-    }
+    if (!Fs().Stat(path, info)) info.ModTime = 0;
     int64_t mtime = info.ModTime;
     if (FDateAttribute == TDateAttribute::daSysDate)
         mtime = static_cast<int64_t>(std::time(nullptr));
@@ -160,11 +153,7 @@ bool TTar::CompressFile(size_t index) {
     head.OriginalSize = head.StoredSize = copied;
     head.DosDateTime = FileDosDateTime(mtime);
     head.Attributes = head.NewAttributes;
-    head.NewOffset = start;
-    head.NewLength = static_cast<uint64_t>(Output().Position() - start);
-    FTotalPacked += static_cast<int64_t>(copied);
-    if (OnEnd) OnEnd(this, FEntry.FileName, true);
-    return true;
+    return NewEntryWritten(head, start, static_cast<uint64_t>(Output().Position() - start), copied);
 }
 
 void TTar::ScanExistingEntries() {

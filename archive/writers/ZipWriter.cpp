@@ -1,86 +1,17 @@
 // The ZIP and JAR writers on the writer driver.
 #include "archive/writers/ZipWriter.h"
 
-#include "archive/framework/Crc.h"
 #include "archive/framework/DiskManager.h"
 #include "archive/framework/SharedRoutines.h"
 #include "archive/framework/ZipCrypt.h"
+#include "archive/writers/GZipWriter.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 namespace mv {
 
 using platform::Fs;
-
-namespace {
-
-// Archive files are stored, not deflated again (.EXE is deflated all the same).
-bool IsArchiveExtension(const std::string& name) {
-    static const char* const exts[] = {".UUE", ".XXE", ".ENC", ".TAR", ".Z",   ".GZ",
-                                       ".ZIP", ".ZOO", ".LHA", ".LZH", ".ARC", ".ARJ",
-                                       ".BH",  ".PAK", ".CAB", ".RAR", ".JAR", ".ACE"};
-    size_t slash = name.find_last_of("\\/");
-    size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
-    std::string ext = name.substr(dot);
-    for (auto& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    for (const char* e : exts)
-        if (ext == e) return true;
-    return false;
-}
-
-// The source file of a new entry, with the running CRC-32 and progress.
-class TSourceInput : public CodecInput {
-public:
-    TSourceInput(platform::File& file, std::function<void(size_t)> onRead)
-        : file(file), onRead(std::move(onRead)) {}
-    size_t Read(uint8_t* buf, size_t n) override {
-        size_t k;
-        try {
-            k = file.Read(buf, n);
-        } catch (const std::exception&) {
-            throw ECodecError(25236, "the source cannot be read");
-        }
-        UpdateCRC32(buf, k, crc);
-        total += k;
-        if (k) onRead(k);
-        return k;
-    }
-    uint32_t crc = CrcSeed;
-    uint64_t total = 0;
-
-private:
-    platform::File& file;
-    std::function<void(size_t)> onRead;
-};
-
-// The temporary archive: encrypts into a buffer of its own when asked, counts.
-class TEntryOutput : public CodecOutput {
-public:
-    TEntryOutput(platform::File& out, TZipKeys* keys, const bool& cancel)
-        : out(out), keys(keys), cancel(cancel) {}
-    void Write(const uint8_t* buf, size_t n) override {
-        if (keys) {
-            crypt.resize(n);
-            keys->EncryptBlock(buf, crypt.data(), n);
-            buf = crypt.data();
-        }
-        out.Write(buf, n);
-        count += n;
-    }
-    bool Cancelled() const override { return cancel; }
-    uint64_t count = 0;
-
-private:
-    platform::File& out;
-    TZipKeys* keys;
-    const bool& cancel;
-    std::vector<uint8_t> crypt;
-};
-
-} // namespace
 
 // ---- TZip / TJar -----------------------------------------------------------
 
@@ -265,21 +196,13 @@ void TZip::CopyEntry(size_t index) {
 
 bool TZip::CompressFile(size_t index) {
     THeadObject& head = *FEntryList[index].Head;
-    const std::string path = head.SourcePath;
-    SetFileName(path);
-    std::string name = FEntry.FileName;
-    if (!BeforeCompressFile(name, FFileCount)) return false;
+    const std::string& path = head.SourcePath;
+    std::string name;
+    if (!BeginNewEntry(head, name)) return false;
     FEntry.FileName = name;
 
-    std::unique_ptr<platform::File> src;
-    try {
-        src = Fs().Open(path, platform::OpenMode::Read);
-    } catch (const std::exception&) {
-        // An unreadable source is skipped and not counted.
-        FBytesLeft -= static_cast<int64_t>(head.NewSize);
-        DoError(path, "", "0", wrerr::OpenError);
-        return false;
-    }
+    std::unique_ptr<platform::File> src = OpenSource(head);
+    if (!src) return false;
     int64_t start = Output().Position();
     if (NeedsZip64(static_cast<uint64_t>(start))) RaiseError(FArchiveFile, "", "0", wrerr::TooLarge);
 
@@ -289,14 +212,8 @@ bool TZip::CompressFile(size_t index) {
         DoError(path, "", "0", 25243);
         return false;
     }
-    bool store = FCompressMethod == TCompressMethod::cmStore ||
-                 (FStoreAlreadyCompressedFiles && IsArchiveExtension(name));
-    uint64_t expected = 0;
-    try {
-        expected = static_cast<uint64_t>(src->Size());
-    } catch (const std::exception&) {
-        expected = head.NewSize;
-    }
+    const bool store = MethodFor(name) == TCompressMethod::cmStore;
+    const uint64_t expected = SourceSize(*src, head);
     if (FileTooLarge(expected)) RaiseError(path, "", "0", wrerr::TooLarge);
 
     TZipLocalHeader local;
@@ -317,30 +234,20 @@ bool TZip::CompressFile(size_t index) {
             uint32_t preCrc = 0;
             TZipKeys keys;
             if (encrypt) {
-                // The check bytes of the encryption header need the CRC first.
-                try {
-                    preCrc = StreamCRC32(*src) ^ 0xFFFFFFFFu;
-                } catch (const std::exception&) {
-                    throw EEntryFailed{wrerr::ReadError};
-                }
-                uint8_t eh[ZipEncryptHeaderSize];
-                ZipMakeEncryptHeader(keys, FPassword, preCrc, eh);
-                Output().Write(eh, sizeof eh);
+                preCrc = SourceCrc32(*src);
+                WriteEncryptHeader(keys, preCrc);
             }
             int64_t operationTotal = FTotalUnpacked;
-            TSourceInput in(*src, [&](size_t k) {
-                FBytesLeft -= static_cast<int64_t>(k);
-                DoProgress(static_cast<int64_t>(k), static_cast<int64_t>(expected), operationTotal);
-            });
-            TEntryOutput out(Output(), encrypt ? &keys : nullptr, FCancel);
+            TWriterSource in(
+                *src,
+                [&](size_t k) {
+                    FBytesLeft -= static_cast<int64_t>(k);
+                    DoProgress(static_cast<int64_t>(k), static_cast<int64_t>(expected), operationTotal);
+                },
+                false);
+            TWriterOutput out(Output(), encrypt ? &keys : nullptr, FCancel);
             if (store) {
-                std::vector<uint8_t> buf(1 << 16);
-                for (;;) {
-                    size_t n = in.Read(buf.data(), buf.size());
-                    if (n == 0) break;
-                    out.Write(buf.data(), n);
-                    if (FCancel) RaiseError(FArchiveFile, "", "0", wrerr::UserAbort);
-                }
+                if (!StoreStream(in, out)) RaiseError(FArchiveFile, "", "0", wrerr::UserAbort);
             } else {
                 TDeflateOptions o;
                 o.Level = FDeflateLevel;
@@ -355,13 +262,13 @@ bool TZip::CompressFile(size_t index) {
                 else
                     local.Flags |= ZipDeflateFlagBits(FDeflateLevel);
             }
-            local.Crc32 = in.total ? (in.crc ^ 0xFFFFFFFFu) : 0;
-            if (FileTooLarge(in.total)) RaiseError(path, "", "0", wrerr::TooLarge);
+            local.Crc32 = in.Total ? (in.Crc32 ^ 0xFFFFFFFFu) : 0;
+            if (FileTooLarge(in.Total)) RaiseError(path, "", "0", wrerr::TooLarge);
             // The file changed between the two passes: its check bytes are wrong.
             if (encrypt && local.Crc32 != preCrc) throw EEntryFailed{wrerr::ReadError};
-            local.UncompressedSize = static_cast<uint32_t>(in.total);
-            uint64_t packed = out.count + (encrypt ? ZipEncryptHeaderSize : 0);
-            if (in.total == 0) {
+            local.UncompressedSize = static_cast<uint32_t>(in.Total);
+            uint64_t packed = out.Count + (encrypt ? ZipEncryptHeaderSize : 0);
+            if (in.Total == 0) {
                 // An empty file is stored plain, whatever was asked.
                 local.Method = ZipMethodStored;
                 local.Flags &= ZipFlagUtf8;
@@ -407,11 +314,8 @@ bool TZip::CompressFile(size_t index) {
     head.StoredSize = c.CompressedSize;
     head.DosDateTime = c.DosDateTime;
     head.Attributes = c.ExternalAttributes;
-    head.NewOffset = start;
-    head.NewLength = ZipLocalHeaderSize + stored.size() + c.CompressedSize;
-    FTotalPacked += c.CompressedSize;
-    if (OnEnd) OnEnd(this, FEntry.FileName, true);
-    return true;
+    return NewEntryWritten(head, start, ZipLocalHeaderSize + stored.size() + c.CompressedSize,
+                           c.CompressedSize);
 }
 
 // ---- the directory -------------------------------------------------------------
