@@ -1,13 +1,13 @@
 // Deflate encoder (RFC 1951): LZ77 over a 32 KiB window and per-block Huffman
-// coding. Level 1 has a parser of its own built for speed; levels 2..9 use hash
+// coding. Levels 1 and 2 have a quick parser of their own; levels 3..9 use hash
 // chains and the classic level table.
 //
 // Layout: a 64 KiB window buffer (two halves) slid by 32 KiB, symbol buffers of
 // up to 32767 literals and matches per block, and the match tables of the
-// parser in use (0 = no entry). Levels 2..9: hash chains with a head per hash
+// parser in use (0 = no entry). Levels 3..9: hash chains with a head per hash
 // value and a link per window position; the level table's good, lazy, nice and
 // chain values steer the search exactly as in the classic encoder: greedy
-// parsing for levels 2..3, one-step lazy parsing for 4..9. Level 1: greedy
+// parsing for level 3, one-step lazy parsing for 4..9. Levels 1 and 2: greedy
 // parsing over buckets that each hold the last two positions with the same
 // hash of four bytes.
 //
@@ -22,9 +22,10 @@
 //   match so far, then the first two bytes) before it is compared, and the
 //   comparison runs 8 bytes at a time, locating the first difference by
 //   counting trailing zero bits;
-// - level 1 looks at no more than two candidates, each accepted or rejected on
-//   one 32-bit comparison; it puts every position of a short match into its
-//   table but only every 8th of a long one, searches ever fewer positions
+// - the quick parser looks at no more than two candidates, each accepted or
+//   rejected on one 32-bit comparison; at level 1 it puts every position of a
+//   short match into its table but only every 8th of a long one (level 2 puts
+//   them all), searches ever fewer positions
 //   while nothing matches (data that does not compress costs little), and runs
 //   its loop on locals between refills of the window;
 // - the window carries zeroed slack past its end, so the comparisons never
@@ -56,12 +57,13 @@ constexpr uint32_t WindowBytes = 2 * WSize;
 constexpr uint32_t HashBits = 15;
 constexpr uint32_t HashSize = 1u << HashBits;
 constexpr uint32_t NearBits = 15;
-// Level 1's table: 2^15 buckets of two positions, keyed on four bytes.
+// The quick parser's table: 2^15 buckets of two positions, keyed on four bytes.
 constexpr uint32_t BucketBits = 15;
-// Level 1 takes the first candidate when it matches this many bytes, and puts
-// every position of a match of up to this many bytes into the table.
-constexpr uint32_t FastestNice = 16;
-constexpr uint32_t FastestInsertAll = 8;
+// The quick parser takes the first candidate when it matches this many bytes.
+constexpr uint32_t QuickNice = 16;
+// Level 1 puts every position of a match of up to this many bytes into the
+// table, and of a longer one only some.
+constexpr uint32_t QuickInsertAll = 8;
 constexpr uint32_t HashMultiplier = 0x9E3779B1u;
 constexpr uint32_t MinMatch = 3;
 constexpr uint32_t MaxMatch = 258;
@@ -146,8 +148,8 @@ struct ECancelled {};
 struct TDeflateEncoder::State {
     // Working memory, allocated once per encoder.
     std::vector<uint8_t> window = std::vector<uint8_t>(WindowBytes + WindowSlack);
-    // The match tables are allocated when a member first needs them: level 1
-    // uses the buckets, levels 2..9 the chains and the near table.
+    // The match tables are allocated when a member first needs them: the quick
+    // parser uses the buckets, the others the chains and the near table.
     std::vector<uint16_t> head, prev, near;
     std::vector<uint16_t> buckets;
     uint32_t nearHead = 0;
@@ -190,7 +192,7 @@ struct TDeflateEncoder::State {
         blockStart = 0;
         endOfInput = false;
         // Only the tables of the level's parser are used (and slid) for this member.
-        if (level == 1) {
+        if (QuickParser()) {
             buckets.assign(2u << BucketBits, 0);
         } else {
             head.assign(HashSize, 0);
@@ -204,6 +206,8 @@ struct TDeflateEncoder::State {
         bytesOut = 0;
         ResetBlock();
     }
+
+    bool QuickParser() const { return options.Level <= 2; }
 
     void ResetBlock() {
         std::fill(std::begin(litFreq), std::end(litFreq), 0);
@@ -227,7 +231,7 @@ struct TDeflateEncoder::State {
                 matchStart -= WSize;
                 strStart -= WSize;
                 blockStart -= WSize;
-                if (options.Level == 1) {
+                if (QuickParser()) {
                     Rebase(buckets.data(), buckets.size());
                 } else {
                     Rebase(head.data(), head.size());
@@ -598,18 +602,19 @@ struct TDeflateEncoder::State {
 
     // ---- the two parsers ---------------------------------------------------
 
-    // Puts position p into its bucket of the level 1 table, as the newer of two.
+    // Puts position p into its bucket of the quick parser's table, as the newer of two.
     static inline void BucketInsert(uint16_t* table, const uint8_t* w, uint32_t p) {
         uint16_t* b = table + 2 * BucketHash(Load32(w + p));
         b[1] = b[0];
         b[0] = static_cast<uint16_t>(p);
     }
 
-    // Level 1: greedy parsing over a table of two candidates per hash of four
-    // bytes. The loop runs on locals until the look-ahead or the symbol buffer
+    // Levels 1 and 2: greedy parsing over a table of two candidates per hash
+    // of four bytes. The loop runs on locals until the look-ahead or the symbol buffer
     // runs short, since each symbol store would otherwise force the compiler
     // to reload and store the members.
-    void DeflateFastest() {
+    void DeflateQuick() {
+        const uint32_t insertAll = options.Level == 1 ? QuickInsertAll : MaxMatch;
         const uint8_t* w = window.data();
         uint16_t* table = buckets.data();
         uint8_t* lits = symLit.data();
@@ -640,7 +645,7 @@ struct TDeflateEncoder::State {
                     best = 4 + MatchLength(w + s + 4, w + c0 + 4, MaxMatch - 4);
                     bestPos = c0;
                 }
-                if (best < FastestNice && c1 > limit && Load32(w + c1) == v) {
+                if (best < QuickNice && c1 > limit && Load32(w + c1) == v) {
                     uint32_t len = 4 + MatchLength(w + s + 4, w + c1 + 4, MaxMatch - 4);
                     if (len > best) best = len, bestPos = c1;
                 }
@@ -657,7 +662,7 @@ struct TDeflateEncoder::State {
                     // The positions inside the match: all of a short one; of a
                     // longer one every 8th and the last, which keeps most of
                     // the gain for a fraction of the work.
-                    if (best <= FastestInsertAll) {
+                    if (best <= insertAll) {
                         for (uint32_t p = s + 1; p < s + best; ++p) BucketInsert(table, w, p);
                     } else {
                         for (uint32_t p = s + 1; p < s + best - 1; p += 8) BucketInsert(table, w, p);
@@ -694,7 +699,7 @@ struct TDeflateEncoder::State {
         FlushBlock(true);
     }
 
-    // Levels 1..3: take the longest match at each position at once.
+    // Level 3: take the longest match at each position at once.
     void DeflateFast() {
         uint32_t matchLength = 0;
         for (;;) {
@@ -796,8 +801,8 @@ struct TDeflateEncoder::State {
             result.Unpackable = true;
             return;
         }
-        if (options.Level == 1)
-            DeflateFastest();
+        if (QuickParser())
+            DeflateQuick();
         else if (options.Level <= 3)
             DeflateFast();
         else

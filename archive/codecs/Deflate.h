@@ -4,8 +4,8 @@
 // serves them all; the few points where they differ are options.
 //
 // The engine is an LZ77 coder (a quick greedy one with two candidates per hash
-// at level 1, the lazy-matching one with hash chains and the classic level table
-// at 2..9), followed by per-block Huffman coding that picks stored, fixed or
+// at levels 1 and 2, the one with hash chains and the classic level table at
+// 3..9), followed by per-block Huffman coding that picks stored, fixed or
 // dynamic codes by size. It pulls the
 // source through a CodecInput (the writer's read hook: CRC, progress, read
 // errors) and pushes the compressed bytes through a CodecOutput (the writer's
@@ -19,7 +19,7 @@
 namespace mv {
 
 struct TDeflateOptions {
-    // Effort 1..9 of the classic level table (1..3 greedy, 4..9 lazy). Values
+    // Effort 1..9 (1..3 greedy, 4..9 lazy). Values
     // below 1 are taken as 1, above 9 as 9; storing a member (level 0) is the
     // caller's business.
     int Level = 7;
@@ -46,8 +46,8 @@ struct TDeflateResult {
     int TextKind = -1;
 };
 
-// A deflate encoder whose working memory (about 320 KiB for level 1, 390 KiB
-// for the other levels, 520 KiB once both have been used) is allocated on first
+// A deflate encoder whose working memory (about 320 KiB for levels 1 and 2,
+// 390 KiB for the others, 520 KiB once both have been used) is allocated on first
 // use and reused for every member it compresses; the state of one member lives only
 // inside one call of Deflate. Not for use by two threads at once.
 class TDeflateEncoder {
