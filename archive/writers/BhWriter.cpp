@@ -147,14 +147,8 @@ void TBlakHole::ScanExistingEntries() {
 }
 
 void TBlakHole::ReportNewEntries() {
-    for (size_t i = 0; i < FEntryList.size(); ++i) {
-        const THeadObject& head = *FEntryList[i].Head;
-        if (head.Status == THeadObject::hsSkip) continue;
-        FTotalUnpacked += static_cast<int64_t>(head.OriginalSize);
-        if (!head.Written || FSwitch == TSwitch::swDelete || head.Header.size() < HeaderSize) continue;
+    ReportEntries(HeaderSize, [this](const THeadObject& head) {
         const uint8_t* h = head.Header.data();
-        FEntry = TArcEntryInfo{};
-        FEntry.FileName = FEntryList[i].Name;
         FEntry.VersionMadeBy = h[7];
         FEntry.VersionNeeded = h[8];
         FEntry.PackedSize = LE32(h + 15);
@@ -166,8 +160,7 @@ void TBlakHole::ReportNewEntries() {
         FEntry.ExternalAttr = LE16(h + 27);
         FEntry.Ratio = CompressRatio(FEntry.PackedSize, FEntry.UnpackedSize);
         if (static_cast<int32_t>(head.DosDateTime) > 0) FEntry.DateTime = ConvertDate(head.DosDateTime);
-        if (OnRead) OnRead(this, head.NewOffset, static_cast<int>(i));
-    }
+    });
 }
 
 } // namespace mv

@@ -304,6 +304,19 @@ bool TCompBase::NewEntryWritten(THeadObject& head, int64_t start, uint64_t lengt
     return true;
 }
 
+void TCompBase::ReportEntries(size_t minHeader, const std::function<void(const THeadObject&)>& setInfo) {
+    for (size_t i = 0; i < FEntryList.size(); ++i) {
+        const THeadObject& head = *FEntryList[i].Head;
+        if (head.Status == THeadObject::hsSkip) continue;
+        FTotalUnpacked += static_cast<int64_t>(head.OriginalSize);
+        if (!head.Written || FSwitch == TSwitch::swDelete || head.Header.size() < minHeader) continue;
+        FEntry = TArcEntryInfo{};
+        FEntry.FileName = FEntryList[i].Name;
+        setInfo(head);
+        if (OnRead) OnRead(this, head.NewOffset, static_cast<int>(i));
+    }
+}
+
 int64_t TCompBase::OldArchiveSize() {
     try {
         return ArchiveIn().Size();

@@ -257,6 +257,12 @@ protected:
     // The end of a new entry written at start: where it stands and how long it
     // is in the new archive, its packed bytes counted, OnEnd fired. Answers true.
     bool NewEntryWritten(THeadObject& head, int64_t start, uint64_t length, uint64_t packed);
+    // ReportNewEntries for formats that keep each entry's own header: the size of
+    // every entry that stays counts into the totals, and each entry written in
+    // this run (not under swDelete) whose header holds at least minHeader bytes
+    // is told through OnRead, once setInfo has filled FEntry (cleared and named)
+    // from its header.
+    void ReportEntries(size_t minHeader, const std::function<void(const THeadObject&)>& setInfo);
     // The size of the old archive; a failure to learn it raises 25236.
     int64_t OldArchiveSize();
     // Puts an entry of the old archive into EntryList with status 2, unless

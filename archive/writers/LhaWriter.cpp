@@ -157,14 +157,8 @@ void TLha::WriteTrailer() {
 }
 
 void TLha::ReportNewEntries() {
-    for (size_t i = 0; i < FEntryList.size(); ++i) {
-        const THeadObject& head = *FEntryList[i].Head;
-        if (head.Status == THeadObject::hsSkip) continue;
-        FTotalUnpacked += static_cast<int64_t>(head.OriginalSize);
-        if (!head.Written || FSwitch == TSwitch::swDelete || head.Header.size() < FixedSize) continue;
+    ReportEntries(FixedSize, [this](const THeadObject& head) {
         const uint8_t* h = head.Header.data();
-        FEntry = TArcEntryInfo{};
-        FEntry.FileName = FEntryList[i].Name;
         FEntry.VersionMadeBy = 122;
         FEntry.VersionNeeded = 112;
         FEntry.PackedSize = LE32(h + 7);
@@ -175,8 +169,7 @@ void TLha::ReportNewEntries() {
         FEntry.ExternalAttr = h[19];
         FEntry.Ratio = CompressRatio(FEntry.PackedSize, FEntry.UnpackedSize);
         if (static_cast<int32_t>(head.DosDateTime) > 0) FEntry.DateTime = ConvertDate(head.DosDateTime);
-        if (OnRead) OnRead(this, head.NewOffset, static_cast<int>(i));
-    }
+    });
 }
 
 } // namespace mv

@@ -232,17 +232,11 @@ void TTar::WriteTrailer() {
 }
 
 void TTar::ReportNewEntries() {
-    for (size_t i = 0; i < FEntryList.size(); ++i) {
-        const THeadObject& head = *FEntryList[i].Head;
-        if (head.Status == THeadObject::hsSkip) continue;
-        FTotalUnpacked += static_cast<int64_t>(head.OriginalSize);
-        if (!head.Written || FSwitch == TSwitch::swDelete || head.Header.size() < Block) continue;
+    ReportEntries(Block, [this](const THeadObject& head) {
         const uint8_t* h = head.Header.data();
         uint64_t mtime = 0, sum = 0;
         OctalStrToInt(std::string_view(reinterpret_cast<const char*>(h + 136), 12), mtime);
         OctalStrToInt(std::string_view(reinterpret_cast<const char*>(h + 148), 8), sum);
-        FEntry = TArcEntryInfo{};
-        FEntry.FileName = FEntryList[i].Name;
         FEntry.DateTime = UnixTimeToDateTime(static_cast<int64_t>(mtime));
         FEntry.PackedSize = FEntry.UnpackedSize = static_cast<int64_t>(head.OriginalSize);
         FEntry.CRC = static_cast<uint32_t>(sum);
@@ -250,8 +244,7 @@ void TTar::ReportNewEntries() {
         FEntry.MethodCode = 0;
         FEntry.ExternalAttr = 32;
         FEntry.Ratio = CompressRatio(FEntry.PackedSize, FEntry.UnpackedSize);
-        if (OnRead) OnRead(this, head.NewOffset, static_cast<int>(i));
-    }
+    });
 }
 
 void TTar::AfterCompress() {
