@@ -200,7 +200,7 @@ protected:
     // Reads the old entry's date, size and attributes from its header (format specific).
     virtual void OldEntryFacts(const THeadObject& head, uint32_t& date, uint64_t& size, uint32_t& attr) const;
 
-    // ---- helpers of the formats' CompressFile and ScanExistingEntries
+    // ---- helpers of the formats' CompressFile, ScanExistingEntries and ReportNewEntries
     // Thrown while a new entry is written when that entry alone fails (its source
     // cannot be read or changed meanwhile, a codec refused it): the error number.
     struct EEntryFailed {
