@@ -99,6 +99,8 @@ private:
     void StepRar5();
     void StepTar();
     void StartZip();
+    bool GatherSpannedDirectory(uint16_t firstDisk, uint16_t lastDisk, int64_t cdOffset, int64_t cdSize,
+                                int64_t cdEndOnLast, const std::vector<uint8_t>& endRecord);
     void StepZip();
     void StepZoo();
     void ListUue();

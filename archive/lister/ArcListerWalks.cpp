@@ -1491,6 +1491,19 @@ void TArcLister::StartZip() {
             else
                 cdEnd = eocd - 20 - 56;
         }
+        // a set spanned over removable disks whose directory starts on an earlier
+        // disk than the last: it is gathered from its disks and walked in memory
+        if (FArcType == TArcType::atZipMV && U16(e + 6) < U16(e + 4)) {
+            std::vector<uint8_t> end(e, e + 22);
+            if (GatherSpannedDirectory(U16(e + 6), U16(e + 4), cdOffset, cdSize, cdEnd, end)) {
+                FHeadFlag |= 8;
+                FStepSize = 46;
+                FHeaderPos = 1;
+            } else {
+                FStepSize = 0;
+            }
+            return;
+        }
         int64_t cdStart = cdEnd - cdSize;
         uint8_t sig[4] = {};
         if (cdStart >= 0 && (cdSize == 0 || (ReadExactAt(cdStart, sig, 4) && U32(sig) == 0x02014B50))) {
@@ -1533,6 +1546,84 @@ void TArcLister::StartZip() {
     DoError(FVolumeName, "", "0", arcerr::HeaderError);
     FErrorReported = true;
     FStepSize = 0;
+}
+
+// The directory of a spanned set from the disk it starts on to the last disk,
+// which is in the drive: its part on the last disk is read first, then the
+// disks from the first one of the directory on are asked for in turn
+// (OnGetZipNextDisk with the disk's number). The directory and the end record
+// then stand in memory in place of the archive; the offsets of the entries'
+// local headers keep referring to their own disks.
+bool TArcLister::GatherSpannedDirectory(uint16_t firstDisk, uint16_t lastDisk, int64_t cdOffset,
+                                        int64_t cdSize, int64_t cdEndOnLast,
+                                        const std::vector<uint8_t>& endRecord) {
+    constexpr int64_t MaxDirectory = int64_t(64) << 20;
+    if (cdSize > MaxDirectory || cdEndOnLast > cdSize) {
+        HeaderError();
+        return false;
+    }
+    std::vector<uint8_t> tail(static_cast<size_t>(cdEndOnLast));
+    if (!tail.empty() && !ReadExactAt(0, tail.data(), cdEndOnLast)) {
+        TruncatedError();
+        return false;
+    }
+    std::vector<uint8_t> dir;
+    dir.reserve(static_cast<size_t>(cdSize + 22));
+    const int64_t earlier = cdSize - cdEndOnLast;
+    for (uint32_t disk = firstDisk; disk < lastDisk && static_cast<int64_t>(dir.size()) < earlier; ++disk) {
+        // disk numbers in the records count from 0, on the labels from 1
+        const int32_t wanted = static_cast<int32_t>(disk) + 1;
+        for (int guard = 0; FDiskManager->DiskNumber() != wanted; ++guard) {
+            if (!OnGetZipNextDisk || guard >= 100) {
+                DoError(FArchiveFile, "", std::to_string(wanted), arcerr::HeaderError);
+                FErrorReported = true;
+                return false;
+            }
+            bool cancel = true;
+            OnGetZipNextDisk(this, std::to_string(wanted), cancel);
+            if (cancel) {
+                FCancel = true;
+                return false;
+            }
+            FDiskManager->ReadDiskInfo();
+        }
+        if (!ReopenNextDisk(FArchiveStream)) return false;
+        ResetWindow();
+        const int64_t from = disk == firstDisk ? cdOffset : 0;
+        const int64_t count =
+            std::min<int64_t>(FArchiveSize - from, earlier - static_cast<int64_t>(dir.size()));
+        if (from > FArchiveSize || count < 0) {
+            TruncatedError();
+            return false;
+        }
+        const size_t at = dir.size();
+        dir.resize(at + static_cast<size_t>(count));
+        if (count > 0 && !ReadExactAt(from, dir.data() + at, count)) {
+            TruncatedError();
+            return false;
+        }
+    }
+    if (static_cast<int64_t>(dir.size()) != earlier) {
+        TruncatedError();
+        return false;
+    }
+    dir.insert(dir.end(), tail.begin(), tail.end());
+    dir.insert(dir.end(), endRecord.begin(), endRecord.end());
+    if (dir.size() < 4 || U32(dir.data()) != 0x02014B50u) {
+        HeaderError();
+        return false;
+    }
+    CloseArchive(FArchiveStream);
+    FArchiveStream = std::make_unique<TMemoryStream>(std::move(dir));
+    FArchiveSize = FEndOffset = FArchiveStream->Size();
+    FZipCentralStart = 0;
+    FZipCentralEnd = cdSize;
+    FZipDelta = 0;
+    // no local header lies in memory: the check of their offsets is left out
+    FZipThisDisk = 0xFFFF;
+    FWindow.assign(static_cast<size_t>(std::min<int64_t>(FArchiveSize, int64_t(1) << 20)), 0);
+    ResetWindow();
+    return true;
 }
 
 void TArcLister::StepZip() {

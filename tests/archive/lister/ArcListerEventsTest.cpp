@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 using namespace mvtest;
 
 namespace {
@@ -185,6 +187,7 @@ TEST(ArcListerEvents, ArcFolders) {
     }
 }
 
+#include "archive/framework/DiskManager.h"
 #include "platform/FakeFileSystem.h"
 
 // A set spanned over removable disks, opened on its first disk: the lister asks
@@ -233,4 +236,77 @@ TEST(ArcListerEvents, SpannedZipAsksForTheLastDisk) {
     plain.Activate();
     EXPECT_FALSE(plain.Completed());
     EXPECT_NE(plain.LastError(), 0);
+}
+
+// A set whose central directory starts three disks before the last one: after
+// the last disk the lister asks for the directory's disks in turn, lists every
+// entry, and a cancel at a prompt ends the listing.
+TEST(ArcListerEvents, SpannedZipDirectoryOverSeveralDisks) {
+    MV_REQUIRE_TOOL("zip");
+    TempDir dir;
+    fs::create_directories(dir / "f");
+    for (int i = 1; i <= 1500; ++i)
+        WriteFileText(dir / "f" / ("file-with-a-fairly-long-name-number-" + std::to_string(i) + ".txt"),
+                      "content " + std::to_string(i) + "\n");
+    ASSERT_EQ(mvtest::Run("zip -q -r -s 64k span.zip f", dir.Path()).exitCode, 0);
+    std::vector<fs::path> pieces;
+    for (int i = 1;; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "span.z%02d", i);
+        if (!fs::exists(dir / name)) break;
+        pieces.push_back(dir / name);
+    }
+    pieces.push_back(dir / "span.zip");
+    ASSERT_GE(pieces.size(), 5u);
+
+    mv::platform::FakeFileSystem fakes;
+    std::string root = (dir / "drive").string();
+    auto& drive = fakes.AddDrive(root, 1 << 20, mv::platform::DriveKind::Removable,
+                                 mv::TDiskManager::SpanDiskLabel(1), 1);
+    mv::platform::ScopedFileSystem scope(fakes);
+    std::vector<int> media;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        uint32_t number = static_cast<uint32_t>(i + 1);
+        media.push_back(i == 0 ? drive.CurrentMedium()
+                               : drive.SwapMedium(mv::TDiskManager::SpanDiskLabel(int(number)), number));
+        WriteFileBytes(dir / "drive/x.zip", ReadFileBytes(pieces[i]));
+    }
+    for (bool cancelSecond : {false, true}) {
+        SCOPED_TRACE(cancelSecond);
+        drive.InsertMedium(media[0]);
+        mv::TArcLister l;
+        Recorder rec;
+        rec.Attach(l);
+        l.SetFileSpec({"*.*"});
+        std::vector<std::string> asked;
+        l.OnGetZipLastDisk = [&](mv::TObject*, bool& cancel) {
+            drive.InsertMedium(media.back());
+            cancel = false;
+        };
+        l.OnGetZipNextDisk = [&](mv::TObject*, const std::string& number, bool& cancel) {
+            asked.push_back(number);
+            cancel = cancelSecond && asked.size() == 2;
+            if (!cancel) drive.InsertMedium(media.at(std::stoul(number) - 1));
+        };
+        l.SetArchiveFile(root + "/x.zip");
+        ASSERT_EQ(static_cast<int>(l.ArcType()), static_cast<int>(mv::TArcType::atZipMV));
+        l.Activate();
+        if (cancelSecond) {
+            EXPECT_FALSE(l.Completed());
+            EXPECT_EQ(l.FileCount(), 0);
+            continue;
+        }
+        EXPECT_TRUE(l.Completed());
+        EXPECT_TRUE(rec.errors.empty());
+        const size_t last = pieces.size();
+        EXPECT_EQ(asked, (std::vector<std::string>{std::to_string(last - 3), std::to_string(last - 2),
+                                                   std::to_string(last - 1)}));
+        EXPECT_EQ(l.FileCount(), 1500);
+        std::set<std::string> names, want;
+        for (const auto& e : rec.events)
+            if (e.rfind("read ", 0) == 0) names.insert(e.substr(e.find(' ', 5) + 1));
+        for (int i = 1; i <= 1500; ++i)
+            want.insert("f\\file-with-a-fairly-long-name-number-" + std::to_string(i) + ".txt");
+        EXPECT_EQ(names, want);
+    }
 }
