@@ -207,8 +207,7 @@ bool TUnARJ::DecodePart(TArcStream& file, TArcStream* stream, const THeader& h, 
     }
     if (garbled) FPassword = plainPassword;
     (void)savedPassword;
-    FBytesLeft -= FMemberBytesLeft;
-    FMemberBytesLeft = 0;
+    CloseMemberInput();
     if (FCancel) return false;
     return decoded && (Crc32Register() ^ CrcSeed) == h.Crc();
 }
@@ -280,14 +279,11 @@ void TUnARJ::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
                     if (extract) {
                         m = TOpenMember();
                         m.Name = decided;
-                        m.ReportName =
-                            (FWriteMode == rwFile || FWriteMode == rwCallStream) ? FEntry.FileName : decided;
+                        m.ReportName = ReportName(decided);
                         m.Attributes = h.Attributes();
                         m.DosDate = h.DosDate();
                         m.Garbled = (h.Flags() & kFlagGarbled) != 0;
-                        if (!OpenOutputFile(m.Out, FEntry.FileName, h.Unpacked(), 0)) {
-                            if (!OutputRefused()) RaiseError(FEntry.FileName, "", "0", arcerr::OpenError);
-                        } else {
+                        if (OpenMemberOutput(m.Out, h.Unpacked())) {
                             m.Open = true;
                             m.Ok = DecodePart(*file, stream, h, m);
                             if (m.Ok && (h.Flags() & kFlagVolume)) {

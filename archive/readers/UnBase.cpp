@@ -18,6 +18,9 @@ namespace {
 constexpr int kErrNoFolder = 25156;
 constexpr int kErrOpen = 25235;
 constexpr int kErrRead = 25236;
+constexpr int kErrCrc = 25151;
+constexpr int kErrBadPassword = 26517;
+constexpr int kErrPasswordFailed = 26522;
 
 // Types whose archives an outside library opens and closes itself.
 bool IsLibraryArcType(TArcType t) {
@@ -346,6 +349,80 @@ bool TUnBase::AfterExtractFile(std::unique_ptr<TArcStream>& file, TArcStream* st
     return true;
 }
 
+std::string TUnBase::ReportName(const std::string& name) const {
+    return (FWriteMode == rwFile || FWriteMode == rwCallStream) ? FEntry.FileName : name;
+}
+
+TMemberDecision TUnBase::BeginMember(const std::string& storedName, TDateTime fileDate, int64_t packedSize,
+                                     std::string& name) {
+    SetFileName(storedName);
+    if (FEntry.FileName.empty() && FWriteMode != rwSink) {
+        DoError(storedName, "", "0", arcerr::InvalidName);
+        FBytesLeft -= packedSize;
+        return TMemberDecision::mdSkip;
+    }
+    name = storedName;
+    return DecideMember(name, fileDate, packedSize);
+}
+
+bool TUnBase::OpenMemberOutput(std::unique_ptr<TArcStream>& out, int64_t size) {
+    if (OpenOutputFile(out, FEntry.FileName, size, 0)) return true;
+    if (!OutputRefused()) RaiseError(FEntry.FileName, "", "0", arcerr::OpenError);
+    return false;
+}
+
+void TUnBase::CloseMemberInput() {
+    FBytesLeft -= FMemberBytesLeft;
+    FMemberBytesLeft = 0;
+}
+
+void TUnBase::RefuseMember(const std::string& reportName, int error, int64_t packedLeft) {
+    DoError(reportName, "", "0", error);
+    FBytesLeft -= packedLeft;
+    if (OnEnd) OnEnd(this, reportName, false);
+}
+
+bool TUnBase::EndMember(std::unique_ptr<TArcStream>& out, uint32_t attr, uint32_t dosDate,
+                        const std::string& name, const std::string& reportName, bool decoded, bool crcPass) {
+    if (decoded && !crcPass && !OnEnd) DoError(reportName, "", "0", kErrCrc);
+    AfterExtractFile(out, nullptr, attr, dosDate, name, crcPass);
+    if (OnEnd && (decoded || !FCancel)) OnEnd(this, reportName, crcPass);
+    return !FCancel;
+}
+
+bool TUnBase::SingleExactSpec() const {
+    return FFileSpec.size() == 1 && FFileSpec[0].find_first_of("*?") == std::string::npos;
+}
+
+int TUnBase::FindPassword(const std::string& name, const std::function<bool(const std::string&)>& fits) {
+    if (fits(FPassword)) return 1;
+    for (const auto& p : FPasswords)
+        if (fits(p)) {
+            FPassword = p;
+            return 1;
+        }
+    if (!OnGetPassword) {
+        DoError(name, "OnGetPassword", "0", arcerr::EventNotAssigned);
+        return 0;
+    }
+    for (int attempt = 0; attempt < FPasswordAttempts; ++attempt) {
+        std::string typed;
+        bool tryAgain = true;
+        FTimer->Pause();
+        OnGetPassword(this, name, typed, tryAgain);
+        FTimer->Resume();
+        if (!tryAgain) break;
+        if (fits(typed)) {
+            FPassword = typed;
+            FPasswords.insert(FPasswords.begin(), typed);
+            return 1;
+        }
+        DoError(name, "", "0", kErrBadPassword);
+    }
+    DoError(name, "", "0", kErrPasswordFailed);
+    return -1;
+}
+
 int64_t TUnBase::CopyStoredMember(TArcStream* inFile, TArcStream* stream,
                                   std::unique_ptr<TArcStream>& outFile, const std::string& name, bool decrypt,
                                   int crcMode) {
@@ -405,6 +482,16 @@ size_t TUnBase::TMemberInput::Read(uint8_t* buf, size_t n) {
         reader.FBytesLeft -= got;
         return static_cast<size_t>(got);
     }
+}
+
+size_t TUnBase::TMemberInput::ReadFull(uint8_t* buf, size_t n) {
+    size_t got = 0;
+    while (got < n) {
+        const size_t k = Read(buf + got, n - got);
+        if (k == 0) break;
+        got += k;
+    }
+    return got;
 }
 
 void TUnBase::TMemberOutput::Write(const uint8_t* buf, size_t n) {

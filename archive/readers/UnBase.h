@@ -13,18 +13,23 @@
 //   for each member to extract:
 //     SetFileName(storedName);                 // UTF-8, "/" or "\" separators
 //     switch (DecideMember(name, date, size)) { mdStop: return; mdSkip: continue; }
-//     if (!OpenOutputFile(out, FileName())) RaiseError(..., 25235);
+//       (BeginMember does both, and passes over a name that gives no output path)
+//     if (!OpenMemberOutput(out, size)) continue; // a refused folder; other failures raise 25235
 //     FMemberBytesLeft = packedSize; TMemberInput in(*this, file, stream, decrypt);
 //     SetCrc32Register(0xFFFFFFFF); TMemberOutput sink(*this, out.get(), stream, crc32);
 //     ... the format's codec from `in` to `sink` (or CopyStoredMember, or
 //         DecodeZipMember for the ZIP methods) ...
+//     CloseMemberInput();
 //     AfterExtractFile(out, stream, attributes, dosDate, name, decodedToTheEnd && crcMatches);
+//       (EndMember adds the check's report and OnEnd)
 #include "archive/codecs/CodecIo.h"
 #include "archive/framework/ZipCommon.h"
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace mv {
 
@@ -89,6 +94,8 @@ public:
             : reader(reader), file(file), stream(stream), decrypt(decrypt) {}
         size_t Read(uint8_t* buf, size_t n) override;
         void SetDecrypt(bool v) { decrypt = v; }
+        // Reads until n bytes are in or the member's bytes end: the bytes read.
+        size_t ReadFull(uint8_t* buf, size_t n);
         // Asked when the volume ends before the member does: the next volume's
         // stream, positioned at its start, or nullptr when there is none.
         std::function<TArcStream*()> NextVolume;
@@ -130,6 +137,71 @@ protected:
     // exists and is to be kept, or OnBegin declined the member (its size then
     // leaves the progress total); mdExtract otherwise.
     TMemberDecision DecideMember(std::string& name, TDateTime fileDate, int64_t packedSize);
+    // The name events and errors give the member: its output path when the output
+    // goes to files, else `name` (the stored name, or the one OnBegin announced).
+    std::string ReportName(const std::string& name) const;
+    // The opening of a member of the readers that walk a list of members (ARC,
+    // ZOO, BH, ZIP, LHA): SetFileName(storedName) and DecideMember, name := the
+    // name OnBegin announced. A stored name that gives no output path is reported
+    // (InvalidName) and skipped like a declined member: mdSkip, its packed size
+    // taken off BytesLeft.
+    TMemberDecision BeginMember(const std::string& storedName, TDateTime fileDate, int64_t packedSize,
+                                std::string& name);
+    // OpenOutputFile for the member's output, FileName(): false when the output
+    // folder was refused (reported, the reader goes on with the next member); any
+    // other failure to open raises OpenError.
+    bool OpenMemberOutput(std::unique_ptr<TArcStream>& out, int64_t size);
+    // Ends the reading of the member's packed bytes: those not read leave BytesLeft.
+    void CloseMemberInput();
+    // Refuses a member before its output is opened (an unknown method): the
+    // error is reported, packedLeft leaves BytesLeft and OnEnd tells a failed check.
+    void RefuseMember(const std::string& reportName, int error, int64_t packedLeft);
+    // The end of a decoded member of the readers that walk a list of members:
+    // without OnEnd a failed check is reported (25151); AfterExtractFile puts the
+    // output in place only when crcPass; OnEnd tells the check unless the
+    // extraction was cancelled before the member was decoded. Answers whether the
+    // extraction goes on (not cancelled).
+    bool EndMember(std::unique_ptr<TArcStream>& out, uint32_t attr, uint32_t dosDate, const std::string& name,
+                   const std::string& reportName, bool decoded, bool crcPass);
+    // The password chain of the readers that can test a password against the
+    // member's encryption header (ZIP, BH): the preset Password, the known
+    // Passwords, then up to PasswordAttempts answers of OnGetPassword, each one
+    // that does not fit reported (26517) and the end of the chain too (26522).
+    // 1: a password fits (it becomes Password; a typed one joins Passwords);
+    // 0: none known fits and there is no OnGetPassword (reported); -1: none fits.
+    int FindPassword(const std::string& name, const std::function<bool(const std::string&)>& fits);
+    // FileSpec is one name without wildcards: a walk may stop at its first match.
+    bool SingleExactSpec() const;
+    // The walk of the readers that list their members before extracting (ARC,
+    // ZOO, BH): collect lists them, the totals for progress are set (packedOf,
+    // when given, tells the packed bytes a member's data counts), then extract
+    // runs for each until one answers false or Cancel is set. An error raised
+    // on the way was reported through OnError: the walk ends quietly.
+    template <class Reader, class Member>
+    void ExtractListedArchive(std::unique_ptr<TArcStream>& file,
+                              void (Reader::*collect)(TArcStream&, std::vector<Member>&),
+                              bool (Reader::*extract)(TArcStream&, const Member&),
+                              int64_t (*packedOf)(const Member&) = nullptr) {
+        Reader& reader = static_cast<Reader&>(*this);
+        try {
+            if (!file) RaiseError(FArchiveFile, "", "0", arcerr::OpenError);
+            std::vector<Member> members;
+            (reader.*collect)(*file, members);
+            FTotalPacked = FTotalUnpacked = 0;
+            for (const auto& m : members) {
+                FTotalPacked += packedOf ? packedOf(m) : m.PackedSize;
+                FTotalUnpacked += m.UnpackedSize;
+                FMaxFileDate = std::max(FMaxFileDate, m.DosDate);
+            }
+            FBytesLeft = FTotalPacked;
+            for (const auto& m : members) {
+                if (FCancel) break;
+                if (!(reader.*extract)(*file, m)) break;
+            }
+        } catch (const E_RAISE&) {
+            // reported through OnError already: the operation ends quietly
+        }
+    }
     // Finishes the current output. complete: the member was decoded to its end
     // and its check passed; the new file then takes the place of FileName() with
     // the member's date (by DateAttribute) and, with RestoreFileAttr, its

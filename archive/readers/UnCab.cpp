@@ -162,8 +162,7 @@ intptr_t TUnCAB::FdiCopyFile(cab::TFdiNotification& n) {
 
 intptr_t TUnCAB::FdiCloseFile(cab::TFdiNotification& n) {
     const bool complete = !FWriteFailed && FMemberWritten == FMemberSize && !Cancel();
-    const std::string reportName =
-        (FWriteMode == rwFile || FWriteMode == rwCallStream) ? FEntry.FileName : FMemberName;
+    const std::string reportName = ReportName(FMemberName);
     AfterExtractFile(FOut, nullptr, n.attribs & 0x27, uint32_t(n.date) << 16 | n.time, FMemberName, complete);
     ++FServed;
     if (OnEnd)

@@ -125,6 +125,31 @@ void TUnGZIP::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* stre
     }
 }
 
+bool TUnGZIP::BeginOutput(TOutput& o, int64_t fileSize) {
+    SetFileName(o.Name);
+    if (FEntry.FileName.empty() && FWriteMode != rwSink) {
+        DoError(o.Name, "", "0", arcerr::InvalidName);
+        return false;
+    }
+    if (DecideMember(o.Name, DosDateTimeToDateTime(o.DosDate), fileSize) != TMemberDecision::mdExtract)
+        return false;
+    o.ReportName = ReportName(o.Name);
+    o.Target = FEntry.FileName;
+    return OpenMemberOutput(o.Out, 0);
+}
+
+bool TUnGZIP::EndOutput(TOutput& o, TArcStream* stream, bool ok, bool checkFailed) {
+    FBytesLeft = 0;
+    FMemberBytesLeft = 0;
+    const bool placed = AfterExtractFile(o.Out, stream, 32, o.DosDate, o.Name, ok);
+    if (OnEnd)
+        OnEnd(this, o.ReportName, ok);
+    else if (checkFailed)
+        DoError(o.ReportName, "", "0", kErrCrc);
+    if (ok && placed) RunUnTar(o.Target);
+    return ok;
+}
+
 bool TUnGZIP::ExtractGZip(TArcStream& file, TArcStream* stream, uint16_t magic) {
     (void)magic;
     const int64_t fileSize = file.Size();
@@ -136,37 +161,18 @@ bool TUnGZIP::ExtractGZip(TArcStream& file, TArcStream* stream, uint16_t magic) 
     // gzip's own rule: the stored name's last component only.
     std::string stored = ExtractEntryFileName(h.Name);
     if (stored == "." || stored == "..") stored.clear();
-    std::string name = stored.empty() ? DefaultName() : NameToUtf8(stored);
-    uint32_t dosDate = 0;
+    TOutput o;
+    o.Name = stored.empty() ? DefaultName() : NameToUtf8(stored);
     if (h.MTime != 0)
-        dosDate = FileDosDateTime(int64_t(h.MTime));
+        o.DosDate = FileDosDateTime(int64_t(h.MTime));
     else {
         platform::FileInfo info;
-        dosDate = platform::Fs().Stat(FArchiveFile, info) ? FileDosDateTime(info.ModTime) : 0;
+        o.DosDate = platform::Fs().Stat(FArchiveFile, info) ? FileDosDateTime(info.ModTime) : 0;
     }
-    SetFileName(name);
-    if (FEntry.FileName.empty() && FWriteMode != rwSink) {
-        DoError(name, "", "0", arcerr::InvalidName);
-        return false;
-    }
-    switch (DecideMember(name, DosDateTimeToDateTime(dosDate), fileSize)) {
-    case TMemberDecision::mdStop:
-    case TMemberDecision::mdSkip:
-        return false;
-    case TMemberDecision::mdExtract:
-        break;
-    }
-    const std::string reportName =
-        (FWriteMode == rwFile || FWriteMode == rwCallStream) ? FEntry.FileName : name;
-    const std::string target = FEntry.FileName;
-    std::unique_ptr<TArcStream> out;
-    if (!OpenOutputFile(out, FEntry.FileName, 0, 0)) {
-        if (!OutputRefused()) RaiseError(FEntry.FileName, "", "0", arcerr::OpenError);
-        return false;
-    }
+    if (!BeginOutput(o, fileSize)) return false;
     bool ok = true, crcFailed = false;
     try {
-        TMemberOutput output(*this, out.get(), stream, crc32);
+        TMemberOutput output(*this, o.Out.get(), stream, crc32);
         for (int member = 0; ok && !FCancel; ++member) {
             const int64_t dataStart = file.Position();
             FMemberBytesLeft = fileSize - dataStart;
@@ -181,7 +187,7 @@ bool TUnGZIP::ExtractGZip(TArcStream& file, TArcStream* stream, uint16_t magic) 
             }
             uint8_t t[8];
             if (!file.Seek(dataStart + int64_t(r.consumed)) || !ReadFull(file, t, 8)) {
-                DoError(reportName, "", "0", arcerr::ReadError);
+                DoError(o.ReportName, "", "0", arcerr::ReadError);
                 ok = false;
                 break;
             }
@@ -207,48 +213,22 @@ bool TUnGZIP::ExtractGZip(TArcStream& file, TArcStream* stream, uint16_t magic) 
             }
         }
     } catch (const ECodecError& e) {
-        DoError(reportName, "", "0", e.Code());
+        DoError(o.ReportName, "", "0", e.Code());
         ok = false;
     } catch (const E_RAISE&) {
         ok = false;
     }
     if (FCancel) ok = false;
-    FBytesLeft = 0;
-    FMemberBytesLeft = 0;
-    const bool placed = AfterExtractFile(out, stream, 32, dosDate, name, ok);
-    if (OnEnd)
-        OnEnd(this, reportName, ok);
-    else if (crcFailed)
-        DoError(reportName, "", "0", kErrCrc);
-    if (ok && placed) RunUnTar(target);
-    return ok;
+    return EndOutput(o, stream, ok, crcFailed);
 }
 
 bool TUnGZIP::ExtractCompress(TArcStream& file, TArcStream* stream) {
     const int64_t fileSize = file.Size();
-    std::string name = DefaultName();
+    TOutput o;
+    o.Name = DefaultName();
     platform::FileInfo info;
-    const uint32_t dosDate = platform::Fs().Stat(FArchiveFile, info) ? FileDosDateTime(info.ModTime) : 0;
-    SetFileName(name);
-    if (FEntry.FileName.empty() && FWriteMode != rwSink) {
-        DoError(name, "", "0", arcerr::InvalidName);
-        return false;
-    }
-    switch (DecideMember(name, DosDateTimeToDateTime(dosDate), fileSize)) {
-    case TMemberDecision::mdStop:
-    case TMemberDecision::mdSkip:
-        return false;
-    case TMemberDecision::mdExtract:
-        break;
-    }
-    const std::string reportName =
-        (FWriteMode == rwFile || FWriteMode == rwCallStream) ? FEntry.FileName : name;
-    const std::string target = FEntry.FileName;
-    std::unique_ptr<TArcStream> out;
-    if (!OpenOutputFile(out, FEntry.FileName, 0, 0)) {
-        if (!OutputRefused()) RaiseError(FEntry.FileName, "", "0", arcerr::OpenError);
-        return false;
-    }
+    o.DosDate = platform::Fs().Stat(FArchiveFile, info) ? FileDosDateTime(info.ModTime) : 0;
+    if (!BeginOutput(o, fileSize)) return false;
     bool ok = false, decodeFailed = false;
     try {
         file.Seek(0);
@@ -256,23 +236,15 @@ bool TUnGZIP::ExtractCompress(TArcStream& file, TArcStream* stream) {
         FMemberPackedTotal = fileSize;
         SetCrc32Register(CrcSeed);
         TMemberInput input(*this, &file, stream, false);
-        TMemberOutput output(*this, out.get(), stream, crc32);
+        TMemberOutput output(*this, o.Out.get(), stream, crc32);
         TCompressResult r = CompressDecode(input, output);
         ok = r.Complete && !FCancel;
         decodeFailed = !r.Complete && !FCancel;
     } catch (const ECodecError& e) {
-        DoError(reportName, "", "0", e.Code());
+        DoError(o.ReportName, "", "0", e.Code());
     } catch (const E_RAISE&) {
     }
-    FBytesLeft = 0;
-    FMemberBytesLeft = 0;
-    const bool placed = AfterExtractFile(out, stream, 32, dosDate, name, ok);
-    if (OnEnd)
-        OnEnd(this, reportName, ok);
-    else if (decodeFailed)
-        DoError(reportName, "", "0", kErrCrc);
-    if (ok && placed) RunUnTar(target);
-    return ok;
+    return EndOutput(o, stream, ok, decodeFailed);
 }
 
 void TUnGZIP::RunUnTar(const std::string& tarFile) {

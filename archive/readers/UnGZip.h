@@ -6,7 +6,9 @@
 #include "archive/readers/UnBase.h"
 #include "archive/readers/UnTar.h"
 
+#include <cstdint>
 #include <memory>
+#include <string>
 
 namespace mv {
 
@@ -22,6 +24,20 @@ protected:
     void ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* stream) override;
 
 private:
+    // The one output of a gzip or .Z file.
+    struct TOutput {
+        std::string Name;       // as OnBegin announced it
+        std::string ReportName; // the name events and errors give it
+        std::string Target;     // the output file
+        uint32_t DosDate = 0;
+        std::unique_ptr<TArcStream> Out;
+    };
+    // SetFileName(o.Name), DecideMember and the output opened: false when there
+    // is to be no output (an unusable name is reported, a refused folder too).
+    bool BeginOutput(TOutput& o, int64_t fileSize);
+    // Puts the output in place when ok (it is removed otherwise), tells OnEnd
+    // (without it a failed check is reported) and extracts a tar inside. Answers ok.
+    bool EndOutput(TOutput& o, TArcStream* stream, bool ok, bool checkFailed);
     bool ExtractGZip(TArcStream& file, TArcStream* stream, uint16_t magic);
     bool ExtractCompress(TArcStream& file, TArcStream* stream);
     // The output name when the member stores none: the archive's name without its extension.

@@ -11,7 +11,6 @@
 namespace mv {
 
 namespace {
-constexpr int kErrCrc = 25151;
 constexpr int kErrSeek = 25292;
 constexpr int kErrMemory = 25253;
 
@@ -100,24 +99,11 @@ bool TUnLHA::ExtractMember(TArcStream& file, const TLhaMember& m) {
     if (!file.Seek(m.Offset)) RaiseError(FArchiveFile, "", "0", kErrSeek);
     if (ReadLhaHeader(ReadAtOf(file), m.Offset, file.Size(), h) != TLhaHeaderStatus::lhsOk)
         RaiseError(FArchiveFile, "", "0", arcerr::HeaderError);
-    SetFileName(h.Name);
-    if (FEntry.FileName.empty() && FWriteMode != rwSink) {
-        DoError(h.Name, "", "0", arcerr::InvalidName);
-        FBytesLeft -= m.PackedSize;
-        return true;
-    }
     const uint32_t dosDate = MemberDosDate(h);
-    std::string name = h.Name;
-    switch (DecideMember(name, ConvertDate(dosDate), m.PackedSize)) {
-    case TMemberDecision::mdStop:
-        return false;
-    case TMemberDecision::mdSkip:
-        return true;
-    case TMemberDecision::mdExtract:
-        break;
-    }
-    const std::string reportName =
-        (FWriteMode == rwFile || FWriteMode == rwCallStream) ? FEntry.FileName : name;
+    std::string name;
+    const TMemberDecision decision = BeginMember(h.Name, ConvertDate(dosDate), m.PackedSize, name);
+    if (decision != TMemberDecision::mdExtract) return decision == TMemberDecision::mdSkip;
+    const std::string reportName = ReportName(name);
 
     // Only "-lh?-" names the LHA methods: "-lz5-" and the like are other
     // formats' methods that share a letter.
@@ -127,8 +113,7 @@ bool TUnLHA::ExtractMember(TArcStream& file, const TLhaMember& m) {
 
     if (!file.Seek(h.DataOffset)) RaiseError(FArchiveFile, "", "0", kErrSeek);
     std::unique_ptr<TArcStream> out;
-    if (!OpenOutputFile(out, FEntry.FileName, m.UnpackedSize, 0)) {
-        if (!OutputRefused()) RaiseError(FEntry.FileName, "", "0", arcerr::OpenError);
+    if (!OpenMemberOutput(out, m.UnpackedSize)) {
         FBytesLeft -= m.PackedSize;
         return true;
     }
@@ -169,8 +154,7 @@ bool TUnLHA::ExtractMember(TArcStream& file, const TLhaMember& m) {
         DiscardOutput(out);
         throw;
     }
-    FBytesLeft -= FMemberBytesLeft;
-    FMemberBytesLeft = 0;
+    CloseMemberInput();
     if (!codecError && !FCancel && output.Written() != unpacked) codecError = arcerr::ReadError;
     if (codecError) {
         // Errors inside a member end the whole extraction; its output is dropped.
@@ -179,10 +163,7 @@ bool TUnLHA::ExtractMember(TArcStream& file, const TLhaMember& m) {
     }
     const bool decoded = !FCancel;
     const bool crcPass = decoded && Crc16Register() == h.Crc;
-    if (decoded && !crcPass && !OnEnd) DoError(reportName, "", "0", kErrCrc);
-    AfterExtractFile(out, nullptr, h.Attribute, dosDate, name, crcPass);
-    if (OnEnd && (decoded || !FCancel)) OnEnd(this, reportName, crcPass);
-    return !FCancel;
+    return EndMember(out, h.Attribute, dosDate, name, reportName, decoded, crcPass);
 }
 
 } // namespace mv

@@ -137,8 +137,7 @@ bool TUnLibrary::ExtractLibraryMember(const TLibraryMember& m, const TLibraryMem
     case TMemberDecision::mdExtract:
         break;
     }
-    const std::string reportName =
-        (FWriteMode == rwFile || FWriteMode == rwCallStream) ? FEntry.FileName : m.Name;
+    const std::string reportName = ReportName(m.Name);
     bool crcPass = false, decoded = false;
     int r;
     if (m.Encrypted) {
@@ -175,8 +174,7 @@ int TUnLibrary::ProcessMember(const TLibraryMember& m, const TLibraryMemberCalls
     FMemberSize = m.UnpackedSize;
     FCallbackError = nullptr;
     FOut.reset();
-    if (!OpenOutputFile(FOut, FEntry.FileName, m.UnpackedSize, 0)) {
-        if (!OutputRefused()) RaiseError(FEntry.FileName, "", "0", arcerr::OpenError);
+    if (!OpenMemberOutput(FOut, m.UnpackedSize)) {
         // A folder that cannot be made was reported: the member is passed over.
         calls.Skip();
         return FTraits.Success;

@@ -126,8 +126,7 @@ void TUnTAR::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
     try {
         if (!file) RaiseError(FArchiveFile, "", "0", arcerr::OpenError);
         const int64_t archiveSize = file->Size();
-        const bool singleExact =
-            FFileSpec.size() == 1 && FFileSpec[0].find_first_of("*?") == std::string::npos;
+        const bool singleExact = SingleExactSpec();
         std::vector<TTarMember> members;
         std::string longName, longLink, paxPath, paxLink;
         int64_t paxSize = -1, paxTime = -1;
@@ -239,14 +238,10 @@ void TUnTAR::ExtractMember(TArcStream& file, TArcStream* stream, const TTarMembe
     case TMemberDecision::mdExtract:
         break;
     }
-    const std::string reportName =
-        (FWriteMode == rwFile || FWriteMode == rwCallStream) ? FEntry.FileName : name;
+    const std::string reportName = ReportName(name);
     if (!file.Seek(m.DataPos)) RaiseError(reportName, "", "0", kErrSeek);
     std::unique_ptr<TArcStream> out;
-    if (!OpenOutputFile(out, FEntry.FileName, m.Size, 0)) {
-        if (!OutputRefused()) RaiseError(FEntry.FileName, "", "0", arcerr::OpenError);
-        return;
-    }
+    if (!OpenMemberOutput(out, m.Size)) return;
     FMemberBytesLeft = m.Size;
     FMemberPackedTotal = m.Size;
     bool ok = true;
@@ -257,8 +252,7 @@ void TUnTAR::ExtractMember(TArcStream& file, TArcStream* stream, const TTarMembe
         ok = false;
     }
     if (FCancel) ok = false;
-    FBytesLeft -= FMemberBytesLeft;
-    FMemberBytesLeft = 0;
+    CloseMemberInput();
     const std::string target = FEntry.FileName;
     if (AfterExtractFile(out, stream, 32, dosDate, name, ok)) FExtracted[m.Name] = target;
     if (OnEnd)

@@ -157,11 +157,8 @@ void TUUDecode::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* st
             break;
         }
         name = decided;
-        reportName = (FWriteMode == rwFile || FWriteMode == rwCallStream) ? FEntry.FileName : name;
-        if (!OpenOutputFile(out, FEntry.FileName, 0, 0)) {
-            if (!OutputRefused()) RaiseError(FEntry.FileName, "", "0", arcerr::OpenError);
-            return;
-        }
+        reportName = ReportName(name);
+        if (!OpenMemberOutput(out, 0)) return;
         open = true;
         TMemberOutput output(*this, out.get(), stream, crcNone);
         bool ended = false;

@@ -17,13 +17,10 @@ namespace mv {
 
 namespace {
 constexpr int kErrHeader = 25108;
-constexpr int kErrCrc = 25151;
 constexpr int kErrNoLabels = 25154;
 constexpr int kErrSpace = 25155;
 constexpr int kErrLocalHeader = 25248;
 constexpr int kErrTooBig = 25256;
-constexpr int kErrBadPassword = 26517;
-constexpr int kErrPasswordFailed = 26522;
 constexpr uint16_t kFlagStrongEncryption = 0x0040;
 } // namespace
 
@@ -177,10 +174,6 @@ bool UnicodePathExtra(const uint8_t* extra, size_t size, const std::string& raw,
     return false;
 }
 
-bool HasWildcard(const std::string& s) {
-    return s.find_first_of("*?") != std::string::npos;
-}
-
 } // namespace
 
 TUnZIP::TUnZIP() {
@@ -265,7 +258,7 @@ void TUnZIP::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
         }
         if (end.position >= 0 && end.zip64) RaiseError(FArchiveFile, "", "0", kErrTooBig);
 
-        FSingleExact = FFileSpec.size() == 1 && !HasWildcard(FFileSpec[0]);
+        FSingleExact = SingleExactSpec();
         FFileCount = 0;
         std::vector<TZipMember> members;
         TZipVolumes volumes(lastStream, lastName, end.position >= 0 ? end.record.ThisDisk : 0);
@@ -507,32 +500,9 @@ bool TUnZIP::TestPassword(const TZipMember& m, uint16_t localFlags, uint32_t loc
 
 int TUnZIP::AcceptPassword(const TZipMember& m, uint16_t localFlags, uint32_t localTime, uint32_t localCrc,
                            const uint8_t header[12]) {
-    if (TestPassword(m, localFlags, localTime, localCrc, header, FPassword)) return 1;
-    for (const auto& p : FPasswords)
-        if (TestPassword(m, localFlags, localTime, localCrc, header, p)) {
-            FPassword = p;
-            return 1;
-        }
-    if (!OnGetPassword) {
-        DoError(m.Name, "OnGetPassword", "0", arcerr::EventNotAssigned);
-        return 0;
-    }
-    for (int attempt = 0; attempt < FPasswordAttempts; ++attempt) {
-        std::string typed;
-        bool tryAgain = true;
-        FTimer->Pause();
-        OnGetPassword(this, m.Name, typed, tryAgain);
-        FTimer->Resume();
-        if (!tryAgain) break;
-        if (TestPassword(m, localFlags, localTime, localCrc, header, typed)) {
-            FPassword = typed;
-            FPasswords.insert(FPasswords.begin(), typed);
-            return 1;
-        }
-        DoError(m.Name, "", "0", kErrBadPassword);
-    }
-    DoError(m.Name, "", "0", kErrPasswordFailed);
-    return -1;
+    return FindPassword(m.Name, [&](const std::string& p) {
+        return TestPassword(m, localFlags, localTime, localCrc, header, p);
+    });
 }
 
 bool TUnZIP::ExtractMember(TZipVolumes& volumes, const TZipMember& m) {
@@ -553,28 +523,13 @@ bool TUnZIP::ExtractMember(TZipVolumes& volumes, const TZipMember& m) {
         FBytesLeft -= m.PackedSize;
         return true;
     }
-    SetFileName(m.Name);
-    if (FEntry.FileName.empty() && FWriteMode != rwSink) {
-        DoError(m.Name, "", "0", arcerr::InvalidName);
-        FBytesLeft -= m.PackedSize;
-        return true;
-    }
-    std::string name = m.Name;
-    switch (DecideMember(name, ConvertDate(m.DosDate), m.PackedSize)) {
-    case TMemberDecision::mdStop:
-        return false;
-    case TMemberDecision::mdSkip:
-        return true;
-    case TMemberDecision::mdExtract:
-        break;
-    }
-    const std::string reportName =
-        (FWriteMode == rwFile || FWriteMode == rwCallStream) ? FEntry.FileName : name;
+    std::string name;
+    const TMemberDecision decision = BeginMember(m.Name, ConvertDate(m.DosDate), m.PackedSize, name);
+    if (decision != TMemberDecision::mdExtract) return decision == TMemberDecision::mdSkip;
+    const std::string reportName = ReportName(name);
 
     if (!IsZipMethodSupported(m.Method) || (m.Flags & kFlagStrongEncryption)) {
-        DoError(reportName, "", "0", arcerr::UnknownMethod);
-        FBytesLeft -= m.PackedSize;
-        if (OnEnd) OnEnd(this, reportName, false);
+        RefuseMember(reportName, arcerr::UnknownMethod, m.PackedSize);
         return true;
     }
 
@@ -600,17 +555,11 @@ bool TUnZIP::ExtractMember(TZipVolumes& volumes, const TZipMember& m) {
     const bool encrypted = m.Flags & ZipFlagEncrypted;
     if (encrypted) {
         uint8_t header[ZipEncryptHeaderSize];
-        size_t got = 0;
-        while (got < sizeof header) {
-            const size_t k = input.Read(header + got, sizeof header - got);
-            if (k == 0) break;
-            got += k;
-        }
+        const size_t got = input.ReadFull(header, sizeof header);
         const int accepted =
             got == sizeof header ? AcceptPassword(m, h.Flags, h.DosDateTime, h.Crc32, header) : 0;
         if (accepted != 1) {
-            FBytesLeft -= FMemberBytesLeft;
-            FMemberBytesLeft = 0;
+            CloseMemberInput();
             if (accepted < 0) {
                 if (OnEnd) OnEnd(this, reportName, false);
                 return false;
@@ -621,22 +570,16 @@ bool TUnZIP::ExtractMember(TZipVolumes& volumes, const TZipMember& m) {
     }
 
     std::unique_ptr<TArcStream> out;
-    if (!OpenOutputFile(out, FEntry.FileName, m.UnpackedSize, 0)) {
-        if (!OutputRefused()) RaiseError(FEntry.FileName, "", "0", arcerr::OpenError);
-        FBytesLeft -= FMemberBytesLeft;
-        FMemberBytesLeft = 0;
+    if (!OpenMemberOutput(out, m.UnpackedSize)) {
+        CloseMemberInput();
         return true;
     }
     bool decoded = DecodeZipMember(input, out, m.Method, m.Flags, m.UnpackedSize, reportName);
     if (FCancel) decoded = false;
-    FBytesLeft -= FMemberBytesLeft;
-    FMemberBytesLeft = 0;
+    CloseMemberInput();
     const uint32_t crc = Crc32Register() ^ 0xFFFFFFFFu;
     const bool crcPass = decoded && crc == m.Crc;
-    if (decoded && !crcPass && !OnEnd) DoError(reportName, "", "0", kErrCrc);
-    AfterExtractFile(out, nullptr, m.Attributes, m.DosDate, name, crcPass);
-    if (OnEnd && (decoded || !FCancel)) OnEnd(this, reportName, crcPass);
-    return !FCancel;
+    return EndMember(out, m.Attributes, m.DosDate, name, reportName, decoded, crcPass);
 }
 
 } // namespace mv

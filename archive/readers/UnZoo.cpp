@@ -3,30 +3,20 @@
 #include "archive/codecs/LzhDecode.h"
 #include "archive/codecs/ZooLzd.h"
 #include "archive/framework/SharedRoutines.h"
+#include "archive/framework/ZipRecords.h"
 
 #include <algorithm>
 
 namespace mv {
 
 namespace {
-constexpr int kErrCrc = 25151;
 constexpr uint32_t kTag = 0xFDC4A7DCu;
 constexpr int64_t kEntrySize = 58;
 
-uint16_t Le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 std::string CName(const uint8_t* p, size_t n) {
     size_t k = 0;
     while (k < n && p[k]) ++k;
     return std::string(reinterpret_cast<const char*>(p), k);
-}
-bool HasWildcard(const std::string& s) {
-    return s.find_first_of("*?") != std::string::npos;
 }
 
 // Copies the stored bytes of a member, at most `limit` of them.
@@ -46,34 +36,17 @@ uint64_t CopyStored(CodecInput& in, CodecOutput& out, uint64_t limit) {
 
 void TUnZOO::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* stream) {
     (void)stream;
-    try {
-        if (!file) RaiseError(FArchiveFile, "", "0", arcerr::OpenError);
-        std::vector<TZooMember> members;
-        Collect(*file, members);
-        FTotalPacked = FTotalUnpacked = 0;
-        for (const auto& m : members) {
-            FTotalPacked += m.PackedSize;
-            FTotalUnpacked += m.UnpackedSize;
-            FMaxFileDate = std::max(FMaxFileDate, m.DosDate);
-        }
-        FBytesLeft = FTotalPacked;
-        for (const auto& m : members) {
-            if (FCancel) break;
-            if (!ExtractMember(*file, m)) break;
-        }
-    } catch (const E_RAISE&) {
-        // reported through OnError already: the operation ends quietly
-    }
+    ExtractListedArchive(file, &TUnZOO::Collect, &TUnZOO::ExtractMember);
 }
 
 void TUnZOO::Collect(TArcStream& file, std::vector<TZooMember>& members) {
-    const bool singleExact = FFileSpec.size() == 1 && !HasWildcard(FFileSpec[0]);
+    const bool singleExact = SingleExactSpec();
     const int64_t size = file.Size();
     uint8_t h[34];
     if (!file.Seek(0) || file.Read(h, sizeof h) != static_cast<int64_t>(sizeof h))
         RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
-    const uint32_t start = Le32(h + 24);
-    if (Le32(h + 20) != kTag || static_cast<uint32_t>(start + Le32(h + 28)) != 0 || start < sizeof h ||
+    const uint32_t start = LE32(h + 24);
+    if (LE32(h + 20) != kTag || static_cast<uint32_t>(start + LE32(h + 28)) != 0 || start < sizeof h ||
         start >= size)
         RaiseError(FArchiveFile, "", "0", arcerr::HeaderError);
     int64_t pos = start;
@@ -86,11 +59,11 @@ void TUnZOO::Collect(TArcStream& file, std::vector<TZooMember>& members) {
             DoError(FArchiveFile, "", "0", arcerr::ReadError);
             break;
         }
-        if (Le32(e) != kTag) {
+        if (LE32(e) != kTag) {
             DoError(FArchiveFile, "", "0", arcerr::HeaderError);
             break;
         }
-        const int64_t next = Le32(e + 6);
+        const int64_t next = LE32(e + 6);
         if (next == 0) break; // the last entry carries no member
         if (got != kEntrySize) {
             DoError(FArchiveFile, "", "0", arcerr::ReadError);
@@ -99,11 +72,11 @@ void TUnZOO::Collect(TArcStream& file, std::vector<TZooMember>& members) {
         const bool deleted = e[30] != 0;
         TZooMember m;
         m.Method = e[5];
-        m.DataOffset = Le32(e + 10);
-        m.DosDate = static_cast<uint32_t>(Le16(e + 14)) << 16 | Le16(e + 16);
-        m.Crc = Le16(e + 18);
-        m.UnpackedSize = Le32(e + 20);
-        m.PackedSize = Le32(e + 24);
+        m.DataOffset = LE32(e + 10);
+        m.DosDate = static_cast<uint32_t>(LE16(e + 14)) << 16 | LE16(e + 16);
+        m.Crc = LE16(e + 18);
+        m.UnpackedSize = LE32(e + 20);
+        m.PackedSize = LE32(e + 24);
         std::string name = CName(e + 38, 13), dir;
         if (e[4] == 2) {
             // the variable part: long name, then directory
@@ -136,32 +109,16 @@ void TUnZOO::Collect(TArcStream& file, std::vector<TZooMember>& members) {
 }
 
 bool TUnZOO::ExtractMember(TArcStream& file, const TZooMember& m) {
-    SetFileName(m.Name);
-    if (FEntry.FileName.empty() && FWriteMode != rwSink) {
-        DoError(m.Name, "", "0", arcerr::InvalidName);
-        FBytesLeft -= m.PackedSize;
-        return true;
-    }
-    std::string name = m.Name;
-    switch (DecideMember(name, ConvertDate(m.DosDate), m.PackedSize)) {
-    case TMemberDecision::mdStop:
-        return false;
-    case TMemberDecision::mdSkip:
-        return true;
-    case TMemberDecision::mdExtract:
-        break;
-    }
-    const std::string reportName =
-        (FWriteMode == rwFile || FWriteMode == rwCallStream) ? FEntry.FileName : name;
+    std::string name;
+    const TMemberDecision decision = BeginMember(m.Name, ConvertDate(m.DosDate), m.PackedSize, name);
+    if (decision != TMemberDecision::mdExtract) return decision == TMemberDecision::mdSkip;
+    const std::string reportName = ReportName(name);
     if (m.Method > 2) {
-        DoError(reportName, "", "0", arcerr::UnknownMethod);
-        FBytesLeft -= m.PackedSize;
-        if (OnEnd) OnEnd(this, reportName, false);
+        RefuseMember(reportName, arcerr::UnknownMethod, m.PackedSize);
         return true;
     }
     std::unique_ptr<TArcStream> out;
-    if (!OpenOutputFile(out, FEntry.FileName, m.UnpackedSize, 0)) {
-        if (!OutputRefused()) RaiseError(FEntry.FileName, "", "0", arcerr::OpenError);
+    if (!OpenMemberOutput(out, m.UnpackedSize)) {
         FBytesLeft -= m.PackedSize;
         return true;
     }
@@ -188,13 +145,9 @@ bool TUnZOO::ExtractMember(TArcStream& file, const TZooMember& m) {
         decoded = false; // reported already
     }
     if (FCancel) decoded = false;
-    FBytesLeft -= FMemberBytesLeft;
-    FMemberBytesLeft = 0;
+    CloseMemberInput();
     const bool crcPass = decoded && written == unpacked && Crc16Register() == m.Crc;
-    if (decoded && !crcPass && !OnEnd) DoError(reportName, "", "0", kErrCrc);
-    AfterExtractFile(out, nullptr, 32, m.DosDate, name, crcPass);
-    if (OnEnd && !FCancel) OnEnd(this, reportName, crcPass);
-    return !FCancel;
+    return EndMember(out, 32, m.DosDate, name, reportName, decoded, crcPass);
 }
 
 } // namespace mv
