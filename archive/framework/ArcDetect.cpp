@@ -117,7 +117,8 @@ private:
     }
     TByteView Head() const { return TByteView(head.data(), headLen); }
 
-    TArcType ArcTypeFromSignature(int mode, uint32_t signature);
+    TArcType ArcTypeFromSignature(int mode, uint32_t signature, int64_t at);
+    bool LhaMethodAt(int64_t at);
     bool FindZipSfxStub();
     int64_t FindZipEndRecord();
     int64_t LocateZipData();
@@ -140,14 +141,25 @@ private:
     size_t headLen = 0;
 };
 
-// Mode 1: the signature stands at the start of the file; mode 0: inside an
-// executable. The first test that matches decides.
-TArcType TDetector::ArcTypeFromSignature(int mode, uint32_t s) {
+// An LHA header at `at`: its method "-lh?-" or "-lz?-" two bytes in.
+bool TDetector::LhaMethodAt(int64_t at) {
+    uint8_t m[5];
+    return ReadExact(at + 2, m, 5) && m[0] == '-' && m[1] == 'l' && (m[2] == 'h' || m[2] == 'z') &&
+           m[4] == '-';
+}
+
+// Mode 1: the signature (read at `at`) stands at the start of the file; mode 0:
+// inside an executable. The first test that matches decides.
+TArcType TDetector::ArcTypeFromSignature(int mode, uint32_t s, int64_t at) {
     const uint32_t low = s & 0xFFFF;
     const uint32_t high = s >> 16;
     auto pick = [mode](TArcType atStart, TArcType inExe) {
         return mode == 1 ? atStart : mode == 0 ? inExe : atNA;
     };
+    // The first two bytes of an LHA header are its size and checksum, which can
+    // be any pair, "PK", the gzip magics or an ARC marker among them: a whole
+    // method name after them decides first.
+    if (high == 0x6C2D && LhaMethodAt(at)) return pick(atLha, atLhaExe);
     if (low == 0x4B50 && high == 0x0807) {
         r.ZipProbeFlags |= ZipProbeLocal;
         return Removable() ? atZipMV : atZip;
@@ -396,7 +408,7 @@ bool TDetector::TryResourceOffsets() {
         r.ArchiveOffset = offset;
         uint32_t sig;
         if (!Read32(offset, sig)) continue;
-        r.ArcType = ArcTypeFromSignature(0, sig);
+        r.ArcType = ArcTypeFromSignature(0, sig, offset);
         if (r.ArcType != atUnknown) {
             r.ZipProbeFlags = ZipProbeLocal;
             return true;
@@ -421,7 +433,7 @@ bool TDetector::TryImageEnd() {
     if (r.ArchiveOffset + 4 >= size) return false;
     uint32_t sig;
     if (!Read32(end, sig) || sig == ZipLocalSignature) return false;
-    r.ArcType = ArcTypeFromSignature(0, sig);
+    r.ArcType = ArcTypeFromSignature(0, sig, end);
     return IsValidArcType(r.ArcType);
 }
 
@@ -471,7 +483,7 @@ void TDetector::Detect() {
     while (zeros < headLen && head[zeros] == 0) ++zeros;
     const uint32_t sig = uint32_t(h.U8(zeros)) | (uint32_t(h.U8(zeros + 1)) << 8) |
                          (uint32_t(h.U8(zeros + 2)) << 16) | (uint32_t(h.U8(zeros + 3)) << 24);
-    r.ArcType = ArcTypeFromSignature(1, sig);
+    r.ArcType = ArcTypeFromSignature(1, sig, static_cast<int64_t>(zeros));
     const bool ace = h.Matches(7, "**ACE**", 7);
     if (r.ArcType == atJar || r.ArcType == atZip || r.ArcType == atZipExe) {
         r.ArchiveOffset = FindZipEndRecord();

@@ -312,6 +312,14 @@ TEST(ArcDetect, SignatureTable) {
         {{0x1A, 0x02, 0, 0}, atArc, atUnsupported},
         {{0x1A, 0x04, 0, 0}, atArc, atUnsupported},
         {{0x1A, 0x08, 0, 0}, atArc, atArcExe},
+        // LHA headers whose size and checksum bytes look like another format's
+        // magic: the method name after them decides.
+        {{0x1F, 0x1E, '-', 'l', 'h', '5', '-'}, atLha, atLhaExe},
+        {{0x1F, 0x8B, '-', 'l', 'h', '0', '-'}, atLha, atLhaExe},
+        {{'P', 'K', '-', 'l', 'h', '5', '-'}, atLha, atLhaExe},
+        {{0x60, 0xEA, '-', 'l', 'z', 's', '-'}, atLha, atLhaExe},
+        {{0x1A, 0x08, '-', 'l', 'h', '1', '-'}, atLha, atLhaExe},
+        {{'H', 'A', '-', 'l', 'h', '6', '-'}, atLha, atLhaExe},
         {{'P', 'K', 'G', '4'}, atNA, atNA},
         {{'P', 'K', 1, 2}, atNA, atNA},
     };
