@@ -3,15 +3,12 @@
 // reader (the rest of the input is the archive file), or one decompressor fed the
 // rest of the input directly.
 #include "archive/codecs/CodecIo.h"
-#include "archive/framework/ArcErrors.h"
-#include "archive/framework/Crc.h"
 #include "archive/readers/UnRar.h"
+#include "fuzz/ReaderFuzzHarness.h"
 #include "platform/unrar/RarUnpack.h"
 #include "platform/unrar/Unrar.h"
 
-#include <cstdio>
 #include <string>
-#include <unistd.h>
 
 using namespace mv;
 using namespace mv::unrar;
@@ -41,32 +38,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         return 0;
     }
-    static std::string path = "/tmp/fuzz_unrar_" + std::to_string(getpid()) + ".rar";
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
-    if (mode & 2) {
-        // The reader, every member decoded into a sink that keeps the CRC.
-        TUnRAR r;
-        r.SetArchiveFile(path);
-        r.FileSpecList() = {"*.*"};
-        r.SetPasswords({"a"});
-        r.OnError = [](TObject*, const std::string&, const std::string&, const std::string&, int) {};
-        TUnRAR* p = &r;
-        r.ExtractWriteProc = [p](TArcStream*, TArcStream*, const uint8_t* b, bool, int, int64_t n,
-                                 int) -> int64_t {
-            uint32_t reg = p->Crc32Register();
-            UpdateCRC32(b, static_cast<size_t>(n), reg);
-            p->SetCrc32Register(reg);
-            return n;
-        };
-        try {
-            r.ExtractToSink();
-        } catch (const E_RAISE&) {
-        }
-        return 0;
-    }
+    if (mode & 2)
+        // The reader, every member decoded into a sink that keeps the CRCs (odd sizes to files too).
+        return mvfuzz::FuzzReader(
+            data, size, "unrar", ".rar", [] { return std::unique_ptr<TUnBase>(new TUnRAR); },
+            [](TUnBase& r) { r.SetPasswords({"a"}); });
+    const std::string path = mvfuzz::WriteArchive(data, size, "unrar", ".rar").string();
     RAROpenArchiveData od;
     od.ArcName = path;
     RarHandle h = RAROpenArchive(&od);

@@ -20,22 +20,33 @@ namespace mvfuzz {
 
 namespace fs = std::filesystem;
 
-// `tag` names the scratch folder, `extension` the archive file; `make` builds a
-// fresh reader, `configure` (optional) sets passwords or other options.
-inline int FuzzReader(const uint8_t* data, size_t size, const std::string& tag, const std::string& extension,
-                      const std::function<std::unique_ptr<mv::TUnBase>()>& make,
-                      const std::function<void(mv::TUnBase&)>& configure = {}) {
+// The scratch folder of a target (made once per process), `tag` naming it.
+inline const fs::path& ScratchFolder(const std::string& tag) {
     static const fs::path base = [&] {
         std::string templ = "/tmp/fuzz" + tag + "-XXXXXX";
         const char* dir = mkdtemp(templ.data());
         return fs::path(dir ? std::string(dir) : "/tmp/fuzz" + tag);
     }();
-    const fs::path archive = base / ("in" + extension);
+    return base;
+}
+
+// Writes the input as the archive file "in<extension>" of the scratch folder.
+inline fs::path WriteArchive(const uint8_t* data, size_t size, const std::string& tag,
+                             const std::string& extension) {
+    const fs::path archive = ScratchFolder(tag) / ("in" + extension);
+    std::ofstream f(archive, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    return archive;
+}
+
+// `tag` names the scratch folder, `extension` the archive file; `make` builds a
+// fresh reader, `configure` (optional) sets passwords or other options.
+inline int FuzzReader(const uint8_t* data, size_t size, const std::string& tag, const std::string& extension,
+                      const std::function<std::unique_ptr<mv::TUnBase>()>& make,
+                      const std::function<void(mv::TUnBase&)>& configure = {}) {
+    const fs::path& base = ScratchFolder(tag);
+    const fs::path archive = WriteArchive(data, size, tag, extension);
     const fs::path out = base / "out";
-    {
-        std::ofstream f(archive, std::ios::binary | std::ios::trunc);
-        f.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
     auto run = [&](bool toFiles) {
         std::unique_ptr<mv::TUnBase> z = make();
         z->SetArchiveFile(archive.string());

@@ -4,6 +4,7 @@
 // the corpus manifest of one folder, and the CRC-16 these formats keep.
 #include "archive/framework/ArcErrors.h"
 #include "archive/readers/ReaderFactory.h"
+#include "tests/archive/readers/ReaderTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -73,15 +74,14 @@ inline Outcome ExtractAll(const fs::path& archive, const fs::path& dir, const Op
 // The files below dir by relative path (lower-cased with `lower`: ARC names are
 // stored in capitals, while the manifest and nomarch give them in small letters).
 inline std::map<std::string, std::vector<uint8_t>> Tree(const fs::path& dir, bool lower = false) {
+    auto tree = readertest::Tree(dir);
+    if (!lower) return tree;
     std::map<std::string, std::vector<uint8_t>> out;
-    if (!fs::exists(dir)) return out;
-    for (auto& e : fs::recursive_directory_iterator(dir))
-        if (e.is_regular_file()) {
-            std::string name = fs::relative(e.path(), dir).string();
-            if (lower)
-                for (auto& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            out[name] = mvtest::ReadFileBytes(e.path());
-        }
+    for (auto& [name, bytes] : tree) {
+        std::string key = name;
+        for (auto& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        out[key] = std::move(bytes);
+    }
     return out;
 }
 

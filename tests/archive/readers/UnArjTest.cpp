@@ -4,6 +4,7 @@
 #include "archive/readers/UnArj.h"
 #include "archive/framework/ArcErrors.h"
 #include "archive/readers/ReaderFactory.h"
+#include "tests/archive/readers/ReaderTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,50 +18,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-    std::vector<int> errors;
-    int extracted = 0;
-    bool cancelled = false;
-};
+using readertest::Outcome;
+using readertest::Tree;
 
 // handler: with an OnGetPassword handler that offers `password` once.
 Outcome Extract(const fs::path& archive, const fs::path& dir, const std::string& password = {},
                 bool handler = true, bool volumes = true) {
-    Outcome o;
     TUnARJ reader;
-    reader.SetArchiveFile(archive.string());
-    reader.SetExtractDir(dir.string());
-    reader.SetConfirmOverwrites(false);
-    reader.FileSpecList() = {"*.*"};
-    reader.SetPasswordAttempts(1);
-    if (handler)
-        reader.OnGetPassword = [password](TObject*, const std::string&, std::string& answer, bool& again) {
-            again = !password.empty();
-            answer = password;
-        };
-    if (volumes)
-        reader.OnNextVolume = [](TObject*, std::string&, const std::string&, bool exists, bool& cancel) {
-            cancel = !exists;
-        };
-    reader.OnError = [&](TObject*, const std::string&, const std::string&, const std::string&, int code) {
-        o.errors.push_back(code);
-    };
-    try {
-        reader.Extract();
-    } catch (const E_RAISE& e) {
-        if (o.errors.empty()) o.errors.push_back(e.ErrorCode());
-    }
-    o.extracted = reader.ExtractedCount();
-    o.cancelled = reader.Cancel();
-    return o;
-}
-
-std::map<std::string, std::vector<uint8_t>> Tree(const fs::path& dir) {
-    std::map<std::string, std::vector<uint8_t>> out;
-    if (!fs::exists(dir)) return out;
-    for (auto& e : fs::recursive_directory_iterator(dir))
-        if (e.is_regular_file()) out[fs::relative(e.path(), dir).string()] = mvtest::ReadFileBytes(e.path());
-    return out;
+    return readertest::Extract(reader, archive, dir,
+                               {.password = password,
+                                .volumes = volumes,
+                                .ends = false,
+                                .askWithoutPassword = handler,
+                                .raisedAsError = true});
 }
 
 bool Has(const Outcome& o, int code) {

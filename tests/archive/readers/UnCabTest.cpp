@@ -4,6 +4,7 @@
 #include "archive/readers/UnCab.h"
 #include "archive/framework/ArcErrors.h"
 #include "archive/readers/ReaderFactory.h"
+#include "tests/archive/readers/ReaderTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -15,46 +16,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-    std::vector<int> errors;
-    int extracted = 0;
-    int raised = 0;
-};
+using readertest::Outcome;
+using readertest::Tree;
 
+// Every member through the reader table; without `volumes` no OnNextVolume handler.
 Outcome ExtractAll(const fs::path& archive, const fs::path& dir, bool volumes = true,
                    std::vector<std::string> spec = {"*.*"}) {
-    Outcome o;
-    TArcType type;
-    auto reader = NewReaderFor(archive.string(), &type);
-    if (!reader) {
-        o.errors.push_back(-1);
-        return o;
-    }
-    reader->SetExtractDir(dir.string());
-    reader->SetConfirmOverwrites(false);
-    reader->FileSpecList() = spec;
-    if (volumes)
-        reader->OnNextVolume = [](TObject*, std::string&, const std::string&, bool exists, bool& cancel) {
-            cancel = !exists;
-        };
-    reader->OnError = [&](TObject*, const std::string&, const std::string&, const std::string&, int code) {
-        o.errors.push_back(code);
-    };
-    try {
-        reader->Extract();
-    } catch (const E_RAISE& e) {
-        o.raised = e.ErrorCode();
-    }
-    o.extracted = reader->ExtractedCount();
-    return o;
-}
-
-std::map<std::string, std::vector<uint8_t>> Tree(const fs::path& dir) {
-    std::map<std::string, std::vector<uint8_t>> out;
-    if (!fs::exists(dir)) return out;
-    for (auto& e : fs::recursive_directory_iterator(dir))
-        if (e.is_regular_file()) out[fs::relative(e.path(), dir).string()] = mvtest::ReadFileBytes(e.path());
-    return out;
+    return readertest::ExtractAll(archive, dir, {.volumes = volumes, .ends = false, .spec = std::move(spec)});
 }
 
 TEST(UnCab, CorpusExtractsByteExactly) {

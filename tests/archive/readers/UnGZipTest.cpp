@@ -4,6 +4,7 @@
 #include "archive/readers/UnGZip.h"
 #include "archive/framework/ArcErrors.h"
 #include "archive/readers/ReaderFactory.h"
+#include "tests/archive/readers/ReaderTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -16,37 +17,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-    std::vector<int> errors;
-    int extracted = 0;
-};
+using readertest::Outcome;
+using readertest::Tree;
 
 // withTar: the reader of the program (tar archives inside are extracted too).
 Outcome Extract(const fs::path& archive, const fs::path& dir, bool withTar = false) {
-    Outcome o;
     std::unique_ptr<TUnBase> reader = withTar ? NewGZipReader() : std::make_unique<TUnGZIP>();
-    reader->SetArchiveFile(archive.string());
-    reader->SetExtractDir(dir.string());
-    reader->SetConfirmOverwrites(false);
-    reader->FileSpecList() = {"*.*"};
-    reader->OnError = [&](TObject*, const std::string&, const std::string&, const std::string&, int code) {
-        o.errors.push_back(code);
-    };
-    try {
-        reader->Extract();
-    } catch (const E_RAISE& e) {
-        if (o.errors.empty()) o.errors.push_back(e.ErrorCode());
-    }
-    o.extracted = reader->ExtractedCount();
-    return o;
-}
-
-std::map<std::string, std::vector<uint8_t>> Tree(const fs::path& dir) {
-    std::map<std::string, std::vector<uint8_t>> out;
-    if (!fs::exists(dir)) return out;
-    for (auto& e : fs::recursive_directory_iterator(dir))
-        if (e.is_regular_file()) out[fs::relative(e.path(), dir).string()] = mvtest::ReadFileBytes(e.path());
-    return out;
+    return readertest::Extract(*reader, archive, dir,
+                               {.volumes = false, .ends = false, .raisedAsError = true});
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "archive/readers/UnRar.h"
 #include "archive/framework/ArcErrors.h"
 #include "archive/readers/ReaderFactory.h"
+#include "tests/archive/readers/ReaderTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -19,67 +20,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-    std::vector<int> errors;
-    int extracted = 0;
-    int raised = 0;
-    std::vector<std::pair<std::string, bool>> ends;
-};
-
-struct Options {
-    std::string password; // answered by OnGetPassword (empty: no handler)
-    bool volumes = true;  // OnNextVolume takes existing volumes
-    int cancelAfter = -1; // progress calls before Cancel is set
-};
-
-Outcome ExtractAll(const fs::path& archive, const fs::path& dir, const Options& opt = {}) {
-    Outcome o;
-    TArcType type;
-    auto reader = NewReaderFor(archive.string(), &type);
-    if (!reader) {
-        o.errors.push_back(-1);
-        return o;
-    }
-    reader->SetExtractDir(dir.string());
-    reader->SetConfirmOverwrites(false);
-    reader->FileSpecList() = {"*.*"};
-    if (!opt.password.empty()) {
-        reader->SetPasswordAttempts(1);
-        reader->OnGetPassword = [opt](TObject*, const std::string&, std::string& answer, bool& tryAgain) {
-            tryAgain = true;
-            answer = opt.password;
-        };
-    }
-    if (opt.volumes)
-        reader->OnNextVolume = [](TObject*, std::string&, const std::string&, bool exists, bool& cancel) {
-            cancel = !exists;
-        };
-    reader->OnError = [&](TObject*, const std::string&, const std::string&, const std::string&, int code) {
-        o.errors.push_back(code);
-    };
-    reader->OnEnd = [&](TObject*, const std::string& fn, bool pass) { o.ends.emplace_back(fn, pass); };
-    int progress = 0;
-    TUnBase* r = reader.get();
-    if (opt.cancelAfter >= 0)
-        reader->OnProgress = [&, r](TObject*, uint8_t, uint8_t) {
-            if (++progress > opt.cancelAfter) r->SetCancel(true);
-        };
-    try {
-        reader->Extract();
-    } catch (const E_RAISE& e) {
-        o.raised = e.ErrorCode();
-    }
-    o.extracted = reader->ExtractedCount();
-    return o;
-}
-
-std::map<std::string, std::vector<uint8_t>> Tree(const fs::path& dir) {
-    std::map<std::string, std::vector<uint8_t>> out;
-    if (!fs::exists(dir)) return out;
-    for (auto& e : fs::recursive_directory_iterator(dir))
-        if (e.is_regular_file()) out[fs::relative(e.path(), dir).string()] = mvtest::ReadFileBytes(e.path());
-    return out;
-}
+using readertest::ExtractAll;
+using readertest::Outcome;
+using readertest::Tree;
 
 struct RarRow {
     std::string path, password;

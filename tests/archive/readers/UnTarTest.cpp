@@ -4,6 +4,7 @@
 #include "archive/readers/UnTar.h"
 #include "archive/framework/ArcErrors.h"
 #include "archive/framework/SharedRoutines.h"
+#include "tests/archive/readers/ReaderTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,37 +18,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-    std::vector<int> errors;
-    int extracted = 0;
-};
+using readertest::Outcome;
 
 Outcome Extract(const fs::path& archive, const fs::path& dir) {
-    Outcome o;
     TUnTAR reader;
-    reader.SetArchiveFile(archive.string());
-    reader.SetExtractDir(dir.string());
-    reader.SetConfirmOverwrites(false);
-    reader.FileSpecList() = {"*.*"};
-    reader.OnError = [&](TObject*, const std::string&, const std::string&, const std::string&, int code) {
-        o.errors.push_back(code);
-    };
-    try {
-        reader.Extract();
-    } catch (const E_RAISE& e) {
-        if (o.errors.empty()) o.errors.push_back(e.ErrorCode());
-    }
-    o.extracted = reader.ExtractedCount();
-    return o;
+    return readertest::Extract(reader, archive, dir,
+                               {.volumes = false, .ends = false, .raisedAsError = true});
 }
 
+// The regular files below dir (links are not counted).
 std::map<std::string, std::vector<uint8_t>> Tree(const fs::path& dir) {
-    std::map<std::string, std::vector<uint8_t>> out;
-    if (!fs::exists(dir)) return out;
-    for (auto& e : fs::recursive_directory_iterator(dir))
-        if (e.is_regular_file() && !e.is_symlink())
-            out[fs::relative(e.path(), dir).string()] = mvtest::ReadFileBytes(e.path());
-    return out;
+    return readertest::Tree(dir, false);
 }
 
 // A header block with a valid checksum.

@@ -3,6 +3,7 @@
 // or hostile text.
 #include "archive/readers/UnUue.h"
 #include "archive/framework/ArcErrors.h"
+#include "tests/archive/readers/ReaderTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -15,39 +16,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-    std::vector<int> errors;
-    int extracted = 0;
-};
+using readertest::Outcome;
+using readertest::Tree;
 
 Outcome Extract(const fs::path& archive, const fs::path& dir) {
-    Outcome o;
     TUUDecode reader;
-    reader.SetArchiveFile(archive.string());
-    reader.SetExtractDir(dir.string());
-    reader.SetConfirmOverwrites(false);
-    reader.FileSpecList() = {"*.*"};
-    reader.OnNextVolume = [](TObject*, std::string&, const std::string&, bool exists, bool& cancel) {
-        cancel = !exists;
-    };
-    reader.OnError = [&](TObject*, const std::string&, const std::string&, const std::string&, int code) {
-        o.errors.push_back(code);
-    };
-    try {
-        reader.Extract();
-    } catch (const E_RAISE& e) {
-        if (o.errors.empty()) o.errors.push_back(e.ErrorCode());
-    }
-    o.extracted = reader.ExtractedCount();
-    return o;
-}
-
-std::map<std::string, std::vector<uint8_t>> Tree(const fs::path& dir) {
-    std::map<std::string, std::vector<uint8_t>> out;
-    if (!fs::exists(dir)) return out;
-    for (auto& e : fs::recursive_directory_iterator(dir))
-        if (e.is_regular_file()) out[fs::relative(e.path(), dir).string()] = mvtest::ReadFileBytes(e.path());
-    return out;
+    return readertest::Extract(reader, archive, dir, {.ends = false, .raisedAsError = true});
 }
 
 } // namespace

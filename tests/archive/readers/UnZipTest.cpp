@@ -5,6 +5,7 @@
 #include "archive/framework/ArcErrors.h"
 #include "archive/readers/ReaderFactory.h"
 #include "platform/FakeFileSystem.h"
+#include "tests/archive/readers/ReaderTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -20,47 +21,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-    std::vector<int> errors;
-    int extracted = 0;
-};
+using readertest::Outcome;
+using readertest::Tree;
 
+// The password is offered once when a member asks for one, as the program's prompt would.
 Outcome ExtractAll(const fs::path& archive, const fs::path& dir, const std::string& password = {},
                    std::vector<std::string> specs = {"*.*"}) {
-    Outcome o;
-    auto reader = NewReaderFor(archive.string());
-    if (!reader) {
-        o.errors.push_back(-1);
-        return o;
-    }
-    reader->SetExtractDir(dir.string());
-    reader->SetConfirmOverwrites(false);
-    reader->FileSpecList() = specs;
-    // The password is offered once when a member asks for one, as the program's prompt would.
-    reader->SetPasswordAttempts(1);
-    reader->OnGetPassword = [password](TObject*, const std::string&, std::string& answer, bool& tryAgain) {
-        tryAgain = !password.empty();
-        answer = password;
-    };
-    reader->OnError = [&](TObject*, const std::string&, const std::string&, const std::string&, int code) {
-        o.errors.push_back(code);
-    };
-    try {
-        reader->Extract();
-    } catch (const E_RAISE& e) {
-        if (o.errors.empty()) o.errors.push_back(e.ErrorCode());
-    }
-    o.extracted = reader->ExtractedCount();
-    return o;
-}
-
-// Every regular file below dir, by relative path.
-std::map<std::string, std::vector<uint8_t>> Tree(const fs::path& dir) {
-    std::map<std::string, std::vector<uint8_t>> out;
-    if (!fs::exists(dir)) return out;
-    for (auto& e : fs::recursive_directory_iterator(dir))
-        if (e.is_regular_file()) out[fs::relative(e.path(), dir).string()] = mvtest::ReadFileBytes(e.path());
-    return out;
+    return readertest::ExtractAll(archive, dir,
+                                  {.password = password,
+                                   .volumes = false,
+                                   .ends = false,
+                                   .askWithoutPassword = true,
+                                   .raisedAsError = true,
+                                   .spec = std::move(specs)});
 }
 
 // A small tree of text and binary files with known (even-second) dates.
