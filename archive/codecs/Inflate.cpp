@@ -30,24 +30,35 @@ constexpr int kErrIncomplete = 25138; // incomplete code set, bad repeat, bad dy
 constexpr int kErrCounts = 25247;     // bad code-length counts
 constexpr int kErrMemory = 25253;     // table does not fit
 
-// A table entry: value << 16 | kind << 12 | extra bits << 8 | code length.
-enum : uint32_t { kLiteral = 0, kBase = 1, kEnd = 2, kSub = 3, kInvalid = 4 };
-constexpr uint32_t MakeEntry(uint32_t value, uint32_t kind, uint32_t extra, uint32_t bits) {
-    return value << 16 | kind << 12 | extra << 8 | bits;
+// A table entry: the low byte is the number of bits the entry consumes (code length
+// plus extra bits, or the first level's width for a pointer to a second-level table),
+// bits 8..11 the code length alone (the sub-table's width for a pointer), bits 13..15
+// flags, bits 16..30 the value (literal byte, length or distance base, sub-table
+// offset) and bit 31 marks a literal, so that the commonest test is a sign test.
+enum : uint32_t {
+    kLiteral = 0x80000000u, // value is a byte of output
+    kExceptional = 0x8000u, // not a length or distance: end of block, pointer or invalid
+    kSubTable = 0x4000u,    // pointer to a second-level table
+    kEndOfBlock = 0x2000u,  // the end-of-block code
+};
+constexpr uint32_t MakeMeaning(uint32_t value, uint32_t flags, uint32_t extra) {
+    return value << 16 | flags | extra;
 }
-inline uint32_t KindOf(uint32_t e) {
-    return (e >> 12) & 0xF;
-}
-inline uint32_t BitsOf(uint32_t e) {
+inline uint32_t TotalBits(uint32_t e) {
     return e & 0xFF;
 }
-inline uint32_t ExtraOf(uint32_t e) {
+inline uint32_t CodeBits(uint32_t e) {
     return (e >> 8) & 0xF;
 }
 inline uint32_t ValueOf(uint32_t e) {
-    return e >> 16;
+    return (e >> 16) & 0x7FFF;
 }
-constexpr uint32_t kInvalidEntry = MakeEntry(0, kInvalid, 0, 0);
+// The base value plus the extra bits that follow the code, taken from the bits
+// the entry was looked up with.
+inline uint32_t BasePlusExtra(uint32_t e, uint64_t bits) {
+    return (e >> 16) + static_cast<uint32_t>((bits & ((uint64_t{1} << TotalBits(e)) - 1)) >> CodeBits(e));
+}
+constexpr uint32_t kInvalidEntry = kExceptional;
 
 constexpr unsigned kLitRootBits = 11;
 constexpr unsigned kDistRootBits = 8;
@@ -65,26 +76,26 @@ struct Alphabets {
 };
 constexpr Alphabets MakeAlphabets() {
     Alphabets a{};
-    for (uint32_t s = 0; s < 256; ++s) a.litlen[s] = MakeEntry(s, kLiteral, 0, 0);
-    a.litlen[256] = MakeEntry(0, kEnd, 0, 0);
+    for (uint32_t s = 0; s < 256; ++s) a.litlen[s] = MakeMeaning(s, kLiteral, 0);
+    a.litlen[256] = MakeMeaning(0, kExceptional | kEndOfBlock, 0);
     // Lengths 3..258: codes 257..284 come in groups of four per extra-bit count; 285 is 258.
     uint32_t base = 3;
     for (uint32_t i = 0; i < 28; ++i) {
         uint32_t extra = i < 8 ? 0 : (i - 4) / 4;
-        a.litlen[257 + i] = MakeEntry(base, kBase, extra, 0);
+        a.litlen[257 + i] = MakeMeaning(base, 0, extra);
         base += 1u << extra;
     }
-    a.litlen[285] = MakeEntry(258, kBase, 0, 0);
+    a.litlen[285] = MakeMeaning(258, 0, 0);
     a.litlen[286] = a.litlen[287] = kInvalidEntry;
     // Distances 1..32768: codes 0..29 in pairs per extra-bit count.
     base = 1;
     for (uint32_t i = 0; i < 30; ++i) {
         uint32_t extra = i < 4 ? 0 : (i - 2) / 2;
-        a.dist[i] = MakeEntry(base, kBase, extra, 0);
+        a.dist[i] = MakeMeaning(base, 0, extra);
         base += 1u << extra;
     }
     a.dist[30] = a.dist[31] = kInvalidEntry;
-    for (uint32_t s = 0; s < 19; ++s) a.codeLen[s] = MakeEntry(s, kLiteral, 0, 0);
+    for (uint32_t s = 0; s < 19; ++s) a.codeLen[s] = MakeMeaning(s, kLiteral, 0);
     return a;
 }
 constexpr Alphabets kAlphabets = MakeAlphabets();
@@ -93,7 +104,8 @@ enum class BuildResult { Ok, Empty, Bad };
 
 // Builds a decoding table for canonical codes of the given lengths (at most 15 bits).
 // Codes are stored bit-reversed, since the stream delivers them most significant bit
-// first into a least-significant-first bit buffer.
+// first into a least-significant-first bit buffer. A symbol's meaning carries its
+// count of extra bits in the low byte; the code length is added in here.
 BuildResult BuildTable(uint32_t* table, size_t capacity, unsigned rootBits, const uint8_t* lens, unsigned n,
                        const uint32_t* symbols, bool allowSingleCode) {
     unsigned count[16] = {};
@@ -141,7 +153,8 @@ BuildResult BuildTable(uint32_t* table, size_t capacity, unsigned rootBits, cons
         ++code;
         const uint32_t meaning = symbols[s];
         if (len <= rootBits) {
-            for (size_t i = reversed; i < rootSize; i += size_t{1} << len) table[i] = meaning | len;
+            for (size_t i = reversed; i < rootSize; i += size_t{1} << len)
+                table[i] = meaning + len + (len << 8);
         } else {
             const uint32_t prefix = reversed & (static_cast<uint32_t>(rootSize) - 1);
             if (prefix != currentPrefix) {
@@ -160,11 +173,12 @@ BuildResult BuildTable(uint32_t* table, size_t capacity, unsigned rootBits, cons
                 used += size_t{1} << subBits;
                 if (used > capacity) throw ECodecError(kErrMemory);
                 std::fill(table + subOffset, table + used, kInvalidEntry);
-                table[prefix] = MakeEntry(static_cast<uint32_t>(subOffset), kSub, subBits, rootBits);
+                table[prefix] = static_cast<uint32_t>(subOffset) << 16 | kExceptional | kSubTable |
+                                subBits << 8 | rootBits;
             }
             const unsigned subLen = len - rootBits;
             for (size_t i = reversed >> rootBits; i < (size_t{1} << subBits); i += size_t{1} << subLen)
-                table[subOffset + i] = meaning | subLen;
+                table[subOffset + i] = meaning + subLen + (subLen << 8);
         }
         remaining[len]--;
     }
@@ -396,8 +410,8 @@ private:
         while (i < total) {
             Need(7);
             const uint32_t e = clTable[bb & (kCodeLenTableSize - 1)];
-            if (KindOf(e) != kLiteral) throw ECodecError(kErrIncomplete, "bad code-length code");
-            Consume(BitsOf(e));
+            if (!(e & kLiteral)) throw ECodecError(kErrIncomplete, "bad code-length code");
+            Consume(TotalBits(e));
             const unsigned sym = ValueOf(e);
             if (sym < 16) {
                 lens[i++] = static_cast<uint8_t>(sym);
@@ -433,11 +447,14 @@ private:
             throw ECodecError(kErrIncomplete, "incomplete distance code");
     }
 
-    static inline uint32_t Lookup(const uint32_t* table, uint64_t bits, unsigned rootBits) {
+    // Looks a code up with every check left to the caller: `skip` gets the first
+    // level's width when the code goes on in a second-level table, else zero.
+    static inline uint32_t Lookup(const uint32_t* table, uint64_t bits, unsigned rootBits, unsigned& skip) {
         uint32_t e = table[bits & ((1u << rootBits) - 1)];
-        if (KindOf(e) == kSub) {
-            e = table[ValueOf(e) + ((bits >> rootBits) & ((1u << ExtraOf(e)) - 1))];
-            e += rootBits; // total code length
+        skip = 0;
+        if ((e & (kExceptional | kSubTable)) == (kExceptional | kSubTable)) {
+            skip = rootBits;
+            e = table[ValueOf(e) + ((bits >> rootBits) & ((1u << CodeBits(e)) - 1))];
         }
         return e;
     }
@@ -457,6 +474,12 @@ private:
     }
 
     // Decodes while the margins hold; true when the end-of-block code was read.
+    //
+    // Bit budget: a refill leaves 64 bits of real input in `bits` (count says at
+    // least 56). Between two refills at most three literals of the first level and
+    // the next lookup (44 bits), or one length and distance with all their extra
+    // bits and the next lookup (20 + 28 + 11 = 59 bits) are taken, so every table
+    // index is made of real input and count never drops below zero.
     bool FastLoop(const uint32_t* lt, const uint32_t* dt) {
         uint64_t bits = bb;
         unsigned count = bc;
@@ -474,68 +497,78 @@ private:
         ip += (63 - count) >> 3;                                                                             \
         count |= 56;                                                                                         \
     } while (0)
+#define MV_CONSUME(entry)                                                                                    \
+    do {                                                                                                     \
+        bits >>= static_cast<uint8_t>(entry);                                                                \
+        count -= static_cast<uint8_t>(entry);                                                                \
+    } while (0)
 
         constexpr uint32_t litMask = (1u << kLitRootBits) - 1;
-        while (ip <= ipLimit && op <= opLimit) {
+        constexpr uint32_t distMask = (1u << kDistRootBits) - 1;
+        MV_REFILL();
+        // The entry for the next code is always looked up ahead, as soon as its bits
+        // are known, so the lookup overlaps the work on the current symbol.
+        uint32_t e = lt[bits & litMask];
+        do {
             MV_REFILL();
-            // Literals whose code fits the first level (nearly all) take one test each.
-            uint32_t e = lt[bits & litMask];
-            if (KindOf(e) == kLiteral) {
-                bits >>= BitsOf(e);
-                count -= BitsOf(e);
-                *op++ = static_cast<uint8_t>(ValueOf(e));
+            uint64_t saved = bits;
+            MV_CONSUME(e);
+            if (e & kLiteral) {
+                *op++ = static_cast<uint8_t>(e >> 16);
                 e = lt[bits & litMask];
-                if (KindOf(e) == kLiteral) {
-                    bits >>= BitsOf(e);
-                    count -= BitsOf(e);
-                    *op++ = static_cast<uint8_t>(ValueOf(e));
+                if (e & kLiteral) {
+                    MV_CONSUME(e);
+                    *op++ = static_cast<uint8_t>(e >> 16);
                     e = lt[bits & litMask];
-                    if (KindOf(e) == kLiteral) {
-                        bits >>= BitsOf(e);
-                        count -= BitsOf(e);
-                        *op++ = static_cast<uint8_t>(ValueOf(e));
+                    if (e & kLiteral) {
+                        MV_CONSUME(e);
+                        *op++ = static_cast<uint8_t>(e >> 16);
+                        e = lt[bits & litMask];
+                    }
+                }
+                continue;
+            }
+            if (e & kExceptional) {
+                if (e & kSubTable) {
+                    e = lt[ValueOf(e) + (bits & ((1u << CodeBits(e)) - 1))];
+                    saved = bits;
+                    MV_CONSUME(e);
+                    if (e & kLiteral) {
+                        *op++ = static_cast<uint8_t>(e >> 16);
+                        e = lt[bits & litMask];
                         continue;
                     }
                 }
-            }
-            if (KindOf(e) == kSub) {
-                e = lt[ValueOf(e) + ((bits >> kLitRootBits) & ((1u << ExtraOf(e)) - 1))] + kLitRootBits;
-                if (KindOf(e) == kLiteral) {
-                    bits >>= BitsOf(e);
-                    count -= BitsOf(e);
-                    *op++ = static_cast<uint8_t>(ValueOf(e));
-                    continue;
+                if (e & kExceptional) {
+                    if (e & kEndOfBlock)
+                        endOfBlock = true;
+                    else
+                        error = dataError;
+                    break;
                 }
             }
-            if (KindOf(e) != kBase) {
-                if (KindOf(e) == kEnd) {
-                    bits >>= BitsOf(e);
-                    count -= BitsOf(e);
-                    endOfBlock = true;
-                } else {
+            const uint32_t length = BasePlusExtra(e, saved);
+            e = dt[bits & distMask];
+            if (e & kExceptional) {
+                if (!(e & kSubTable)) {
                     error = dataError;
+                    break;
                 }
-                break;
+                MV_CONSUME(e);
+                e = dt[ValueOf(e) + (bits & ((1u << CodeBits(e)) - 1))];
+                if (e & kExceptional) {
+                    error = dataError;
+                    break;
+                }
             }
-            unsigned n = BitsOf(e), x = ExtraOf(e);
-            const uint32_t length = ValueOf(e) + static_cast<uint32_t>((bits >> n) & ((1u << x) - 1));
-            bits >>= n + x;
-            count -= n + x;
-            if (count < 28) MV_REFILL();
-            e = Lookup(dt, bits, kDistRootBits);
-            if (KindOf(e) != kBase) {
-                error = dataError;
-                break;
-            }
-            n = BitsOf(e);
-            x = ExtraOf(e);
-            const uint32_t distance = ValueOf(e) + static_cast<uint32_t>((bits >> n) & ((1u << x) - 1));
-            bits >>= n + x;
-            count -= n + x;
+            saved = bits;
+            MV_CONSUME(e);
+            const uint32_t distance = BasePlusExtra(e, saved);
             if (distance > static_cast<size_t>(op - base)) {
                 error = dataError;
                 break;
             }
+            e = lt[bits & litMask];
             const uint8_t* from = op - distance;
             uint8_t* to = op;
             uint8_t* const end = op + length;
@@ -550,14 +583,26 @@ private:
                 const uint64_t v = 0x0101010101010101ull * from[0];
                 do {
                     std::memcpy(to, &v, 8);
-                    to += 8;
+                    std::memcpy(to + 8, &v, 8);
+                    to += 16;
                 } while (to < end);
             } else {
-                do *to++ = *from++;
-                while (to < end);
+                // Short period: each eight-byte copy makes the repeated stretch longer
+                // until it spans eight bytes, then the copy goes on eight at a time
+                // from a multiple of the period back.
+                do {
+                    Copy8(to, from);
+                    to += to - from;
+                } while (to - from < 8 && to < end);
+                while (to < end) {
+                    Copy8(to, from);
+                    to += 8;
+                    from += 8;
+                }
             }
             op = end;
-        }
+        } while (ip <= ipLimit && op <= opLimit);
+#undef MV_CONSUME
 #undef MV_REFILL
         bb = bits;
         bc = count;
@@ -570,30 +615,27 @@ private:
     // One symbol with every check in place, for the ends of the buffers.
     bool SlowSymbol(const uint32_t* lt, const uint32_t* dt) {
         Need(15);
-        uint32_t e = Lookup(lt, bb, kLitRootBits);
-        const uint32_t kind = KindOf(e);
-        if (kind == kLiteral) {
-            Consume(BitsOf(e));
-            PutByte(static_cast<uint8_t>(ValueOf(e)));
+        unsigned skip;
+        uint32_t e = Lookup(lt, bb, kLitRootBits, skip);
+        if (e & kLiteral) {
+            Consume(skip + TotalBits(e));
+            PutByte(static_cast<uint8_t>(e >> 16));
             return false;
         }
-        if (kind == kEnd) {
-            Consume(BitsOf(e));
+        if (e & kExceptional) {
+            if (!(e & kEndOfBlock)) throw ECodecError(dataError, "invalid code in deflate data");
+            Consume(skip + TotalBits(e));
             return true;
         }
-        if (kind != kBase) throw ECodecError(dataError, "invalid code in deflate data");
-        unsigned n = BitsOf(e), x = ExtraOf(e);
-        Need(n + x);
-        const uint32_t length = ValueOf(e) + static_cast<uint32_t>((bb >> n) & ((1u << x) - 1));
-        Consume(n + x);
+        Need(skip + TotalBits(e));
+        const uint32_t length = BasePlusExtra(e, bb >> skip);
+        Consume(skip + TotalBits(e));
         Need(15);
-        e = Lookup(dt, bb, kDistRootBits);
-        if (KindOf(e) != kBase) throw ECodecError(dataError, "invalid distance code in deflate data");
-        n = BitsOf(e);
-        x = ExtraOf(e);
-        Need(n + x);
-        const uint32_t distance = ValueOf(e) + static_cast<uint32_t>((bb >> n) & ((1u << x) - 1));
-        Consume(n + x);
+        e = Lookup(dt, bb, kDistRootBits, skip);
+        if (e & kExceptional) throw ECodecError(dataError, "invalid distance code in deflate data");
+        Need(skip + TotalBits(e));
+        const uint32_t distance = BasePlusExtra(e, bb >> skip);
+        Consume(skip + TotalBits(e));
         if (distance > static_cast<size_t>(out - outBase))
             throw ECodecError(dataError, "distance reaches before the start of the output");
         for (uint32_t k = 0; k < length; ++k) {
