@@ -12,15 +12,6 @@
 using namespace mv;
 using namespace mv::unace;
 
-namespace {
-int Data(unsigned char*, int) {
-    return 1;
-}
-int Volume(char*, int) {
-    return 0;
-}
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
     const uint8_t mode = data[0];
@@ -44,8 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = mvfuzz::WriteArchive(data, size, "unace", ".ace").string();
     ACEOpenArchiveData od;
     od.ArcName = path;
-    od.DataProc = Data;
-    od.VolumeProc = Volume;
+    od.DataProc = mvfuzz::TakeAnyData;
+    od.VolumeProc = mvfuzz::NoNextVolume;
     AceHandle h = ACEOpenArchive(&od);
     if (h) {
         if (mode & 4) ACESetPassword(h, "test");

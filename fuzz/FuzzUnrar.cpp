@@ -13,15 +13,6 @@
 using namespace mv;
 using namespace mv::unrar;
 
-namespace {
-int Data(unsigned char*, int) {
-    return 1;
-}
-int Volume(char*, int) {
-    return 0;
-}
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
     uint8_t mode = data[0];
@@ -48,8 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     od.ArcName = path;
     RarHandle h = RAROpenArchive(&od);
     if (h) {
-        RARSetProcessDataProc(h, Data);
-        RARSetChangeVolProc(h, Volume);
+        RARSetProcessDataProc(h, mvfuzz::TakeAnyData);
+        RARSetChangeVolProc(h, mvfuzz::NoNextVolume);
         RARHeaderData hd;
         for (int i = 0; i < 64 && RARReadHeader(h, &hd) == RAR_SUCCESS; ++i)
             RARProcessFile(h, RAR_TEST, nullptr, nullptr);

@@ -87,6 +87,15 @@ inline int FuzzReader(const uint8_t* data, size_t size, const std::string& tag, 
     return 0;
 }
 
+// Callbacks for walking an archive with one of our libraries directly: every
+// block of data is taken, and no further volume is offered.
+inline int TakeAnyData(unsigned char*, int) {
+    return 1;
+}
+inline int NoNextVolume(char*, int) {
+    return 0;
+}
+
 // The password setup of readers that ask through OnGetPassword.
 inline void AnswerPasswordA(mv::TUnBase& z) {
     z.SetPassword("a");

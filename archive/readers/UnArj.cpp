@@ -9,6 +9,7 @@
 #include "archive/codecs/LzhDecode.h"
 #include "archive/framework/Crc.h"
 #include "archive/framework/SharedRoutines.h"
+#include "archive/framework/ZipRecords.h"
 #include "platform/CodePage.h"
 
 #include <algorithm>
@@ -29,23 +30,6 @@ constexpr int64_t kSearchLimit = 25000;
 constexpr uint8_t kFlagGarbled = 0x01, kFlagVolume = 0x04;
 constexpr uint8_t kHostUnix = 2;
 constexpr uint8_t kTypeFolder = 3;
-
-uint32_t Le32(const uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
-}
-uint16_t Le16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
-
-bool ReadFull(TArcStream& f, uint8_t* buf, int64_t n) {
-    int64_t got = 0;
-    while (got < n) {
-        int64_t k = f.Read(buf + got, n - got);
-        if (k <= 0) return false;
-        got += k;
-    }
-    return true;
-}
 
 std::string NameToUtf8(const std::string& raw) {
     size_t pos = 0;
@@ -68,11 +52,11 @@ struct TUnARJ::THeader {
     uint8_t Method() const { return Basic[5]; }
     uint8_t FileType() const { return Basic[6]; }
     uint8_t PasswordModifier() const { return Basic[7]; }
-    uint32_t DateTime() const { return Le32(Basic + 8); }
-    uint32_t Packed() const { return Le32(Basic + 12); }
-    uint32_t Unpacked() const { return Le32(Basic + 16); }
-    uint32_t Crc() const { return Le32(Basic + 20); }
-    uint16_t Mode() const { return Size >= 28 ? Le16(Basic + 26) : 0; }
+    uint32_t DateTime() const { return LE32(Basic + 8); }
+    uint32_t Packed() const { return LE32(Basic + 12); }
+    uint32_t Unpacked() const { return LE32(Basic + 16); }
+    uint32_t Crc() const { return LE32(Basic + 20); }
+    uint16_t Mode() const { return Size >= 28 ? LE16(Basic + 26) : 0; }
     std::string Name() const {
         int start = std::min<int>(Basic[0], Size);
         const uint8_t* p = Basic + start;
@@ -107,24 +91,24 @@ bool TUnARJ::ReadHeader(TArcStream& file, int64_t pos, THeader& h, int member) {
     const std::string detail = std::to_string(member);
     uint8_t b[4];
     if (!file.Seek(pos)) RaiseError(FArchiveFile, detail, "0", kErrSeek);
-    if (!ReadFull(file, b, 4)) RaiseError(FArchiveFile, detail, "0", arcerr::ReadError);
-    if (Le16(b) != 0xEA60) RaiseError(FArchiveFile, detail, "0", arcerr::HeaderError);
-    h.Size = Le16(b + 2);
+    if (!ReadFully(file, b, 4)) RaiseError(FArchiveFile, detail, "0", arcerr::ReadError);
+    if (LE16(b) != 0xEA60) RaiseError(FArchiveFile, detail, "0", arcerr::HeaderError);
+    h.Size = LE16(b + 2);
     if (h.Size == 0) return false;
     if (h.Size > kMaxBasic) RaiseError(FArchiveFile, detail, "0", arcerr::HeaderError);
     uint8_t crc[4];
-    if (!ReadFull(file, h.Basic, h.Size) || !ReadFull(file, crc, 4))
+    if (!ReadFully(file, h.Basic, h.Size) || !ReadFully(file, crc, 4))
         RaiseError(FArchiveFile, detail, "0", arcerr::ReadError);
-    if (Crc32Of(h.Basic, size_t(h.Size)) != Le32(crc)) RaiseError(FArchiveFile, detail, "0", kErrHeaderCrc);
+    if (Crc32Of(h.Basic, size_t(h.Size)) != LE32(crc)) RaiseError(FArchiveFile, detail, "0", kErrHeaderCrc);
     if (h.Size < 30) RaiseError(FArchiveFile, detail, "0", arcerr::HeaderError);
     // Extended headers: size, data and CRC each, until a size of 0.
     int64_t p = pos + 4 + h.Size + 4;
     for (int n = 0;; ++n) {
         uint8_t s[2];
-        if (!file.Seek(p) || !ReadFull(file, s, 2)) RaiseError(FArchiveFile, detail, "0", arcerr::ReadError);
+        if (!file.Seek(p) || !ReadFully(file, s, 2)) RaiseError(FArchiveFile, detail, "0", arcerr::ReadError);
         p += 2;
-        if (Le16(s) == 0) break;
-        p += Le16(s) + 4;
+        if (LE16(s) == 0) break;
+        p += LE16(s) + 4;
         if (n > 64 || p > file.Size()) RaiseError(FArchiveFile, detail, "0", arcerr::HeaderError);
     }
     h.DataPos = p;
@@ -136,13 +120,13 @@ int64_t TUnARJ::FindMainHeader(TArcStream& file) {
     const int64_t limit = std::min<int64_t>(size - 2, kSearchLimit);
     std::vector<uint8_t> buf(
         size_t(std::max<int64_t>(0, std::min<int64_t>(size, kSearchLimit + 2 + 4 + kMaxBasic + 4))));
-    if (!file.Seek(0) || !ReadFull(file, buf.data(), int64_t(buf.size()))) return -1;
+    if (!file.Seek(0) || !ReadFully(file, buf.data(), int64_t(buf.size()))) return -1;
     for (int64_t i = 0; i < limit; ++i) {
         if (buf[size_t(i)] != 0x60 || buf[size_t(i) + 1] != 0xEA) continue;
         if (size_t(i) + 4 > buf.size()) break;
-        const int basic = Le16(&buf[size_t(i) + 2]);
+        const int basic = LE16(&buf[size_t(i) + 2]);
         if (basic < 30 || basic > kMaxBasic || size_t(i) + 4 + basic + 4 > buf.size()) continue;
-        if (Crc32Of(&buf[size_t(i) + 4], size_t(basic)) == Le32(&buf[size_t(i) + 4 + basic])) return i;
+        if (Crc32Of(&buf[size_t(i) + 4], size_t(basic)) == LE32(&buf[size_t(i) + 4 + basic])) return i;
     }
     return -1;
 }

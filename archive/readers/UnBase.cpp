@@ -86,6 +86,16 @@ bool MakeFoldersBelow(const std::string& root, const std::string& relativeFolder
     }
 }
 
+bool ReadFully(TArcStream& f, uint8_t* buf, int64_t n) {
+    int64_t got = 0;
+    while (got < n) {
+        const int64_t k = f.Read(buf + got, n - got);
+        if (k <= 0) return false;
+        got += k;
+    }
+    return true;
+}
+
 TUnBase::TUnBase() {
     FAsciiTranslation = false;
     FDateAttribute = TDateAttribute::daFileDate;

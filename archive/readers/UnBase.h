@@ -49,6 +49,9 @@ std::string SafeRelativePath(const std::string& storedName, bool useStoredDirs);
 // folder, or cannot be made.
 bool MakeFoldersBelow(const std::string& root, const std::string& relativeFolder);
 
+// Reads exactly n bytes at the stream's position: false when it ends or fails first.
+bool ReadFully(TArcStream& f, uint8_t* buf, int64_t n);
+
 class TUnBase : public TZipCommon {
 public:
     TUnBase();

@@ -21,22 +21,12 @@ constexpr int kErrHeaderId = 25238;
 constexpr uint8_t kFlagHeaderCrc = 0x02, kFlagExtra = 0x04, kFlagName = 0x08, kFlagComment = 0x10,
                   kFlagEncrypted = 0x20, kFlagReserved = 0xC0;
 
-bool ReadFull(TArcStream& f, uint8_t* buf, int64_t n) {
-    int64_t got = 0;
-    while (got < n) {
-        int64_t k = f.Read(buf + got, n - got);
-        if (k <= 0) return false;
-        got += k;
-    }
-    return true;
-}
-
 // Reads a NUL-ended field; keeps at most `keep` bytes of it.
 bool ReadZeroEnded(TArcStream& f, std::string& s, size_t keep) {
     s.clear();
     uint8_t c;
     for (;;) {
-        if (!ReadFull(f, &c, 1)) return false;
+        if (!ReadFully(f, &c, 1)) return false;
         if (c == 0) return true;
         if (s.size() < keep) s.push_back(char(c));
     }
@@ -52,14 +42,14 @@ struct TGZipHeader {
 // Reads a member header at the stream's position; the position is left at the data.
 bool ReadHeader(TArcStream& f, TGZipHeader& h) {
     uint8_t b[10];
-    if (!ReadFull(f, b, 10)) return false;
+    if (!ReadFully(f, b, 10)) return false;
     h.Magic = uint16_t(b[0] | b[1] << 8);
     h.Method = b[2];
     h.Flags = b[3];
     h.MTime = uint32_t(b[4] | b[5] << 8 | b[6] << 16 | uint32_t(b[7]) << 24);
     if (h.Flags & kFlagExtra) {
         uint8_t l[2];
-        if (!ReadFull(f, l, 2)) return false;
+        if (!ReadFully(f, l, 2)) return false;
         const int64_t len = l[0] | l[1] << 8;
         if (!f.Seek(f.Position() + len) || f.Position() > f.Size()) return false;
     }
@@ -68,7 +58,7 @@ bool ReadHeader(TArcStream& f, TGZipHeader& h) {
     if ((h.Flags & kFlagComment) && !ReadZeroEnded(f, skipped, 0)) return false;
     if (h.Flags & kFlagHeaderCrc) {
         uint8_t c[2];
-        if (!ReadFull(f, c, 2)) return false;
+        if (!ReadFully(f, c, 2)) return false;
     }
     return true;
 }
@@ -110,7 +100,7 @@ void TUnGZIP::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* stre
     try {
         if (!file) RaiseError(FArchiveFile, "", "0", arcerr::OpenError);
         uint8_t m[2];
-        if (!file->Seek(0) || !ReadFull(*file, m, 2)) RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
+        if (!file->Seek(0) || !ReadFully(*file, m, 2)) RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
         const uint16_t magic = uint16_t(m[0] | m[1] << 8);
         if (!IsGZipMagic(magic)) RaiseError(FArchiveFile, "", "0", kErrHeaderId);
         FTotalPacked = FTotalUnpacked = FBytesLeft = file->Size();
@@ -186,7 +176,7 @@ bool TUnGZIP::ExtractGZip(TArcStream& file, TArcStream* stream, uint16_t magic) 
                 break;
             }
             uint8_t t[8];
-            if (!file.Seek(dataStart + int64_t(r.consumed)) || !ReadFull(file, t, 8)) {
+            if (!file.Seek(dataStart + int64_t(r.consumed)) || !ReadFully(file, t, 8)) {
                 DoError(o.ReportName, "", "0", arcerr::ReadError);
                 ok = false;
                 break;
@@ -201,7 +191,7 @@ bool TUnGZIP::ExtractGZip(TArcStream& file, TArcStream* stream, uint16_t magic) 
             // Another member continues the output; anything else ends it.
             const int64_t next = file.Position();
             uint8_t m[2];
-            if (next + 18 > fileSize || !ReadFull(file, m, 2) ||
+            if (next + 18 > fileSize || !ReadFully(file, m, 2) ||
                 !(m[0] == 0x1F && (m[1] == 0x8B || m[1] == 0x9E)))
                 break;
             file.Seek(next);

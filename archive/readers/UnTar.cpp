@@ -97,14 +97,7 @@ void ParsePax(const std::string& data, std::string& path, std::string& linkPath,
 }
 
 bool ReadAt(TArcStream& file, int64_t pos, uint8_t* buf, int64_t n) {
-    if (!file.Seek(pos)) return false;
-    int64_t got = 0;
-    while (got < n) {
-        int64_t k = file.Read(buf + got, n - got);
-        if (k <= 0) return false;
-        got += k;
-    }
-    return true;
+    return file.Seek(pos) && ReadFully(file, buf, n);
 }
 
 } // namespace

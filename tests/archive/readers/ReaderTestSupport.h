@@ -6,6 +6,9 @@
 #include "archive/readers/UnBase.h"
 #include "tests/support/TestSupport.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -107,6 +110,48 @@ inline std::map<std::string, std::vector<uint8_t>> Tree(const fs::path& dir, boo
         if (e.is_regular_file() && (withLinks || !e.is_symlink()))
             out[fs::relative(e.path(), dir).string()] = mvtest::ReadFileBytes(e.path());
     return out;
+}
+
+// Whether the extraction reported `code`, through OnError or as the error that ended it.
+inline bool Reported(const Outcome& o, int code) {
+    return o.raised == code || std::find(o.errors.begin(), o.errors.end(), code) != o.errors.end();
+}
+
+// Cancel at the first progress report: nothing is extracted and no file stays behind.
+inline void ExpectCancelLeavesNothing(const fs::path& archive) {
+    mvtest::TempDir dir;
+    Outcome o = ExtractAll(archive, dir.Path(), {.cancelAfter = 0});
+    EXPECT_EQ(o.extracted, 0);
+    for (auto& [name, bytes] : Tree(dir.Path())) ADD_FAILURE() << "left behind: " << name;
+}
+
+// Hostile fixtures of one member each, named "../evil.txt" (climbing out of the
+// target) or "/tmp/evil_abs.txt" (absolute): both land inside the target.
+inline void ExpectHostileNamesStayInside(const std::vector<std::string>& fixtures) {
+    mvtest::TempDir outer;
+    const fs::path target = outer / "a" / "b";
+    fs::create_directories(target);
+    for (const auto& f : fixtures) {
+        SCOPED_TRACE(f);
+        Outcome o = ExtractAll(mvtest::FixtureDir() / "hostile" / f, target);
+        EXPECT_EQ(o.extracted, 1);
+    }
+    EXPECT_TRUE(fs::exists(target / "evil.txt"));
+    EXPECT_TRUE(fs::exists(target / "tmp" / "evil_abs.txt"));
+    EXPECT_FALSE(fs::exists(outer / "evil.txt"));
+    EXPECT_FALSE(fs::exists(outer / "a" / "evil.txt"));
+    EXPECT_EQ(Tree(outer.Path()).size(), 2u);
+}
+
+// Damaged hostile fixtures, each with the error number it must report: no file stays behind.
+inline void ExpectDamagedEndWithErrors(const std::vector<std::pair<std::string, int>>& cases) {
+    for (const auto& [file, error] : cases) {
+        SCOPED_TRACE(file);
+        mvtest::TempDir dir;
+        Outcome o = ExtractAll(mvtest::FixtureDir() / "hostile" / file, dir.Path());
+        EXPECT_TRUE(Reported(o, error));
+        EXPECT_TRUE(Tree(dir.Path()).empty());
+    }
 }
 
 } // namespace readertest
