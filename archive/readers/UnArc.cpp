@@ -12,12 +12,6 @@ namespace {
 constexpr uint8_t kMarker = 0x1A;
 constexpr uint8_t kDirStart = 30;
 constexpr uint8_t kDirEnd = 31;
-
-std::string ShortName(const uint8_t* p, size_t n) {
-    size_t k = 0;
-    while (k < n && p[k]) ++k;
-    return std::string(reinterpret_cast<const char*>(p), k);
-}
 } // namespace
 
 void TUnARC::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* stream) {
@@ -53,7 +47,7 @@ void TUnARC::Collect(TArcStream& file, std::vector<TArcMember>& members) {
             DoError(FArchiveFile, "", "0", arcerr::ReadError);
             break;
         }
-        const std::string name = OemToAnsiPath(ShortName(h + 2, 13));
+        const std::string name = OemToAnsiPath(FieldText(h + 2, 13));
         if (method == kDirStart) {
             path += name + "\\";
             pos += headerSize;

@@ -13,12 +13,6 @@ namespace {
 constexpr uint32_t kTag = 0xFDC4A7DCu;
 constexpr int64_t kEntrySize = 58;
 
-std::string CName(const uint8_t* p, size_t n) {
-    size_t k = 0;
-    while (k < n && p[k]) ++k;
-    return std::string(reinterpret_cast<const char*>(p), k);
-}
-
 // Copies the stored bytes of a member, at most `limit` of them.
 uint64_t CopyStored(CodecInput& in, CodecOutput& out, uint64_t limit) {
     std::vector<uint8_t> buf(32768);
@@ -77,7 +71,7 @@ void TUnZOO::Collect(TArcStream& file, std::vector<TZooMember>& members) {
         m.Crc = LE16(e + 18);
         m.UnpackedSize = LE32(e + 20);
         m.PackedSize = LE32(e + 24);
-        std::string name = CName(e + 38, 13), dir;
+        std::string name = FieldText(e + 38, 13), dir;
         if (e[4] == 2) {
             // the variable part: long name, then directory
             const size_t nameLength = e[56], dirLength = e[57];
@@ -88,9 +82,9 @@ void TUnZOO::Collect(TArcStream& file, std::vector<TZooMember>& members) {
                 DoError(FArchiveFile, "", "0", arcerr::ReadError);
                 break;
             }
-            const std::string longName = CName(v.data(), nameLength);
+            const std::string longName = FieldText(v.data(), nameLength);
             if (!longName.empty()) name = longName;
-            dir = CName(v.data() + nameLength, dirLength);
+            dir = FieldText(v.data() + nameLength, dirLength);
         }
         std::replace(dir.begin(), dir.end(), '/', '\\');
         if (!dir.empty() && dir.back() != '\\') dir.push_back('\\');
