@@ -13,6 +13,7 @@
 // copies only mask, and a match that runs past the frame end never overwrites
 // bytes of the frame still to be handed out.
 #include "archive/codecs/LzxDecode.h"
+#include "archive/codecs/LzxFormat.h"
 
 #include <algorithm>
 #include <cstring>
@@ -22,51 +23,10 @@ namespace mv {
 
 namespace {
 
+using namespace lzx;
+
 constexpr int kCorrupt = 25139;
 constexpr int kBadCode = 25152;
-
-constexpr unsigned kMainLiterals = 256;
-constexpr unsigned kLengthSymbols = 249;
-constexpr unsigned kPretreeSymbols = 20;
-constexpr unsigned kAlignedSymbols = 8;
-constexpr unsigned kMaxSlots = 50;
-
-struct SlotTables {
-    uint32_t base[kMaxSlots + 1];
-    uint8_t extra[kMaxSlots + 1];
-};
-
-constexpr SlotTables MakeSlots() {
-    SlotTables t{};
-    uint32_t b = 0;
-    for (unsigned i = 0; i <= kMaxSlots; ++i) {
-        uint8_t e = i < 4 ? 0 : static_cast<uint8_t>(std::min<unsigned>((i - 2) / 2, 17));
-        t.base[i] = b;
-        t.extra[i] = e;
-        b += 1u << e;
-    }
-    return t;
-}
-constexpr SlotTables kSlots = MakeSlots();
-
-unsigned SlotsForWindow(unsigned bits) {
-    switch (bits) {
-    case 15:
-        return 30;
-    case 16:
-        return 32;
-    case 17:
-        return 34;
-    case 18:
-        return 36;
-    case 19:
-        return 38;
-    case 20:
-        return 42;
-    default:
-        return 50;
-    }
-}
 
 // Bit reader over one data block. Bytes past the end read as zero; more than a
 // few of them mean the block was truncated.

@@ -11,6 +11,7 @@
 // history slides by whole windows, and every frame is coded in one pass over
 // a flat symbol list.
 #include "archive/codecs/LzxEncode.h"
+#include "archive/codecs/LzxFormat.h"
 
 #include <algorithm>
 #include <cstring>
@@ -20,38 +21,13 @@ namespace mv {
 
 namespace {
 
-constexpr unsigned kMainLiterals = 256;
-constexpr unsigned kLengthSymbols = 249;
-constexpr unsigned kPretreeSymbols = 20;
-constexpr unsigned kMaxSlots = 50;
+using namespace lzx;
+
 constexpr unsigned kMinMatch = 3;
 constexpr unsigned kMaxMatch = 257;
 constexpr unsigned kHashBits = 15;
 constexpr unsigned kChainDepth = 256;
 constexpr unsigned kNiceLength = 128;
-
-struct SlotTables {
-    uint32_t base[kMaxSlots + 1];
-    uint8_t extra[kMaxSlots + 1];
-};
-
-constexpr SlotTables MakeSlots() {
-    SlotTables t{};
-    uint32_t b = 0;
-    for (unsigned i = 0; i <= kMaxSlots; ++i) {
-        uint8_t e = i < 4 ? 0 : static_cast<uint8_t>(std::min<unsigned>((i - 2) / 2, 17));
-        t.base[i] = b;
-        t.extra[i] = e;
-        b += 1u << e;
-    }
-    return t;
-}
-constexpr SlotTables kSlots = MakeSlots();
-
-unsigned SlotsForWindow(unsigned bits) {
-    static const unsigned slots[] = {30, 32, 34, 36, 38, 42, 50};
-    return slots[bits - 15];
-}
 
 unsigned SlotOf(uint32_t formatted) {
     unsigned lo = 0, hi = kMaxSlots;
