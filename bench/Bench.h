@@ -28,7 +28,9 @@ struct SectionRegistrar {
 double MedianSeconds(int reps, const std::function<void()>& fn);
 
 // MB/s for `bytes` processed in `seconds` (MB = 10^6 bytes).
-inline double MBps(uint64_t bytes, double seconds) { return seconds > 0 ? bytes / seconds / 1e6 : 0.0; }
+inline double MBps(uint64_t bytes, double seconds) {
+    return seconds > 0 ? bytes / seconds / 1e6 : 0.0;
+}
 
 // Inputs present on every Debian machine, no downloads: text (common licences
 // concatenated), a tar-like mix of /usr/include headers, seeded random bytes, zeros.
@@ -37,6 +39,12 @@ struct Corpus {
     std::vector<uint8_t> data;
 };
 std::vector<Corpus> StandardCorpora(bool quick);
+
+// The standard corpora interleaved in 256 KiB pieces: 4 MiB with quick, else 64 MiB.
+std::vector<uint8_t> InterleavedCorpora(bool quick);
+
+// Median seconds of running a shell command `reps` times; -1 when it failed.
+double TimeCommand(const std::string& command, int reps);
 
 // Prints one row of a table: a label and columns.
 void PrintRow(const std::vector<std::string>& cells, const std::vector<int>& widths);

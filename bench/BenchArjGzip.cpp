@@ -51,36 +51,12 @@ template <class TReader> uint64_t ReaderTest(const fs::path& archive) {
     return ok ? bytes : 0;
 }
 
-std::vector<uint8_t> MixedInput(bool quick) {
-    auto corpora = mvbench::StandardCorpora(quick);
-    const size_t want = quick ? (4u << 20) : (64u << 20);
-    const size_t piece = 256 * 1024;
-    std::vector<uint8_t> out;
-    size_t at = 0;
-    while (out.size() < want && !corpora.empty()) {
-        for (auto& c : corpora) {
-            size_t from = at % c.data.size();
-            size_t k = std::min(piece, c.data.size() - from);
-            out.insert(out.end(), c.data.begin() + long(from), c.data.begin() + long(from + k));
-        }
-        at += piece;
-    }
-    out.resize(std::min(out.size(), want));
-    return out;
-}
-
-double TimeCommand(const std::string& cmd, int reps) {
-    bool ok = true;
-    double t = mvbench::MedianSeconds(reps, [&] { ok = ok && std::system(cmd.c_str()) == 0; });
-    return ok ? t : -1;
-}
-
 void Run(bool quick) {
     const int reps = 3;
     char tmpl[] = "/tmp/mvbench-arjgz-XXXXXX";
     if (!mkdtemp(tmpl)) return;
     fs::path dir = tmpl;
-    auto input = MixedInput(quick);
+    auto input = mvbench::InterleavedCorpora(quick);
     {
         std::ofstream(dir / "mixed.bin", std::ios::binary)
             .write(reinterpret_cast<const char*>(input.data()), long(input.size()));
@@ -124,7 +100,7 @@ void Run(bool quick) {
             continue;
         }
         double ours = mvbench::MedianSeconds(reps, [&] { test(); });
-        double peer = TimeCommand("cd " + d + " && " + c.peer + " >/dev/null 2>&1", reps);
+        double peer = mvbench::TimeCommand("cd " + d + " && " + c.peer + " >/dev/null 2>&1", reps);
         auto speed = [&](double t) {
             return t > 0 ? mvbench::Fixed(mvbench::MBps(produced, t), 1) : std::string("n/a");
         };

@@ -93,30 +93,6 @@ bool FirstMember(const std::vector<uint8_t>& a, TMember& m) {
     return m.dataAt + m.packed <= a.size();
 }
 
-std::vector<uint8_t> MixedInput(bool quick) {
-    auto corpora = mvbench::StandardCorpora(quick);
-    const size_t want = quick ? (4u << 20) : (64u << 20);
-    const size_t piece = 256 * 1024;
-    std::vector<uint8_t> out;
-    size_t at = 0;
-    while (out.size() < want && !corpora.empty()) {
-        for (auto& c : corpora) {
-            size_t from = at % c.data.size();
-            size_t k = std::min(piece, c.data.size() - from);
-            out.insert(out.end(), c.data.begin() + long(from), c.data.begin() + long(from + k));
-        }
-        at += piece;
-    }
-    out.resize(std::min(out.size(), want));
-    return out;
-}
-
-double TimeCommand(const std::string& cmd, int reps) {
-    bool ok = true;
-    double t = mvbench::MedianSeconds(reps, [&] { ok = ok && std::system(cmd.c_str()) == 0; });
-    return ok ? t : -1;
-}
-
 void Run(bool quick) {
     if (!Have("lha")) {
         std::printf("jlha (lha) not installed: section skipped\n");
@@ -126,7 +102,7 @@ void Run(bool quick) {
     char tmpl[] = "/tmp/mvbench-lzh-XXXXXX";
     if (!mkdtemp(tmpl)) return;
     fs::path dir = tmpl;
-    auto input = MixedInput(quick);
+    auto input = mvbench::InterleavedCorpora(quick);
     {
         std::ofstream(dir / "mixed.bin", std::ios::binary)
             .write(reinterpret_cast<const char*>(input.data()), long(input.size()));
@@ -175,9 +151,12 @@ void Run(bool quick) {
             decode(sink);
         });
         double lhasa =
-            Have("lhasa") ? TimeCommand("lhasa t " + (dir / name).string() + " >/dev/null 2>&1", reps) : -1;
-        double sevenZ =
-            Have("7z") ? TimeCommand("7z t " + (dir / name).string() + " >/dev/null 2>&1", reps) : -1;
+            Have("lhasa")
+                ? mvbench::TimeCommand("lhasa t " + (dir / name).string() + " >/dev/null 2>&1", reps)
+                : -1;
+        double sevenZ = Have("7z")
+                            ? mvbench::TimeCommand("7z t " + (dir / name).string() + " >/dev/null 2>&1", reps)
+                            : -1;
         auto speed = [&](double t) {
             return t > 0 ? mvbench::Fixed(mvbench::MBps(input.size(), t), 1) : std::string("n/a");
         };

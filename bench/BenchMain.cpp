@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -49,7 +50,9 @@ std::vector<Corpus> StandardCorpora(bool quick) {
     std::vector<Corpus> out;
     Corpus text{"text", {}};
     AppendFiles(text.data, "/usr/share/common-licenses", size, "");
-    while (!text.data.empty() && text.data.size() < size) text.data.insert(text.data.end(), text.data.begin(), text.data.begin() + std::min(text.data.size(), size - text.data.size()));
+    while (!text.data.empty() && text.data.size() < size)
+        text.data.insert(text.data.end(), text.data.begin(),
+                         text.data.begin() + std::min(text.data.size(), size - text.data.size()));
     out.push_back(std::move(text));
     Corpus src{"headers", {}};
     AppendFiles(src.data, "/usr/include", size, ".h");
@@ -64,8 +67,33 @@ std::vector<Corpus> StandardCorpora(bool quick) {
     }
     out.push_back(std::move(rnd));
     out.push_back({"zeros", std::vector<uint8_t>(size)});
-    out.erase(std::remove_if(out.begin(), out.end(), [](const Corpus& c) { return c.data.empty(); }), out.end());
+    out.erase(std::remove_if(out.begin(), out.end(), [](const Corpus& c) { return c.data.empty(); }),
+              out.end());
     return out;
+}
+
+std::vector<uint8_t> InterleavedCorpora(bool quick) {
+    auto corpora = StandardCorpora(quick);
+    const size_t want = quick ? (4u << 20) : (64u << 20);
+    const size_t piece = 256 * 1024;
+    std::vector<uint8_t> out;
+    size_t at = 0;
+    while (out.size() < want && !corpora.empty()) {
+        for (auto& c : corpora) {
+            size_t from = at % c.data.size();
+            size_t k = std::min(piece, c.data.size() - from);
+            out.insert(out.end(), c.data.begin() + long(from), c.data.begin() + long(from + k));
+        }
+        at += piece;
+    }
+    out.resize(std::min(out.size(), want));
+    return out;
+}
+
+double TimeCommand(const std::string& command, int reps) {
+    bool ok = true;
+    double t = MedianSeconds(reps, [&] { ok = ok && std::system(command.c_str()) == 0; });
+    return ok ? t : -1;
 }
 
 void PrintRow(const std::vector<std::string>& cells, const std::vector<int>& widths) {
@@ -88,8 +116,10 @@ int main(int argc, char** argv) {
     bool quick = false;
     std::string only;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--quick") == 0) quick = true;
-        else only = argv[i];
+        if (std::strcmp(argv[i], "--quick") == 0)
+            quick = true;
+        else
+            only = argv[i];
     }
     for (const auto& s : mvbench::Sections()) {
         if (!only.empty() && s.name != only) continue;
