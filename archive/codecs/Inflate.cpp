@@ -5,12 +5,17 @@
 // - a 64-bit bit buffer refilled eight bytes at a time without branches, so one
 //   refill serves a whole length/distance pair (at most 48 bits);
 // - lookup tables with an 11-bit first level for literal/length codes and an 8-bit
-//   first level for distances; one table entry carries the symbol's base value,
-//   its count of extra bits and its code length, so a symbol costs one lookup and
-//   one shift (codes longer than the first level take one more lookup);
+//   first level for distances; one table entry carries the symbol's base value, its
+//   code length and the bits to consume with the extra bits already added, so a
+//   symbol costs one lookup and one shift, and its extra bits one mask (codes longer
+//   than the first level take one more lookup);
 // - a fast loop that runs while at least 16 input bytes and 320 output bytes of
-//   room remain, free of bounds checks per byte; it decodes up to three literals per
-//   refill and copies matches eight or sixteen bytes at a time;
+//   room remain, free of bounds checks per byte; it looks the next code up as soon
+//   as its bits are known, so the lookup overlaps the work on the current symbol,
+//   and decodes up to three literals per refill;
+// - match copies in wide pieces: sixteen bytes at a time for distances of 16 and
+//   more (the first 32 without a test), eight for 8..15, a byte fill for distance
+//   1, and for shorter periods eight-byte copies that double the repeated stretch;
 // - the streaming form decodes into a linear window (32 KiB of history plus 128
 //   KiB of new output), so matches never wrap, and hands the output over in large
 //   pieces; the history is moved down once per 128 KiB.
@@ -195,6 +200,9 @@ inline uint64_t Load64(const uint8_t* p) {
 }
 inline void Copy8(uint8_t* d, const uint8_t* s) {
     std::memcpy(d, s, 8);
+}
+inline void Copy16(uint8_t* d, const uint8_t* s) {
+    std::memcpy(d, s, 16);
 }
 
 struct StopRequested {};
@@ -572,7 +580,18 @@ private:
             const uint8_t* from = op - distance;
             uint8_t* to = op;
             uint8_t* const end = op + length;
-            if (distance >= 8) {
+            if (distance >= 16) {
+                // Most matches are short: the first 32 bytes go without a test.
+                Copy16(to, from);
+                Copy16(to + 16, from + 16);
+                to += 32;
+                from += 32;
+                while (to < end) {
+                    Copy16(to, from);
+                    to += 16;
+                    from += 16;
+                }
+            } else if (distance >= 8) {
                 do {
                     Copy8(to, from);
                     Copy8(to + 8, from + 8);

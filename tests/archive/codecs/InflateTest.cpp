@@ -148,6 +148,30 @@ TEST(Inflate, MatchesZlibOnManyStreams) {
     }
 }
 
+// Every match copy path: periods 1..40 (fill, doubling short periods, eight- and
+// sixteen-byte pieces) with match lengths around the 32-byte unconditional copy.
+TEST(Inflate, MatchCopiesForEveryShortDistance) {
+    auto noise = mvtest::RandomBytes(64 * 41, 7);
+    std::vector<uint8_t> data;
+    for (size_t period = 1; period <= 40; ++period)
+        for (size_t length : {3, 4, 15, 16, 17, 31, 32, 33, 48, 258, 300}) {
+            const size_t start = data.size();
+            data.insert(data.end(), noise.begin() + period * 64, noise.begin() + period * 64 + period);
+            for (size_t i = 0; i < length; ++i) data.push_back(data[start + i % period]);
+            data.insert(data.end(), noise.begin() + length % 50, noise.begin() + length % 50 + 9);
+        }
+    for (int level : {1, 9}) {
+        auto stream = ZlibRawDeflate(data, level);
+        std::vector<uint8_t> out(data.size());
+        ASSERT_EQ(InflateMemory(stream.data(), stream.size(), out.data(), out.size()), data.size());
+        EXPECT_TRUE(out == data);
+        ChunkedInput in(stream, 5);
+        MemoryOutput sink(data.size());
+        Inflate(in, sink, data.size());
+        EXPECT_TRUE(sink.bytes == data);
+    }
+}
+
 TEST(Inflate, ExactCapacityAndTrailingBytes) {
     auto data = Payload(70000, 3);
     auto stream = ZlibRawDeflate(data, 6);
