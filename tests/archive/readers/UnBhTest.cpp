@@ -44,7 +44,12 @@ std::vector<uint8_t> BuildBh(const std::vector<BhMember>& ms) {
             mv::TZipKeys keys;
             uint8_t header[12];
             const uint32_t check = (flags & 8) ? kDos << 16 : crc;
-            mv::ZipMakeEncryptHeader(keys, m.password, check, header);
+            // Fixed header bytes (not random ones), so that whether a wrong
+            // password passes the one-byte check is the same on every run.
+            keys.InitKeys(m.password);
+            for (int i = 0; i < 10; ++i) header[i] = keys.EncryptByte(static_cast<uint8_t>(0x30 + i));
+            header[10] = keys.EncryptByte(static_cast<uint8_t>(check >> 16));
+            header[11] = keys.EncryptByte(static_cast<uint8_t>(check >> 24));
             std::vector<uint8_t> enc(data.size());
             if (!data.empty()) keys.EncryptBlock(data.data(), enc.data(), data.size());
             data.assign(header, header + 12);
