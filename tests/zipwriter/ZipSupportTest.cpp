@@ -113,7 +113,7 @@ TEST(WildMatch, PathologicalMaskIsFast) {
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
             .count();
     std::printf("pathological mask: %lld ms\n", static_cast<long long>(ms));
-    EXPECT_LT(ms, 200);
+    EXPECT_LT(ms, 2000); // linear time takes microseconds; backtracking would take ages
 }
 
 // A platform file in memory that counts its writes.
