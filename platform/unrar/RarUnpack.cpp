@@ -1,6 +1,7 @@
 // Shared machinery of the RAR decompressors: the bit reader, the canonical Huffman
-// tables, the lazily growing sliding window and the filter queue that turns window
-// areas into output. The generation-specific decoders live in RarUnpack15/20/29/5.cpp.
+// tables and the code lengths that describe them, the lazily growing sliding window
+// and the filter queue that turns window areas into output. The generation-specific decoders live in
+// RarUnpack15/20/29/5.cpp.
 #include "platform/unrar/RarUnpack.h"
 
 #include "platform/unrar/RarPpm.h"
@@ -108,6 +109,53 @@ uint32_t RarHuffman::DecodeSlow(RarBitInput& in, uint32_t field) const {
     uint32_t pos = decodePos[n] + (dist >> (16 - n));
     if (pos >= maxNum) pos = 0;
     return maxNum ? decodeNum[pos] : 0;
+}
+
+// ---------------------------------------------------------------- table lengths
+
+void RarUnpack::ReadCodeLengths(uint8_t* table, uint32_t size, const uint8_t* previous, bool rar20) {
+    // The pre-code: 19 lengths of 4 bits (RAR 2.0), or 20 where 15 is followed by a
+    // 4-bit count: 0 means a length of 15, more means count + 2 zero lengths.
+    const uint32_t preCount = rar20 ? 19 : 20;
+    uint8_t bitLength[20];
+    for (uint32_t i = 0; i < preCount; ++i) {
+        uint32_t length = bits.Take(4);
+        if (length == 15 && !rar20) {
+            uint32_t zeroCount = bits.Take(4);
+            if (zeroCount == 0) {
+                bitLength[i] = 15;
+            } else {
+                zeroCount += 2;
+                while (zeroCount-- > 0 && i < preCount) bitLength[i++] = 0;
+                i--;
+            }
+        } else {
+            bitLength[i] = uint8_t(length);
+        }
+    }
+    bd.Build(bitLength, preCount);
+    // Pre-code symbols 0-15 are lengths; then come runs repeating the previous length
+    // (RAR 2.0: one symbol, 3 + 2 bits; later: 3 + 3 bits, 11 + 7 bits) and runs of
+    // zero lengths (3 + 3 bits, 11 + 7 bits).
+    const uint32_t zeroRuns = rar20 ? 17 : 18;
+    for (uint32_t i = 0; i < size;) {
+        CheckInput();
+        uint32_t number = bd.Decode(bits);
+        if (number < 16) {
+            table[i] = previous ? uint8_t((number + previous[i]) & 0xf) : uint8_t(number);
+            ++i;
+        } else if (number < zeroRuns) {
+            uint32_t n = rar20 ? bits.Take(2) + 3 : number == 16 ? bits.Take(3) + 3 : bits.Take(7) + 11;
+            if (i == 0) throw ECodecError(kErrBadTree, "repeat code at table start");
+            while (n-- > 0 && i < size) {
+                table[i] = table[i - 1];
+                ++i;
+            }
+        } else {
+            uint32_t n = number == zeroRuns ? bits.Take(3) + 3 : bits.Take(7) + 11;
+            while (n-- > 0 && i < size) table[i++] = 0;
+        }
+    }
 }
 
 // ---------------------------------------------------------------- window and output

@@ -48,6 +48,12 @@ public:
         for (int i = 0; i < 5; ++i) v = (v << 8) | buf[addr + i];
         return uint32_t(v >> (8 - bit));
     }
+    // The next n bits (1..16) as a number, consumed.
+    uint32_t Take(unsigned n) {
+        uint32_t v = Get16() >> (16 - n);
+        Skip(n);
+        return v;
+    }
     void Skip(unsigned n) {
         n += bit;
         addr += n >> 3;
@@ -191,6 +197,37 @@ private:
     unsigned oldDistPtr = 0;
     uint64_t lastDist = 0;
     uint32_t lastLength = 0;
+    // RAR 2.9 and RAR5 keep the last four distances newest first.
+    void PushOldDist(uint64_t distance) {
+        oldDist[3] = oldDist[2];
+        oldDist[2] = oldDist[1];
+        oldDist[1] = oldDist[0];
+        oldDist[0] = distance;
+    }
+    // Moves old distance `n` (0..3) to the front and answers it.
+    uint64_t RepeatOldDist(uint32_t n) {
+        uint64_t distance = oldDist[n];
+        for (uint32_t i = n; i > 0; --i) oldDist[i] = oldDist[i - 1];
+        oldDist[0] = distance;
+        return distance;
+    }
+    // The RAR 2.9 and RAR5 loop test: true when the member is complete. Without a
+    // following solid member the data beyond the declared size is of no use; within
+    // a solid stream we read on to the end-of-member mark so the next member starts
+    // in the state the compressor left. Data that ends before the member does throws.
+    bool MemberComplete() {
+        if (unpPos >= fileEnd && (!solidArchive || unpPos > fileEnd + 0x10000)) return true;
+        if (bits.PastEnd()) {
+            if (unpPos >= fileEnd) return true;
+            throw ECodecError(kErrTruncated, "compressed data ends early");
+        }
+        return false;
+    }
+    // Reads the pre-code and with it the code lengths of the LZ tables into table[0..size)
+    // (RAR 2.0, 2.9 and RAR5 share this scheme); builds the pre-code table in bd.
+    // previous: the lengths of the last tables, to which RAR 2.0 and 2.9 add the ones
+    // read (modulo 16); null for RAR5. The caller checks the input afterwards.
+    void ReadCodeLengths(uint8_t* table, uint32_t size, const uint8_t* previous, bool rar20);
 
     // --- RAR 1.5 ---
     void Unpack15(bool solid);

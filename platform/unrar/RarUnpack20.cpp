@@ -3,6 +3,7 @@
 // samples per channel with an adaptive linear filter and codes the residuals.
 // Fast because symbols come from direct-lookup Huffman tables and matches are window
 // copies without per-byte bounds tests.
+#include "platform/unrar/RarLzSlots.h"
 #include "platform/unrar/RarUnpack.h"
 
 #include <cstdlib>
@@ -11,10 +12,7 @@
 namespace mv::unrar {
 
 namespace {
-constexpr uint32_t kNC20 = 298, kDC20 = 48, kRC20 = 28, kBC20 = 19, kMC20 = 257;
-const uint8_t kLDecode[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10,  12,  14,  16,  20,
-                            24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
-const uint8_t kLBits[] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
+constexpr uint32_t kNC20 = 298, kDC20 = 48, kRC20 = 28, kMC20 = 257;
 const uint32_t kDDecode[] = {0,      1,      2,      3,      4,      6,      8,      12,     16,     24,
                              32,     48,     64,     96,     128,    192,    256,    384,    512,    768,
                              1024,   1536,   2048,   3072,   4096,   6144,   8192,   12288,  16384,  24576,
@@ -23,12 +21,9 @@ const uint32_t kDDecode[] = {0,      1,      2,      3,      4,      6,      8, 
 const uint8_t kDBits[] = {0,  0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4,  5,  5,  6,  6,
                           7,  7,  8,  8,  9,  9,  10, 10, 11, 11, 12, 12, 13, 13, 14, 14,
                           15, 15, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16};
-const uint8_t kSDDecode[] = {0, 4, 8, 16, 32, 64, 128, 192};
-const uint8_t kSDBits[] = {2, 2, 3, 4, 5, 6, 6, 6};
 } // namespace
 
 bool RarUnpack::ReadTables20() {
-    uint8_t bitLength[kBC20];
     uint8_t table[kMC20 * 4];
     uint32_t field = bits.Get16();
     audioBlock20 = (field & 0x8000) != 0;
@@ -43,37 +38,7 @@ bool RarUnpack::ReadTables20() {
     } else {
         tableSize = kNC20 + kDC20 + kRC20;
     }
-    for (uint32_t i = 0; i < kBC20; ++i) {
-        bitLength[i] = uint8_t(bits.Get16() >> 12);
-        bits.Skip(4);
-    }
-    bd.Build(bitLength, kBC20);
-    for (uint32_t i = 0; i < tableSize;) {
-        CheckInput();
-        uint32_t number = bd.Decode(bits);
-        if (number < 16) {
-            table[i] = uint8_t((number + oldTable20[i]) & 0xf);
-            ++i;
-        } else if (number == 16) {
-            uint32_t n = (bits.Get16() >> 14) + 3;
-            bits.Skip(2);
-            if (i == 0) throw ECodecError(kErrBadTree, "repeat code at table start");
-            while (n-- > 0 && i < tableSize) {
-                table[i] = table[i - 1];
-                ++i;
-            }
-        } else {
-            uint32_t n;
-            if (number == 17) {
-                n = (bits.Get16() >> 13) + 3;
-                bits.Skip(3);
-            } else {
-                n = (bits.Get16() >> 9) + 11;
-                bits.Skip(7);
-            }
-            while (n-- > 0 && i < tableSize) table[i++] = 0;
-        }
-    }
+    ReadCodeLengths(table, tableSize, oldTable20, true);
     tablesRead20 = true;
     CheckInput();
     if (audioBlock20) {
@@ -198,19 +163,12 @@ void RarUnpack::Unpack20(bool solid) {
         }
         if (number > 269) {
             number -= 270;
-            if (number >= 28) throw ECodecError(kErrCorrupt, "bad length code");
-            uint32_t length = kLDecode[number] + 3u;
-            if (uint32_t b = kLBits[number]) {
-                length += bits.Get16() >> (16 - b);
-                bits.Skip(b);
-            }
+            if (number >= kLengthSlots) throw ECodecError(kErrCorrupt, "bad length code");
+            uint32_t length = SlotLength(bits, number) + 3u;
             uint32_t distNumber = dd.Decode(bits);
             if (distNumber >= kDC20) throw ECodecError(kErrCorrupt, "bad distance code");
             uint32_t distance = kDDecode[distNumber] + 1;
-            if (uint32_t b = kDBits[distNumber]) {
-                distance += bits.Get16() >> (16 - b);
-                bits.Skip(b);
-            }
+            if (uint32_t b = kDBits[distNumber]) distance += bits.Take(b);
             if (distance >= 0x2000) {
                 length++;
                 if (distance >= 0x40000) length++;
@@ -229,12 +187,8 @@ void RarUnpack::Unpack20(bool solid) {
         if (number < 261) {
             uint32_t distance = uint32_t(oldDist[(oldDistPtr - (number - 256)) & 3]);
             uint32_t lengthNumber = rd.Decode(bits);
-            if (lengthNumber >= 28) throw ECodecError(kErrCorrupt, "bad length code");
-            uint32_t length = kLDecode[lengthNumber] + 2u;
-            if (uint32_t b = kLBits[lengthNumber]) {
-                length += bits.Get16() >> (16 - b);
-                bits.Skip(b);
-            }
+            if (lengthNumber >= kLengthSlots) throw ECodecError(kErrCorrupt, "bad length code");
+            uint32_t length = SlotLength(bits, lengthNumber) + 2u;
             if (distance >= 0x101) {
                 length++;
                 if (distance >= 0x2000) {
@@ -246,13 +200,7 @@ void RarUnpack::Unpack20(bool solid) {
             continue;
         }
         // 261..268: short distances
-        number -= 261;
-        uint32_t distance = kSDDecode[number] + 1u;
-        if (uint32_t b = kSDBits[number]) {
-            distance += bits.Get16() >> (16 - b);
-            bits.Skip(b);
-        }
-        copy20(2, distance);
+        copy20(2, SlotShortDistance(bits, number - 261));
     }
     // A solid stream may carry the next member's tables right after this one.
     if (bits.AtLeast(5)) {

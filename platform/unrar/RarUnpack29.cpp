@@ -7,6 +7,7 @@
 // Fast because the LZ loop decodes from direct-lookup tables straight into the
 // window, and filters run once over their block when it leaves the window.
 #include "platform/unrar/RarCrc.h"
+#include "platform/unrar/RarLzSlots.h"
 #include "platform/unrar/RarPpm.h"
 #include "platform/unrar/RarUnpack.h"
 
@@ -15,16 +16,10 @@
 namespace mv::unrar {
 
 namespace {
-constexpr uint32_t kNC = 299, kDC = 60, kLDC = 17, kRC = 28, kBC = 20;
+constexpr uint32_t kNC = 299, kDC = 60, kLDC = 17, kRC = 28;
 constexpr uint32_t kTableSize = kNC + kDC + kLDC + kRC;
 constexpr unsigned kMaxFilters = 1024;
 constexpr uint32_t kVmMemory = 0x40000;
-
-const uint8_t kLDecode[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10,  12,  14,  16,  20,
-                            24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
-const uint8_t kLBits[] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
-const uint8_t kSDDecode[] = {0, 4, 8, 16, 32, 64, 128, 192};
-const uint8_t kSDBits[] = {2, 2, 3, 4, 5, 6, 6, 6};
 
 struct DistTables {
     uint32_t dec[kDC];
@@ -113,58 +108,8 @@ bool RarUnpack::ReadTables29() {
     lowDistRepCount = 0;
     if (!(field & 0x4000)) std::memset(oldTable29, 0, sizeof(oldTable29));
     bits.Skip(2);
-    uint8_t bitLength[kBC];
-    for (uint32_t i = 0; i < kBC; ++i) {
-        uint32_t length = bits.Get16() >> 12;
-        bits.Skip(4);
-        if (length == 15) {
-            uint32_t zeroCount = bits.Get16() >> 12;
-            bits.Skip(4);
-            if (zeroCount == 0) {
-                bitLength[i] = 15;
-            } else {
-                zeroCount += 2;
-                while (zeroCount-- > 0 && i < kBC) bitLength[i++] = 0;
-                i--;
-            }
-        } else {
-            bitLength[i] = uint8_t(length);
-        }
-    }
-    bd.Build(bitLength, kBC);
     uint8_t table[kTableSize];
-    for (uint32_t i = 0; i < kTableSize;) {
-        CheckInput();
-        uint32_t number = bd.Decode(bits);
-        if (number < 16) {
-            table[i] = uint8_t((number + oldTable29[i]) & 0xf);
-            ++i;
-        } else if (number < 18) {
-            uint32_t n;
-            if (number == 16) {
-                n = (bits.Get16() >> 13) + 3;
-                bits.Skip(3);
-            } else {
-                n = (bits.Get16() >> 9) + 11;
-                bits.Skip(7);
-            }
-            if (i == 0) throw ECodecError(kErrBadTree, "repeat code at table start");
-            while (n-- > 0 && i < kTableSize) {
-                table[i] = table[i - 1];
-                ++i;
-            }
-        } else {
-            uint32_t n;
-            if (number == 18) {
-                n = (bits.Get16() >> 13) + 3;
-                bits.Skip(3);
-            } else {
-                n = (bits.Get16() >> 9) + 11;
-                bits.Skip(7);
-            }
-            while (n-- > 0 && i < kTableSize) table[i++] = 0;
-        }
-    }
+    ReadCodeLengths(table, kTableSize, oldTable29, false);
     CheckInput();
     tablesRead29 = true;
     ld.Build(&table[0], kNC);
@@ -354,21 +299,7 @@ void RarUnpack::Unpack29(bool solid) {
     }
     if (!solid || !tablesRead29) ReadTables29();
     const DistTables& dist = Dist();
-    auto insertOldDist = [&](uint64_t d) {
-        oldDist[3] = oldDist[2];
-        oldDist[2] = oldDist[1];
-        oldDist[1] = oldDist[0];
-        oldDist[0] = d;
-    };
-    for (;;) {
-        // Without a following solid member the data beyond the declared size is of no
-        // use; within a solid stream we read on to the end-of-member mark so the
-        // next member starts in the state the compressor left.
-        if (unpPos >= fileEnd && (!solidArchive || unpPos > fileEnd + 0x10000)) break;
-        if (bits.PastEnd()) {
-            if (unpPos >= fileEnd) break;
-            throw ECodecError(kErrTruncated, "compressed data ends early");
-        }
+    while (!MemberComplete()) {
         if (ppmBlock) {
             int ch = ppm->DecodeChar();
             if (ch == -1) {
@@ -415,12 +346,8 @@ void RarUnpack::Unpack29(bool solid) {
         }
         if (number >= 271) {
             number -= 271;
-            if (number >= 28) throw ECodecError(kErrCorrupt, "bad length code");
-            uint32_t length = kLDecode[number] + 3u;
-            if (uint32_t b = kLBits[number]) {
-                length += bits.Get16() >> (16 - b);
-                bits.Skip(b);
-            }
+            if (number >= kLengthSlots) throw ECodecError(kErrCorrupt, "bad length code");
+            uint32_t length = SlotLength(bits, number) + 3u;
             uint32_t distNumber = dd.Decode(bits);
             if (distNumber >= kDC) throw ECodecError(kErrCorrupt, "bad distance code");
             uint32_t distance = dist.dec[distNumber] + 1;
@@ -444,15 +371,14 @@ void RarUnpack::Unpack29(bool solid) {
                         }
                     }
                 } else {
-                    distance += bits.Get16() >> (16 - b);
-                    bits.Skip(b);
+                    distance += bits.Take(b);
                 }
             }
             if (distance >= 0x2000) {
                 length++;
                 if (distance >= 0x40000) length++;
             }
-            insertOldDist(distance);
+            PushOldDist(distance);
             lastLength = length;
             CopyString(length, distance);
             continue;
@@ -470,29 +396,17 @@ void RarUnpack::Unpack29(bool solid) {
             continue;
         }
         if (number < 263) {
-            uint32_t distNum = number - 259;
-            uint64_t distance = oldDist[distNum];
-            for (uint32_t i = distNum; i > 0; --i) oldDist[i] = oldDist[i - 1];
-            oldDist[0] = distance;
+            uint64_t distance = RepeatOldDist(number - 259);
             uint32_t lengthNumber = rd.Decode(bits);
-            if (lengthNumber >= 28) throw ECodecError(kErrCorrupt, "bad length code");
-            uint32_t length = kLDecode[lengthNumber] + 2u;
-            if (uint32_t b = kLBits[lengthNumber]) {
-                length += bits.Get16() >> (16 - b);
-                bits.Skip(b);
-            }
+            if (lengthNumber >= kLengthSlots) throw ECodecError(kErrCorrupt, "bad length code");
+            uint32_t length = SlotLength(bits, lengthNumber) + 2u;
             lastLength = length;
             CopyString(length, distance);
             continue;
         }
         if (number < 272) {
-            number -= 263;
-            uint32_t distance = kSDDecode[number] + 1u;
-            if (uint32_t b = kSDBits[number]) {
-                distance += bits.Get16() >> (16 - b);
-                bits.Skip(b);
-            }
-            insertOldDist(distance);
+            uint32_t distance = SlotShortDistance(bits, number - 263);
+            PushOldDist(distance);
             lastLength = 2;
             CopyString(2, distance);
             continue;

@@ -11,7 +11,7 @@
 namespace mv::unrar {
 
 namespace {
-constexpr uint32_t kNC = 306, kLDC = 16, kRC = 44, kBC = 20;
+constexpr uint32_t kNC = 306, kLDC = 16, kRC = 44;
 constexpr uint32_t kMaxFilterBlock = 0x400000;
 constexpr size_t kMaxPendingFilters = 8192;
 } // namespace
@@ -43,55 +43,8 @@ bool RarUnpack::ReadBlockHeader5() {
 void RarUnpack::ReadTables5(bool v7) {
     const uint32_t dc = v7 ? 80 : 64;
     const uint32_t tableSize = kNC + dc + kLDC + kRC;
-    uint8_t bitLength[kBC];
-    for (uint32_t i = 0; i < kBC; ++i) {
-        uint32_t length = bits.Get16() >> 12;
-        bits.Skip(4);
-        if (length == 15) {
-            uint32_t zeroCount = bits.Get16() >> 12;
-            bits.Skip(4);
-            if (zeroCount == 0) {
-                bitLength[i] = 15;
-            } else {
-                zeroCount += 2;
-                while (zeroCount-- > 0 && i < kBC) bitLength[i++] = 0;
-                i--;
-            }
-        } else {
-            bitLength[i] = uint8_t(length);
-        }
-    }
-    bd.Build(bitLength, kBC);
     uint8_t table[kNC + 80 + kLDC + kRC];
-    for (uint32_t i = 0; i < tableSize;) {
-        CheckInput();
-        uint32_t number = bd.Decode(bits);
-        if (number < 16) {
-            table[i++] = uint8_t(number);
-        } else if (number < 18) {
-            uint32_t n;
-            if (number == 16) {
-                n = (bits.Get16() >> 13) + 3;
-                bits.Skip(3);
-            } else {
-                n = (bits.Get16() >> 9) + 11;
-                bits.Skip(7);
-            }
-            if (i == 0) throw ECodecError(kErrBadTree, "repeat code at table start");
-            uint8_t v = table[i - 1];
-            while (n-- > 0 && i < tableSize) table[i++] = v;
-        } else {
-            uint32_t n;
-            if (number == 18) {
-                n = (bits.Get16() >> 13) + 3;
-                bits.Skip(3);
-            } else {
-                n = (bits.Get16() >> 9) + 11;
-                bits.Skip(7);
-            }
-            while (n-- > 0 && i < tableSize) table[i++] = 0;
-        }
-    }
+    ReadCodeLengths(table, tableSize, nullptr, false);
     CheckInput();
     tablesRead5 = true;
     ld.Build(&table[0], kNC);
@@ -109,10 +62,7 @@ uint32_t RarUnpack::SlotToLength5(uint32_t slot) {
         lbits = slot / 4 - 1;
         length += (4 | (slot & 3)) << lbits;
     }
-    if (lbits > 0) {
-        length += bits.Get16() >> (16 - lbits);
-        bits.Skip(lbits);
-    }
+    if (lbits > 0) length += bits.Take(lbits);
     return length;
 }
 
@@ -136,12 +86,6 @@ void RarUnpack::Unpack5(bool solid, bool v7) {
     if (!ReadBlockHeader5()) throw ECodecError(kErrCorrupt, "bad block header");
     if (blockTables) ReadTables5(v7);
     if (!tablesRead5) throw ECodecError(kErrCorrupt, "block without tables");
-    auto insertOldDist = [&](uint64_t d) {
-        oldDist[3] = oldDist[2];
-        oldDist[2] = oldDist[1];
-        oldDist[1] = oldDist[0];
-        oldDist[0] = d;
-    };
     for (;;) {
         bool fileDone = false;
         while (bits.BitPosition() >= blockEndBits) {
@@ -152,12 +96,7 @@ void RarUnpack::Unpack5(bool solid, bool v7) {
             if (!ReadBlockHeader5()) throw ECodecError(kErrCorrupt, "bad block header");
             if (blockTables) ReadTables5(v7);
         }
-        if (fileDone) break;
-        if (unpPos >= fileEnd && (!solidArchive || unpPos > fileEnd + 0x10000)) break;
-        if (bits.PastEnd()) {
-            if (unpPos >= fileEnd) break;
-            throw ECodecError(kErrTruncated, "compressed data ends early");
-        }
+        if (fileDone || MemberComplete()) break;
         uint32_t mainSlot = ld.Decode(bits);
         if (mainSlot < 256) {
             PutByte(uint8_t(mainSlot));
@@ -187,15 +126,13 @@ void RarUnpack::Unpack5(bool solid, bool v7) {
                             v |= bits.Get32() >> (32 - high);
                             bits.Skip(high);
                         } else {
-                            v = bits.Get16() >> (16 - high);
-                            bits.Skip(high);
+                            v = bits.Take(high);
                         }
                         distance += v << 4;
                     }
                     distance += ldd.Decode(bits);
                 } else {
-                    distance += bits.Get16() >> (16 - dbits);
-                    bits.Skip(dbits);
+                    distance += bits.Take(dbits);
                 }
             }
             if (distance > 0x100) {
@@ -205,7 +142,7 @@ void RarUnpack::Unpack5(bool solid, bool v7) {
                     if (distance > 0x40000) length++;
                 }
             }
-            insertOldDist(distance);
+            PushOldDist(distance);
             lastLength = length;
             CopyString(length, distance);
             continue;
@@ -249,10 +186,7 @@ void RarUnpack::Unpack5(bool solid, bool v7) {
             if (lastLength != 0) CopyString(lastLength, oldDist[0]);
             continue;
         }
-        uint32_t distNum = mainSlot - 258;
-        uint64_t distance = oldDist[distNum];
-        for (uint32_t i = distNum; i > 0; --i) oldDist[i] = oldDist[i - 1];
-        oldDist[0] = distance;
+        uint64_t distance = RepeatOldDist(mainSlot - 258);
         uint32_t lengthSlot = rd.Decode(bits);
         uint32_t length = SlotToLength5(lengthSlot);
         lastLength = length;
