@@ -111,6 +111,15 @@ void Aes::DecryptBlock(const uint8_t in[16], uint8_t out[16]) const {
     std::memcpy(out, s, 16);
 }
 
+void Aes::DecryptCbc(const uint8_t iv[16], const uint8_t* in, uint8_t* out, size_t n) const {
+    const uint8_t* chain = iv;
+    for (size_t k = 0; k < n; k += 16) {
+        DecryptBlock(in + k, out + k);
+        for (int i = 0; i < 16; ++i) out[k + i] ^= chain[i];
+        chain = in + k;
+    }
+}
+
 // ---------------------------------------------------------------- SHA-1
 
 namespace {
@@ -453,8 +462,7 @@ size_t AesCbcInput::Read(uint8_t* buf, size_t n) {
             eof = true;
             break;
         }
-        aes.DecryptBlock(in, block);
-        for (int i = 0; i < 16; ++i) block[i] ^= iv[i];
+        aes.DecryptCbc(iv, in, block, 16);
         std::memcpy(iv, in, 16);
         blockPos = 0;
         blockLen = 16;

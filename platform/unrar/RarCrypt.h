@@ -19,6 +19,8 @@ public:
     // keyBits: 128 or 256.
     void SetDecryptKey(const uint8_t* key, int keyBits);
     void DecryptBlock(const uint8_t in[16], uint8_t out[16]) const;
+    // CBC decryption of n bytes (a multiple of 16) chained from `iv`; out must not overlap in.
+    void DecryptCbc(const uint8_t iv[16], const uint8_t* in, uint8_t* out, size_t n) const;
 
 private:
     uint32_t rk[60] = {};

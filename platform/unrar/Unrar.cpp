@@ -436,8 +436,7 @@ int RarArchive::ReadBlock4(RarEntry& e, bool& gotFile) {
         Aes aes;
         aes.SetDecryptKey(key, 128);
         uint8_t plain[16];
-        aes.DecryptBlock(first, plain);
-        for (int i = 0; i < 16; ++i) plain[i] ^= iv[i];
+        aes.DecryptCbc(iv, first, plain, 16);
         uint32_t headSize = plain[5] | (plain[6] << 8);
         if (headSize < 7) return ERAR_BAD_PASSWORD;
         uint32_t encSize = (headSize + 15) & ~15u;
@@ -445,13 +444,7 @@ int RarArchive::ReadBlock4(RarEntry& e, bool& gotFile) {
         std::vector<uint8_t> enc(encSize);
         if (file.ReadAt(pos + 8, enc.data(), encSize) < encSize) return ERAR_EREAD;
         h.resize(encSize);
-        uint8_t chain[16];
-        std::memcpy(chain, iv, 16);
-        for (uint32_t k = 0; k < encSize; k += 16) {
-            aes.DecryptBlock(&enc[k], &h[k]);
-            for (int i = 0; i < 16; ++i) h[k + i] ^= chain[i];
-            std::memcpy(chain, &enc[k], 16);
-        }
+        aes.DecryptCbc(iv, enc.data(), h.data(), encSize);
         h.resize(headSize);
         uint32_t crc = Crc32(0, h.data() + 2, headSize - 2) & 0xffff;
         if (crc != uint32_t(h[0] | (h[1] << 8))) return ERAR_BAD_PASSWORD;
@@ -573,8 +566,7 @@ int RarArchive::ReadBlock5(RarEntry& e, bool& gotFile) {
         Aes aes;
         aes.SetDecryptKey(k.key, 256);
         uint8_t plain[16];
-        aes.DecryptBlock(first, plain);
-        for (int i = 0; i < 16; ++i) plain[i] ^= iv[i];
+        aes.DecryptCbc(iv, first, plain, 16);
         Bytes pb{plain, 16};
         pb.U32();
         uint64_t size = pb.VInt();
@@ -585,13 +577,7 @@ int RarArchive::ReadBlock5(RarEntry& e, bool& gotFile) {
         std::vector<uint8_t> enc(encSize);
         if (file.ReadAt(pos + 16, enc.data(), encSize) < encSize) return ERAR_EREAD;
         h.resize(encSize);
-        uint8_t chain[16];
-        std::memcpy(chain, iv, 16);
-        for (uint64_t o = 0; o < encSize; o += 16) {
-            aes.DecryptBlock(&enc[o], &h[o]);
-            for (int i = 0; i < 16; ++i) h[o + i] ^= chain[i];
-            std::memcpy(chain, &enc[o], 16);
-        }
+        aes.DecryptCbc(iv, enc.data(), h.data(), size_t(encSize));
         h.resize(total);
         dataStart = pos + 16 + encSize;
     } else {
