@@ -3,9 +3,8 @@
 // bytes and one filter record (delta, x86 calls, ARM branches), decodes it with our
 // decompressor, stores that result's CRC in the member header, and requires the
 // peers (bsdtar, unar) to extract exactly the same bytes.
-#include "platform/unrar/RarCrc.h"
 #include "platform/unrar/RarUnpack.h"
-#include "tests/support/TestSupport.h"
+#include "tests/platform/unrar/RarTestArchives.h"
 
 #include <gtest/gtest.h>
 
@@ -15,48 +14,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class BitWriter {
-public:
-    void Put(uint32_t value, int count) {
-        for (int i = count - 1; i >= 0; --i) {
-            cur = uint8_t((cur << 1) | ((value >> i) & 1));
-            if (++bits == 8) {
-                bytes.push_back(cur);
-                cur = 0;
-                bits = 0;
-            }
-        }
-    }
-    // Pads the last byte; answers how many bits of it are used (1..8).
-    int Finish() {
-        int used = bits == 0 ? 8 : bits;
-        if (bits) {
-            bytes.push_back(uint8_t(cur << (8 - bits)));
-            cur = 0;
-            bits = 0;
-        }
-        return used;
-    }
-    std::vector<uint8_t> bytes;
-
-private:
-    uint8_t cur = 0;
-    int bits = 0;
-};
-
-std::vector<uint8_t> VInt(uint64_t v) {
-    std::vector<uint8_t> out;
-    do {
-        uint8_t b = v & 0x7f;
-        v >>= 7;
-        out.push_back(uint8_t(b | (v ? 0x80 : 0)));
-    } while (v);
-    return out;
-}
-
-void Append(std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-}
+using rartest::Append;
+using rartest::BitWriter;
 
 // One compressed block: main table with literals (0..254 in 8 bits, 255 and the
 // filter symbol 256 in 9 bits), every other table empty.
@@ -103,37 +62,6 @@ std::vector<uint8_t> CompressedStream(const std::vector<uint8_t>& literals, int 
     return out;
 }
 
-std::vector<uint8_t> Header5(uint64_t type, uint64_t flags, const std::vector<uint8_t>& body,
-                             uint64_t dataSize) {
-    std::vector<uint8_t> inner = VInt(type);
-    Append(inner, VInt(flags));
-    if (flags & 2) Append(inner, VInt(dataSize));
-    Append(inner, body);
-    std::vector<uint8_t> s = VInt(inner.size());
-    Append(s, inner);
-    uint32_t crc = Crc32(0, s.data(), s.size());
-    std::vector<uint8_t> out = {uint8_t(crc), uint8_t(crc >> 8), uint8_t(crc >> 16), uint8_t(crc >> 24)};
-    Append(out, s);
-    return out;
-}
-
-std::vector<uint8_t> Archive5(const std::vector<uint8_t>& packed, uint64_t unpSize, uint32_t crc) {
-    std::vector<uint8_t> a = {'R', 'a', 'r', '!', 0x1a, 0x07, 0x01, 0x00};
-    Append(a, Header5(1, 0, VInt(0), 0));
-    std::vector<uint8_t> body = VInt(0x04); // CRC present
-    Append(body, VInt(unpSize));
-    Append(body, VInt(0644));
-    for (int i = 0; i < 4; ++i) body.push_back(uint8_t(crc >> (8 * i)));
-    Append(body, VInt(3 << 7)); // algorithm 0, method 3, 128 KiB dictionary
-    Append(body, VInt(1));      // Unix
-    Append(body, VInt(8));
-    for (char c : std::string("data.bin")) body.push_back(uint8_t(c));
-    Append(a, Header5(2, 2, body, packed.size()));
-    Append(a, packed);
-    Append(a, Header5(5, 0, VInt(0), 0));
-    return a;
-}
-
 } // namespace
 
 TEST(Rar5Filters, PeersExtractWhatWeDecode) {
@@ -171,18 +99,8 @@ TEST(Rar5Filters, PeersExtractWhatWeDecode) {
         }
         uint32_t crc = mvtest::ReferenceCrc32(out.bytes.data(), out.bytes.size());
         mvtest::TempDir dir;
-        mvtest::WriteFileBytes(dir / "f.rar", Archive5(packed, c.data->size(), crc));
-        if (bsdtar) {
-            fs::create_directories(dir / "b");
-            auto r = mvtest::Run("bsdtar -xf " + mvtest::Quote((dir / "f.rar").string()), dir / "b");
-            EXPECT_EQ(r.exitCode, 0) << r.output;
-            EXPECT_EQ(mvtest::ReadFileBytes(dir / "b" / "data.bin"), out.bytes) << "bsdtar";
-        }
-        if (unar) {
-            auto r = mvtest::Run("unar -q -f -o " + mvtest::Quote((dir / "u").string()) + " " +
-                                 mvtest::Quote((dir / "f.rar").string()));
-            EXPECT_EQ(r.exitCode, 0) << r.output;
-            EXPECT_EQ(mvtest::ReadFileBytes(dir / "u" / "data.bin"), out.bytes) << "unar";
-        }
+        mvtest::WriteFileBytes(dir / "f.rar", rartest::Archive5(packed, c.data->size(), crc,
+                                                                3 << 7 /* method 3, 128 KiB dictionary */));
+        rartest::ExpectPeersExtract(dir / "f.rar", "data.bin", out.bytes, unar, bsdtar);
     }
 }

@@ -4,9 +4,7 @@
 // blocks and a table change), and requires our library, unar and bsdtar to give
 // back the original bytes. This reaches distance slots and block boundaries that
 // the small corpus members do not.
-#include "platform/unrar/RarCrc.h"
-#include "platform/unrar/Unrar.h"
-#include "tests/support/TestSupport.h"
+#include "tests/platform/unrar/RarTestArchives.h"
 
 #include <gtest/gtest.h>
 
@@ -20,33 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class BitWriter {
-public:
-    void Put(uint64_t value, int count) {
-        for (int i = count - 1; i >= 0; --i) {
-            cur = uint8_t((cur << 1) | ((value >> i) & 1));
-            if (++bits == 8) {
-                bytes.push_back(cur);
-                cur = 0;
-                bits = 0;
-            }
-        }
-    }
-    void Align() {
-        if (bits) Put(0, 8 - bits);
-    }
-    int Finish() {
-        int used = bits == 0 ? 8 : bits;
-        Align();
-        return used;
-    }
-    size_t BitCount() const { return bytes.size() * 8 + bits; }
-    std::vector<uint8_t> bytes;
-
-private:
-    uint8_t cur = 0;
-    int bits = 0;
-};
+using rartest::BitWriter;
 
 // Canonical codes as RAR assigns them: by length, then by symbol.
 struct Code {
@@ -179,51 +151,9 @@ std::vector<uint8_t> Rar5Stream(const std::vector<uint8_t>& d) {
     return out;
 }
 
-std::vector<uint8_t> VInt(uint64_t v) {
-    std::vector<uint8_t> out;
-    do {
-        uint8_t b = v & 0x7f;
-        v >>= 7;
-        out.push_back(uint8_t(b | (v ? 0x80 : 0)));
-    } while (v);
-    return out;
-}
-
-std::vector<uint8_t> Header5(uint64_t type, uint64_t flags, const std::vector<uint8_t>& body,
-                             uint64_t dataSize) {
-    std::vector<uint8_t> inner = VInt(type);
-    auto f = VInt(flags);
-    inner.insert(inner.end(), f.begin(), f.end());
-    if (flags & 2) {
-        auto ds = VInt(dataSize);
-        inner.insert(inner.end(), ds.begin(), ds.end());
-    }
-    inner.insert(inner.end(), body.begin(), body.end());
-    std::vector<uint8_t> s = VInt(inner.size());
-    s.insert(s.end(), inner.begin(), inner.end());
-    uint32_t crc = Crc32(0, s.data(), s.size());
-    std::vector<uint8_t> out = {uint8_t(crc), uint8_t(crc >> 8), uint8_t(crc >> 16), uint8_t(crc >> 24)};
-    out.insert(out.end(), s.begin(), s.end());
-    return out;
-}
-
 std::vector<uint8_t> Archive5(const std::vector<uint8_t>& packed, const std::vector<uint8_t>& data) {
-    std::vector<uint8_t> a = {'R', 'a', 'r', '!', 0x1a, 0x07, 0x01, 0x00};
-    auto h = Header5(1, 0, VInt(0), 0);
-    a.insert(a.end(), h.begin(), h.end());
-    std::vector<uint8_t> body = VInt(0x04);
-    for (auto& part : {VInt(data.size()), VInt(0644)}) body.insert(body.end(), part.begin(), part.end());
-    uint32_t crc = Crc32(0, data.data(), data.size());
-    for (int i = 0; i < 4; ++i) body.push_back(uint8_t(crc >> (8 * i)));
-    for (auto& part : {VInt((3 << 7) | (3 << 10)), VInt(1), VInt(8)}) // method 3, 1 MiB dictionary, Unix
-        body.insert(body.end(), part.begin(), part.end());
-    for (char c : std::string("data.bin")) body.push_back(uint8_t(c));
-    h = Header5(2, 2, body, packed.size());
-    a.insert(a.end(), h.begin(), h.end());
-    a.insert(a.end(), packed.begin(), packed.end());
-    h = Header5(5, 0, VInt(0), 0);
-    a.insert(a.end(), h.begin(), h.end());
-    return a;
+    return rartest::Archive5(packed, data.size(), Crc32(0, data.data(), data.size()),
+                             (3 << 7) | (3 << 10)); // method 3, 1 MiB dictionary
 }
 
 // ---------------------------------------------------------------- RAR 2.9
@@ -292,42 +222,9 @@ std::vector<uint8_t> Rar29Stream(const std::vector<uint8_t>& d) {
     return w.bytes;
 }
 
-std::vector<uint8_t> Block4(uint8_t type, uint16_t flags, const std::vector<uint8_t>& body) {
-    std::vector<uint8_t> raw = {type, uint8_t(flags), uint8_t(flags >> 8), uint8_t(7 + body.size()),
-                                uint8_t((7 + body.size()) >> 8)};
-    raw.insert(raw.end(), body.begin(), body.end());
-    uint32_t crc = Crc32(0, raw.data(), raw.size()) & 0xffff;
-    std::vector<uint8_t> out = {uint8_t(crc), uint8_t(crc >> 8)};
-    out.insert(out.end(), raw.begin(), raw.end());
-    return out;
-}
-
 std::vector<uint8_t> Archive29(const std::vector<uint8_t>& packed, const std::vector<uint8_t>& data,
                                uint8_t version = 29) {
-    auto le32 = [](std::vector<uint8_t>& v, uint32_t x) {
-        for (int i = 0; i < 4; ++i) v.push_back(uint8_t(x >> (8 * i)));
-    };
-    std::vector<uint8_t> a = {'R', 'a', 'r', '!', 0x1a, 0x07, 0x00};
-    auto b = Block4(0x73, 0, std::vector<uint8_t>(6, 0));
-    a.insert(a.end(), b.begin(), b.end());
-    std::vector<uint8_t> body;
-    le32(body, uint32_t(packed.size()));
-    le32(body, uint32_t(data.size()));
-    body.push_back(3);
-    le32(body, Crc32(0, data.data(), data.size()));
-    le32(body, 0x5a210000);
-    body.push_back(version);
-    body.push_back(0x33);
-    body.push_back(8);
-    body.push_back(0);
-    le32(body, 0100644);
-    for (char c : std::string("data.bin")) body.push_back(uint8_t(c));
-    b = Block4(0x74, 0x8000 | 0xc0 /* 4 MiB dictionary */, body);
-    a.insert(a.end(), b.begin(), b.end());
-    a.insert(a.end(), packed.begin(), packed.end());
-    b = Block4(0x7b, 0x4000, {});
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
+    return rartest::Archive29(packed, data, "data.bin", 0xc0 /* 4 MiB dictionary */, version);
 }
 
 // ---------------------------------------------------------------- RAR 2.0 multimedia
@@ -396,14 +293,6 @@ std::vector<uint8_t> Rar20AudioStream(const std::vector<uint8_t>& d, unsigned ch
     return w.bytes;
 }
 
-uint32_t gCrc = 0;
-uint64_t gBytes = 0;
-int Data(unsigned char* p, int n) {
-    gCrc = Crc32(gCrc, p, size_t(n));
-    gBytes += uint64_t(n);
-    return 1;
-}
-
 // Text, noise, and copies of earlier parts from near and far (up to 600 KiB back).
 std::vector<uint8_t> TestData() {
     std::vector<uint8_t> d = mvtest::TextBytes(200000, 21);
@@ -443,30 +332,9 @@ TEST(RarLz, PeersAndWeDecodeLongStreams) {
         SCOPED_TRACE(c.name);
         mvtest::TempDir dir;
         mvtest::WriteFileBytes(dir / "lz.rar", c.archive);
-        RAROpenArchiveData od;
-        od.ArcName = (dir / "lz.rar").string();
-        RarHandle h = RAROpenArchive(&od);
-        ASSERT_NE(h, nullptr);
-        RARSetProcessDataProc(h, Data);
-        RARHeaderData hd;
-        ASSERT_EQ(RARReadHeader(h, &hd), RAR_SUCCESS);
-        gCrc = 0;
-        gBytes = 0;
-        EXPECT_EQ(RARProcessFile(h, RAR_TEST, nullptr, nullptr), RAR_SUCCESS);
-        EXPECT_EQ(gBytes, c.data.size());
-        EXPECT_EQ(gCrc, hd.FileCRC);
-        RARCloseArchive(h);
-        if (unar) {
-            auto r = mvtest::Run("unar -q -f -o " + mvtest::Quote((dir / "u").string()) + " " +
-                                 mvtest::Quote((dir / "lz.rar").string()));
-            EXPECT_EQ(r.exitCode, 0) << r.output;
-            EXPECT_TRUE(mvtest::ReadFileBytes(dir / "u" / "data.bin") == c.data) << "unar";
-        }
-        if (bsdtar && std::string(c.name) != "rar20 audio") { // bsdtar has no RAR 2.0 decoder
-            fs::create_directories(dir / "b");
-            auto r = mvtest::Run("bsdtar -xf " + mvtest::Quote((dir / "lz.rar").string()), dir / "b");
-            EXPECT_EQ(r.exitCode, 0) << r.output;
-            EXPECT_TRUE(mvtest::ReadFileBytes(dir / "b" / "data.bin") == c.data) << "bsdtar";
-        }
+        rartest::ExpectWeDecode(dir / "lz.rar", c.data);
+        // bsdtar has no RAR 2.0 decoder
+        rartest::ExpectPeersExtract(dir / "lz.rar", "data.bin", c.data, unar,
+                                    bsdtar && std::string(c.name) != "rar20 audio");
     }
 }

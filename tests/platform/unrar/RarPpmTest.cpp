@@ -4,9 +4,7 @@
 // back the original bytes. Orders and model memory vary; the small memory makes the
 // model fill up and restart, which exercises the sub-allocator.
 #include "platform/unrar/RarPpm.h"
-#include "platform/unrar/RarCrc.h"
-#include "platform/unrar/Unrar.h"
-#include "tests/support/TestSupport.h"
+#include "tests/platform/unrar/RarTestArchives.h"
 
 #include <gtest/gtest.h>
 
@@ -190,52 +188,6 @@ std::vector<uint8_t> PpmStream(const std::vector<uint8_t>& data, int order, uint
     return s;
 }
 
-std::vector<uint8_t> Block4(uint8_t type, uint16_t flags, const std::vector<uint8_t>& body) {
-    std::vector<uint8_t> raw = {type, uint8_t(flags), uint8_t(flags >> 8), uint8_t(7 + body.size()),
-                                uint8_t((7 + body.size()) >> 8)};
-    raw.insert(raw.end(), body.begin(), body.end());
-    uint32_t crc = Crc32(0, raw.data(), raw.size()) & 0xffff;
-    std::vector<uint8_t> out = {uint8_t(crc), uint8_t(crc >> 8)};
-    out.insert(out.end(), raw.begin(), raw.end());
-    return out;
-}
-
-std::vector<uint8_t> Archive29(const std::vector<uint8_t>& packed, const std::vector<uint8_t>& data) {
-    auto le32 = [](std::vector<uint8_t>& v, uint32_t x) {
-        for (int i = 0; i < 4; ++i) v.push_back(uint8_t(x >> (8 * i)));
-    };
-    std::vector<uint8_t> a = {'R', 'a', 'r', '!', 0x1a, 0x07, 0x00};
-    auto main = Block4(0x73, 0, std::vector<uint8_t>(6, 0));
-    a.insert(a.end(), main.begin(), main.end());
-    std::vector<uint8_t> body;
-    le32(body, uint32_t(packed.size()));
-    le32(body, uint32_t(data.size()));
-    body.push_back(3); // Unix
-    le32(body, Crc32(0, data.data(), data.size()));
-    le32(body, 0x5a210000); // 2025-01-01
-    body.push_back(29);
-    body.push_back(0x33);
-    std::string name = "text.txt";
-    body.push_back(uint8_t(name.size()));
-    body.push_back(0);
-    le32(body, 0100644);
-    body.insert(body.end(), name.begin(), name.end());
-    auto file = Block4(0x74, 0x8000 | 0x80 /* 256 KiB dictionary */, body);
-    a.insert(a.end(), file.begin(), file.end());
-    a.insert(a.end(), packed.begin(), packed.end());
-    auto end = Block4(0x7b, 0x4000, {});
-    a.insert(a.end(), end.begin(), end.end());
-    return a;
-}
-
-uint32_t gCrc = 0;
-uint64_t gBytes = 0;
-int Data(unsigned char* p, int n) {
-    gCrc = Crc32(gCrc, p, size_t(n));
-    gBytes += uint64_t(n);
-    return 1;
-}
-
 } // namespace
 
 TEST(RarPpm, PeersAndWeDecodeOurPpmdBlocks) {
@@ -263,32 +215,9 @@ TEST(RarPpm, PeersAndWeDecodeOurPpmdBlocks) {
         SCOPED_TRACE(c.name);
         auto packed = PpmStream(*c.data, c.order, c.megabytes);
         mvtest::TempDir dir;
-        mvtest::WriteFileBytes(dir / "p.rar", Archive29(packed, *c.data));
-        // our library
-        RAROpenArchiveData od;
-        od.ArcName = (dir / "p.rar").string();
-        RarHandle h = RAROpenArchive(&od);
-        ASSERT_NE(h, nullptr);
-        RARSetProcessDataProc(h, Data);
-        RARHeaderData hd;
-        ASSERT_EQ(RARReadHeader(h, &hd), RAR_SUCCESS);
-        gCrc = 0;
-        gBytes = 0;
-        EXPECT_EQ(RARProcessFile(h, RAR_TEST, nullptr, nullptr), RAR_SUCCESS);
-        EXPECT_EQ(gBytes, c.data->size());
-        EXPECT_EQ(gCrc, hd.FileCRC);
-        RARCloseArchive(h);
-        if (unar) {
-            auto r = mvtest::Run("unar -q -f -o " + mvtest::Quote((dir / "u").string()) + " " +
-                                 mvtest::Quote((dir / "p.rar").string()));
-            EXPECT_EQ(r.exitCode, 0) << r.output;
-            EXPECT_EQ(mvtest::ReadFileBytes(dir / "u" / "text.txt"), *c.data) << "unar";
-        }
-        if (bsdtar) {
-            fs::create_directories(dir / "b");
-            auto r = mvtest::Run("bsdtar -xf " + mvtest::Quote((dir / "p.rar").string()), dir / "b");
-            EXPECT_EQ(r.exitCode, 0) << r.output;
-            EXPECT_EQ(mvtest::ReadFileBytes(dir / "b" / "text.txt"), *c.data) << "bsdtar";
-        }
+        mvtest::WriteFileBytes(
+            dir / "p.rar", rartest::Archive29(packed, *c.data, "text.txt", 0x80 /* 256 KiB dictionary */));
+        rartest::ExpectWeDecode(dir / "p.rar", *c.data);
+        rartest::ExpectPeersExtract(dir / "p.rar", "text.txt", *c.data, unar, bsdtar);
     }
 }
