@@ -317,6 +317,8 @@ struct RarArchive {
     int ReadBlock(RarEntry& e, bool& gotFile);
     int ReadBlock4(RarEntry& e, bool& gotFile);
     int ReadBlock5(RarEntry& e, bool& gotFile);
+    int ReadEncryptedHeader(uint64_t at, uint64_t encSize, const Aes& aes, const uint8_t iv[16],
+                            std::vector<uint8_t>& h);
     int NextVolume();
     int Process(int operation, const char* destPath, const char* destName);
 };
@@ -412,6 +414,20 @@ int RarArchive::NextVolume() {
     return ERAR_BROKEN_VOLUMES;
 }
 
+// ---------------------------------------------------------------- encrypted headers
+
+// Reads and decrypts the encSize bytes (whole AES blocks) of an encrypted header at `at`.
+// A header running past the end of the file is garbage from a wrong key.
+int RarArchive::ReadEncryptedHeader(uint64_t at, uint64_t encSize, const Aes& aes, const uint8_t iv[16],
+                                    std::vector<uint8_t>& h) {
+    if (at + encSize > file.Size()) return ERAR_BAD_PASSWORD;
+    std::vector<uint8_t> enc(encSize);
+    if (file.ReadAt(at, enc.data(), encSize) < encSize) return ERAR_EREAD;
+    h.resize(encSize);
+    aes.DecryptCbc(iv, enc.data(), h.data(), size_t(encSize));
+    return RAR_SUCCESS;
+}
+
 // ---------------------------------------------------------------- RAR 1.5-4 blocks
 
 int RarArchive::ReadBlock4(RarEntry& e, bool& gotFile) {
@@ -440,11 +456,7 @@ int RarArchive::ReadBlock4(RarEntry& e, bool& gotFile) {
         uint32_t headSize = plain[5] | (plain[6] << 8);
         if (headSize < 7) return ERAR_BAD_PASSWORD;
         uint32_t encSize = (headSize + 15) & ~15u;
-        if (pos + 8 + encSize > file.Size()) return ERAR_BAD_PASSWORD; // garbage from a wrong key
-        std::vector<uint8_t> enc(encSize);
-        if (file.ReadAt(pos + 8, enc.data(), encSize) < encSize) return ERAR_EREAD;
-        h.resize(encSize);
-        aes.DecryptCbc(iv, enc.data(), h.data(), encSize);
+        if (int r = ReadEncryptedHeader(pos + 8, encSize, aes, iv, h)) return r;
         h.resize(headSize);
         uint32_t crc = Crc32(0, h.data() + 2, headSize - 2) & 0xffff;
         if (crc != uint32_t(h[0] | (h[1] << 8))) return ERAR_BAD_PASSWORD;
@@ -573,11 +585,7 @@ int RarArchive::ReadBlock5(RarEntry& e, bool& gotFile) {
         if (pb.bad || size > kMaxHeader5) return ERAR_BAD_PASSWORD;
         uint64_t total = pb.pos + size;
         uint64_t encSize = (total + 15) & ~uint64_t(15);
-        if (pos + 16 + encSize > file.Size()) return ERAR_BAD_PASSWORD;
-        std::vector<uint8_t> enc(encSize);
-        if (file.ReadAt(pos + 16, enc.data(), encSize) < encSize) return ERAR_EREAD;
-        h.resize(encSize);
-        aes.DecryptCbc(iv, enc.data(), h.data(), size_t(encSize));
+        if (int r = ReadEncryptedHeader(pos + 16, encSize, aes, iv, h)) return r;
         h.resize(total);
         dataStart = pos + 16 + encSize;
     } else {
