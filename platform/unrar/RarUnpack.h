@@ -197,6 +197,13 @@ private:
     unsigned oldDistPtr = 0;
     uint64_t lastDist = 0;
     uint32_t lastLength = 0;
+    // A fresh RAR 1.5, 2.0 or 2.9 stream starts with no old distances or match.
+    void ResetOldDists() {
+        for (auto& d : oldDist) d = 0;
+        oldDistPtr = 0;
+        lastDist = 0;
+        lastLength = 0;
+    }
     // RAR 2.9 and RAR5 keep the last four distances newest first.
     void PushOldDist(uint64_t distance) {
         oldDist[3] = oldDist[2];
@@ -228,6 +235,14 @@ private:
     // previous: the lengths of the last tables, to which RAR 2.0 and 2.9 add the ones
     // read (modulo 16); null for RAR5. The caller checks the input afterwards.
     void ReadCodeLengths(uint8_t* table, uint32_t size, const uint8_t* previous, bool rar20);
+    // Builds the main, distance, low-distance and repeat tables of RAR 2.9 and RAR5 from
+    // consecutive code lengths; the table sizes are the format's.
+    void BuildLzTables(const uint8_t* table, uint32_t nc, uint32_t dc, uint32_t ldc, uint32_t rc) {
+        ld.Build(table, nc);
+        dd.Build(table + nc, dc);
+        ldd.Build(table + nc + dc, ldc);
+        rd.Build(table + nc + dc + ldc, rc);
+    }
 
     // --- RAR 1.5 ---
     void Unpack15(bool solid);
@@ -272,6 +287,7 @@ private:
     bool ReadVMCode29();
     bool ReadVMCodePPM29();
     bool AddVMCode29(unsigned firstByte, const std::vector<uint8_t>& code);
+    int PPMDecodeChar();
     int SafePPMDecodeChar();
     bool tablesRead29 = false;
     bool ppmBlock = false;

@@ -73,10 +73,7 @@ void RarUnpack::Init15() {
     avrPlc = 0x3500;
     maxDist3 = 0x2001;
     nhfb = nlzb = 0x80;
-    for (auto& d : oldDist) d = 0;
-    oldDistPtr = 0;
-    lastDist = 0;
-    lastLength = 0;
+    ResetOldDists();
     InitHuff15();
 }
 
@@ -308,38 +305,34 @@ void RarUnpack::Unpack15(bool solid) {
         GetFlagsBuf15();
         flagsCnt = 8;
     }
+    // The top bit of the flag byte, refilled every eight flags, picks the next step.
+    auto nextFlag = [&] {
+        if (--flagsCnt < 0) {
+            GetFlagsBuf15();
+            flagsCnt = 7;
+        }
+        bool flag = (flagBuf & 0x80) != 0;
+        flagBuf <<= 1;
+        return flag;
+    };
     while (!Done()) {
         CheckInput();
         if (stMode) {
             HuffDecode15();
             continue;
         }
-        if (--flagsCnt < 0) {
-            GetFlagsBuf15();
-            flagsCnt = 7;
-        }
-        if (flagBuf & 0x80) {
-            flagBuf <<= 1;
+        if (nextFlag()) {
             if (nlzb > nhfb)
                 LongLZ15();
             else
                 HuffDecode15();
+        } else if (nextFlag()) {
+            if (nlzb > nhfb)
+                HuffDecode15();
+            else
+                LongLZ15();
         } else {
-            flagBuf <<= 1;
-            if (--flagsCnt < 0) {
-                GetFlagsBuf15();
-                flagsCnt = 7;
-            }
-            if (flagBuf & 0x80) {
-                flagBuf <<= 1;
-                if (nlzb > nhfb)
-                    HuffDecode15();
-                else
-                    LongLZ15();
-            } else {
-                flagBuf <<= 1;
-                ShortLZ15();
-            }
+            ShortLZ15();
         }
     }
 }

@@ -133,10 +133,7 @@ void RarUnpack::Unpack20(bool solid) {
         channels20 = 1;
         std::memset(aud, 0, sizeof(aud));
         std::memset(oldTable20, 0, sizeof(oldTable20));
-        for (auto& d : oldDist) d = 0;
-        oldDistPtr = 0;
-        lastDist = 0;
-        lastLength = 0;
+        ResetOldDists();
     }
     if (!solid || !tablesRead20) ReadTables20();
     auto copy20 = [&](uint32_t length, uint32_t distance) {

@@ -112,10 +112,7 @@ bool RarUnpack::ReadTables29() {
     ReadCodeLengths(table, kTableSize, oldTable29, false);
     CheckInput();
     tablesRead29 = true;
-    ld.Build(&table[0], kNC);
-    dd.Build(&table[kNC], kDC);
-    ldd.Build(&table[kNC + kDC], kLDC);
-    rd.Build(&table[kNC + kDC + kLDC], kRC);
+    BuildLzTables(table, kNC, kDC, kLDC, kRC);
     std::memcpy(oldTable29, table, sizeof(oldTable29));
     return true;
 }
@@ -254,13 +251,20 @@ bool RarUnpack::ReadVMCode29() {
     return AddVMCode29(firstByte, code);
 }
 
-int RarUnpack::SafePPMDecodeChar() {
+// The next PPMd character; a model failure ends the block as corrupt.
+int RarUnpack::PPMDecodeChar() {
     int ch = ppm->DecodeChar();
     if (ch == -1) {
         ppm->CleanUp();
         ppmBlock = false;
         throw ECodecError(kErrCorrupt, "corrupt PPMd data");
     }
+    return ch;
+}
+
+// The same inside an escape sequence, where the data must not end.
+int RarUnpack::SafePPMDecodeChar() {
+    int ch = PPMDecodeChar();
     CheckInput();
     return ch;
 }
@@ -287,10 +291,7 @@ void RarUnpack::Unpack29(bool solid) {
         ppmBlock = false;
         ppmEscChar = 2;
         std::memset(oldTable29, 0, sizeof(oldTable29));
-        for (auto& d : oldDist) d = 0;
-        oldDistPtr = 0;
-        lastDist = 0;
-        lastLength = 0;
+        ResetOldDists();
         prevLowDist = 0;
         lowDistRepCount = 0;
         vmFilters.clear();
@@ -301,12 +302,7 @@ void RarUnpack::Unpack29(bool solid) {
     const DistTables& dist = Dist();
     while (!MemberComplete()) {
         if (ppmBlock) {
-            int ch = ppm->DecodeChar();
-            if (ch == -1) {
-                ppm->CleanUp();
-                ppmBlock = false;
-                throw ECodecError(kErrCorrupt, "corrupt PPMd data");
-            }
+            int ch = PPMDecodeChar();
             if (ch == ppmEscChar) {
                 int next = SafePPMDecodeChar();
                 if (next == 0) {

@@ -47,10 +47,7 @@ void RarUnpack::ReadTables5(bool v7) {
     ReadCodeLengths(table, tableSize, nullptr, false);
     CheckInput();
     tablesRead5 = true;
-    ld.Build(&table[0], kNC);
-    dd.Build(&table[kNC], dc);
-    ldd.Build(&table[kNC + dc], kLDC);
-    rd.Build(&table[kNC + dc + kLDC], kRC);
+    BuildLzTables(table, kNC, dc, kLDC, kRC);
 }
 
 uint32_t RarUnpack::SlotToLength5(uint32_t slot) {
