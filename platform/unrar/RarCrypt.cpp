@@ -132,6 +132,23 @@ inline uint32_t Ror(uint32_t v, int n) {
 inline uint32_t Be32(const uint8_t* p) {
     return (uint32_t(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
 }
+
+// SHA-1 and SHA-256 close alike: 0x80, zeros up to 56 bytes into a block, the message
+// length in bits big-endian; the digest is the N state words big-endian.
+template <size_t N, class Hash> std::array<uint8_t, 4 * N> FinishDigest(Hash& hash) {
+    uint64_t bitsCount = hash.count * 8;
+    uint8_t pad = 0x80;
+    hash.Update(&pad, 1);
+    uint8_t zero = 0;
+    while ((hash.count & 63) != 56) hash.Update(&zero, 1);
+    uint8_t len[8];
+    for (int i = 0; i < 8; ++i) len[i] = uint8_t(bitsCount >> (56 - 8 * i));
+    hash.Update(len, 8);
+    std::array<uint8_t, 4 * N> out;
+    for (size_t i = 0; i < N; ++i)
+        for (int k = 0; k < 4; ++k) out[4 * i + k] = uint8_t(hash.state[i] >> (24 - 8 * k));
+    return out;
+}
 } // namespace
 
 Sha1::Sha1() {
@@ -203,18 +220,7 @@ void Sha1::Update(const uint8_t* data, size_t len) {
 }
 
 std::array<uint8_t, 20> Sha1::Final() {
-    uint64_t bitsCount = count * 8;
-    uint8_t pad = 0x80;
-    Update(&pad, 1);
-    uint8_t zero = 0;
-    while ((count & 63) != 56) Update(&zero, 1);
-    uint8_t len[8];
-    for (int i = 0; i < 8; ++i) len[i] = uint8_t(bitsCount >> (56 - 8 * i));
-    Update(len, 8);
-    std::array<uint8_t, 20> out;
-    for (int i = 0; i < 5; ++i)
-        for (int k = 0; k < 4; ++k) out[4 * i + k] = uint8_t(state[i] >> (24 - 8 * k));
-    return out;
+    return FinishDigest<5>(*this);
 }
 
 // ---------------------------------------------------------------- SHA-256
@@ -288,18 +294,7 @@ void Sha256::Update(const uint8_t* data, size_t len) {
 }
 
 std::array<uint8_t, 32> Sha256::Final() {
-    uint64_t bitsCount = count * 8;
-    uint8_t pad = 0x80;
-    Update(&pad, 1);
-    uint8_t zero = 0;
-    while ((count & 63) != 56) Update(&zero, 1);
-    uint8_t len[8];
-    for (int i = 0; i < 8; ++i) len[i] = uint8_t(bitsCount >> (56 - 8 * i));
-    Update(len, 8);
-    std::array<uint8_t, 32> out;
-    for (int i = 0; i < 8; ++i)
-        for (int k = 0; k < 4; ++k) out[4 * i + k] = uint8_t(state[i] >> (24 - 8 * k));
-    return out;
+    return FinishDigest<8>(*this);
 }
 
 namespace {
