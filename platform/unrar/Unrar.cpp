@@ -431,16 +431,10 @@ int RarArchive::ReadEncryptedHeader(uint64_t at, uint64_t encSize, const Aes& ae
 // ---------------------------------------------------------------- RAR 1.5-4 blocks
 
 int RarArchive::ReadBlock4(RarEntry& e, bool& gotFile) {
-    gotFile = false;
     uint64_t pos = nextPos;
-    if (pos + 7 > file.Size()) {
-        endSeen = true;
-        return ERAR_END_ARCHIVE;
-    }
     std::vector<uint8_t> h;
     uint64_t dataStart;
     if (headersEncrypted) {
-        if (!passwordSet) return ERAR_BAD_PASSWORD;
         uint8_t salt[8], key[16], iv[16];
         if (file.ReadAt(pos, salt, 8) < 8) return ERAR_EREAD;
         Key30(salt, key, iv);
@@ -558,16 +552,10 @@ int RarArchive::ReadBlock4(RarEntry& e, bool& gotFile) {
 // ---------------------------------------------------------------- RAR5 headers
 
 int RarArchive::ReadBlock5(RarEntry& e, bool& gotFile) {
-    gotFile = false;
     uint64_t pos = nextPos;
-    if (pos + 7 > file.Size()) {
-        endSeen = true;
-        return ERAR_END_ARCHIVE;
-    }
     std::vector<uint8_t> h;
     uint64_t dataStart;
     if (headersEncrypted) {
-        if (!passwordSet) return ERAR_BAD_PASSWORD;
         Rar5Keys k = Key50(hdrSalt5, hdrLg2);
         if (hdrCheckPresent && std::memcmp(k.pswCheck, hdrCheck5, 8) != 0) return ERAR_BAD_PASSWORD;
         uint8_t iv[16], first[16];
@@ -762,8 +750,15 @@ int RarArchive::ReadBlock5(RarEntry& e, bool& gotFile) {
     return RAR_SUCCESS;
 }
 
+// Reads the next block of either format (ReadBlock4, ReadBlock5); both start here.
 int RarArchive::ReadBlock(RarEntry& e, bool& gotFile) {
+    gotFile = false;
     uint64_t before = nextPos;
+    if (before + 7 > file.Size()) {
+        endSeen = true;
+        return ERAR_END_ARCHIVE;
+    }
+    if (headersEncrypted && !passwordSet) return ERAR_BAD_PASSWORD;
     int r = rar5 ? ReadBlock5(e, gotFile) : ReadBlock4(e, gotFile);
     if (r == RAR_SUCCESS && nextPos <= before) return ERAR_BAD_DATA; // a walk must move forward
     return r;
