@@ -11,6 +11,7 @@
 // garbage there), the declared size bounds every write, and a stream that keeps
 // asking for bits long after its packed bytes end stops with an error.
 #include "archive/codecs/ArjDecode.h"
+#include "archive/codecs/MsbBitInput.h"
 
 #include <bit>
 #include <cstring>
@@ -21,7 +22,6 @@ namespace mv {
 namespace {
 
 constexpr int ErrCorrupt = 25139;
-constexpr int ErrReadEnd = 25236;
 
 // Longest match: length code (2^7 - 1) + 127, plus 2.
 constexpr size_t MaxMatch = 256;
@@ -30,58 +30,10 @@ constexpr size_t MaxDistance = 15872;
 constexpr size_t FlushSize = 256 * 1024;
 constexpr size_t KeepSize = 16384; // history kept at the front after a flush
 
-class TBitReader {
-public:
-    explicit TBitReader(CodecInput& input) : FInput(input), FChunk(ChunkSize) {}
-
-    // After Refill at least 56 bits are valid.
-    inline void Refill() {
-        while (FCount <= 56) {
-            if (FNext == FEnd) Fill();
-            uint64_t b = 0;
-            if (FNext < FEnd) {
-                b = *FNext++;
-            } else if (++FPadBytes > PadLimit) {
-                throw ECodecError(ErrReadEnd, "packed data ends before the declared size");
-            }
-            FBits |= b << (56 - FCount);
-            FCount += 8;
-        }
-    }
-    inline uint32_t Top8() const { return uint32_t(FBits >> 56); }
-    inline uint32_t Peek(int n) const { return n ? uint32_t(FBits >> (64 - n)) : 0; }
-    inline void Skip(int n) {
-        FBits <<= n;
-        FCount -= n;
-    }
-
-private:
-    static constexpr size_t ChunkSize = 65536;
-    // Zero bytes allowed past the packed data: the buffer reads ahead.
-    static constexpr uint32_t PadLimit = 16;
-
-    void Fill() {
-        if (FExhausted) return;
-        size_t n = FInput.Read(FChunk.data(), ChunkSize);
-        if (n == 0) FExhausted = true;
-        FNext = FChunk.data();
-        FEnd = FNext + n;
-    }
-
-    CodecInput& FInput;
-    std::vector<uint8_t> FChunk;
-    const uint8_t* FNext = nullptr;
-    const uint8_t* FEnd = nullptr;
-    uint64_t FBits = 0;
-    int FCount = 0;
-    uint32_t FPadBytes = 0;
-    bool FExhausted = false;
-};
-
 } // namespace
 
 uint64_t ArjDecodeFast(CodecInput& input, CodecOutput& output, uint64_t unpackedSize) {
-    TBitReader bits(input);
+    TMsbBitInput bits(input);
     std::vector<uint8_t> window(FlushSize + KeepSize + MaxMatch + 8);
     uint8_t* const base = window.data();
     size_t pos = 0;       // next free byte of the window

@@ -19,6 +19,7 @@
 // that keeps asking for bits after its packed bytes are exhausted ends with
 // an error instead of inventing gigabytes of output.
 #include "archive/codecs/LzhDecode.h"
+#include "archive/codecs/MsbBitInput.h"
 
 #include <algorithm>
 #include <cstring>
@@ -30,101 +31,10 @@ namespace {
 
 constexpr int ErrHuffman = 25120;
 constexpr int ErrCorrupt = 25139;
-constexpr int ErrReadEnd = 25236;
 
 constexpr int LiteralAlphabet = 510;   // NC
 constexpr int CodeLengthAlphabet = 19; // NT
 constexpr int MaxCodeLength = 16;
-
-// Reads the packed bytes most significant bit first through a 64-bit buffer.
-class TBitInput {
-public:
-    explicit TBitInput(CodecInput& input) : FInput(input), FBuffer(ChunkSize + 8) {
-        FNext = FEnd = FBuffer.data();
-    }
-
-    // After Refill at least 56 bits are valid.
-    inline void Refill() {
-        if (FEnd - FNext >= 8) {
-            uint64_t v;
-            std::memcpy(&v, FNext, 8);
-            v = __builtin_bswap64(v);
-            FBits |= v >> FCount;
-            FNext += (63 - FCount) >> 3;
-            FCount |= 56;
-        } else {
-            RefillSlow();
-        }
-    }
-    // The next n bits (1 <= n <= 32) without consuming them.
-    inline uint32_t Peek(int n) const { return static_cast<uint32_t>(FBits >> (64 - n)); }
-    inline void Skip(int n) {
-        FBits <<= n;
-        FCount -= n;
-    }
-    // Reads n bits (0 <= n <= 16).
-    uint32_t Get(int n) {
-        if (n == 0) return 0;
-        Refill();
-        uint32_t v = Peek(n);
-        Skip(n);
-        return v;
-    }
-    uint64_t Bits() const { return FBits; }
-
-    // The hot decoding loop keeps this state in locals (a byte store may alias
-    // anything, so members would be reloaded after every output byte) and
-    // hands it back before any slow path.
-    struct TState {
-        uint64_t Bits;
-        int Count;
-        const uint8_t* Next;
-        const uint8_t* End;
-    };
-    TState Save() const { return {FBits, FCount, FNext, FEnd}; }
-    void Load(const TState& st) {
-        FBits = st.Bits;
-        FCount = st.Count;
-        FNext = st.Next;
-        FEnd = st.End;
-    }
-
-private:
-    static constexpr size_t ChunkSize = 32768;
-    // Zero bytes allowed past the end of the packed data: the bit buffer reads
-    // ahead up to eight bytes, and an encoder may leave a few bits unwritten.
-    static constexpr uint32_t PadLimit = 16;
-
-    void RefillSlow() {
-        while (FCount <= 56) {
-            if (FNext == FEnd) Fill();
-            uint64_t b = 0;
-            if (FNext < FEnd) {
-                b = *FNext++;
-            } else if (++FPadBytes > PadLimit) {
-                throw ECodecError(ErrReadEnd, "packed data ends before the declared size");
-            }
-            FBits |= b << (56 - FCount);
-            FCount += 8;
-        }
-    }
-    void Fill() {
-        if (FExhausted) return;
-        size_t n = FInput.Read(FBuffer.data(), ChunkSize);
-        if (n == 0) FExhausted = true;
-        FNext = FBuffer.data();
-        FEnd = FNext + n;
-    }
-
-    CodecInput& FInput;
-    std::vector<uint8_t> FBuffer;
-    const uint8_t* FNext;
-    const uint8_t* FEnd;
-    uint64_t FBits = 0;
-    int FCount = 0;
-    uint32_t FPadBytes = 0;
-    bool FExhausted = false;
-};
 
 // A canonical Huffman lookup table. An entry holds (symbol << 16) | length for
 // a code that fits the root, or (offset << 16) | Link | (sub bits << 8) for the
@@ -213,7 +123,7 @@ public:
     int RootBits() const { return FRootBits; }
 
     // Decodes one symbol; the caller has refilled the bit input.
-    inline uint32_t Decode(TBitInput& in) const {
+    inline uint32_t Decode(TMsbBitInput& in) const {
         uint32_t e = FEntries[in.Peek(FRootBits)];
         if (e & Link) {
             int sb = (e >> 8) & 31;
@@ -256,7 +166,7 @@ public:
             const size_t room = flushAt + MaxMatch - pos;
             const size_t hardEnd = pos + (remaining < room ? size_t(remaining) : room);
             const size_t stop = std::min(flushAt, hardEnd);
-            TBitInput::TState st = FIn.Save();
+            TMsbBitInput::TState st = FIn.Save();
             const uint32_t* lit = FLiteral.Data();
             const uint32_t* dist = FPosition.Data();
             uint32_t blockLeft = FBlockLeft;
@@ -421,7 +331,7 @@ private:
         FLiteral.Build(lengths, LiteralAlphabet);
     }
 
-    TBitInput FIn;
+    TMsbBitInput FIn;
     CodecOutput& FOutput;
     const int FPositionAlphabet;
     const int FPBit;
