@@ -92,8 +92,7 @@ TControl::TControl(TComponent* owner) : TComponent(owner) {
 
 TControl::~TControl() {
     SetParent(nullptr);
-    delete FEventFilter;
-    FEventFilter = nullptr;
+    FEventFilter.reset();
     if (FWidget) {
         // A control may be destroyed by a handler that its own widget is running (a
         // button's click freeing its form): the widget is cut off from this control now
@@ -108,8 +107,8 @@ TControl::~TControl() {
 
 void TControl::AttachWidget(QWidget* widget) {
     FWidget = widget;
-    FEventFilter = new ControlEventFilter(this);
-    widget->installEventFilter(FEventFilter);
+    FEventFilter = std::make_unique<ControlEventFilter>(this);
+    widget->installEventFilter(FEventFilter.get());
     widget->setAttribute(Qt::WA_DeleteOnClose, false);
     ApplyFont();
     ApplyBounds();

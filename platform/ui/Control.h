@@ -119,7 +119,7 @@ private:
 
     TWinControl* FParent = nullptr;
     QWidget* FWidget = nullptr;
-    QObject* FEventFilter = nullptr;
+    std::unique_ptr<QObject> FEventFilter;
     int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
     TAlign FAlign = TAlign::alNone;
     bool FVisible = true;
@@ -161,6 +161,21 @@ private:
     std::vector<TWinControl*> FTabList;
     bool FTabStop = false;
     bool FAligning = false;
+};
+
+// A push button as its form sees it: Enter clicks the form's default button, Esc its
+// cancel button. The concrete buttons derive from it, so that forms need not know them.
+class TButtonControl : public TWinControl {
+public:
+    explicit TButtonControl(TComponent* owner) : TWinControl(owner) {}
+    bool Default() const { return FDefault; }
+    virtual void SetDefault(bool value) { FDefault = value; }
+    bool Cancel() const { return FCancel; }
+    void SetCancel(bool value) { FCancel = value; }
+
+private:
+    bool FDefault = false;
+    bool FCancel = false;
 };
 
 // A control without a window of its own that paints itself through Canvas.

@@ -1,7 +1,6 @@
 #include "platform/ui/Form.h"
 
 #include "platform/ui/QtBridge.h"
-#include "platform/ui/StdControls.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -45,12 +44,12 @@ private:
     TForm* FForm;
 };
 
-template <typename Fn> TButton* FindButton(const TWinControl* parent, Fn pred) {
+template <typename Fn> TButtonControl* FindButton(const TWinControl* parent, Fn pred) {
     for (int i = 0; i < parent->ControlCount(); ++i) {
         TControl* c = parent->Controls(i);
-        if (auto* b = dynamic_cast<TButton*>(c); b && pred(b) && b->Visible() && b->Enabled()) return b;
+        if (auto* b = dynamic_cast<TButtonControl*>(c); b && pred(b) && b->Visible() && b->Enabled()) return b;
         if (auto* w = dynamic_cast<TWinControl*>(c))
-            if (TButton* found = FindButton(w, pred)) return found;
+            if (TButtonControl* found = FindButton(w, pred)) return found;
     }
     return nullptr;
 }
@@ -294,23 +293,23 @@ void TForm::CloseFromWindow() {
     Close();
 }
 
-TButton* TForm::DefaultButton() const {
-    return FindButton(this, [](TButton* b) { return b->Default(); });
+TButtonControl* TForm::DefaultButton() const {
+    return FindButton(this, [](TButtonControl* b) { return b->Default(); });
 }
 
-TButton* TForm::CancelButton() const {
-    return FindButton(this, [](TButton* b) { return b->Cancel(); });
+TButtonControl* TForm::CancelButton() const {
+    return FindButton(this, [](TButtonControl* b) { return b->Cancel(); });
 }
 
 bool TForm::ClickDefaultButton() {
     // The focused button takes Enter, as on a dialog; otherwise the default button.
     if (QWidget* w = QApplication::focusWidget()) {
-        if (TButton* focused = FindButton(this, [w](TButton* b) { return b->Widget() == w; })) {
+        if (TButtonControl* focused = FindButton(this, [w](TButtonControl* b) { return b->Widget() == w; })) {
             focused->Click();
             return true;
         }
     }
-    if (TButton* b = DefaultButton()) {
+    if (TButtonControl* b = DefaultButton()) {
         b->Click();
         return true;
     }
@@ -318,7 +317,7 @@ bool TForm::ClickDefaultButton() {
 }
 
 bool TForm::ClickCancelButton() {
-    if (TButton* b = CancelButton()) {
+    if (TButtonControl* b = CancelButton()) {
         b->Click();
         return true;
     }

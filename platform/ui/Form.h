@@ -20,8 +20,6 @@ enum TBorderIcon : uint8_t { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, b
 enum class TPosition { poDesigned, poDefault, poScreenCenter, poMainFormCenter };
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
 
-class TButton;
-
 class TForm : public TWinControl {
 public:
     explicit TForm(TComponent* owner);
@@ -65,8 +63,8 @@ public:
     bool ClickDefaultButton();
     bool ClickCancelButton();
     // The buttons of this form with the Default or Cancel role, or null.
-    TButton* DefaultButton() const;
-    TButton* CancelButton() const;
+    TButtonControl* DefaultButton() const;
+    TButtonControl* CancelButton() const;
 
     TNotifyEvent OnShow;
     TNotifyEvent OnHide;
