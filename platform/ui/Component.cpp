@@ -1,6 +1,10 @@
 #include "platform/ui/Component.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cxxabi.h>
+#include <memory>
+#include <typeinfo>
 
 namespace mv {
 
@@ -35,6 +39,16 @@ void TComponent::RemoveFreeNotification(TComponent* component) {
     FFreeNotifies.erase(std::remove(FFreeNotifies.begin(), FFreeNotifies.end(), component), FFreeNotifies.end());
     auto& theirs = component->FFreeNotifies;
     theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
+}
+
+std::string TComponent::ClassName() const {
+    const char* mangled = typeid(*this).name();
+    int status = 0;
+    std::unique_ptr<char, void (*)(void*)> demangled(abi::__cxa_demangle(mangled, nullptr, nullptr, &status),
+                                                     std::free);
+    std::string name = status == 0 && demangled ? demangled.get() : mangled;
+    const size_t colon = name.rfind("::");
+    return colon == std::string::npos ? name : name.substr(colon + 2);
 }
 
 TComponent* TComponent::FindComponent(const std::string& name) const {

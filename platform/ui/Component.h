@@ -23,6 +23,8 @@ public:
     TComponent& operator=(const TComponent&) = delete;
 
     TComponent* Owner() const { return FOwner; }
+    // The name of the component's class without its namespace ("TForm", ...).
+    std::string ClassName() const;
     const std::string& Name() const { return FName; }
     void SetName(const std::string& value) { FName = value; }
     intptr_t Tag() const { return FTag; }

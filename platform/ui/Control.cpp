@@ -584,6 +584,21 @@ TGraphicControl::TGraphicControl(TComponent* owner) : TControl(owner), FCanvas(s
 
 TGraphicControl::~TGraphicControl() = default;
 
+// ---- TMessageWindow ----
+
+TMessageWindow::TMessageWindow(TWndMethod handler) : TControl(nullptr), FHandler(std::move(handler)) {
+    AttachWidget(new QWidget());
+    SetVisible(false);
+}
+
+TMessageWindow::~TMessageWindow() {
+    FHandler = nullptr;
+}
+
+void TMessageWindow::Dispatch(TMessage& message) {
+    if (FHandler) FHandler(message);
+}
+
 // ---- Posted messages ----
 
 void PostMessage(TControl* control, uint32_t msg, intptr_t wParam, intptr_t lParam) {

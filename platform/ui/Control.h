@@ -251,6 +251,18 @@ private:
     std::unique_ptr<TCanvas> FCanvas;
 };
 
+// A window that is never seen, only there to receive posted messages (for objects
+// that are no control, such as program-wide lists that defer work).
+class TMessageWindow : public TControl {
+public:
+    explicit TMessageWindow(TWndMethod handler);
+    ~TMessageWindow() override;
+    void Dispatch(TMessage& message) override;
+
+private:
+    TWndMethod FHandler;
+};
+
 // Mouse capture: while a control holds it, every mouse event goes to it, wherever the
 // pointer is. Taking it from another control tells that one through CaptureLost.
 void SetCaptureControl(TControl* control);

@@ -456,6 +456,10 @@ bool TForm::ClickCancelButton() {
 TApplication::TApplication() = default;
 TApplication::~TApplication() = default;
 
+std::string TApplication::ExeName() const {
+    return FromQ(QCoreApplication::applicationFilePath());
+}
+
 void TApplication::SetTitle(const std::string& value) {
     FTitle = value;
     QApplication::setApplicationDisplayName(ToQ(value));

@@ -157,6 +157,8 @@ public:
     ~TApplication();
 
     const std::string& Title() const { return FTitle; }
+    // The running program's file.
+    std::string ExeName() const;
     // The program's main form (the first form made with CreateForm in the program; set
     // by the program), or null.
     TForm* MainForm() const { return FMainForm; }
