@@ -132,6 +132,8 @@ public:
     const TWndMethod& WindowProc() const { return FWindowProc; }
     void SetWindowProc(TWndMethod proc, const void* installer);
     const void* WindowProcInstaller() const { return FWindowProcInstaller; }
+    // The control's own handling of a message, below every installed procedure.
+    void DefWindowProc(TMessage& message) { WndProc(message); }
     // Sends a message through the window procedure at once and returns its result.
     intptr_t Perform(uint32_t msg, intptr_t wParam, intptr_t lParam);
 

@@ -80,15 +80,27 @@ void TMvWindowHook::Notification(TComponent* component, TOperation operation) {
 
 // ---- TControlHook ----
 
-TControlHook::TControlHook(TWinControl* control) : FControl(control) {}
+TControlHook::TControlHook(TWinControl* control) : TComponent(nullptr), FControl(control) {
+    if (control) FreeNotification(control);
+}
 
 TControlHook::~TControlHook() {
     FDestroying = true;
+    BeginDestruction();
     while (!FHooks.empty()) {
         TMvWindowHook* hook = FHooks.back();
         RemoveHook(hook);
     }
     UnhookControl();
+}
+
+void TControlHook::Notification(TComponent* component, TOperation operation) {
+    TComponent::Notification(component, operation);
+    if (operation == TOperation::opRemove && component == FControl) {
+        FControl = nullptr;
+        FHooked = false;
+        FPrevProc = nullptr;
+    }
 }
 
 void TControlHook::AddHook(TMvWindowHook* hook) {
@@ -146,6 +158,8 @@ void TControlHook::WndProc(TMessage& msg) {
         try {
             if (previous)
                 previous(msg);
+            else
+                FControl->DefWindowProc(msg);
         } catch (...) {
             // The hooks hear of the message even when the control's procedure failed.
             bool afterHandled = false;
@@ -155,7 +169,7 @@ void TControlHook::WndProc(TMessage& msg) {
         bool afterHandled = false;
         NotifyHooks(false, msg, afterHandled);
     }
-    if (msg.Msg == WM_DESTROY) {
+    if (msg.Msg == WM_DESTROY && FControl) {
         UnhookControl();
         // Windows are not made again here: a destroyed control is gone for good, so
         // this hook forgets it instead of hooking it again later.

@@ -52,11 +52,12 @@ private:
     TControlHook* FControlHook = nullptr;
 };
 
-// The shared window procedure of one control.
-class TControlHook {
+// The shared window procedure of one control. It hears of its control's end, so that
+// it never touches a control that is gone.
+class TControlHook : public TComponent {
 public:
     explicit TControlHook(TWinControl* control);
-    ~TControlHook();
+    ~TControlHook() override;
     TControlHook(const TControlHook&) = delete;
     TControlHook& operator=(const TControlHook&) = delete;
 
@@ -70,6 +71,9 @@ public:
     // later, unhooking leaves the chain as it is.
     void HookControl();
     void UnhookControl();
+
+protected:
+    void Notification(TComponent* component, TOperation operation) override;
 
 private:
     void WndProc(TMessage& msg);
