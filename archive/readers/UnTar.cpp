@@ -199,6 +199,9 @@ void TUnTAR::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
             if (next <= pos) break;
             pos = next;
         }
+        // The archive ends inside a block: it was cut short.
+        if (!FCancel && pos < archiveSize && pos + kBlock > archiveSize)
+            DoError(FArchiveFile, "", "0", arcerr::ReadError);
         FBytesLeft = FTotalPacked;
         for (const auto& m : members) {
             if (FCancel) break;
