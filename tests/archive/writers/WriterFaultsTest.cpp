@@ -1,5 +1,5 @@
-// Deleting entries by name compares whole stored paths: "a.txt" takes the entry
-// a.txt and leaves dir/a.txt, in every writer that deletes.
+// Writer faults found by outside testing, through mvarc: deleting by name
+// compares whole stored paths; a tar.gz keeps its name and its entries.
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -47,3 +47,28 @@ TEST(WriterDelete, NameWithoutFolderTakesOnlyTheTopLevelEntry) {
 }
 
 } // namespace
+
+// A tar.gz keeps its name, and adding to an existing one never replaces it by
+// the new files alone: it is refused and the old file stays byte for byte.
+TEST(WriterTarGz, KeepsItsNameAndIsNeverReplacedByTheNewFilesAlone) {
+    MV_REQUIRE_TOOL("tar");
+    for (const std::string name : {"x.tgz", "x.tar.gz"}) {
+        SCOPED_TRACE(name);
+        TempDir t;
+        WriteFileText(t / "one.txt", "one\n");
+        WriteFileText(t / "two.txt", "two\n");
+        const fs::path archive = t / name;
+        auto r = mvtest::Run(Mvarc() + " add " + Quote(archive.string()) + " -t tgz one.txt", t.Path());
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_FALSE(fs::exists(t / (name + ".gz")));
+        r = mvtest::Run("tar tzf " + Quote(archive.string()));
+        EXPECT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_EQ(r.output, "one.txt\n");
+        const auto before = ReadFileBytes(archive);
+        r = mvtest::Run(Mvarc() + " add " + Quote(archive.string()) + " -t tgz two.txt", t.Path());
+        EXPECT_NE(r.exitCode, 0) << r.output;
+        EXPECT_NE(r.output.find("25242"), std::string::npos) << r.output;
+        EXPECT_EQ(ReadFileBytes(archive), before);
+        EXPECT_FALSE(fs::exists(t / (name + ".gz")));
+    }
+}
