@@ -72,3 +72,11 @@ TEST(WriterTarGz, KeepsItsNameAndIsNeverReplacedByTheNewFilesAlone) {
         EXPECT_FALSE(fs::exists(t / (name + ".gz")));
     }
 }
+
+// mvarc add through the zip writer component fails when a file it was given is missing.
+TEST(WriterMvarc, ZipEngineAddOfAMissingFileFails) {
+    TempDir t;
+    const auto r = mvtest::Run(Mvarc() + " add -E " + Quote((t / "e.zip").string()) + " " +
+                               Quote((t / "nothere.txt").string()));
+    EXPECT_NE(r.exitCode, 0) << r.output;
+}
