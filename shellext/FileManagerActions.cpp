@@ -97,8 +97,8 @@ std::string XmlText(const std::string& s) {
 // The shell command that picks the compress command of the selection's size:
 // the single kind for one item, the several kind for more.
 std::string CompressByCountScript(const std::string& hostPath, const std::string& argumentsWord) {
-    return "if [ \"$#\" -gt 1 ]; then kind=several; else kind=single; fi\nexec " + ShellWord(hostPath) +
-           " --invoke \"$kind:0\" -- " + argumentsWord + "\n";
+    return "if [ \"$#\" -gt 1 ]; then kind=several; else kind=single; fi; exec " + ShellWord(hostPath) +
+           " --invoke \"$kind:0\" -- " + argumentsWord;
 }
 
 // A Dolphin service menu with its actions; KDE 5 also wants the plugin type.
@@ -154,7 +154,7 @@ void AddScripts(std::vector<TActionFile>& files, const std::string& folder, cons
     // One "Compactar para ZIP" for one item or several: these menus do not tell them apart.
     files.push_back({JoinPath(folder, SingleActions[0].Label),
                      "#!/bin/sh\n# Morvelan: " + Help(SingleActions[0]) + "\n" +
-                         CompressByCountScript(hostPath, "\"$@\""),
+                         CompressByCountScript(hostPath, "\"$@\"") + "\n",
                      0755});
     files.push_back({JoinPath(folder, SingleActions[1].Label), ScriptFor(hostPath, SingleActions[1]), 0755});
 }
@@ -333,10 +333,13 @@ void InstallFileManagerActions(const TActionFolders& folders, const std::string&
     ReadText(uca, existing);
     if (!MergeThunarActions(existing, ThunarActions(hostPath), merged)) return;
     if (merged == existing) return;
+    bool created = !Exists(uca);
     MakeFolders(DirectoryOf(uca));
     AtomicWriter writer(uca);
     writer.Output().Write(merged.data(), merged.size());
     writer.Commit();
+    // A file we start is readable by all, whatever the umask; another keeps its mode.
+    if (created) Fs().SetPermissions(uca, 0644);
 }
 
 void RemoveFileManagerActions(const TActionFolders& folders) {
