@@ -22,8 +22,12 @@ std::string Trim(const std::string& s) {
 
 } // namespace
 
-std::string ClassKeyPath() { return std::string("\\CLSID\\") + com::MorvelanContextMenuClassText; }
-std::string ServerKeyPath() { return ClassKeyPath() + "\\InProcServer32"; }
+std::string ClassKeyPath() {
+    return std::string("\\CLSID\\") + com::MorvelanContextMenuClassText;
+}
+std::string ServerKeyPath() {
+    return ClassKeyPath() + "\\InProcServer32";
+}
 
 std::string ReadServerPath() {
     try {

@@ -20,8 +20,10 @@ constexpr const char* LineBreakText =
     "Um dos itens selecionados tem uma quebra de linha no nome; esta operação não pode ser executada.";
 
 void ShowMessage(HWND window, const char* text) {
-    if (window) window->ShowMessage(text, ErrorCaption, MB_ICONERROR);
-    else std::fprintf(stderr, "%s: %s\n", ErrorCaption, text);
+    if (window)
+        window->ShowMessage(text, ErrorCaption, MB_ICONERROR);
+    else
+        std::fprintf(stderr, "%s: %s\n", ErrorCaption, text);
 }
 
 // The names of a drop-file block, read within its bounds.
@@ -54,9 +56,12 @@ struct TMenuImage {
                 uint32_t c = 0x00000000u; // transparent
                 bool inside = x >= 1 && x <= 12 && y >= 2 && y <= 12;
                 bool edge = inside && (x == 1 || x == 12 || y == 2 || y == 12);
-                if (edge) c = 0x5A3A1AFFu;
-                else if (inside && y >= 5 && y <= 6) c = 0x8C5A2AFFu;
-                else if (inside) c = 0xE8C890FFu;
+                if (edge)
+                    c = 0x5A3A1AFFu;
+                else if (inside && y >= 5 && y <= 6)
+                    c = 0x8C5A2AFFu;
+                else if (inside)
+                    c = 0xE8C890FFu;
                 if (inside && x >= 6 && x <= 7 && y >= 4 && y <= 7) c = 0xC0C0C0FFu;
                 Pixels[static_cast<size_t>(y * Size + x)] = c;
             }
@@ -81,20 +86,29 @@ HBITMAP MenuBitmapImage() {
     return &image.Bitmap;
 }
 
-TMorvelanContextMenu::TMorvelanContextMenu() { ++LiveObjectCount(); }
-TMorvelanContextMenu::~TMorvelanContextMenu() { --LiveObjectCount(); }
+TMorvelanContextMenu::TMorvelanContextMenu() {
+    ++LiveObjectCount();
+}
+TMorvelanContextMenu::~TMorvelanContextMenu() {
+    --LiveObjectCount();
+}
 
 HRESULT TMorvelanContextMenu::QueryInterface(const IID& riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IShellExtInit) *ppv = static_cast<IShellExtInit*>(this);
-    else if (riid == IID_IContextMenu) *ppv = static_cast<IContextMenu*>(this);
-    else return E_NOINTERFACE;
+    if (riid == IID_IUnknown || riid == IID_IShellExtInit)
+        *ppv = static_cast<IShellExtInit*>(this);
+    else if (riid == IID_IContextMenu)
+        *ppv = static_cast<IContextMenu*>(this);
+    else
+        return E_NOINTERFACE;
     AddRef();
     return S_OK;
 }
 
-ULONG TMorvelanContextMenu::AddRef() { return ++refCount; }
+ULONG TMorvelanContextMenu::AddRef() {
+    return ++refCount;
+}
 
 ULONG TMorvelanContextMenu::Release() {
     ULONG left = --refCount;
@@ -133,9 +147,13 @@ bool TMorvelanContextMenu::IsArchiveSelected() const {
     return !FSelection.empty() && IsArchiveName(FSelection[0]);
 }
 
-TSelectionKind TMorvelanContextMenu::Kind() const { return SelectionKind(FSelection); }
+TSelectionKind TMorvelanContextMenu::Kind() const {
+    return SelectionKind(FSelection);
+}
 
-std::string TMorvelanContextMenu::GetMainProgramCommand() const { return MainProgramPath(); }
+std::string TMorvelanContextMenu::GetMainProgramCommand() const {
+    return MainProgramPath();
+}
 
 HRESULT TMorvelanContextMenu::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT, UINT) {
     try {
@@ -198,9 +216,14 @@ HRESULT TMorvelanContextMenu::Invoke(HWND window, uint32_t offset) {
     if (!CommandArguments(kind, offset, names, "", arguments)) return E_INVALIDARG;
     if (kind == TSelectionKind::skSeveral) {
         switch (WriteListFile(FSelection, listFile)) {
-        case TListFileResult::lfOk: break;
-        case TListFileResult::lfLineBreak: ShowMessage(window, LineBreakText); return E_INVALIDARG;
-        case TListFileResult::lfCannotWrite: ShowMessage(window, CannotRunText); return E_FAIL;
+        case TListFileResult::lfOk:
+            break;
+        case TListFileResult::lfLineBreak:
+            ShowMessage(window, LineBreakText);
+            return E_INVALIDARG;
+        case TListFileResult::lfCannotWrite:
+            ShowMessage(window, CannotRunText);
+            return E_FAIL;
         }
         CommandArguments(kind, offset, names, listFile, arguments);
     }

@@ -18,7 +18,9 @@ const char* const HandlerKeys[] = {"\\*\\shellex\\ContextMenuHandlers\\Morvelan"
                                    "\\Folder\\shellex\\ContextMenuHandlers\\Morvelan",
                                    "\\Directory\\shellex\\ContextMenuHandlers\\Morvelan"};
 
-std::string ClassKey() { return std::string("\\CLSID\\") + com::MorvelanContextMenuClassText; }
+std::string ClassKey() {
+    return std::string("\\CLSID\\") + com::MorvelanContextMenuClassText;
+}
 
 void WriteKeys(const std::string& folder) {
     RegistryStore store;
@@ -57,13 +59,17 @@ void RegisterContextMenuHandler(bool registerHandler, const std::string& program
     std::string folder = programFolder;
     if (!folder.empty() && folder.back() != '/') folder += '/';
     try {
-        if (registerHandler) WriteKeys(folder);
-        else DeleteKeys();
+        if (registerHandler)
+            WriteKeys(folder);
+        else
+            DeleteKeys();
     } catch (const std::exception&) {
     }
     try {
-        if (registerHandler) InstallFileManagerActions(folders, folder + "mvshell-host");
-        else RemoveFileManagerActions(folders);
+        if (registerHandler)
+            InstallFileManagerActions(folders, folder + "mvshell-host");
+        else
+            RemoveFileManagerActions(folders);
     } catch (const std::exception&) {
     }
 }

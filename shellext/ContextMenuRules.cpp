@@ -8,7 +8,9 @@ namespace mv::shellext {
 
 namespace {
 
-bool IsBlankOrControl(unsigned char c) { return c <= ' '; }
+bool IsBlankOrControl(unsigned char c) {
+    return c <= ' ';
+}
 
 std::string_view TrimView(std::string_view s) {
     size_t b = 0, e = s.size();
@@ -70,29 +72,41 @@ TSelectionKind SelectionKind(const std::vector<std::string>& selection) {
 
 uint32_t MenuCount(TSelectionKind kind) {
     switch (kind) {
-    case TSelectionKind::skArchive: return 3;
-    case TSelectionKind::skSingle: return 2;
-    case TSelectionKind::skSeveral: return 1;
-    case TSelectionKind::skNone: break;
+    case TSelectionKind::skArchive:
+        return 3;
+    case TSelectionKind::skSingle:
+        return 2;
+    case TSelectionKind::skSeveral:
+        return 1;
+    case TSelectionKind::skNone:
+        break;
     }
     return 0;
 }
 
 TSelectionKind KindFromMenuCount(uint32_t count) {
     switch (count) {
-    case 3: return TSelectionKind::skArchive;
-    case 2: return TSelectionKind::skSingle;
-    case 1: return TSelectionKind::skSeveral;
-    default: return TSelectionKind::skNone;
+    case 3:
+        return TSelectionKind::skArchive;
+    case 2:
+        return TSelectionKind::skSingle;
+    case 1:
+        return TSelectionKind::skSeveral;
+    default:
+        return TSelectionKind::skNone;
     }
 }
 
 const char* KindName(TSelectionKind kind) {
     switch (kind) {
-    case TSelectionKind::skArchive: return "archive";
-    case TSelectionKind::skSingle: return "single";
-    case TSelectionKind::skSeveral: return "several";
-    case TSelectionKind::skNone: break;
+    case TSelectionKind::skArchive:
+        return "archive";
+    case TSelectionKind::skSingle:
+        return "single";
+    case TSelectionKind::skSeveral:
+        return "several";
+    case TSelectionKind::skNone:
+        break;
     }
     return "none";
 }
@@ -115,8 +129,10 @@ std::vector<TMenuItem> MenuItems(TSelectionKind kind, const TSelectionNames& nam
     case TSelectionKind::skSingle:
         if (names.Base.empty()) return {{0, "C&ompactar para ZIP"}};
         return {{0, "C&ompactar para ZIP"}, {1, "Comp&actar para " + names.Base + ".zip"}};
-    case TSelectionKind::skSeveral: return {{0, "C&ompactar para ZIP"}};
-    case TSelectionKind::skNone: break;
+    case TSelectionKind::skSeveral:
+        return {{0, "C&ompactar para ZIP"}};
+    case TSelectionKind::skNone:
+        break;
     }
     return {};
 }
@@ -124,16 +140,23 @@ std::vector<TMenuItem> MenuItems(TSelectionKind kind, const TSelectionNames& nam
 const char* HelpText(TSelectionKind kind, uint32_t offset) {
     if (kind == TSelectionKind::skArchive) {
         switch (offset) {
-        case 0: return "Seleciona uma pasta e extrai todos os arquivos.";
-        case 1: return "Extrai todos os arquivos para a pasta atual.";
-        case 2: return "Transforma este arquivo em um Zip Auto-Extrator (.EXE).";
-        default: return nullptr;
+        case 0:
+            return "Seleciona uma pasta e extrai todos os arquivos.";
+        case 1:
+            return "Extrai todos os arquivos para a pasta atual.";
+        case 2:
+            return "Transforma este arquivo em um Zip Auto-Extrator (.EXE).";
+        default:
+            return nullptr;
         }
     }
     switch (offset) {
-    case 0: return "Compacta os items selecionados para um arquivo ZIP.";
-    case 1: return "Transforma o item selecionado em um arquivo ZIP.";
-    default: return nullptr;
+    case 0:
+        return "Compacta os items selecionados para um arquivo ZIP.";
+    case 1:
+        return "Transforma o item selecionado em um arquivo ZIP.";
+    default:
+        return nullptr;
     }
 }
 
@@ -141,21 +164,29 @@ bool CommandArguments(TSelectionKind kind, uint32_t offset, const TSelectionName
                       const std::string& listFile, std::vector<std::string>& arguments) {
     switch (kind) {
     case TSelectionKind::skArchive:
-        if (offset == 0) arguments = {"ES", names.First};
-        else if (offset == 1) arguments = {"E", names.First, names.Target};
-        else if (offset == 2) arguments = {"SFX", names.First};
-        else return false;
+        if (offset == 0)
+            arguments = {"ES", names.First};
+        else if (offset == 1)
+            arguments = {"E", names.First, names.Target};
+        else if (offset == 2)
+            arguments = {"SFX", names.First};
+        else
+            return false;
         return true;
     case TSelectionKind::skSingle:
-        if (offset == 0) arguments = {"AS", names.First};
-        else if (offset == 1) arguments = {"A", names.Target + ".zip", names.First};
-        else return false;
+        if (offset == 0)
+            arguments = {"AS", names.First};
+        else if (offset == 1)
+            arguments = {"A", names.Target + ".zip", names.First};
+        else
+            return false;
         return true;
     case TSelectionKind::skSeveral:
         if (offset != 0) return false;
         arguments = {"ASQ", listFile, names.Folder};
         return true;
-    case TSelectionKind::skNone: break;
+    case TSelectionKind::skNone:
+        break;
     }
     return false;
 }

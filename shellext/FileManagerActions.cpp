@@ -17,7 +17,7 @@ namespace {
 struct TAction {
     TSelectionKind Kind;
     uint32_t Offset;
-    const char* Id;    // the action's name inside the files
+    const char* Id; // the action's name inside the files
     const char* Label;
 };
 
@@ -48,9 +48,13 @@ constexpr const char* AnyMimeTypes = "application/octet-stream;inode/directory;"
 constexpr const char* ThunarIdPrefix = "morvelan-";
 constexpr const char* ThunarSkeleton = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n</actions>\n";
 
-std::string Action(const TAction& a) { return std::string(KindName(a.Kind)) + ":" + std::to_string(a.Offset); }
+std::string Action(const TAction& a) {
+    return std::string(KindName(a.Kind)) + ":" + std::to_string(a.Offset);
+}
 
-std::string Help(const TAction& a) { return HelpText(a.Kind, a.Offset); }
+std::string Help(const TAction& a) {
+    return HelpText(a.Kind, a.Offset);
+}
 
 // A program path as the first word of a desktop-entry Exec value: in double
 // quotes with the reserved characters escaped, then the key file's own
@@ -74,8 +78,10 @@ std::string DesktopExecProgram(const std::string& path) {
 std::string ShellWord(const std::string& s) {
     std::string out = "'";
     for (char c : s) {
-        if (c == '\'') out += "'\\''";
-        else out += c;
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
     }
     return out + "'";
 }
@@ -84,11 +90,20 @@ std::string XmlText(const std::string& s) {
     std::string out;
     for (char c : s) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -111,18 +126,29 @@ std::string ServiceMenu(const std::string& hostPath, const char* mimeTypes, cons
                        "Type=Application\n"
                        "Name=Morvelan\n"
                        "NoDisplay=true\n"
-                       "Exec=" + exec + " --menu %F\n"
+                       "Exec=" +
+                       exec +
+                       " --menu %F\n"
                        "Icon=morvelan\n"
-                       "MimeType=" + std::string(mimeTypes) + "\n"
-                       "Actions=" + ids + "\n"
-                       "X-KDE-Submenu=Morvelan\n" + urlLimit;
+                       "MimeType=" +
+                       std::string(mimeTypes) +
+                       "\n"
+                       "Actions=" +
+                       ids +
+                       "\n"
+                       "X-KDE-Submenu=Morvelan\n" +
+                       urlLimit;
     if (kde5) text += "X-KDE-ServiceTypes=KonqPopupMenu/Plugin\n";
     for (size_t i = 0; i < count; ++i) {
         const TAction& a = actions[i];
-        text += "\n[Desktop Action " + std::string(a.Id) + "]\n"
-                "Name=" + a.Label + "\n"
+        text += "\n[Desktop Action " + std::string(a.Id) +
+                "]\n"
+                "Name=" +
+                a.Label +
+                "\n"
                 "Icon=morvelan\n"
-                "Exec=" + exec + " --invoke " + Action(a) + " -- %F\n";
+                "Exec=" +
+                exec + " --invoke " + Action(a) + " -- %F\n";
     }
     return text;
 }
@@ -135,12 +161,22 @@ std::string NemoAction(const std::string& hostPath, const TAction& a) {
         extensions = "any;";
     }
     return "[Nemo Action]\n"
-           "Name=" + std::string(a.Label) + "\n"
-           "Comment=" + Help(a) + "\n"
-           "Exec=" + DesktopExecProgram(hostPath) + " --invoke " + Action(a) + " -- %F\n"
+           "Name=" +
+           std::string(a.Label) +
+           "\n"
+           "Comment=" +
+           Help(a) +
+           "\n"
+           "Exec=" +
+           DesktopExecProgram(hostPath) + " --invoke " + Action(a) +
+           " -- %F\n"
            "Icon-Name=morvelan\n"
-           "Selection=" + (a.Kind == TSelectionKind::skSeveral ? "m" : "s") + "\n"
-           "Extensions=" + extensions + "\n"
+           "Selection=" +
+           (a.Kind == TSelectionKind::skSeveral ? "m" : "s") +
+           "\n"
+           "Extensions=" +
+           extensions +
+           "\n"
            "Quote=double\n";
 }
 
@@ -150,7 +186,8 @@ std::string ScriptFor(const std::string& hostPath, const TAction& a) {
 }
 
 void AddScripts(std::vector<TActionFile>& files, const std::string& folder, const std::string& hostPath) {
-    for (const TAction& a : ArchiveActions) files.push_back({JoinPath(folder, a.Label), ScriptFor(hostPath, a), 0755});
+    for (const TAction& a : ArchiveActions)
+        files.push_back({JoinPath(folder, a.Label), ScriptFor(hostPath, a), 0755});
     // One "Compactar para ZIP" for one item or several: these menus do not tell them apart.
     files.push_back({JoinPath(folder, SingleActions[0].Label),
                      "#!/bin/sh\n# Morvelan: " + Help(SingleActions[0]) + "\n" +
@@ -208,8 +245,12 @@ void RemoveFolderIfEmpty(const std::string& dir) {
     if (IsDirectory(dir) && Fs().ListDirectory(dir).empty()) Fs().RemoveDirectory(dir);
 }
 
-std::string NautilusFolder(const TActionFolders& f) { return JoinPath(f.DataHome, "nautilus/scripts/Morvelan"); }
-std::string CajaFolder(const TActionFolders& f) { return JoinPath(f.ConfigHome, "caja/scripts/Morvelan"); }
+std::string NautilusFolder(const TActionFolders& f) {
+    return JoinPath(f.DataHome, "nautilus/scripts/Morvelan");
+}
+std::string CajaFolder(const TActionFolders& f) {
+    return JoinPath(f.ConfigHome, "caja/scripts/Morvelan");
+}
 
 } // namespace
 
@@ -243,8 +284,8 @@ std::vector<TActionFile> FileManagerActionFiles(const TActionFolders& folders, c
         size_t n = group == ArchiveActions ? 3 : group == SingleActions ? 2 : 1;
         for (size_t i = 0; i < n; ++i) {
             const TAction& a = group[i];
-            std::string name = "morvelan-" + std::string(KindName(a.Kind)) + "-" + std::to_string(a.Offset) +
-                               ".nemo_action";
+            std::string name =
+                "morvelan-" + std::string(KindName(a.Kind)) + "-" + std::to_string(a.Offset) + ".nemo_action";
             files.push_back({JoinPath(nemo, name), NemoAction(hostPath, a), 0644});
         }
     }
@@ -269,12 +310,24 @@ std::string ThunarActions(const std::string& hostPath) {
                       const std::string& help, const std::string& patterns, const std::string& kinds) {
         return "<action>\n"
                "\t<icon>morvelan</icon>\n"
-               "\t<name>" + XmlText(label) + "</name>\n"
-               "\t<unique-id>" + id + "</unique-id>\n"
-               "\t<command>" + XmlText(command) + "</command>\n"
-               "\t<description>" + XmlText(help) + "</description>\n"
-               "\t<patterns>" + XmlText(patterns) + "</patterns>\n"
-               "\t" + kinds + "\n"
+               "\t<name>" +
+               XmlText(label) +
+               "</name>\n"
+               "\t<unique-id>" +
+               id +
+               "</unique-id>\n"
+               "\t<command>" +
+               XmlText(command) +
+               "</command>\n"
+               "\t<description>" +
+               XmlText(help) +
+               "</description>\n"
+               "\t<patterns>" +
+               XmlText(patterns) +
+               "</patterns>\n"
+               "\t" +
+               kinds +
+               "\n"
                "</action>\n";
     };
     std::string out;
@@ -328,7 +381,8 @@ bool MergeThunarActions(const std::string& existing, const std::string& ours, st
 }
 
 void InstallFileManagerActions(const TActionFolders& folders, const std::string& hostPath) {
-    for (const TActionFile& f : FileManagerActionFiles(folders, hostPath)) WriteIfChanged(f.Path, f.Text, f.Mode);
+    for (const TActionFile& f : FileManagerActionFiles(folders, hostPath))
+        WriteIfChanged(f.Path, f.Text, f.Mode);
     std::string uca = ThunarActionsFile(folders), existing, merged;
     ReadText(uca, existing);
     if (!MergeThunarActions(existing, ThunarActions(hostPath), merged)) return;

@@ -45,8 +45,10 @@ public:
         return hr;
     }
     HRESULT LockServer(BOOL lock) override {
-        if (lock) ++ServerLockCount();
-        else --ServerLockCount();
+        if (lock)
+            ++ServerLockCount();
+        else
+            --ServerLockCount();
         return S_OK;
     }
 };

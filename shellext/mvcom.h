@@ -35,10 +35,16 @@ constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = static_cast<HRESULT>(0x80040111u);
 constexpr HRESULT DV_E_FORMATETC = static_cast<HRESULT>(0x80040064u);
 constexpr HRESULT SELFREG_E_CLASS = static_cast<HRESULT>(0x80040201u);
 
-constexpr bool Succeeded(HRESULT hr) { return hr >= 0; }
-constexpr bool Failed(HRESULT hr) { return hr < 0; }
+constexpr bool Succeeded(HRESULT hr) {
+    return hr >= 0;
+}
+constexpr bool Failed(HRESULT hr) {
+    return hr < 0;
+}
 // A success code carrying a number (the count of inserted menu commands).
-constexpr HRESULT MakeSuccess(uint16_t code) { return static_cast<HRESULT>(code); }
+constexpr HRESULT MakeSuccess(uint16_t code) {
+    return static_cast<HRESULT>(code);
+}
 
 struct GUID {
     uint32_t Data1;
@@ -123,7 +129,9 @@ inline GlobalBlock* GlobalBlockAlloc(size_t size) {
     block->Data = reinterpret_cast<uint8_t*>(block + 1);
     return block;
 }
-inline void GlobalBlockFree(GlobalBlock* block) { ::operator delete(block); }
+inline void GlobalBlockFree(GlobalBlock* block) {
+    ::operator delete(block);
+}
 
 // Frees a storage medium as its releaser asks: through pUnkForRelease when it
 // is set, otherwise by freeing the block.
@@ -200,7 +208,9 @@ struct CMINVOKECOMMANDINFO {
 inline const char* MakeIntVerb(UINT offset) {
     return reinterpret_cast<const char*>(static_cast<uintptr_t>(offset & 0xFFFFu));
 }
-inline bool IsIntVerb(const char* verb) { return (reinterpret_cast<uintptr_t>(verb) >> 16) == 0; }
+inline bool IsIntVerb(const char* verb) {
+    return (reinterpret_cast<uintptr_t>(verb) >> 16) == 0;
+}
 
 struct IShellExtInit : IUnknown {
     virtual HRESULT Initialize(const void* pidlFolder, IDataObject* dataObject, void* progIdKey) = 0;

@@ -10,7 +10,9 @@ namespace mv::shellext {
 
 using namespace com;
 
-TShellLibrary::~TShellLibrary() { Unload(); }
+TShellLibrary::~TShellLibrary() {
+    Unload();
+}
 
 bool TShellLibrary::Load(const std::string& path, std::string& error) {
     Unload();
@@ -101,12 +103,20 @@ bool TRecordingMenu::SetItemBitmaps(UINT position, HBITMAP unchecked, HBITMAP ch
 void TMessageWindow::ShowMessage(const char* text, const char* caption, UINT) {
     std::string t = text ? text : "", c = caption ? caption : "";
     Messages.push_back(t);
-    if (OnMessage) OnMessage(t, c);
-    else std::fprintf(stderr, "%s: %s\n", c.c_str(), t.c_str());
+    DoMessage(t, c);
+}
+
+void TMessageWindow::DoMessage(const std::string& text, const std::string& caption) {
+    if (OnMessage)
+        OnMessage(text, caption);
+    else
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
 }
 
 TMenuSession::TMenuSession(TShellLibrary& library) : library(library) {}
-TMenuSession::~TMenuSession() { Release(); }
+TMenuSession::~TMenuSession() {
+    Release();
+}
 
 bool TMenuSession::Create(std::string& error) {
     Release();
@@ -134,7 +144,9 @@ bool TMenuSession::Create(std::string& error) {
     return true;
 }
 
-HRESULT TMenuSession::Initialize(IDataObject* dataObject) { return init->Initialize(nullptr, dataObject, nullptr); }
+HRESULT TMenuSession::Initialize(IDataObject* dataObject) {
+    return init->Initialize(nullptr, dataObject, nullptr);
+}
 
 HRESULT TMenuSession::QueryMenu() {
     Recorded.Items.clear();

@@ -53,9 +53,13 @@ public:
     com::HRESULT GetCanonicalFormatEtc(const com::FORMATETC*, com::FORMATETC*) override {
         return com::E_NOTIMPL;
     }
-    com::HRESULT SetData(const com::FORMATETC*, com::STGMEDIUM*, com::BOOL) override { return com::E_NOTIMPL; }
+    com::HRESULT SetData(const com::FORMATETC*, com::STGMEDIUM*, com::BOOL) override {
+        return com::E_NOTIMPL;
+    }
     com::HRESULT EnumFormatEtc(uint32_t, void**) override { return com::E_NOTIMPL; }
-    com::HRESULT DAdvise(const com::FORMATETC*, uint32_t, void*, uint32_t*) override { return com::E_NOTIMPL; }
+    com::HRESULT DAdvise(const com::FORMATETC*, uint32_t, void*, uint32_t*) override {
+        return com::E_NOTIMPL;
+    }
     com::HRESULT DUnadvise(uint32_t) override { return com::E_NOTIMPL; }
     com::HRESULT EnumDAdvise(void**) override { return com::E_NOTIMPL; }
 
@@ -85,6 +89,9 @@ public:
     void ShowMessage(const char* text, const char* caption, com::UINT flags) override;
     std::function<void(const std::string& text, const std::string& caption)> OnMessage;
     std::vector<std::string> Messages;
+
+protected:
+    void DoMessage(const std::string& text, const std::string& caption);
 };
 
 // One context menu as a file manager runs it: create the handler, initialize

@@ -73,8 +73,10 @@ int Menu(TShellLibrary& library, const std::vector<std::string>& paths) {
     for (UINT offset = 0; offset < count; ++offset) {
         std::string text;
         hr = session.HelpText(offset, text);
-        if (Succeeded(hr)) std::printf("help %u %s\n", offset, text.c_str());
-        else std::printf("help %u error 0x%08X\n", offset, static_cast<unsigned>(hr));
+        if (Succeeded(hr))
+            std::printf("help %u %s\n", offset, text.c_str());
+        else
+            std::printf("help %u error 0x%08X\n", offset, static_cast<unsigned>(hr));
     }
     return 0;
 }
@@ -121,7 +123,8 @@ int main(int argc, char** argv) {
     if (mode == "--menu") {
         for (int i = 2; i < argc; ++i) paths.push_back(Absolute(argv[i]));
     } else if (mode == "--invoke") {
-        if (argc < 4 || !ParseAction(argv[2], kind, offset) || std::strcmp(argv[3], "--") != 0) return Usage();
+        if (argc < 4 || !ParseAction(argv[2], kind, offset) || std::strcmp(argv[3], "--") != 0)
+            return Usage();
         for (int i = 4; i < argc; ++i) paths.push_back(Absolute(argv[i]));
     } else if (mode != "--register" && mode != "--unregister") {
         return Usage();
@@ -136,8 +139,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     int rc = 0;
-    if (mode == "--menu") rc = Menu(library, paths);
-    else if (mode == "--invoke") rc = Invoke(library, kind, offset, paths);
+    if (mode == "--menu")
+        rc = Menu(library, paths);
+    else if (mode == "--invoke")
+        rc = Invoke(library, kind, offset, paths);
     else {
         HRESULT hr = mode == "--register" ? library.RegisterServer() : library.UnregisterServer();
         if (Failed(hr)) {

@@ -14,11 +14,11 @@ TEST(ContextMenuRules, ArchiveTest) {
         bool archive;
     };
     const Case cases[] = {
-        {"/a/b.zip", true},        {"/a/b.ZIP", true},      {"/a/b.tar.gz", true},  {"/a/b.zipx", true},
-        {"/a/b.lhz", true},        {"/a/b.lzh", true},      {"/a/b.z", true},       {"/a/b.Bh", true},
-        {"/a/b.tgz", false},       {"/a/b.doc", false},     {"/a/b", false},        {"/a.zip/b", false},
-        {"/a/b.zip ", true},       {"/a/.zip", true},       {"/a/b.", false},       {"/a/b.zi", false},
-        {"/a/b.jar", true},        {"/a/b.7z", false},      {"", false},            {"/a/dir.rar/", true},
+        {"/a/b.zip", true},  {"/a/b.ZIP", true},  {"/a/b.tar.gz", true}, {"/a/b.zipx", true},
+        {"/a/b.lhz", true},  {"/a/b.lzh", true},  {"/a/b.z", true},      {"/a/b.Bh", true},
+        {"/a/b.tgz", false}, {"/a/b.doc", false}, {"/a/b", false},       {"/a.zip/b", false},
+        {"/a/b.zip ", true}, {"/a/.zip", true},   {"/a/b.", false},      {"/a/b.zi", false},
+        {"/a/b.jar", true},  {"/a/b.7z", false},  {"", false},           {"/a/dir.rar/", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -69,7 +69,8 @@ TEST(ContextMenuRules, KindsAndCounts) {
 }
 
 TEST(ContextMenuRules, RenderedCommandLine) {
-    EXPECT_EQ(RenderCommandLine("/Prog/morvelan", {"ES", "/a/b.zip"}), "\"/Prog/morvelan\" \"ES\" \"/a/b.zip\"");
+    EXPECT_EQ(RenderCommandLine("/Prog/morvelan", {"ES", "/a/b.zip"}),
+              "\"/Prog/morvelan\" \"ES\" \"/a/b.zip\"");
     EXPECT_EQ(RenderCommandLine("morvelan", {"ASQ", "/run/l.tmp", "/p/"}),
               "\"morvelan\" \"ASQ\" \"/run/l.tmp\" \"/p/\"");
 }

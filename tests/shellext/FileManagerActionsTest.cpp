@@ -3,10 +3,10 @@
 // programs' Thunar actions, that the files pass the desktop-entry validator
 // and the XML checker, and that every action reaches the host with the
 // argument vector of its menu command.
+#include "shellext/FileManagerActions.h"
 #include "ShellTestSupport.h"
 #include "platform/RegistryStore.h"
 #include "shellext/ContextMenuRegistration.h"
-#include "shellext/FileManagerActions.h"
 
 #include <gtest/gtest.h>
 
@@ -110,7 +110,8 @@ TEST_F(FileManagerActions, InstallWritesExactlyTheListedFiles) {
     EXPECT_EQ(names, ExpectedFiles);
     for (const auto& [name, entry] : s.files) {
         SCOPED_TRACE(name);
-        bool executable = name.find("/scripts/") != std::string::npos || name.find(".desktop") != std::string::npos;
+        bool executable =
+            name.find("/scripts/") != std::string::npos || name.find(".desktop") != std::string::npos;
         EXPECT_EQ(entry.mode, executable ? 0755u : 0644u);
     }
     EXPECT_EQ(s.files[".local/share/nautilus/scripts/Morvelan/Extrair para..."].bytes,
@@ -217,8 +218,10 @@ Args ExecWords(const std::string& exec, const Args& selection) {
             word = exec.substr(pos, end - pos);
             pos = end;
         }
-        if (word == "%F") words.insert(words.end(), selection.begin(), selection.end());
-        else words.push_back(word);
+        if (word == "%F")
+            words.insert(words.end(), selection.begin(), selection.end());
+        else
+            words.push_back(word);
     }
     return words;
 }
@@ -232,8 +235,10 @@ std::map<std::string, std::string> ExecValues(const fs::path& file) {
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         std::string line = text.substr(start, end - start);
-        if (!line.empty() && line[0] == '[') group = line.substr(1, line.size() - 2);
-        else if (line.rfind("Exec=", 0) == 0) values[group] = line.substr(5);
+        if (!line.empty() && line[0] == '[')
+            group = line.substr(1, line.size() - 2);
+        else if (line.rfind("Exec=", 0) == 0)
+            values[group] = line.substr(5);
         start = end == std::string::npos ? text.size() : end + 1;
     }
     return values;
@@ -340,9 +345,10 @@ TEST_F(ActionRuns, ThunarCommands) {
         ASSERT_NE(at, std::string::npos) << id;
         size_t from = text.find("<command>", at) + 9;
         std::string command = text.substr(from, text.find("</command>", from) - from);
-        for (const auto& [entity, c] : std::map<std::string, std::string>{{"&lt;", "<"}, {"&gt;", ">"},
-                                                                           {"&quot;", "\""}, {"&amp;", "&"}})
-            for (size_t p; (p = command.find(entity)) != std::string::npos;) command.replace(p, entity.size(), c);
+        for (const auto& [entity, c] : std::map<std::string, std::string>{
+                 {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&amp;", "&"}})
+            for (size_t p; (p = command.find(entity)) != std::string::npos;)
+                command.replace(p, entity.size(), c);
         for (const std::string& kind : kinds) {
             std::string line = command;
             line.replace(line.find("%F"), 2, Line(cases[kind].selection));
@@ -362,15 +368,16 @@ TEST_F(FileManagerActions, RegisterContextMenuHandlerRoundTrip) {
     ASSERT_TRUE(store.OpenKeyReadOnly("\\CLSID\\{7C3A91E2-4B58-4D0F-A6E3-19F25C84B0D7}\\InProcServer32"));
     EXPECT_EQ(store.ReadString(""), "/opt/morvelan/libmvshell.so");
     EXPECT_EQ(store.ReadString("ThreadingModel"), "Apartment");
-    for (const char* key : {"\\*\\shellex\\ContextMenuHandlers\\Morvelan",
-                            "\\Folder\\shellex\\ContextMenuHandlers\\Morvelan",
-                            "\\Directory\\shellex\\ContextMenuHandlers\\Morvelan"}) {
+    for (const char* key :
+         {"\\*\\shellex\\ContextMenuHandlers\\Morvelan", "\\Folder\\shellex\\ContextMenuHandlers\\Morvelan",
+          "\\Directory\\shellex\\ContextMenuHandlers\\Morvelan"}) {
         SCOPED_TRACE(key);
         ASSERT_TRUE(store.OpenKeyReadOnly(key));
         EXPECT_EQ(store.ReadString(""), "{7C3A91E2-4B58-4D0F-A6E3-19F25C84B0D7}");
     }
     auto script = ReadFileBytes(home / ".local/share/nautilus/scripts/Morvelan/Extrair para...");
-    EXPECT_NE(std::string(script.begin(), script.end()).find("exec '/opt/morvelan/mvshell-host' --invoke archive:0"),
+    EXPECT_NE(std::string(script.begin(), script.end())
+                  .find("exec '/opt/morvelan/mvshell-host' --invoke archive:0"),
               std::string::npos);
     Snapshot first = Take(home.Path());
     mv::shellext::RegisterContextMenuHandler(true, "/opt/morvelan/", folders);

@@ -35,8 +35,8 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 struct Invocation {
-    std::string action;   // KIND:OFFSET
-    Args expected;        // after the program; empty: refused, nothing started
+    std::string action; // KIND:OFFSET
+    Args expected;      // after the program; empty: refused, nothing started
 };
 
 struct MenuCase {
@@ -76,9 +76,17 @@ const std::vector<MenuCase>& MenuCases() {
           {"single:1", {"A", "/D/report.zip", "/D/report.final.doc"}},
           {"single:2", {}},
           {"archive:0", {}}}},
-        {"DotName", {"/x/.profile"}, "single", 2, {"C&ompactar para ZIP"},
+        {"DotName",
+         {"/x/.profile"},
+         "single",
+         2,
+         {"C&ompactar para ZIP"},
          {{"single:0", {"AS", "/x/.profile"}}, {"single:1", {}}}},
-        {"FolderWithDot", {"/x/Photos.2001"}, "single", 2, {"C&ompactar para ZIP", "Comp&actar para Photos.zip"},
+        {"FolderWithDot",
+         {"/x/Photos.2001"},
+         "single",
+         2,
+         {"C&ompactar para ZIP", "Comp&actar para Photos.zip"},
          {{"single:1", {"A", "/x/Photos.zip", "/x/Photos.2001"}}}},
         {"Lhz", {"/x/a.lhz"}, "archive", 3, {}, {}},
         {"Lzh", {"/x/a.lzh"}, "archive", 3, {}, {{"archive:0", {"ES", "/x/a.lzh"}}}},
@@ -184,8 +192,8 @@ TEST_F(MenuTable, RelativeNamesAreTakenInTheWorkingFolder) {
     ASSERT_EQ(r.exitCode, 0) << r.output;
     std::string folder = cwd.Path().string() + "/";
     ASSERT_EQ(env.Spawned().size(), 1u);
-    EXPECT_EQ(env.Spawned()[0], (Args{BuildFolder() + "morvelan", "A", folder + "report.zip",
-                                      folder + "report.final.doc"}));
+    EXPECT_EQ(env.Spawned()[0],
+              (Args{BuildFolder() + "morvelan", "A", folder + "report.zip", folder + "report.final.doc"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Selections, MenuTable, ::testing::ValuesIn(MenuCases()),
@@ -198,7 +206,8 @@ TEST(ShellHostStart, StartsTheProgramBesideTheLibrary) {
     ScopedEnv noRecord(mv::shellext::SpawnRecordVariable, "");
     TempDir folder;
     fs::path program = folder / "morvelan";
-    WriteFileText(program, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args.tmp\" && mv \"$0.args.tmp\" \"$0.args\"\n");
+    WriteFileText(program,
+                  "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args.tmp\" && mv \"$0.args.tmp\" \"$0.args\"\n");
     fs::permissions(program, fs::perms::owner_all);
     {
         mv::platform::RegistryStore store;
@@ -210,7 +219,8 @@ TEST(ShellHostStart, StartsTheProgramBesideTheLibrary) {
     ASSERT_EQ(r.exitCode, 0) << r.output;
     fs::path args = folder / "morvelan.args";
     // The program runs on its own; wait until it has written what it got.
-    for (int i = 0; i < 600 && !fs::exists(args); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (int i = 0; i < 600 && !fs::exists(args); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_TRUE(fs::exists(args));
     auto data = ReadFileBytes(args);
     EXPECT_EQ(std::string(data.begin(), data.end()), "E\n/a/it's \"here\".zip\n/a/it's \"here\"\n");

@@ -156,9 +156,9 @@ TEST_F(ShellLibrary, HelpTextNeverPassesTheBuffer) {
         HRESULT result;
         std::string text;
     };
-    const Case cases[] = {{0, E_INVALIDARG, ""},      {1, S_OK, ""},
-                          {10, S_OK, "Transform"},    {55, S_OK, longest.substr(0, 54)},
-                          {56, S_OK, longest},        {200, S_OK, longest}};
+    const Case cases[] = {{0, E_INVALIDARG, ""},   {1, S_OK, ""},
+                          {10, S_OK, "Transform"}, {55, S_OK, longest.substr(0, 54)},
+                          {56, S_OK, longest},     {200, S_OK, longest}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
         std::vector<char> buffer(c.size + 32, '\x5A');
@@ -166,9 +166,12 @@ TEST_F(ShellLibrary, HelpTextNeverPassesTheBuffer) {
         HRESULT hr = session.Menu()->GetCommandString(2, GCS_HELPTEXTA, nullptr, start, c.size);
         EXPECT_EQ(hr, c.result);
         for (size_t i = 0; i < 16; ++i) EXPECT_EQ(buffer[i], '\x5A') << "guard before, byte " << i;
-        for (size_t i = 16 + c.size; i < buffer.size(); ++i) EXPECT_EQ(buffer[i], '\x5A') << "guard after " << i;
-        if (hr == S_OK) EXPECT_EQ(std::string(start), c.text);
-        else EXPECT_EQ(start[0], '\x5A');
+        for (size_t i = 16 + c.size; i < buffer.size(); ++i)
+            EXPECT_EQ(buffer[i], '\x5A') << "guard after " << i;
+        if (hr == S_OK)
+            EXPECT_EQ(std::string(start), c.text);
+        else
+            EXPECT_EQ(start[0], '\x5A');
     }
     EXPECT_EQ(session.Menu()->GetCommandString(0, GCS_HELPTEXTA, nullptr, nullptr, 10), E_INVALIDARG);
 }
@@ -296,7 +299,8 @@ TEST_F(ShellLibrary, ManyAndLongPaths) {
     ASSERT_EQ(longPath.size(), 4096u);
 
     Args paths;
-    for (int i = 0; i < 5000; ++i) paths.push_back("/data/folder " + std::to_string(i) + "/item." + std::to_string(i));
+    for (int i = 0; i < 5000; ++i)
+        paths.push_back("/data/folder " + std::to_string(i) + "/item." + std::to_string(i));
     paths.push_back(longPath);
     TMessageWindow window;
     ASSERT_EQ(Select(paths), MakeSuccess(1));

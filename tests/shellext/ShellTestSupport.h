@@ -2,8 +2,8 @@
 // What the context-menu tests share: a private configuration, runtime folder
 // and spawn record for each test, the records read back, and the built
 // library and host.
-#include "tests/support/TestSupport.h"
 #include "shellext/Spawn.h"
+#include "tests/support/TestSupport.h"
 
 #include <cstdlib>
 #include <optional>
@@ -12,8 +12,12 @@
 
 namespace mvtest {
 
-inline std::string ShellLibraryPath() { return MVSHELL_LIBRARY_PATH; }
-inline std::string ShellHostPath() { return MVSHELL_HOST_PATH; }
+inline std::string ShellLibraryPath() {
+    return MVSHELL_LIBRARY_PATH;
+}
+inline std::string ShellHostPath() {
+    return MVSHELL_HOST_PATH;
+}
 // The folder of the built library, with its trailing "/".
 inline std::string BuildFolder() {
     std::string lib = ShellLibraryPath();
@@ -28,8 +32,10 @@ public:
         ::setenv(name, value.c_str(), 1);
     }
     ~ScopedEnv() {
-        if (previous) ::setenv(name, previous->c_str(), 1);
-        else ::unsetenv(name);
+        if (previous)
+            ::setenv(name, previous->c_str(), 1);
+        else
+            ::unsetenv(name);
     }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;

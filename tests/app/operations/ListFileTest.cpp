@@ -18,12 +18,16 @@ class EnvVar {
 public:
     EnvVar(const char* name, const char* value) : name(name) {
         if (const char* old = std::getenv(name)) previous = old;
-        if (value) ::setenv(name, value, 1);
-        else ::unsetenv(name);
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
     }
     ~EnvVar() {
-        if (previous) ::setenv(name, previous->c_str(), 1);
-        else ::unsetenv(name);
+        if (previous)
+            ::setenv(name, previous->c_str(), 1);
+        else
+            ::unsetenv(name);
     }
 
 private:
