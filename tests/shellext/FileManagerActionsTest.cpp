@@ -391,4 +391,24 @@ TEST_F(FileManagerActions, RegisterContextMenuHandlerRoundTrip) {
     EXPECT_TRUE(Take(home.Path()).files.empty());
 }
 
+// The files go where the desktop looks for them: the data and configuration
+// folders of the XDG variables, under $HOME when those are unset.
+TEST_F(FileManagerActions, DefaultFoldersFollowTheEnvironment) {
+    ScopedEnv homeEnv("HOME", home.Path().string());
+    ScopedEnv noData("XDG_DATA_HOME", nullptr);
+    TActionFolders f = mv::shellext::DefaultActionFolders();
+    EXPECT_EQ(f.DataHome, (home / ".local/share").string());
+    EXPECT_EQ(f.ConfigHome, env.config.string());
+    {
+        ScopedEnv noConfig("XDG_CONFIG_HOME", "relative/is/ignored");
+        EXPECT_EQ(mv::shellext::DefaultActionFolders().ConfigHome, (home / ".config").string());
+    }
+    mv::shellext::RegisterContextMenuHandler(true, BuildFolder());
+    EXPECT_TRUE(fs::exists(home / ".local/share/kio/servicemenus/morvelan-extract.desktop"));
+    EXPECT_TRUE(fs::exists(env.config / "Thunar/uca.xml"));
+    mv::shellext::RegisterContextMenuHandler(false, BuildFolder());
+    EXPECT_FALSE(fs::exists(home / ".local/share/kio/servicemenus/morvelan-extract.desktop"));
+    EXPECT_FALSE(fs::exists(env.config / "Thunar/uca.xml"));
+}
+
 } // namespace

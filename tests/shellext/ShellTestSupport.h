@@ -27,9 +27,14 @@ inline std::string BuildFolder() {
 // Sets an environment variable for the lifetime of the object.
 class ScopedEnv {
 public:
-    ScopedEnv(const char* name, const std::string& value) : name(name) {
+    ScopedEnv(const char* name, const std::string& value) : ScopedEnv(name, value.c_str()) {}
+    // A null value removes the variable.
+    ScopedEnv(const char* name, const char* value) : name(name) {
         if (const char* old = std::getenv(name)) previous = old;
-        ::setenv(name, value.c_str(), 1);
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
     }
     ~ScopedEnv() {
         if (previous)
