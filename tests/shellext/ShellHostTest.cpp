@@ -48,6 +48,8 @@ struct MenuCase {
     std::vector<Invocation> invocations;
 };
 
+void PrintTo(const MenuCase& c, std::ostream* os) { *os << c.name; }
+
 const std::vector<MenuCase>& MenuCases() {
     static const std::vector<MenuCase> cases = {
         {"Archive",
