@@ -1,0 +1,693 @@
+#include "platform/desktop/DesktopIntegration.h"
+
+#include "platform/AppPaths.h"
+#include "platform/FileOps.h"
+#include "platform/FileSystem.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace mv::desktop {
+
+using namespace mv::platform;
+
+namespace {
+
+constexpr const char* OurPrefix = "morvelan-";
+constexpr const char* OurSubmenu = "Morvelan";
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+std::string Join(const std::vector<std::string>& items, const std::string& separator, bool trailing) {
+    std::string out;
+    for (const std::string& item : items) {
+        out += item;
+        out += separator;
+    }
+    if (!trailing && !out.empty()) out.resize(out.size() - separator.size());
+    return out;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+        pos = end + 1;
+    }
+    return lines;
+}
+
+std::string Trim(const std::string& text) {
+    size_t a = 0, b = text.size();
+    while (a < b && (text[a] == ' ' || text[a] == '\t')) ++a;
+    while (b > a && (text[b - 1] == ' ' || text[b - 1] == '\t')) --b;
+    return text.substr(a, b - a);
+}
+
+// A value of a desktop-entry key: line breaks, tabs and backslashes escaped.
+std::string EntryValue(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\\') out += "\\\\";
+        else if (c == '\n') out += "\\n";
+        else if (c == '\t') out += "\\t";
+        else if (c == '\r') out += "\\r";
+        else out += c;
+    }
+    return out;
+}
+
+// A list value: the items with ";" escaped, each followed by ";".
+std::string EntryList(const std::vector<std::string>& items) {
+    std::string out;
+    for (const std::string& item : items) {
+        for (char c : EntryValue(item)) {
+            if (c == ';') out += "\\;";
+            else out += c;
+        }
+        out += ';';
+    }
+    return out;
+}
+
+std::string XmlText(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&apos;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+// One argument for /bin/sh (and for the g_shell_parse_argv of file managers).
+std::string ShellQuote(const std::string& argument) {
+    std::string out = "'";
+    for (char c : argument) {
+        if (c == '\'') out += "'\\''";
+        else out += c;
+    }
+    return out + "'";
+}
+
+std::string ExecLine(const std::vector<std::string>& command, const std::string& placeholder) {
+    std::string line;
+    for (const std::string& argument : command) line += QuoteExecArgument(argument) + " ";
+    return line + placeholder;
+}
+
+// Runs a program found on PATH and waits for it, its output thrown away; false when it
+// is not installed or fails.
+bool RunQuietly(const std::vector<std::string>& argv) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t child = 0;
+    const int started = posix_spawnp(&child, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (started != 0) return false;
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0)
+        if (errno != EINTR) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string ApplicationEntryPath() {
+    return JoinPath(ApplicationsDir(), ApplicationEntryName);
+}
+
+std::string MimePackagePath() {
+    return JoinPath(XdgDataHome(), "mime/packages/morvelan.xml");
+}
+
+std::string MimeAppsPath() {
+    return JoinPath(XdgConfigHome(), "mimeapps.list");
+}
+
+std::string ApplicationExec(const std::string& programPath) {
+    return QuoteExecArgument(programPath) + " %f";
+}
+
+// The value of Key= in the first group of a desktop entry; empty when missing.
+std::string EntryKey(const std::string& text, const std::string& key) {
+    for (const std::string& line : SplitLines(text)) {
+        if (line.rfind(key + "=", 0) == 0) return line.substr(key.size() + 1);
+        if (!line.empty() && line[0] == '[' && line != "[Desktop Entry]") break;
+    }
+    return {};
+}
+
+} // namespace
+
+// --- Archive types ----------------------------------------------------------------------
+
+const std::vector<TArchiveMimeType>& ArchiveMimeTypes() {
+    static const std::vector<TArchiveMimeType> types = {
+        {"application/zip", ".zip", "", false},
+        {"application/x-arj", ".arj", "", false},
+        {"application/x-bh", ".bh", "BH archive", true},
+        {"application/x-zoo", ".zoo", "", false},
+        {"application/x-tar", ".tar", "", false},
+        {"application/vnd.rar", ".rar", "", false},
+        {"application/x-lha", ".lha", "", false},
+        {"application/x-lha", ".lzh", "", false},
+        {"application/gzip", ".gz", "", false},
+        {"application/vnd.ms-cab-compressed", ".cab", "", false},
+        // The shared database knows ARC by its content only; the package adds the name.
+        {"application/x-arc", ".arc", "ARC archive", true},
+        {"application/x-pak", ".pak", "", false},
+        {"application/x-ha", ".ha", "HA archive", true},
+        {"text/x-uuencode", ".uue", "", false},
+        {"application/x-java-archive", ".jar", "", false},
+        {"text/x-xxencode", ".xxe", "XXEncoded file", true},
+    };
+    return types;
+}
+
+std::vector<std::string> ArchiveMimeTypeNames() {
+    std::vector<std::string> names;
+    for (const TArchiveMimeType& type : ArchiveMimeTypes())
+        if (std::find(names.begin(), names.end(), type.MimeType) == names.end()) names.push_back(type.MimeType);
+    return names;
+}
+
+// --- Desktop entries ----------------------------------------------------------------------
+
+std::string QuoteExecArgument(const std::string& argument) {
+    static const std::string reserved = " \t\n\"'\\><~|&;$*?#()`";
+    std::string inner;
+    bool quote = argument.empty();
+    for (char c : argument) {
+        if (reserved.find(c) != std::string::npos || c == '=') quote = true;
+        if (c == '"' || c == '`' || c == '$' || c == '\\') inner += '\\';
+        inner += c;
+        if (c == '%') inner += '%';
+    }
+    std::string out = quote ? "\"" + inner + "\"" : inner;
+    // The string level of the desktop file escapes backslashes once more.
+    std::string escaped;
+    for (char c : out) {
+        if (c == '\\') escaped += "\\\\";
+        else escaped += c;
+    }
+    return escaped;
+}
+
+std::string DesktopEntryText(const TDesktopEntry& entry) {
+    std::string text = "[Desktop Entry]\nType=Application\nVersion=1.0\n";
+    text += "Name=" + EntryValue(entry.Name) + "\n";
+    if (!entry.GenericName.empty()) text += "GenericName=" + EntryValue(entry.GenericName) + "\n";
+    if (!entry.Comment.empty()) text += "Comment=" + EntryValue(entry.Comment) + "\n";
+    text += "Exec=" + entry.Exec + "\n";
+    if (!entry.Path.empty()) text += "Path=" + EntryValue(entry.Path) + "\n";
+    if (!entry.Icon.empty()) text += "Icon=" + EntryValue(entry.Icon) + "\n";
+    text += "Terminal=false\n";
+    if (entry.NoDisplay) text += "NoDisplay=true\n";
+    if (!entry.MimeTypes.empty()) text += "MimeType=" + EntryList(entry.MimeTypes) + "\n";
+    if (!entry.Categories.empty()) text += "Categories=" + EntryList(entry.Categories) + "\n";
+    return text;
+}
+
+bool WriteApplicationEntry(const std::string& programPath, const std::string& description) {
+    TDesktopEntry entry;
+    entry.Name = "Morvelan";
+    entry.GenericName = "Archive Manager";
+    entry.Comment = description;
+    entry.Exec = ApplicationExec(programPath);
+    entry.Icon = "morvelan";
+    entry.MimeTypes = ArchiveMimeTypeNames();
+    entry.Categories = {"Utility", "Archiving", "Compression"};
+    return WriteTextFileIfChanged(ApplicationEntryPath(), DesktopEntryText(entry));
+}
+
+bool ApplicationEntryMatches(const std::string& programPath) {
+    std::string text;
+    if (!ReadTextFile(ApplicationEntryPath(), text)) return false;
+    if (Lower(EntryKey(text, "Exec")) != Lower(ApplicationExec(programPath))) return false;
+    const std::string listed = ";" + EntryKey(text, "MimeType");
+    for (const std::string& type : ArchiveMimeTypeNames())
+        if (listed.find(";" + type + ";") == std::string::npos) return false;
+    return true;
+}
+
+// --- MIME package -------------------------------------------------------------------------
+
+std::string MimePackageText() {
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                       "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n";
+    for (const TArchiveMimeType& type : ArchiveMimeTypes()) {
+        if (!type.Ours) continue;
+        text += "  <mime-type type=\"" + XmlText(type.MimeType) + "\">\n";
+        text += "    <comment>" + XmlText(type.Comment) + "</comment>\n";
+        if (type.MimeType.rfind("text/", 0) == 0) text += "    <sub-class-of type=\"text/plain\"/>\n";
+        text += "    <glob pattern=\"*" + XmlText(type.Extension) + "\"/>\n";
+        text += "  </mime-type>\n";
+    }
+    return text + "</mime-info>\n";
+}
+
+bool WriteMimePackage() {
+    const bool written = WriteTextFileIfChanged(MimePackagePath(), MimePackageText());
+    if (written) RunQuietly({"update-mime-database", JoinPath(XdgDataHome(), "mime")});
+    return written;
+}
+
+// --- mimeapps.list -------------------------------------------------------------------------
+
+namespace {
+
+struct TListFile {
+    std::vector<std::string> Lines;
+    bool EndsWithBreak = true;
+};
+
+TListFile ReadMimeApps() {
+    TListFile file;
+    std::string text;
+    if (ReadTextFile(MimeAppsPath(), text)) {
+        file.Lines = SplitLines(text);
+        file.EndsWithBreak = text.empty() || text.back() == '\n';
+    }
+    return file;
+}
+
+bool WriteMimeApps(const TListFile& file) {
+    std::string text = Join(file.Lines, "\n", false);
+    if (!file.Lines.empty()) text += "\n";
+    return WriteTextFileIfChanged(MimeAppsPath(), text);
+}
+
+// Line range [first, last) of a section's body; first = npos when it is missing.
+std::pair<size_t, size_t> SectionRange(const std::vector<std::string>& lines, const std::string& name) {
+    size_t first = std::string::npos;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string line = Trim(lines[i]);
+        if (!line.empty() && line[0] == '[') {
+            if (first != std::string::npos) return {first, i};
+            if (line == "[" + name + "]") first = i + 1;
+        }
+    }
+    return {first, lines.size()};
+}
+
+std::vector<std::string> SplitList(const std::string& value) {
+    std::vector<std::string> items;
+    size_t pos = 0;
+    while (pos <= value.size()) {
+        size_t end = value.find(';', pos);
+        if (end == std::string::npos) end = value.size();
+        const std::string item = Trim(value.substr(pos, end - pos));
+        if (!item.empty()) items.push_back(item);
+        pos = end + 1;
+    }
+    return items;
+}
+
+// Splits "key=value" with the key trimmed; false for other lines.
+bool KeyValue(const std::string& line, std::string& key, std::string& value) {
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos || Trim(line).empty() || Trim(line)[0] == '#') return false;
+    key = Trim(line.substr(0, eq));
+    value = line.substr(eq + 1);
+    return true;
+}
+
+} // namespace
+
+bool SetDefaultApplications(const std::vector<std::string>& mimeTypes) {
+    TListFile file = ReadMimeApps();
+    auto [first, last] = SectionRange(file.Lines, "Default Applications");
+    if (first == std::string::npos) {
+        if (!file.Lines.empty() && !Trim(file.Lines.back()).empty()) file.Lines.push_back("");
+        file.Lines.push_back("[Default Applications]");
+        first = last = file.Lines.size();
+    }
+    for (const std::string& type : mimeTypes) {
+        bool found = false;
+        for (size_t i = first; i < last; ++i) {
+            std::string key, value;
+            if (!KeyValue(file.Lines[i], key, value) || key != type) continue;
+            std::vector<std::string> items = SplitList(value);
+            items.erase(std::remove(items.begin(), items.end(), ApplicationEntryName), items.end());
+            items.insert(items.begin(), ApplicationEntryName);
+            file.Lines[i] = type + "=" + Join(items, ";", true);
+            found = true;
+            break;
+        }
+        if (found) continue;
+        // New lines go after the section's last non-blank line.
+        size_t at = last;
+        while (at > first && Trim(file.Lines[at - 1]).empty()) --at;
+        file.Lines.insert(file.Lines.begin() + static_cast<std::ptrdiff_t>(at),
+                          type + "=" + std::string(ApplicationEntryName) + ";");
+        ++last;
+    }
+    return WriteMimeApps(file);
+}
+
+bool RemoveDefaultApplications() {
+    TListFile file = ReadMimeApps();
+    if (file.Lines.empty()) return false;
+    bool changed = false;
+    for (const char* section : {"Default Applications", "Added Associations"}) {
+        auto [first, last] = SectionRange(file.Lines, section);
+        if (first == std::string::npos) continue;
+        for (size_t i = first; i < last;) {
+            std::string key, value;
+            if (!KeyValue(file.Lines[i], key, value)) {
+                ++i;
+                continue;
+            }
+            std::vector<std::string> items = SplitList(value);
+            const size_t before = items.size();
+            items.erase(std::remove(items.begin(), items.end(), ApplicationEntryName), items.end());
+            if (items.size() == before) {
+                ++i;
+                continue;
+            }
+            changed = true;
+            if (items.empty()) {
+                file.Lines.erase(file.Lines.begin() + static_cast<std::ptrdiff_t>(i));
+                --last;
+            } else {
+                file.Lines[i] = key + "=" + Join(items, ";", true);
+                ++i;
+            }
+        }
+    }
+    return changed && WriteMimeApps(file);
+}
+
+bool IsDefaultApplication(const std::string& mimeType) {
+    const TListFile file = ReadMimeApps();
+    auto [first, last] = SectionRange(file.Lines, "Default Applications");
+    if (first == std::string::npos) return false;
+    for (size_t i = first; i < last; ++i) {
+        std::string key, value;
+        if (!KeyValue(file.Lines[i], key, value) || key != mimeType) continue;
+        const std::vector<std::string> items = SplitList(value);
+        return !items.empty() && items.front() == ApplicationEntryName;
+    }
+    return false;
+}
+
+// --- Launchers --------------------------------------------------------------------------
+
+bool WriteLauncher(const std::string& path, const TDesktopEntry& entry, bool executable) {
+    return WriteTextFileIfChanged(path, DesktopEntryText(entry), executable ? 0755u : 0644u);
+}
+
+// --- File-manager actions ----------------------------------------------------------------
+
+namespace {
+
+std::string DolphinDir() {
+    return JoinPath(XdgDataHome(), "kio/servicemenus");
+}
+std::string NautilusDir() {
+    return JoinPath(XdgDataHome(), std::string("nautilus/scripts/") + OurSubmenu);
+}
+std::string CajaDir() {
+    return JoinPath(XdgConfigHome(), std::string("caja/scripts/") + OurSubmenu);
+}
+std::string NemoDir() {
+    return JoinPath(XdgDataHome(), "nemo/actions");
+}
+std::string ThunarFile() {
+    return JoinPath(XdgConfigHome(), "Thunar/uca.xml");
+}
+
+// A menu text as a script file name: no "/", no leading dot, accelerators dropped.
+std::string ScriptName(const std::string& name) {
+    std::string out;
+    for (char c : name) {
+        if (c == '&') continue;
+        out += c == '/' ? '-' : c;
+    }
+    while (!out.empty() && out[0] == '.') out.erase(0, 1);
+    return out.empty() ? "action" : out;
+}
+
+std::string PlainName(const std::string& name) {
+    std::string out;
+    for (char c : name)
+        if (c != '&') out += c;
+    return out;
+}
+
+std::string DolphinText(const TFileManagerAction& action) {
+    std::vector<std::string> types = action.MimeTypes;
+    if (types.empty()) {
+        if (action.Target != TActionTarget::atFolders) types.push_back("application/octet-stream");
+        if (action.Target != TActionTarget::atFiles) types.push_back("inode/directory");
+    }
+    std::string text = "[Desktop Entry]\nType=Service\n";
+    text += "MimeType=" + EntryList(types) + "\n";
+    text += "Actions=" + action.Id + ";\n";
+    text += "X-KDE-ServiceTypes=KonqPopupMenu/Plugin\n";
+    text += std::string("X-KDE-Submenu=") + OurSubmenu + "\n\n";
+    text += "[Desktop Action " + action.Id + "]\n";
+    text += "Name=" + EntryValue(PlainName(action.Name)) + "\n";
+    if (!action.Icon.empty()) text += "Icon=" + EntryValue(action.Icon) + "\n";
+    text += "Exec=" + ExecLine(action.Command, "%F") + "\n";
+    return text;
+}
+
+std::string ScriptText(const TFileManagerAction& action) {
+    std::string text = "#!/bin/sh\n# " + PlainName(action.Name) + " (Morvelan)\nexec";
+    for (const std::string& argument : action.Command) text += " " + ShellQuote(argument);
+    return text + " \"$@\"\n";
+}
+
+std::string NemoText(const TFileManagerAction& action) {
+    std::string text = "[Nemo Action]\nActive=true\n";
+    text += "Name=" + EntryValue(PlainName(action.Name)) + "\n";
+    text += "Comment=" + EntryValue(PlainName(action.Name)) + "\n";
+    text += "Exec=" + Join([&] {
+                std::vector<std::string> quoted;
+                for (const std::string& a : action.Command) quoted.push_back(ShellQuote(a));
+                return quoted;
+            }(),
+                           " ", true) +
+            "%F\n";
+    if (!action.Icon.empty()) text += "Icon-Name=" + action.Icon + "\n";
+    text += "Selection=notnone\n";
+    if (!action.MimeTypes.empty()) {
+        text += "Mimetypes=" + Join(action.MimeTypes, ";", true) + "\n";
+    } else {
+        text += std::string("Extensions=") +
+                (action.Target == TActionTarget::atFiles ? "nodirs" : action.Target == TActionTarget::atFolders ? "dir" : "any") +
+                ";\n";
+    }
+    return text + "Quote=single\n";
+}
+
+// Thunar knows files by name patterns: the extensions of the listed types.
+std::string ThunarPatterns(const TFileManagerAction& action) {
+    if (action.MimeTypes.empty()) return "*";
+    std::vector<std::string> patterns;
+    for (const std::string& type : action.MimeTypes) {
+        bool known = false;
+        for (const TArchiveMimeType& row : ArchiveMimeTypes()) {
+            if (row.MimeType != type) continue;
+            known = true;
+            for (const std::string& p : {"*" + row.Extension, "*" + [&] {
+                                             std::string upper = row.Extension;
+                                             for (char& c : upper)
+                                                 if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+                                             return upper;
+                                         }()})
+                if (std::find(patterns.begin(), patterns.end(), p) == patterns.end()) patterns.push_back(p);
+        }
+        if (!known) return "*";
+    }
+    return Join(patterns, ";", false);
+}
+
+std::string ThunarBlock(const TFileManagerAction& action) {
+    std::string command;
+    for (const std::string& argument : action.Command) command += ShellQuote(argument) + " ";
+    command += "%F";
+    std::string text = "<action>\n";
+    text += "\t<icon>" + XmlText(action.Icon) + "</icon>\n";
+    text += "\t<name>" + XmlText(PlainName(action.Name)) + "</name>\n";
+    text += "\t<unique-id>" + std::string(OurPrefix) + XmlText(action.Id) + "</unique-id>\n";
+    text += "\t<command>" + XmlText(command) + "</command>\n";
+    text += "\t<description>" + XmlText(PlainName(action.Name)) + "</description>\n";
+    text += "\t<patterns>" + XmlText(ThunarPatterns(action)) + "</patterns>\n";
+    if (action.Target != TActionTarget::atFiles && action.MimeTypes.empty()) text += "\t<directories/>\n";
+    if (action.Target != TActionTarget::atFolders)
+        text += "\t<audio-files/>\n\t<image-files/>\n\t<other-files/>\n\t<text-files/>\n\t<video-files/>\n";
+    return text + "</action>\n";
+}
+
+// uca.xml with our actions taken out (foreign ones kept byte for byte) and, when given,
+// the new blocks put before the closing tag.
+const std::string ThunarSkeleton = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n</actions>\n";
+
+std::string MergeThunar(const std::string& old, const std::string& ours) {
+    std::string text = old;
+    if (text.find("<actions") == std::string::npos || text.find("</actions>") == std::string::npos)
+        text = ThunarSkeleton;
+    const std::string marker = std::string("<unique-id>") + OurPrefix;
+    size_t pos = 0;
+    while ((pos = text.find("<action>", pos)) != std::string::npos) {
+        const size_t end = text.find("</action>", pos);
+        if (end == std::string::npos) break;
+        size_t stop = end + 9;
+        if (text.find(marker, pos) < stop) {
+            size_t start = pos;
+            while (start > 0 && (text[start - 1] == ' ' || text[start - 1] == '\t')) --start;
+            if (stop < text.size() && text[stop] == '\n') ++stop;
+            text.erase(start, stop - start);
+            pos = start;
+        } else {
+            pos = stop;
+        }
+    }
+    const size_t close = text.rfind("</actions>");
+    text.insert(close, ours);
+    return text;
+}
+
+bool ThunarHasOurs(const std::string& text) {
+    return text.find(std::string("<unique-id>") + OurPrefix) != std::string::npos;
+}
+
+// The files of a set of actions and their contents (Thunar apart).
+std::vector<std::pair<std::string, std::string>> ActionFiles(const std::vector<TFileManagerAction>& actions,
+                                                             std::vector<unsigned>& modes) {
+    std::vector<std::pair<std::string, std::string>> files;
+    modes.clear();
+    for (const TFileManagerAction& action : actions) {
+        files.emplace_back(JoinPath(DolphinDir(), OurPrefix + action.Id + ".desktop"), DolphinText(action));
+        modes.push_back(0755);
+        files.emplace_back(JoinPath(NautilusDir(), ScriptName(action.Name)), ScriptText(action));
+        modes.push_back(0755);
+        files.emplace_back(JoinPath(CajaDir(), ScriptName(action.Name)), ScriptText(action));
+        modes.push_back(0755);
+        files.emplace_back(JoinPath(NemoDir(), OurPrefix + action.Id + ".nemo_action"), NemoText(action));
+        modes.push_back(0644);
+    }
+    return files;
+}
+
+// Every file of ours in the action folders now.
+std::vector<std::string> ExistingActionFiles() {
+    std::vector<std::string> found;
+    auto scan = [&](const std::string& dir, bool prefixed) {
+        if (!IsDirectory(dir)) return;
+        for (const DirEntry& e : Fs().ListDirectory(dir))
+            if (!e.Info.IsDirectory && (!prefixed || e.Name.rfind(OurPrefix, 0) == 0))
+                found.push_back(JoinPath(dir, e.Name));
+    };
+    scan(DolphinDir(), true);
+    scan(NautilusDir(), false);
+    scan(CajaDir(), false);
+    scan(NemoDir(), true);
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+std::string ThunarBlocks(const std::vector<TFileManagerAction>& actions) {
+    std::string ours;
+    for (const TFileManagerAction& action : actions) ours += ThunarBlock(action);
+    return ours;
+}
+
+} // namespace
+
+bool WriteFileManagerActions(const std::vector<TFileManagerAction>& actions) {
+    std::vector<unsigned> modes;
+    const auto files = ActionFiles(actions, modes);
+    bool changed = false;
+    for (const std::string& path : ExistingActionFiles()) {
+        const bool listed = std::any_of(files.begin(), files.end(), [&](const auto& f) { return f.first == path; });
+        if (!listed) changed = RemoveFileIfExists(path) || changed;
+    }
+    for (size_t i = 0; i < files.size(); ++i)
+        changed = WriteTextFileIfChanged(files[i].first, files[i].second, modes[i]) || changed;
+    std::string old;
+    ReadTextFile(ThunarFile(), old);
+    changed = WriteTextFileIfChanged(ThunarFile(), MergeThunar(old, ThunarBlocks(actions))) || changed;
+    return changed;
+}
+
+bool RemoveFileManagerActions() {
+    bool changed = false;
+    for (const std::string& path : ExistingActionFiles()) changed = RemoveFileIfExists(path) || changed;
+    RemoveFolderIfEmpty(NautilusDir());
+    RemoveFolderIfEmpty(CajaDir());
+    std::string old;
+    if (ReadTextFile(ThunarFile(), old) && ThunarHasOurs(old)) {
+        const std::string rest = MergeThunar(old, "");
+        // A file that only ever held our actions goes with them.
+        if (rest == ThunarSkeleton) changed = RemoveFileIfExists(ThunarFile()) || changed;
+        else changed = WriteTextFileIfChanged(ThunarFile(), rest) || changed;
+    }
+    return changed;
+}
+
+bool FileManagerActionsMatch(const std::vector<TFileManagerAction>& actions) {
+    std::vector<unsigned> modes;
+    const auto files = ActionFiles(actions, modes);
+    for (const auto& [path, content] : files) {
+        std::string text;
+        if (!ReadTextFile(path, text) || text != content) return false;
+    }
+    if (ExistingActionFiles().size() != files.size()) return false;
+    std::string thunar;
+    if (!ReadTextFile(ThunarFile(), thunar)) return false;
+    return MergeThunar(thunar, ThunarBlocks(actions)) == thunar;
+}
+
+std::vector<std::string> FileManagerActionFiles() {
+    std::vector<std::string> files = ExistingActionFiles();
+    std::string thunar;
+    if (ReadTextFile(ThunarFile(), thunar) && ThunarHasOurs(thunar)) files.push_back(ThunarFile());
+    return files;
+}
+
+// --- Databases and removal --------------------------------------------------------------------
+
+void RefreshDesktopDatabases() {
+    if (IsDirectory(ApplicationsDir())) RunQuietly({"update-desktop-database", "-q", ApplicationsDir()});
+    const std::string mime = JoinPath(XdgDataHome(), "mime");
+    if (IsDirectory(JoinPath(mime, "packages"))) RunQuietly({"update-mime-database", mime});
+}
+
+bool RemoveDesktopIntegration(const std::vector<std::string>& launchers) {
+    bool changed = RemoveFileIfExists(ApplicationEntryPath());
+    changed = RemoveFileIfExists(MimePackagePath()) || changed;
+    changed = RemoveDefaultApplications() || changed;
+    changed = RemoveFileManagerActions() || changed;
+    for (const std::string& launcher : launchers) changed = RemoveFileIfExists(launcher) || changed;
+    if (changed) RefreshDesktopDatabases();
+    return changed;
+}
+
+} // namespace mv::desktop
