@@ -276,6 +276,11 @@ bool WriteMimePackage() {
     return written;
 }
 
+bool MimePackageMatches() {
+    std::string text;
+    return ReadTextFile(MimePackagePath(), text) && text == MimePackageText();
+}
+
 // --- mimeapps.list -------------------------------------------------------------------------
 
 namespace {

@@ -65,6 +65,8 @@ std::string MimePackageText();
 // $XDG_DATA_HOME/mime/packages/morvelan.xml, then update-mime-database on
 // $XDG_DATA_HOME/mime when that program is installed. True when the file was written.
 bool WriteMimePackage();
+// True when the package file holds exactly MimePackageText().
+bool MimePackageMatches();
 
 // --- Default applications (mimeapps.list) ---------------------------------------------
 
