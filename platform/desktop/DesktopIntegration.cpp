@@ -474,6 +474,7 @@ std::string DolphinText(const TFileManagerAction& action) {
     text += "MimeType=" + EntryList(types) + "\n";
     text += "Actions=" + action.Id + ";\n";
     text += "X-KDE-ServiceTypes=KonqPopupMenu/Plugin\n";
+    if (action.Selection == TActionSelection::asSingle) text += "X-KDE-RequiredNumberOfUrls=1\n";
     text += std::string("X-KDE-Submenu=") + OurSubmenu + "\n\n";
     text += "[Desktop Action " + action.Id + "]\n";
     text += "Name=" + EntryValue(PlainName(action.Name)) + "\n";
@@ -500,7 +501,11 @@ std::string NemoText(const TFileManagerAction& action) {
                            " ", true) +
             "%F\n";
     if (!action.Icon.empty()) text += "Icon-Name=" + action.Icon + "\n";
-    text += "Selection=notnone\n";
+    text += std::string("Selection=") +
+            (action.Selection == TActionSelection::asSingle     ? "s"
+             : action.Selection == TActionSelection::asMultiple ? "m"
+                                                                 : "notnone") +
+            "\n";
     if (!action.MimeTypes.empty()) {
         text += "Mimetypes=" + Join(action.MimeTypes, ";", true) + "\n";
     } else {

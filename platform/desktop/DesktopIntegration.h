@@ -88,16 +88,24 @@ bool WriteLauncher(const std::string& path, const TDesktopEntry& entry, bool exe
 
 // --- File-manager actions -------------------------------------------------------------
 
-// Which selections an action is offered for.
+// Which selections an action is offered for: the kind of item, and how many.
 enum class TActionTarget { atFiles, atFolders, atAll };
+enum class TActionSelection { asAny, asSingle, asMultiple };
 
 // One entry of the file managers' context menus. The command is an argument vector; the
-// writer appends the file manager's own placeholder for the selected paths.
+// writer appends the file manager's own placeholder for the selected paths ("%F", or the
+// script's arguments). Files written per action: Dolphin
+// $XDG_DATA_HOME/kio/servicemenus/morvelan-<Id>.desktop (executable), Nautilus
+// $XDG_DATA_HOME/nautilus/scripts/Morvelan/<Name> and Caja
+// $XDG_CONFIG_HOME/caja/scripts/Morvelan/<Name> (executable scripts), Nemo
+// $XDG_DATA_HOME/nemo/actions/morvelan-<Id>.nemo_action, and one <action> with the
+// unique id "morvelan-<Id>" in $XDG_CONFIG_HOME/Thunar/uca.xml.
 struct TFileManagerAction {
     std::string Id;   // short, [a-z0-9-]: "extract-here"; names the action files
     std::string Name; // menu text
     std::string Icon; // icon name; empty: none
     TActionTarget Target = TActionTarget::atAll;
+    TActionSelection Selection = TActionSelection::asAny; // where the file manager can tell
     std::vector<std::string> MimeTypes; // empty: any file
     std::vector<std::string> Command;   // program and its leading arguments
 };
