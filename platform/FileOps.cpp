@@ -119,8 +119,8 @@ bool WriteTextFileIfChanged(const std::string& path, const std::string& text, un
     ForceDirectories(DirectoryOf(path));
     AtomicWriter writer(path);
     writer.Output().Write(text.data(), text.size());
-    if (mode != 0) Fs().SetPermissions(writer.TempPath(), mode);
-    writer.Commit();
+    writer.Commit(); // gives the old file's permissions, or a new file's
+    if (mode != 0) Fs().SetPermissions(path, mode);
     return true;
 }
 
