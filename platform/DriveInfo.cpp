@@ -18,14 +18,15 @@ bool Searchable(const std::string& path) {
 
 bool DriveAvailable(const std::string& path) {
     if (path.empty() || path[0] != '/') return false;
-    // The drive of a path is asked through its nearest existing folder: the file
-    // itself need not exist yet.
+    // The drive of a path is asked through the path, or, while it does not exist (a file
+    // still to be written), through its nearest existing folder.
     std::string probe = path;
-    FileInfo info;
-    while (probe.size() > 1 && !Fs().Stat(probe, info)) probe = DirectoryOf(probe);
     VolumeInfo volume;
     int error = 0;
-    if (!Fs().GetVolumeInfo(probe, volume, error)) return false;
+    while (!Fs().GetVolumeInfo(probe, volume, error)) {
+        if ((error != ENOENT && error != ENOTDIR) || probe.size() <= 1) return false;
+        probe = DirectoryOf(probe);
+    }
     return volume.Kind != DriveKind::NoRoot && Searchable(volume.MountPoint.empty() ? "/" : volume.MountPoint);
 }
 
