@@ -176,7 +176,7 @@ TEST_F(InstallTest, YesRegistersOnlyOurLinesAndTheNextStartDoesNotAsk) {
     // An open command that differs only in case still counts as right.
     std::string text = ReadText(entry);
     const size_t exec = text.find("Exec="), end = text.find('\n', exec);
-    for (size_t i = exec; i < end; ++i) text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
+    for (size_t i = exec + 5; i < end; ++i) text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
     mvtest::WriteFileText(entry, text);
     EXPECT_NE(ReadText(entry).find("/PREFIX/BIN/MORVELAN %F"), std::string::npos);
     EXPECT_TRUE(AssociationsRight());
