@@ -136,7 +136,10 @@ bool InstallStep(RegistryStore& store) {
     store.CloseKey();
     RegisterContextMenu(true);
     try {
-        CreateShortcut("Morvelan", ProgramPath(), ProgramDir(), 0, DesktopLauncherPath(), "", "");
+        // The launcher goes on an existing desktop only: a user without a desktop folder
+        // does not get one made.
+        if (IsDirectory(GetSpecialFolder(sfDesktop)))
+            CreateShortcut("Morvelan", ProgramPath(), ProgramDir(), 0, DesktopLauncherPath(), "", "");
         CreateShortcut(LoadLangStr(624), ProgramPath(), ProgramDir(), 17, UninstallEntryPath(), "",
                        "/DEINST MORVELAN");
     } catch (const std::exception&) {

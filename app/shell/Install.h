@@ -46,7 +46,7 @@ std::string UninstallEntryPath();
 
 // At every start (and for "/INST"): nothing when the store already holds this version;
 // otherwise writes the version, registers the context menu and writes the desktop
-// launcher and the uninstall entry. Answers true when it did the work.
+// launcher (when the user has a desktop folder) and the uninstall entry. Answers true when it did the work.
 bool InstallStep(platform::RegistryStore& store);
 
 // True when every archive type is associated with this program: our desktop entry with

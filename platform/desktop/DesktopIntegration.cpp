@@ -404,7 +404,14 @@ bool RemoveDefaultApplications() {
             }
         }
     }
-    return changed && WriteMimeApps(file);
+    if (!changed) return false;
+    // A file that held nothing but our lines goes with them.
+    const bool onlyOurs = std::all_of(file.Lines.begin(), file.Lines.end(), [](const std::string& line) {
+        const std::string t = Trim(line);
+        return t.empty() || t == "[Default Applications]" || t == "[Added Associations]";
+    });
+    if (onlyOurs) return RemoveFileIfExists(MimeAppsPath());
+    return WriteMimeApps(file);
 }
 
 bool IsDefaultApplication(const std::string& mimeType) {

@@ -75,7 +75,8 @@ bool MimePackageMatches();
 // ours; every other line and section stays as it was.
 bool SetDefaultApplications(const std::vector<std::string>& mimeTypes);
 // Takes morvelan.desktop out of every line of [Default Applications] and [Added
-// Associations]; a line left empty goes, other lines stay.
+// Associations]; a line left empty goes, other lines stay, and a file left with nothing
+// but those section headers goes too.
 bool RemoveDefaultApplications();
 // True when mimeapps.list names morvelan.desktop first for the type.
 bool IsDefaultApplication(const std::string& mimeType);

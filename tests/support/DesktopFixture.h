@@ -27,7 +27,7 @@ public:
         Set("DESKTOP_SESSION", "");
         Set("KDE_FULL_SESSION", "");
         Set("GNOME_DESKTOP_SESSION_ID", "");
-        for (const char* d : {"home/.config", "home/.local/share", "etc/xdg", "usr/share", "run"})
+        for (const char* d : {"home/.config", "home/.local/share", "home/Desktop", "etc/xdg", "usr/share", "run"})
             fs::create_directories(dir / d);
         ::chmod((dir / "run").c_str(), 0700);
     }

@@ -305,5 +305,13 @@ TEST(InstallRoutines, ColourCountAndSpecialFolders) {
     EXPECT_EQ(GetSpecialFolder(5), "");
 }
 
+TEST_F(InstallTest, NoDesktopFolderNoLauncher) {
+    fs::remove_all(desk.Home() / "Desktop");
+    platform::RegistryStore store(platform::RegistryFilePath());
+    EXPECT_TRUE(InstallStep(store));
+    EXPECT_FALSE(fs::exists(desk.Home() / "Desktop"));
+    EXPECT_TRUE(fs::exists(desk.Data() / "applications/morvelan/morvelan-uninstall.desktop"));
+}
+
 } // namespace
 } // namespace mv

@@ -163,6 +163,13 @@ TEST(DesktopIntegration, DefaultApplicationsEditOnlyOurLines) {
     EXPECT_TRUE(RemoveDefaultApplications());
     EXPECT_EQ(ReadText(desk.Config() / "mimeapps.list"), original);
     EXPECT_FALSE(RemoveDefaultApplications());
+
+    // A list we made ourselves goes entirely.
+    fs::remove(desk.Config() / "mimeapps.list");
+    EXPECT_TRUE(SetDefaultApplications({"application/zip"}));
+    EXPECT_EQ(ReadText(desk.Config() / "mimeapps.list"), "[Default Applications]\napplication/zip=morvelan.desktop;\n");
+    EXPECT_TRUE(RemoveDefaultApplications());
+    EXPECT_FALSE(fs::exists(desk.Config() / "mimeapps.list"));
 }
 
 TEST(DesktopIntegration, FileManagerActionsAreWrittenOnceAndRemovedExactly) {
