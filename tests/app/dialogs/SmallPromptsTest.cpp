@@ -341,6 +341,13 @@ TEST_F(SmallPromptsTest, AssociationPromptReportsDontAskAgain) {
     EXPECT_TRUE(dontAsk);
 }
 
+TEST_F(SmallPromptsTest, EveryTextTheyUseExistsInTheThreeLanguages) {
+    const int32_t numbers[] = {121, 187, 229, 230, 231, 232, 233, 234, 375, 391, 394, 395, 411, 412, 413, 414,
+                               415, 416, 417, 418, 424, 425, 456, 590, 591, 624, 638, 639, 652};
+    for (int32_t base : {lbPortuguese, lbEnglish, lbSpanish})
+        for (int32_t n : numbers) EXPECT_TRUE(HasStr(base + n)) << base + n;
+}
+
 TEST_F(SmallPromptsTest, ScreenshotsInTheThreeLanguages) {
     const std::string folder = mvtest::ScreenshotFolder("app");
     const std::pair<int32_t, const char*> languages[] = {{lbPortuguese, "pt"}, {lbEnglish, "en"}, {lbSpanish, "es"}};
