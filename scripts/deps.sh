@@ -6,7 +6,8 @@ PKGS="cmake make g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev qt6-base
       zlib1g-dev libdeflate-dev python3 tzdata
       zip unzip p7zip-full arj lhasa jlha-utils arc nomarch gcab cabextract unar ncompress
       sharutils uudeview libarchive-tools gzip tar
-      fonts-liberation xvfb xauth desktop-file-utils libxml2-utils xdg-utils shared-mime-info"
+      desktop-file-utils libxml2-utils xdg-utils shared-mime-info
+      fonts-liberation xvfb xauth"
 missing=""
 for p in $PKGS; do
     dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
