@@ -8,6 +8,7 @@
 #include "platform/FileOps.h"
 #include "platform/FileSystem.h"
 #include "platform/desktop/DesktopIntegration.h"
+#include "shellext/ContextMenuRegistration.h"
 
 #include <algorithm>
 #include <exception>
@@ -17,8 +18,6 @@ namespace mv {
 using namespace mv::platform;
 
 namespace {
-
-TContextMenuRegistrar contextMenuRegistrar;
 
 std::string Upper(std::string text) {
     for (char& c : text)
@@ -72,14 +71,9 @@ void DeletePortableFiles(const std::string& folder) {
 
 } // namespace
 
-void SetContextMenuRegistrar(TContextMenuRegistrar registrar) {
-    contextMenuRegistrar = std::move(registrar);
-}
-
 void RegisterContextMenu(bool on) {
     try {
-        if (contextMenuRegistrar) contextMenuRegistrar(on);
-        if (!on) desktop::RemoveFileManagerActions();
+        shellext::RegisterContextMenuHandler(on, ProgramDir(), shellext::DefaultActionFolders());
     } catch (const std::exception&) {
         // Registration never stops a start or an uninstall.
     }

@@ -18,11 +18,8 @@ constexpr const char* VersionKey = "\\Software\\Morvelan\\Versao";
 // The exit code of a run that only installed or removed the program.
 constexpr int ExitAfterVerb = 167;
 
-// Registers (true) or removes (false) the program's file-manager actions. The shell
-// extension installs its registrar here; unset, nothing is registered and removing takes
-// away whatever action files of ours exist.
-using TContextMenuRegistrar = std::function<void(bool on)>;
-void SetContextMenuRegistrar(TContextMenuRegistrar registrar);
+// Registers (true) or removes (false) the context-menu handler: its keys in the registry
+// store and the file managers' action files, which call mvshell-host beside the program.
 // Errors are ignored, as registration must never stop a start.
 void RegisterContextMenu(bool on);
 

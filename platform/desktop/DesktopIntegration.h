@@ -2,9 +2,8 @@
 // How the program becomes part of the user's desktop, the freedesktop way: its desktop
 // entry (the launcher menus and "open with"), a MIME package for the archive types the
 // shared MIME database lacks, the user's default applications (mimeapps.list, only our
-// own lines), launchers on the desktop and in the menu, and the actions of the file
-// managers (Dolphin service menus, Nautilus and Caja scripts, Nemo actions, Thunar's
-// uca.xml merged with the user's own actions).
+// own lines), and launchers on the desktop and in the menu. (The file managers' context
+// actions are the shell extension's: shellext/FileManagerActions.h.)
 //
 // Every writer is idempotent: a file whose content is already right is not rewritten,
 // so a second install leaves every modification time as it was. Every remover takes
@@ -87,41 +86,6 @@ bool IsDefaultApplication(const std::string& mimeType);
 // file managers ask before trusting a launcher. True when written.
 bool WriteLauncher(const std::string& path, const TDesktopEntry& entry, bool executable);
 
-// --- File-manager actions -------------------------------------------------------------
-
-// Which selections an action is offered for: the kind of item, and how many.
-enum class TActionTarget { atFiles, atFolders, atAll };
-enum class TActionSelection { asAny, asSingle, asMultiple };
-
-// One entry of the file managers' context menus. The command is an argument vector; the
-// writer appends the file manager's own placeholder for the selected paths ("%F", or the
-// script's arguments). Files written per action: Dolphin
-// $XDG_DATA_HOME/kio/servicemenus/morvelan-<Id>.desktop (executable), Nautilus
-// $XDG_DATA_HOME/nautilus/scripts/Morvelan/<Name> and Caja
-// $XDG_CONFIG_HOME/caja/scripts/Morvelan/<Name> (executable scripts), Nemo
-// $XDG_DATA_HOME/nemo/actions/morvelan-<Id>.nemo_action, and one <action> with the
-// unique id "morvelan-<Id>" in $XDG_CONFIG_HOME/Thunar/uca.xml.
-struct TFileManagerAction {
-    std::string Id;   // short, [a-z0-9-]: "extract-here"; names the action files
-    std::string Name; // menu text
-    std::string Icon; // icon name; empty: none
-    TActionTarget Target = TActionTarget::atAll;
-    TActionSelection Selection = TActionSelection::asAny; // where the file manager can tell
-    std::vector<std::string> MimeTypes; // empty: any file
-    std::vector<std::string> Command;   // program and its leading arguments
-};
-
-// Writes the actions for every supported file manager, replacing whatever set of our
-// actions was there before (actions no longer listed are removed). Thunar's uca.xml
-// keeps every action that is not ours. True when some file changed.
-bool WriteFileManagerActions(const std::vector<TFileManagerAction>& actions);
-// Removes every action file of ours and our actions from uca.xml. True when some file changed.
-bool RemoveFileManagerActions();
-// True when the action files of the given set are all in place with this content.
-bool FileManagerActionsMatch(const std::vector<TFileManagerAction>& actions);
-// The files the actions live in (those that exist now), for tests and reports.
-std::vector<std::string> FileManagerActionFiles();
-
 // --- Databases ------------------------------------------------------------------------
 
 // Runs update-desktop-database on $XDG_DATA_HOME/applications and update-mime-database
@@ -130,8 +94,8 @@ void RefreshDesktopDatabases();
 
 // --- Everything ------------------------------------------------------------------------
 
-// Removes the application entry, the MIME package, our mimeapps.list lines, the action
-// files and the given launchers, then refreshes the databases. True when something went.
+// Removes the application entry, the MIME package, our mimeapps.list lines and the given
+// launchers, then refreshes the databases. True when something went.
 bool RemoveDesktopIntegration(const std::vector<std::string>& launchers);
 
 } // namespace mv::desktop

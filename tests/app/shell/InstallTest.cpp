@@ -11,6 +11,7 @@
 #include "platform/desktop/DesktopIntegration.h"
 #include "platform/ui/ModalDriver.h"
 #include "platform/ui/StdControls.h"
+#include "shellext/ContextMenuRegistration.h"
 #include "tests/support/DesktopFixture.h"
 
 #include <QAbstractButton>
@@ -40,15 +41,19 @@ std::map<std::string, int64_t> Snapshot(const fs::path& root) {
     return times;
 }
 
-std::vector<desktop::TFileManagerAction> TestActions(const std::string& host) {
-    desktop::TFileManagerAction a;
-    a.Id = "archive-0";
-    a.Name = "Extrair para...";
-    a.Icon = "morvelan";
-    a.Target = desktop::TActionTarget::atFiles;
-    a.MimeTypes = {"application/zip"};
-    a.Command = {host, "--invoke", "archive:0", "--"};
-    return {a};
+// Our action files for the fixture's folders and the program's host.
+std::vector<std::string> ActionFiles() {
+    std::vector<std::string> paths;
+    for (const auto& f : shellext::FileManagerActionFiles(shellext::DefaultActionFolders(),
+                                                          platform::HelperPath("mvshell-host")))
+        paths.push_back(f.Path);
+    return paths;
+}
+
+bool HasOurThunarActions(const fs::path& uca) {
+    std::string text;
+    platform::ReadTextFile(uca.string(), text);
+    return text.find("<unique-id>morvelan-") != std::string::npos;
 }
 
 const char* ForeignUca = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n<action>\n"
@@ -67,17 +72,11 @@ protected:
         fs::create_directories(prefix / "share/morvelan");
         mvtest::WriteFileText(prefix / "bin/morvelan", "program");
         platform::SetProgramPath((prefix / "bin/morvelan").string());
-        const std::string host = platform::HelperPath("mvshell-host");
-        SetContextMenuRegistrar([host](bool on) {
-            if (on) desktop::WriteFileManagerActions(TestActions(host));
-            else desktop::RemoveFileManagerActions();
-        });
         mvtest::WriteFileText(desk.Config() / "Thunar/uca.xml", ForeignUca);
         mvtest::WriteFileText(desk.Config() / "mimeapps.list", ForeignMimeApps);
     }
     void TearDown() override {
         platform::SetProgramPath("");
-        SetContextMenuRegistrar(nullptr);
     }
     std::string Validate(const fs::path& file) {
         const auto r = mvtest::Run("desktop-file-validate " + Quote(file.string()));
@@ -107,7 +106,10 @@ TEST_F(InstallTest, FirstStartInstallsAndTheSecondChangesNothing) {
     EXPECT_NE(entry.find("Name=Desinstalar o Morvelan\n"), std::string::npos) << entry;
     EXPECT_NE(entry.find("/bin/morvelan /DEINST MORVELAN\n"), std::string::npos) << entry;
     EXPECT_NE(entry.find("Icon=morvelan-uninstall\n"), std::string::npos);
-    EXPECT_TRUE(desktop::FileManagerActionsMatch(TestActions(platform::HelperPath("mvshell-host"))));
+    for (const std::string& file : ActionFiles()) EXPECT_TRUE(fs::exists(file)) << file;
+    EXPECT_TRUE(HasOurThunarActions(desk.Config() / "Thunar/uca.xml"));
+    const std::string service = ReadText(ActionFiles().front());
+    EXPECT_NE(service.find((prefix / "bin/mvshell-host").string()), std::string::npos) << service;
 
     const auto before = Snapshot(desk.Root());
     EXPECT_FALSE(InstallStep(store));
@@ -118,20 +120,20 @@ TEST_F(InstallTest, FirstStartInstallsAndTheSecondChangesNothing) {
 
 TEST_F(InstallTest, ContextMenuRegistrationOnAndOffIsIdempotent) {
     RegisterContextMenu(true);
-    const auto files = desktop::FileManagerActionFiles();
-    EXPECT_EQ(files.size(), 5u); // Dolphin, Nautilus, Caja, Nemo, Thunar
-    const auto before = Snapshot(desk.Root());
+    ASSERT_FALSE(ActionFiles().empty());
+    for (const std::string& file : ActionFiles()) EXPECT_TRUE(fs::exists(file)) << file;
+    // The action files are not rewritten (the registry store rewrites its keys).
+    auto before = Snapshot(desk.Root());
     RegisterContextMenu(true);
-    EXPECT_EQ(Snapshot(desk.Root()), before);
+    auto after = Snapshot(desk.Root());
+    before.erase(platform::RegistryFilePath());
+    after.erase(platform::RegistryFilePath());
+    EXPECT_EQ(after, before);
     RegisterContextMenu(false);
-    EXPECT_TRUE(desktop::FileManagerActionFiles().empty());
+    for (const std::string& file : ActionFiles()) EXPECT_FALSE(fs::exists(file)) << file;
     EXPECT_EQ(ReadText(desk.Config() / "Thunar/uca.xml"), ForeignUca);
     RegisterContextMenu(false);
-    // Without a registrar, turning it off still takes away every action file of ours.
-    RegisterContextMenu(true);
-    SetContextMenuRegistrar(nullptr);
-    RegisterContextMenu(false);
-    EXPECT_TRUE(desktop::FileManagerActionFiles().empty());
+    EXPECT_EQ(ReadText(desk.Config() / "Thunar/uca.xml"), ForeignUca);
 }
 
 TEST_F(InstallTest, TheStartChecksAssociationsOnlyWhenAllowed) {
@@ -252,7 +254,7 @@ TEST_F(InstallTest, UninstallRemovesExactlyWhatInstallWrote) {
     // remains of ours is nothing but the store and the MIME cache the database tool keeps.
     EXPECT_EQ(ReadText(desk.Config() / "Thunar/uca.xml"), ForeignUca);
     EXPECT_EQ(ReadText(desk.Config() / "mimeapps.list"), ForeignMimeApps);
-    EXPECT_TRUE(desktop::FileManagerActionFiles().empty());
+    for (const std::string& file : ActionFiles()) EXPECT_FALSE(fs::exists(file)) << file;
     for (const auto& [path, time] : Snapshot(desk.Root())) {
         if (pristine.count(path)) continue;
         const bool store = path == platform::RegistryFilePath();

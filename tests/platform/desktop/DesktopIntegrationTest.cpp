@@ -1,7 +1,6 @@
 // The desktop integration in fixture XDG folders: our desktop entry and MIME package
-// are valid for the freedesktop tools, mimeapps.list gets only our lines, the
-// file-manager actions are written and removed idempotently, and the user's own Thunar
-// actions and default applications survive.
+// are valid for the freedesktop tools, and mimeapps.list gets only our lines, so that the
+// user's own default applications survive.
 #include "platform/desktop/DesktopIntegration.h"
 
 #include "platform/FileOps.h"
@@ -34,46 +33,6 @@ unsigned ModeOf(const fs::path& p) {
     struct stat st{};
     return ::stat(p.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
 }
-
-// The modification time of every file below a folder.
-std::map<std::string, int64_t> Snapshot(const fs::path& root) {
-    std::map<std::string, int64_t> times;
-    for (const auto& e : fs::recursive_directory_iterator(root))
-        if (e.is_regular_file()) times[e.path().string()] = ModTimeNs(e.path());
-    return times;
-}
-
-std::vector<TFileManagerAction> TwoActions() {
-    TFileManagerAction extract;
-    extract.Id = "archive-0";
-    extract.Name = "Extract &to...";
-    extract.Icon = "morvelan";
-    extract.Target = TActionTarget::atFiles;
-    extract.Selection = TActionSelection::asSingle;
-    extract.MimeTypes = {"application/zip", "application/x-bh"};
-    extract.Command = {"/opt/morvelan dir/bin/mvshell-host", "--invoke", "archive:0", "--"};
-    TFileManagerAction compress;
-    compress.Id = "single-0";
-    compress.Name = "Compress to ZIP";
-    compress.Icon = "morvelan";
-    compress.Target = TActionTarget::atAll;
-    compress.Command = {"/opt/morvelan dir/bin/mvshell-host", "--invoke", "single:0", "--"};
-    return {extract, compress};
-}
-
-const char* ForeignUca = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                         "<actions>\n"
-                         "<action>\n"
-                         "\t<icon>utilities-terminal</icon>\n"
-                         "\t<name>Open Terminal Here</name>\n"
-                         "\t<unique-id>1290847298127-1</unique-id>\n"
-                         "\t<command>exo-open --working-directory %f --launch TerminalEmulator</command>\n"
-                         "\t<description>Example for a custom action</description>\n"
-                         "\t<patterns>*</patterns>\n"
-                         "\t<startup-notify/>\n"
-                         "\t<directories/>\n"
-                         "</action>\n"
-                         "</actions>\n";
 
 TEST(DesktopIntegration, ExecArgumentsAreQuotedByTheDesktopEntryRules) {
     const std::pair<const char*, const char*> cases[] = {
@@ -170,91 +129,6 @@ TEST(DesktopIntegration, DefaultApplicationsEditOnlyOurLines) {
     EXPECT_EQ(ReadText(desk.Config() / "mimeapps.list"), "[Default Applications]\napplication/zip=morvelan.desktop;\n");
     EXPECT_TRUE(RemoveDefaultApplications());
     EXPECT_FALSE(fs::exists(desk.Config() / "mimeapps.list"));
-}
-
-TEST(DesktopIntegration, FileManagerActionsAreWrittenOnceAndRemovedExactly) {
-    MV_NEED_TOOL("xmllint");
-    DesktopFixture desk;
-    const fs::path uca = desk.Config() / "Thunar/uca.xml";
-    mvtest::WriteFileText(uca, ForeignUca);
-    const auto actions = TwoActions();
-
-    EXPECT_TRUE(WriteFileManagerActions(actions));
-    const fs::path files[] = {
-        desk.Data() / "kio/servicemenus/morvelan-archive-0.desktop",
-        desk.Data() / "kio/servicemenus/morvelan-single-0.desktop",
-        desk.Data() / "nautilus/scripts/Morvelan/Extract to...",
-        desk.Data() / "nautilus/scripts/Morvelan/Compress to ZIP",
-        desk.Config() / "caja/scripts/Morvelan/Extract to...",
-        desk.Config() / "caja/scripts/Morvelan/Compress to ZIP",
-        desk.Data() / "nemo/actions/morvelan-archive-0.nemo_action",
-        desk.Data() / "nemo/actions/morvelan-single-0.nemo_action",
-    };
-    const unsigned modes[] = {0755, 0755, 0755, 0755, 0755, 0755, 0644, 0644};
-    for (size_t i = 0; i < std::size(files); ++i) {
-        SCOPED_TRACE(files[i].string());
-        ASSERT_TRUE(fs::exists(files[i]));
-        EXPECT_EQ(ModeOf(files[i]), modes[i]);
-    }
-    EXPECT_EQ(FileManagerActionFiles().size(), std::size(files) + 1);
-    const std::string service = ReadText(files[0]);
-    EXPECT_NE(service.find("Exec=\"/opt/morvelan dir/bin/mvshell-host\" --invoke archive:0 -- %F\n"),
-              std::string::npos)
-        << service;
-    EXPECT_NE(service.find("MimeType=application/zip;application/x-bh;\n"), std::string::npos);
-    const std::string nemo = ReadText(files[6]);
-    EXPECT_NE(nemo.find("Selection=s\n"), std::string::npos);
-    EXPECT_NE(nemo.find("Mimetypes=application/zip;application/x-bh;\n"), std::string::npos);
-
-    // The scripts pass the selection on as arguments: run one with a recording program.
-    const fs::path recorder = desk.Root() / "record.sh";
-    mvtest::WriteFileText(recorder, "#!/bin/sh\nfor a in \"$@\"; do echo \"[$a]\"; done\n");
-    fs::permissions(recorder, fs::perms::owner_all);
-    std::string script = ReadText(files[2]);
-    const std::string host = "'/opt/morvelan dir/bin/mvshell-host'";
-    script.replace(script.find(host), host.size(), Quote(recorder.string()));
-    mvtest::WriteFileText(desk.Root() / "script.sh", script);
-    const auto ran = mvtest::Run("sh " + Quote((desk.Root() / "script.sh").string()) + " 'a b.zip' c.bh");
-    EXPECT_EQ(ran.output, "[--invoke]\n[archive:0]\n[--]\n[a b.zip]\n[c.bh]\n");
-
-    // Thunar: our two actions merged in, the user's action untouched.
-    const std::string merged = ReadText(uca);
-    const std::string foreign = ForeignUca;
-    const size_t blockStart = foreign.find("<action>"), blockEnd = foreign.find("</action>\n") + 10;
-    EXPECT_NE(merged.find(foreign.substr(blockStart, blockEnd - blockStart)), std::string::npos);
-    EXPECT_NE(merged.find("<unique-id>1290847298127-1</unique-id>"), std::string::npos);
-    EXPECT_NE(merged.find("<unique-id>morvelan-archive-0</unique-id>"), std::string::npos);
-    EXPECT_NE(merged.find("<patterns>*.zip;*.ZIP;*.bh;*.BH</patterns>"), std::string::npos) << merged;
-    const auto lint = mvtest::Run("xmllint --noout " + Quote(uca.string()));
-    EXPECT_EQ(lint.exitCode, 0) << lint.output;
-    EXPECT_TRUE(FileManagerActionsMatch(actions));
-
-    // A second registration changes nothing.
-    const auto times = Snapshot(desk.Root());
-    EXPECT_FALSE(WriteFileManagerActions(actions));
-    EXPECT_EQ(Snapshot(desk.Root()), times);
-
-    // A smaller set takes the dropped action's files away.
-    EXPECT_TRUE(WriteFileManagerActions({actions[0]}));
-    EXPECT_FALSE(fs::exists(files[1]));
-    EXPECT_FALSE(fs::exists(files[3]));
-    EXPECT_TRUE(fs::exists(files[0]));
-    EXPECT_EQ(ReadText(uca).find("morvelan-single-0"), std::string::npos);
-
-    // Removal leaves exactly what was there before.
-    EXPECT_TRUE(RemoveFileManagerActions());
-    EXPECT_TRUE(FileManagerActionFiles().empty());
-    EXPECT_EQ(ReadText(uca), ForeignUca);
-    EXPECT_FALSE(fs::exists(desk.Data() / "nautilus/scripts/Morvelan"));
-    EXPECT_FALSE(RemoveFileManagerActions());
-}
-
-TEST(DesktopIntegration, AThunarFileWeMadeGoesWithOurActions) {
-    DesktopFixture desk;
-    EXPECT_TRUE(WriteFileManagerActions(TwoActions()));
-    EXPECT_TRUE(fs::exists(desk.Config() / "Thunar/uca.xml"));
-    EXPECT_TRUE(RemoveFileManagerActions());
-    EXPECT_FALSE(fs::exists(desk.Config() / "Thunar/uca.xml"));
 }
 
 TEST(DesktopIntegration, DesktopLauncherIsExecutableAndValid) {
