@@ -174,6 +174,10 @@ int CheckAssociations(IniFile& ini, TOptions& options) {
     return result;
 }
 
+bool MayDeleteProgramFiles(const std::string& folder, bool portable) {
+    return portable && !folder.empty() && folder.find_first_not_of('/') != std::string::npos;
+}
+
 bool UninstallProgram(RegistryStore& store) {
     if (ShowMessageBox(LoadLangStr(590) + "\n" + LoadLangStr(591), mkQuestion, mbYesNo, 0, -1, -1) != mrYes)
         return false;
@@ -182,7 +186,7 @@ bool UninstallProgram(RegistryStore& store) {
         // program in a root folder or an installed one (its files belong to the package
         // manager or to whoever installed it) keeps them.
         const std::string folder = ProgramDir();
-        if (IsPortable() && !folder.empty() && folder != "/") DeletePortableFiles(folder);
+        if (MayDeleteProgramFiles(folder, IsPortable())) DeletePortableFiles(folder);
     } catch (const std::exception&) {
     }
     try {

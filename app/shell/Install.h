@@ -65,6 +65,10 @@ void RegisterAssociations();
 // program's folder); the only files uninstalling a portable copy deletes.
 constexpr const char* ManifestName = "morvelan.files";
 
+// Whether uninstalling deletes program files from folder: only a portable copy's, and
+// never from a root folder.
+bool MayDeleteProgramFiles(const std::string& folder, bool portable);
+
 // "/DEINST": asks (590, 591); Yes removes the desktop integration, the context menu and
 // the store's Colunas, MorvelanLastFiles and Versao keys. A portable copy also deletes
 // the files its manifest lists (never the files of a program in a root folder, never an

@@ -296,6 +296,14 @@ TEST_F(InstallTest, UninstallingAPortableCopyDeletesOnlyItsManifest) {
     EXPECT_FALSE(fs::exists(desk.Home() / "Desktop/morvelan.desktop"));
 }
 
+TEST(InstallRoutines, ProgramFilesGoOnlyFromAPortableCopyOutsideARootFolder) {
+    EXPECT_TRUE(MayDeleteProgramFiles("/media/stick/morvelan", true));
+    EXPECT_FALSE(MayDeleteProgramFiles("/media/stick/morvelan", false)); // installed
+    EXPECT_FALSE(MayDeleteProgramFiles("/", true));
+    EXPECT_FALSE(MayDeleteProgramFiles("//", true));
+    EXPECT_FALSE(MayDeleteProgramFiles("", true));
+}
+
 TEST(InstallRoutines, ColourCountAndSpecialFolders) {
     const std::pair<int, int32_t> cases[] = {{1, 2},         {4, 16},       {8, 256}, {15, 32768},
                                              {16, 65536},    {24, 16777216}, {32, 0}};
