@@ -226,6 +226,9 @@ int16_t TVendorZip::ReadMembers(bool toFiles) {
     int64_t written = 0;
     std::set<std::string> begun; // members the reader has reached, in the reader's form
     bool skipPassword = false;
+    // Passwords that fitted stay known when the reader runs again.
+    std::vector<std::string> known;
+    if (!FEncryptionPassword.empty()) known.push_back(FEncryptionPassword);
     for (;;) {
         TUnZIP reader;
         reader.SetArchiveFile(FZipFilename);
@@ -234,8 +237,8 @@ int16_t TVendorZip::ReadMembers(bool toFiles) {
         for (const auto& b : begun) reader.ExcludeSpecList().push_back(b);
         reader.SetExtractDir(FUnzipToFolder);
         reader.SetUseStoredDirs(FPreservePaths);
-        // The reader starts each run without a password: the one set is its first known one.
-        if (!FEncryptionPassword.empty()) reader.SetPasswords({FEncryptionPassword});
+        // The reader starts each run without a password: the ones set or found are known ones.
+        reader.SetPasswords(known);
         reader.SetPasswordAttempts(std::numeric_limits<int>::max());
         reader.SetConfirmOverwrites(true);
         skipPassword = false;
@@ -349,6 +352,7 @@ int16_t TVendorZip::ReadMembers(bool toFiles) {
         } catch (const std::exception&) {
             if (!FCancelCode && !FFirstFailure) FFirstFailure = vzr::ArchiveCorrupt;
         }
+        known = reader.Passwords();
         if (FCancelCode || !skipPassword) break;
     }
     return Outcome();
