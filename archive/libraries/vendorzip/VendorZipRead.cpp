@@ -68,6 +68,18 @@ int16_t EntryCode(int code) {
     }
 }
 
+// The first part of a split set whose last part is `zipName` (name.z01 beside
+// name.zip); empty when there is none.
+std::string FirstPartOf(const std::string& zipName) {
+    const size_t dot = zipName.find_last_of("./");
+    if (dot == std::string::npos || zipName[dot] != '.') return {};
+    std::string ext = zipName.substr(dot);
+    for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext != ".zip") return {};
+    const std::string first = zipName.substr(0, dot) + (zipName[dot + 1] == 'Z' ? ".Z01" : ".z01");
+    return platform::Exists(first) ? first : std::string();
+}
+
 // Makes a folder and the folders above it that are missing.
 bool MakeFolder(const std::string& path) {
     if (platform::IsDirectory(path)) return true;
@@ -92,7 +104,8 @@ int16_t TVendorZip::ReadEntries(std::vector<TVzEntry>& entries, const std::funct
     lister.SetShowBlankDirs(true);
     lister.FileSpecList() = {"*.*"};
     lister.SetArchiveFile(FZipFilename);
-    if (!IsZipType(lister.ArcType())) return vzr::NotAZip;
+    if (!IsZipType(lister.ArcType()))
+        return FirstPartOf(FZipFilename).empty() ? vzr::NotAZip : ReadSetEntries(entries, each);
     int firstError = 0;
     bool stopped = false;
     lister.OnError = [&](TObject*, const std::string&, const std::string&, const std::string&, int code) {
