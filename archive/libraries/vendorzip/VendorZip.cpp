@@ -40,13 +40,11 @@ std::string Text(const char* text) {
     return text ? std::string(text) : std::string();
 }
 
-template <class Fn>
-void Set(uint32_t handle, Fn&& fn) {
+template <class Fn> void Set(uint32_t handle, Fn&& fn) {
     if (TVendorZip* v = Find(handle)) fn(*v);
 }
 
-template <size_t N>
-void SetIndexed(std::array<std::string, N>& slots, int32_t index, const char* text) {
+template <size_t N> void SetIndexed(std::array<std::string, N>& slots, int32_t index, const char* text) {
     if (index >= 0 && static_cast<size_t>(index) < N) slots[static_cast<size_t>(index)] = Text(text);
 }
 

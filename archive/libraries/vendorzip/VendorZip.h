@@ -41,37 +41,37 @@ constexpr int16_t SkipSpecialFile = 6;   // FIFO, socket or device
 constexpr int16_t DuplicateName = 13;    // two files give one stored name (paths not kept)
 constexpr int16_t KeptExisting = 14;     // extraction: the existing file was kept
 // Per-entry failures (event 6 or 17 reason, and the result when nothing worse happened):
-constexpr int16_t WriteFailed = 102;   // an extracted file could not be written
-constexpr int16_t CannotOpen = 103;    // a file to add could not be opened
-constexpr int16_t ReadFailed = 104;    // a file to add failed while it was read
-constexpr int16_t BadPassword = 106;   // an encrypted entry was skipped without its password
-constexpr int16_t CrcError = 107;      // the data does not match its CRC-32
-constexpr int16_t BadEntry = 109;      // a damaged entry, or a name that leaves the target folder
-constexpr int16_t BadMethod = 110;     // a method no reader decodes
-constexpr int16_t BadData = 111;       // compressed data that does not decode
+constexpr int16_t WriteFailed = 102; // an extracted file could not be written
+constexpr int16_t CannotOpen = 103;  // a file to add could not be opened
+constexpr int16_t ReadFailed = 104;  // a file to add failed while it was read
+constexpr int16_t BadPassword = 106; // an encrypted entry was skipped without its password
+constexpr int16_t CrcError = 107;    // the data does not match its CRC-32
+constexpr int16_t BadEntry = 109;    // a damaged entry, or a name that leaves the target folder
+constexpr int16_t BadMethod = 110;   // a method no reader decodes
+constexpr int16_t BadData = 111;     // compressed data that does not decode
 constexpr int16_t CannotMakeFolder = 112;
 // Operation failures:
-constexpr int16_t NothingToDo = 500;      // nothing to add; an archive without entries
-constexpr int16_t ArchiveCorrupt = 502;   // directory unreadable or inconsistent
-constexpr int16_t ZipWriteError = 507;    // the zip could not be written (full disk, read-only...)
-constexpr int16_t ZipReadError = 508;     // the zip could not be read
-constexpr int16_t TempFileError = 504;    // no temporary file or folder could be made
-constexpr int16_t MultiVolume = 510;      // remove on an archive of several parts
+constexpr int16_t NothingToDo = 500;       // nothing to add; an archive without entries
+constexpr int16_t ArchiveCorrupt = 502;    // directory unreadable or inconsistent
+constexpr int16_t ZipWriteError = 507;     // the zip could not be written (full disk, read-only...)
+constexpr int16_t ZipReadError = 508;      // the zip could not be read
+constexpr int16_t TempFileError = 504;     // no temporary file or folder could be made
+constexpr int16_t MultiVolume = 510;       // remove on an archive of several parts
 constexpr int16_t MultiVolumeUpdate = 515; // split an existing archive into parts
 constexpr int16_t OutOfMemory = 511;
-constexpr int16_t StubMissing = 512;   // the self-extractor stub file does not exist
+constexpr int16_t StubMissing = 512;    // the self-extractor stub file does not exist
 constexpr int16_t StubUnreadable = 514; // the stub cannot be read or is empty
-constexpr int16_t Busy = 516;          // another operation of this instance is running
-constexpr int16_t Aborted = 517;       // VzSetAbort(1)
-constexpr int16_t DiskAbandoned = 518; // the insert-disk event answered 0
+constexpr int16_t Busy = 516;           // another operation of this instance is running
+constexpr int16_t Aborted = 517;        // VzSetAbort(1)
+constexpr int16_t DiskAbandoned = 518;  // the insert-disk event answered 0
 constexpr int16_t NotAZip = 519;
-constexpr int16_t SomeSkipped = 527;      // finished, but some files were skipped for a failure
+constexpr int16_t SomeSkipped = 527; // finished, but some files were skipped for a failure
 constexpr int16_t PasswordCancelled = 528;
 // Ours (no text of their own in the program's table):
-constexpr int16_t DoesNotFit = 529;     // a name or size does not fit its field in the blocks
-constexpr int16_t BadSplitSize = 530;   // a split size below 65536 bytes
-constexpr int16_t BadHandle = 531;      // no instance with that handle
-constexpr int16_t InternalError = 999;  // an unexpected failure caught at the boundary
+constexpr int16_t DoesNotFit = 529;    // a name or size does not fit its field in the blocks
+constexpr int16_t BadSplitSize = 530;  // a split size below 65536 bytes
+constexpr int16_t BadHandle = 531;     // no instance with that handle
+constexpr int16_t InternalError = 999; // an unexpected failure caught at the boundary
 } // namespace vzr
 
 // Running operation (VzGetCurrentOperation).

@@ -68,7 +68,8 @@ public:
     int16_t Test();
 
     // ---- settings (the setters write them directly)
-    std::string FZipFilename, FFilesToProcess, FFilesToExclude, FUnzipToFolder, FEncryptionPassword, FTempFolder;
+    std::string FZipFilename, FFilesToProcess, FFilesToExclude, FUnzipToFolder, FEncryptionPassword,
+        FTempFolder;
     bool FPreservePaths = true;
     bool FProcessSubfolders = true;
     bool FSpanMultipleDisks = true;
@@ -85,8 +86,7 @@ public:
 
 private:
     // ---- events: the block gets the handle, goes to the receiver, and comes back answered
-    template <class Block>
-    void Fire(uint32_t event, Block& block) {
+    template <class Block> void Fire(uint32_t event, Block& block) {
         block.Handle = FHandle;
         if (FReceiver) FReceiver(event, &block);
     }
@@ -116,8 +116,8 @@ private:
     uint32_t FHandle;
     int32_t FOperation = vzop::Idle;
     // ---- per-run notes
-    int16_t FFirstFailure = 0;  // first per-entry failure (107, 106, ...)
-    int16_t FCancelCode = 0;    // 517, 518 or 528 once the run is to end
+    int16_t FFirstFailure = 0; // first per-entry failure (107, 106, ...)
+    int16_t FCancelCode = 0;   // 517, 518 or 528 once the run is to end
     bool FSkippedForFailure = false;
     bool FDuplicate = false;
 };

@@ -95,7 +95,8 @@ bool MakeFolder(const std::string& path) {
 
 } // namespace
 
-int16_t TVendorZip::ReadEntries(std::vector<TVzEntry>& entries, const std::function<bool(const TVzEntry&)>& each) {
+int16_t TVendorZip::ReadEntries(std::vector<TVzEntry>& entries,
+                                const std::function<bool(const TVzEntry&)>& each) {
     entries.clear();
     if (FZipFilename.empty()) return vzr::NotAZip;
     platform::FileInfo info;
@@ -151,8 +152,8 @@ int16_t TVendorZip::ReadEntries(std::vector<TVzEntry>& entries, const std::funct
         if (!FCancelCode) FCancelCode = vzr::Aborted;
         return FCancelCode;
     }
-    if (entries.empty()) return firstError && firstError != arcerr::HeaderError ? vzr::ArchiveCorrupt
-                                                                                 : vzr::NothingToDo;
+    if (entries.empty())
+        return firstError && firstError != arcerr::HeaderError ? vzr::ArchiveCorrupt : vzr::NothingToDo;
     if (firstError) return vzr::ArchiveCorrupt;
     return vzr::Ok;
 }
@@ -228,7 +229,8 @@ int16_t TVendorZip::ReadMembers(bool toFiles) {
             if (toFiles) byName.emplace(SafeRelativePath(e.Name, FPreservePaths), &e);
         }
     }
-    const std::string prefix = toFiles ? (FUnzipToFolder.back() == '/' ? FUnzipToFolder : FUnzipToFolder + "/") : "";
+    const std::string prefix =
+        toFiles ? (FUnzipToFolder.back() == '/' ? FUnzipToFolder : FUnzipToFolder + "/") : "";
     auto entryOf = [&](const std::string& reported) -> std::pair<std::string, const TVzEntry*> {
         std::string n = BackslashToSlash(reported);
         if (!prefix.empty() && n.compare(0, prefix.size(), prefix) == 0) n.erase(0, prefix.size());
@@ -273,7 +275,9 @@ int16_t TVendorZip::ReadMembers(bool toFiles) {
         };
         reader.OnGetZipLastDisk = [&](TObject*, bool& cancel) { askDisk(0, cancel); };
         reader.OnGetZipFirstDisk = [&](TObject*, bool& cancel) { askDisk(disk = 1, cancel); };
-        reader.OnGetZipNextDisk = [&](TObject*, const std::string&, bool& cancel) { askDisk(++disk, cancel); };
+        reader.OnGetZipNextDisk = [&](TObject*, const std::string&, bool& cancel) {
+            askDisk(++disk, cancel);
+        };
         reader.OnFileExists = [&](TObject*, const std::string& fn, TDateTime date, TOverwriteMode& mode) {
             auto [name, e] = entryOf(fn);
             begun.insert(SlashToBackslash(name));
@@ -318,7 +322,8 @@ int16_t TVendorZip::ReadMembers(bool toFiles) {
                 skipPassword = true;
             }
         };
-        reader.OnError = [&](TObject*, const std::string& fn, const std::string&, const std::string&, int code) {
+        reader.OnError = [&](TObject*, const std::string& fn, const std::string&, const std::string&,
+                             int code) {
             if (code == arcerr::UserAbort || code == 26517 || code == arcerr::EventNotAssigned) return;
             if (FCancelCode) return;
             if (fn == FZipFilename || (code == 25236 && fn.empty())) {

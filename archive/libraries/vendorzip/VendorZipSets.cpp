@@ -11,7 +11,8 @@ namespace mv {
 // The last part of a set split into name.z01, name.z02, ... name.zip starts
 // inside an entry, where the lister finds no header: the directory at its end
 // is read by the zip writer component's reader of directories.
-int16_t TVendorZip::ReadSetEntries(std::vector<TVzEntry>& entries, const std::function<bool(const TVzEntry&)>& each) {
+int16_t TVendorZip::ReadSetEntries(std::vector<TVzEntry>& entries,
+                                   const std::function<bool(const TVzEntry&)>& each) {
     TZipEngine z;
     z.OnInCompleteZip = [](TObject*, TIncompleteZipMode& m) { m = TIncompleteZipMode::izAssumeNotAZip; };
     int count = 0;

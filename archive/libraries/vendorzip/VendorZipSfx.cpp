@@ -41,9 +41,12 @@ void AddField(std::vector<uint8_t>& block, const std::string& key, const std::st
 
 std::vector<uint8_t> SettingsBlock(const TVzSfxSettings& s, const std::string& icon) {
     std::vector<uint8_t> block = {'M', 'V', 'S', 'F', 'X', '1', 0};
-    for (size_t i = 0; i < s.Strings.size(); ++i) AddField(block, "string." + std::to_string(i), s.Strings[i]);
-    for (size_t i = 0; i < s.Messages.size(); ++i) AddField(block, "message." + std::to_string(i), s.Messages[i]);
-    for (size_t i = 0; i < s.Buttons.size(); ++i) AddField(block, "button." + std::to_string(i), s.Buttons[i]);
+    for (size_t i = 0; i < s.Strings.size(); ++i)
+        AddField(block, "string." + std::to_string(i), s.Strings[i]);
+    for (size_t i = 0; i < s.Messages.size(); ++i)
+        AddField(block, "message." + std::to_string(i), s.Messages[i]);
+    for (size_t i = 0; i < s.Buttons.size(); ++i)
+        AddField(block, "button." + std::to_string(i), s.Buttons[i]);
     AddField(block, "folder", s.DefaultUnzipToFolder);
     AddField(block, "existing", std::to_string(s.ExistingFileBehavior));
     AddField(block, "password", s.DefaultPassword);
@@ -141,9 +144,9 @@ int16_t TVendorZip::WriteSelfExtractor(const std::vector<TVzSource>& sources) {
             return vzr::ZipWriteError;
         }
         char locator[80];
-        std::snprintf(locator, sizeof locator, "MVSFX1 %llu %llu %08X", static_cast<unsigned long long>(stub.size()),
-                      static_cast<unsigned long long>(block.size()),
-                      Crc32Of(block.data(), block.size()));
+        std::snprintf(locator, sizeof locator, "MVSFX1 %llu %llu %08X",
+                      static_cast<unsigned long long>(stub.size()),
+                      static_cast<unsigned long long>(block.size()), Crc32Of(block.data(), block.size()));
         const std::string comment = locator;
         end.CentralOffset = static_cast<uint32_t>(end.CentralOffset + delta);
         end.CommentLength = static_cast<uint16_t>(comment.size());
@@ -157,7 +160,8 @@ int16_t TVendorZip::WriteSelfExtractor(const std::vector<TVzSource>& sources) {
         std::vector<uint8_t> buffer(1 << 16);
         zip->Seek(0);
         for (int64_t left = end.CentralOffset - static_cast<int64_t>(delta); left > 0;) {
-            const size_t n = static_cast<size_t>(std::min<int64_t>(left, static_cast<int64_t>(buffer.size())));
+            const size_t n =
+                static_cast<size_t>(std::min<int64_t>(left, static_cast<int64_t>(buffer.size())));
             zip->ReadExact(buffer.data(), n);
             o.Write(buffer.data(), n);
             left -= static_cast<int64_t>(n);

@@ -81,7 +81,8 @@ void TVendorZip::SelectSources(std::vector<TVzSource>& sources) {
             if (WildcardMatch(mask, subject, false)) return FireSkipping(bare, vzr::SkipExcluded);
         }
         const uint8_t attributes = platform::DosAttributes(platform::NameOf(bare), info.Mode);
-        if (attributes & FExcludedFileAttributes & (platform::faReadOnly | platform::faHidden | platform::faSysFile))
+        if (attributes & FExcludedFileAttributes &
+            (platform::faReadOnly | platform::faHidden | platform::faSysFile))
             return FireSkipping(bare, vzr::SkipAttribute);
         std::string stored = FPreservePaths ? CleanStoredPath(bare) : platform::NameOf(bare);
         if (folder) stored += "/";
@@ -134,7 +135,8 @@ int16_t TVendorZip::Preview() {
     for (const auto& s : sources) {
         total += static_cast<int64_t>(s.Size);
         // What the files take stored: an upper bound of what they take compressed.
-        output += static_cast<int64_t>(s.Size + ZipLocalHeaderSize + ZipCentralRecordSize + 2 * s.Stored.size());
+        output +=
+            static_cast<int64_t>(s.Size + ZipLocalHeaderSize + ZipCentralRecordSize + 2 * s.Stored.size());
     }
     FireTotals(total, output);
     if (FAbort) return FCancelCode = vzr::Aborted;
@@ -301,7 +303,8 @@ int16_t TVendorZip::SplitZip(const std::vector<TVzSource>& sources) {
     }
     // The parts are written as numbered blocks in a folder of their own beside
     // the target, then take their places as name.z01, name.z02, ... name.zip.
-    const std::string staged = platform::JoinPath(stage, platform::NameOf(ChangeFileExt(FZipFilename, ".zip")));
+    const std::string staged =
+        platform::JoinPath(stage, platform::NameOf(ChangeFileExt(FZipFilename, ".zip")));
     int16_t r = ZipTo(staged, sources, FSplitSize, false);
     try {
         if (!r) {
@@ -347,7 +350,8 @@ int16_t TVendorZip::Remove() {
         z.SetFilesList(masks);
         z.OnDeleteEntry = [&](TObject*, const std::string& name, bool& skip) {
             for (const auto& mask : excludes) {
-                const std::string subject = mask.find('/') != std::string::npos ? name : platform::NameOf(name);
+                const std::string subject =
+                    mask.find('/') != std::string::npos ? name : platform::NameOf(name);
                 if (WildcardMatch(mask, subject, false)) {
                     skip = true;
                     return;

@@ -34,7 +34,8 @@ std::map<std::string, std::string> UnzipCrcs(const fs::path& zip) {
         std::istringstream in(line);
         std::vector<std::string> t;
         for (std::string w; in >> w;) t.push_back(w);
-        if (t.size() == 8 && t[6].size() == 8 && t[6].find_first_not_of("0123456789abcdef") == std::string::npos)
+        if (t.size() == 8 && t[6].size() == 8 &&
+            t[6].find_first_not_of("0123456789abcdef") == std::string::npos)
             crcs[t[7]] = t[6];
     }
     return crcs;
@@ -49,7 +50,9 @@ TEST(VendorZipList, EventOneEqualsZipinfoFieldByField) {
     fs::create_directories(t.src() / "empty");
     ::chmod((t.src() / "ro.txt").c_str(), 0444);
     // Even seconds: the DOS time of the entries and the extended time zipinfo shows agree.
-    ASSERT_EQ(mvtest::Run("find " + Quote(t.src().string()) + " -exec touch -d '2024-03-05 10:20:30' {} +").exitCode, 0);
+    ASSERT_EQ(mvtest::Run("find " + Quote(t.src().string()) + " -exec touch -d '2024-03-05 10:20:30' {} +")
+                  .exitCode,
+              0);
     const std::string cd = "cd " + Quote(t.src().string()) + " && ";
     // Deflated, stored, encrypted, folders, a read-only file and a comment.
     ASSERT_EQ(mvtest::Run(cd + "zip -q -r ../z.zip a.txt sub empty ro.txt && zip -q -0 ../z.zip b.bin && "
@@ -87,8 +90,8 @@ TEST(VendorZipList, EventOneEqualsZipinfoFieldByField) {
             char crc[16];
             std::snprintf(crc, sizeof crc, "%08x", b.Crc);
             EXPECT_EQ(crc, crcs.at(name));
-            EXPECT_NEAR(b.Ratio, b.FileSize ? std::max(0, 100 - int(int64_t(b.PackedSize) * 100 / b.FileSize)) : 0,
-                        1);
+            EXPECT_NEAR(b.Ratio,
+                        b.FileSize ? std::max(0, 100 - int(int64_t(b.PackedSize) * 100 / b.FileSize)) : 0, 1);
         }
     }
 }
@@ -102,7 +105,8 @@ TEST(VendorZipList, CodesOfArchivesThatAreNoZipOrHoldNothing) {
     struct Case {
         const char* file;
         int16_t code;
-    } cases[] = {{"text.zip", vzr::NotAZip}, {"empty.zip", vzr::NothingToDo}, {"missing.zip", vzr::ZipReadError}};
+    } cases[] = {
+        {"text.zip", vzr::NotAZip}, {"empty.zip", vzr::NothingToDo}, {"missing.zip", vzr::ZipReadError}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         Vz vz;
@@ -173,7 +177,8 @@ TEST(VendorZipTrace, ThreeFilesZippedListedTestedAndExtracted) {
     operations.clear();
     ASSERT_EQ(VzListZipContents(vz.h), 0);
     std::vector<std::string> listed;
-    for (auto l : vz.trace) listed.push_back(l.erase(l.find(" packed="), l.find(" crc=") - l.find(" packed=")));
+    for (auto l : vz.trace)
+        listed.push_back(l.erase(l.find(" packed="), l.find(" crc=") - l.find(" packed=")));
     EXPECT_EQ(listed, (std::vector<std::string>{
                           "1 a.txt size=20000 crc=" + crcOf("a.txt") + " enc=0 hidden=0",
                           "1 b.bin size=30000 crc=" + crcOf("b.bin") + " enc=0 hidden=0",
@@ -182,8 +187,9 @@ TEST(VendorZipTrace, ThreeFilesZippedListedTestedAndExtracted) {
     for (int32_t op : operations) EXPECT_EQ(op, vzop::Listing);
 
     const std::vector<std::string> reading = {
-        "2 a.txt", "9 a.txt size=20000 cont=0", "10 done=20000", "2 b.bin", "9 b.bin size=30000 cont=0",
-        "10 done=50000", "2 c.txt", "9 c.txt size=3000 cont=0", "10 done=53000",
+        "2 a.txt", "9 a.txt size=20000 cont=0", "10 done=20000",
+        "2 b.bin", "9 b.bin size=30000 cont=0", "10 done=50000",
+        "2 c.txt", "9 c.txt size=3000 cont=0",  "10 done=53000",
     };
     vz.Clear();
     operations.clear();

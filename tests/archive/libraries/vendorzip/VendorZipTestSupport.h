@@ -18,7 +18,8 @@ namespace fs = std::filesystem;
 using mvtest::Quote;
 
 // A peer the test needs: missing, the test fails.
-#define VZ_NEED_TOOL(name) ASSERT_TRUE(::mvtest::HaveTool(name)) << "peer tool " << name << " is not installed"
+#define VZ_NEED_TOOL(name)                                                                                   \
+    ASSERT_TRUE(::mvtest::HaveTool(name)) << "peer tool " << name << " is not installed"
 
 inline std::string NameField(const char* field) {
     return std::string(field, strnlen(field, mv::VzNameSize));

@@ -11,8 +11,9 @@ using namespace vztest;
 // A peer-made archive of the three-file tree with its folders.
 fs::path PeerZip(const Tree& t, const std::string& options = "") {
     const fs::path zip = t.dir / "peer.zip";
-    EXPECT_EQ(mvtest::Run("cd " + Quote(t.src().string()) + " && zip -q -r " + options + " ../peer.zip .").exitCode,
-              0);
+    EXPECT_EQ(
+        mvtest::Run("cd " + Quote(t.src().string()) + " && zip -q -r " + options + " ../peer.zip .").exitCode,
+        0);
     return zip;
 }
 
@@ -44,8 +45,7 @@ TEST(VendorZipUnzip, OutputEqualsUnzipByteForByte) {
         fs::remove_all(ours);
         fs::remove_all(theirs);
         ASSERT_EQ(mvtest::Run("unzip -q " + std::string(c.unzipOptions) + " " + Quote(zip.string()) + " " +
-                              c.unzipArgs + " -d " +
-                              Quote(theirs.string()))
+                              c.unzipArgs + " -d " + Quote(theirs.string()))
                       .exitCode,
                   0);
         Vz vz;
@@ -133,7 +133,8 @@ TEST(VendorZipUnzip, BadPasswordEventRetriesOrSkips) {
 TEST(VendorZipUnzip, DamagedEntryGivesCrcCode) {
     VZ_NEED_TOOL("zip");
     Tree t;
-    ASSERT_EQ(mvtest::Run("cd " + Quote(t.src().string()) + " && zip -q -0 ../s.zip a.txt b.bin").exitCode, 0);
+    ASSERT_EQ(mvtest::Run("cd " + Quote(t.src().string()) + " && zip -q -0 ../s.zip a.txt b.bin").exitCode,
+              0);
     auto bytes = mvtest::ReadFileBytes(t.dir / "s.zip");
     bytes[30 + 5 + 100] ^= 0x20; // inside a.txt's stored data
     mvtest::WriteFileBytes(t.dir / "s.zip", bytes);
@@ -166,8 +167,9 @@ TEST(VendorZipUnzip, NamesLeavingTheTargetWriteNothingOutside) {
         VzSetPreservePaths(vz.h, paths);
         EXPECT_EQ(VzUnzip(vz.h), vzr::SomeSkipped) << vz.Dump();
         EXPECT_EQ(vz.Of(vzev::Skipping), (std::vector<std::string>{"6 ../x reason=109", "6 /abs reason=109",
-                                                                  "6 a/../../y reason=109"}));
-        EXPECT_EQ(FilesBelow(dir / "box"), (std::map<std::string, std::vector<uint8_t>>{{"target/ok.txt", {'x'}}}));
+                                                                   "6 a/../../y reason=109"}));
+        EXPECT_EQ(FilesBelow(dir / "box"),
+                  (std::map<std::string, std::vector<uint8_t>>{{"target/ok.txt", {'x'}}}));
         EXPECT_FALSE(fs::exists(dir / "x"));
         EXPECT_FALSE(fs::exists("/abs"));
     }

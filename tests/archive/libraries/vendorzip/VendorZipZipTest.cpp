@@ -32,8 +32,8 @@ std::map<std::string, std::vector<uint8_t>> RawEntries(const fs::path& zip) {
     for (int i = 0; i < z.Count(); ++i) {
         const auto& e = z.Entry(i);
         size_t off = e.LocalHeaderOffset;
-        size_t len = 30 + (bytes[off + 26] | bytes[off + 27] << 8) + (bytes[off + 28] | bytes[off + 29] << 8) +
-                     e.CompressedSize;
+        size_t len = 30 + (bytes[off + 26] | bytes[off + 27] << 8) +
+                     (bytes[off + 28] | bytes[off + 29] << 8) + e.CompressedSize;
         out[e.FullName()] = std::vector<uint8_t>(bytes.begin() + off, bytes.begin() + off + len);
     }
     return out;
@@ -86,25 +86,51 @@ TEST(VendorZipZip, MasksExclusionsAttributesAndRenamedNames) {
         std::vector<std::string> skips;
         int16_t code;
     } cases[] = {
-        {"all but *.bin, no hidden", t.s("*"), "*.bin", 24 + 2, true, false,
+        {"all but *.bin, no hidden",
+         t.s("*"),
+         "*.bin",
+         24 + 2,
+         true,
+         false,
          {"a.txt", "ro.txt", "c.txt"},
          {"6 " + t.s(".hidden") + " reason=2", "6 " + t.s("b.bin") + " reason=1",
           "6 " + t.s("dangling") + " reason=103"},
          vzr::SomeSkipped},
-        {"no read-only files, no subfolders", t.s("*.txt"), "", 24 + 1, false, false,
+        {"no read-only files, no subfolders",
+         t.s("*.txt"),
+         "",
+         24 + 1,
+         false,
+         false,
          {"a.txt"},
          {"6 " + t.s("ro.txt") + " reason=2"},
          0},
-        {"two lists, a name twice", t.s("a.txt") + "\r\n" + t.s("sub/*.txt") + "\r\n" + t.s("a.txt"),
-         "sub/x*", 24, true, true,
+        {"two lists, a name twice",
+         t.s("a.txt") + "\r\n" + t.s("sub/*.txt") + "\r\n" + t.s("a.txt"),
+         "sub/x*",
+         24,
+         true,
+         true,
          {Stored(t.s("a.txt")), Stored(t.s("sub/c.txt"))},
          {},
          0},
-        {"duplicate names without paths", t.s("a.txt") + "\r\n" + t.d("a.txt"), "", 24, true, false,
+        {"duplicate names without paths",
+         t.s("a.txt") + "\r\n" + t.d("a.txt"),
+         "",
+         24,
+         true,
+         false,
          {"a.txt"},
          {"6 " + t.d("a.txt") + " reason=13"},
          vzr::DuplicateName},
-        {"a missing file only", t.s("none.txt"), "", 24, true, true, {}, {"6 " + t.s("none.txt") + " reason=103"},
+        {"a missing file only",
+         t.s("none.txt"),
+         "",
+         24,
+         true,
+         true,
+         {},
+         {"6 " + t.s("none.txt") + " reason=103"},
          vzr::NothingToDo},
     };
     mvtest::WriteFileText(t.dir / "a.txt", "another a");
@@ -138,7 +164,8 @@ TEST(VendorZipZip, MasksExclusionsAttributesAndRenamedNames) {
     VzSetFilesToProcessA(vz.h, (t.s("a.txt") + "\r\n" + t.s("b.bin")).c_str());
     vz.Answer = [&](uint32_t e, void* b) {
         auto& s = *static_cast<TVzStoredNameBlock*>(b);
-        if (e == vzev::StoredName && NameField(s.SourcePath) == t.s("a.txt")) SetName(s.Name, "pre\\fix\\x.txt");
+        if (e == vzev::StoredName && NameField(s.SourcePath) == t.s("a.txt"))
+            SetName(s.Name, "pre\\fix\\x.txt");
     };
     ASSERT_EQ(VzZip(vz.h), 0);
     EXPECT_EQ(PeerNames(zip), (std::vector<std::string>{"pre/fix/x.txt", Stored(t.s("b.bin"))}));
@@ -250,7 +277,8 @@ TEST(VendorZipZip, SplitPartsReadByThePeers) {
     fs::create_directories(dir / "src");
     std::string files;
     for (int i = 0; i < 3; ++i) {
-        mvtest::WriteFileBytes(dir / "src" / ("f" + std::to_string(i) + ".bin"), mvtest::RandomBytes(70000, 20 + i));
+        mvtest::WriteFileBytes(dir / "src" / ("f" + std::to_string(i) + ".bin"),
+                               mvtest::RandomBytes(70000, 20 + i));
         files += (dir / "src" / ("f" + std::to_string(i) + ".bin")).string() + "\r\n";
     }
     mvtest::WriteFileText(dir / "set.z09", "a part of an earlier set, not next to this one");
