@@ -4,7 +4,6 @@
 #include "archive/framework/SharedRoutines.h"
 #include "archive/libraries/vendorzip/VendorZipInstance.h"
 #include "platform/FileSystem.h"
-#include "platform/LocalTime.h"
 #include "zipwriter/ZipEngineTypes.h"
 
 #include <cmath>
@@ -58,25 +57,25 @@ int16_t RunOn(uint32_t handle, int32_t operation, int16_t (TVendorZip::*body)())
 // ---- helpers --------------------------------------------------------------------
 
 bool PutVzName(char (&field)[VzNameSize], const std::string& text) {
-    std::memset(field, 0, VzNameSize);
-    if (text.size() >= VzNameSize) return false;
-    std::memcpy(field, text.data(), text.size());
-    return true;
+    const size_t n = text.size() < VzNameSize ? text.size() : 0;
+    std::memcpy(field, text.data(), n);
+    std::memset(field + n, 0, VzNameSize - n);
+    return text.size() < VzNameSize;
 }
 
 TVzSystemTime VzSystemTime(TDateTime value) {
-    platform::LocalDateTime local;
-    platform::SplitDosDateTime(DateTimeToDosDateTime(value), local);
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    DecodeDateTime(value, year, month, day, hour, minute, second);
     TVzSystemTime t;
-    t.wYear = static_cast<uint16_t>(local.Year);
-    t.wMonth = static_cast<uint16_t>(local.Month);
-    t.wDay = static_cast<uint16_t>(local.Day);
-    t.wHour = static_cast<uint16_t>(local.Hour);
-    t.wMinute = static_cast<uint16_t>(local.Minute);
-    t.wSecond = static_cast<uint16_t>(local.Second);
+    t.wYear = static_cast<uint16_t>(year);
+    t.wMonth = static_cast<uint16_t>(month);
+    t.wDay = static_cast<uint16_t>(day);
+    t.wHour = static_cast<uint16_t>(hour);
+    t.wMinute = static_cast<uint16_t>(minute);
+    t.wSecond = static_cast<uint16_t>(second);
     // Day 0 of TDateTime (1899-12-30) was a Saturday.
-    const int64_t day = static_cast<int64_t>(std::floor(value));
-    t.wDayOfWeek = static_cast<uint16_t>(((day % 7) + 7 + 6) % 7);
+    const int64_t days = static_cast<int64_t>(std::floor(value));
+    t.wDayOfWeek = static_cast<uint16_t>(((days % 7) + 7 + 6) % 7);
     return t;
 }
 

@@ -11,6 +11,7 @@
 #include "archive/readers/UnZip.h"
 #include "platform/FileSystem.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -96,7 +97,7 @@ bool MakeFolder(const std::string& path) {
 } // namespace
 
 int16_t TVendorZip::ReadEntries(std::vector<TVzEntry>& entries,
-                                const std::function<bool(const TVzEntry&)>& each) {
+                                const std::function<bool(const TVzEntry&)>& each, bool keep) {
     entries.clear();
     if (FZipFilename.empty()) return vzr::NotAZip;
     platform::FileInfo info;
@@ -108,6 +109,7 @@ int16_t TVendorZip::ReadEntries(std::vector<TVzEntry>& entries,
     if (!IsZipType(lister.ArcType()))
         return FirstPartOf(FZipFilename).empty() ? vzr::NotAZip : ReadSetEntries(entries, each);
     int firstError = 0;
+    int64_t listed = 0;
     bool stopped = false;
     lister.OnError = [&](TObject*, const std::string&, const std::string&, const std::string&, int code) {
         if (!firstError && code != arcerr::UserAbort) firstError = code;
@@ -126,10 +128,13 @@ int16_t TVendorZip::ReadEntries(std::vector<TVzEntry>& entries,
     lister.OnGetZipLastDisk = [&](TObject*, bool& cancel) { askDisk(0, cancel); };
     lister.OnGetZipFirstDisk = [&](TObject*, bool& cancel) { askDisk(disk = 1, cancel); };
     lister.OnGetZipNextDisk = [&](TObject*, const std::string&, bool& cancel) { askDisk(++disk, cancel); };
+    // Entries are kept only for callers that walk them again; a listing only passes them on.
+    TVzEntry passing;
     lister.OnRead = [&](TObject*, int64_t, int) {
         const TArcEntryInfo& info = lister.EntryInfo();
-        TVzEntry e;
-        e.Name = BackslashToSlash(info.FileName);
+        TVzEntry& e = keep ? entries.emplace_back() : passing;
+        e.Name.assign(info.FileName);
+        std::replace(e.Name.begin(), e.Name.end(), '\\', '/');
         e.Size = info.UnpackedSize;
         e.Packed = info.PackedSize;
         e.Crc = info.CRC;
@@ -137,8 +142,8 @@ int16_t TVendorZip::ReadEntries(std::vector<TVzEntry>& entries,
         e.Attributes = info.ExternalAttr;
         e.Encrypted = info.Encrypted;
         e.Folder = (info.ExternalAttr & 0x10) != 0;
-        entries.push_back(e);
-        if (each && !each(entries.back())) {
+        ++listed;
+        if (each && !each(e)) {
             stopped = true;
             lister.SetCancel(true);
         }
@@ -152,7 +157,7 @@ int16_t TVendorZip::ReadEntries(std::vector<TVzEntry>& entries,
         if (!FCancelCode) FCancelCode = vzr::Aborted;
         return FCancelCode;
     }
-    if (entries.empty())
+    if (listed == 0)
         return firstError && firstError != arcerr::HeaderError ? vzr::ArchiveCorrupt : vzr::NothingToDo;
     if (firstError) return vzr::ArchiveCorrupt;
     return vzr::Ok;
@@ -160,24 +165,34 @@ int16_t TVendorZip::ReadEntries(std::vector<TVzEntry>& entries,
 
 int16_t TVendorZip::List() {
     std::vector<TVzEntry> entries;
-    const int16_t r = ReadEntries(entries, [&](const TVzEntry& e) {
-        TVzListingBlock b;
-        if (e.Size > Max32 || e.Packed > Max32 || !PutVzName(b.Name, e.Name)) {
-            FireWarning(e.Name, vzr::DoesNotFit);
-            FSkippedForFailure = true;
+    // One block for every entry: each name is written over the last one, the
+    // bytes the last one left behind cleared.
+    TVzListingBlock b;
+    size_t last = 0;
+    const int16_t r = ReadEntries(
+        entries,
+        [&](const TVzEntry& e) {
+            if (e.Size > Max32 || e.Packed > Max32 || e.Name.size() >= VzNameSize) {
+                FireWarning(e.Name, vzr::DoesNotFit);
+                FSkippedForFailure = true;
+                return !FAbort;
+            }
+            std::memcpy(b.Name, e.Name.data(), e.Name.size());
+            if (last > e.Name.size()) std::memset(b.Name + e.Name.size(), 0, last - e.Name.size());
+            b.Name[e.Name.size()] = 0;
+            last = e.Name.size();
+            b.FileSize = static_cast<int32_t>(e.Size);
+            b.PackedSize = static_cast<int32_t>(e.Packed);
+            b.Ratio = TZipCommon::CompressRatio(e.Packed, e.Size);
+            b.Attributes = static_cast<int16_t>(e.Attributes & 0xFF);
+            b.Crc = e.Crc;
+            b.Modified = VzSystemTime(e.Modified);
+            b.Encrypted = e.Encrypted ? 1 : 0;
+            b.NotShown = e.Folder ? 1 : 0;
+            Fire(vzev::Listing, b);
             return !FAbort;
-        }
-        b.FileSize = static_cast<int32_t>(e.Size);
-        b.PackedSize = static_cast<int32_t>(e.Packed);
-        b.Ratio = TZipCommon::CompressRatio(e.Packed, e.Size);
-        b.Attributes = static_cast<int16_t>(e.Attributes & 0xFF);
-        b.Crc = e.Crc;
-        b.Modified = VzSystemTime(e.Modified);
-        b.Encrypted = e.Encrypted ? 1 : 0;
-        b.NotShown = e.Folder ? 1 : 0;
-        Fire(vzev::Listing, b);
-        return !FAbort;
-    });
+        },
+        false);
     return r ? r : Outcome();
 }
 
