@@ -99,8 +99,9 @@ private:
     void FireWarning(const std::string& name, int32_t code);
 
     // The archive's entries through the lister (result code; 0 when listed).
-    int16_t ReadEntries(std::vector<TVzEntry>& entries, const std::function<bool(const TVzEntry&)>& each,
-                        bool keep = true);
+    // `each` answers false to stop the listing; `keep` keeps the entries in `entries`.
+    // (Defined and used in the reading operations' file only.)
+    template <class Each> int16_t ReadEntries(std::vector<TVzEntry>& entries, Each&& each, bool keep = true);
     int16_t ReadSetEntries(std::vector<TVzEntry>& entries, const std::function<bool(const TVzEntry&)>& each);
     // The files to add: the lines to process walked, filtered and named; skipped
     // files reported through event 6. Sets FSkippedForFailure and FDuplicate.

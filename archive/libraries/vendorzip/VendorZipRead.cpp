@@ -96,8 +96,8 @@ bool MakeFolder(const std::string& path) {
 
 } // namespace
 
-int16_t TVendorZip::ReadEntries(std::vector<TVzEntry>& entries,
-                                const std::function<bool(const TVzEntry&)>& each, bool keep) {
+template <class Each>
+int16_t TVendorZip::ReadEntries(std::vector<TVzEntry>& entries, Each&& each, bool keep) {
     entries.clear();
     if (FZipFilename.empty()) return vzr::NotAZip;
     platform::FileInfo info;
@@ -107,7 +107,9 @@ int16_t TVendorZip::ReadEntries(std::vector<TVzEntry>& entries,
     lister.FileSpecList() = {"*.*"};
     lister.SetArchiveFile(FZipFilename);
     if (!IsZipType(lister.ArcType()))
-        return FirstPartOf(FZipFilename).empty() ? vzr::NotAZip : ReadSetEntries(entries, each);
+        return FirstPartOf(FZipFilename).empty()
+                   ? vzr::NotAZip
+                   : ReadSetEntries(entries, std::function<bool(const TVzEntry&)>(each));
     int firstError = 0;
     int64_t listed = 0;
     bool stopped = false;
@@ -143,7 +145,7 @@ int16_t TVendorZip::ReadEntries(std::vector<TVzEntry>& entries,
         e.Encrypted = info.Encrypted;
         e.Folder = (info.ExternalAttr & 0x10) != 0;
         ++listed;
-        if (each && !each(e)) {
+        if (!each(e)) {
             stopped = true;
             lister.SetCancel(true);
         }
@@ -207,7 +209,7 @@ int16_t TVendorZip::Unzip() {
 
 int16_t TVendorZip::ReadMembers(bool toFiles) {
     std::vector<TVzEntry> entries;
-    int16_t r = ReadEntries(entries, nullptr);
+    int16_t r = ReadEntries(entries, [](const TVzEntry&) { return true; });
     if (r) return r;
     if (toFiles && !MakeFolder(FUnzipToFolder)) return vzr::CannotMakeFolder;
     const bool every = !toFiles && FTestAll;

@@ -310,7 +310,7 @@ int16_t TVendorZip::SplitZip(const std::vector<TVzSource>& sources) {
         if (!r) {
             std::vector<std::string> parts;
             for (int n = 1; n <= 999; ++n) {
-                char ext[8];
+                char ext[16];
                 std::snprintf(ext, sizeof ext, ".%03d", n);
                 const std::string part = ChangeFileExt(staged, ext);
                 if (!platform::Exists(part)) break;
