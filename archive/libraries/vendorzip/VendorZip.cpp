@@ -6,7 +6,6 @@
 #include "platform/FileSystem.h"
 #include "zipwriter/ZipEngineTypes.h"
 
-#include <cmath>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -73,9 +72,10 @@ TVzSystemTime VzSystemTime(TDateTime value) {
     t.wHour = static_cast<uint16_t>(hour);
     t.wMinute = static_cast<uint16_t>(minute);
     t.wSecond = static_cast<uint16_t>(second);
-    // Day 0 of TDateTime (1899-12-30) was a Saturday.
-    const int64_t days = static_cast<int64_t>(std::floor(value));
-    t.wDayOfWeek = static_cast<uint16_t>(((days % 7) + 7 + 6) % 7);
+    // Day 0 of TDateTime (1899-12-30) was a Saturday; the times of archive
+    // entries come after it (a DOS time is 1980 or later).
+    const uint32_t days = value > 0 ? static_cast<uint32_t>(value) : 0;
+    t.wDayOfWeek = static_cast<uint16_t>((days + 6) % 7);
     return t;
 }
 

@@ -38,18 +38,51 @@ TEST(VendorZipDisk, SpansRemovableDisksAskingForEach) {
             auto& d = *static_cast<TVzInsertDiskBlock*>(b);
             EXPECT_EQ(d.Answer, 1) << "inserted unless answered otherwise";
             disks.push_back(d.DiskNumber);
-            if (abandon)
-                d.Answer = 0;
-            else
-                drive.SwapMedium("", 100 + d.DiskNumber);
+            d.Answer = 0;
         };
         if (abandon) {
             EXPECT_EQ(VzZip(vz.h), vzr::DiskAbandoned);
             EXPECT_EQ(disks, std::vector<uint32_t>{2});
         } else {
+            std::vector<int> media = {drive.CurrentMedium()};
+            vz.Answer = [&](uint32_t e, void* b) {
+                if (e != vzev::InsertDisk) return;
+                auto& d = *static_cast<TVzInsertDiskBlock*>(b);
+                disks.push_back(d.DiskNumber);
+                media.push_back(drive.SwapMedium("", 100 + d.DiskNumber));
+            };
             EXPECT_EQ(VzZip(vz.h), 0) << vz.Dump();
             ASSERT_GE(disks.size(), 2u);
             for (size_t k = 0; k < disks.size(); ++k) EXPECT_EQ(disks[k], k + 2);
+            // Read back from the disks: each asked for by its number, 0 for the last.
+            for (bool extract : {false, true}) {
+                SCOPED_TRACE(extract ? "unzip" : "list");
+                disks.clear();
+                vz.Clear();
+                vz.Answer = [&](uint32_t e, void* b) {
+                    if (e != vzev::InsertDisk) return;
+                    auto& d = *static_cast<TVzInsertDiskBlock*>(b);
+                    disks.push_back(d.DiskNumber);
+                    drive.InsertMedium(media[d.DiskNumber == 0 ? media.size() - 1 : d.DiskNumber - 1]);
+                };
+                drive.InsertMedium(media.back());
+                VzSetUnzipToFolderA(vz.h, (dir / "out").string().c_str());
+                VzSetFilesToProcessA(vz.h, "");
+                EXPECT_EQ(extract ? VzUnzip(vz.h) : VzListZipContents(vz.h), 0) << vz.Dump();
+                if (extract) {
+                    // The last disk is in the drive: the entries are read from disk 1 on.
+                    std::vector<uint32_t> expected;
+                    for (uint32_t n = 1; n <= media.size(); ++n) expected.push_back(n);
+                    EXPECT_EQ(disks, expected);
+                } else {
+                    // The directory is on the last disk, the one in the drive.
+                    EXPECT_EQ(vz.Of(vzev::Listing).size(), 3u);
+                    EXPECT_TRUE(disks.empty());
+                }
+            }
+            for (int i = 0; i < 3; ++i)
+                EXPECT_EQ(mvtest::ReadFileBytes(dir / "out" / ("f" + std::to_string(i) + ".bin")),
+                          mvtest::ReadFileBytes(dir / "src" / ("f" + std::to_string(i) + ".bin")));
         }
     }
     // Spanning off, or a fixed drive: one file, no disk asked for.
