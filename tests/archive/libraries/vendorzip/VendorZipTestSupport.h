@@ -149,7 +149,7 @@ struct Tree {
     std::string d(const std::string& n) const { return (dir / n).string(); }
 };
 
-// unzip -t and 7z t (with the password when given) accept the archive.
+// unzip -t and 7z t (with the password when given) accept the archive; bsdtar lists it.
 inline void ExpectPeersAccept(const fs::path& zip, const std::string& pw = "") {
     SCOPED_TRACE(zip.string());
     auto u = mvtest::Run("unzip -t " + (pw.empty() ? "" : "-P " + Quote(pw) + " ") + Quote(zip.string()));
@@ -157,6 +157,8 @@ inline void ExpectPeersAccept(const fs::path& zip, const std::string& pw = "") {
     auto z = mvtest::Run("7z t " + (pw.empty() ? std::string("-p-") : "-p" + Quote(pw)) + " " +
                          Quote(zip.string()));
     EXPECT_EQ(z.exitCode, 0) << z.output;
+    auto b = mvtest::Run("bsdtar -tf " + Quote(zip.string()));
+    EXPECT_EQ(b.exitCode, 0) << b.output;
     if (!pw.empty()) {
         EXPECT_NE(mvtest::Run("unzip -t -P wrong " + Quote(zip.string())).exitCode, 0);
     }

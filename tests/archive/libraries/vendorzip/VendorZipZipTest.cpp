@@ -40,6 +40,7 @@ std::map<std::string, std::vector<uint8_t>> RawEntries(const fs::path& zip) {
 }
 
 TEST(VendorZipZip, PeersAcceptEveryLevelWithAndWithoutPassword) {
+    VZ_NEED_TOOL("bsdtar");
     VZ_NEED_TOOL("unzip");
     VZ_NEED_TOOL("7z");
     VZ_NEED_TOOL("zipinfo");
