@@ -79,6 +79,19 @@ TVzSystemTime VzSystemTime(TDateTime value) {
     return t;
 }
 
+TVzEntry VzEntryOf(const TArcEntryInfo& info) {
+    TVzEntry e;
+    e.Name = BackslashToSlash(info.FileName);
+    e.Size = info.UnpackedSize;
+    e.Packed = info.PackedSize;
+    e.Crc = info.CRC;
+    e.Modified = info.DateTime;
+    e.Attributes = info.ExternalAttr;
+    e.Encrypted = info.Encrypted;
+    e.Folder = (info.ExternalAttr & 0x10) != 0;
+    return e;
+}
+
 int32_t VzClamp32(int64_t value) {
     if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
     if (value < 0) return 0;

@@ -102,7 +102,8 @@ private:
     // `each` answers false to stop the listing; `keep` keeps the entries in `entries`.
     // (Defined and used in the reading operations' file only.)
     template <class Each> int16_t ReadEntries(std::vector<TVzEntry>& entries, Each&& each, bool keep = true);
-    int16_t ReadSetEntries(std::vector<TVzEntry>& entries, const std::function<bool(const TVzEntry&)>& each);
+    int16_t ReadSetEntries(std::vector<TVzEntry>& entries,
+                           const std::function<bool(const TArcEntryInfo&)>& each, bool keep);
     // The files to add: the lines to process walked, filtered and named; skipped
     // files reported through event 6. Sets FSkippedForFailure and FDuplicate.
     void SelectSources(std::vector<TVzSource>& sources);
@@ -124,6 +125,8 @@ private:
     bool FDuplicate = false;
 };
 
+// An entry as the lister describes it, its name with "/" between folders.
+TVzEntry VzEntryOf(const TArcEntryInfo& info);
 // The 260-byte field of a name: false (field left empty) when it does not fit with its NUL.
 bool PutVzName(char (&field)[VzNameSize], const std::string& text);
 // A broken-down local time of a TDateTime (2-second precision of the ZIP format kept).

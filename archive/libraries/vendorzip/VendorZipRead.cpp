@@ -109,7 +109,7 @@ int16_t TVendorZip::ReadEntries(std::vector<TVzEntry>& entries, Each&& each, boo
     if (!IsZipType(lister.ArcType()))
         return FirstPartOf(FZipFilename).empty()
                    ? vzr::NotAZip
-                   : ReadSetEntries(entries, std::function<bool(const TVzEntry&)>(each));
+                   : ReadSetEntries(entries, std::function<bool(const TArcEntryInfo&)>(each), keep);
     int firstError = 0;
     int64_t listed = 0;
     bool stopped = false;
@@ -130,22 +130,13 @@ int16_t TVendorZip::ReadEntries(std::vector<TVzEntry>& entries, Each&& each, boo
     lister.OnGetZipLastDisk = [&](TObject*, bool& cancel) { askDisk(0, cancel); };
     lister.OnGetZipFirstDisk = [&](TObject*, bool& cancel) { askDisk(disk = 1, cancel); };
     lister.OnGetZipNextDisk = [&](TObject*, const std::string&, bool& cancel) { askDisk(++disk, cancel); };
-    // Entries are kept only for callers that walk them again; a listing only passes them on.
-    TVzEntry passing;
+    // Entries are kept only for callers that walk them again; a listing passes
+    // the lister's description on as it stands.
     lister.OnRead = [&](TObject*, int64_t, int) {
         const TArcEntryInfo& info = lister.EntryInfo();
-        TVzEntry& e = keep ? entries.emplace_back() : passing;
-        e.Name.assign(info.FileName);
-        std::replace(e.Name.begin(), e.Name.end(), '\\', '/');
-        e.Size = info.UnpackedSize;
-        e.Packed = info.PackedSize;
-        e.Crc = info.CRC;
-        e.Modified = info.DateTime;
-        e.Attributes = info.ExternalAttr;
-        e.Encrypted = info.Encrypted;
-        e.Folder = (info.ExternalAttr & 0x10) != 0;
+        if (keep) entries.push_back(VzEntryOf(info));
         ++listed;
-        if (!each(e)) {
+        if (!each(info)) {
             stopped = true;
             lister.SetCancel(true);
         }
@@ -173,24 +164,26 @@ int16_t TVendorZip::List() {
     size_t last = 0;
     const int16_t r = ReadEntries(
         entries,
-        [&](const TVzEntry& e) {
-            if (e.Size > Max32 || e.Packed > Max32 || e.Name.size() >= VzNameSize) {
-                FireWarning(e.Name, vzr::DoesNotFit);
+        [&](const TArcEntryInfo& e) {
+            const size_t n = e.FileName.size();
+            if (e.UnpackedSize > Max32 || e.PackedSize > Max32 || n >= VzNameSize) {
+                FireWarning(VzEntryOf(e).Name, vzr::DoesNotFit);
                 FSkippedForFailure = true;
                 return !FAbort;
             }
-            std::memcpy(b.Name, e.Name.data(), e.Name.size());
-            if (last > e.Name.size()) std::memset(b.Name + e.Name.size(), 0, last - e.Name.size());
-            b.Name[e.Name.size()] = 0;
-            last = e.Name.size();
-            b.FileSize = static_cast<int32_t>(e.Size);
-            b.PackedSize = static_cast<int32_t>(e.Packed);
-            b.Ratio = TZipCommon::CompressRatio(e.Packed, e.Size);
-            b.Attributes = static_cast<int16_t>(e.Attributes & 0xFF);
-            b.Crc = e.Crc;
-            b.Modified = VzSystemTime(e.Modified);
+            std::memcpy(b.Name, e.FileName.data(), n);
+            std::replace(b.Name, b.Name + n, '\\', '/');
+            if (last > n) std::memset(b.Name + n, 0, last - n);
+            b.Name[n] = 0;
+            last = n;
+            b.FileSize = static_cast<int32_t>(e.UnpackedSize);
+            b.PackedSize = static_cast<int32_t>(e.PackedSize);
+            b.Ratio = TZipCommon::CompressRatio(e.PackedSize, e.UnpackedSize);
+            b.Attributes = static_cast<int16_t>(e.ExternalAttr & 0xFF);
+            b.Crc = e.CRC;
+            b.Modified = VzSystemTime(e.DateTime);
             b.Encrypted = e.Encrypted ? 1 : 0;
-            b.NotShown = e.Folder ? 1 : 0;
+            b.NotShown = (e.ExternalAttr & 0x10) ? 1 : 0;
             Fire(vzev::Listing, b);
             return !FAbort;
         },
@@ -209,7 +202,7 @@ int16_t TVendorZip::Unzip() {
 
 int16_t TVendorZip::ReadMembers(bool toFiles) {
     std::vector<TVzEntry> entries;
-    int16_t r = ReadEntries(entries, [](const TVzEntry&) { return true; });
+    int16_t r = ReadEntries(entries, [](const TArcEntryInfo&) { return true; });
     if (r) return r;
     if (toFiles && !MakeFolder(FUnzipToFolder)) return vzr::CannotMakeFolder;
     const bool every = !toFiles && FTestAll;

@@ -12,7 +12,7 @@ namespace mv {
 // inside an entry, where the lister finds no header: the directory at its end
 // is read by the zip writer component's reader of directories.
 int16_t TVendorZip::ReadSetEntries(std::vector<TVzEntry>& entries,
-                                   const std::function<bool(const TVzEntry&)>& each) {
+                                   const std::function<bool(const TArcEntryInfo&)>& each, bool keep) {
     TZipEngine z;
     z.OnInCompleteZip = [](TObject*, TIncompleteZipMode& m) { m = TIncompleteZipMode::izAssumeNotAZip; };
     int count = 0;
@@ -26,19 +26,19 @@ int16_t TVendorZip::ReadSetEntries(std::vector<TVzEntry>& entries,
     }
     for (int i = 0; i < count; ++i) {
         const TZipHeaderInfo& h = z.Entry(i);
-        TVzEntry e;
-        e.Name = h.FullName();
-        e.Size = h.UncompressedSize;
-        e.Packed = h.CompressedSize;
-        e.Crc = h.Crc32;
-        e.Modified = DosDateTimeToDateTime(h.DateTime);
-        e.Attributes = h.ExternalAttributes;
-        e.Encrypted = (h.Flags & ZipFlagEncrypted) != 0;
-        e.Folder = (h.ExternalAttributes & 0x10) || (!e.Name.empty() && e.Name.back() == '/');
-        entries.push_back(e);
-        if (each && !each(entries.back())) return FCancelCode = vzr::Aborted;
+        TArcEntryInfo info;
+        info.FileName = h.FullName();
+        info.UnpackedSize = h.UncompressedSize;
+        info.PackedSize = h.CompressedSize;
+        info.CRC = h.Crc32;
+        info.DateTime = DosDateTimeToDateTime(h.DateTime);
+        info.ExternalAttr = h.ExternalAttributes;
+        if (!info.FileName.empty() && info.FileName.back() == '/') info.ExternalAttr |= 0x10;
+        info.Encrypted = (h.Flags & ZipFlagEncrypted) != 0;
+        if (keep) entries.push_back(VzEntryOf(info));
+        if (each && !each(info)) return FCancelCode = vzr::Aborted;
     }
-    return entries.empty() ? vzr::NothingToDo : vzr::Ok;
+    return count == 0 ? vzr::NothingToDo : vzr::Ok;
 }
 
 } // namespace mv
