@@ -222,6 +222,7 @@ void TBackupRunner::RunSequence(const std::string& archive) {
         // A spanned set starts on an empty first disk: the old archive goes first.
         DoStatus(LoadLangStr(333));
         Fs().RemoveFile(archive);
+        cleared = true;
     }
 
     PrepareFolder(archive);
@@ -250,6 +251,7 @@ void TBackupRunner::RunSequence(const std::string& archive) {
     FRecord = TRunRecord();
     FRecord.FreeK = freeK;
     FRecord.UpdateMode = updateMode;
+    FRecord.OldArchiveRemoved = cleared;
     FRecord.ArchiveWritten = archive;
     FRecord.Cancelled = cancelledByScan;
     FEngine.SetZipAction(TZipAction::zaReplace);

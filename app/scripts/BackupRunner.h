@@ -47,6 +47,8 @@ struct TRunRecord {
     bool Cancelled = false;
     bool Testing = false;
     bool UpdateMode = false;
+    // The previous archive was removed before writing (multi-volume, cleared disk).
+    bool OldArchiveRemoved = false;
     // Codes handed to the manager for its run-level warning lines (0: none).
     int ZipResultCode = 0;
     int TestResultCode = 0;

@@ -72,7 +72,10 @@ void StoreRunResults(const TScriptStore& store, const std::string& name, const T
     StoreRunStatistics(header, stats);
     for (const std::string& line : RunLevelWarnings(r)) warnings.push_back(line);
 
-    const bool keepLastBackup = r.UpdateMode && r.Status != rsDone;
+    // A run that did not finish left the previous archive as it was (it is only ever
+    // replaced whole), so the previous list still describes it, unless that archive
+    // was removed before writing.
+    const bool keepLastBackup = r.Status != rsDone && !r.OldArchiveRemoved;
     if (!keepLastBackup)
         WriteScriptTextLines(store.LastBackupPath(name), LinesForLastBackup(runner.ToZipLines(), runStart));
     if (r.Warnings != 0) WriteScriptTextLines(store.WarningsPath(name), warnings);

@@ -324,6 +324,38 @@ TEST(BackupRunner, ExitCodeTable) {
     }
 }
 
+TEST(ScriptRun, HandOverWritesTheRecordAndKeepsTheListOfAnUnfinishedRun) {
+    MV_REQUIRE_TOOL("zipinfo");
+    Fixture f;
+    TScriptStore store((f.dir / "scripts").string());
+    std::vector<std::string> names;
+    std::string name = "s";
+    ASSERT_EQ(store.CreateScript(name, names), TNewScriptResult::nsCreated);
+    auto done = f.Runner();
+    done->SetLastBackupFile(store.LastBackupPath(name));
+    done->Run();
+    StoreRunResults(store, name, *done, f.warnings, f.clock, f.clock + 5);
+    const auto sra = mvtest::ReadFileBytes(store.LastBackupPath(name));
+    EXPECT_EQ(ReadScriptTextLines(store.LastBackupPath(name)).size(), 3u);
+    EXPECT_EQ(store.ReadHeader(name).LastStatus, rsDone);
+
+    // Nothing ran: nothing is written.
+    auto idle = f.Runner();
+    StoreRunResults(store, name, *idle, f.warnings, f.clock, f.clock);
+    EXPECT_EQ(store.ReadHeader(name).LastStatus, rsDone);
+
+    // Cancelled: the record says so, the previous archive and its list stay.
+    Touch(f.src / "a.txt", "new text", At(2026, 12, 5, 0, 0));
+    auto r = f.Runner();
+    r->SetLastBackupFile(store.LastBackupPath(name));
+    r->OnProgress = [&](const std::string&, int) { r->Cancel(); };
+    r->Run();
+    StoreRunResults(store, name, *r, f.warnings, f.clock, f.clock);
+    EXPECT_EQ(store.ReadHeader(name).LastStatus, rsCancelled);
+    EXPECT_EQ(mvtest::ReadFileBytes(store.LastBackupPath(name)), sra);
+    EXPECT_FALSE(mvtest::fs::exists(store.WarningsPath(name)));
+}
+
 // The unattended run, in process, in a temporary HOME: exit code, archive, run record.
 TEST(ScriptRun, HeadlessRunWritesTheArchiveAndTheRecord) {
     MV_REQUIRE_TOOL("zipinfo");
