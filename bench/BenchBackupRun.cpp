@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::printf("backup scripts: %d files, %d changed (tests of the archive by the run itself included)\n", files,
+    std::printf("backup scripts: %d files, %d changed (scan, archive update and final listing; no test step)\n", files,
                 changed);
     std::printf("  %-34s %10s %12s\n", "road", "seconds", "files read");
     std::printf("  %-34s %10.3f %12d\n", "whole run (every file)", tWhole, readsWhole);

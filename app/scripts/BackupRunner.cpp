@@ -278,7 +278,9 @@ void TBackupRunner::RunSequence(const std::string& archive) {
             const int buttons[13] = {187, 121, 284, 425, 485, 232, 233, 287, 486, 487, 172, 488, 489};
             for (int i = 0; i < 13; ++i) texts.Buttons[i] = LoadLangStr(buttons[i]);
             FVendor.OnWarning = [this](const std::string& name, int code) {
-                if (code > 12 && code != 14) AddWarning(FormatBackupWarningLine(name, "#" + std::to_string(code)));
+                std::string reason = "#";
+                reason += std::to_string(code);
+                if (code > 12 && code != 14) AddWarning(FormatBackupWarningLine(name, reason));
             };
             FVendor.ProcessMessages = [this] { Pump(); };
             result = FVendor.VzZipSelfExtracting(FLists.ToZipPaths, FOptions.MultiVolume, texts);

@@ -21,7 +21,7 @@ template <typename T> T* Add(TForm& form, const char* name, int x, int y, int w,
 
 std::string KText(uint64_t bytes) {
     std::string digits = std::to_string(bytes / 1024);
-    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) digits.insert(static_cast<size_t>(i), ".");
+    for (size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, 1, '.');
     return digits + " K";
 }
 

@@ -16,7 +16,12 @@ namespace {
 
 // The text of a result code with its context in parentheses.
 std::string CodeText(int code, int context) {
-    return "#" + std::to_string(code) + " (" + LoadLangStr(context) + ")";
+    std::string text = "#";
+    text += std::to_string(code);
+    text += " (";
+    text += LoadLangStr(context);
+    text += ")";
+    return text;
 }
 
 } // namespace
