@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cerrno>
 #include <sstream>
 
 namespace mv {
@@ -283,6 +284,25 @@ TEST(BackupRunner, MultiVolumeNeverUpdates) {
     EXPECT_EQ(r->Record().Status, rsDone) << (f.warnings.empty() ? "" : f.warnings[0]);
     EXPECT_EQ(ZipNames(f.dest).size(), 3u);
     ExpectUnzipTestPasses(f.dest);
+}
+
+TEST(BackupRunner, AnUnreadableFileIsAWarningAndStaysOutOfTheList) {
+    MV_REQUIRE_TOOL("zipinfo");
+    Fixture f;
+    Touch(f.src / "locked.txt", "secret", At(2026, 12, 1, 10, 0));
+    platform::FakeFileSystem fake;
+    fake.FailOpensOf((f.src / "locked.txt").string(), EACCES);
+    auto r = f.Runner();
+    {
+        platform::ScopedFileSystem use(fake);
+        r->Run();
+    }
+    EXPECT_EQ(r->Record().Status, rsDone);
+    EXPECT_EQ(r->Record().Warnings, 1);
+    ASSERT_EQ(f.warnings.size(), 1u);
+    EXPECT_EQ(f.warnings[0].substr(0, f.Name("locked.txt").size() + 5), f.Name("locked.txt") + "  -  ");
+    EXPECT_EQ(r->ToZipLines().size(), 3u); // found four, the archive holds three
+    EXPECT_EQ(ZipNames(f.dest).size(), 3u);
 }
 
 TEST(BackupRunner, ArchiveNameRules) {
