@@ -178,7 +178,9 @@ TEST(ScriptFiles, ItemLinesAndHowTheyAreScanned) {
         EXPECT_EQ(item.FolderItem, c.folder);
         EXPECT_EQ(item.Recurse, c.recurse);
         EXPECT_EQ(item.Include, c.include);
-        if (c.line[0] != 's') EXPECT_EQ(FormatScriptItem(item), c.line); // flags compare exactly
+        if (c.line[0] != 's') { // flags compare exactly
+            EXPECT_EQ(FormatScriptItem(item), c.line);
+        }
         const TItemScan scan = ItemScanOf(item);
         EXPECT_EQ(scan.Folder, c.folderPart);
         EXPECT_EQ(scan.Mask, c.mask);
