@@ -49,7 +49,8 @@ void Write(const fs::path& p, const std::string& text) {
 std::string Content(int i, int version) {
     std::string s;
     for (int k = 0; k < 20 + i % 40; ++k)
-        s += "line " + std::to_string(k) + " of file " + std::to_string(i) + " v" + std::to_string(version) + "\n";
+        s += "line " + std::to_string(k) + " of file " + std::to_string(i) + " v" + std::to_string(version) +
+             "\n";
     return s;
 }
 
@@ -122,8 +123,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     const double tPeer = Seconds([&] {
-        std::system(("cd / && zip -q -r -u '" + (base / "peer.zip").string() + "' '" + src.string().substr(1) +
-                     "' >/dev/null 2>&1")
+        std::system(("cd / && zip -q -r -u '" + (base / "peer.zip").string() + "' '" +
+                     src.string().substr(1) + "' >/dev/null 2>&1")
                         .c_str());
     });
     if (!UnzipTest(base / "peer.zip")) {
@@ -131,8 +132,9 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::printf("backup scripts: %d files, %d changed (scan, archive update and final listing; no test step)\n", files,
-                changed);
+    std::printf(
+        "backup scripts: %d files, %d changed (scan, archive update and final listing; no test step)\n",
+        files, changed);
     std::printf("  %-34s %10s %12s\n", "road", "seconds", "files read");
     std::printf("  %-34s %10.3f %12d\n", "whole run (every file)", tWhole, readsWhole);
     std::printf("  %-34s %10.3f %12d\n", "update run (1% changed)", tUpdate, readsUpdate);

@@ -138,7 +138,8 @@ bool TBackupRunner::ClearRemovableDisk(const std::string& archive) {
     return true;
 }
 
-int TBackupRunner::RunZipEngine(const std::vector<std::string>& files, bool remove, const std::string& target) {
+int TBackupRunner::RunZipEngine(const std::vector<std::string>& files, bool remove,
+                                const std::string& target) {
     FEngine.SetZipName(target);
     FEngine.SetFilesList(files);
     FEngine.ExcludeList().clear();
@@ -152,7 +153,8 @@ int TBackupRunner::RunZipEngine(const std::vector<std::string>& files, bool remo
         if (reason == 2) AddWarning(FormatBackupWarningLine(ArchiveNameOf(name), LoadLangStr(92)));
     };
     FEngine.OnEndZip = [this](TObject*, const std::string& name, int64_t, int64_t, int64_t zipSize) {
-        if (FRecord.FreeK > 0 && static_cast<uint64_t>(zipSize) / 1024 >= FRecord.FreeK) FRecord.DiskFull = true;
+        if (FRecord.FreeK > 0 && static_cast<uint64_t>(zipSize) / 1024 >= FRecord.FreeK)
+            FRecord.DiskFull = true;
         if (OnProgress) OnProgress(name, 100);
     };
     try {
@@ -231,9 +233,8 @@ void TBackupRunner::RunSequence(const std::string& archive) {
     if (Fs().GetSpace(ExistingFolderOf(archive), space, error)) FRecord.FreeK = space.FreeBytes / 1024;
 
     DoStatus(LoadLangStr(617));
-    const std::vector<std::string> lastLines = FLastBackupFile.empty()
-                                                   ? std::vector<std::string>()
-                                                   : ReadScriptTextLinesIfAny(FLastBackupFile);
+    const std::vector<std::string> lastLines =
+        FLastBackupFile.empty() ? std::vector<std::string>() : ReadScriptTextLinesIfAny(FLastBackupFile);
     FRecord.Cancelled = false;
 
     TTreeScanner scanner;
@@ -354,9 +355,15 @@ void TBackupRunner::RunSequence(const std::string& archive) {
     }
 
     switch (FRecord.Status) {
-    case rsErrors: DoStatus(LoadLangStr(340)); break;
-    case rsCancelled: DoStatus(LoadLangStr(341)); break;
-    default: DoStatus(LoadLangStr(342 + FRecord.TestStatus)); break;
+    case rsErrors:
+        DoStatus(LoadLangStr(340));
+        break;
+    case rsCancelled:
+        DoStatus(LoadLangStr(341));
+        break;
+    default:
+        DoStatus(LoadLangStr(342 + FRecord.TestStatus));
+        break;
     }
 
     // The next last-backup list holds only what the archive really holds.

@@ -17,8 +17,8 @@ namespace mv {
 
 // Result codes of the library that the runner reads.
 constexpr int16_t vzOk = 0, vzZipEmpty = 500, vzCorrupt = 502, vzStubMissing = 512, vzAborted = 517,
-                  vzNotAZip = 519, vzSomeSkipped = 527, vzNoTextA = 118, vzNoTextB = 526,
-                  vzCannotOpen = 103, vzCrcError = 107;
+                  vzNotAZip = 519, vzSomeSkipped = 527, vzNoTextA = 118, vzNoTextB = 526, vzCannotOpen = 103,
+                  vzCrcError = 107;
 
 // The texts a self-extracting backup carries, by the library's slots.
 struct TSfxTexts {

@@ -97,7 +97,7 @@ void TFrmExecuta::IniciaBtnClick() {
     TBackupLbl->SetCaption(LoadLangStr(325) + ": " + KText(r.PackedSize));
     TUnidadeLbl->SetCaption(TrimText(LoadLangStr(326)) + ": " + KText(r.FreeK * 1024));
     StatusLabel->SetCaption(FRunner.StatusText().empty() && r.Status == rsErrors ? LoadLangStr(340)
-                                                                                : FRunner.StatusText());
+                                                                                 : FRunner.StatusText());
     CancelaBtn->SetCaption(LoadLangStr(11));
     CancelaBtn->SetHint(LoadLangStr(184));
     ArquivoZipEdit->SetEnabled(true);

@@ -57,9 +57,12 @@ const char* const* DayNames() {
     static const char* const en[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static const char* const es[7] = {"Dom", "Lun", "Mar", "Mié", "Jue", "Vie", "Sáb"};
     switch (LanguageBase()) {
-    case lbEnglish: return en;
-    case lbSpanish: return es;
-    default: return pt;
+    case lbEnglish:
+        return en;
+    case lbSpanish:
+        return es;
+    default:
+        return pt;
     }
 }
 
@@ -275,8 +278,8 @@ TScriptItem ParseScriptItem(const std::string& line) {
 }
 
 std::string FormatScriptItem(const TScriptItem& item) {
-    return std::string(item.FolderItem ? "S" : "N") + (item.Recurse ? "S" : "N") + (item.Include ? "S" : "N") +
-           item.Path;
+    return std::string(item.FolderItem ? "S" : "N") + (item.Recurse ? "S" : "N") +
+           (item.Include ? "S" : "N") + item.Path;
 }
 
 TItemScan ItemScanOf(const TScriptItem& item) {
@@ -393,7 +396,7 @@ void WriteScriptTextLines(const std::string& path, const std::vector<std::string
 std::string DefaultScriptsFolder() {
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     std::string base = dataHome && dataHome[0] == '/' ? std::string(dataHome)
-                                                     : platform::JoinPath(HomeFolder(), ".local/share");
+                                                      : platform::JoinPath(HomeFolder(), ".local/share");
     return platform::JoinPath(base, "morvelan/scripts");
 }
 

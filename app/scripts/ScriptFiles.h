@@ -41,20 +41,20 @@ std::string FormatElapsed(int64_t seconds);
 // --- The header line ---------------------------------------------------------------
 
 // Field widths of the header (columns counted from 1 in the comments).
-constexpr size_t shArchiveWidth = 65, shDateWidth = 14, shTimeWidth = 5, shElapsedWidth = 8,
-                 shSizeWidth = 8, shDisksWidth = 4, shFilesWidth = 9, shWarningsWidth = 6,
-                 shReservedWidth = 503, shDestinationColumn = 640;
+constexpr size_t shArchiveWidth = 65, shDateWidth = 14, shTimeWidth = 5, shElapsedWidth = 8, shSizeWidth = 8,
+                 shDisksWidth = 4, shFilesWidth = 9, shWarningsWidth = 6, shReservedWidth = 503,
+                 shDestinationColumn = 640;
 
 // Run statuses and test statuses kept in the header and in the run record.
 constexpr int rsNeverRun = 0, rsErrors = 1, rsCancelled = 2, rsDone = 3;
 constexpr int tsNotTested = 0, tsErrors = 1, tsCancelled = 2, tsPassed = 3;
 
 struct TScriptHeader {
-    bool TestAfterBackup = true;         // column 1
-    int Method = 2;                      // column 2: 0 none, 1 fast, 2 normal, 3 slow
-    bool ClearDisk = false;              // column 3
-    int LastStatus = rsNeverRun;         // column 4
-    int TestStatus = tsNotTested;        // column 5
+    bool TestAfterBackup = true;  // column 1
+    int Method = 2;               // column 2: 0 none, 1 fast, 2 normal, 3 slow
+    bool ClearDisk = false;       // column 3
+    int LastStatus = rsNeverRun;  // column 4
+    int TestStatus = tsNotTested; // column 5
     // Columns 6-126 and 129-134 as they stand in the file; written back unchanged.
     std::string Archive = std::string(shArchiveWidth, ' ');
     std::string Date = std::string(shDateWidth, ' ');
@@ -64,12 +64,12 @@ struct TScriptHeader {
     std::string PackedK = "       1";
     std::string Disks = "   1";
     std::string Files = std::string(shFilesWidth, ' ');
-    int VolumeMode = 1;                  // column 127: 0 multi-volume, 1 not
-    bool UpdateOnly = false;             // column 128
+    int VolumeMode = 1;      // column 127: 0 multi-volume, 1 not
+    bool UpdateOnly = false; // column 128
     std::string Warnings = "000000";
-    bool SelfExtracting = false;         // column 135
-    bool DateInName = false;             // column 136
-    std::string Destination;             // column 640 to the end, trimmed
+    bool SelfExtracting = false; // column 135
+    bool DateInName = false;     // column 136
+    std::string Destination;     // column 640 to the end, trimmed
 };
 
 // Reads a header line. Short or damaged lines read the defaults of the missing or
@@ -88,8 +88,8 @@ struct TRunStatistics {
     int Status = rsNeverRun;
     int TestStatus = tsNotTested;
     int Warnings = 0;
-    std::string Archive;   // the archive written
-    int64_t Finished = 0;  // when the run ended (unix time)
+    std::string Archive;  // the archive written
+    int64_t Finished = 0; // when the run ended (unix time)
     int64_t ElapsedSeconds = 0;
     uint64_t TotalBytes = 0;
     uint64_t PackedBytes = 0;
@@ -186,8 +186,8 @@ public:
     explicit TScriptStore(std::string folder);
     const std::string& Folder() const { return FFolder; }
 
-    std::string ListPath() const;                       // "Morvelan.SRL"
-    std::string HeaderPath(const std::string& name) const;   // <name>.srp
+    std::string ListPath() const;                              // "Morvelan.SRL"
+    std::string HeaderPath(const std::string& name) const;     // <name>.srp
     std::string LastBackupPath(const std::string& name) const; // <name>.sra
     std::string WarningsPath(const std::string& name) const;   // <name>.sre
 

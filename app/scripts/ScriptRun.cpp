@@ -87,8 +87,8 @@ void StoreRunResults(const TScriptStore& store, const std::string& name, const T
     store.WriteHeader(name, header);
 }
 
-void SetUpRunner(TBackupRunner& runner, TZipEngine& engine, const TScriptStore& store, const std::string& name,
-                 const TScriptHeader& header, int64_t now) {
+void SetUpRunner(TBackupRunner& runner, TZipEngine& engine, const TScriptStore& store,
+                 const std::string& name, const TScriptHeader& header, int64_t now) {
     runner.ScriptLines().SetLines(store.ReadScriptLines(name));
     runner.SetLastBackupFile(store.LastBackupPath(name));
     runner.SetArquivoZip(RunArchiveName(header, now));
@@ -105,8 +105,8 @@ int ExitCodeOfRun(const TRunRecord& r) {
                                                                                          : ecScriptFailed;
 }
 
-int RunScriptHeadless(int argc, const char* const* argv, const std::string& scriptsFolder, TBackupVendor& vendor,
-                      const std::function<int64_t()>& now) {
+int RunScriptHeadless(int argc, const char* const* argv, const std::string& scriptsFolder,
+                      TBackupVendor& vendor, const std::function<int64_t()>& now) {
     std::string name;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];

@@ -36,8 +36,8 @@ void StoreRunResults(const TScriptStore& store, const std::string& name, const T
                      std::vector<std::string>& warnings, int64_t runStart, int64_t now);
 
 // Sets a runner up for a script of the store (lines, archive name, options, level).
-void SetUpRunner(TBackupRunner& runner, TZipEngine& engine, const TScriptStore& store, const std::string& name,
-                 const TScriptHeader& header, int64_t now);
+void SetUpRunner(TBackupRunner& runner, TZipEngine& engine, const TScriptStore& store,
+                 const std::string& name, const TScriptHeader& header, int64_t now);
 
 // 168 when the run ended done and its test neither failed nor was cancelled, else 169.
 int ExitCodeOfRun(const TRunRecord& record);
@@ -47,7 +47,7 @@ int ExitCodeOfRun(const TRunRecord& record);
 // line on stderr. Never waits for input.
 int RunScriptHeadless(int argc, const char* const* argv);
 // The same with the scripts folder, the vendor layer and the clock given.
-int RunScriptHeadless(int argc, const char* const* argv, const std::string& scriptsFolder, TBackupVendor& vendor,
-                      const std::function<int64_t()>& now);
+int RunScriptHeadless(int argc, const char* const* argv, const std::string& scriptsFolder,
+                      TBackupVendor& vendor, const std::function<int64_t()>& now);
 
 } // namespace mv

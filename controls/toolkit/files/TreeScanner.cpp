@@ -80,7 +80,8 @@ void TTreeScanner::ScanFolder(const std::string& path) {
         }
     }
     std::sort(folders.begin(), folders.end(), NameLess);
-    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return NameLess(a.first, b.first); });
+    std::sort(files.begin(), files.end(),
+              [](const auto& a, const auto& b) { return NameLess(a.first, b.first); });
 
     for (const auto& [name, size] : files) {
         FFileFound = path + name;

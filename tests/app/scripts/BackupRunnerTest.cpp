@@ -1,9 +1,9 @@
 // The backup run: the classification, the three roads, cancel, failures and the
 // unattended "/W" run, with the archives checked by unzip and zipinfo.
+#include "app/scripts/BackupRunner.h"
 #include "app/common/LangStr.h"
 #include "app/common/StrUtils.h"
 #include "app/scripts/BackupLists.h"
-#include "app/scripts/BackupRunner.h"
 #include "app/scripts/ScriptRun.h"
 #include "platform/FakeFileSystem.h"
 #include "platform/LocalTime.h"
@@ -13,9 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <cerrno>
 #include <sstream>
 
 namespace mv {
@@ -59,13 +59,15 @@ TEST(BackupLists, ClassificationTable) {
     const std::string b = "05/11/1999 14:02/src/b.txt", tmp = "05/11/1999 14:02/src/tmp/c.tmp";
     const std::string twin = "05/11/1999 14:02/src/A.txt", gone = "01/01/2000 00:00/D/x.txt";
     const TBackupLists l = BuildBackupLists({a2, b, tmp, b, twin}, {tmp}, {a, b, gone});
-    EXPECT_EQ(l.ToZipLines, (std::vector<std::string>{a2, b, twin}));              // excluded and twice-found
+    EXPECT_EQ(l.ToZipLines, (std::vector<std::string>{a2, b, twin})); // excluded and twice-found
     EXPECT_EQ(l.ToZipPaths, (std::vector<std::string>{"/src/A.txt", "/src/a.txt", "/src/b.txt"}));
-    EXPECT_EQ(l.NewOrChanged, (std::vector<std::string>{"/src/a.txt", "/src/A.txt"})); // date +1 min, new twin
+    EXPECT_EQ(l.NewOrChanged,
+              (std::vector<std::string>{"/src/a.txt", "/src/A.txt"})); // date +1 min, new twin
     EXPECT_EQ(l.DeletedNames, (std::vector<std::string>{"D/x.txt"}));
     // Same minute: not changed; the sentinel of a run's own minute makes it changed.
     EXPECT_TRUE(BuildBackupLists({a}, {}, {a}).NewOrChanged.empty());
-    EXPECT_EQ(BuildBackupLists({a}, {}, {std::string(SentinelBackupDate) + "/src/a.txt"}).NewOrChanged.size(), 1u);
+    EXPECT_EQ(BuildBackupLists({a}, {}, {std::string(SentinelBackupDate) + "/src/a.txt"}).NewOrChanged.size(),
+              1u);
 }
 
 // A vendor layer with scripted answers over the real checks.
@@ -80,7 +82,8 @@ public:
     int16_t VzTestZipFile(int16_t all) override {
         return testAnswer >= 0 ? testAnswer : TArchiveCheckVendor::VzTestZipFile(all);
     }
-    int16_t VzZipSelfExtracting(const std::vector<std::string>& files, bool, const TSfxTexts& texts) override {
+    int16_t VzZipSelfExtracting(const std::vector<std::string>& files, bool,
+                                const TSfxTexts& texts) override {
         sfxFiles = files;
         sfxTexts = texts;
         sfxMode = true;
@@ -123,7 +126,9 @@ struct Fixture {
         return r;
     }
     // What the manager does after a run: the new ".sra".
-    void Keep(const TBackupRunner& r) { WriteScriptTextLines(sra.string(), LinesForLastBackup(r.ToZipLines(), clock)); }
+    void Keep(const TBackupRunner& r) {
+        WriteScriptTextLines(sra.string(), LinesForLastBackup(r.ToZipLines(), clock));
+    }
     std::string Name(const std::string& rel) const { return ArchiveNameOf((src / rel).string()); }
 };
 
@@ -160,7 +165,8 @@ TEST(BackupRunner, FirstRunThenUpdateRun) {
     EXPECT_EQ(u->Lists().DeletedNames, (std::vector<std::string>{f.Name("sub/b.doc")}));
     EXPECT_EQ(ZipNames(f.dest),
               (std::vector<std::string>{f.Name(".hidden/h.txt"), f.Name("a.txt"), f.Name("d.txt")}));
-    const auto p = mvtest::Run("unzip -p " + mvtest::Quote(f.dest.string()) + " " + mvtest::Quote(f.Name("a.txt")));
+    const auto p =
+        mvtest::Run("unzip -p " + mvtest::Quote(f.dest.string()) + " " + mvtest::Quote(f.Name("a.txt")));
     EXPECT_EQ(p.output, "alpha changed");
     EXPECT_EQ(u->ToZipLines().size(), 3u);
 }

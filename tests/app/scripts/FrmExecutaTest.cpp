@@ -2,8 +2,8 @@
 // answered by the modal driver: Start runs the backup, Cancel asks and stops it,
 // Close leaves exit code 167, "View destination" checks the drive; with screenshots
 // in the three languages.
-#include "app/common/LangStr.h"
 #include "app/scripts/FrmExecuta.h"
+#include "app/common/LangStr.h"
 #include "platform/FakeFileSystem.h"
 #include "platform/ui/ModalDriver.h"
 #include "platform/ui/StdControls.h"
@@ -33,7 +33,8 @@ struct RunnerSetup {
     std::vector<std::string> warnings;
     RunnerSetup() {
         EnsureApplication();
-        for (int i = 0; i < 3; ++i) mvtest::WriteFileText(dir / "src" / ("f" + std::to_string(i) + ".txt"), "x");
+        for (int i = 0; i < 3; ++i)
+            mvtest::WriteFileText(dir / "src" / ("f" + std::to_string(i) + ".txt"), "x");
         runner.ScriptLines().SetLines({"header", "SSS" + (dir / "src").string() + "/*.*"});
         runner.SetArquivoZip((dir / "out" / "b.zip").string());
         runner.SetTestWanted(true);

@@ -1,7 +1,7 @@
 // Backup script files: the header's columns, item lines, last-backup lines, the
 // name rules, the list file and the atomic rewrites.
-#include "app/common/LangStr.h"
 #include "app/scripts/ScriptFiles.h"
+#include "app/common/LangStr.h"
 #include "platform/FakeFileSystem.h"
 #include "platform/LocalTime.h"
 #include "tests/support/TestSupport.h"
@@ -114,7 +114,8 @@ TEST(ScriptFiles, DateFieldIsFourteenCharactersInEveryLanguage) {
     const struct {
         int32_t base;
         const char* text;
-    } cases[] = {{lbPortuguese, "12/12/2026 Sáb"}, {lbEnglish, "12/12/2026 Sat"}, {lbSpanish, "12/12/2026 Sáb"}};
+    } cases[] = {
+        {lbPortuguese, "12/12/2026 Sáb"}, {lbEnglish, "12/12/2026 Sat"}, {lbSpanish, "12/12/2026 Sáb"}};
     const int32_t old = LanguageBase();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.base);

@@ -127,8 +127,8 @@ TEST(TreeScanner, CaseTwinsFifosAndSymlinkLoops) {
     std::vector<std::string> files;
     for (const auto& e : rec.events)
         if (e[0] == 'F') files.push_back(e);
-    EXPECT_EQ(files, (std::vector<std::string>{"F " + r + "A.txt 2", "F " + r + "a.txt 1", "F " + r + "link.txt 3",
-                                               "F " + r + "real/f.txt 3"}));
+    EXPECT_EQ(files, (std::vector<std::string>{"F " + r + "A.txt 2", "F " + r + "a.txt 1",
+                                               "F " + r + "link.txt 3", "F " + r + "real/f.txt 3"}));
 }
 
 TEST(TreeScanner, FindsTheSameFilesAsFindWithDotFiles) {
