@@ -101,7 +101,7 @@ TEST(Fci, CabinetsPassPeersAndReadBack) {
                 if (ch == '/') ch = '\\';
             EXPECT_EQ(sink.files[stored], d) << n;
         }
-        if (HaveTool("cabextract")) {
+        if (RequireTool("cabextract")) {
             auto r = mvtest::Run("cabextract -t " + name, dir.Path());
             EXPECT_EQ(r.exitCode, 0) << r.output;
             fs::path out = dir / (std::string("x-") + c.label);
@@ -109,11 +109,11 @@ TEST(Fci, CabinetsPassPeersAndReadBack) {
             EXPECT_EQ(r.exitCode, 0) << r.output;
             for (auto& [n, d] : inputs) EXPECT_EQ(ReadFileBytes(out / n), d) << n;
         }
-        if (HaveTool("gcab") && c.code < 3) {
+        if (RequireTool("gcab") && c.code < 3) {
             auto r = mvtest::Run("gcab -t " + name, dir.Path());
             EXPECT_EQ(r.exitCode, 0) << r.output;
         }
-        if (HaveTool("7z")) {
+        if (RequireTool("7z")) {
             auto r = mvtest::Run("7z t " + name, dir.Path());
             EXPECT_EQ(r.exitCode, 0) << r.output;
         }

@@ -314,7 +314,7 @@ std::vector<uint8_t> TestData() {
 } // namespace
 
 TEST(RarLz, PeersAndWeDecodeLongStreams) {
-    bool bsdtar = mvtest::HaveTool("bsdtar"), unar = mvtest::HaveTool("unar");
+    bool bsdtar = mvtest::RequireTool("bsdtar"), unar = mvtest::RequireTool("unar");
     auto data = TestData();
     struct Case {
         const char* name;

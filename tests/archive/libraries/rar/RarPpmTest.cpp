@@ -191,7 +191,7 @@ std::vector<uint8_t> PpmStream(const std::vector<uint8_t>& data, int order, uint
 } // namespace
 
 TEST(RarPpm, PeersAndWeDecodeOurPpmdBlocks) {
-    bool bsdtar = mvtest::HaveTool("bsdtar"), unar = mvtest::HaveTool("unar");
+    bool bsdtar = mvtest::RequireTool("bsdtar"), unar = mvtest::RequireTool("unar");
     std::vector<uint8_t> text = mvtest::TextBytes(60000, 11);
     std::vector<uint8_t> mixed = mvtest::TextBytes(20000, 12);
     auto noise = mvtest::RandomBytes(6000, 13);
