@@ -31,7 +31,7 @@ LAYERS = [
     ("archive", ["archive/"], ["framework", "codecs", "libraries"]),
     ("zipwriter", ["zipwriter/"], ["framework", "codecs", "platform"]),
     ("controls", ["controls/"], ["ui", "desktop"]),
-    ("app", ["app/"], ["ui", "desktop", "controls", "archive", "zipwriter"]),
+    ("app", ["app/"], ["ui", "desktop", "controls", "archive", "zipwriter", "shellext"]),
     ("shellext", ["shellext/"], ["platform"]),
 ]
 QT_LAYERS = {"ui", "desktop"}

@@ -24,11 +24,13 @@ void TUnARC::Collect(TArcStream& file, std::vector<TArcMember>& members) {
     const int64_t size = file.Size();
     int64_t pos = FArchiveOffset > 0 ? FArchiveOffset - 1 : 0;
     std::string path; // the current PAK directory, "\" after each component
+    bool ended = false; // the end marker or the one member asked for was reached
     while (pos + 2 <= size && !FCancel) {
         uint8_t h[29] = {};
         const int64_t avail = std::min<int64_t>(29, size - pos);
         if (!file.Seek(pos) || file.Read(h, avail) != avail)
             RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
+        if (h[0] == kMarker && h[1] == 0) ended = true;
         if (h[0] != kMarker || h[1] == 0) break;
         const uint8_t method = h[1];
         if (method == kDirEnd) {
@@ -64,8 +66,13 @@ void TUnARC::Collect(TArcStream& file, std::vector<TArcMember>& members) {
         pos = m.DataOffset + m.PackedSize; // strictly forward, in 64 bits
         if (m.Name.empty() || !IsFileSpecMatch(m.Name, false)) continue;
         members.push_back(m);
-        if (singleExact) break;
+        if (singleExact) {
+            ended = true;
+            break;
+        }
     }
+    // The file ends before the end marker (inside a member's data or its header): cut short.
+    if (!ended && !FCancel && pos + 2 > size) DoError(FArchiveFile, "", "0", arcerr::ReadError);
 }
 
 bool TUnARC::ExtractMember(TArcStream& file, const TArcMember& m) {

@@ -15,7 +15,6 @@ namespace mv {
 
 namespace {
 
-constexpr int kErrCrc = 25151;
 constexpr int kErrSeek = 25292;
 constexpr int kErrDiscarded = 26800;
 constexpr int64_t kBlock = 512;
@@ -200,6 +199,9 @@ void TUnTAR::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
             if (next <= pos) break;
             pos = next;
         }
+        // The archive ends inside a block: it was cut short.
+        if (!FCancel && pos < archiveSize && pos + kBlock > archiveSize)
+            DoError(FArchiveFile, "", "0", arcerr::ReadError);
         FBytesLeft = FTotalPacked;
         for (const auto& m : members) {
             if (FCancel) break;
@@ -248,10 +250,8 @@ void TUnTAR::ExtractMember(TArcStream& file, TArcStream* stream, const TTarMembe
     CloseMemberInput();
     const std::string target = FEntry.FileName;
     if (AfterExtractFile(out, stream, 32, dosDate, name, ok)) FExtracted[m.Name] = target;
-    if (OnEnd)
-        OnEnd(this, reportName, ok);
-    else if (!ok && !FCancel)
-        DoError(reportName, "", "0", kErrCrc);
+    // A member that failed was reported where it failed (tar members have no check).
+    if (OnEnd) OnEnd(this, reportName, ok);
 }
 
 // A hard link: a copy of its target when that was extracted before it in this
