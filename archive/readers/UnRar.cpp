@@ -107,7 +107,8 @@ RarArchive* TUnRAR::OpenLibrary(const std::string& name) {
     if (!h) RaiseError(name, "", "0", RarErrorId(od.OpenResult));
     // The callbacks carry this reader.
     RARSetProcessDataProc(h, [this](unsigned char* addr, int size) { return TakeData(addr, size); });
-    RARSetChangeVolProc(h, [this](char* arcName, int mode) { return ChangeVolume(arcName, mode == RAR_VOL_ASK); });
+    RARSetChangeVolProc(
+        h, [this](char* arcName, int mode) { return ChangeVolume(arcName, mode == RAR_VOL_ASK); });
     return h;
 }
 

@@ -32,7 +32,7 @@ intptr_t TStreamCabinetFileHandler::Open(const std::string& fileName, int openFl
                                          int& error) {
     using platform::OpenMode;
     const bool create = (openFlags & 0x0100) != 0;
-    const OpenMode mode = create                        ? OpenMode::CreateTruncate
+    const OpenMode mode = create                      ? OpenMode::CreateTruncate
                           : (openFlags & 0x0003) != 0 ? OpenMode::ReadWrite
                                                       : OpenMode::Read;
     try {

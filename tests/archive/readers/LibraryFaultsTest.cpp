@@ -21,10 +21,8 @@ struct Fault {
 const std::vector<Fault>& Faults() {
     static const std::vector<Fault> faults = {
         {"no space", [](auto& f, const fs::path&, Options&) { f.FailWritesAfter(3000); }},
-        {"read error",
-         [](auto& f, const fs::path& archive, Options&) {
-             f.FailReadsOf(archive.string(), fs::file_size(archive) / 2);
-         }},
+        {"read error", [](auto& f, const fs::path& archive,
+                          Options&) { f.FailReadsOf(archive.string(), fs::file_size(archive) / 2); }},
         {"failed rename", [](auto& f, const fs::path&, Options&) { f.FailRenames(true); }},
         {"cancel", [](auto&, const fs::path&, Options& o) { o.cancelAfter = 1; }},
     };

@@ -225,8 +225,7 @@ TEST(Unrar, VolumesAreFollowedAndRefusalsStop) {
     {
         ResetGlobals();
         std::vector<Outcome> outcomes;
-        EXPECT_EQ(RunArchive(dir / "rar3_vols.part1.rar", "", RAR_TEST, outcomes),
-                  ERAR_END_ARCHIVE);
+        EXPECT_EQ(RunArchive(dir / "rar3_vols.part1.rar", "", RAR_TEST, outcomes), ERAR_END_ARCHIVE);
         ASSERT_EQ(gVolumeCalls.size(), 2u);
         EXPECT_EQ(gVolumeCalls[0].second, RAR_VOL_NOTIFY);
         EXPECT_EQ(fs::path(gVolumeCalls[1].first).filename(), "rar3_vols.part3.rar");
@@ -368,8 +367,7 @@ TEST(Unrar, HostileFixturesEndWithTheirCodes) {
         SCOPED_TRACE(c.file);
         ResetGlobals();
         std::vector<Outcome> outcomes;
-        EXPECT_EQ(RunArchive(mvtest::FixtureDir() / "hostile" / c.file, "", RAR_TEST, outcomes),
-                  c.end);
+        EXPECT_EQ(RunArchive(mvtest::FixtureDir() / "hostile" / c.file, "", RAR_TEST, outcomes), c.end);
         if (c.firstResult < 0) {
             EXPECT_TRUE(outcomes.empty());
         } else {
