@@ -40,7 +40,7 @@ ENGINES = ["archive", "zipwriter"]
 TOOLS = [
     ("support", ["tests/support/"], []),
     ("mvarc", ["tests/tools/"], ENGINES + ["support"]),
-    ("bench", ["bench/"], ENGINES),
+    ("bench", ["bench/"], ENGINES + ["app"]),
     ("fuzz", ["fuzz/"], ENGINES),
 ]
 SOURCE = re.compile(r"\.(h|hpp|c|cc|cpp|inc)$")
