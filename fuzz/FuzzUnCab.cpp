@@ -2,7 +2,7 @@
 // held in memory (named "a.cab"; every other name is missing), extracting every
 // file into memory. Checks that nothing is read or written out of range and
 // that no file grows beyond its declared size.
-#include "platform/cabinet/Cabinet.h"
+#include "archive/libraries/cab/Cabinet.h"
 
 #include <cstddef>
 #include <cstdint>

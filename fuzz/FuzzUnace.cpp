@@ -4,8 +4,8 @@
 #include "archive/codecs/CodecIo.h"
 #include "archive/readers/UnAce.h"
 #include "fuzz/ReaderFuzzHarness.h"
-#include "platform/unace/AceDecode.h"
-#include "platform/unace/Unace.h"
+#include "archive/libraries/ace/AceDecode.h"
+#include "archive/libraries/ace/Unace.h"
 
 #include <string>
 
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (mode & 4) ACESetPassword(h, "test");
         ACEHeaderData hd;
         for (int i = 0; i < 64 && ACEReadHeader(h, &hd) == ACE_SUCCESS; ++i)
-            ACEProcessFile(h, ACE_TEST, nullptr);
+            ACEProcessFile(h, ACE_TEST);
         ACECloseArchive(h);
     }
     return 0;

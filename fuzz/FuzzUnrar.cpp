@@ -5,8 +5,8 @@
 #include "archive/codecs/CodecIo.h"
 #include "archive/readers/UnRar.h"
 #include "fuzz/ReaderFuzzHarness.h"
-#include "platform/unrar/RarUnpack.h"
-#include "platform/unrar/Unrar.h"
+#include "archive/libraries/rar/RarUnpack.h"
+#include "archive/libraries/rar/Unrar.h"
 
 #include <string>
 
@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         RARSetChangeVolProc(h, mvfuzz::NoNextVolume);
         RARHeaderData hd;
         for (int i = 0; i < 64 && RARReadHeader(h, &hd) == RAR_SUCCESS; ++i)
-            RARProcessFile(h, RAR_TEST, nullptr, nullptr);
+            RARProcessFile(h, RAR_TEST);
         RARCloseArchive(h);
     }
     return 0;

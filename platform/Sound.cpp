@@ -63,12 +63,12 @@ int WaveDurationMs(std::span<const uint8_t> wave) {
 }
 
 bool TRecordingSound::IsPlaying() {
-    return std::chrono::steady_clock::now() < FPlayingUntil;
+    return FNowMs < FPlayingUntil;
 }
 
 bool TRecordingSound::Start(const std::string& name, std::span<const uint8_t> wave) {
     FPlayed.push_back(name);
-    FPlayingUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(WaveDurationMs(wave));
+    FPlayingUntil = FNowMs + WaveDurationMs(wave);
     return true;
 }
 

@@ -35,11 +35,15 @@ public:
     // Names of the sounds started, in order.
     const std::vector<std::string>& Played() const { return FPlayed; }
     // Ends the sound that is playing now.
-    void Finish() { FPlayingUntil = {}; }
+    void Finish() { FPlayingUntil = FNowMs; }
+    // The recorder's own clock: a sound plays for its length of this clock, which
+    // moves only when a test advances it.
+    void Advance(int64_t ms) { FNowMs += ms; }
 
 private:
     std::vector<std::string> FPlayed;
-    std::chrono::steady_clock::time_point FPlayingUntil{};
+    int64_t FNowMs = 0;
+    int64_t FPlayingUntil = 0;
 };
 
 class TExternalPlayerSound : public TSoundBackEnd {

@@ -1,7 +1,9 @@
 #!/bin/sh
-# Installs what is needed, builds everything under AddressSanitizer and UBSan,
-# runs every test, runs each fuzz target briefly on the corpus, and prints the
-# benchmark tables. Exits non-zero when anything fails.
+# Installs what is needed, builds everything under AddressSanitizer and UBSan
+# with warnings as errors, runs every test (with the layer check, the check of
+# the generated files and their own tests; a missing peer tool fails its tests),
+# runs each fuzz target briefly on the corpus, and prints the benchmark tables.
+# Exits non-zero when anything fails.
 set -e
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
@@ -17,14 +19,14 @@ if [ ! -f "$CORPUS/MANIFEST.tsv" ]; then
 fi
 export MV_CORPUS_DIR="$(cd "$CORPUS" && pwd)"
 
-cmake -S . -B build -DMV_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DMV_SANITIZE=ON -DMV_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$JOBS"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build && ctest -j "$JOBS" --output-on-failure --timeout 900)
 
 # Fuzz targets: a short fixed run each, seeded with the real-archive corpus.
-CC=clang CXX=clang++ cmake -S . -B build/fuzz -DMV_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -DMV_FUZZ=ON -DMV_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/fuzz -j "$JOBS"
 SEEDS=build/fuzz/seeds
 rm -rf "$SEEDS" && mkdir -p "$SEEDS"

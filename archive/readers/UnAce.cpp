@@ -1,7 +1,7 @@
 #include "archive/readers/UnAce.h"
 
 #include "archive/framework/SharedRoutines.h"
-#include "platform/unace/Unace.h"
+#include "archive/libraries/ace/Unace.h"
 
 namespace mv {
 
@@ -58,8 +58,6 @@ const TLibraryTraits kAceTraits{
     .PasswordErrorId = AceErrorId,
 };
 
-using Callbacks = TLibraryCallbacks<TUnACE, ACE_VOL_ASK>;
-
 struct CloseAce {
     void operator()(AceArchive* h) const { ACECloseArchive(h); }
 };
@@ -81,16 +79,15 @@ TLibraryMember MemberOf(const ACEHeaderData& h) {
 } // namespace
 
 TUnACE::TUnACE() : TUnLibrary(kAceTraits) {}
-TUnACE::~TUnACE() {
-    Callbacks::Forget(this);
-}
+TUnACE::~TUnACE() = default;
 
 AceArchive* TUnACE::OpenLibrary(const std::string& name) {
     ACEOpenArchiveData od;
     od.ArcName = name;
     od.OpenMode = ACE_OM_EXTRACT;
-    od.DataProc = Callbacks::Data;
-    od.VolumeProc = Callbacks::Volume;
+    // The callbacks carry this reader.
+    od.DataProc = [this](unsigned char* addr, int size) { return TakeData(addr, size); };
+    od.VolumeProc = [this](char* arcName, int mode) { return ChangeVolume(arcName, mode == ACE_VOL_ASK); };
     AceArchive* h = ACEOpenArchive(&od);
     if (!h)
         RaiseError(name, "", "0", AceErrorId(od.OpenResult) ? AceErrorId(od.OpenResult) : arcerr::OpenError);
@@ -110,12 +107,11 @@ void TUnACE::CountVolume(const std::string& name) {
     int guard = 0;
     while (ACEReadHeader(h.get(), &hd) == ACE_SUCCESS && ++guard < 1000000) {
         CountMember(MemberOf(hd));
-        if (ACEProcessFile(h.get(), ACE_SKIP, nullptr) != ACE_SUCCESS) break;
+        if (ACEProcessFile(h.get(), ACE_SKIP) != ACE_SUCCESS) break;
     }
 }
 
 void TUnACE::ExtractArchive(std::unique_ptr<TArcStream>&, TArcStream*) {
-    Callbacks::TActive active(this);
     StartWalk();
     CountVolume(FArchiveFile);
     FBytesLeft = FTotalUnpacked;
@@ -123,8 +119,8 @@ void TUnACE::ExtractArchive(std::unique_ptr<TArcStream>&, TArcStream*) {
     AcePtr h(OpenLibrary(FArchiveFile));
     if (!FPassword.empty()) ACESetPassword(h.get(), FPassword.c_str());
     const TLibraryMemberCalls calls{
-        .Skip = [&] { return ACEProcessFile(h.get(), ACE_SKIP, nullptr); },
-        .Test = [&] { return ACEProcessFile(h.get(), ACE_TEST, nullptr); },
+        .Skip = [&] { return ACEProcessFile(h.get(), ACE_SKIP); },
+        .Test = [&] { return ACEProcessFile(h.get(), ACE_TEST); },
         .SetPassword = [&](const std::string& p) { ACESetPassword(h.get(), p.c_str()); },
     };
     while (!Cancel()) {

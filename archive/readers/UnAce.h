@@ -1,13 +1,12 @@
 #pragma once
 // TUnACE extracts the members of ACE archives (ACE 1.0 and 2.0 compression, solid,
 // multi-volume .ace/.c00/.c01..., encrypted members) through our ACE library
-// (platform/unace). The library walks and decodes; the shared part of the
+// (archive/libraries/ace). The library walks and decodes; the shared part of the
 // library readers (TUnLibrary) decides per member where the output goes, runs
 // the password round, follows volumes through OnNextVolume and checks each
 // member's CRC.
 //
-// While an extraction runs, the reader is the process-wide active ACE reader: the
-// library's data and volume callbacks are plain functions that address it.
+// The library's data and volume callbacks carry the reader that set them.
 #include "archive/readers/UnLibrary.h"
 
 #include <memory>

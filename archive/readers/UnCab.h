@@ -1,12 +1,12 @@
 #pragma once
 // TUnCAB extracts the members of cabinets (atCab), sets spanning several
 // cabinets included, through the decompression interface of our cabinet
-// library (platform/cabinet). The library reads the cabinets through the
+// library (archive/libraries/cab). The library reads the cabinets through the
 // reader's file handler and decodes; the reader decides per member where the
 // output goes, follows the set through OnNextVolume and finishes each output.
 #include "archive/readers/UnBase.h"
-#include "platform/cabinet/Cabinet.h"
-#include "platform/cabinet/CabinetFileHandler.h"
+#include "archive/libraries/cab/Cabinet.h"
+#include "archive/libraries/cab/CabinetFileHandler.h"
 
 #include <cstdint>
 #include <exception>

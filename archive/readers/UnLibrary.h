@@ -1,6 +1,6 @@
 #pragma once
 // TUnLibrary: the part the readers that stand on one of our outside-library
-// layers (platform/unace, platform/unrar) share. The library walks the archive
+// layers (archive/libraries/ace, archive/libraries/rar) share. The library walks the archive
 // and decodes; the reader, through this class, decides per member where the
 // output goes (or skips it), runs the password round, follows volumes through
 // OnNextVolume, takes the decoded bytes from the library's data callback into
@@ -59,37 +59,11 @@ struct TLibraryMemberCalls {
     std::function<void(const std::string&)> SetPassword;
 };
 
-// The library's data and volume callbacks are plain functions: while an
-// extraction runs they address the active reader of their library. Reader is the
-// format's reader, askMode the library's "volume missing" mode.
-template <class Reader, int askMode> class TLibraryCallbacks {
-public:
-    static int Data(unsigned char* addr, int size) { return active ? active->TakeData(addr, size) : 0; }
-    static int Volume(char* arcName, int mode) {
-        return active ? active->ChangeVolume(arcName, mode == askMode) : 0;
-    }
-    // Makes a reader the active one while it lives.
-    struct TActive {
-        explicit TActive(Reader* r) { active = r; }
-        ~TActive() { active = nullptr; }
-        TActive(const TActive&) = delete;
-        TActive& operator=(const TActive&) = delete;
-    };
-    static void Forget(const Reader* r) {
-        if (active == r) active = nullptr;
-    }
-
-private:
-    static inline Reader* active = nullptr;
-};
-
 class TUnLibrary : public TUnBase {
 public:
     explicit TUnLibrary(const TLibraryTraits& traits) : FTraits(traits) {}
 
 protected:
-    template <class, int> friend class TLibraryCallbacks;
-
     // Candidate passwords, one at a time: the given ones first, then up to
     // PasswordAttempts answers of OnGetPassword about `askName` (an empty answer
     // asks again; the timer pauses while it is asked when pauseTimer is set).

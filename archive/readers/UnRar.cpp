@@ -1,7 +1,7 @@
 #include "archive/readers/UnRar.h"
 
 #include "archive/framework/SharedRoutines.h"
-#include "platform/unrar/Unrar.h"
+#include "archive/libraries/rar/Unrar.h"
 
 namespace mv {
 
@@ -62,8 +62,6 @@ const TLibraryTraits kRarTraits{
     .PasswordErrorId = RarPasswordErrorId,
 };
 
-using Callbacks = TLibraryCallbacks<TUnRAR, RAR_VOL_ASK>;
-
 struct CloseRar {
     void operator()(RarArchive* h) const { RARCloseArchive(h); }
 };
@@ -99,9 +97,7 @@ TLibraryMember MemberOf(const RARHeaderData& h) {
 } // namespace
 
 TUnRAR::TUnRAR() : TUnLibrary(kRarTraits) {}
-TUnRAR::~TUnRAR() {
-    Callbacks::Forget(this);
-}
+TUnRAR::~TUnRAR() = default;
 
 RarArchive* TUnRAR::OpenLibrary(const std::string& name) {
     RAROpenArchiveData od;
@@ -109,8 +105,10 @@ RarArchive* TUnRAR::OpenLibrary(const std::string& name) {
     od.OpenMode = RAR_OM_EXTRACT;
     RarArchive* h = RAROpenArchive(&od);
     if (!h) RaiseError(name, "", "0", RarErrorId(od.OpenResult));
-    RARSetProcessDataProc(h, Callbacks::Data);
-    RARSetChangeVolProc(h, Callbacks::Volume);
+    // The callbacks carry this reader.
+    RARSetProcessDataProc(h, [this](unsigned char* addr, int size) { return TakeData(addr, size); });
+    RARSetChangeVolProc(
+        h, [this](char* arcName, int mode) { return ChangeVolume(arcName, mode == RAR_VOL_ASK); });
     return h;
 }
 
@@ -131,12 +129,11 @@ void TUnRAR::CountVolume(const std::string& name, bool firstVolume) {
     RARSetChangeVolProc(h.get(), [](char*, int) { return 0; });
     while (RARReadHeader(h.get(), &hd) == RAR_SUCCESS && ++guard < 1000000) {
         CountMember(MemberOf(hd));
-        if (RARProcessFile(h.get(), RAR_SKIP, nullptr, nullptr) != RAR_SUCCESS) break;
+        if (RARProcessFile(h.get(), RAR_SKIP) != RAR_SUCCESS) break;
     }
 }
 
 void TUnRAR::ExtractArchive(std::unique_ptr<TArcStream>&, TArcStream*) {
-    Callbacks::TActive active(this);
     StartWalk();
     CountVolume(FArchiveFile, true);
     FBytesLeft = FTotalUnpacked;
@@ -148,11 +145,11 @@ void TUnRAR::ExtractArchive(std::unique_ptr<TArcStream>&, TArcStream*) {
             [&] {
                 // The library reports a skipped member's bytes too: they only move progress.
                 FSkipping = true;
-                const int r = RARProcessFile(h.get(), RAR_SKIP, nullptr, nullptr);
+                const int r = RARProcessFile(h.get(), RAR_SKIP);
                 FSkipping = false;
                 return r;
             },
-        .Test = [&] { return RARProcessFile(h.get(), RAR_TEST, nullptr, nullptr); },
+        .Test = [&] { return RARProcessFile(h.get(), RAR_TEST); },
         .SetPassword = [&](const std::string& p) { RARSetPassword(h.get(), p.c_str()); },
     };
     bool first = true;

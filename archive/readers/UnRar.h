@@ -1,13 +1,12 @@
 #pragma once
 // TUnRAR extracts the members of RAR archives (RAR 1.5 to 4.x and RAR5, plain or
 // self-extracting, solid, multi-volume, AES encrypted) through our RAR library
-// (platform/unrar). The library decodes; the shared part of the library readers
+// (archive/libraries/rar). The library decodes; the shared part of the library readers
 // (TUnLibrary) decides per member where the output goes, runs the password
 // round, follows volumes through OnNextVolume and checks each member's CRC. This
 // reader adds the round for archives whose headers are encrypted.
 //
-// While an extraction runs, the reader is the process-wide active RAR reader: the
-// library's data and volume callbacks are plain functions that address it.
+// The library's data and volume callbacks carry the reader that set them.
 #include "archive/readers/UnLibrary.h"
 
 #include <memory>

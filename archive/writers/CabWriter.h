@@ -1,6 +1,6 @@
 #pragma once
 // The CAB writer: makes cabinet files through the compression interface of our
-// cabinet library (platform/cabinet). One library context per run, one
+// cabinet library (archive/libraries/cab). One library context per run, one
 // add-file call per file, one final flush; every byte the library reads or
 // writes goes through the writer's cabinet file handler, which also counts the
 // progress of the file being read.
@@ -12,8 +12,8 @@
 // attributes, in their old order; cabinets that belong to a set are not
 // updated (25350) and stay as they are.
 #include "archive/writers/CompBase.h"
-#include "platform/cabinet/Cabinet.h"
-#include "platform/cabinet/CabinetFileHandler.h"
+#include "archive/libraries/cab/Cabinet.h"
+#include "archive/libraries/cab/CabinetFileHandler.h"
 
 #include <cstdint>
 #include <exception>

@@ -140,7 +140,7 @@ void TLha::ScanExistingEntries() {
         head->StoredSize = static_cast<uint64_t>(h.Next - entryStart);
         head->OriginalSize = static_cast<uint64_t>(h.UnpackedSize);
         head->DosDateTime = h.Level >= 2 ? FileDosDateTime(h.UnixTime) : h.DosDateTime;
-        head->Attributes = h.Level >= 2 ? platform::faArchive : h.Attribute;
+        head->Attributes = h.Level >= 2 ? uint8_t(platform::faArchive) : h.Attribute;
         head->Word = h.Crc;
         KeepOldEntry(name, std::move(head));
     }

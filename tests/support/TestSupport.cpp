@@ -1,5 +1,7 @@
 #include "tests/support/TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -100,6 +102,12 @@ std::string Quote(const std::string& s) {
 
 bool HaveTool(const std::string& name) {
     return Run("command -v " + Quote(name) + " >/dev/null").exitCode == 0;
+}
+
+bool RequireTool(const std::string& name) {
+    if (HaveTool(name)) return true;
+    ADD_FAILURE() << "peer tool " << name << " is not installed (scripts/deps.sh installs it)";
+    return false;
 }
 
 fs::path CorpusDir() {

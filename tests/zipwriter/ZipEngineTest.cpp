@@ -6,6 +6,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <cstdio>
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
@@ -29,14 +30,14 @@ std::vector<std::string> Lines(const std::string& text) {
 // unzip -t and 7z t (with the password when given) accept the archive.
 void ExpectPeersAccept(const fs::path& zip, const std::string& pw = "") {
     SCOPED_TRACE(zip.string());
-    if (mvtest::HaveTool("unzip")) {
+    if (mvtest::RequireTool("unzip")) {
         auto r = mvtest::Run("unzip -t " + (pw.empty() ? "" : "-P " + Quote(pw) + " ") + Quote(zip.string()));
         EXPECT_EQ(r.exitCode, 0) << r.output;
         if (!pw.empty()) {
             EXPECT_NE(mvtest::Run("unzip -t -P wrong" + pw + " " + Quote(zip.string())).exitCode, 0);
         }
     }
-    if (mvtest::HaveTool("7z")) {
+    if (mvtest::RequireTool("7z")) {
         auto r = mvtest::Run("7z t " + (pw.empty() ? std::string("-p-") : "-p" + Quote(pw)) + " " +
                              Quote(zip.string()));
         EXPECT_EQ(r.exitCode, 0) << r.output;
@@ -96,10 +97,10 @@ TEST(ZipDirectory, PeerArchivesListAsZipinfoAndWriteBack) {
         {"zip.zip", "cd " + Quote(t.src().string()) +
                         " && zip -q -r ../zip.zip . && echo 'a comment' | zip -q -z ../zip.zip"},
     };
-    if (mvtest::HaveTool("7z"))
+    if (mvtest::RequireTool("7z"))
         makers.push_back(
             {"7z.zip", "cd " + Quote(t.src().string()) + " && 7z a -tzip -bd ../7z.zip . >/dev/null"});
-    if (mvtest::HaveTool("python3"))
+    if (mvtest::RequireTool("python3"))
         makers.push_back(
             {"py.zip", "python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.stdout.buffer,'w',"
                        "zipfile.ZIP_DEFLATED); z.writestr('a.txt','x'*5000); z.writestr('d/b.txt',"
@@ -150,7 +151,7 @@ TEST(ZipDirectory, RefusesAndRepairs) {
             EXPECT_STREQ(e.what(), "Não é um arquivo Zip válido!");
         }
     }
-    if (mvtest::HaveTool("zip")) {
+    if (mvtest::RequireTool("zip")) {
         mvtest::WriteFileText(dir / "f.txt", "hello hello hello\n");
         ASSERT_EQ(mvtest::Run("cd " + Quote(dir.Path().string()) + " && zip -q -fz z64.zip f.txt").exitCode,
                   0);
@@ -484,9 +485,30 @@ TEST(ZipEngine, KilledRunLeavesOldArchive) {
               0);
     const auto old = mvtest::ReadFileBytes(zip);
     mvtest::WriteFileBytes(dir / "big.bin", mvtest::TextBytes(24 << 20, 7));
-    mvtest::Run("(" + Quote(mvtest::MvarcPath()) + " zadd " + Quote(zip.string()) + " -l 9 " +
-                Quote((dir / "big.bin").string()) +
-                " & pid=$!; sleep 0.5; kill -9 $pid; wait $pid) 2>/dev/null");
+    // The writer is killed once its new archive, a file without a name in the
+    // archive's folder, holds 64 KiB: the kill lands in the middle of the write
+    // whatever the machine's speed. The script tells the size it saw and how
+    // the writer ended.
+    const std::string script =
+        Quote(mvtest::MvarcPath()) + " zadd " + Quote(zip.string()) + " -l 9 " +
+        Quote((dir / "big.bin").string()) + " >/dev/null 2>&1 & pid=$!\n" +
+        "seen=0\n"
+        "while [ $seen -lt 65536 ] && kill -0 $pid 2>/dev/null; do\n"
+        "  for f in /proc/$pid/fd/*; do\n"
+        "    case \"$(readlink $f 2>/dev/null)\" in " + Quote(dir.Path().string()) + "/*\"(deleted)\")\n"
+        "      s=$(stat -L -c %s $f 2>/dev/null || echo 0); [ \"$s\" -gt $seen ] && seen=$s;;\n"
+        "    esac\n"
+        "  done\n"
+        "  sleep 0.01\n"
+        "done\n"
+        "kill -9 $pid 2>/dev/null; wait $pid 2>/dev/null; echo \"status=$? seen=$seen\"\n";
+    const auto run = mvtest::Run(script);
+    unsigned status = 0, seen = 0;
+    const size_t report = run.output.find("status=");
+    ASSERT_NE(report, std::string::npos) << run.output;
+    ASSERT_EQ(std::sscanf(run.output.c_str() + report, "status=%u seen=%u", &status, &seen), 2) << run.output;
+    EXPECT_EQ(status, 128u + 9u) << "the writer ended before the kill";
+    EXPECT_GE(seen, 65536u) << "the kill did not land while the new archive was being written";
     EXPECT_EQ(mvtest::ReadFileBytes(zip), old);
     // The new archive had no name yet: nothing is left behind.
     EXPECT_EQ(FolderNames(dir.Path()), (std::set<std::string>{"big.bin", "k.zip", "small.txt"}));
@@ -506,7 +528,7 @@ void RenameSetAndTest(const std::vector<fs::path>& parts, const fs::path& out, c
     auto ours = mvtest::Run(Quote(mvtest::MvarcPath()) + " test " + Quote((out / "set.zip").string()) +
                             (pw.empty() ? std::string() : " -p " + Quote(pw)));
     EXPECT_EQ(ours.exitCode, 0) << ours.output;
-    if (!mvtest::HaveTool("7z")) return;
+    if (!mvtest::RequireTool("7z")) return;
     auto r = mvtest::Run("7z t " + (pw.empty() ? std::string("-p-") : "-p" + Quote(pw)) + " " +
                          Quote((out / "set.zip").string()));
     EXPECT_EQ(r.exitCode, 0) << r.output;

@@ -110,7 +110,7 @@ TEST(LangStr, EveryNumberHasATextInEachLanguage) {
 }
 
 TEST(LangStr, GeneratedTableMatchesItsSource) {
-    if (!mvtest::HaveTool("python3")) GTEST_SKIP() << "python3 not installed";
+    if (!mvtest::RequireTool("python3")) return;
     const auto script = std::filesystem::path(MV_SOURCE_DIR) / "resources/strings/MakeStringTables.py";
     const auto result = mvtest::Run("python3 " + mvtest::Quote(script.string()) + " --check");
     EXPECT_EQ(result.exitCode, 0) << result.output;

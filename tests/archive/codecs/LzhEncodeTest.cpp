@@ -124,14 +124,14 @@ TEST(LzhEncode, PeersAcceptOurMembers) {
     const char* commands[] = {"lhasa t ours.lzh", "7z t ours.lzh", "lha t ours.lzh </dev/null"};
     for (const char* cmd : commands) {
         std::string tool = std::string(cmd).substr(0, std::string(cmd).find(' '));
-        if (!mvtest::HaveTool(tool)) continue;
+        if (!mvtest::RequireTool(tool)) continue;
         SCOPED_TRACE(cmd);
         auto r = mvtest::Run(cmd, dir.Path());
         EXPECT_EQ(r.exitCode, 0) << r.output;
         // jlha answers 0 even when a member fails; it says so in its output.
         EXPECT_EQ(r.output.find("Exception"), std::string::npos) << r.output;
     }
-    if (mvtest::HaveTool("lhasa")) {
+    if (mvtest::RequireTool("lhasa")) {
         for (size_t i = 0; i < inputs.size(); ++i) {
             std::string n = "m" + std::to_string(i);
             auto r = mvtest::Run("lhasa pq ours.lzh " + n + ".bin > " + n + ".out && cmp " + n + ".out " + n +

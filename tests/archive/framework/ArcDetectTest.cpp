@@ -205,10 +205,7 @@ TEST(ArcDetect, PeerArchivesAreDetected) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.command);
-        if (!mvtest::HaveTool(c.tool)) {
-            ADD_FAILURE() << "peer tool " << c.tool << " missing";
-            continue;
-        }
+        if (!mvtest::RequireTool(c.tool)) continue;
         auto r = mvtest::Run(c.command, dir.Path());
         ASSERT_EQ(r.exitCode, 0) << r.output;
         const auto d = Detect(dir / c.file);
@@ -380,7 +377,7 @@ TEST(ArcDetect, ArchiveAfterTheExecutableImage) {
     EXPECT_EQ(Name(d.ArcType), Name(atArjExe));
     EXPECT_EQ(d.ArchiveOffset, 1027);
     // An LHA archive after 17000 bytes of an executable is found by the scan.
-    if (mvtest::HaveTool("jlha")) {
+    if (mvtest::RequireTool("jlha")) {
         ASSERT_EQ(mvtest::Run("jlha aq l.lzh a.txt", dir.Path()).exitCode, 0);
         mvtest::WriteFileBytes(dir / "lsfx.exe",
                                Concat(DosStub(40000, 0), mvtest::ReadFileBytes(dir / "l.lzh")));

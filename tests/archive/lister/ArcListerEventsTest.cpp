@@ -253,7 +253,7 @@ TEST(ArcListerEvents, SpannedZipDirectoryOverSeveralDisks) {
     ASSERT_EQ(mvtest::Run("zip -q -r -s 64k span.zip f", dir.Path()).exitCode, 0);
     std::vector<fs::path> pieces;
     for (int i = 1;; ++i) {
-        char name[16];
+        char name[32];
         std::snprintf(name, sizeof name, "span.z%02d", i);
         if (!fs::exists(dir / name)) break;
         pieces.push_back(dir / name);

@@ -1,12 +1,12 @@
 // Hostile input: archives cut at every header boundary, flipped header bytes and
 // hand-made headers with hostile sizes end with an error number through OnError,
 // never with a crash, a hang or a read outside the file.
+#include "platform/FakeFileSystem.h"
 #include "tests/archive/lister/ListerTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <set>
 
 using namespace mvtest;
@@ -30,6 +30,56 @@ std::vector<fs::path> SmallCorpusFiles(uintmax_t limit) {
     return out;
 }
 
+// The real file system, counting the bytes read through it: the bound on the
+// work of a listing that stands in for a clock (a walk that loops or goes back
+// over the archive again and again reads far more than the file holds).
+class TReadCounter : public mv::platform::FakeFileSystem {
+public:
+    uint64_t bytesRead = 0;
+
+    std::unique_ptr<mv::platform::File> Open(const std::string& path, mv::platform::OpenMode mode) override {
+        return std::make_unique<TCountedFile>(FakeFileSystem::Open(path, mode), bytesRead);
+    }
+
+private:
+    class TCountedFile : public mv::platform::File {
+    public:
+        TCountedFile(std::unique_ptr<mv::platform::File> inner, uint64_t& counter)
+            : inner(std::move(inner)), counter(counter) {}
+        size_t Read(void* buffer, size_t count) override {
+            const size_t n = inner->Read(buffer, count);
+            counter += n;
+            return n;
+        }
+        void Write(const void* buffer, size_t count) override { inner->Write(buffer, count); }
+        void Seek(int64_t position) override { inner->Seek(position); }
+        int64_t Position() const override { return inner->Position(); }
+        int64_t Size() override { return inner->Size(); }
+        void SetSize(int64_t size) override { inner->SetSize(size); }
+        void Flush() override { inner->Flush(); }
+        void Close() override { inner->Close(); }
+        bool IsOpen() const override { return inner->IsOpen(); }
+        const std::string& Path() const override { return inner->Path(); }
+
+    private:
+        std::unique_ptr<mv::platform::File> inner;
+        uint64_t& counter;
+    };
+};
+
+// Lists a file (folders shown, no volumes) and checks the work the listing
+// took: the bytes read through the file system stay within a few passes over
+// the file, and no more entries come than the file has bytes.
+ListResult ListWithinBounds(const fs::path& file) {
+    TReadCounter counter;
+    mv::platform::ScopedFileSystem use(counter);
+    ListResult r = ListArchive(file.string(), true, false);
+    const uint64_t size = fs::file_size(file);
+    EXPECT_LE(counter.bytesRead, 8 * size + 256 * 1024) << "the listing read the file over and over";
+    EXPECT_LE(r.entries.size(), size) << "more entries than bytes";
+    return r;
+}
+
 bool StructureIsCheckable(const std::string& format) {
     // a cut inside gzip or compress data, or a uuencoded text, leaves a file the
     // lister cannot tell from a whole one without decoding it
@@ -40,13 +90,12 @@ bool StructureIsCheckable(const std::string& format) {
 
 TEST(ArcListerHostile, TruncationAtEveryHeaderBoundary) {
     TempDir dir;
-    auto start = std::chrono::steady_clock::now();
     int cuts = 0;
     for (const auto& file : SmallCorpusFiles(96 * 1024)) {
         std::string format = file.parent_path().filename().string();
         SCOPED_TRACE(file.string());
         auto bytes = ReadFileBytes(file);
-        ListResult whole = ListArchive(file.string(), true, false);
+        ListResult whole = ListWithinBounds(file);
         if (!whole.completed) continue;
         // header starts: the reported offsets, and the start of the file
         std::set<int64_t> points = {0, 1, 7, 20, int64_t(bytes.size()) - 1, int64_t(bytes.size()) / 2};
@@ -58,7 +107,7 @@ TEST(ArcListerHostile, TruncationAtEveryHeaderBoundary) {
             if (p <= 0 || p >= int64_t(bytes.size())) continue;
             SCOPED_TRACE(p);
             WriteFileBytes(cut, std::vector<uint8_t>(bytes.begin(), bytes.begin() + p));
-            ListResult r = ListArchive(cut.string(), true, false);
+            ListResult r = ListWithinBounds(cut);
             ++cuts;
             if (!StructureIsCheckable(format)) continue;
             // only zero padding was cut off
@@ -75,7 +124,6 @@ TEST(ArcListerHostile, TruncationAtEveryHeaderBoundary) {
         }
     }
     EXPECT_GT(cuts, 300);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
 }
 
 TEST(ArcListerHostile, FlippedHeaderBytes) {
@@ -84,7 +132,7 @@ TEST(ArcListerHostile, FlippedHeaderBytes) {
     for (const auto& file : SmallCorpusFiles(24 * 1024)) {
         SCOPED_TRACE(file.string());
         auto bytes = ReadFileBytes(file);
-        ListResult whole = ListArchive(file.string(), true, false);
+        ListResult whole = ListWithinBounds(file);
         std::set<int64_t> positions;
         for (int64_t i = 0; i < 64; ++i) positions.insert(i);
         if (whole.entries.size() > 1)
@@ -95,7 +143,7 @@ TEST(ArcListerHostile, FlippedHeaderBytes) {
             auto copy = bytes;
             copy[size_t(p)] ^= 0xA5;
             WriteFileBytes(flipped, copy);
-            ListResult r = ListArchive(flipped.string(), true, false);
+            ListResult r = ListWithinBounds(flipped);
             ++runs;
             // headers under a checksum: any flipped byte of the first one is reported
             std::string format = file.parent_path().filename().string();
@@ -120,7 +168,7 @@ TEST(ArcListerHostile, HostileSizesAndLoops) {
     auto expectError = [&](const std::string& name, const std::vector<uint8_t>& data, int code) {
         SCOPED_TRACE(name);
         WriteFileBytes(dir / name, data);
-        ListResult r = ListArchive((dir / name).string(), true, false);
+        ListResult r = ListWithinBounds(dir / name);
         EXPECT_FALSE(r.completed);
         ASSERT_FALSE(r.errors.empty());
         if (code) {
@@ -145,7 +193,7 @@ TEST(ArcListerHostile, HostileSizesAndLoops) {
         expectError("loop.zoo", z, 25108);
     }
     // TAR: a size of 8 GiB in an otherwise valid header
-    if (HaveTool("tar")) {
+    if (RequireTool("tar")) {
         WriteFileBytes(dir / "a.txt", TextBytes(10, 1));
         ASSERT_EQ(mvtest::Run("tar --format=ustar -cf big.tar a.txt", dir.Path()).exitCode, 0);
         auto t = ReadFileBytes(dir / "big.tar");
@@ -159,7 +207,7 @@ TEST(ArcListerHostile, HostileSizesAndLoops) {
         expectError("big.tar", t, 25236);
     }
     // ZIP: a central record that claims a Zip64 size
-    if (HaveTool("zip")) {
+    if (RequireTool("zip")) {
         WriteFileBytes(dir / "a.txt", TextBytes(10, 1));
         ASSERT_EQ(mvtest::Run("zip -q z.zip a.txt", dir.Path()).exitCode, 0);
         auto z = ReadFileBytes(dir / "z.zip");

@@ -283,7 +283,7 @@ TEST(ArcListerPeersSingle, GzipCompressUuencode) {
     auto data = TextBytes(50000, 7);
     WriteFileBytes(dir / "data.txt", data);
     uint32_t crc = ReferenceCrc32(data.data(), data.size());
-    if (HaveTool("gzip")) {
+    if (RequireTool("gzip")) {
         ASSERT_EQ(
             mvtest::Run("gzip -c data.txt > named.gz && gzip -nc data.txt > plain.gz", dir.Path()).exitCode,
             0);
@@ -298,7 +298,7 @@ TEST(ArcListerPeersSingle, GzipCompressUuencode) {
         EXPECT_EQ(r.entries[0].name, "plain"); // no stored name: the archive's name up to its last dot
         EXPECT_EQ(r.entries[0].crc, crc);
     }
-    if (HaveTool("compress")) {
+    if (RequireTool("compress")) {
         ASSERT_EQ(mvtest::Run("compress -c data.txt > data.txt.Z", dir.Path()).exitCode, 0);
         ListResult r = ListArchive((dir / "data.txt.Z").string());
         ASSERT_TRUE(r.completed);
@@ -306,7 +306,7 @@ TEST(ArcListerPeersSingle, GzipCompressUuencode) {
         EXPECT_EQ(r.entries[0].name, "data.txt");
         EXPECT_EQ(r.entries[0].method, "LzwMAGIC");
     }
-    if (HaveTool("uuencode")) {
+    if (RequireTool("uuencode")) {
         ASSERT_EQ(mvtest::Run("uuencode data.txt stored-name.txt > data.uue", dir.Path()).exitCode, 0);
         ListResult r = ListArchive((dir / "data.uue").string());
         ASSERT_TRUE(r.completed);

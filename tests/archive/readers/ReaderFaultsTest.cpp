@@ -121,7 +121,7 @@ TEST_F(ReaderFaults, FullDiskFailsTheMembersThatDoNotFit) {
             mv::platform::FakeFileSystem fake;
             mv::platform::ScopedFileSystem use(fake);
             fake.FailWritesAfter(row.label == "rar" ? 50000 : row.label == "zoo" ? 5000 : 20000);
-            o = readertest::Run(*reader, out.Path(), {.raisedAsError = true});
+            o = readertest::Run(*reader, out.Path(), {.password = {}, .raisedAsError = true});
         }
         EXPECT_TRUE(readertest::Reported(o, mv::arcerr::WriteError));
         EXPECT_GE(reader->FailedCount(), 1);
@@ -158,7 +158,7 @@ TEST_F(ReaderFaults, TruncatedArchivesAreReported) {
             fs::create_directories(out);
             auto reader = mv::NewReaderFor(cutArchive.string());
             if (reader) {
-                Outcome o = readertest::Run(*reader, out, {.raisedAsError = true});
+                Outcome o = readertest::Run(*reader, out, {.password = {}, .raisedAsError = true});
                 EXPECT_TRUE(!o.errors.empty() || reader->FailedCount() > 0)
                     << "extracted " << o.extracted << " with no error";
                 ExpectOnlyWholeFiles(out, row, archive);
@@ -180,7 +180,8 @@ TEST_F(ReaderFaults, CabinetContinuingAnotherOpenedAlone) {
     mvtest::TempDir out;
     auto reader = mv::NewReaderFor(cab.string());
     ASSERT_TRUE(reader);
-    Outcome o = readertest::Run(*reader, out.Path(), {.volumes = false, .raisedAsError = true});
+    Outcome o =
+        readertest::Run(*reader, out.Path(), {.password = {}, .volumes = false, .raisedAsError = true});
     EXPECT_TRUE(readertest::Reported(o, 25135));
     EXPECT_GE(reader->FailedCount(), 1);
     for (const auto& [name, bytes] : readertest::Tree(out.Path())) ADD_FAILURE() << "left behind: " << name;

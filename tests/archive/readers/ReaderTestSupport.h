@@ -120,7 +120,7 @@ inline bool Reported(const Outcome& o, int code) {
 // Cancel at the first progress report: nothing is extracted and no file stays behind.
 inline void ExpectCancelLeavesNothing(const fs::path& archive) {
     mvtest::TempDir dir;
-    Outcome o = ExtractAll(archive, dir.Path(), {.cancelAfter = 0});
+    Outcome o = ExtractAll(archive, dir.Path(), {.password = {}, .cancelAfter = 0});
     EXPECT_EQ(o.extracted, 0);
     for (auto& [name, bytes] : Tree(dir.Path())) ADD_FAILURE() << "left behind: " << name;
 }

@@ -179,7 +179,7 @@ TEST(UnArc, HandMadeFormsNoToolWrites) {
     EXPECT_EQ(tree["SUB/MID.TXT"], (std::vector<uint8_t>{'m', 0x90, 'x', 'x', 'x'}));
     EXPECT_TRUE(tree.count("TOP.TXT"));
     EXPECT_EQ(tree.size(), 8u);
-    if (mvtest::HaveTool("arc")) {
+    if (mvtest::RequireTool("arc")) {
         // The crunched members made here are the ones arc itself reads.
         mvtest::TempDir peer;
         std::vector<Member> crunched(ms.begin() + 1, ms.begin() + 4);

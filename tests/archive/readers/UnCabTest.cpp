@@ -22,7 +22,7 @@ using readertest::Tree;
 // Every member through the reader table; without `volumes` no OnNextVolume handler.
 Outcome ExtractAll(const fs::path& archive, const fs::path& dir, bool volumes = true,
                    std::vector<std::string> spec = {"*.*"}) {
-    return readertest::ExtractAll(archive, dir, {.volumes = volumes, .ends = false, .spec = std::move(spec)});
+    return readertest::ExtractAll(archive, dir, {.password = {}, .volumes = volumes, .ends = false, .spec = std::move(spec)});
 }
 
 TEST(UnCab, CorpusExtractsByteExactly) {

@@ -24,7 +24,7 @@ using readertest::Tree;
 Outcome Extract(const fs::path& archive, const fs::path& dir, bool withTar = false) {
     std::unique_ptr<TUnBase> reader = withTar ? NewGZipReader() : std::make_unique<TUnGZIP>();
     return readertest::Extract(*reader, archive, dir,
-                               {.volumes = false, .ends = false, .raisedAsError = true});
+                               {.password = {}, .volumes = false, .ends = false, .raisedAsError = true});
 }
 
 } // namespace

@@ -21,7 +21,7 @@ using readertest::Tree;
 
 Outcome Extract(const fs::path& archive, const fs::path& dir) {
     TUUDecode reader;
-    return readertest::Extract(reader, archive, dir, {.ends = false, .raisedAsError = true});
+    return readertest::Extract(reader, archive, dir, {.password = {}, .ends = false, .raisedAsError = true});
 }
 
 } // namespace

@@ -139,7 +139,7 @@ TEST(UnZoo, BuiltArchivesExtractByteExactly) {
     EXPECT_EQ(tree["LZH.TXT"], text);
     EXPECT_EQ(tree["sub/dir/long name.txt"], small);
     EXPECT_EQ(tree["OLD.TXT"], (std::vector<uint8_t>{'n', 'e', 'w'})); // the deleted generation stays out
-    if (mvtest::HaveTool("lsar")) {
+    if (mvtest::RequireTool("lsar")) {
         auto r = mvtest::Run("lsar -t " + mvtest::Quote(archive.string()));
         EXPECT_EQ(r.exitCode, 0) << r.output;
     }

@@ -263,7 +263,7 @@ TEST(ArcSearch, MembersOfPeerArchives) {
     };
     int searched = 0;
     for (const auto& m : makers) {
-        if (!mvtest::HaveTool(m.tool)) continue;
+        if (!mvtest::RequireTool(m.tool)) continue;
         const std::string archive = (t / m.archive).string();
         ASSERT_EQ(mvtest::Run(m.command, t / "src").exitCode, 0) << m.command;
         TArcType type = TArcType::atNA;
@@ -335,7 +335,7 @@ TEST(ArcSearch, CancelEndsASearchInsideALargeMember) {
     mvtest::TempDir t;
     mvtest::WriteFileBytes(t / "big.txt", mvtest::TextBytes(3000000, 3));
     ASSERT_EQ(mvtest::Run("zip -q -1 a.zip big.txt", t.Path()).exitCode, 0);
-    for (const std::string path : {(t / "a.zip").string(), (t / "big.txt").string()}) {
+    for (const std::string& path : {(t / "a.zip").string(), (t / "big.txt").string()}) {
         TArcSearch s;
         s.SetArchiveFile(path);
         s.SetSearchText("e"); // hits everywhere

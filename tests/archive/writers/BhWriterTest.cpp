@@ -142,7 +142,9 @@ TEST(BhWriter, UpdateKeepsOtherEntriesAndRefusesDamagedArchives) {
     auto after = ReadBh(arc, "pw");
     ASSERT_EQ(after.size(), before.size());
     for (auto& [name, e] : before)
-        if (name != "text.txt") EXPECT_EQ(after[name].raw, e.raw) << name;
+        if (name != "text.txt") {
+            EXPECT_EQ(after[name].raw, e.raw) << name;
+        }
     EXPECT_EQ(after["text.txt"].data, TextBytes(51000, 7));
     EXPECT_EQ(after["text.txt"].flags & 1, 0);
     std::vector<uint8_t> junk(300, 0x11);

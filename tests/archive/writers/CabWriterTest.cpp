@@ -107,11 +107,11 @@ TEST(CabWriter, PeersTestAndExtractWhatWeWrite) {
         EXPECT_GE(FolderCount(arc), 2);
         auto test = mvtest::Run("cabextract -t " + Quote(arc.string()));
         EXPECT_EQ(test.exitCode, 0) << test.output;
-        if (HaveTool("7z")) {
+        if (RequireTool("7z")) {
             test = mvtest::Run("7z t " + Quote(arc.string()));
             EXPECT_EQ(test.exitCode, 0) << test.output;
         }
-        if (HaveTool("gcab")) {
+        if (RequireTool("gcab")) {
             test = mvtest::Run("gcab -t " + Quote(arc.string()));
             EXPECT_EQ(test.exitCode, 0) << test.output;
             EXPECT_NE(test.output.find("sub\\deeper\\one.bin"), std::string::npos) << test.output;
@@ -145,7 +145,7 @@ TEST(CabWriter, AddingKeepsTheMembersOfPeerAndQuantumCabinets) {
     WriteFileBytes(t / "new" / "added.txt", TextBytes(5000, 9));
     std::vector<fs::path> cabinets = {CorpusDir() / "cab" / "mszip_lzx_quantum.cab",
                                       CorpusDir() / "cab" / "makecab_lzx.cab"};
-    if (HaveTool("gcab")) {
+    if (RequireTool("gcab")) {
         MakeTree(t / "g");
         auto r = mvtest::Run(
             "gcab -c -z " + Quote((t / "gcab.cab").string()) + " text.txt sub/code.c empty.txt", t / "g");

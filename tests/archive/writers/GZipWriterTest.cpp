@@ -55,7 +55,7 @@ TEST(GZipWriter, PeersReadEveryKindOfFile) {
         auto st = mvtest::Run("stat -c %Y " + Quote((t / "src" / name).string()));
         uint32_t mtime = bytes[4] | bytes[5] << 8 | bytes[6] << 16 | static_cast<uint32_t>(bytes[7]) << 24;
         EXPECT_EQ(std::to_string(mtime) + "\n", st.output);
-        if (HaveTool("7z")) {
+        if (RequireTool("7z")) {
             r = mvtest::Run("7z t " + Quote(gz.string()));
             EXPECT_EQ(r.exitCode, 0) << name << r.output;
         }

@@ -85,11 +85,11 @@ TEST(LhaWriter, PeersTestAndExtractEachMethod) {
         r = mvtest::Run("lhasa xq " + Quote(arc.string()), t / "out");
         EXPECT_EQ(r.exitCode, 0) << r.output;
         ExpectSameTree(t / "src", t / "out");
-        if (HaveTool("lha")) {
+        if (RequireTool("lha")) {
             r = mvtest::Run("lha t " + Quote(arc.string()));
             EXPECT_EQ(r.exitCode, 0) << r.output;
         }
-        if (HaveTool("7z") && method != TCompressMethod::cmFrozen1) {
+        if (RequireTool("7z") && method != TCompressMethod::cmFrozen1) {
             r = mvtest::Run("7z t " + Quote(arc.string()));
             EXPECT_EQ(r.exitCode, 0) << r.output;
         }
@@ -141,7 +141,7 @@ TEST(LhaWriter, DeleteAndReplaceKeepTheRest) {
     EXPECT_EQ(del.Compress(), 1);
     a = ReadFileBytes(arc);
     EXPECT_EQ(MethodOf(a, "random.bin"), 0);
-    if (HaveTool("lhasa")) {
+    if (RequireTool("lhasa")) {
         fs::create_directories(t / "out");
         auto r = mvtest::Run("lhasa xq " + Quote(arc.string()), t / "out");
         EXPECT_EQ(r.exitCode, 0) << r.output;

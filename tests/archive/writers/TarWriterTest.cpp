@@ -74,13 +74,13 @@ TEST(TarWriter, TarAndBsdtarExtractWhatWeWrite) {
     r = mvtest::Run("tar -xf " + Quote(arc.string()) + " -C " + Quote((t / "gnu").string()));
     EXPECT_EQ(r.exitCode, 0) << r.output;
     ExpectSameTree(t / "src", t / "gnu");
-    if (HaveTool("bsdtar")) {
+    if (RequireTool("bsdtar")) {
         fs::create_directories(t / "bsd");
         r = mvtest::Run("bsdtar -xf " + Quote(arc.string()) + " -C " + Quote((t / "bsd").string()));
         EXPECT_EQ(r.exitCode, 0) << r.output;
         ExpectSameTree(t / "src", t / "bsd");
     }
-    if (HaveTool("7z")) {
+    if (RequireTool("7z")) {
         r = mvtest::Run("7z t " + Quote(arc.string()));
         EXPECT_EQ(r.exitCode, 0) << r.output;
     }
@@ -100,7 +100,7 @@ TEST(TarWriter, GzippedTarReplacesTheTar) {
     r = mvtest::Run("tar -xzf " + Quote((t / "x.tar.gz").string()) + " -C " + Quote((t / "out").string()));
     EXPECT_EQ(r.exitCode, 0) << r.output;
     ExpectSameTree(t / "src", t / "out");
-    if (HaveTool("bsdtar")) {
+    if (RequireTool("bsdtar")) {
         r = mvtest::Run("bsdtar -tf " + Quote((t / "x.tar.gz").string()));
         EXPECT_EQ(r.exitCode, 0) << r.output;
     }
