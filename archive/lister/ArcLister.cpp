@@ -1,6 +1,8 @@
 #include "archive/lister/ArcLister.h"
 
+#include "archive/formats/tar/TarFormat.h"
 #include "archive/framework/ArcTimer.h"
+#include "archive/framework/Bytes.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 #include "platform/LocalTime.h"
@@ -13,25 +15,6 @@ namespace mv {
 namespace {
 
 constexpr int64_t WindowSize = 256 * 1024;
-
-inline uint16_t U16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-// Days from 1970-01-01 of a civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-TDateTime EncodeDateTime(int y, int mo, int d, int h, int mi, int s) {
-    int64_t days = DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) + 25569;
-    return static_cast<double>(days) + (h * 3600 + mi * 60 + s) / 86400.0;
-}
 
 } // namespace
 
@@ -83,12 +66,6 @@ void TArcLister::TruncatedError() {
         DoError(FVolumeName, "", "0", arcerr::ReadError);
     }
     Stop();
-}
-
-TDateTime TArcLister::UnixToDateTime(int64_t unixTime) const {
-    if (unixTime == 0) return DateTime1980 + 60.0 / 86400.0;
-    platform::LocalDateTime t = platform::LocalTimeOf(unixTime);
-    return EncodeDateTime(t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second);
 }
 
 // ---------------------------------------------------------------- input
@@ -223,8 +200,7 @@ void TArcLister::RunListing() {
     FWalk = Walk::None;
     FAccPacked = FAccUnpacked = 0;
     FArcDirectory.clear();
-    FTarLongName.clear();
-    FTarPaxSize = FTarPaxMTime = -1;
+    FTarPending = std::make_unique<TTarPending>();
     StartWalk();
     if (OnElapsedTime) FTimer->Start();
     FStepOffset = FHeaderPos - 1;
@@ -346,7 +322,7 @@ void TArcLister::StartWalk() {
             TruncatedError();
             return;
         }
-        FHaCount = U16(h + 2);
+        FHaCount = LE16(h + 2);
         FHeaderPos = 4; // the window starts one byte before the first entry header
         FStepSize = 18;
         break;

@@ -12,6 +12,8 @@
 
 namespace mv {
 
+struct TTarPending;
+
 class TArcLister : public TZipCommon {
 public:
     TArcLister();
@@ -75,7 +77,6 @@ private:
     }
     void ClearEntry();
     bool TrailerIsClean(int64_t from);
-    TDateTime UnixToDateTime(int64_t unixTime) const;
 
     void StartAce();
     void StepAce();
@@ -146,9 +147,7 @@ private:
     int64_t FZipCentralEnd = 0; // where the central directory ends (the end record)
     int64_t FZipCentralStart = 0;
     uint16_t FZipThisDisk = 0;
-    std::string FTarLongName; // GNU long name or pax path for the next member
-    int64_t FTarPaxSize = -1; // pax size for the next member
-    int64_t FTarPaxMTime = -1;
+    std::unique_ptr<TTarPending> FTarPending; // long names and pax values for the next member
 };
 
 } // namespace mv

@@ -2,8 +2,13 @@
 // entry header, step record size) and its step (interpret the header just read,
 // read its variable parts, report or skip the entry, move to the next header).
 // Every size field is checked against the file before it moves the walk.
+#include "archive/formats/lha/LhaHeader.h"
+#include "archive/formats/tar/TarFormat.h"
+#include "archive/framework/Bytes.h"
 #include "archive/framework/Crc.h"
 #include "archive/framework/DiskManager.h"
+#include "archive/framework/SharedRoutines.h"
+#include "archive/framework/TextUtils.h"
 #include "archive/lister/ArcLister.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
@@ -14,84 +19,6 @@
 namespace mv {
 
 namespace {
-
-inline uint16_t U16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-inline uint32_t U32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-inline uint64_t U64(const uint8_t* p) {
-    return U32(p) | (static_cast<uint64_t>(U32(p + 4)) << 32);
-}
-
-std::string CString(const uint8_t* p, size_t n) {
-    size_t k = 0;
-    while (k < n && p[k]) ++k;
-    return std::string(reinterpret_cast<const char*>(p), k);
-}
-
-std::string FixedName(const uint8_t* p, size_t n) {
-    std::string s(reinterpret_cast<const char*>(p), n);
-    for (char& c : s)
-        if (c == '\0') c = ' ';
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
-
-std::string Trim(const std::string& s) {
-    size_t a = 0;
-    while (a < s.size() && static_cast<unsigned char>(s[a]) <= ' ') ++a;
-    size_t b = s.size();
-    while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ') --b;
-    return s.substr(a, b - a);
-}
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
-bool IsValidUtf8(const std::string& s) {
-    size_t pos = 0;
-    uint32_t cp;
-    while (pos < s.size())
-        if (!platform::DecodeUtf8(s, pos, cp)) return false;
-    return true;
-}
-
-// An octal number field (blanks and NULs around it are ignored); GNU base-256
-// when the first byte has its high bit set. -1 when it holds no number.
-int64_t TarNumber(const uint8_t* p, size_t n) {
-    if (p[0] & 0x80) {
-        int64_t v = p[0] & 0x3F;
-        for (size_t i = 1; i < n; ++i) {
-            if (v > (int64_t(1) << 54)) return -1;
-            v = (v << 8) | p[i];
-        }
-        return v;
-    }
-    size_t i = 0;
-    while (i < n && (p[i] == ' ' || p[i] == 0)) ++i;
-    if (i == n) return 0;
-    int64_t v = 0;
-    bool any = false;
-    for (; i < n && p[i] >= '0' && p[i] <= '7'; ++i) {
-        if (v > (int64_t(1) << 58)) return -1;
-        v = v * 8 + (p[i] - '0');
-        any = true;
-    }
-    for (; i < n; ++i)
-        if (p[i] != ' ' && p[i] != 0) return -1;
-    return any ? v : -1;
-}
 
 uint32_t StandardCrc32(const uint8_t* p, size_t n) {
     uint32_t reg = CrcSeed;
@@ -137,7 +64,7 @@ std::string DecodeRarUnicodeName(const uint8_t* name, size_t size) {
             break;
         case 2:
             if (ep + 1 >= encSize) return out;
-            platform::AppendUtf8(out, U16(enc + ep));
+            platform::AppendUtf8(out, LE16(enc + ep));
             ep += 2;
             ++dp;
             break;
@@ -184,7 +111,7 @@ std::string FolderOf(const std::string& path) {
 bool TArcLister::ReadAceMainHeader(int64_t pos, int64_t& next) {
     uint8_t h[31];
     if (!ReadExactAt(pos, h, 31)) return false;
-    uint16_t size = U16(h + 2);
+    uint16_t size = LE16(h + 2);
     if (h[4] != 0 || size < 26 || std::memcmp(h + 7, "**ACE**", 7) != 0) return false;
     if (pos + 4 + size > FEndOffset) return false;
     FAceVersion = h[15];
@@ -207,9 +134,9 @@ void TArcLister::StartAce() {
 
 void TArcLister::StepAce() {
     const uint8_t* b = FStepBuffer.data();
-    uint16_t headSize = U16(b + 2);
+    uint16_t headSize = LE16(b + 2);
     uint8_t type = b[4];
-    uint16_t flags = U16(b + 5);
+    uint16_t flags = LE16(b + 5);
     int64_t headerEnd = FHeaderStart + 4 + headSize;
     if (headSize < 3 || headerEnd > FEndOffset) {
         TruncatedError();
@@ -222,7 +149,7 @@ void TArcLister::StepAce() {
     }
     uint32_t reg = CrcSeed;
     UpdateCRC32(h.data() + 4, headSize, reg);
-    if ((reg & 0xFFFF) != U16(h.data())) {
+    if ((reg & 0xFFFF) != LE16(h.data())) {
         HeaderError();
         return;
     }
@@ -232,8 +159,8 @@ void TArcLister::StepAce() {
         int64_t add = 0;
         if (flags & 1) {
             if (h.size() < 11) return HeaderError();
-            add = (type >= 3 && (flags & 4) && h.size() >= 15) ? static_cast<int64_t>(U64(h.data() + 7))
-                                                               : U32(h.data() + 7);
+            add = (type >= 3 && (flags & 4) && h.size() >= 15) ? static_cast<int64_t>(LE64(h.data() + 7))
+                                                               : LE32(h.data() + 7);
         }
         if (type == 0) return HeaderError();
         FStepOffset = headerEnd + add;
@@ -241,14 +168,14 @@ void TArcLister::StepAce() {
     }
     size_t w = wide ? 8 : 0;
     if (h.size() < 35 + 2 * w || (wide && !(flags & 4))) return HeaderError();
-    int64_t packed = wide ? static_cast<int64_t>(U64(h.data() + 7)) : U32(h.data() + 7);
-    int64_t unpacked = wide ? static_cast<int64_t>(U64(h.data() + 15)) : U32(h.data() + 11);
+    int64_t packed = wide ? static_cast<int64_t>(LE64(h.data() + 7)) : LE32(h.data() + 7);
+    int64_t unpacked = wide ? static_cast<int64_t>(LE64(h.data() + 15)) : LE32(h.data() + 11);
     if (packed < 0 || unpacked < 0 || packed > MaxEntrySize || unpacked > MaxEntrySize) return HeaderError();
-    uint32_t ftime = U32(h.data() + 15 + 2 * w);
-    uint32_t attr = U32(h.data() + 19 + 2 * w);
-    uint32_t crc = U32(h.data() + 23 + 2 * w);
+    uint32_t ftime = LE32(h.data() + 15 + 2 * w);
+    uint32_t attr = LE32(h.data() + 19 + 2 * w);
+    uint32_t crc = LE32(h.data() + 23 + 2 * w);
     uint8_t quality = h[28 + 2 * w];
-    uint16_t nameSize = U16(h.data() + 33 + 2 * w);
+    uint16_t nameSize = LE16(h.data() + 33 + 2 * w);
     if (35 + 2 * w + nameSize > h.size()) return HeaderError();
     SetEntryName(std::string(reinterpret_cast<const char*>(h.data() + 35 + 2 * w), nameSize));
     FStepOffset = headerEnd + packed;
@@ -309,16 +236,16 @@ void TArcLister::StepArc() {
         return;
     }
     FArcHeaderMethod = method;
-    int64_t packed = U32(rec.data() + 15);
-    uint32_t dos = (static_cast<uint32_t>(U16(rec.data() + 19)) << 16) | U16(rec.data() + 21);
-    uint16_t crc = U16(rec.data() + 23);
-    int64_t unpacked = U32(rec.data() + 25);
+    int64_t packed = LE32(rec.data() + 15);
+    uint32_t dos = (static_cast<uint32_t>(LE16(rec.data() + 19)) << 16) | LE16(rec.data() + 21);
+    uint16_t crc = LE16(rec.data() + 23);
+    int64_t unpacked = LE32(rec.data() + 25);
     if (method == 1) {
         // the oldest stored form has a 25-byte header without the original size
         FStepOffset = FHeaderStart + 25;
         unpacked = packed;
     }
-    SetEntryName(CString(rec.data() + 2, 13));
+    SetEntryName(ZeroTerminated(rec.data() + 2, 13));
     bool dirEntry = isArc && method == 30;
     if (dirEntry) {
         FArcDirectory += FEntry.FileName + "\\";
@@ -350,18 +277,18 @@ void TArcLister::StepArc() {
 bool TArcLister::ReadArjHeader(int64_t pos, std::vector<uint8_t>& basic, int64_t& next) {
     uint8_t h[4];
     if (!ReadExactAt(pos, h, 4)) return false;
-    uint16_t size = U16(h + 2);
-    if (U16(h) != 0xEA60 || size == 0 || size > 2600) return false;
+    uint16_t size = LE16(h + 2);
+    if (LE16(h) != 0xEA60 || size == 0 || size > 2600) return false;
     basic.resize(size);
     uint8_t crc[4];
     if (!ReadExactAt(pos + 4, basic.data(), size) || !ReadExactAt(pos + 4 + size, crc, 4)) return false;
-    if (StandardCrc32(basic.data(), size) != U32(crc)) return false;
+    if (StandardCrc32(basic.data(), size) != LE32(crc)) return false;
     int64_t p = pos + 4 + size + 4;
     // extended headers: a size, the header and its CRC, until a size of 0
     for (int guard = 0; guard < 1000; ++guard) {
         uint8_t e[2];
         if (!ReadExactAt(p, e, 2)) return false;
-        uint16_t ext = U16(e);
+        uint16_t ext = LE16(e);
         p += 2;
         if (ext == 0) {
             next = p;
@@ -385,12 +312,12 @@ void TArcLister::StartArj() {
 }
 
 void TArcLister::StepArj() {
-    if (U16(FStepBuffer.data()) != 0xEA60) return HeaderError();
-    if (U16(FStepBuffer.data() + 2) == 0) return Stop(); // end of the archive
+    if (LE16(FStepBuffer.data()) != 0xEA60) return HeaderError();
+    if (LE16(FStepBuffer.data() + 2) == 0) return Stop(); // end of the archive
     std::vector<uint8_t> basic;
     int64_t next = 0;
     if (!ReadArjHeader(FHeaderStart, basic, next)) {
-        if (FHeaderStart + 4 + U16(FStepBuffer.data() + 2) + 4 > FEndOffset) return TruncatedError();
+        if (FHeaderStart + 4 + LE16(FStepBuffer.data() + 2) + 4 > FEndOffset) return TruncatedError();
         return HeaderError();
     }
     if (basic.size() < 30) return HeaderError();
@@ -399,13 +326,13 @@ void TArcLister::StepArj() {
     uint8_t flags = basic[4];
     uint8_t method = basic[5];
     uint8_t fileType = basic[6];
-    int64_t packed = U32(basic.data() + 12);
-    int64_t unpacked = U32(basic.data() + 16);
-    uint32_t crc = U32(basic.data() + 20);
-    uint16_t access = U16(basic.data() + 26);
+    int64_t packed = LE32(basic.data() + 12);
+    int64_t unpacked = LE32(basic.data() + 16);
+    uint32_t crc = LE32(basic.data() + 20);
+    uint16_t access = LE16(basic.data() + 26);
     uint8_t vMade = basic[1], vNeed = basic[2];
-    uint32_t ftime = U32(basic.data() + 8);
-    std::string name = CString(basic.data() + firstSize, basic.size() - firstSize);
+    uint32_t ftime = LE32(basic.data() + 8);
+    std::string name = ZeroTerminated(basic.data() + firstSize, basic.size() - firstSize);
     FStepOffset = next + packed;
     FAccPacked = packed;
     FAccUnpacked = unpacked;
@@ -431,10 +358,10 @@ void TArcLister::StepArj() {
             int64_t data = 0;
             if (!ReadArjHeader(first, part, data) || part.size() < 30) return HeaderError();
             flags = part[4];
-            FAccPacked += U32(part.data() + 12);
-            FAccUnpacked += U32(part.data() + 16);
-            crc = U32(part.data() + 20);
-            FStepOffset = data + U32(part.data() + 12);
+            FAccPacked += LE32(part.data() + 12);
+            FAccUnpacked += LE32(part.data() + 16);
+            crc = LE32(part.data() + 20);
+            FStepOffset = data + LE32(part.data() + 12);
             FHeaderPos = first + 1;
         }
     } else if (FMultiVolume && (flags & 0x08)) {
@@ -463,26 +390,26 @@ void TArcLister::StepArj() {
 
 void TArcLister::StepBh() {
     const uint8_t* r = FStepBuffer.data();
-    if (U32(r) != 0x07054842 || U16(r + 4) == 0) return Stop();
+    if (LE32(r) != 0x07054842 || LE16(r + 4) == 0) return Stop();
     uint8_t nameLen = r[33];
     uint8_t name[256];
     if (!ReadExactAt(FStepOffset, name, nameLen)) return TruncatedError();
     FStepOffset += nameLen;
-    int64_t packed = U32(r + 15);
+    int64_t packed = LE32(r + 15);
     SetEntryName(FixedName(name, nameLen));
     FireReadFile();
     if (Match()) {
-        FEntry.DateTime = ConvertDate(U32(r + 11));
+        FEntry.DateTime = ConvertDate(LE32(r + 11));
         FEntry.VersionMadeBy = r[7];
         FEntry.VersionNeeded = r[8];
         FEntry.PackedSize = packed;
-        FEntry.UnpackedSize = U32(r + 19);
-        FEntry.CRC = U32(r + 23);
+        FEntry.UnpackedSize = LE32(r + 19);
+        FEntry.CRC = LE32(r + 23);
         FEntry.Encrypted = r[9] & 1;
         FEntry.MethodCode = r[10];
         MethodName(r[10], r[9], FEntry.MethodText);
-        FEntry.InternalAttr = U16(r + 27);
-        FEntry.ExternalAttr = U16(r + 27);
+        FEntry.InternalAttr = LE16(r + 27);
+        FEntry.ExternalAttr = LE16(r + 27);
         Report(FHeaderStart);
     }
     FStepOffset += packed;
@@ -499,13 +426,13 @@ bool TArcLister::StartCab(bool first) {
     }
     int64_t base = first ? FHeaderPos - 1 : 0;
     int64_t pos = base + 36;
-    uint16_t flags = U16(h + 30);
+    uint16_t flags = LE16(h + 30);
     uint8_t folderReserve = 0;
     if (flags & 4) {
         uint8_t r[4];
         if (!ReadExactAt(pos, r, 4)) return TruncatedError(), false;
         folderReserve = r[2];
-        pos += 4 + U16(r);
+        pos += 4 + LE16(r);
     }
     auto readName = [&](std::string& s) {
         uint8_t buf[256];
@@ -523,15 +450,15 @@ bool TArcLister::StartCab(bool first) {
     FCabNextDisk = "0";
     if ((flags & 1) && (!readName(prev) || !readName(prevDisk))) return TruncatedError(), false;
     if ((flags & 2) && (!readName(FCabNext) || !readName(FCabNextDisk))) return TruncatedError(), false;
-    uint16_t folders = U16(h + 26);
+    uint16_t folders = LE16(h + 26);
     FCabFolderTypes.clear();
     for (int i = 0; i < folders; ++i) {
         uint8_t fr[8];
         if (!ReadExactAt(pos, fr, 8)) return TruncatedError(), false;
-        FCabFolderTypes.push_back(U16(fr + 6));
+        FCabFolderTypes.push_back(LE16(fr + 6));
         if (i == 0) {
             uint8_t probe[8];
-            int64_t dataOffset = base + U32(fr);
+            int64_t dataOffset = base + LE32(fr);
             if (!ReadExactAt(dataOffset, probe, 8)) {
                 DoError(FVolumeName, "", "0", arcerr::ReadError);
                 FErrorReported = true;
@@ -541,12 +468,12 @@ bool TArcLister::StartCab(bool first) {
         pos += 8 + folderReserve;
     }
     // the cabinet says how long it is
-    if (base + static_cast<int64_t>(U32(h + 8)) > FEndOffset) return TruncatedError(), false;
+    if (base + static_cast<int64_t>(LE32(h + 8)) > FEndOffset) return TruncatedError(), false;
     FCabVersionMinor = h[24];
     FCabVersionMajor = h[25];
-    FCabFilesLeft = U16(h + 28);
+    FCabFilesLeft = LE16(h + 28);
     FStepSize = 16;
-    FHeaderPos = base + U32(h + 16) + 1;
+    FHeaderPos = base + LE32(h + 16) + 1;
     return true;
 }
 
@@ -587,7 +514,7 @@ void TArcLister::StepCab() {
     FStepOffset += static_cast<int64_t>(k) + 1;
     --FCabFilesLeft;
     std::string raw(reinterpret_cast<const char*>(buf), k);
-    uint16_t attribs = U16(r + 14);
+    uint16_t attribs = LE16(r + 14);
     if (attribs & 0x80) {
         // the name is UTF-8
         FEntry.FileName = raw;
@@ -596,7 +523,7 @@ void TArcLister::StepCab() {
         SetEntryName(raw);
     }
     FireReadFile();
-    uint16_t folder = U16(r + 8);
+    uint16_t folder = LE16(r + 8);
     // 0xFFFD continues from the previous cabinet and 0xFFFF goes over it from the
     // previous to the next: both were listed in an earlier cabinet
     if (folder == 0xFFFD || folder == 0xFFFF) return;
@@ -606,10 +533,10 @@ void TArcLister::StepCab() {
         size_t index = folder == 0xFFFE ? FCabFolderTypes.size() - 1 : folder;
         type = FCabFolderTypes[std::min(index, FCabFolderTypes.size() - 1)];
     }
-    FEntry.DateTime = ConvertDate((static_cast<uint32_t>(U16(r + 10)) << 16) | U16(r + 12));
+    FEntry.DateTime = ConvertDate((static_cast<uint32_t>(LE16(r + 10)) << 16) | LE16(r + 12));
     FEntry.VersionMadeBy = FCabVersionMinor;
     FEntry.VersionNeeded = FCabVersionMajor;
-    FEntry.PackedSize = FEntry.UnpackedSize = U32(r);
+    FEntry.PackedSize = FEntry.UnpackedSize = LE32(r);
     FEntry.CRC = 0;
     FEntry.Encrypted = false;
     FEntry.MethodCode = type;
@@ -623,7 +550,7 @@ void TArcLister::StepCab() {
 
 void TArcLister::StepGZip() {
     const uint8_t* r = FStepBuffer.data();
-    uint16_t magic = U16(r);
+    uint16_t magic = LE16(r);
     if (magic != 0x1E1F && magic != 0x8B1F && magic != 0x9D1F && magic != 0x9E1F && magic != 0xA01F)
         return HeaderError();
     FGZipMagic = magic;
@@ -637,15 +564,15 @@ void TArcLister::StepGZip() {
         if (flags & 0x04) {
             uint8_t x[2];
             if (!ReadExactAt(pos, x, 2)) return TruncatedError();
-            pos += 2 + U16(x);
+            pos += 2 + LE16(x);
         }
-        FEntry.DateTime = UnixToDateTime(U32(r + 4));
+        FEntry.DateTime = UnixTimeToDateTime(LE32(r + 4));
     } else if (magic == 0x9D1F) {
         platform::FileInfo info;
         FEntry.DateTime =
-            platform::Fs().Stat(FArchiveFile, info) ? UnixToDateTime(info.ModTime) : DateTime1980;
+            platform::Fs().Stat(FArchiveFile, info) ? UnixTimeToDateTime(info.ModTime) : DateTime1980;
     } else {
-        FEntry.DateTime = UnixToDateTime(U32(r + 4));
+        FEntry.DateTime = UnixTimeToDateTime(LE32(r + 4));
     }
     std::string name;
     if (gzip && (flags & 0x08)) {
@@ -679,11 +606,11 @@ void TArcLister::StepGZip() {
         uint8_t t[8];
         if (!ReadExactAt(FEndOffset - 8, t, 8)) return TruncatedError();
         int64_t trailerStart = FEndOffset - 8;
-        if (U32(t) == 0x00008B1F && FEndOffset >= 12) {
+        if (LE32(t) == 0x00008B1F && FEndOffset >= 12) {
             // a member that carries its name in a trailer after the data
             uint8_t l[4];
             if (!ReadExactAt(FEndOffset - 12, l, 4)) return TruncatedError();
-            int64_t len = U32(l);
+            int64_t len = LE32(l);
             if (len < 8 || FEndOffset - len - 16 < pos) return HeaderError();
             uint8_t nb[256];
             uint8_t nameLen = static_cast<uint8_t>(len & 0xFF);
@@ -692,8 +619,8 @@ void TArcLister::StepGZip() {
             trailerStart = FEndOffset - len - 16;
             if (!ReadExactAt(trailerStart, t, 8)) return TruncatedError();
         }
-        FEntry.CRC = U32(t);
-        FEntry.UnpackedSize = U32(t + 4);
+        FEntry.CRC = LE32(t);
+        FEntry.UnpackedSize = LE32(t + 4);
         FEntry.PackedSize = trailerStart - pos;
         FEntry.Encrypted = flags & 0x20;
     } else {
@@ -723,10 +650,10 @@ void TArcLister::StepHa() {
     if (FHaCount <= 0) return Stop();
     const uint8_t* r = FStepBuffer.data();
     uint8_t vm = r[1];
-    int64_t packed = U32(r + 2);
-    int64_t unpacked = U32(r + 6);
-    uint32_t crc = U32(r + 10);
-    uint32_t time = U32(r + 14);
+    int64_t packed = LE32(r + 2);
+    int64_t unpacked = LE32(r + 6);
+    uint32_t crc = LE32(r + 10);
+    uint32_t time = LE32(r + 14);
     uint8_t buf[512];
     int64_t n = ReadAt(FStepOffset, buf, sizeof buf);
     if (n <= 0) return TruncatedError();
@@ -755,7 +682,7 @@ void TArcLister::StepHa() {
     FireReadFile();
     uint8_t method = vm & 0x0F;
     if (!Match()) return;
-    FEntry.DateTime = UnixToDateTime(time);
+    FEntry.DateTime = UnixTimeToDateTime(time);
     FEntry.VersionMadeBy = FEntry.VersionNeeded = vm >> 4;
     FEntry.PackedSize = packed;
     FEntry.UnpackedSize = unpacked;
@@ -778,110 +705,38 @@ void TArcLister::StartLha() {
 }
 
 void TArcLister::StepLha() {
-    const uint8_t* r = FStepBuffer.data();
-    uint8_t level = r[20];
-    if (r[0] == 0 && level != 2) return Stop(); // end of the archive
-    if (level > 2) {
+    TLhaHeader h;
+    const auto readAt = [this](int64_t pos, uint8_t* buffer, int64_t n) { return ReadAt(pos, buffer, n); };
+    switch (ReadLhaHeader(readAt, FHeaderStart, FEndOffset, h)) {
+    case TLhaHeaderStatus::lhsOk:
+        break;
+    case TLhaHeaderStatus::lhsEnd:
+        return Stop(); // end of the archive
+    case TLhaHeaderStatus::lhsUnsupportedLevel:
         if (!FErrorReported) {
             FErrorReported = true;
             DoError(FVolumeName, "", "0", arcerr::VersionNotSupported);
         }
         return Stop();
+    case TLhaHeaderStatus::lhsBad:
+        return HeaderError();
     }
-    if (r[2] != '-' || r[6] != '-') return HeaderError();
-    int64_t packed = U32(r + 7);
-    int64_t unpacked = U32(r + 11);
-    uint32_t time = U32(r + 15);
-    uint8_t attribute = r[19];
-    uint8_t method = r[5];
-    uint16_t crc16 = 0;
-    std::string name, dir;
-    int64_t extPos = 0;
-    uint16_t nextExt = 0;
-    int64_t next = 0;
-    if (level == 0 || level == 1) {
-        int64_t headerSize = r[0];
-        uint8_t nameLen = r[21];
-        if (headerSize < 22 + nameLen + (level == 1 ? 3 : 0)) return HeaderError();
-        std::vector<uint8_t> h(static_cast<size_t>(headerSize + 2));
-        if (!ReadExactAt(FHeaderStart, h.data(), static_cast<int64_t>(h.size()))) return TruncatedError();
-        uint8_t sum = 0;
-        for (int64_t i = 2; i < headerSize + 2; ++i)
-            sum = static_cast<uint8_t>(sum + h[static_cast<size_t>(i)]);
-        if (sum != r[1]) return HeaderError();
-        name = std::string(reinterpret_cast<const char*>(h.data() + 22), nameLen);
-        if (22 + nameLen + 2 <= headerSize + 2) crc16 = U16(h.data() + 22 + nameLen);
-        next = FHeaderStart + 2 + headerSize + packed;
-        if (level == 1) {
-            // the size of the first extended header closes the base header
-            nextExt = U16(h.data() + headerSize);
-            extPos = FHeaderStart + 2 + headerSize;
-        }
-    } else {
-        int64_t total = U16(r);
-        if (total < 26) return HeaderError();
-        uint8_t e[26];
-        if (!ReadExactAt(FHeaderStart, e, 26)) return TruncatedError();
-        crc16 = U16(e + 21);
-        nextExt = U16(e + 24);
-        extPos = FHeaderStart + 26;
-        next = FHeaderStart + total + packed;
-        if (FHeaderStart + total > FEndOffset) return TruncatedError();
-    }
-    // extended headers: size (with the size field), type, data; the last two bytes
-    // give the size of the next one
-    int64_t extBytes = 0;
-    for (int guard = 0; nextExt != 0 && guard < 256; ++guard) {
-        if (nextExt < 3) return HeaderError();
-        std::vector<uint8_t> e(nextExt);
-        if (!ReadExactAt(extPos, e.data(), nextExt)) return TruncatedError();
-        uint8_t type = e[0];
-        const uint8_t* data = e.data() + 1;
-        size_t dataLen = nextExt - 3;
-        if (type == 1) {
-            name.assign(reinterpret_cast<const char*>(data), dataLen);
-        } else if (type == 2) {
-            dir.assign(reinterpret_cast<const char*>(data), dataLen);
-        }
-        extPos += nextExt;
-        extBytes += nextExt;
-        nextExt = U16(e.data() + nextExt - 2);
-    }
-    if (level == 2 && extPos > FHeaderStart + U16(r)) return HeaderError();
-    if (level == 1 && extBytes > packed) return HeaderError();
-    if (level == 1) packed -= extBytes; // level 1 counts its extended headers in the packed size
-    FStepOffset = next;
-    if (!dir.empty()) {
-        // 0xFF and "/" separate folders (a double-byte character keeps its second byte)
-        std::string d;
-        for (size_t i = 0; i < dir.size(); ++i) {
-            unsigned char c = static_cast<unsigned char>(dir[i]);
-            if (((c >= 0x80 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFD)) && i + 1 < dir.size()) {
-                d += dir[i];
-                d += dir[++i];
-            } else {
-                d += (c == 0xFF || c == '/') ? '\\' : dir[i];
-            }
-        }
-        d = Trim(d);
-        while (!d.empty() && d.back() == '\\') d.pop_back();
-        std::string full = d.empty() ? name : d + "\\" + name;
-        SetEntryName(full);
-    } else {
-        SetEntryName(name);
-    }
+    if (h.Method[0] != '-' || h.Method[4] != '-' || !h.SumOk) return HeaderError();
+    FStepOffset = h.Next;
+    SetEntryName(h.RawName);
     FireReadFile();
     if (!Match()) return;
-    FEntry.DateTime = level == 2 ? UnixToDateTime(time) : ConvertDate(time);
+    FEntry.DateTime = h.Level >= 2 ? UnixTimeToDateTime(h.UnixTime) : ConvertDate(h.DosDateTime);
     FEntry.VersionMadeBy = FEntry.VersionNeeded = 0;
-    FEntry.PackedSize = std::min(packed, unpacked);
-    FEntry.UnpackedSize = unpacked;
-    FEntry.CRC = crc16;
+    FEntry.PackedSize = std::min(h.PackedSize, h.UnpackedSize);
+    FEntry.UnpackedSize = h.UnpackedSize;
+    FEntry.CRC = h.Crc;
     FEntry.Encrypted = false;
+    const uint8_t method = static_cast<uint8_t>(h.Method[3]);
     FEntry.MethodCode = method;
     MethodName(method, 0, FEntry.MethodText);
     FEntry.InternalAttr = 32;
-    FEntry.ExternalAttr = attribute;
+    FEntry.ExternalAttr = h.Attribute;
     Report(FHeaderStart);
 }
 
@@ -893,15 +748,15 @@ void TArcLister::StartMsGZ() {
     uint8_t h[255];
     if (!ReadExactAt(FHeaderPos - 1, h, 255)) return TruncatedError();
     // the directory table (offset at 41, count at 49) and the file table after it
-    int64_t dirOffset = U32(h + 41);
-    uint16_t dirCount = U16(h + 49);
+    int64_t dirOffset = LE32(h + 41);
+    uint16_t dirCount = LE16(h + 49);
     if (dirOffset <= 0 || dirOffset >= FEndOffset) return TruncatedError();
     int64_t pos = dirOffset;
     for (int i = 0; i < dirCount; ++i) {
         // file count (2), record length (2), name length (2), name, padding
         uint8_t r[6];
         if (!ReadExactAt(pos, r, 6)) return TruncatedError();
-        uint16_t len = U16(r + 2), nameLen = U16(r + 4);
+        uint16_t len = LE16(r + 2), nameLen = LE16(r + 4);
         if (len < 6 || nameLen > len - 6) return HeaderError();
         std::string name(nameLen, '\0');
         if (!ReadExactAt(pos + 6, name.data(), nameLen)) return TruncatedError();
@@ -915,13 +770,13 @@ void TArcLister::StartMsGZ() {
 
 void TArcLister::StepMsGZ() {
     const uint8_t* r = FStepBuffer.data();
-    uint16_t dirIndex = U16(r);
-    int64_t unpacked = U32(r + 2);
-    int64_t packed = U32(r + 6);
-    int64_t offset = U32(r + 10);
-    uint32_t dos = U32(r + 14);
-    uint32_t attr = U32(r + 18);
-    int64_t recordLength = U16(r + 22);
+    uint16_t dirIndex = LE16(r);
+    int64_t unpacked = LE32(r + 2);
+    int64_t packed = LE32(r + 6);
+    int64_t offset = LE32(r + 10);
+    uint32_t dos = LE32(r + 14);
+    uint32_t attr = LE32(r + 18);
+    int64_t recordLength = LE16(r + 22);
     uint8_t nameLen = r[28];
     if (recordLength < 30 + nameLen) return HeaderError();
     uint8_t name[256];
@@ -964,8 +819,8 @@ void TArcLister::StartRar() {
     uint8_t m[13];
     if (!ReadExactAt(start + 7, m, 13)) RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
     if (m[2] != 0x73) RaiseError(FArchiveFile, "", "0", arcerr::HeaderError);
-    FRarMainFlags = U16(m + 3);
-    uint16_t size = U16(m + 5);
+    FRarMainFlags = LE16(m + 3);
+    uint16_t size = LE16(m + 5);
     if (size < 13) RaiseError(FArchiveFile, "", "0", arcerr::HeaderError);
     // headers after the main header are encrypted: nothing can be listed without the password
     if (FRarMainFlags & 0x80) RaiseError(FArchiveFile, "", "0", arcerr::PasswordProtected);
@@ -1005,7 +860,7 @@ bool TArcLister::RarNextVolume() {
     }
     uint8_t m[13];
     if (!ReadExactAt(7, m, 13)) RaiseError(name, "", std::to_string(FVolumeNumber), arcerr::ReadError);
-    uint16_t size = U16(m + 5);
+    uint16_t size = LE16(m + 5);
     if (m[2] != 0x73 || size < 13) RaiseError(name, "", std::to_string(FVolumeNumber), arcerr::HeaderError);
     FStepOffset = 7 + size;
     FHeaderPos = FStepOffset + 1;
@@ -1015,8 +870,8 @@ bool TArcLister::RarNextVolume() {
 void TArcLister::StepRar() {
     const uint8_t* r = FStepBuffer.data();
     uint8_t type = r[2];
-    uint16_t flags = U16(r + 3);
-    uint16_t size = U16(r + 5);
+    uint16_t flags = LE16(r + 3);
+    uint16_t size = LE16(r + 5);
     if (size < 7) return HeaderError();
     if (type == 0x7B) return Stop(); // end of the archive
     if (FHeaderStart + size > FEndOffset) return TruncatedError();
@@ -1026,26 +881,26 @@ void TArcLister::StepRar() {
     // header after the CRC field
     if (type == 0x74 && size >= 32 && h[24] >= 20 && !(flags & 0x08)) {
         uint32_t crc = StandardCrc32(h.data() + 2, size - 2u);
-        if ((crc & 0xFFFF) != U16(r)) return HeaderError();
+        if ((crc & 0xFFFF) != LE16(r)) return HeaderError();
     }
-    int64_t add = (flags & 0x8000) && size >= 11 ? U32(h.data() + 7) : 0;
+    int64_t add = (flags & 0x8000) && size >= 11 ? LE32(h.data() + 7) : 0;
     if (type != 0x74) {
         // comments, service blocks, recovery records: stepped over by their sizes
         FStepOffset = FHeaderStart + size + add;
         return;
     }
     if (size < 32) return HeaderError();
-    int64_t packed = U32(h.data() + 7);
-    int64_t unpacked = U32(h.data() + 11);
+    int64_t packed = LE32(h.data() + 7);
+    int64_t unpacked = LE32(h.data() + 11);
     size_t nameAt = 32;
     if (flags & 0x100) {
         if (size < 40) return HeaderError();
-        packed |= static_cast<int64_t>(U32(h.data() + 32)) << 32;
-        unpacked |= static_cast<int64_t>(U32(h.data() + 36)) << 32;
+        packed |= static_cast<int64_t>(LE32(h.data() + 32)) << 32;
+        unpacked |= static_cast<int64_t>(LE32(h.data() + 36)) << 32;
         nameAt = 40;
     }
     if (packed > MaxEntrySize || unpacked > MaxEntrySize) return HeaderError();
-    uint16_t nameSize = U16(h.data() + 26);
+    uint16_t nameSize = LE16(h.data() + 26);
     if (nameAt + nameSize > size) return HeaderError();
     const uint8_t* nm = h.data() + nameAt;
     if (flags & 0x200) {
@@ -1072,11 +927,11 @@ void TArcLister::StepRar() {
     else
         FAccPacked = packed;
     uint8_t host = h[15];
-    uint32_t fileCrc = U32(h.data() + 16);
-    uint32_t ftime = U32(h.data() + 20);
+    uint32_t fileCrc = LE32(h.data() + 16);
+    uint32_t ftime = LE32(h.data() + 20);
     uint8_t version = h[24];
     uint8_t method = h[25];
-    uint32_t attr = U32(h.data() + 28);
+    uint32_t attr = LE32(h.data() + 28);
     std::string name = FEntry.FileName;
     if (flags & 0x02) {
         // goes on in the next volume: the last part reports the entry
@@ -1116,7 +971,7 @@ void TArcLister::StepRar5() {
     if (headerEnd > FEndOffset) return TruncatedError();
     std::vector<uint8_t> h(static_cast<size_t>(headerEnd - FHeaderStart));
     if (!ReadExactAt(FHeaderStart, h.data(), static_cast<int64_t>(h.size()))) return TruncatedError();
-    if (StandardCrc32(h.data() + 4, h.size() - 4) != U32(h.data())) return HeaderError();
+    if (StandardCrc32(h.data() + 4, h.size() - 4) != LE32(h.data())) return HeaderError();
     size_t q = p;
     uint64_t type = 0, hflags = 0, extraSize = 0, dataSize = 0;
     if (!ReadVint(h.data(), h.size(), q, type) || !ReadVint(h.data(), h.size(), q, hflags))
@@ -1141,12 +996,12 @@ void TArcLister::StepRar5() {
         return HeaderError();
     if (fileFlags & 2) {
         if (q + 4 > h.size()) return HeaderError();
-        mtime = U32(h.data() + q);
+        mtime = LE32(h.data() + q);
         q += 4;
     }
     if (fileFlags & 4) {
         if (q + 4 > h.size()) return HeaderError();
-        crc = U32(h.data() + q);
+        crc = LE32(h.data() + q);
         q += 4;
     }
     if (!ReadVint(h.data(), h.size(), q, compInfo) || !ReadVint(h.data(), h.size(), q, hostOS) ||
@@ -1170,9 +1025,9 @@ void TArcLister::StepRar5() {
                 uint64_t tflags = 0;
                 if (ReadVint(h.data(), recEnd, e, tflags) && (tflags & 2)) {
                     if ((tflags & 1) && e + 4 <= recEnd)
-                        extraTime = U32(h.data() + e);
+                        extraTime = LE32(h.data() + e);
                     else if (!(tflags & 1) && e + 8 <= recEnd)
-                        extraTime = static_cast<int64_t>(U64(h.data() + e) / 10000000ULL) - 11644473600LL;
+                        extraTime = static_cast<int64_t>(LE64(h.data() + e) / 10000000ULL) - 11644473600LL;
                 }
             }
             e = recEnd;
@@ -1197,7 +1052,7 @@ void TArcLister::StepRar5() {
     bool dir = fileFlags & 1;
     if (!(dir && FShowBlankDirs) && !Match()) return;
     int64_t t = (fileFlags & 2) ? static_cast<int64_t>(mtime) : extraTime;
-    FEntry.DateTime = t >= 0 ? UnixToDateTime(t) : DateTime1980;
+    FEntry.DateTime = t >= 0 ? UnixTimeToDateTime(t) : DateTime1980;
     FEntry.VersionMadeBy = static_cast<uint16_t>(compInfo & 0x3F);
     FEntry.VersionNeeded = 0;
     FEntry.CRC = crc;
@@ -1218,103 +1073,39 @@ void TArcLister::StepRar5() {
 
 void TArcLister::StepTar() {
     const uint8_t* h = FStepBuffer.data();
-    if (std::all_of(h, h + 512, [](uint8_t c) { return c == 0; })) return Stop(); // end blocks
-    int64_t stored = TarNumber(h + 148, 8);
-    int64_t sum = 0, signedSum = 0;
-    for (int i = 0; i < 512; ++i) {
-        uint8_t c = (i >= 148 && i < 156) ? ' ' : h[i];
-        sum += c;
-        signedSum += static_cast<int8_t>(c);
-    }
-    if (stored < 0 || (stored != sum && stored != signedSum)) return HeaderError();
-    char type = static_cast<char>(h[156]);
-    int64_t size = TarNumber(h + 124, 12);
-    if (size < 0 || size > MaxEntrySize) return HeaderError();
-    if (FTarPaxSize >= 0) size = FTarPaxSize;
-    bool hasData = !(type == '1' || type == '2' || type == '3' || type == '4' || type == '5' || type == '6');
-    // an old-style folder is a regular header whose name ends with "/": no data follows
-    bool oldDir = (type == '\0' || type == '0') && FTarLongName.empty() && h[0] && [&] {
-        std::string n = CString(h, 100);
-        return !n.empty() && n.back() == '/';
-    }();
-    if (oldDir) {
-        hasData = false;
-        size = 0;
-    }
-    int64_t dataStart = FStepOffset;
-    int64_t dataEnd = dataStart + (hasData ? (size + 511) / 512 * 512 : 0);
-    auto readData = [&](int64_t limit, std::string& out) {
-        if (size > limit) return false;
-        out.resize(static_cast<size_t>(size));
-        return ReadExactAt(dataStart, out.data(), size);
-    };
-    if (type == 'L' || type == 'x' || type == 'K' || type == 'g') {
+    if (TarIsZeroBlock(h)) return Stop(); // end blocks
+    int64_t stored = 0;
+    if (!TarChecksumMatches(h, &stored)) return HeaderError();
+    TTarHeader header = ReadTarHeader(h);
+    if (!header.SizeValid || header.Size > MaxEntrySize) return HeaderError();
+    const int64_t dataStart = FStepOffset;
+    if (TarIsMetaRecord(header.Type)) {
+        const int64_t dataEnd = dataStart + header.PaddedSize();
         if (dataEnd > FEndOffset) return TruncatedError();
         FStepOffset = dataEnd;
-        std::string data;
-        if (type == 'L') {
-            if (!readData(65536, data)) return HeaderError();
-            FTarLongName = data.substr(0, data.find('\0'));
-        } else if (type == 'x') {
-            if (!readData(1 << 20, data)) return HeaderError();
-            // records "LEN key=value\n"
-            size_t pos = 0;
-            while (pos < data.size()) {
-                size_t sp = data.find(' ', pos);
-                if (sp == std::string::npos) break;
-                long len = 0;
-                for (size_t i = pos; i < sp; ++i) {
-                    if (data[i] < '0' || data[i] > '9' || len > 1 << 20) return HeaderError();
-                    len = len * 10 + (data[i] - '0');
-                }
-                if (len <= 0 || pos + static_cast<size_t>(len) > data.size() || sp + 1 >= pos + len) break;
-                std::string rec = data.substr(sp + 1, pos + len - sp - 2);
-                size_t eq = rec.find('=');
-                if (eq != std::string::npos) {
-                    std::string key = rec.substr(0, eq), value = rec.substr(eq + 1);
-                    if (key == "path")
-                        FTarLongName = value;
-                    else if (key == "size") {
-                        int64_t v = 0;
-                        bool okv = !value.empty();
-                        for (char c : value)
-                            if (c < '0' || c > '9' || v > MaxEntrySize / 10)
-                                okv = false;
-                            else
-                                v = v * 10 + (c - '0');
-                        if (okv) FTarPaxSize = v;
-                    } else if (key == "mtime") {
-                        FTarPaxMTime = std::atoll(value.c_str());
-                    }
-                }
-                pos += static_cast<size_t>(len);
-            }
+        if (header.Type == TarTypeLongName || header.Type == TarTypeLongLink || header.Type == TarTypePax) {
+            if (header.Size > TarMaxRecord) return HeaderError();
+            std::string data(static_cast<size_t>(header.Size), '\0');
+            if (!ReadExactAt(dataStart, data.data(), header.Size)) return HeaderError();
+            FTarPending->Take(header.Type, data);
         }
         return;
     }
-    std::string name;
-    if (!FTarLongName.empty()) {
-        name = FTarLongName;
-    } else {
-        name = CString(h, 100);
-        if (std::memcmp(h + 257, "ustar", 5) == 0 && h[345]) name = CString(h + 345, 155) + "/" + name;
-    }
-    int64_t mtime = FTarPaxMTime >= 0 ? FTarPaxMTime : TarNumber(h + 136, 12);
-    FTarLongName.clear();
-    FTarPaxSize = FTarPaxMTime = -1;
+    FTarPending->Apply(header);
+    std::string name = header.Name;
     std::replace(name.begin(), name.end(), '/', '\\');
-    name = Trim(name);
+    name = TrimBlanks(name);
     if (name.empty()) return Stop();
     if (IsValidUtf8(name))
         FEntry.FileName = name;
     else
         SetEntryName(name);
-    FStepOffset = dataEnd;
+    FStepOffset = dataStart + header.PaddedSize();
     FireReadFile();
     if (!IsFileSpecMatch(FEntry.FileName, !FShowBlankDirs)) return;
-    if (type != '\0' && type != '0' && type != '1') return;
-    FEntry.DateTime = mtime > 0 ? UnixToDateTime(mtime) : DateTime1980;
-    FEntry.PackedSize = FEntry.UnpackedSize = size;
+    if (!TarIsFileMember(header.Type)) return;
+    FEntry.DateTime = header.MTime > 0 ? UnixTimeToDateTime(header.MTime) : DateTime1980;
+    FEntry.PackedSize = FEntry.UnpackedSize = header.Size;
     FEntry.CRC = static_cast<uint32_t>(stored);
     FEntry.Encrypted = false;
     FEntry.MethodCode = 0;
@@ -1365,7 +1156,8 @@ void TArcLister::ListUue() {
     FireReadFile();
     if (FListMode != 0 && FListMode != 2) return;
     platform::FileInfo info;
-    FEntry.DateTime = platform::Fs().Stat(FArchiveFile, info) ? UnixToDateTime(info.ModTime) : DateTime1980;
+    FEntry.DateTime =
+        platform::Fs().Stat(FArchiveFile, info) ? UnixTimeToDateTime(info.ModTime) : DateTime1980;
     FEntry.VersionMadeBy = FEntry.VersionNeeded = 0;
     FEntry.PackedSize = FEntry.UnpackedSize = FArchiveSize;
     FEntry.CRC = 0;
@@ -1465,7 +1257,7 @@ void TArcLister::StartZip() {
     if (tail >= 22 && ReadExactAt(FEndOffset - tail, t.data(), tail)) {
         for (int64_t i = tail - 22; i >= 0; --i) {
             const uint8_t* e = t.data() + i;
-            if (e[0] == 'P' && e[1] == 'K' && e[2] == 5 && e[3] == 6 && i + 22 + U16(e + 20) <= tail) {
+            if (e[0] == 'P' && e[1] == 'K' && e[2] == 5 && e[3] == 6 && i + 22 + LE16(e + 20) <= tail) {
                 eocd = FEndOffset - tail + i;
                 break;
             }
@@ -1473,29 +1265,29 @@ void TArcLister::StartZip() {
     }
     if (eocd >= 0) {
         const uint8_t* e = t.data() + (eocd - (FEndOffset - tail));
-        int64_t cdSize = U32(e + 12);
-        int64_t cdOffset = U32(e + 16);
+        int64_t cdSize = LE32(e + 12);
+        int64_t cdOffset = LE32(e + 16);
         // the walk needs no entry count (more than 65535 entries leave it at 0xFFFF);
         // a directory that only Zip64 records can place is refused
-        if (U32(e + 12) == 0xFFFFFFFFu || U32(e + 16) == 0xFFFFFFFFu)
+        if (LE32(e + 12) == 0xFFFFFFFFu || LE32(e + 16) == 0xFFFFFFFFu)
             RaiseError(FArchiveFile, "Zip64", "0", 25256);
         // the central directory ends at the end record, or at the Zip64 end record
         // that a locator in front of it names
         int64_t cdEnd = eocd;
         uint8_t loc[20];
-        if (eocd >= 20 + 56 && ReadExactAt(eocd - 20, loc, 20) && U32(loc) == 0x07064B50u) {
-            int64_t z = static_cast<int64_t>(std::min<uint64_t>(U64(loc + 8), uint64_t(MaxEntrySize)));
+        if (eocd >= 20 + 56 && ReadExactAt(eocd - 20, loc, 20) && LE32(loc) == 0x07064B50u) {
+            int64_t z = static_cast<int64_t>(std::min<uint64_t>(LE64(loc + 8), uint64_t(MaxEntrySize)));
             uint8_t zs[4];
-            if (z < eocd - 20 && ReadExactAt(z, zs, 4) && U32(zs) == 0x06064B50u)
+            if (z < eocd - 20 && ReadExactAt(z, zs, 4) && LE32(zs) == 0x06064B50u)
                 cdEnd = z;
             else
                 cdEnd = eocd - 20 - 56;
         }
         // a set spanned over removable disks whose directory starts on an earlier
         // disk than the last: it is gathered from its disks and walked in memory
-        if (FArcType == TArcType::atZipMV && U16(e + 6) < U16(e + 4)) {
+        if (FArcType == TArcType::atZipMV && LE16(e + 6) < LE16(e + 4)) {
             std::vector<uint8_t> end(e, e + 22);
-            if (GatherSpannedDirectory(U16(e + 6), U16(e + 4), cdOffset, cdSize, cdEnd, end)) {
+            if (GatherSpannedDirectory(LE16(e + 6), LE16(e + 4), cdOffset, cdSize, cdEnd, end)) {
                 FHeadFlag |= 8;
                 FStepSize = 46;
                 FHeaderPos = 1;
@@ -1506,10 +1298,10 @@ void TArcLister::StartZip() {
         }
         int64_t cdStart = cdEnd - cdSize;
         uint8_t sig[4] = {};
-        if (cdStart >= 0 && (cdSize == 0 || (ReadExactAt(cdStart, sig, 4) && U32(sig) == 0x02014B50))) {
+        if (cdStart >= 0 && (cdSize == 0 || (ReadExactAt(cdStart, sig, 4) && LE32(sig) == 0x02014B50))) {
             FZipDelta = cdStart - cdOffset;
             FZipCentralStart = cdStart;
-            FZipThisDisk = U16(e + 4);
+            FZipThisDisk = LE16(e + 4);
             FZipCentralEnd = cdEnd;
             // the whole central directory is read in one block (up to 64 MiB)
             int64_t block = std::min<int64_t>(cdSize + 64, int64_t(64) << 20);
@@ -1609,7 +1401,7 @@ bool TArcLister::GatherSpannedDirectory(uint16_t firstDisk, uint16_t lastDisk, i
     }
     dir.insert(dir.end(), tail.begin(), tail.end());
     dir.insert(dir.end(), endRecord.begin(), endRecord.end());
-    if (dir.size() < 4 || U32(dir.data()) != 0x02014B50u) {
+    if (dir.size() < 4 || LE32(dir.data()) != 0x02014B50u) {
         HeaderError();
         return false;
     }
@@ -1628,7 +1420,7 @@ bool TArcLister::GatherSpannedDirectory(uint16_t firstDisk, uint16_t lastDisk, i
 
 void TArcLister::StepZip() {
     const uint8_t* r = FStepBuffer.data();
-    uint32_t sig = U32(r);
+    uint32_t sig = LE32(r);
     bool central = FStepSize == 46;
     if (sig != (central ? 0x02014B50u : 0x04034B50u)) {
         bool end = central ? FHeaderStart >= FZipCentralEnd
@@ -1639,14 +1431,14 @@ void TArcLister::StepZip() {
         return Stop();
     }
     if (!central) {
-        uint16_t flags = U16(r + 6);
-        uint16_t method = U16(r + 8);
-        uint32_t dos = (static_cast<uint32_t>(U16(r + 12)) << 16) | U16(r + 10);
-        uint32_t crc = U32(r + 14);
-        int64_t packed = U32(r + 18);
-        int64_t unpacked = U32(r + 22);
-        uint16_t nameLen = U16(r + 26), extraLen = U16(r + 28);
-        if (U32(r + 18) == 0xFFFFFFFFu || U32(r + 22) == 0xFFFFFFFFu)
+        uint16_t flags = LE16(r + 6);
+        uint16_t method = LE16(r + 8);
+        uint32_t dos = (static_cast<uint32_t>(LE16(r + 12)) << 16) | LE16(r + 10);
+        uint32_t crc = LE32(r + 14);
+        int64_t packed = LE32(r + 18);
+        int64_t unpacked = LE32(r + 22);
+        uint16_t nameLen = LE16(r + 26), extraLen = LE16(r + 28);
+        if (LE32(r + 18) == 0xFFFFFFFFu || LE32(r + 22) == 0xFFFFFFFFu)
             RaiseError(FArchiveFile, "Zip64", "0", 25256);
         std::string name(nameLen, '\0');
         if (!ReadExactAt(FStepOffset, name.data(), nameLen)) return TruncatedError();
@@ -1663,10 +1455,10 @@ void TArcLister::StepZip() {
                 for (int64_t i = 0; i + 16 <= n; ++i) {
                     const uint8_t* d = chunk.data() + i;
                     if (d[0] == 'P' && d[1] == 'K' && d[2] == 7 && d[3] == 8 &&
-                        U32(d + 8) == (p + i) - dataStart) {
-                        crc = U32(d + 4);
-                        packed = U32(d + 8);
-                        unpacked = U32(d + 12);
+                        LE32(d + 8) == (p + i) - dataStart) {
+                        crc = LE32(d + 4);
+                        packed = LE32(d + 8);
+                        unpacked = LE32(d + 12);
                         found = true;
                         break;
                     }
@@ -1687,7 +1479,7 @@ void TArcLister::StepZip() {
         FireReadFile();
         if (!Match()) return;
         FEntry.DateTime = ConvertDate(dos);
-        FEntry.VersionMadeBy = FEntry.VersionNeeded = U16(r + 4);
+        FEntry.VersionMadeBy = FEntry.VersionNeeded = LE16(r + 4);
         FEntry.PackedSize = packed;
         FEntry.UnpackedSize = unpacked;
         FEntry.CRC = crc;
@@ -1699,8 +1491,8 @@ void TArcLister::StepZip() {
         Report(FHeaderStart);
         return;
     }
-    uint16_t flags = U16(r + 8);
-    uint16_t nameLen = U16(r + 28), extraLen = U16(r + 30), commentLen = U16(r + 32);
+    uint16_t flags = LE16(r + 8);
+    uint16_t nameLen = LE16(r + 28), extraLen = LE16(r + 30), commentLen = LE16(r + 32);
     int64_t varEnd = FStepOffset + nameLen + extraLen + commentLen;
     if (varEnd > FZipCentralEnd && varEnd > FEndOffset) return TruncatedError();
     std::string name(nameLen, '\0');
@@ -1711,7 +1503,7 @@ void TArcLister::StepZip() {
             return TruncatedError();
     }
     FStepOffset = varEnd;
-    if (U32(r + 20) == 0xFFFFFFFFu || U32(r + 24) == 0xFFFFFFFFu || U32(r + 42) == 0xFFFFFFFFu)
+    if (LE32(r + 20) == 0xFFFFFFFFu || LE32(r + 24) == 0xFFFFFFFFu || LE32(r + 42) == 0xFFFFFFFFu)
         RaiseError(FArchiveFile, "Zip64", "0", 25256);
     if (flags & 0x800) {
         std::replace(name.begin(), name.end(), '/', '\\');
@@ -1722,22 +1514,22 @@ void TArcLister::StepZip() {
     }
     FireReadFile();
     if (!Match()) return;
-    uint32_t ext = U32(r + 38);
+    uint32_t ext = LE32(r + 38);
     bool dir = (ext & 0x10) || (!FEntry.FileName.empty() && FEntry.FileName.back() == '\\');
     FEntry.ExternalAttr = (ext & 0xFFFF) | (dir ? 0x10 : 0);
-    FEntry.DateTime = ConvertDate((static_cast<uint32_t>(U16(r + 14)) << 16) | U16(r + 12));
-    FEntry.VersionMadeBy = U16(r + 4);
-    FEntry.VersionNeeded = U16(r + 6);
-    FEntry.PackedSize = U32(r + 20);
-    FEntry.UnpackedSize = U32(r + 24);
-    FEntry.CRC = U32(r + 16);
+    FEntry.DateTime = ConvertDate((static_cast<uint32_t>(LE16(r + 14)) << 16) | LE16(r + 12));
+    FEntry.VersionMadeBy = LE16(r + 4);
+    FEntry.VersionNeeded = LE16(r + 6);
+    FEntry.PackedSize = LE32(r + 20);
+    FEntry.UnpackedSize = LE32(r + 24);
+    FEntry.CRC = LE32(r + 16);
     FEntry.Encrypted = flags & 1;
-    FEntry.MethodCode = U16(r + 10);
+    FEntry.MethodCode = LE16(r + 10);
     MethodName(FEntry.MethodCode, flags, FEntry.MethodText);
-    FEntry.InternalAttr = U16(r + 36);
-    int64_t offset = static_cast<int64_t>(U32(r + 42)) + FZipDelta;
+    FEntry.InternalAttr = LE16(r + 36);
+    int64_t offset = static_cast<int64_t>(LE32(r + 42)) + FZipDelta;
     // a local header on this disk lies before the central directory
-    if (U16(r + 34) == FZipThisDisk && (offset < 0 || offset + 30 > FZipCentralStart)) return HeaderError();
+    if (LE16(r + 34) == FZipThisDisk && (offset < 0 || offset + 30 > FZipCentralStart)) return HeaderError();
     if (dir) {
         if (FShowBlankDirs) Report(offset, false);
         return;
@@ -1751,10 +1543,10 @@ void TArcLister::StepZoo() {
     const uint8_t* r = FStepBuffer.data();
     if (FHeaderStart == 0) {
         // the archive header: its start offset and the check that is its negation
-        uint32_t start = U32(r + 24), minus = U32(r + 28);
-        if (U32(r + 20) != 0xFDC4A7DCu || static_cast<uint32_t>(start + minus) != 0) return HeaderError();
-        uint16_t commentLen = U16(r + 39);
-        int64_t commentPos = U32(r + 35);
+        uint32_t start = LE32(r + 24), minus = LE32(r + 28);
+        if (LE32(r + 20) != 0xFDC4A7DCu || static_cast<uint32_t>(start + minus) != 0) return HeaderError();
+        uint16_t commentLen = LE16(r + 39);
+        int64_t commentPos = LE32(r + 35);
         if (commentLen && commentPos > 0 && commentPos + commentLen <= FEndOffset) {
             FArchiveComment.assign(commentLen, '\0');
             ReadExactAt(commentPos, FArchiveComment.data(), commentLen);
@@ -1763,21 +1555,21 @@ void TArcLister::StepZoo() {
         FStepOffset = start;
         return;
     }
-    if (U32(r) != 0xFDC4A7DCu) return HeaderError();
+    if (LE32(r) != 0xFDC4A7DCu) return HeaderError();
     uint8_t type = r[4];
     uint8_t method = r[5];
-    int64_t next = U32(r + 6);
+    int64_t next = LE32(r + 6);
     if (next == 0) return Stop(); // the end entry carries no file
     if (next <= FHeaderStart) return HeaderError();
     FStepOffset = next;
     if (r[30]) return; // deleted entry
-    uint16_t commentLen = U16(r + 36);
-    int64_t commentPos = U32(r + 32);
+    uint16_t commentLen = LE16(r + 36);
+    int64_t commentPos = LE32(r + 32);
     if (commentLen && commentPos > 0 && commentPos + commentLen <= FEndOffset) {
         FEntryComment.assign(commentLen, '\0');
         ReadExactAt(commentPos, FEntryComment.data(), commentLen);
     }
-    std::string shortName = CString(r + 38, 13);
+    std::string shortName = ZeroTerminated(r + 38, 13);
     std::string longName, dir;
     if (type == 2) {
         uint8_t lens[2];
@@ -1786,8 +1578,8 @@ void TArcLister::StepZoo() {
         std::vector<uint8_t> v(nameLen + dirLen);
         if (!v.empty() && !ReadExactAt(FHeaderStart + 58, v.data(), static_cast<int64_t>(v.size())))
             return TruncatedError();
-        longName = CString(v.data(), nameLen);
-        dir = CString(v.data() + nameLen, dirLen);
+        longName = ZeroTerminated(v.data(), nameLen);
+        dir = ZeroTerminated(v.data() + nameLen, dirLen);
     }
     std::string name;
     if (!dir.empty()) {
@@ -1798,12 +1590,12 @@ void TArcLister::StepZoo() {
     SetEntryName(name);
     FireReadFile();
     if (!Match()) return;
-    FEntry.DateTime = ConvertDate((static_cast<uint32_t>(U16(r + 14)) << 16) | U16(r + 16));
+    FEntry.DateTime = ConvertDate((static_cast<uint32_t>(LE16(r + 14)) << 16) | LE16(r + 16));
     FEntry.VersionMadeBy = r[28];
     FEntry.VersionNeeded = r[29];
-    FEntry.PackedSize = U32(r + 24);
-    FEntry.UnpackedSize = U32(r + 20);
-    FEntry.CRC = U16(r + 18);
+    FEntry.PackedSize = LE32(r + 24);
+    FEntry.UnpackedSize = LE32(r + 20);
+    FEntry.CRC = LE16(r + 18);
     FEntry.Encrypted = false;
     FEntry.MethodCode = method;
     MethodName(method, 0, FEntry.MethodText);

@@ -9,6 +9,7 @@
 #include "archive/codecs/LzhDecode.h"
 #include "archive/framework/Crc.h"
 #include "archive/framework/SharedRoutines.h"
+#include "archive/framework/TextUtils.h"
 #include "archive/framework/ZipRecords.h"
 #include "platform/CodePage.h"
 
@@ -30,14 +31,6 @@ constexpr int64_t kSearchLimit = 25000;
 constexpr uint8_t kFlagGarbled = 0x01, kFlagVolume = 0x04;
 constexpr uint8_t kHostUnix = 2;
 constexpr uint8_t kTypeFolder = 3;
-
-std::string NameToUtf8(const std::string& raw) {
-    size_t pos = 0;
-    uint32_t cp;
-    while (pos < raw.size())
-        if (!platform::DecodeUtf8(raw, pos, cp)) return platform::OemToUtf8(raw);
-    return raw;
-}
 
 } // namespace
 
@@ -230,7 +223,7 @@ void TUnARJ::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
                 if (h.Method() > 4)
                     RaiseError(FArchiveFile, std::to_string(member), "0", arcerr::UnknownMethod);
                 const bool folder = h.FileType() == kTypeFolder;
-                const std::string name = NameToUtf8(h.Name());
+                const std::string name = Utf8OrOem(h.Name());
                 if (continuing) {
                     // The first member of this volume carries the rest of the open one.
                     continuing = false;

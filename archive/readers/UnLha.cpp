@@ -3,7 +3,7 @@
 #include "archive/codecs/Lh1Codec.h"
 #include "archive/codecs/LzhDecode.h"
 #include "archive/framework/SharedRoutines.h"
-#include "archive/readers/UnLhaHeader.h"
+#include "archive/formats/lha/LhaHeader.h"
 
 #include <algorithm>
 #include <new>

@@ -7,6 +7,7 @@
 #include "archive/framework/ArcTimer.h"
 #include "archive/framework/DiskManager.h"
 #include "archive/framework/SharedRoutines.h"
+#include "archive/framework/TextUtils.h"
 #include "archive/framework/ZipCrypt.h"
 #include "archive/writers/GZipWriter.h"
 
@@ -21,13 +22,6 @@ namespace mv {
 using platform::Fs;
 
 namespace {
-
-std::string Trim(const std::string& s) {
-    size_t a = 0, b = s.size();
-    while (a < b && std::isspace(static_cast<unsigned char>(s[a]))) ++a;
-    while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1]))) --b;
-    return s.substr(a, b - a);
-}
 
 std::string CurrentFolder() {
     std::error_code ec;
@@ -71,13 +65,13 @@ void TCompBase::SetDeflateType(TDeflateType value) {
 }
 
 const std::string& TCompBase::DefaultDir() {
-    FDefaultDir = Trim(FDefaultDir);
+    FDefaultDir = TrimBlanks(FDefaultDir);
     if (FDefaultDir.empty()) FDefaultDir = CurrentFolder();
     return FDefaultDir;
 }
 
 void TCompBase::SetDefaultDir(const std::string& value) {
-    std::string v = Trim(value);
+    std::string v = TrimBlanks(value);
     if (v.empty() || !platform::IsDirectory(v)) v = CurrentFolder();
     FDefaultDir = AppendBackslash(v);
 }

@@ -5,7 +5,7 @@
 #include "archive/codecs/LzhEncode.h"
 #include "archive/framework/SharedRoutines.h"
 #include "archive/framework/ZipRecords.h"
-#include "archive/readers/UnLhaHeader.h"
+#include "archive/formats/lha/LhaHeader.h"
 #include "archive/writers/GZipWriter.h"
 
 #include <algorithm>
