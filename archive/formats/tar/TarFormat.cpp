@@ -19,17 +19,38 @@ bool TarIsZeroBlock(const uint8_t* block) {
     return std::all_of(block, block + TarBlockSize, [](uint8_t c) { return c == 0; });
 }
 
-bool TarChecksumMatches(const uint8_t* block, int64_t* storedSum) {
-    const int64_t stored = TarNumber(block + 148, 8);
-    if (storedSum) *storedSum = stored;
-    if (stored < 0) return false;
-    int64_t sum = 0, signedSum = 0;
+namespace {
+
+void HeaderSums(const uint8_t* block, int64_t& sum, int64_t& signedSum) {
+    sum = signedSum = 0;
     for (int i = 0; i < TarBlockSize; ++i) {
         const uint8_t b = (i >= 148 && i < 156) ? ' ' : block[i];
         sum += b;
         signedSum += int8_t(b);
     }
+}
+
+} // namespace
+
+bool TarChecksumMatches(const uint8_t* block, int64_t* storedSum) {
+    const int64_t stored = TarNumber(block + 148, 8);
+    if (storedSum) *storedSum = stored;
+    if (stored < 0) return false;
+    int64_t sum, signedSum;
+    HeaderSums(block, sum, signedSum);
     return stored == sum || stored == signedSum;
+}
+
+void WriteTarChecksum(uint8_t* block) {
+    int64_t sum, signedSum;
+    HeaderSums(block, sum, signedSum);
+    std::memset(block + 148, ' ', 6);
+    for (int i = 5; i >= 0 && (i == 5 || sum); --i) {
+        block[148 + i] = static_cast<uint8_t>('0' + (sum & 7));
+        sum >>= 3;
+    }
+    block[154] = 0;
+    block[155] = ' ';
 }
 
 bool TarIsMetaRecord(char type) {

@@ -34,6 +34,10 @@ bool TarIsZeroBlock(const uint8_t* block);
 // storedSum: the checksum field's value (-1 when it is no number).
 bool TarChecksumMatches(const uint8_t* block, int64_t* storedSum = nullptr);
 
+// Writes the checksum of a header block whose other fields are set: six octal
+// digits right-aligned with leading blanks, a NUL and a blank.
+void WriteTarChecksum(uint8_t* block);
+
 // Record types.
 constexpr char TarTypeRegular = '0';
 constexpr char TarTypeHardLink = '1';
