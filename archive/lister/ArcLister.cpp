@@ -164,7 +164,7 @@ bool TArcLister::Activate() {
     } catch (const E_RAISE&) {
         ok = false;
     } catch (const std::bad_alloc&) {
-        DoError(FVolumeName, "", "0", 25253);
+        DoError(FVolumeName, "", "0", arcerr::OutOfMemory);
         ok = false;
     } catch (const std::exception&) {
         DoError(FVolumeName, "", "0", arcerr::ReadError);

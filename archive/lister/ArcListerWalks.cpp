@@ -1133,7 +1133,7 @@ void TArcLister::ListUue() {
         }
     }
     if (at == std::string::npos) {
-        DoError(FVolumeName, "", "0", 25123); // no begin line
+        DoError(FVolumeName, "", "0", arcerr::NoBeginLine); // no begin line
         FErrorReported = true;
         return;
     }
@@ -1270,7 +1270,7 @@ void TArcLister::StartZip() {
         // the walk needs no entry count (more than 65535 entries leave it at 0xFFFF);
         // a directory that only Zip64 records can place is refused
         if (LE32(e + 12) == 0xFFFFFFFFu || LE32(e + 16) == 0xFFFFFFFFu)
-            RaiseError(FArchiveFile, "Zip64", "0", 25256);
+            RaiseError(FArchiveFile, "Zip64", "0", arcerr::TooLarge);
         // the central directory ends at the end record, or at the Zip64 end record
         // that a locator in front of it names
         int64_t cdEnd = eocd;
@@ -1439,7 +1439,7 @@ void TArcLister::StepZip() {
         int64_t unpacked = LE32(r + 22);
         uint16_t nameLen = LE16(r + 26), extraLen = LE16(r + 28);
         if (LE32(r + 18) == 0xFFFFFFFFu || LE32(r + 22) == 0xFFFFFFFFu)
-            RaiseError(FArchiveFile, "Zip64", "0", 25256);
+            RaiseError(FArchiveFile, "Zip64", "0", arcerr::TooLarge);
         std::string name(nameLen, '\0');
         if (!ReadExactAt(FStepOffset, name.data(), nameLen)) return TruncatedError();
         int64_t dataStart = FStepOffset + nameLen + extraLen;
@@ -1504,7 +1504,7 @@ void TArcLister::StepZip() {
     }
     FStepOffset = varEnd;
     if (LE32(r + 20) == 0xFFFFFFFFu || LE32(r + 24) == 0xFFFFFFFFu || LE32(r + 42) == 0xFFFFFFFFu)
-        RaiseError(FArchiveFile, "Zip64", "0", 25256);
+        RaiseError(FArchiveFile, "Zip64", "0", arcerr::TooLarge);
     if (flags & 0x800) {
         std::replace(name.begin(), name.end(), '/', '\\');
         FEntry.FileName = std::move(name);

@@ -10,8 +10,6 @@
 namespace mv {
 
 namespace {
-constexpr int kErrCrc = 25151;
-constexpr int kErrSeek = 25292;
 constexpr uint32_t kSignature = 0x07054842u;
 constexpr int64_t kHeaderSize = 37;
 constexpr uint8_t kFlagEncrypted = 0x01;
@@ -34,7 +32,7 @@ void TUnBH::Collect(TArcStream& file, std::vector<TBhMember>& members) {
     int64_t pos = FArchiveOffset > 0 ? FArchiveOffset - 1 : 0;
     while (pos + kHeaderSize <= size && !FCancel) {
         uint8_t h[kHeaderSize];
-        if (!file.Seek(pos)) RaiseError(FArchiveFile, "", "0", kErrSeek);
+        if (!file.Seek(pos)) RaiseError(FArchiveFile, "", "0", arcerr::SeekError);
         if (file.Read(h, kHeaderSize) != kHeaderSize) break;
         if (LE32(h) != kSignature || LE16(h + 4) == 0) break;
         const uint16_t nameLength = LE16(h + 33);
@@ -75,7 +73,7 @@ bool TUnBH::ExtractMember(TArcStream& file, const TBhMember& m) {
     const TMemberDecision decision = BeginMember(m.Name, ConvertDate(m.DosDate), m.PackedSize, name);
     if (decision != TMemberDecision::mdExtract) return decision == TMemberDecision::mdSkip;
     const std::string reportName = ReportName(name);
-    if (!file.Seek(m.DataOffset)) RaiseError(FArchiveFile, "", "0", kErrSeek);
+    if (!file.Seek(m.DataOffset)) RaiseError(FArchiveFile, "", "0", arcerr::SeekError);
     FMemberBytesLeft = m.PackedSize;
     FMemberPackedTotal = m.PackedSize;
     TMemberInput input(*this, &file, nullptr, false);
@@ -88,7 +86,7 @@ bool TUnBH::ExtractMember(TArcStream& file, const TBhMember& m) {
             if (OnEnd)
                 OnEnd(this, reportName, false);
             else
-                DoError(reportName, "", "0", kErrCrc);
+                DoError(reportName, "", "0", arcerr::CrcError);
             return false;
         }
         input.SetDecrypt(true);

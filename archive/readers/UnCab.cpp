@@ -12,21 +12,21 @@ namespace {
 int CabErrorId(int oper) {
     switch (oper) {
     case cab::fdieCabinetNotFound:
-        return 25235;
+        return arcerr::OpenError;
     case cab::fdieNotACabinet:
     case cab::fdieUnknownCabinetVersion:
-        return 25108;
+        return arcerr::HeaderError;
     case cab::fdieBadCompressionType:
-        return 25326;
+        return arcerr::UnknownMethod;
     case cab::fdieTargetFile:
-        return 25136;
+        return arcerr::WriteError;
     case cab::fdieWrongCabinet:
     case cab::fdieUserAbort:
-        return 25135;
+        return arcerr::BrokenVolumeSequence;
     case cab::fdieAllocFail:
-        return 25253;
+        return arcerr::OutOfMemory;
     default:
-        return 25139; // corrupt cabinet, decoding failure, reserve mismatch
+        return arcerr::CorruptEntry; // corrupt cabinet, decoding failure, reserve mismatch
     }
 }
 
@@ -168,7 +168,7 @@ intptr_t TUnCAB::FdiCloseFile(cab::TFdiNotification& n) {
     if (OnEnd)
         OnEnd(this, reportName, complete);
     else if (!complete)
-        DoError(reportName, "", "0", 25151);
+        DoError(reportName, "", "0", arcerr::CrcError);
     return 1;
 }
 
@@ -243,7 +243,7 @@ void TUnCAB::ExtractArchive(std::unique_ptr<TArcStream>&, TArcStream*) {
         bool isCabinet = cab::FdiIsCabinet(FContext, h, &info);
         FHandler->Close(h, err);
         if (!isCabinet) {
-            DoError(FArchiveFile, "", "0", 25108);
+            DoError(FArchiveFile, "", "0", arcerr::HeaderError);
             return;
         }
     }

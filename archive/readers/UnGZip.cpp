@@ -18,8 +18,6 @@ namespace mv {
 
 namespace {
 
-constexpr int kErrCrc = 25151;
-constexpr int kErrHeaderId = 25238;
 constexpr uint8_t kFlagHeaderCrc = 0x02, kFlagExtra = 0x04, kFlagName = 0x08, kFlagComment = 0x10,
                   kFlagEncrypted = 0x20, kFlagReserved = 0xC0;
 
@@ -90,7 +88,7 @@ void TUnGZIP::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* stre
         uint8_t m[2];
         if (!file->Seek(0) || !ReadFully(*file, m, 2)) RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
         const uint16_t magic = LE16(m);
-        if (!IsGZipMagic(magic)) RaiseError(FArchiveFile, "", "0", kErrHeaderId);
+        if (!IsGZipMagic(magic)) RaiseError(FArchiveFile, "", "0", arcerr::HeaderIdError);
         FTotalPacked = FTotalUnpacked = FBytesLeft = file->Size();
         if (magic == 0x8B1F || magic == 0x9E1F)
             ExtractGZip(*file, stream, magic);
@@ -123,7 +121,7 @@ bool TUnGZIP::EndOutput(TOutput& o, TArcStream* stream, bool ok, bool checkFaile
     if (OnEnd)
         OnEnd(this, o.ReportName, ok);
     else if (checkFailed)
-        DoError(o.ReportName, "", "0", kErrCrc);
+        DoError(o.ReportName, "", "0", arcerr::CrcError);
     if (ok && placed) RunUnTar(o.Target);
     return ok;
 }

@@ -17,10 +17,6 @@ namespace mv {
 
 namespace {
 
-constexpr int kErrCrc = 25151;
-constexpr int kErrSeek = 25292;
-constexpr int kErrDiscarded = 26800;
-
 bool ReadAt(TArcStream& file, int64_t pos, uint8_t* buf, int64_t n) {
     return file.Seek(pos) && ReadFully(file, buf, n);
 }
@@ -121,7 +117,7 @@ void TUnTAR::ExtractMember(TArcStream& file, TArcStream* stream, const TTarMembe
         break;
     }
     const std::string reportName = ReportName(name);
-    if (!file.Seek(m.DataPos)) RaiseError(reportName, "", "0", kErrSeek);
+    if (!file.Seek(m.DataPos)) RaiseError(reportName, "", "0", arcerr::SeekError);
     std::unique_ptr<TArcStream> out;
     if (!OpenMemberOutput(out, m.Size)) return;
     FMemberBytesLeft = m.Size;
@@ -140,7 +136,7 @@ void TUnTAR::ExtractMember(TArcStream& file, TArcStream* stream, const TTarMembe
     if (OnEnd)
         OnEnd(this, reportName, ok);
     else if (!ok && !FCancel)
-        DoError(reportName, "", "0", kErrCrc);
+        DoError(reportName, "", "0", arcerr::CrcError);
 }
 
 // A hard link: a copy of its target when that was extracted before it in this
@@ -150,12 +146,12 @@ void TUnTAR::ExtractHardLink(TArcStream* stream, const TTarMember& m) {
     auto it = FExtracted.find(m.LinkName);
     const std::string reportName = FWriteMode == rwFile ? FEntry.FileName : m.Name;
     if (it == FExtracted.end()) {
-        DoError(reportName, m.LinkName, "0", kErrDiscarded);
+        DoError(reportName, m.LinkName, "0", arcerr::Discarded);
         return;
     }
     auto source = TArcFileStream::OpenRead(it->second);
     if (!source) {
-        DoError(reportName, m.LinkName, "0", kErrDiscarded);
+        DoError(reportName, m.LinkName, "0", arcerr::Discarded);
         return;
     }
     TTarMember copy = m;

@@ -49,7 +49,7 @@ bool TBlakHole::CompressFile(size_t index) {
     std::unique_ptr<platform::File> src = OpenSource(head);
     if (!src) return false;
     const uint64_t size = SourceSize(*src, head);
-    if (size > 0xFFFFFFF0ull) RaiseError(path, "", "0", wrerr::TooLarge);
+    if (size > 0xFFFFFFF0ull) RaiseError(path, "", "0", arcerr::TooLarge);
 
     // Every field is set for this entry alone: nothing carries over from another.
     uint8_t h[HeaderSize] = {};
@@ -124,14 +124,15 @@ void TBlakHole::ScanExistingEntries() {
         // Anything but a whole entry would be lost: leave the archive as it is.
         if (pos + static_cast<int64_t>(HeaderSize) > size || in.ReadAt(pos, h, HeaderSize) != HeaderSize ||
             LE32(h) != BhSignature)
-            RaiseError(FArchiveFile, "", "0", wrerr::NoHeader);
+            RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
         uint16_t nameLength = LE16(h + 33);
         uint16_t headerSize = LE16(h + 4);
         int64_t next = pos + std::max<int64_t>(headerSize, HeaderSize + nameLength) + LE32(h + 15);
-        if (nameLength == 0 || next <= pos || next > size) RaiseError(FArchiveFile, "", "0", wrerr::NoHeader);
+        if (nameLength == 0 || next <= pos || next > size)
+            RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
         std::string raw(nameLength, '\0');
         if (in.ReadAt(pos + static_cast<int64_t>(HeaderSize), raw.data(), nameLength) != nameLength)
-            RaiseError(FArchiveFile, "", "0", wrerr::ReadError);
+            RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
         std::string name = OemToAnsiPath(SlashToBackslash(raw));
         int64_t entryStart = pos;
         pos = next;

@@ -59,7 +59,7 @@ bool TTar::CompressFile(size_t index) {
     if (!BeginNewEntry(head, name)) return false;
     std::string stored = SafeStoredName(name);
     if (stored.empty()) {
-        DoError(path, "", "0", 25243);
+        DoError(path, "", "0", arcerr::InvalidName);
         return false;
     }
     FEntry.FileName = SlashToBackslash(stored);
@@ -95,14 +95,14 @@ bool TTar::CompressFile(size_t index) {
             try {
                 n = src->Read(buf.data(), buf.size());
             } catch (const std::exception&) {
-                throw EEntryFailed{wrerr::ReadError};
+                throw EEntryFailed{arcerr::ReadError};
             }
             if (n == 0) break;
             Output().Write(buf.data(), n);
             copied += n;
             FBytesLeft -= static_cast<int64_t>(n);
             DoProgress(static_cast<int64_t>(n), static_cast<int64_t>(head.NewSize), operationTotal);
-            if (FCancel) RaiseError(FArchiveFile, "", "0", wrerr::UserAbort);
+            if (FCancel) RaiseError(FArchiveFile, "", "0", arcerr::UserAbort);
         }
         if (copied != head.NewSize) {
             // The file changed since it was found: the header tells what was copied.
@@ -134,20 +134,20 @@ void TTar::ScanExistingEntries() {
     bool waiting = false; // long-name or extended headers wait for their entry
     uint8_t h[Block];
     while (pos + static_cast<int64_t>(Block) <= size) {
-        if (in.ReadAt(pos, h, Block) != Block) RaiseError(FArchiveFile, "", "0", wrerr::ReadError);
+        if (in.ReadAt(pos, h, Block) != Block) RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
         if (TarIsZeroBlock(h)) break; // the end blocks
         // A header that is not one would drop what follows it: refuse the update.
-        if (!TarChecksumMatches(h)) RaiseError(FArchiveFile, "", "0", wrerr::NoHeader);
+        if (!TarChecksumMatches(h)) RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
         TTarHeader header = ReadTarHeader(h);
-        if (!header.SizeValid || header.Size > size) RaiseError(FArchiveFile, "", "0", wrerr::NoHeader);
+        if (!header.SizeValid || header.Size > size) RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
         const int64_t next = pos + static_cast<int64_t>(Block) + header.PaddedSize();
-        if (next > size) RaiseError(FArchiveFile, "", "0", wrerr::NoHeader);
+        if (next > size) RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
         if (!waiting) entryStart = pos;
         if (header.Type == TarTypeLongName || header.Type == TarTypeLongLink || header.Type == TarTypePax) {
             if (header.Size <= TarMaxRecord) {
                 std::string d(static_cast<size_t>(header.Size), '\0');
                 if (in.ReadAt(pos + static_cast<int64_t>(Block), d.data(), d.size()) != d.size())
-                    RaiseError(FArchiveFile, "", "0", wrerr::ReadError);
+                    RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
                 pending.Take(header.Type, d);
             }
             waiting = true;
@@ -178,7 +178,7 @@ void TTar::WriteTrailer() {
     try {
         Output().Write(zeros.data(), zeros.size());
     } catch (const std::exception& e) {
-        RaiseFileError(e, wrerr::WriteError, FArchiveFile);
+        RaiseFileError(e, arcerr::WriteError, FArchiveFile);
     }
 }
 
