@@ -31,17 +31,7 @@ uint32_t Libdeflate(const uint8_t* p, size_t n, size_t block) {
     return c;
 }
 
-void PrintTable() {
-    std::printf("CRC-32 table (reflected polynomial 0xEDB88320):\n");
-    for (int row = 0; row < 32; ++row) {
-        std::printf("  %3d:", row * 8);
-        for (int i = 0; i < 8; ++i) std::printf(" %08X", mv::Crc32Table[row * 8 + i]);
-        std::printf("\n");
-    }
-}
-
 void Run(bool quick) {
-    PrintTable();
     const std::string check = "123456789";
     const uint32_t checkValue = mv::Crc32Of(reinterpret_cast<const uint8_t*>(check.data()), check.size());
     std::printf("check value of \"123456789\": %08X (%s)\n\n", checkValue,

@@ -7,6 +7,16 @@ cd "$(dirname "$0")/.."
 ./scripts/deps.sh
 JOBS=$(nproc)
 
+# The tests check the engines against real archives made by other tools, kept
+# in the shared corpus beside the checkout.
+CORPUS=${MV_CORPUS_DIR:-../shared/corpus}
+if [ ! -f "$CORPUS/MANIFEST.tsv" ]; then
+    echo "test.sh: the real-archive corpus is missing: $CORPUS/MANIFEST.tsv was not found." >&2
+    echo "test.sh: put the shared folder (corpus and design notes) at ../shared beside this checkout, or set MV_CORPUS_DIR." >&2
+    exit 1
+fi
+export MV_CORPUS_DIR="$(cd "$CORPUS" && pwd)"
+
 cmake -S . -B build -DMV_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$JOBS"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

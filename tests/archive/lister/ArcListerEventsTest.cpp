@@ -68,10 +68,12 @@ TEST(ArcListerEvents, ErrorsBeforeTheWalk) {
     WriteFileBytes(dir / "noise.bin", RandomBytes(4000, 3));
     l.SetArchiveFile((dir / "noise.bin").string());
     EXPECT_FALSE(l.Activate());
+    ASSERT_EQ(rec.errors.size(), 2u);
     EXPECT_EQ(rec.errors.back(), 25327);
     l.OnRead = nullptr;
     l.SetArchiveFile(Corpus("arj/stored.arj"));
     EXPECT_FALSE(l.Activate());
+    ASSERT_EQ(rec.errors.size(), 3u);
     EXPECT_EQ(rec.errors.back(), 25270);
 }
 

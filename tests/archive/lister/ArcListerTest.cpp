@@ -220,6 +220,11 @@ struct PeerCase {
     bool dirsListed; // the format's folders show up as entries
 };
 
+// Printed by its name, so the test names stay the same from build to build.
+void PrintTo(const PeerCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 void MakeInputs(const TempDir& dir) {
     fs::create_directories(dir / "in/sub");
     WriteFileBytes(dir / "in/alpha.txt", TextBytes(3000, 1));
