@@ -89,12 +89,6 @@ bool ReadFully(TArcStream& f, uint8_t* buf, int64_t n) {
     return true;
 }
 
-std::string FieldText(const uint8_t* p, size_t n) {
-    size_t k = 0;
-    while (k < n && p[k]) ++k;
-    return std::string(reinterpret_cast<const char*>(p), k);
-}
-
 TUnBase::TUnBase() {
     FAsciiTranslation = false;
     FDateAttribute = TDateAttribute::daFileDate;

@@ -3,6 +3,7 @@
 #include "archive/codecs/LzhDecode.h"
 #include "archive/codecs/ZooLzd.h"
 #include "archive/framework/SharedRoutines.h"
+#include "archive/framework/TextUtils.h"
 #include "archive/framework/ZipRecords.h"
 
 #include <algorithm>
@@ -71,7 +72,7 @@ void TUnZOO::Collect(TArcStream& file, std::vector<TZooMember>& members) {
         m.Crc = LE16(e + 18);
         m.UnpackedSize = LE32(e + 20);
         m.PackedSize = LE32(e + 24);
-        std::string name = FieldText(e + 38, 13), dir;
+        std::string name = ZeroTerminated(e + 38, 13), dir;
         if (e[4] == 2) {
             // the variable part: long name, then directory
             const size_t nameLength = e[56], dirLength = e[57];
@@ -82,9 +83,9 @@ void TUnZOO::Collect(TArcStream& file, std::vector<TZooMember>& members) {
                 DoError(FArchiveFile, "", "0", arcerr::ReadError);
                 break;
             }
-            const std::string longName = FieldText(v.data(), nameLength);
+            const std::string longName = ZeroTerminated(v.data(), nameLength);
             if (!longName.empty()) name = longName;
-            dir = FieldText(v.data() + nameLength, dirLength);
+            dir = ZeroTerminated(v.data() + nameLength, dirLength);
         }
         std::replace(dir.begin(), dir.end(), '/', '\\');
         if (!dir.empty() && dir.back() != '\\') dir.push_back('\\');

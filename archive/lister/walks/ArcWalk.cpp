@@ -1,6 +1,5 @@
 // The lister's walk of ARC and PAK archives: its start and its step.
-#include "archive/formats/lha/LhaHeader.h"
-#include "archive/formats/tar/TarFormat.h"
+#include "archive/formats/arc/ArcFormat.h"
 #include "archive/framework/Bytes.h"
 #include "archive/framework/DiskManager.h"
 #include "archive/framework/SharedRoutines.h"
@@ -22,52 +21,44 @@ void TArcLister::StartArc() {
 }
 
 void TArcLister::StepArc() {
-    std::vector<uint8_t>& rec = FStepBuffer;
-    bool isArc = FArcType == TArcType::atArc || FArcType == TArcType::atArcExe;
-    if (rec[0] != 0x1A) return HeaderError();
-    uint8_t method = rec[1];
-    if (method == 0) return Stop();
-    if (isArc && method == 31) {
-        // end of a directory: the marker is two bytes; the next header follows it
-        FStepOffset = FHeaderStart + 2;
-        if (FArcDirectory.size() > 1) {
-            std::string d = FArcDirectory.substr(0, FArcDirectory.size() - 1);
-            size_t bs = d.find_last_of('\\');
-            FArcDirectory = bs == std::string::npos ? std::string() : d.substr(0, bs + 1);
-        } else {
-            FArcDirectory.clear();
-        }
+    const TArcRecord r = ReadArcRecord(FStepBuffer.data(), FStepBuffer.size());
+    switch (r.Kind) {
+    case TArcRecordKind::arkBad:
+    case TArcRecordKind::arkShort:
+        return HeaderError();
+    case TArcRecordKind::arkEnd:
+        return Stop();
+    case TArcRecordKind::arkDirEnd:
+        // the marker is two bytes; the next header follows it
+        FStepOffset = FHeaderStart + r.HeaderSize;
+        FArcDirectory = ArcParentFolder(FArcDirectory);
         return;
+    case TArcRecordKind::arkDirStart:
+    case TArcRecordKind::arkMember:
+        break;
     }
-    FArcHeaderMethod = method;
-    int64_t packed = LE32(rec.data() + 15);
-    uint32_t dos = (static_cast<uint32_t>(LE16(rec.data() + 19)) << 16) | LE16(rec.data() + 21);
-    uint16_t crc = LE16(rec.data() + 23);
-    int64_t unpacked = LE32(rec.data() + 25);
-    if (method == 1) {
-        // the oldest stored form has a 25-byte header without the original size
-        FStepOffset = FHeaderStart + 25;
-        unpacked = packed;
-    }
-    SetEntryName(ZeroTerminated(rec.data() + 2, 13));
-    bool dirEntry = isArc && method == 30;
+    FArcHeaderMethod = r.Method;
+    FStepOffset = FHeaderStart + r.HeaderSize;
+    int64_t packed = r.PackedSize, unpacked = r.UnpackedSize;
+    SetEntryName(r.Name);
+    const bool dirEntry = r.Kind == TArcRecordKind::arkDirStart;
     if (dirEntry) {
         FArcDirectory += FEntry.FileName + "\\";
         FEntry.FileName.clear();
         packed = unpacked = 0;
     }
-    if (isArc) FEntry.FileName = FArcDirectory + FEntry.FileName;
+    FEntry.FileName = FArcDirectory + FEntry.FileName;
     FireReadFile();
-    bool report = (dirEntry && FShowBlankDirs) || (!dirEntry && Match());
+    const bool report = (dirEntry && FShowBlankDirs) || (!dirEntry && Match());
     if (report) {
-        FEntry.DateTime = ConvertDate(dos);
+        FEntry.DateTime = ConvertDate(r.DosDateTime);
         FEntry.VersionMadeBy = FEntry.VersionNeeded = 0;
         FEntry.PackedSize = packed;
         FEntry.UnpackedSize = unpacked;
-        FEntry.CRC = crc;
+        FEntry.CRC = r.Crc;
         FEntry.Encrypted = false;
-        FEntry.MethodCode = method;
-        MethodName(method, 0, FEntry.MethodText);
+        FEntry.MethodCode = r.Method;
+        MethodName(r.Method, 0, FEntry.MethodText);
         FEntry.InternalAttr = FEntry.ExternalAttr = dirEntry ? 16 : 32;
         Report(FHeaderStart);
     }
