@@ -1,6 +1,5 @@
 // The lister's walk of BH archives: its start and its step.
-#include "archive/formats/lha/LhaHeader.h"
-#include "archive/formats/tar/TarFormat.h"
+#include "archive/formats/bh/BhFormat.h"
 #include "archive/framework/Bytes.h"
 #include "archive/framework/DiskManager.h"
 #include "archive/framework/SharedRoutines.h"
@@ -18,34 +17,32 @@ namespace mv {
 using namespace listerwalk;
 
 void TArcLister::StartBh() {
-    FStepSize = 37;
+    FStepSize = BhHeaderSize;
 }
 
 void TArcLister::StepBh() {
-    const uint8_t* r = FStepBuffer.data();
-    if (LE32(r) != 0x07054842 || LE16(r + 4) == 0) return Stop();
-    uint8_t nameLen = r[33];
-    uint8_t name[256];
-    if (!ReadExactAt(FStepOffset, name, nameLen)) return TruncatedError();
-    FStepOffset += nameLen;
-    int64_t packed = LE32(r + 15);
-    SetEntryName(FixedName(name, nameLen));
+    TBhHeader h;
+    if (!ReadBhHeader(FStepBuffer.data(), h)) return Stop();
+    std::vector<uint8_t> name(h.NameLength);
+    if (!ReadExactAt(FStepOffset, name.data(), h.NameLength)) return TruncatedError();
+    FStepOffset = FHeaderStart + h.DataStart();
+    SetEntryName(FixedName(name.data(), name.size()));
     FireReadFile();
     if (Match()) {
-        FEntry.DateTime = ConvertDate(LE32(r + 11));
-        FEntry.VersionMadeBy = r[7];
-        FEntry.VersionNeeded = r[8];
-        FEntry.PackedSize = packed;
-        FEntry.UnpackedSize = LE32(r + 19);
-        FEntry.CRC = LE32(r + 23);
-        FEntry.Encrypted = r[9] & 1;
-        FEntry.MethodCode = r[10];
-        MethodName(r[10], r[9], FEntry.MethodText);
-        FEntry.InternalAttr = LE16(r + 27);
-        FEntry.ExternalAttr = LE16(r + 27);
+        FEntry.DateTime = ConvertDate(h.DosDateTime);
+        FEntry.VersionMadeBy = h.VersionMadeBy;
+        FEntry.VersionNeeded = h.VersionNeeded;
+        FEntry.PackedSize = h.PackedSize;
+        FEntry.UnpackedSize = h.UnpackedSize;
+        FEntry.CRC = h.Crc;
+        FEntry.Encrypted = h.Flags & BhFlagEncrypted;
+        FEntry.MethodCode = h.Method;
+        MethodName(h.Method, h.Flags, FEntry.MethodText);
+        FEntry.InternalAttr = h.Attributes;
+        FEntry.ExternalAttr = h.Attributes;
         Report(FHeaderStart);
     }
-    FStepOffset += packed;
+    FStepOffset += h.PackedSize;
 }
 
 } // namespace mv
