@@ -1,6 +1,5 @@
 // The lister's walk of ZOO archives: its start and its step.
-#include "archive/formats/lha/LhaHeader.h"
-#include "archive/formats/tar/TarFormat.h"
+#include "archive/formats/zoo/ZooFormat.h"
 #include "archive/framework/Bytes.h"
 #include "archive/framework/DiskManager.h"
 #include "archive/framework/SharedRoutines.h"
@@ -18,70 +17,56 @@ namespace mv {
 using namespace listerwalk;
 
 void TArcLister::StartZoo() {
-    FStepSize = 56; // the end entry has no name part
+    FStepSize = ZooEntryFixedSize; // the end entry has no variable part
     FHeaderPos = 1;
 }
 
 void TArcLister::StepZoo() {
     const uint8_t* r = FStepBuffer.data();
     if (FHeaderStart == 0) {
-        // the archive header: its start offset and the check that is its negation
-        uint32_t start = LE32(r + 24), minus = LE32(r + 28);
-        if (LE32(r + 20) != 0xFDC4A7DCu || static_cast<uint32_t>(start + minus) != 0) return HeaderError();
-        uint16_t commentLen = LE16(r + 39);
-        int64_t commentPos = LE32(r + 35);
-        if (commentLen && commentPos > 0 && commentPos + commentLen <= FEndOffset) {
-            FArchiveComment.assign(commentLen, '\0');
-            ReadExactAt(commentPos, FArchiveComment.data(), commentLen);
+        TZooArchiveHeader header;
+        if (!ReadZooArchiveHeader(r, FStepBuffer.size(), header)) return HeaderError();
+        if (header.CommentLength && header.CommentPos > 0 &&
+            header.CommentPos + header.CommentLength <= FEndOffset) {
+            FArchiveComment.assign(header.CommentLength, '\0');
+            ReadExactAt(header.CommentPos, FArchiveComment.data(), header.CommentLength);
         }
-        if (start < 34 || start >= FEndOffset) return HeaderError();
-        FStepOffset = start;
+        if (header.FirstEntry < int64_t(ZooArchiveHeaderSize) || header.FirstEntry >= FEndOffset)
+            return HeaderError();
+        FStepOffset = header.FirstEntry;
         return;
     }
-    if (LE32(r) != 0xFDC4A7DCu) return HeaderError();
-    uint8_t type = r[4];
-    uint8_t method = r[5];
-    int64_t next = LE32(r + 6);
-    if (next == 0) return Stop(); // the end entry carries no file
-    if (next <= FHeaderStart) return HeaderError();
-    FStepOffset = next;
-    if (r[30]) return; // deleted entry
-    uint16_t commentLen = LE16(r + 36);
-    int64_t commentPos = LE32(r + 32);
-    if (commentLen && commentPos > 0 && commentPos + commentLen <= FEndOffset) {
-        FEntryComment.assign(commentLen, '\0');
-        ReadExactAt(commentPos, FEntryComment.data(), commentLen);
+    uint8_t e[ZooEntrySize] = {};
+    std::copy(r, r + ZooEntryFixedSize, e);
+    TZooEntry entry;
+    // the lengths of the variable part follow the fixed part
+    const bool lengths = ReadExactAt(FHeaderStart + int64_t(ZooEntryFixedSize), e + ZooEntryFixedSize, 2);
+    if (!ReadZooEntry(e, lengths ? ZooEntrySize : ZooEntryFixedSize, entry)) return HeaderError();
+    if (entry.Next == 0) return Stop(); // the end entry carries no file
+    if (entry.Next <= FHeaderStart) return HeaderError();
+    FStepOffset = entry.Next;
+    if (entry.Deleted) return;
+    if (entry.CommentLength && entry.CommentPos > 0 && entry.CommentPos + entry.CommentLength <= FEndOffset) {
+        FEntryComment.assign(entry.CommentLength, '\0');
+        ReadExactAt(entry.CommentPos, FEntryComment.data(), entry.CommentLength);
     }
-    std::string shortName = ZeroTerminated(r + 38, 13);
-    std::string longName, dir;
-    if (type == 2) {
-        uint8_t lens[2];
-        if (!ReadExactAt(FHeaderStart + 56, lens, 2)) return TruncatedError();
-        uint8_t nameLen = lens[0], dirLen = lens[1];
-        std::vector<uint8_t> v(nameLen + dirLen);
-        if (!v.empty() && !ReadExactAt(FHeaderStart + 58, v.data(), static_cast<int64_t>(v.size())))
-            return TruncatedError();
-        longName = ZeroTerminated(v.data(), nameLen);
-        dir = ZeroTerminated(v.data() + nameLen, dirLen);
-    }
-    std::string name;
-    if (!dir.empty()) {
-        std::replace(dir.begin(), dir.end(), '/', '\\');
-        name = dir + "\\";
-    }
-    name += longName.empty() ? shortName : longName;
-    SetEntryName(name);
+    if (entry.Type == 2 && !lengths) return TruncatedError();
+    std::vector<uint8_t> v(entry.NameLength + entry.DirLength);
+    if (!v.empty() &&
+        !ReadExactAt(FHeaderStart + int64_t(ZooEntrySize), v.data(), static_cast<int64_t>(v.size())))
+        return TruncatedError();
+    SetEntryName(ZooEntryPath(entry, v.data()));
     FireReadFile();
     if (!Match()) return;
-    FEntry.DateTime = ConvertDate((static_cast<uint32_t>(LE16(r + 14)) << 16) | LE16(r + 16));
-    FEntry.VersionMadeBy = r[28];
-    FEntry.VersionNeeded = r[29];
-    FEntry.PackedSize = LE32(r + 24);
-    FEntry.UnpackedSize = LE32(r + 20);
-    FEntry.CRC = LE16(r + 18);
+    FEntry.DateTime = ConvertDate(entry.DosDateTime);
+    FEntry.VersionMadeBy = entry.VersionMajor;
+    FEntry.VersionNeeded = entry.VersionMinor;
+    FEntry.PackedSize = entry.PackedSize;
+    FEntry.UnpackedSize = entry.UnpackedSize;
+    FEntry.CRC = entry.Crc;
     FEntry.Encrypted = false;
-    FEntry.MethodCode = method;
-    MethodName(method, 0, FEntry.MethodText);
+    FEntry.MethodCode = entry.Method;
+    MethodName(entry.Method, 0, FEntry.MethodText);
     FEntry.InternalAttr = 0;
     FEntry.ExternalAttr = 0;
     Report(FHeaderStart);
