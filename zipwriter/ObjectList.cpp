@@ -13,8 +13,10 @@ void TObjectList::Error(long long index) const {
 }
 
 void TObjectList::Grow() {
+    // The last step stops at the most items a list holds; a full list refuses the next.
+    if (FCapacity >= MaxCapacity) Error(FCapacity + 1);
     int delta = FCapacity > 8 ? 16 : (FCapacity > 4 ? 8 : 4);
-    SetCapacity(FCapacity + delta > MaxCapacity ? MaxCapacity + 1 : FCapacity + delta);
+    SetCapacity(FCapacity + delta > MaxCapacity ? MaxCapacity : FCapacity + delta);
 }
 
 TObject* TObjectList::Get(int index) const {

@@ -477,11 +477,14 @@ void TZipEngine::TRun::CopyTempToParts() {
 }
 
 void TZipEngine::TRun::AddEntry(TZipHeaderInfo* rec, const std::string& line) {
+    // Ours until both lists hold it: a refused record is freed, not leaked.
+    std::unique_ptr<TZipHeaderInfo> owned(rec);
     if (physical->Count() >= int(ZipEngineMaxEntries))
         throw EZipEngineError(BadZipText("more than 65534 entries need Zip64"));
     processed++;
     byName->Add(rec);
     physical->Add(rec);
+    owned.release();
     newEnd.TotalEntries++;
     newEnd.EntriesOnDisk++;
     if (e.FDispose && !line.empty() && !EndsWithSlash(line)) disposeList.push_back(line);

@@ -83,6 +83,9 @@ int64_t TArcFileStream::Write(const void* buffer, int64_t count) {
     try {
         FFile->Write(buffer, static_cast<size_t>(count));
         return count;
+    } catch (const platform::FileError& e) {
+        FLastError = e.Code();
+        return -1;
     } catch (const std::exception&) {
         return -1;
     }
@@ -122,6 +125,9 @@ bool TArcFileStream::Close() {
     try {
         FFile->Close();
         return true;
+    } catch (const platform::FileError& e) {
+        FLastError = e.Code();
+        return false;
     } catch (const std::exception&) {
         return false;
     }

@@ -79,6 +79,8 @@ public:
     bool Close();
     const std::string& Path() const;
     platform::File& File() { return *FFile; }
+    // The system's error number of the last write or close that failed (0: none).
+    int LastError() const { return FLastError; }
 
     // Opens an existing file read-only; nullptr when it cannot be opened.
     static std::unique_ptr<TArcFileStream> OpenRead(const std::string& path);
@@ -87,6 +89,7 @@ private:
     std::unique_ptr<platform::File> FFile;
     int64_t FSize = -1; // cached size of a file opened for reading
     bool FReadOnly = false;
+    int FLastError = 0;
 };
 
 // A temporary file made for one member (writers' output in mode 2): created

@@ -19,12 +19,14 @@ void TUnARC::Collect(TArcStream& file, std::vector<TArcMember>& members) {
     const int64_t size = file.Size();
     int64_t pos = FArchiveOffset > 0 ? FArchiveOffset - 1 : 0;
     std::string path; // the current PAK directory, "\" after each component
+    bool ended = false; // the end marker or the one member asked for was reached
     while (pos + 2 <= size && !FCancel) {
         uint8_t h[ArcHeaderSize] = {};
         const int64_t avail = std::min<int64_t>(ArcHeaderSize, size - pos);
         if (!file.Seek(pos) || file.Read(h, avail) != avail)
             RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
         const TArcRecord r = ReadArcRecord(h, size_t(avail));
+        if (r.Kind == TArcRecordKind::arkEnd) ended = true;
         if (r.Kind == TArcRecordKind::arkEnd || r.Kind == TArcRecordKind::arkBad) break;
         if (r.Kind == TArcRecordKind::arkDirEnd) {
             path = ArcParentFolder(path);
@@ -52,8 +54,13 @@ void TUnARC::Collect(TArcStream& file, std::vector<TArcMember>& members) {
         pos = m.DataOffset + m.PackedSize; // strictly forward, in 64 bits
         if (m.Name.empty() || !IsFileSpecMatch(m.Name, false)) continue;
         members.push_back(m);
-        if (singleExact) break;
+        if (singleExact) {
+            ended = true;
+            break;
+        }
     }
+    // The file ends before the end marker (inside a member's data or its header): cut short.
+    if (!ended && !FCancel && pos + 2 > size) DoError(FArchiveFile, "", "0", arcerr::ReadError);
 }
 
 bool TUnARC::ExtractMember(TArcStream& file, const TArcMember& m) {

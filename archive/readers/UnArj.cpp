@@ -68,6 +68,7 @@ struct TUnARJ::TOpenMember {
     std::string Name, ReportName;
     uint32_t Attributes = 32, DosDate = 0;
     bool Ok = true;
+    bool Reported = false; // an error of its own was reported: its check is not
     bool Garbled = false;
     bool Open = false;
 };
@@ -171,12 +172,15 @@ bool TUnARJ::DecodePart(TArcStream& file, TArcStream* stream, const THeader& h, 
         if (written != size && !FCancel) {
             DoError(m.ReportName, "", "0", arcerr::ReadError);
             decoded = false;
+            m.Reported = true;
         }
     } catch (const ECodecError& e) {
         DoError(m.ReportName, "", "0", e.Code());
         decoded = false;
+        m.Reported = true;
     } catch (const E_RAISE&) {
         decoded = false;
+        m.Reported = true;
     }
     if (garbled) FPassword = plainPassword;
     (void)savedPassword;
@@ -192,7 +196,7 @@ void TUnARJ::FinishMember(TArcStream* stream, TOpenMember& m) {
     AfterExtractFile(m.Out, stream, m.Attributes, m.DosDate, m.Name, ok);
     if (OnEnd)
         OnEnd(this, m.ReportName, ok);
-    else if (!ok && !FCancel)
+    else if (!ok && !FCancel && !m.Reported)
         DoError(m.ReportName, std::to_string(FFileCount), "0", arcerr::CrcError);
     if (!ok && m.Garbled && !FCancel) RaiseError(m.ReportName, "", "0", arcerr::BadPassword);
 }

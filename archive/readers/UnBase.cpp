@@ -124,6 +124,8 @@ int TUnBase::RunExtract() {
     FMaxFileDate = 0;
     FReadPos = 0;
     FExtractedCount = 0;
+    FFailedCount = 0;
+    FMemberPending = false;
     FBytesLeft = 0;
     FProgressByArchive = 0;
     FTotalPacked = 0;
@@ -146,6 +148,7 @@ int TUnBase::RunExtract() {
     std::unique_ptr<TArcStream> noOutput;
     auto cleanUp = [&] {
         DiscardOutput(noOutput);
+        SettleMember();
         FoundFiles().Done();
         if (OnElapsedTime) {
             FTimer->Stop();
@@ -287,7 +290,27 @@ bool TUnBase::BeforeExtractFile(std::string& name, TDateTime fileDate, bool& exi
     return !FCancel;
 }
 
+void TUnBase::SettleMember() {
+    if (FMemberPending) ++FFailedCount;
+    FMemberPending = false;
+}
+
+int64_t TUnBase::DecryptWriteBlock(TArcStream* File, TArcStream* Stream, const uint8_t* Buffer, bool Decrypt,
+                                   int CrcMode, int64_t Count, int DoCrc) {
+    try {
+        return TZipCommon::DecryptWriteBlock(File, Stream, Buffer, Decrypt, CrcMode, Count, DoCrc);
+    } catch (const E_RAISE& e) {
+        if (e.ErrorCode() != arcerr::WriteError) throw;
+        std::string reason;
+        if (auto* f = dynamic_cast<TArcFileStream*>(FWriteMode == rwCallStream ? Stream : File))
+            if (f->LastError()) reason = platform::ErrorText(f->LastError());
+        RaiseError(FOutputTarget.empty() ? FEntry.FileName : FOutputTarget, reason, "0", arcerr::WriteError);
+    }
+    return 0;
+}
+
 TMemberDecision TUnBase::DecideMember(std::string& name, TDateTime fileDate, int64_t packedSize) {
+    SettleMember();
     bool exists = false;
     if (!BeforeExtractFile(name, fileDate, exists)) return TMemberDecision::mdStop;
     if ((exists && FOverwriteMode == TOverwriteMode::omSkip) || FBeginDeclined) {
@@ -295,6 +318,7 @@ TMemberDecision TUnBase::DecideMember(std::string& name, TDateTime fileDate, int
         DoProgress(0, 0, FTotalPacked);
         return TMemberDecision::mdSkip;
     }
+    FMemberPending = true;
     return TMemberDecision::mdExtract;
 }
 
@@ -304,15 +328,29 @@ bool TUnBase::AfterExtractFile(std::unique_ptr<TArcStream>& file, TArcStream* st
     (void)name;
     if (FWriteMode != rwFile) {
         CloseOutputFile(file);
+        if (complete)
+            FMemberPending = false;
+        else
+            SettleMember();
         return complete;
     }
-    if (FOutputTemp.empty()) return false;
+    if (FOutputTemp.empty()) {
+        SettleMember();
+        return false;
+    }
     bool closed = true;
-    if (auto* fs = dynamic_cast<TArcFileStream*>(file.get())) closed = fs->Close();
+    int closeError = 0;
+    if (auto* fs = dynamic_cast<TArcFileStream*>(file.get())) {
+        closed = fs->Close();
+        closeError = fs->LastError();
+    }
     file.reset();
     if (!complete || !closed) {
-        if (!closed) DoError(FOutputTarget, "", "0", arcerr::WriteError);
+        // A member whose data already failed to be written was reported then.
+        if (!closed && complete)
+            DoError(FOutputTarget, closeError ? platform::ErrorText(closeError) : "", "0", arcerr::WriteError);
         DiscardOutput(file);
+        SettleMember();
         return false;
     }
     auto& fsys = platform::Fs();
@@ -338,8 +376,10 @@ bool TUnBase::AfterExtractFile(std::unique_ptr<TArcStream>& file, TArcStream* st
     } catch (const std::exception&) {
         DoError(target, "", "0", arcerr::OpenError);
         DiscardOutput(file);
+        SettleMember();
         return false;
     }
+    FMemberPending = false;
     FOutputTemp.clear();
     FOutputTarget.clear();
     if (FRestoreFileAttr && (attr & 0xFF) != 32 && (attr & platform::faReadOnly)) {
@@ -380,6 +420,7 @@ void TUnBase::CloseMemberInput() {
 }
 
 void TUnBase::RefuseMember(const std::string& reportName, int error, int64_t packedLeft) {
+    SettleMember();
     DoError(reportName, "", "0", error);
     FBytesLeft -= packedLeft;
     if (OnEnd) OnEnd(this, reportName, false);

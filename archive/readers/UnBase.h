@@ -65,6 +65,9 @@ public:
     uint8_t ExtractDriveType() const { return FExtractDriveType; }
     // Members whose output was put in place by the last extraction.
     int ExtractedCount() const { return FExtractedCount; }
+    // Members the last extraction set out to extract that failed: an error, a
+    // failed check, an output that could not be written or put in place.
+    int FailedCount() const { return FFailedCount; }
 
     // Extracts the members that match FileSpec into ExtractDir. Result: the
     // number of members processed. Errors that stop the operation are raised
@@ -87,6 +90,12 @@ public:
                         int64_t start = 0) override;
 
     bool OutputRefused() const { return FOutputRefused; }
+
+    // Output of the codecs: a write that fails (a full disk, a file-size limit)
+    // is reported as 25136 with the output's name and the system's reason, and
+    // raised; the member then fails and leaves no partial file.
+    int64_t DecryptWriteBlock(TArcStream* File, TArcStream* Stream, const uint8_t* Buffer, bool Decrypt,
+                              int CrcMode, int64_t Count, int DoCrc) override;
 
     // Reads a member's packed bytes for a codec: at most MemberBytesLeft bytes
     // through ReadProc (decrypting when asked), counting them off MemberBytesLeft
@@ -233,11 +242,15 @@ protected:
     void DiscardOutput(std::unique_ptr<TArcStream>& file);
 
     int RunExtract();
+    // A member DecideMember let through and that was not put in place counts as failed.
+    void SettleMember();
 
     bool FRestoreFileAttr = true;
     TCpuType FCpuType = TCpuType::cptAuto;
     uint8_t FExtractDriveType = 0;
     int FExtractedCount = 0;
+    int FFailedCount = 0;
+    bool FMemberPending = false;    // the member let through last is not finished yet
     bool FBeginDeclined = false;    // OnBegin answered Extract := false for this member
     bool FOutputRefused = false;    // the last OpenOutputFile refused the member's folder
     int64_t FMemberPackedTotal = 0; // packed size of the member being read (per-file progress)

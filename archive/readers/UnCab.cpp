@@ -56,6 +56,9 @@ intptr_t TUnCAB::Notify(cab::TFdiNotificationType kind, cab::TFdiNotification* n
             return self->FdiCabinetInfo(*n);
         case cab::fdintCopyFile:
             return self->FCounting ? self->FdiCountFile(*n) : self->FdiCopyFile(*n);
+        case cab::fdintPartialFile:
+            if (!self->FCounting) self->FdiPartialFile(*n);
+            return 0;
         case cab::fdintCloseFileInfo:
             return self->FdiCloseFile(*n);
         case cab::fdintNextCabinet:
@@ -160,6 +163,15 @@ intptr_t TUnCAB::FdiCopyFile(cab::TFdiNotification& n) {
     return 1;
 }
 
+void TUnCAB::FdiPartialFile(cab::TFdiNotification& n) {
+    // A member that began in a cabinet before this one, which was not read:
+    // it cannot be extracted from here.
+    const std::string name = MemberName(n);
+    if (!FFirstCabinet || !IsFileSpecMatch(name, false) || Cancel()) return;
+    DoError(name, n.psz2 ? n.psz2 : "", std::to_string(FCabinetNumber), arcerr::BrokenVolumeSequence);
+    ++FFailedCount;
+}
+
 intptr_t TUnCAB::FdiCloseFile(cab::TFdiNotification& n) {
     const bool complete = !FWriteFailed && FMemberWritten == FMemberSize && !Cancel();
     const std::string reportName = ReportName(FMemberName);
@@ -257,11 +269,18 @@ void TUnCAB::ExtractArchive(std::unique_ptr<TArcStream>&, TArcStream*) {
     CopyPass(folder, name, true);
     FBytesLeft = FTotalUnpacked;
     for (int guard = 0; guard < 65536; ++guard) {
+        // Members continued from before are whole only when their beginning was read here.
+        FFirstCabinet = guard == 0;
         if (!CopyPass(folder, name, false)) return;
         if ((SingleFileSpec() && FServed > 0) || Cancel() || FNextCabinet.empty()) return;
         std::string next = cab::FindCabinetIgnoringCase(folder + FNextCabinet);
         if (FGivenCabinet.empty()) {
-            if (!RequestVolume(next, FNextDisk)) return;
+            if (!RequestVolume(next, FNextDisk)) {
+                // A member that goes on into the cabinet not given stays unfinished.
+                if (FMemberPending && !Cancel())
+                    DoError(next, "", std::to_string(FCabinetNumber + 1), arcerr::BrokenVolumeSequence);
+                return;
+            }
         } else {
             next = FGivenCabinet; // asked for already while a folder went on into it
             FGivenCabinet.clear();

@@ -27,6 +27,7 @@ protected:
     virtual intptr_t FdiCabinetInfo(cab::TFdiNotification& n);
     virtual intptr_t FdiCountFile(cab::TFdiNotification& n);
     virtual intptr_t FdiCopyFile(cab::TFdiNotification& n);
+    void FdiPartialFile(cab::TFdiNotification& n);
     virtual intptr_t FdiCloseFile(cab::TFdiNotification& n);
     virtual intptr_t FdiNextCabinet(cab::TFdiNotification& n);
 
@@ -52,6 +53,7 @@ private:
     int64_t FMemberSize = 0;
     int64_t FMemberWritten = 0;
     bool FWriteFailed = false;
+    bool FFirstCabinet = false; // the copy pass over the cabinet the extraction was given
     int FServed = 0;
     std::string FGivenCabinet; // the next cabinet already asked for during a copy call
     std::exception_ptr FCallbackError;

@@ -85,6 +85,9 @@ void TUnTAR::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
             if (next <= pos) break;
             pos = next;
         }
+        // The archive ends inside a block: it was cut short.
+        if (!FCancel && pos < archiveSize && pos + TarBlockSize > archiveSize)
+            DoError(FArchiveFile, "", "0", arcerr::ReadError);
         FBytesLeft = FTotalPacked;
         for (const auto& m : members) {
             if (FCancel) break;
@@ -133,10 +136,8 @@ void TUnTAR::ExtractMember(TArcStream& file, TArcStream* stream, const TTarMembe
     CloseMemberInput();
     const std::string target = FEntry.FileName;
     if (AfterExtractFile(out, stream, 32, dosDate, name, ok)) FExtracted[m.Name] = target;
-    if (OnEnd)
-        OnEnd(this, reportName, ok);
-    else if (!ok && !FCancel)
-        DoError(reportName, "", "0", arcerr::CrcError);
+    // A member that failed was reported where it failed (tar members have no check).
+    if (OnEnd) OnEnd(this, reportName, ok);
 }
 
 // A hard link: a copy of its target when that was extracted before it in this

@@ -266,6 +266,10 @@ void TUnZIP::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
                 bool cancel = true;
                 OnCorruptZipHeader(this, FZipProbeFlags, cancel);
                 if (cancel) return;
+            } else {
+                // No directory, or a damaged one: what the local headers give is
+                // extracted, but the archive is not whole and the run says so.
+                DoError(FArchiveFile, "", "0", end.position < 0 ? arcerr::ReadError : arcerr::HeaderError);
             }
             members.clear();
             CollectFromLocal(volumes, members);
@@ -360,8 +364,10 @@ bool TUnZIP::CollectFromCentral(TZipVolumes& volumes, std::vector<TZipMember>& m
                 RaiseError(m.Name, "", "0", arcerr::NotEnoughSpace);
         }
         members.push_back(std::move(m));
-        if (stop) break;
+        if (stop) return true;
     }
+    // Records that end before the directory does: the directory is damaged.
+    if (p < dir.size() && !FCancel) DoError(FArchiveFile, "", "0", arcerr::HeaderError);
     return true;
 }
 
@@ -437,7 +443,14 @@ void TUnZIP::CollectFromLocal(TZipVolumes& volumes, std::vector<TZipMember>& mem
                 break;
             }
         }
-        if (next > size || next <= pos) break;
+        if (next > size) {
+            // The archive ends inside this member's data: it is tried and fails as short.
+            bool stop = false;
+            if (status == TZipRecordStatus::zrOk && !m.Name.empty() && m.Name.back() != '\\' && Select(m, stop))
+                members.push_back(std::move(m));
+            break;
+        }
+        if (next <= pos) break;
         pos = next;
         if (status == TZipRecordStatus::zrZip64) {
             DoError(m.Name, "", "0", arcerr::TooLarge);
@@ -541,6 +554,7 @@ bool TUnZIP::ExtractMember(TZipVolumes& volumes, const TZipMember& m) {
     FMemberPackedTotal = m.PackedSize;
     TMemberInput input(*this, in, nullptr, false);
     input.NextVolume = [&]() -> TArcStream* {
+        if (disk >= volumes.LastDisk()) return nullptr; // the set ends here: the member is short
         TArcStream* s = volumes.Stream(++disk);
         if (!s) RaiseError(volumes.Name(disk), "", std::to_string(disk), arcerr::FileNotFound);
         s->Seek(0);

@@ -157,7 +157,18 @@ bool TCompBase::IsExcludedName(const std::string& storedName) const {
 }
 
 bool TCompBase::IsDeletedName(const std::string& storedName) const {
-    return FSwitch == TSwitch::swDelete && SpecMatches(FFileSpec, storedName);
+    if (FSwitch != TSwitch::swDelete) return false;
+    // Whole paths: "a.txt" names the entry a.txt, never dir\a.txt. A stored
+    // name that begins with ".\" (as some tools write them) is the same path.
+    std::string name = storedName;
+    std::replace(name.begin(), name.end(), '/', '\\');
+    while (name.compare(0, 2, ".\\") == 0) name.erase(0, 2);
+    for (const auto& line : FFileSpec) {
+        std::string mask = line;
+        std::replace(mask.begin(), mask.end(), '/', '\\');
+        if (WildcardMatch(mask, name, false)) return true;
+    }
+    return false;
 }
 
 bool TCompBase::BeforeCompressFile(std::string& name, int count) {

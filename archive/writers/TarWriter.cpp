@@ -4,6 +4,7 @@
 #include "archive/formats/tar/TarFormat.h"
 #include "archive/framework/SharedRoutines.h"
 #include "archive/writers/GZipWriter.h"
+#include "platform/FileSystem.h"
 
 #include <algorithm>
 #include <cstring>
@@ -198,6 +199,45 @@ void TTar::ReportNewEntries() {
     });
 }
 
+namespace {
+
+// The file begins with the gzip magic.
+bool IsGzipFile(const std::string& path) {
+    try {
+        auto f = platform::Fs().Open(path, platform::OpenMode::Read);
+        uint8_t magic[2] = {};
+        return f && f->Read(magic, 2) == 2 && magic[0] == 0x1F && magic[1] == 0x8B;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// A name that already says gzip: the tar.gz keeps it.
+bool HasGzipExtension(const std::string& path) {
+    std::string lower = path;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    auto endsWith = [&](const char* ext) {
+        const size_t n = std::strlen(ext);
+        return lower.size() > n && lower.compare(lower.size() - n, n, ext) == 0;
+    };
+    return endsWith(".tgz") || endsWith(".gz");
+}
+
+} // namespace
+
+void TTar::CompressArchive() {
+    if (FCompressMethod == TCompressMethod::cmGzipTar && FSwitch != TSwitch::swRead &&
+        IsGzipFile(FArchiveFile)) {
+        // The tar is written under the archive's name and gzipped afterwards:
+        // an existing tar.gz would be read as a tar and replaced by the new
+        // files alone. Refused before anything is written.
+        DoError(FArchiveFile, "", "0", arcerr::InvalidArcType);
+        return;
+    }
+    TCompBase::CompressArchive();
+}
+
 void TTar::AfterCompress() {
     if (FCompressMethod != TCompressMethod::cmGzipTar || !FReplaced) return;
     try {
@@ -219,6 +259,10 @@ void TTar::AfterCompress() {
         gz.OnError = OnError;
         gz.Compress();
         if (gz.Cancel()) FCancel = true;
+        // x.tgz became x.tgz.gz and the tar x.tgz went: the tar.gz takes its name.
+        const std::string gzName = tarName + ".gz";
+        if (HasGzipExtension(tarName) && platform::Exists(gzName) && !platform::Exists(tarName))
+            platform::Fs().Rename(gzName, tarName);
         ActiveArchiveComponent = this;
     } catch (...) {
     }

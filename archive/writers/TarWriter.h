@@ -1,7 +1,9 @@
 #pragma once
 // The TAR writer: adds files to new or existing tar archives on the writer
 // driver, and with cmGzipTar hands the finished tar to the GZip writer, which
-// replaces it by a .tar.gz.
+// replaces it by a .tar.gz. A tar.gz named with a gzip extension (.tgz, .gz)
+// keeps that name. An existing gzip file is not updated (its entries would be
+// lost): the writer refuses it before writing anything.
 //
 // Each new entry is a ustar header zeroed for that entry (mode 100666, owner 0,
 // size, Unix modification time in UTC seconds) followed by the data padded to
@@ -21,6 +23,7 @@ public:
     void SetArcType(TArcType value) override;
 
 protected:
+    void CompressArchive() override;
     bool CompressFile(size_t index) override;
     int GetHeaderSize() override { return 512; }
     void ScanExistingEntries() override;

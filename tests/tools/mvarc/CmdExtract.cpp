@@ -1,7 +1,8 @@
 // mvarc extract ARCHIVE DIR [-p PASSWORD] [FILESPEC...]: extracts the members
 // that match the file specifications (all by default) into DIR, overwriting
 // files there. Each error prints its number and text; the exit code is 0 when
-// none was reported, 1 otherwise, 2 for a type no reader extracts.
+// none was reported and no member failed, 1 otherwise, 2 for a type no reader
+// extracts.
 #include "Command.h"
 #include "ReaderSetup.h"
 
@@ -31,8 +32,10 @@ int ExtractCommand(const std::vector<std::string>& args) {
     } catch (const std::exception&) {
         if (!errors) ++errors;
     }
-    std::cout << "extracted " << reader->ExtractedCount() << " of " << reader->FileCount() << " members\n";
-    return errors ? 1 : 0;
+    std::cout << "extracted " << reader->ExtractedCount() << " of " << reader->FileCount() << " members";
+    if (reader->FailedCount()) std::cout << ", " << reader->FailedCount() << " failed";
+    std::cout << "\n";
+    return errors || reader->FailedCount() ? 1 : 0;
 }
 
 mvarc::CommandRegistrar registrar("extract", ExtractCommand,

@@ -41,8 +41,10 @@ int TestCommand(const std::vector<std::string>& args) {
     } catch (const std::exception&) {
         if (!errors) ++errors;
     }
-    std::cout << "tested " << r->FileCount() << " members\n";
-    return errors ? 1 : 0;
+    std::cout << "tested " << r->FileCount() << " members";
+    if (r->FailedCount()) std::cout << ", " << r->FailedCount() << " failed";
+    std::cout << "\n";
+    return errors || r->FailedCount() ? 1 : 0;
 }
 
 mvarc::CommandRegistrar registrar("test", TestCommand, "test ARCHIVE [-p PASSWORD]");

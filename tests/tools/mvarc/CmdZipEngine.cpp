@@ -75,10 +75,14 @@ int RunZAdd(const std::vector<std::string>& args) {
         }
     }
     z.SetFilesList(lines);
-    z.OnNoSuchFile = [](mv::TObject*, const std::string& n) {
+    // A file named that is missing or skipped fails the command.
+    int failed = 0;
+    z.OnNoSuchFile = [&failed](mv::TObject*, const std::string& n) {
+        ++failed;
         std::cerr << "mvarc: no such file: " << n << "\n";
     };
-    z.OnSkippingFile = [](mv::TObject*, int reason, const std::string& n, int, bool&) {
+    z.OnSkippingFile = [&failed](mv::TObject*, int reason, const std::string& n, int, bool&) {
+        ++failed;
         std::cerr << "mvarc: skipped (" << reason << "): " << n << "\n";
     };
     try {
@@ -87,7 +91,7 @@ int RunZAdd(const std::vector<std::string>& args) {
     } catch (const std::exception& e) {
         return Fail(e);
     }
-    return 0;
+    return failed ? 1 : 0;
 }
 
 int RunZDelete(const std::vector<std::string>& args) {
