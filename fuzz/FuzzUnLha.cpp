@@ -7,7 +7,7 @@
 #include "archive/framework/ArcErrors.h"
 #include "archive/framework/Crc.h"
 #include "archive/readers/UnLha.h"
-#include "archive/readers/UnLhaHeader.h"
+#include "archive/formats/lha/LhaHeader.h"
 #include "fuzz/ReaderFuzzHarness.h"
 
 #include <filesystem>

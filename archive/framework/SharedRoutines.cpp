@@ -3,6 +3,7 @@
 #include "archive/framework/Crc.h"
 #include "platform/CodePage.h"
 #include "platform/LocalTime.h"
+#include "resources/ArcErrorTexts.h"
 
 #include <cerrno>
 #include <cmath>
@@ -256,7 +257,7 @@ bool IsPlainFile(const std::string& Name) {
 
 void ForceDirs(const std::string& Path) {
     static const char* const text = "Não foi possível criar o diretório";
-    if (Path.empty()) throw ERoutineError(25156, text, Path);
+    if (Path.empty()) throw ERoutineError(arcerr::CannotCreateFolder, text, Path);
     std::string p = RemoveTrailingBackslash(Path);
     if (p == "/" || DirExists(p)) return;
     std::string parent = DirectoryOf(p);
@@ -265,7 +266,7 @@ void ForceDirs(const std::string& Path) {
         Fs().CreateDirectory(p);
     } catch (const FileError& e) {
         // Someone else may have made it meanwhile; anything else is a failure.
-        if (!(e.Code() == EEXIST && DirExists(p))) throw ERoutineError(25156, text, p);
+        if (!(e.Code() == EEXIST && DirExists(p))) throw ERoutineError(arcerr::CannotCreateFolder, text, p);
     }
 }
 

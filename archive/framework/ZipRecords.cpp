@@ -3,13 +3,6 @@
 
 namespace mv {
 
-bool TByteView::Matches(size_t offset, const char* text, size_t length) const {
-    if (!Has(offset, length)) return false;
-    for (size_t i = 0; i < length; ++i)
-        if (FData[offset + i] != static_cast<uint8_t>(text[i])) return false;
-    return true;
-}
-
 uint16_t ZipDeflateFlagBits(int level) {
     switch (level) {
     case 1:

@@ -8,45 +8,12 @@
 // Zip64 is not supported: a record that needs it (a size, offset or count at
 // its 0xFFFF... escape value, or a Zip64 end record) is recognised and reported
 // as such so that the caller refuses it clearly (25256) instead of misreading it.
+#include "archive/framework/Bytes.h"
+
 #include <cstddef>
 #include <cstdint>
 
 namespace mv {
-
-// --- Little-endian fields of a buffer of known size ---
-
-inline uint16_t LE16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-inline uint32_t LE32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-inline void PutLE16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void PutLE32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-// A read-only view of bytes; every read outside it answers 0.
-class TByteView {
-public:
-    TByteView(const uint8_t* data, size_t size) : FData(data), FSize(size) {}
-    size_t Size() const { return FSize; }
-    const uint8_t* Data() const { return FData; }
-    // True when count bytes stand at offset.
-    bool Has(size_t offset, size_t count) const { return offset <= FSize && count <= FSize - offset; }
-    uint8_t U8(size_t offset) const { return Has(offset, 1) ? FData[offset] : 0; }
-    uint16_t U16(size_t offset) const { return Has(offset, 2) ? LE16(FData + offset) : 0; }
-    uint32_t U32(size_t offset) const { return Has(offset, 4) ? LE32(FData + offset) : 0; }
-    // True when the bytes of text stand at offset.
-    bool Matches(size_t offset, const char* text, size_t length) const;
-
-private:
-    const uint8_t* FData;
-    size_t FSize;
-};
 
 // --- Signatures and sizes ---
 

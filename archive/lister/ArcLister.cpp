@@ -1,6 +1,8 @@
 #include "archive/lister/ArcLister.h"
 
+#include "archive/formats/tar/TarFormat.h"
 #include "archive/framework/ArcTimer.h"
+#include "archive/framework/Bytes.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 #include "platform/LocalTime.h"
@@ -13,25 +15,6 @@ namespace mv {
 namespace {
 
 constexpr int64_t WindowSize = 256 * 1024;
-
-inline uint16_t U16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-// Days from 1970-01-01 of a civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-TDateTime EncodeDateTime(int y, int mo, int d, int h, int mi, int s) {
-    int64_t days = DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) + 25569;
-    return static_cast<double>(days) + (h * 3600 + mi * 60 + s) / 86400.0;
-}
 
 } // namespace
 
@@ -83,12 +66,6 @@ void TArcLister::TruncatedError() {
         DoError(FVolumeName, "", "0", arcerr::ReadError);
     }
     Stop();
-}
-
-TDateTime TArcLister::UnixToDateTime(int64_t unixTime) const {
-    if (unixTime == 0) return DateTime1980 + 60.0 / 86400.0;
-    platform::LocalDateTime t = platform::LocalTimeOf(unixTime);
-    return EncodeDateTime(t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second);
 }
 
 // ---------------------------------------------------------------- input
@@ -187,7 +164,7 @@ bool TArcLister::Activate() {
     } catch (const E_RAISE&) {
         ok = false;
     } catch (const std::bad_alloc&) {
-        DoError(FVolumeName, "", "0", 25253);
+        DoError(FVolumeName, "", "0", arcerr::OutOfMemory);
         ok = false;
     } catch (const std::exception&) {
         DoError(FVolumeName, "", "0", arcerr::ReadError);
@@ -223,8 +200,8 @@ void TArcLister::RunListing() {
     FWalk = Walk::None;
     FAccPacked = FAccUnpacked = 0;
     FArcDirectory.clear();
-    FTarLongName.clear();
-    FTarPaxSize = FTarPaxMTime = -1;
+    FTarPending = std::make_unique<TTarPending>();
+    FWalkDef = nullptr;
     StartWalk();
     if (OnElapsedTime) FTimer->Start();
     FStepOffset = FHeaderPos - 1;
@@ -241,7 +218,7 @@ void TArcLister::RunListing() {
         }
         FStepOffset += n;
         FVolumeSwitched = false;
-        Step();
+        (this->*FWalkDef->Step)();
         FEntryComment.clear();
         // every walk moves strictly forward inside one volume
         if (!FStopped && !FVolumeSwitched && FStepOffset <= FHeaderStart) HeaderError();
@@ -249,14 +226,16 @@ void TArcLister::RunListing() {
     if (!FStopped && !FCancel && FStepSize > 0 && !FErrorReported) {
         // formats that always close with an end record (ARC with a short one the
         // walk leaves as trailer), or that say how much follows
-        bool endRecord = FWalk == Walk::Zoo || FWalk == Walk::Arj || FWalk == Walk::Rar5 ||
-                         FWalk == Walk::Arc || (FWalk == Walk::Zip && FStepSize == 30);
+        const TClosing closing = FWalkDef->Closing;
+        const bool endRecord =
+            closing == TClosing::EndRecord || (closing == TClosing::LocalEndRecord && FStepSize == 30);
+        const bool entriesLeft =
+            closing == TClosing::CountedEntries && (FWalk == Walk::Ha ? FHaCount : FCabFilesLeft) > 0;
         if (FStepOffset > FEndOffset)
             TruncatedError();
         else if (FStepOffset < FEndOffset && !TrailerIsClean(FStepOffset))
             TruncatedError();
-        else if ((FWalk == Walk::Ha && FHaCount > 0) || (FWalk == Walk::Cab && FCabFilesLeft > 0) ||
-                 (endRecord && FStepOffset == FEndOffset))
+        else if (entriesLeft || (endRecord && FStepOffset == FEndOffset))
             TruncatedError();
     }
     // a ZIP of no (listed) entry is reported, though not as a failure
@@ -270,6 +249,60 @@ void TArcLister::RunListing() {
     }
 }
 
+// The walks, and below them the walk of each archive type. A walk of a new
+// format adds its line to both tables.
+const TArcLister::TWalkDef* TArcLister::FindWalk(Walk id) {
+    using enum TTrailer;
+    using enum TClosing;
+    static const TWalkDef kWalks[] = {
+        {Walk::Ace, &TArcLister::StartAce, &TArcLister::StepAce, Zeros, Open},
+        {Walk::Arc, &TArcLister::StartArc, &TArcLister::StepArc, ArcEndMark, EndRecord},
+        {Walk::Arj, &TArcLister::StartArj, &TArcLister::StepArj, Zeros, EndRecord},
+        {Walk::Bh, &TArcLister::StartBh, &TArcLister::StepBh, Zeros, Open},
+        {Walk::Cab, &TArcLister::StartCab, &TArcLister::StepCab, Anything, CountedEntries},
+        {Walk::GZip, &TArcLister::StartGZip, &TArcLister::StepGZip, Anything, Open},
+        {Walk::Ha, &TArcLister::StartHa, &TArcLister::StepHa, Zeros, CountedEntries},
+        {Walk::Lha, &TArcLister::StartLha, &TArcLister::StepLha, LhaEndMark, Open},
+        {Walk::MsGZ, &TArcLister::StartMsGZ, &TArcLister::StepMsGZ, Zeros, Open},
+        {Walk::Rar, &TArcLister::StartRar, &TArcLister::StepRar, RarEndBlock, Open},
+        {Walk::Rar5, &TArcLister::StartRar, &TArcLister::StepRar5, Zeros, EndRecord},
+        {Walk::Tar, &TArcLister::StartTar, &TArcLister::StepTar, TarZeros, Open},
+        {Walk::Uue, &TArcLister::ListUue, nullptr, Anything, Open},
+        {Walk::Zip, &TArcLister::StartZip, &TArcLister::StepZip, ZipRecords, LocalEndRecord},
+        {Walk::Zoo, &TArcLister::StartZoo, &TArcLister::StepZoo, Nothing, EndRecord},
+    };
+    for (const auto& w : kWalks)
+        if (w.Id == id) return &w;
+    return nullptr;
+}
+
+void TArcLister::StartWalk() {
+    struct TWalkOfType {
+        TArcType Type;
+        Walk Id;
+    };
+    static const TWalkOfType kTypes[] = {
+        {TArcType::atACE, Walk::Ace},    {TArcType::atArc, Walk::Arc},    {TArcType::atArcExe, Walk::Arc},
+        {TArcType::atPak, Walk::Arc},    {TArcType::atPakExe, Walk::Arc}, {TArcType::atArj, Walk::Arj},
+        {TArcType::atArjExe, Walk::Arj}, {TArcType::atBh, Walk::Bh},      {TArcType::atBhExe, Walk::Bh},
+        {TArcType::atCab, Walk::Cab},    {TArcType::atGZip, Walk::GZip},  {TArcType::atHa, Walk::Ha},
+        {TArcType::atJar, Walk::Zip},    {TArcType::atZip, Walk::Zip},    {TArcType::atZipExe, Walk::Zip},
+        {TArcType::atZipMV, Walk::Zip},  {TArcType::atLha, Walk::Lha},    {TArcType::atLhaExe, Walk::Lha},
+        {TArcType::atLzh, Walk::Lha},    {TArcType::atLzhExe, Walk::Lha}, {TArcType::atMsGZ, Walk::MsGZ},
+        {TArcType::atRar, Walk::Rar},    {TArcType::atRarExe, Walk::Rar}, {TArcType::atTar, Walk::Tar},
+        {TArcType::atUue, Walk::Uue},    {TArcType::atZoo, Walk::Zoo},
+    };
+    const TWalkDef* walk = nullptr;
+    for (const auto& t : kTypes)
+        if (t.Type == FArcType) walk = FindWalk(t.Id);
+    if (!walk) RaiseError(FArchiveFile, "", "0", arcerr::InvalidArcType);
+    FWalk = walk->Id;
+    (this->*walk->Start)();
+    // a start may hand over to another walk (RAR 5, the ZIP central directory) or end the listing
+    FWalkDef = FindWalk(FWalk);
+    if (!FWalkDef || !FWalkDef->Step) FStepSize = 0;
+}
+
 // Bytes after the last header that are no entry: the format's end marker,
 // zero padding, or a record the format puts at its end.
 bool TArcLister::TrailerIsClean(int64_t from) {
@@ -278,163 +311,32 @@ bool TArcLister::TrailerIsClean(int64_t from) {
     uint8_t b[8] = {};
     int64_t n = ReadAt(from, b, std::min<int64_t>(left, 8));
     if (n <= 0) return false;
-    switch (FWalk) {
-    case Walk::Arc:
+    switch (FWalkDef ? FWalkDef->Trailer : TTrailer::Anything) {
+    case TTrailer::ArcEndMark:
         return n >= 2 && b[0] == 0x1A && b[1] == 0;
-    case Walk::Lha:
+    case TTrailer::LhaEndMark:
         return b[0] == 0;
-    case Walk::Zip:
+    case TTrailer::ZipRecords:
         // the end record after the central directory (a walk of the local headers is
         // taken only when there is no end record: nothing may follow its entries)
         return FStepSize == 46 && n >= 4 && b[0] == 'P' && b[1] == 'K' &&
                ((b[2] == 1 && b[3] == 2) || (b[2] == 5 && b[3] == 6) || (b[2] == 6 && b[3] == 6) ||
                 (b[2] == 6 && b[3] == 7));
-    case Walk::Rar:
+    case TTrailer::RarEndBlock:
         return n >= 3 && b[2] == 0x7B;
-    case Walk::Tar: {
+    case TTrailer::TarZeros: {
         std::vector<uint8_t> rest(static_cast<size_t>(std::min<int64_t>(left, 512)));
         int64_t r = ReadAt(from, rest.data(), static_cast<int64_t>(rest.size()));
         return r > 0 && std::all_of(rest.begin(), rest.begin() + r, [](uint8_t c) { return c == 0; });
     }
-    case Walk::Ace:
-    case Walk::Arj:
-    case Walk::Bh:
-    case Walk::Ha:
-    case Walk::Rar5:
-    case Walk::MsGZ:
+    case TTrailer::Zeros:
         return std::all_of(b, b + n, [](uint8_t c) { return c == 0; });
-    case Walk::Zoo:
-        return false; // the walk ends on the end entry, never before
-    default:
+    case TTrailer::Nothing:
+        return false;
+    case TTrailer::Anything:
         return true;
     }
-}
-
-void TArcLister::StartWalk() {
-    switch (FArcType) {
-    case TArcType::atACE:
-        StartAce();
-        break;
-    case TArcType::atArc:
-    case TArcType::atArcExe:
-    case TArcType::atPak:
-    case TArcType::atPakExe:
-        FWalk = Walk::Arc;
-        FStepSize = 29;
-        break;
-    case TArcType::atArj:
-    case TArcType::atArjExe:
-        StartArj();
-        break;
-    case TArcType::atBh:
-    case TArcType::atBhExe:
-        FWalk = Walk::Bh;
-        FStepSize = 37;
-        break;
-    case TArcType::atCab:
-        FWalk = Walk::Cab;
-        if (!StartCab(true)) FStepSize = 0;
-        break;
-    case TArcType::atGZip:
-        FWalk = Walk::GZip;
-        FStepSize = 10;
-        break;
-    case TArcType::atHa: {
-        FWalk = Walk::Ha;
-        uint8_t h[4];
-        if (!ReadExactAt(0, h, 4)) {
-            TruncatedError();
-            return;
-        }
-        FHaCount = U16(h + 2);
-        FHeaderPos = 4; // the window starts one byte before the first entry header
-        FStepSize = 18;
-        break;
-    }
-    case TArcType::atJar:
-    case TArcType::atZip:
-    case TArcType::atZipExe:
-    case TArcType::atZipMV:
-        StartZip();
-        break;
-    case TArcType::atLha:
-    case TArcType::atLhaExe:
-    case TArcType::atLzh:
-    case TArcType::atLzhExe:
-        StartLha();
-        break;
-    case TArcType::atMsGZ:
-        StartMsGZ();
-        break;
-    case TArcType::atRar:
-    case TArcType::atRarExe:
-        StartRar();
-        break;
-    case TArcType::atTar:
-        FWalk = Walk::Tar;
-        FStepSize = 512;
-        break;
-    case TArcType::atUue:
-        ListUue();
-        break;
-    case TArcType::atZoo:
-        FWalk = Walk::Zoo;
-        FStepSize = 56; // the end entry has no name part
-        FHeaderPos = 1;
-        break;
-    default:
-        RaiseError(FArchiveFile, "", "0", arcerr::InvalidArcType);
-    }
-}
-
-void TArcLister::Step() {
-    switch (FWalk) {
-    case Walk::Ace:
-        StepAce();
-        break;
-    case Walk::Arc:
-        StepArc();
-        break;
-    case Walk::Arj:
-        StepArj();
-        break;
-    case Walk::Bh:
-        StepBh();
-        break;
-    case Walk::Cab:
-        StepCab();
-        break;
-    case Walk::GZip:
-        StepGZip();
-        break;
-    case Walk::Ha:
-        StepHa();
-        break;
-    case Walk::Lha:
-        StepLha();
-        break;
-    case Walk::MsGZ:
-        StepMsGZ();
-        break;
-    case Walk::Rar:
-        StepRar();
-        break;
-    case Walk::Rar5:
-        StepRar5();
-        break;
-    case Walk::Tar:
-        StepTar();
-        break;
-    case Walk::Zip:
-        StepZip();
-        break;
-    case Walk::Zoo:
-        StepZoo();
-        break;
-    case Walk::None:
-        Stop();
-        break;
-    }
+    return true;
 }
 
 int64_t TArcLister::GetUnpackedSize(const std::string& name) {

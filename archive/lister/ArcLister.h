@@ -12,6 +12,8 @@
 
 namespace mv {
 
+struct TTarPending;
+
 class TArcLister : public TZipCommon {
 public:
     TArcLister();
@@ -49,7 +51,38 @@ protected:
     void DoRead(int64_t offset, int filenum);
 
 private:
-    enum class Walk { None, Ace, Arc, Arj, Bh, Cab, GZip, Ha, Lha, MsGZ, Rar, Rar5, Tar, Zip, Zoo };
+    enum class Walk { None, Ace, Arc, Arj, Bh, Cab, GZip, Ha, Lha, MsGZ, Rar, Rar5, Tar, Uue, Zip, Zoo };
+    // What may stand after the last header of a walk.
+    enum class TTrailer {
+        Anything,
+        Zeros,       // zero padding only
+        ArcEndMark,  // 0x1A 0x00
+        LhaEndMark,  // a zero byte
+        ZipRecords,  // the end records after a central directory
+        RarEndBlock, // the end-of-archive block
+        TarZeros,    // zero blocks
+        Nothing,     // the walk ends on its end entry, never before
+    };
+    // How a walk knows that it saw the whole archive.
+    enum class TClosing {
+        Open,           // it ends where the headers end
+        EndRecord,      // an end record must close it
+        LocalEndRecord, // ZIP: an end record closes a walk of the local headers
+        CountedEntries, // the archive header says how many entries follow
+    };
+    // One format's walk, the interface every walk has: its start (archive
+    // header, first entry header, step record size), its step (interpret the
+    // header just read, report or skip the entry, move to the next header) and
+    // how it ends. The walks live in archive/lister/walks/, one file per
+    // format; the table that chooses them by archive type is in ArcLister.cpp.
+    struct TWalkDef {
+        Walk Id;
+        void (TArcLister::*Start)();
+        void (TArcLister::*Step)();
+        TTrailer Trailer;
+        TClosing Closing;
+    };
+    static const TWalkDef* FindWalk(Walk id);
 
     // ---- buffered input over the archive (the current volume)
     int64_t ReadAt(int64_t pos, void* buffer, int64_t count);
@@ -60,7 +93,6 @@ private:
     // ---- the walk
     void RunListing();
     void StartWalk();
-    void Step();
     void Stop() { FStepOffset = FEndOffset, FStopped = true; }
     // A header that cannot be right: report 25108 once and end the walk.
     void HeaderError();
@@ -75,8 +107,14 @@ private:
     }
     void ClearEntry();
     bool TrailerIsClean(int64_t from);
-    TDateTime UnixToDateTime(int64_t unixTime) const;
 
+    void StartArc();
+    void StartBh();
+    void StartCab();
+    void StartGZip();
+    void StartHa();
+    void StartTar();
+    void StartZoo();
     void StartAce();
     void StepAce();
     bool ReadAceMainHeader(int64_t pos, int64_t& next);
@@ -85,7 +123,7 @@ private:
     void StepArj();
     bool ReadArjHeader(int64_t pos, std::vector<uint8_t>& basic, int64_t& next);
     void StepBh();
-    bool StartCab(bool first);
+    bool OpenCabinet(bool first);
     void StepCab();
     void StepGZip();
     void StepHa();
@@ -107,6 +145,7 @@ private:
 
     // ---- state of one listing
     Walk FWalk = Walk::None;
+    const TWalkDef* FWalkDef = nullptr;
     int64_t FStepOffset = 0;
     int64_t FStepSize = 0;
     int64_t FEndOffset = 0;
@@ -146,9 +185,7 @@ private:
     int64_t FZipCentralEnd = 0; // where the central directory ends (the end record)
     int64_t FZipCentralStart = 0;
     uint16_t FZipThisDisk = 0;
-    std::string FTarLongName; // GNU long name or pax path for the next member
-    int64_t FTarPaxSize = -1; // pax size for the next member
-    int64_t FTarPaxMTime = -1;
+    std::unique_ptr<TTarPending> FTarPending; // long names and pax values for the next member
 };
 
 } // namespace mv

@@ -9,18 +9,15 @@ using namespace unace;
 
 namespace {
 
-constexpr int kErrCrc = 25151;
-constexpr int kErrBadPassword = 26517;
-
 // The library's result codes and the component's error numbers.
 int AceErrorId(int code) {
     switch (code) {
     case ACE_ERR_MEMORY:
-        return 25253;
+        return arcerr::OutOfMemory;
     case ACE_ERR_NOT_FOUND:
         return arcerr::FileNotFound;
     case ACE_ERR_DISK_FULL:
-        return 25159;
+        return arcerr::DiskFull;
     case ACE_ERR_OPEN:
         return arcerr::OpenError;
     case ACE_ERR_READ:
@@ -30,12 +27,12 @@ int AceErrorId(int code) {
     case ACE_ERR_HEADER:
         return arcerr::HeaderError;
     case ACE_ERR_CRC:
-        return kErrCrc;
+        return arcerr::CrcError;
     case ACE_ERR_UNSUPPORTED:
     case 132:
         return arcerr::InvalidArcType;
     case ACE_ERR_PASSWORD:
-        return kErrBadPassword;
+        return arcerr::BadPassword;
     case ACE_ERR_ABORT:
         return arcerr::UserAbort;
     default:

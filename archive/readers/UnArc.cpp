@@ -1,18 +1,13 @@
 #include "archive/readers/UnArc.h"
 
 #include "archive/codecs/ArcDecode.h"
+#include "archive/formats/arc/ArcFormat.h"
 #include "archive/framework/SharedRoutines.h"
 #include "archive/framework/ZipRecords.h"
 
 #include <algorithm>
 
 namespace mv {
-
-namespace {
-constexpr uint8_t kMarker = 0x1A;
-constexpr uint8_t kDirStart = 30;
-constexpr uint8_t kDirEnd = 31;
-} // namespace
 
 void TUnARC::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* stream) {
     (void)stream;
@@ -26,42 +21,35 @@ void TUnARC::Collect(TArcStream& file, std::vector<TArcMember>& members) {
     std::string path; // the current PAK directory, "\" after each component
     bool ended = false; // the end marker or the one member asked for was reached
     while (pos + 2 <= size && !FCancel) {
-        uint8_t h[29] = {};
-        const int64_t avail = std::min<int64_t>(29, size - pos);
+        uint8_t h[ArcHeaderSize] = {};
+        const int64_t avail = std::min<int64_t>(ArcHeaderSize, size - pos);
         if (!file.Seek(pos) || file.Read(h, avail) != avail)
             RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
-        if (h[0] == kMarker && h[1] == 0) ended = true;
-        if (h[0] != kMarker || h[1] == 0) break;
-        const uint8_t method = h[1];
-        if (method == kDirEnd) {
-            // a two-byte marker: back to the parent directory
-            if (!path.empty()) {
-                path.pop_back();
-                const size_t cut = path.find_last_of('\\');
-                path.erase(cut == std::string::npos ? 0 : cut + 1);
-            }
-            pos += 2;
+        const TArcRecord r = ReadArcRecord(h, size_t(avail));
+        if (r.Kind == TArcRecordKind::arkEnd) ended = true;
+        if (r.Kind == TArcRecordKind::arkEnd || r.Kind == TArcRecordKind::arkBad) break;
+        if (r.Kind == TArcRecordKind::arkDirEnd) {
+            path = ArcParentFolder(path);
+            pos += r.HeaderSize;
             continue;
         }
-        // The oldest stored form has no unpacked-size field: its header is 25 bytes.
-        const int64_t headerSize = method == 1 ? 25 : 29;
-        if (avail < headerSize) {
+        if (r.Kind == TArcRecordKind::arkShort) {
             DoError(FArchiveFile, "", "0", arcerr::ReadError);
             break;
         }
-        const std::string name = OemToAnsiPath(FieldText(h + 2, 13));
-        if (method == kDirStart) {
+        const std::string name = OemToAnsiPath(r.Name);
+        if (r.Kind == TArcRecordKind::arkDirStart) {
             path += name + "\\";
-            pos += headerSize;
+            pos += r.HeaderSize;
             continue;
         }
         TArcMember m;
-        m.Method = method;
-        m.PackedSize = LE32(h + 15);
-        m.DosDate = static_cast<uint32_t>(LE16(h + 19)) << 16 | LE16(h + 21);
-        m.Crc = LE16(h + 23);
-        m.UnpackedSize = method == 1 ? m.PackedSize : static_cast<int64_t>(LE32(h + 25));
-        m.DataOffset = pos + headerSize;
+        m.Method = r.Method;
+        m.PackedSize = r.PackedSize;
+        m.DosDate = r.DosDateTime;
+        m.Crc = r.Crc;
+        m.UnpackedSize = r.UnpackedSize;
+        m.DataOffset = pos + r.HeaderSize;
         m.Name = path + name;
         pos = m.DataOffset + m.PackedSize; // strictly forward, in 64 bits
         if (m.Name.empty() || !IsFileSpecMatch(m.Name, false)) continue;

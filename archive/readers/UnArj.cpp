@@ -9,6 +9,7 @@
 #include "archive/codecs/LzhDecode.h"
 #include "archive/framework/Crc.h"
 #include "archive/framework/SharedRoutines.h"
+#include "archive/framework/TextUtils.h"
 #include "archive/framework/ZipRecords.h"
 #include "platform/CodePage.h"
 
@@ -20,24 +21,11 @@ namespace mv {
 
 namespace {
 
-constexpr int kErrCrc = 25151;
-constexpr int kErrHeaderCrc = 25237;
-constexpr int kErrVersion = 25402;
-constexpr int kErrSeek = 25292;
-constexpr int kErrPassword = 26517;
 constexpr int kMaxBasic = 2600;
 constexpr int64_t kSearchLimit = 25000;
 constexpr uint8_t kFlagGarbled = 0x01, kFlagVolume = 0x04;
 constexpr uint8_t kHostUnix = 2;
 constexpr uint8_t kTypeFolder = 3;
-
-std::string NameToUtf8(const std::string& raw) {
-    size_t pos = 0;
-    uint32_t cp;
-    while (pos < raw.size())
-        if (!platform::DecodeUtf8(raw, pos, cp)) return platform::OemToUtf8(raw);
-    return raw;
-}
 
 } // namespace
 
@@ -91,7 +79,7 @@ TUnARJ::~TUnARJ() = default;
 bool TUnARJ::ReadHeader(TArcStream& file, int64_t pos, THeader& h, int member) {
     const std::string detail = std::to_string(member);
     uint8_t b[4];
-    if (!file.Seek(pos)) RaiseError(FArchiveFile, detail, "0", kErrSeek);
+    if (!file.Seek(pos)) RaiseError(FArchiveFile, detail, "0", arcerr::SeekError);
     if (!ReadFully(file, b, 4)) RaiseError(FArchiveFile, detail, "0", arcerr::ReadError);
     if (LE16(b) != 0xEA60) RaiseError(FArchiveFile, detail, "0", arcerr::HeaderError);
     h.Size = LE16(b + 2);
@@ -100,7 +88,8 @@ bool TUnARJ::ReadHeader(TArcStream& file, int64_t pos, THeader& h, int member) {
     uint8_t crc[4];
     if (!ReadFully(file, h.Basic, h.Size) || !ReadFully(file, crc, 4))
         RaiseError(FArchiveFile, detail, "0", arcerr::ReadError);
-    if (Crc32Of(h.Basic, size_t(h.Size)) != LE32(crc)) RaiseError(FArchiveFile, detail, "0", kErrHeaderCrc);
+    if (Crc32Of(h.Basic, size_t(h.Size)) != LE32(crc))
+        RaiseError(FArchiveFile, detail, "0", arcerr::HeaderCrcError);
     if (h.Size < 30) RaiseError(FArchiveFile, detail, "0", arcerr::HeaderError);
     // Extended headers: size, data and CRC each, until a size of 0.
     int64_t p = pos + 4 + h.Size + 4;
@@ -151,7 +140,7 @@ bool TUnARJ::GetPassword(const std::string& name) {
 }
 
 bool TUnARJ::DecodePart(TArcStream& file, TArcStream* stream, const THeader& h, TOpenMember& m) {
-    if (!file.Seek(h.DataPos)) RaiseError(m.ReportName, "", "0", kErrSeek);
+    if (!file.Seek(h.DataPos)) RaiseError(m.ReportName, "", "0", arcerr::SeekError);
     FMemberBytesLeft = h.Packed();
     FMemberPackedTotal = h.Packed();
     SetCrc32Register(CrcSeed);
@@ -208,8 +197,8 @@ void TUnARJ::FinishMember(TArcStream* stream, TOpenMember& m) {
     if (OnEnd)
         OnEnd(this, m.ReportName, ok);
     else if (!ok && !FCancel && !m.Reported)
-        DoError(m.ReportName, std::to_string(FFileCount), "0", kErrCrc);
-    if (!ok && m.Garbled && !FCancel) RaiseError(m.ReportName, "", "0", kErrPassword);
+        DoError(m.ReportName, std::to_string(FFileCount), "0", arcerr::CrcError);
+    if (!ok && m.Garbled && !FCancel) RaiseError(m.ReportName, "", "0", arcerr::BadPassword);
 }
 
 void TUnARJ::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* stream) {
@@ -230,11 +219,12 @@ void TUnARJ::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
             THeader h;
             while (!FCancel && ReadHeader(*file, pos, h, ++member)) {
                 const int64_t next = h.DataPos + int64_t(h.Packed());
-                if (h.MinVersion() > 3) RaiseError(FArchiveFile, std::to_string(member), "0", kErrVersion);
+                if (h.MinVersion() > 3)
+                    RaiseError(FArchiveFile, std::to_string(member), "0", arcerr::VersionError);
                 if (h.Method() > 4)
                     RaiseError(FArchiveFile, std::to_string(member), "0", arcerr::UnknownMethod);
                 const bool folder = h.FileType() == kTypeFolder;
-                const std::string name = NameToUtf8(h.Name());
+                const std::string name = Utf8OrOem(h.Name());
                 if (continuing) {
                     // The first member of this volume carries the rest of the open one.
                     continuing = false;

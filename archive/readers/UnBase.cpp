@@ -15,13 +15,6 @@ namespace mv {
 
 namespace {
 
-constexpr int kErrNoFolder = 25156;
-constexpr int kErrOpen = 25235;
-constexpr int kErrRead = 25236;
-constexpr int kErrCrc = 25151;
-constexpr int kErrBadPassword = 26517;
-constexpr int kErrPasswordFailed = 26522;
-
 // Types whose archives an outside library opens and closes itself.
 bool IsLibraryArcType(TArcType t) {
     return t == TArcType::atACE || t == TArcType::atCab || t == TArcType::atRar;
@@ -96,12 +89,6 @@ bool ReadFully(TArcStream& f, uint8_t* buf, int64_t n) {
     return true;
 }
 
-std::string FieldText(const uint8_t* p, size_t n) {
-    size_t k = 0;
-    while (k < n && p[k]) ++k;
-    return std::string(reinterpret_cast<const char*>(p), k);
-}
-
 TUnBase::TUnBase() {
     FAsciiTranslation = false;
     FDateAttribute = TDateAttribute::daFileDate;
@@ -156,7 +143,7 @@ int TUnBase::RunExtract() {
     if (!IsDecompressibleArcType(FArcType)) RaiseError(FArchiveFile, "", "0", arcerr::InvalidArcType);
     const bool library = IsLibraryArcType(FArcType);
     if (!library && !OpenArchiveRead(FArchiveStream, FArchiveFile))
-        RaiseError(FArchiveFile, "", "0", kErrOpen);
+        RaiseError(FArchiveFile, "", "0", arcerr::OpenError);
 
     std::unique_ptr<TArcStream> noOutput;
     auto cleanUp = [&] {
@@ -225,14 +212,14 @@ bool TUnBase::OpenOutputFile(std::unique_ptr<TArcStream>& file, const std::strin
         // The output folder itself is the user's choice and may be made as it is.
         if (!platform::IsDirectory(root)) ForceDirs(root);
     } catch (const std::exception&) {
-        DoError(root, "", "0", kErrNoFolder);
+        DoError(root, "", "0", arcerr::CannotCreateFolder);
         return false;
     }
     if (folder.size() > root.size() && folder.compare(0, root.size(), root) == 0 &&
         (root.back() == '/' || folder[root.size()] == '/')) {
         // The folders below it come from the archive: made here, never through a link.
         if (!MakeFoldersBelow(root, folder.substr(root.size()))) {
-            DoError(name, "", "0", kErrNoFolder);
+            DoError(name, "", "0", arcerr::CannotCreateFolder);
             FOutputRefused = true;
             return false;
         }
@@ -240,7 +227,7 @@ bool TUnBase::OpenOutputFile(std::unique_ptr<TArcStream>& file, const std::strin
         try {
             ForceDirs(folder); // a name the program chose in OnRenameCompressedFile
         } catch (const std::exception&) {
-            DoError(folder, "", "0", kErrNoFolder);
+            DoError(folder, "", "0", arcerr::CannotCreateFolder);
             return false;
         }
     }
@@ -387,7 +374,7 @@ bool TUnBase::AfterExtractFile(std::unique_ptr<TArcStream>& file, TArcStream* st
     try {
         fsys.Rename(temp, target);
     } catch (const std::exception&) {
-        DoError(target, "", "0", kErrOpen);
+        DoError(target, "", "0", arcerr::OpenError);
         DiscardOutput(file);
         SettleMember();
         return false;
@@ -441,7 +428,7 @@ void TUnBase::RefuseMember(const std::string& reportName, int error, int64_t pac
 
 bool TUnBase::EndMember(std::unique_ptr<TArcStream>& out, uint32_t attr, uint32_t dosDate,
                         const std::string& name, const std::string& reportName, bool decoded, bool crcPass) {
-    if (decoded && !crcPass && !OnEnd) DoError(reportName, "", "0", kErrCrc);
+    if (decoded && !crcPass && !OnEnd) DoError(reportName, "", "0", arcerr::CrcError);
     AfterExtractFile(out, nullptr, attr, dosDate, name, crcPass);
     if (OnEnd && (decoded || !FCancel)) OnEnd(this, reportName, crcPass);
     return !FCancel;
@@ -474,9 +461,9 @@ int TUnBase::FindPassword(const std::string& name, const std::function<bool(cons
             FPasswords.insert(FPasswords.begin(), typed);
             return 1;
         }
-        DoError(name, "", "0", kErrBadPassword);
+        DoError(name, "", "0", arcerr::BadPassword);
     }
-    DoError(name, "", "0", kErrPasswordFailed);
+    DoError(name, "", "0", arcerr::PasswordFailed);
     return -1;
 }
 
@@ -490,7 +477,7 @@ int64_t TUnBase::CopyStoredMember(TArcStream* inFile, TArcStream* stream,
     while (FMemberBytesLeft > 0) {
         const int64_t want = std::min<int64_t>(FMemberBytesLeft, static_cast<int64_t>(buffer.size()));
         const int64_t got = ReadProc(inFile, stream, buffer.data(), decrypt, crcNone, want, 0);
-        if (got < 0) RaiseError(FCurrentVolume, "", "0", kErrRead);
+        if (got < 0) RaiseError(FCurrentVolume, "", "0", arcerr::ReadError);
         if (got == 0) break;
         ExtractWriteProc(outFile.get(), stream, buffer.data(), false, crcMode, got, 1);
         FMemberBytesLeft -= got;
@@ -511,7 +498,7 @@ bool TUnBase::DecodeZipMember(TMemberInput& input, std::unique_ptr<TArcStream>& 
     try {
         DecodeZipData(method, flags, input, output, unpacked);
         if (output.Written() != unpacked && !FCancel) {
-            DoError(name, "", "0", method == 0 ? kErrRead : 25109);
+            DoError(name, "", "0", method == 0 ? arcerr::ReadError : arcerr::BlockError);
             decoded = false;
         }
     } catch (const ECodecError& e) {
@@ -528,7 +515,7 @@ size_t TUnBase::TMemberInput::Read(uint8_t* buf, size_t n) {
         const int64_t want = std::min<int64_t>(reader.FMemberBytesLeft, static_cast<int64_t>(n));
         if (want <= 0) return 0;
         const int64_t got = reader.ReadProc(file, stream, buf, decrypt, crcNone, want, 0);
-        if (got < 0) reader.RaiseError(reader.FCurrentVolume, "", "0", kErrRead);
+        if (got < 0) reader.RaiseError(reader.FCurrentVolume, "", "0", arcerr::ReadError);
         if (got == 0) {
             TArcStream* next = NextVolume ? NextVolume() : nullptr;
             if (!next) return 0;

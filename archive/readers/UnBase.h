@@ -51,8 +51,6 @@ bool MakeFoldersBelow(const std::string& root, const std::string& relativeFolder
 
 // Reads exactly n bytes at the stream's position: false when it ends or fails first.
 bool ReadFully(TArcStream& f, uint8_t* buf, int64_t n);
-// The text of a fixed-size name field: its bytes up to the first NUL (at most n).
-std::string FieldText(const uint8_t* p, size_t n);
 
 class TUnBase : public TZipCommon {
 public:

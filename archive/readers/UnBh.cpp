@@ -1,6 +1,7 @@
 #include "archive/readers/UnBh.h"
 
 #include "archive/codecs/LzhDecode.h"
+#include "archive/formats/bh/BhFormat.h"
 #include "archive/framework/SharedRoutines.h"
 #include "archive/framework/ZipCrypt.h"
 #include "archive/framework/ZipRecords.h"
@@ -10,15 +11,10 @@
 namespace mv {
 
 namespace {
-constexpr int kErrCrc = 25151;
-constexpr int kErrSeek = 25292;
-constexpr uint32_t kSignature = 0x07054842u;
-constexpr int64_t kHeaderSize = 37;
-constexpr uint8_t kFlagEncrypted = 0x01;
 
 // The packed bytes of a member's data: an encryption header is not data.
 int64_t DataSize(const TUnBH::TBhMember& m) {
-    return m.PackedSize - ((m.Flags & kFlagEncrypted) ? 12 : 0);
+    return m.PackedSize - ((m.Flags & BhFlagEncrypted) ? 12 : 0);
 }
 
 } // namespace
@@ -32,29 +28,30 @@ void TUnBH::Collect(TArcStream& file, std::vector<TBhMember>& members) {
     const bool singleExact = SingleExactSpec();
     const int64_t size = file.Size();
     int64_t pos = FArchiveOffset > 0 ? FArchiveOffset - 1 : 0;
-    while (pos + kHeaderSize <= size && !FCancel) {
-        uint8_t h[kHeaderSize];
-        if (!file.Seek(pos)) RaiseError(FArchiveFile, "", "0", kErrSeek);
-        if (file.Read(h, kHeaderSize) != kHeaderSize) break;
-        if (LE32(h) != kSignature || LE16(h + 4) == 0) break;
-        const uint16_t nameLength = LE16(h + 33);
-        std::string raw(nameLength, '\0');
-        if (nameLength && file.Read(reinterpret_cast<uint8_t*>(raw.data()), nameLength) != nameLength) {
+    while (pos + int64_t(BhHeaderSize) <= size && !FCancel) {
+        uint8_t h[BhHeaderSize];
+        if (!file.Seek(pos)) RaiseError(FArchiveFile, "", "0", arcerr::SeekError);
+        if (file.Read(h, BhHeaderSize) != int64_t(BhHeaderSize)) break;
+        TBhHeader header;
+        if (!ReadBhHeader(h, header)) break;
+        std::string raw(header.NameLength, '\0');
+        if (header.NameLength &&
+            file.Read(reinterpret_cast<uint8_t*>(raw.data()), header.NameLength) != header.NameLength) {
             DoError(FArchiveFile, "", "0", arcerr::ReadError);
             break;
         }
         TBhMember m;
-        m.Flags = h[9];
-        m.Method = h[10];
-        m.DosDate = LE32(h + 11);
-        m.PackedSize = LE32(h + 15);
-        m.UnpackedSize = LE32(h + 19);
-        m.Crc = LE32(h + 23);
-        m.Attributes = LE16(h + 27);
-        m.DataOffset = pos + kHeaderSize + nameLength;
+        m.Flags = header.Flags;
+        m.Method = header.Method;
+        m.DosDate = header.DosDateTime;
+        m.PackedSize = header.PackedSize;
+        m.UnpackedSize = header.UnpackedSize;
+        m.Crc = header.Crc;
+        m.Attributes = header.Attributes;
+        m.DataOffset = pos + header.DataStart();
         m.Name = OemToAnsiPath(raw);
         pos = m.DataOffset + m.PackedSize; // strictly forward, in 64 bits
-        const bool usable = !(m.Flags & kFlagEncrypted) || m.PackedSize >= 12;
+        const bool usable = !(m.Flags & BhFlagEncrypted) || m.PackedSize >= 12;
         if (!usable || m.Name.empty() || !IsFileSpecMatch(m.Name, false)) continue;
         members.push_back(m);
         if (singleExact) break;
@@ -75,11 +72,11 @@ bool TUnBH::ExtractMember(TArcStream& file, const TBhMember& m) {
     const TMemberDecision decision = BeginMember(m.Name, ConvertDate(m.DosDate), m.PackedSize, name);
     if (decision != TMemberDecision::mdExtract) return decision == TMemberDecision::mdSkip;
     const std::string reportName = ReportName(name);
-    if (!file.Seek(m.DataOffset)) RaiseError(FArchiveFile, "", "0", kErrSeek);
+    if (!file.Seek(m.DataOffset)) RaiseError(FArchiveFile, "", "0", arcerr::SeekError);
     FMemberBytesLeft = m.PackedSize;
     FMemberPackedTotal = m.PackedSize;
     TMemberInput input(*this, &file, nullptr, false);
-    const bool encrypted = m.Flags & kFlagEncrypted;
+    const bool encrypted = m.Flags & BhFlagEncrypted;
     if (encrypted) {
         uint8_t header[12];
         if (input.ReadFull(header, sizeof header) != sizeof header || AcceptPassword(m, header) != 1) {
@@ -88,7 +85,7 @@ bool TUnBH::ExtractMember(TArcStream& file, const TBhMember& m) {
             if (OnEnd)
                 OnEnd(this, reportName, false);
             else
-                DoError(reportName, "", "0", kErrCrc);
+                DoError(reportName, "", "0", arcerr::CrcError);
             return false;
         }
         input.SetDecrypt(true);

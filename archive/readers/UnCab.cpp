@@ -9,26 +9,24 @@ namespace mv {
 namespace {
 
 // The library's error codes as the components' error numbers.
-constexpr int kErrBrokenSet = 25135; // "Quebrada a sequência de Múltiplos Volumes"
-
 int CabErrorId(int oper) {
     switch (oper) {
     case cab::fdieCabinetNotFound:
-        return 25235;
+        return arcerr::OpenError;
     case cab::fdieNotACabinet:
     case cab::fdieUnknownCabinetVersion:
-        return 25108;
+        return arcerr::HeaderError;
     case cab::fdieBadCompressionType:
-        return 25326;
+        return arcerr::UnknownMethod;
     case cab::fdieTargetFile:
-        return 25136;
+        return arcerr::WriteError;
     case cab::fdieWrongCabinet:
     case cab::fdieUserAbort:
-        return 25135;
+        return arcerr::BrokenVolumeSequence;
     case cab::fdieAllocFail:
-        return 25253;
+        return arcerr::OutOfMemory;
     default:
-        return 25139; // corrupt cabinet, decoding failure, reserve mismatch
+        return arcerr::CorruptEntry; // corrupt cabinet, decoding failure, reserve mismatch
     }
 }
 
@@ -170,7 +168,7 @@ void TUnCAB::FdiPartialFile(cab::TFdiNotification& n) {
     // it cannot be extracted from here.
     const std::string name = MemberName(n);
     if (!FFirstCabinet || !IsFileSpecMatch(name, false) || Cancel()) return;
-    DoError(name, n.psz2 ? n.psz2 : "", std::to_string(FCabinetNumber), kErrBrokenSet);
+    DoError(name, n.psz2 ? n.psz2 : "", std::to_string(FCabinetNumber), arcerr::BrokenVolumeSequence);
     ++FFailedCount;
 }
 
@@ -182,7 +180,7 @@ intptr_t TUnCAB::FdiCloseFile(cab::TFdiNotification& n) {
     if (OnEnd)
         OnEnd(this, reportName, complete);
     else if (!complete)
-        DoError(reportName, "", "0", 25151);
+        DoError(reportName, "", "0", arcerr::CrcError);
     return 1;
 }
 
@@ -257,7 +255,7 @@ void TUnCAB::ExtractArchive(std::unique_ptr<TArcStream>&, TArcStream*) {
         bool isCabinet = cab::FdiIsCabinet(FContext, h, &info);
         FHandler->Close(h, err);
         if (!isCabinet) {
-            DoError(FArchiveFile, "", "0", 25108);
+            DoError(FArchiveFile, "", "0", arcerr::HeaderError);
             return;
         }
     }
@@ -280,7 +278,7 @@ void TUnCAB::ExtractArchive(std::unique_ptr<TArcStream>&, TArcStream*) {
             if (!RequestVolume(next, FNextDisk)) {
                 // A member that goes on into the cabinet not given stays unfinished.
                 if (FMemberPending && !Cancel())
-                    DoError(next, "", std::to_string(FCabinetNumber + 1), kErrBrokenSet);
+                    DoError(next, "", std::to_string(FCabinetNumber + 1), arcerr::BrokenVolumeSequence);
                 return;
             }
         } else {

@@ -7,8 +7,10 @@
 
 #include "archive/codecs/CompressDecode.h"
 #include "archive/codecs/Inflate.h"
+#include "archive/framework/Bytes.h"
 #include "archive/framework/Crc.h"
 #include "archive/framework/SharedRoutines.h"
+#include "archive/framework/TextUtils.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 
@@ -16,8 +18,6 @@ namespace mv {
 
 namespace {
 
-constexpr int kErrCrc = 25151;
-constexpr int kErrHeaderId = 25238;
 constexpr uint8_t kFlagHeaderCrc = 0x02, kFlagExtra = 0x04, kFlagName = 0x08, kFlagComment = 0x10,
                   kFlagEncrypted = 0x20, kFlagReserved = 0xC0;
 
@@ -43,14 +43,14 @@ struct TGZipHeader {
 bool ReadHeader(TArcStream& f, TGZipHeader& h) {
     uint8_t b[10];
     if (!ReadFully(f, b, 10)) return false;
-    h.Magic = uint16_t(b[0] | b[1] << 8);
+    h.Magic = LE16(b);
     h.Method = b[2];
     h.Flags = b[3];
-    h.MTime = uint32_t(b[4] | b[5] << 8 | b[6] << 16 | uint32_t(b[7]) << 24);
+    h.MTime = LE32(b + 4);
     if (h.Flags & kFlagExtra) {
         uint8_t l[2];
         if (!ReadFully(f, l, 2)) return false;
-        const int64_t len = l[0] | l[1] << 8;
+        const int64_t len = LE16(l);
         if (!f.Seek(f.Position() + len) || f.Position() > f.Size()) return false;
     }
     std::string skipped;
@@ -61,20 +61,6 @@ bool ReadHeader(TArcStream& f, TGZipHeader& h) {
         if (!ReadFully(f, c, 2)) return false;
     }
     return true;
-}
-
-// Stored names are Latin-1 by the format's rule, yet UTF-8 on most systems
-// that write them today: valid UTF-8 is kept, anything else is read as Latin-1.
-std::string NameToUtf8(const std::string& raw) {
-    size_t pos = 0;
-    uint32_t cp;
-    while (pos < raw.size())
-        if (!platform::DecodeUtf8(raw, pos, cp)) {
-            std::string out;
-            for (unsigned char c : raw) platform::AppendUtf8(out, c);
-            return out;
-        }
-    return raw;
 }
 
 } // namespace
@@ -101,8 +87,8 @@ void TUnGZIP::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* stre
         if (!file) RaiseError(FArchiveFile, "", "0", arcerr::OpenError);
         uint8_t m[2];
         if (!file->Seek(0) || !ReadFully(*file, m, 2)) RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
-        const uint16_t magic = uint16_t(m[0] | m[1] << 8);
-        if (!IsGZipMagic(magic)) RaiseError(FArchiveFile, "", "0", kErrHeaderId);
+        const uint16_t magic = LE16(m);
+        if (!IsGZipMagic(magic)) RaiseError(FArchiveFile, "", "0", arcerr::HeaderIdError);
         FTotalPacked = FTotalUnpacked = FBytesLeft = file->Size();
         if (magic == 0x8B1F || magic == 0x9E1F)
             ExtractGZip(*file, stream, magic);
@@ -135,7 +121,7 @@ bool TUnGZIP::EndOutput(TOutput& o, TArcStream* stream, bool ok, bool checkFaile
     if (OnEnd)
         OnEnd(this, o.ReportName, ok);
     else if (checkFailed)
-        DoError(o.ReportName, "", "0", kErrCrc);
+        DoError(o.ReportName, "", "0", arcerr::CrcError);
     if (ok && placed) RunUnTar(o.Target);
     return ok;
 }
@@ -152,7 +138,7 @@ bool TUnGZIP::ExtractGZip(TArcStream& file, TArcStream* stream, uint16_t magic) 
     std::string stored = ExtractEntryFileName(h.Name);
     if (stored == "." || stored == "..") stored.clear();
     TOutput o;
-    o.Name = stored.empty() ? DefaultName() : NameToUtf8(stored);
+    o.Name = stored.empty() ? DefaultName() : Utf8OrLatin1(stored);
     if (h.MTime != 0)
         o.DosDate = FileDosDateTime(int64_t(h.MTime));
     else {
@@ -181,8 +167,8 @@ bool TUnGZIP::ExtractGZip(TArcStream& file, TArcStream* stream, uint16_t magic) 
                 ok = false;
                 break;
             }
-            const uint32_t crc = uint32_t(t[0] | t[1] << 8 | t[2] << 16 | uint32_t(t[3]) << 24);
-            const uint32_t size = uint32_t(t[4] | t[5] << 8 | t[6] << 16 | uint32_t(t[7]) << 24);
+            const uint32_t crc = LE32(t);
+            const uint32_t size = LE32(t + 4);
             if ((Crc32Register() ^ CrcSeed) != crc || uint32_t(output.Written() - before) != size) {
                 ok = false;
                 crcFailed = true;

@@ -3,7 +3,7 @@
 #include "archive/codecs/Lh1Codec.h"
 #include "archive/codecs/LzhDecode.h"
 #include "archive/framework/SharedRoutines.h"
-#include "archive/readers/UnLhaHeader.h"
+#include "archive/formats/lha/LhaHeader.h"
 
 #include <algorithm>
 #include <new>
@@ -11,8 +11,6 @@
 namespace mv {
 
 namespace {
-constexpr int kErrSeek = 25292;
-constexpr int kErrMemory = 25253;
 
 TLhaReadAt ReadAtOf(TArcStream& file) {
     return [&file](int64_t pos, uint8_t* buf, int64_t n) -> int64_t {
@@ -59,7 +57,7 @@ void TUnLHA::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
     } catch (const E_RAISE&) {
         // reported through OnError already: the operation ends here
     } catch (const std::bad_alloc&) {
-        DoError(FArchiveFile, "", "0", kErrMemory);
+        DoError(FArchiveFile, "", "0", arcerr::OutOfMemory);
     }
 }
 
@@ -96,7 +94,7 @@ void TUnLHA::Scan(TArcStream& file, int64_t start, std::vector<TLhaMember>& memb
 
 bool TUnLHA::ExtractMember(TArcStream& file, const TLhaMember& m) {
     TLhaHeader h;
-    if (!file.Seek(m.Offset)) RaiseError(FArchiveFile, "", "0", kErrSeek);
+    if (!file.Seek(m.Offset)) RaiseError(FArchiveFile, "", "0", arcerr::SeekError);
     if (ReadLhaHeader(ReadAtOf(file), m.Offset, file.Size(), h) != TLhaHeaderStatus::lhsOk)
         RaiseError(FArchiveFile, "", "0", arcerr::HeaderError);
     const uint32_t dosDate = MemberDosDate(h);
@@ -111,7 +109,7 @@ bool TUnLHA::ExtractMember(TArcStream& file, const TLhaMember& m) {
     if (method != '0' && method != '1' && method != '4' && method != '5' && method != '6')
         RaiseError(reportName, std::string(h.Method, 5), "0", arcerr::UnknownMethod);
 
-    if (!file.Seek(h.DataOffset)) RaiseError(FArchiveFile, "", "0", kErrSeek);
+    if (!file.Seek(h.DataOffset)) RaiseError(FArchiveFile, "", "0", arcerr::SeekError);
     std::unique_ptr<TArcStream> out;
     if (!OpenMemberOutput(out, m.UnpackedSize)) {
         FBytesLeft -= m.PackedSize;

@@ -8,11 +8,6 @@
 
 namespace mv {
 
-namespace {
-constexpr int kErrCrc = 25151;
-constexpr int kErrBadPassword = 26517;
-} // namespace
-
 bool TUnLibrary::TPasswordCandidates::Next(std::string& candidate) {
     for (;;) {
         if (next < given.size()) {
@@ -161,7 +156,7 @@ bool TUnLibrary::ExtractLibraryMember(const TLibraryMember& m, const TLibraryMem
         }
     }
     // A damaged member is a failed CRC test: OnEnd tells it, or the error does without a handler.
-    if (((decoded && !crcPass) || crcFailed) && !OnEnd) DoError(reportName, "", "0", kErrCrc);
+    if (((decoded && !crcPass) || crcFailed) && !OnEnd) DoError(reportName, "", "0", arcerr::CrcError);
     if (OnEnd && (decoded || crcFailed || !Cancel())) OnEnd(this, reportName, crcPass);
     return !Cancel() && !FCancelled;
 }
@@ -220,7 +215,7 @@ int TUnLibrary::PasswordRound(const TLibraryMember& m, const TLibraryMemberCalls
         return 0;
     }
     FFileSpec.clear();
-    DoError(reportName, "", "0", kErrBadPassword);
+    DoError(reportName, "", "0", arcerr::BadPassword);
     return -1;
 }
 

@@ -9,35 +9,33 @@ using namespace unrar;
 
 namespace {
 
-constexpr int kErrBadPassword = 26517;
-
 // The library's result codes and the component's error numbers.
 int RarErrorId(int code) {
     switch (code) {
     case ERAR_END_ARCHIVE:
-        return 25161;
+        return arcerr::ArchiveEndNotFound;
     case ERAR_NO_MEMORY:
-        return 25253;
+        return arcerr::OutOfMemory;
     case ERAR_BAD_DATA:
-        return 25108;
+        return arcerr::HeaderError;
     case ERAR_BAD_ARCHIVE:
     case ERAR_UNKNOWN_FORMAT:
-        return 25242;
+        return arcerr::InvalidArcType;
     case ERAR_EOPEN:
-        return 25235;
+        return arcerr::OpenError;
     case ERAR_ECREATE:
     case ERAR_EWRITE:
-        return 25136;
+        return arcerr::WriteError;
     case ERAR_ECLOSE:
-        return 25137;
+        return arcerr::CloseError;
     case ERAR_EREAD:
-        return 25236;
+        return arcerr::ReadError;
     case ERAR_BROKEN_VOLUMES:
-        return 25135;
+        return arcerr::BrokenVolumeSequence;
     case ERAR_BAD_PASSWORD:
-        return kErrBadPassword;
+        return arcerr::BadPassword;
     default:
-        return 25108; // every code the library gives is mapped; anything else is a header fault
+        return arcerr::HeaderError; // every code the library gives is mapped; anything else is a header fault
     }
 }
 
@@ -173,7 +171,7 @@ void TUnRAR::ExtractArchive(std::unique_ptr<TArcStream>&, TArcStream*) {
             }
             if (!accepted) {
                 FFileSpec.clear();
-                DoError(FArchiveFile, "", "0", kErrBadPassword);
+                DoError(FArchiveFile, "", "0", arcerr::BadPassword);
                 return;
             }
             if (r == ERAR_END_ARCHIVE) break;

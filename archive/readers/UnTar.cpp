@@ -3,7 +3,9 @@
 // step must move forward within the file, so no header can make the walk loop.
 #include "archive/readers/UnTar.h"
 
+#include "archive/formats/tar/TarFormat.h"
 #include "archive/framework/SharedRoutines.h"
+#include "archive/framework/TextUtils.h"
 #include "platform/CodePage.h"
 
 #include <algorithm>
@@ -14,86 +16,6 @@
 namespace mv {
 
 namespace {
-
-constexpr int kErrSeek = 25292;
-constexpr int kErrDiscarded = 26800;
-constexpr int64_t kBlock = 512;
-// Long names and pax records larger than this are not names: passed over.
-constexpr int64_t kMaxRecord = 1 << 20;
-
-std::string Field(const uint8_t* h, size_t offset, size_t length) {
-    const char* p = reinterpret_cast<const char*>(h + offset);
-    size_t n = 0;
-    while (n < length && p[n] != '\0') ++n;
-    return std::string(p, n);
-}
-
-// Trimmed of blanks and control characters at both ends.
-std::string Trim(std::string s) {
-    auto keep = [](unsigned char c) { return c > ' '; };
-    size_t b = 0, e = s.size();
-    while (b < e && !keep(s[b])) ++b;
-    while (e > b && !keep(s[e - 1])) --e;
-    return s.substr(b, e - b);
-}
-
-bool ChecksumMatches(const uint8_t* h) {
-    uint64_t stored = 0;
-    if (!OctalStrToInt(std::string_view(reinterpret_cast<const char*>(h + 148), 8), stored)) return false;
-    uint32_t sum = 0;
-    int32_t signedSum = 0;
-    for (int i = 0; i < kBlock; ++i) {
-        uint8_t b = (i >= 148 && i < 156) ? ' ' : h[i];
-        sum += b;
-        signedSum += int8_t(b);
-    }
-    // Some old tars summed signed bytes.
-    return stored == sum || int64_t(stored) == int64_t(signedSum);
-}
-
-// Stored names are UTF-8 on the systems that make tar files today; names
-// that are not valid UTF-8 come from the OEM code page.
-std::string NameToUtf8(const std::string& raw) {
-    size_t pos = 0;
-    uint32_t cp;
-    while (pos < raw.size())
-        if (!platform::DecodeUtf8(raw, pos, cp)) return platform::OemToUtf8(raw);
-    return raw;
-}
-
-// pax records: "length key=value\n" each.
-void ParsePax(const std::string& data, std::string& path, std::string& linkPath, int64_t& size,
-              int64_t& mtime) {
-    size_t p = 0;
-    while (p < data.size()) {
-        size_t sp = data.find(' ', p);
-        if (sp == std::string::npos) break;
-        uint64_t len = 0;
-        for (size_t i = p; i < sp; ++i) {
-            if (data[i] < '0' || data[i] > '9' || len > data.size()) return;
-            len = len * 10 + uint64_t(data[i] - '0');
-        }
-        if (len <= sp - p || p + len > data.size()) return;
-        std::string rec = data.substr(sp + 1, p + len - sp - 1);
-        if (!rec.empty() && rec.back() == '\n') rec.pop_back();
-        size_t eq = rec.find('=');
-        if (eq != std::string::npos) {
-            std::string key = rec.substr(0, eq), value = rec.substr(eq + 1);
-            if (key == "path")
-                path = value;
-            else if (key == "linkpath")
-                linkPath = value;
-            else if (key == "size" || key == "mtime") {
-                int64_t v = 0;
-                size_t i = 0;
-                while (i < value.size() && value[i] >= '0' && value[i] <= '9' && v < (int64_t(1) << 55))
-                    v = v * 10 + (value[i++] - '0');
-                if (i > 0 && (i == value.size() || value[i] == '.')) (key == "size" ? size : mtime) = v;
-            }
-        }
-        p += len;
-    }
-}
 
 bool ReadAt(TArcStream& file, int64_t pos, uint8_t* buf, int64_t n) {
     return file.Seek(pos) && ReadFully(file, buf, n);
@@ -120,87 +42,51 @@ void TUnTAR::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
         const int64_t archiveSize = file->Size();
         const bool singleExact = SingleExactSpec();
         std::vector<TTarMember> members;
-        std::string longName, longLink, paxPath, paxLink;
-        int64_t paxSize = -1, paxTime = -1;
+        TTarPending pending;
         int64_t pos = 0;
-        uint8_t h[kBlock];
-        while (!FCancel && pos + kBlock <= archiveSize) {
-            if (!ReadAt(*file, pos, h, kBlock)) break;
-            if (!ChecksumMatches(h)) {
-                pos += kBlock; // not a header (end blocks, damage): try the next block
+        uint8_t h[TarBlockSize];
+        while (!FCancel && pos + TarBlockSize <= archiveSize) {
+            if (!ReadAt(*file, pos, h, TarBlockSize)) break;
+            if (!TarChecksumMatches(h)) {
+                pos += TarBlockSize; // not a header (end blocks, damage): try the next block
                 continue;
             }
-            uint64_t size = 0;
-            OctalStrToInt(std::string_view(reinterpret_cast<const char*>(h + 124), 12), size);
-            uint64_t mtime = 0;
-            OctalStrToInt(std::string_view(reinterpret_cast<const char*>(h + 136), 12), mtime);
-            const char type = char(h[156]);
-            const int64_t dataPos = pos + kBlock;
-            int64_t memberSize = type == 'x' || type == 'g' || type == 'L' || type == 'K' || paxSize < 0
-                                     ? int64_t(std::min<uint64_t>(size, uint64_t(INT64_MAX / 2)))
-                                     : paxSize;
-            // Hard links, symbolic links, devices, FIFOs and folders carry no data.
-            if (type == '1' || type == '2' || type == '3' || type == '4' || type == '5' || type == '6')
-                memberSize = 0;
-            const int64_t next = dataPos + (memberSize + kBlock - 1) / kBlock * kBlock;
-            if (type == 'L' || type == 'K' || type == 'x') {
-                if (memberSize <= kMaxRecord && dataPos + memberSize <= archiveSize) {
-                    std::string data(size_t(memberSize), '\0');
-                    if (ReadAt(*file, dataPos, reinterpret_cast<uint8_t*>(data.data()), memberSize)) {
-                        if (type == 'x') {
-                            ParsePax(data, paxPath, paxLink, paxSize, paxTime);
-                        } else {
-                            data.resize(std::strlen(data.c_str()));
-                            (type == 'L' ? longName : longLink) = data;
-                        }
-                    }
+            TTarHeader header = ReadTarHeader(h);
+            const int64_t dataPos = pos + TarBlockSize;
+            if (TarIsMetaRecord(header.Type)) {
+                if (header.Type != TarTypePaxGlobal && header.Size <= TarMaxRecord &&
+                    dataPos + header.Size <= archiveSize) {
+                    std::string data(size_t(header.Size), '\0');
+                    if (ReadAt(*file, dataPos, reinterpret_cast<uint8_t*>(data.data()), header.Size))
+                        pending.Take(header.Type, data);
                 }
-                pos = next;
+                pos = dataPos + header.PaddedSize();
                 continue;
             }
-            if (type == 'g' || type == 'V' || type == 'M') { // global records, volume labels
-                pos = next;
-                continue;
-            }
-            // The member's name: long name, pax path, else ustar prefix + name.
-            std::string name;
-            if (!paxPath.empty())
-                name = paxPath;
-            else if (!longName.empty())
-                name = longName;
-            else {
-                name = Field(h, 0, 100);
-                if (std::memcmp(h + 257, "ustar", 5) == 0 && h[345] != 0 &&
-                    std::memcmp(h + 257, "ustar  ", 7) != 0)
-                    name = Field(h, 345, 155) + "/" + name;
-            }
-            std::string link = !paxLink.empty() ? paxLink : !longLink.empty() ? longLink : Field(h, 157, 100);
-            longName.clear(), longLink.clear(), paxPath.clear(), paxLink.clear();
-            const int64_t time = paxTime >= 0 ? paxTime : int64_t(mtime);
-            paxSize = paxTime = -1;
-            name = NameToUtf8(Trim(name));
+            pending.Apply(header);
+            const int64_t next = dataPos + header.PaddedSize();
+            const std::string name = Utf8OrOem(TrimBlanks(header.Name));
             if (name.empty()) break; // an empty name ends the archive
-            const bool folder = type == '5' || name.back() == '/';
-            const bool regular = type == '0' || type == '\0' || type == '7' || type == '1';
-            if (!folder && regular && IsFileSpecMatch(name, false)) {
+            const bool folder = header.Type == TarTypeFolder || name.back() == '/';
+            if (!folder && TarIsFileMember(header.Type) && IsFileSpecMatch(name, false)) {
                 TTarMember m;
                 m.Name = name;
-                m.LinkName = NameToUtf8(Trim(link));
-                m.Type = type == '1' ? '1' : '0';
+                m.LinkName = Utf8OrOem(TrimBlanks(header.LinkName));
+                m.Type = header.Type == TarTypeHardLink ? '1' : '0';
                 m.DataPos = dataPos;
-                m.Size = memberSize;
-                m.MTime = time;
+                m.Size = header.DataSize();
+                m.MTime = std::max<int64_t>(header.MTime, 0);
                 members.push_back(m);
-                FTotalPacked += memberSize;
-                FTotalUnpacked += memberSize;
-                FMaxFileDate = std::max(FMaxFileDate, FileDosDateTime(time));
+                FTotalPacked += m.Size;
+                FTotalUnpacked += m.Size;
+                FMaxFileDate = std::max(FMaxFileDate, FileDosDateTime(m.MTime));
                 if (singleExact) break;
             }
             if (next <= pos) break;
             pos = next;
         }
         // The archive ends inside a block: it was cut short.
-        if (!FCancel && pos < archiveSize && pos + kBlock > archiveSize)
+        if (!FCancel && pos < archiveSize && pos + TarBlockSize > archiveSize)
             DoError(FArchiveFile, "", "0", arcerr::ReadError);
         FBytesLeft = FTotalPacked;
         for (const auto& m : members) {
@@ -234,7 +120,7 @@ void TUnTAR::ExtractMember(TArcStream& file, TArcStream* stream, const TTarMembe
         break;
     }
     const std::string reportName = ReportName(name);
-    if (!file.Seek(m.DataPos)) RaiseError(reportName, "", "0", kErrSeek);
+    if (!file.Seek(m.DataPos)) RaiseError(reportName, "", "0", arcerr::SeekError);
     std::unique_ptr<TArcStream> out;
     if (!OpenMemberOutput(out, m.Size)) return;
     FMemberBytesLeft = m.Size;
@@ -261,12 +147,12 @@ void TUnTAR::ExtractHardLink(TArcStream* stream, const TTarMember& m) {
     auto it = FExtracted.find(m.LinkName);
     const std::string reportName = FWriteMode == rwFile ? FEntry.FileName : m.Name;
     if (it == FExtracted.end()) {
-        DoError(reportName, m.LinkName, "0", kErrDiscarded);
+        DoError(reportName, m.LinkName, "0", arcerr::Discarded);
         return;
     }
     auto source = TArcFileStream::OpenRead(it->second);
     if (!source) {
-        DoError(reportName, m.LinkName, "0", kErrDiscarded);
+        DoError(reportName, m.LinkName, "0", arcerr::Discarded);
         return;
     }
     TTarMember copy = m;

@@ -13,8 +13,6 @@ namespace mv {
 
 namespace {
 
-constexpr int kErrLineBeforeBegin = 25240;
-constexpr int kErrNoEnd = 25168;
 constexpr size_t kMaxLine = 1024; // longer lines are cut (a data line needs at most 85)
 
 class TLineReader {
@@ -190,14 +188,14 @@ void TUUDecode::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* st
                     DoError(volumeName,
                             "line starting with " + std::to_string(int(uint8_t(line[0]))) +
                                 " found before \"begin\"",
-                            std::to_string(part), kErrLineBeforeBegin);
+                            std::to_string(part), arcerr::LineBeforeBegin);
                     const int n = UueDecodeLine(alphabet, line.data(), line.size(), bytes);
                     if (n > 0) output.Write(bytes, size_t(n));
                     break;
                 }
             }
         }
-        if (!ended && !FCancel) DoError(reportName, "", "0", kErrNoEnd);
+        if (!ended && !FCancel) DoError(reportName, "", "0", arcerr::NoEndLine);
         open = false;
         const bool ok = !FCancel;
         AfterExtractFile(out, stream, 32, dosDate, name, ok);

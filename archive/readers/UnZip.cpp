@@ -16,11 +16,6 @@
 namespace mv {
 
 namespace {
-constexpr int kErrHeader = 25108;
-constexpr int kErrNoLabels = 25154;
-constexpr int kErrSpace = 25155;
-constexpr int kErrLocalHeader = 25248;
-constexpr int kErrTooBig = 25256;
 constexpr uint16_t kFlagStrongEncryption = 0x0040;
 } // namespace
 
@@ -256,7 +251,7 @@ void TUnZIP::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
                 end = FindEndRecord(*lastStream);
             }
         }
-        if (end.position >= 0 && end.zip64) RaiseError(FArchiveFile, "", "0", kErrTooBig);
+        if (end.position >= 0 && end.zip64) RaiseError(FArchiveFile, "", "0", arcerr::TooLarge);
 
         FSingleExact = SingleExactSpec();
         FFileCount = 0;
@@ -347,7 +342,7 @@ bool TUnZIP::CollectFromCentral(TZipVolumes& volumes, std::vector<TZipMember>& m
         // Folders and volume labels have no data to extract.
         if ((r.ExternalAttributes & 0x18) || m.Name.empty() || m.Name.back() == '\\') continue;
         if (status == TZipRecordStatus::zrZip64) {
-            DoError(m.Name, "", "0", kErrTooBig);
+            DoError(m.Name, "", "0", arcerr::TooLarge);
             continue;
         }
         m.Flags = r.Flags;
@@ -366,7 +361,7 @@ bool TUnZIP::CollectFromCentral(TZipVolumes& volumes, std::vector<TZipMember>& m
             TDiskSpace space;
             if (FDiskManager->ReadFreeSpace(FExtractDir.empty() ? "." : FExtractDir, space) &&
                 static_cast<uint64_t>(m.UnpackedSize) >= space.FreeBytes)
-                RaiseError(m.Name, "", "0", kErrSpace);
+                RaiseError(m.Name, "", "0", arcerr::NotEnoughSpace);
         }
         members.push_back(std::move(m));
         if (stop) return true;
@@ -398,7 +393,7 @@ void TUnZIP::CollectFromLocal(TZipVolumes& volumes, std::vector<TZipMember>& mem
                     pos = static_cast<int64_t>(i);
                     break;
                 }
-            if (pos < 0) RaiseError(FArchiveFile, "", "0", kErrHeader);
+            if (pos < 0) RaiseError(FArchiveFile, "", "0", arcerr::HeaderError);
         }
     }
     std::vector<uint8_t> buffer;
@@ -444,7 +439,7 @@ void TUnZIP::CollectFromLocal(TZipVolumes& volumes, std::vector<TZipMember>& mem
                 }
             }
             if (!found) {
-                DoError(m.Name, "", "0", kErrLocalHeader);
+                DoError(m.Name, "", "0", arcerr::LocalHeaderMismatch);
                 break;
             }
         }
@@ -458,7 +453,7 @@ void TUnZIP::CollectFromLocal(TZipVolumes& volumes, std::vector<TZipMember>& mem
         if (next <= pos) break;
         pos = next;
         if (status == TZipRecordStatus::zrZip64) {
-            DoError(m.Name, "", "0", kErrTooBig);
+            DoError(m.Name, "", "0", arcerr::TooLarge);
             continue;
         }
         if (m.Name.empty() || m.Name.back() == '\\') continue;
@@ -496,7 +491,7 @@ bool TUnZIP::RequestDisk(TDiskManager& drive, int disk) {
         }
         if (inDrive()) return true;
         if (drive.VolumeLabel().empty() && drive.Serial() == 0)
-            DoError(FArchiveFile, "", std::to_string(disk + 1), kErrNoLabels);
+            DoError(FArchiveFile, "", std::to_string(disk + 1), arcerr::NoVolumeLabels);
     }
 }
 
@@ -524,7 +519,7 @@ bool TUnZIP::ExtractMember(TZipVolumes& volumes, const TZipMember& m) {
     const bool readable = volumes.ReadAt(m.Disk, m.Offset, raw, sizeof raw);
     const auto status = readable ? ReadZipLocalHeader(raw, sizeof raw, h) : TZipRecordStatus::zrShort;
     if (status != TZipRecordStatus::zrOk && status != TZipRecordStatus::zrZip64) {
-        DoError(m.Name, "", "0", kErrLocalHeader);
+        DoError(m.Name, "", "0", arcerr::LocalHeaderMismatch);
         FBytesLeft -= m.PackedSize;
         return true;
     }
@@ -532,7 +527,7 @@ bool TUnZIP::ExtractMember(TZipVolumes& volumes, const TZipMember& m) {
     std::string localName(h.NameLength, '\0');
     if (!volumes.ReadAt(m.Disk, m.Offset + 30, reinterpret_cast<uint8_t*>(localName.data()), h.NameLength) ||
         localName != m.RawName) {
-        DoError(m.Name, "", "0", kErrLocalHeader);
+        DoError(m.Name, "", "0", arcerr::LocalHeaderMismatch);
         FBytesLeft -= m.PackedSize;
         return true;
     }
@@ -549,7 +544,7 @@ bool TUnZIP::ExtractMember(TZipVolumes& volumes, const TZipMember& m) {
     int disk = m.Disk;
     int64_t dataOffset = m.Offset;
     if (!volumes.Advance(disk, dataOffset, 30 + h.NameLength + h.ExtraLength)) {
-        DoError(reportName, "", "0", kErrLocalHeader);
+        DoError(reportName, "", "0", arcerr::LocalHeaderMismatch);
         return true;
     }
     TArcStream* in = volumes.Stream(disk);

@@ -2,7 +2,9 @@
 
 #include "archive/codecs/LzhDecode.h"
 #include "archive/codecs/ZooLzd.h"
+#include "archive/formats/zoo/ZooFormat.h"
 #include "archive/framework/SharedRoutines.h"
+#include "archive/framework/TextUtils.h"
 #include "archive/framework/ZipRecords.h"
 
 #include <algorithm>
@@ -10,8 +12,6 @@
 namespace mv {
 
 namespace {
-constexpr uint32_t kTag = 0xFDC4A7DCu;
-constexpr int64_t kEntrySize = 58;
 
 // Copies the stored bytes of a member, at most `limit` of them.
 uint64_t CopyStored(CodecInput& in, CodecOutput& out, uint64_t limit) {
@@ -36,59 +36,52 @@ void TUnZOO::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
 void TUnZOO::Collect(TArcStream& file, std::vector<TZooMember>& members) {
     const bool singleExact = SingleExactSpec();
     const int64_t size = file.Size();
-    uint8_t h[34];
+    uint8_t h[ZooArchiveHeaderSize];
     if (!file.Seek(0) || file.Read(h, sizeof h) != static_cast<int64_t>(sizeof h))
         RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
-    const uint32_t start = LE32(h + 24);
-    if (LE32(h + 20) != kTag || static_cast<uint32_t>(start + LE32(h + 28)) != 0 || start < sizeof h ||
-        start >= size)
+    TZooArchiveHeader header;
+    if (!ReadZooArchiveHeader(h, sizeof h, header) || header.FirstEntry < int64_t(sizeof h) ||
+        header.FirstEntry >= size)
         RaiseError(FArchiveFile, "", "0", arcerr::HeaderError);
-    int64_t pos = start;
+    int64_t pos = header.FirstEntry;
     while (!FCancel) {
         // The last entry may be cut short at the end of the file: only its
         // tag and its zero next offset count.
-        uint8_t e[kEntrySize] = {};
-        const int64_t got = file.Seek(pos) ? file.Read(e, kEntrySize) : -1;
+        uint8_t e[ZooEntrySize] = {};
+        const int64_t got = file.Seek(pos) ? file.Read(e, ZooEntrySize) : -1;
         if (got < 10) {
             DoError(FArchiveFile, "", "0", arcerr::ReadError);
             break;
         }
-        if (LE32(e) != kTag) {
+        TZooEntry entry;
+        if (!ReadZooEntry(e, size_t(got), entry)) {
             DoError(FArchiveFile, "", "0", arcerr::HeaderError);
             break;
         }
-        const int64_t next = LE32(e + 6);
+        const int64_t next = entry.Next;
         if (next == 0) break; // the last entry carries no member
-        if (got != kEntrySize) {
+        if (got != int64_t(ZooEntrySize)) {
             DoError(FArchiveFile, "", "0", arcerr::ReadError);
             break;
         }
-        const bool deleted = e[30] != 0;
+        const bool deleted = entry.Deleted;
         TZooMember m;
-        m.Method = e[5];
-        m.DataOffset = LE32(e + 10);
-        m.DosDate = static_cast<uint32_t>(LE16(e + 14)) << 16 | LE16(e + 16);
-        m.Crc = LE16(e + 18);
-        m.UnpackedSize = LE32(e + 20);
-        m.PackedSize = LE32(e + 24);
-        std::string name = FieldText(e + 38, 13), dir;
-        if (e[4] == 2) {
-            // the variable part: long name, then directory
-            const size_t nameLength = e[56], dirLength = e[57];
-            std::vector<uint8_t> v(nameLength + dirLength);
-            if (!v.empty() &&
-                (!file.Seek(pos + kEntrySize) ||
-                 file.Read(v.data(), static_cast<int64_t>(v.size())) != static_cast<int64_t>(v.size()))) {
-                DoError(FArchiveFile, "", "0", arcerr::ReadError);
-                break;
-            }
-            const std::string longName = FieldText(v.data(), nameLength);
-            if (!longName.empty()) name = longName;
-            dir = FieldText(v.data() + nameLength, dirLength);
+        m.Method = entry.Method;
+        m.DataOffset = entry.DataOffset;
+        m.DosDate = entry.DosDateTime;
+        m.Crc = entry.Crc;
+        m.UnpackedSize = entry.UnpackedSize;
+        m.PackedSize = entry.PackedSize;
+        std::vector<uint8_t> v(entry.NameLength + entry.DirLength);
+        if (entry.HasVariablePart() &&
+            (!file.Seek(pos + int64_t(ZooEntrySize)) ||
+             file.Read(v.data(), static_cast<int64_t>(v.size())) != static_cast<int64_t>(v.size()))) {
+            DoError(FArchiveFile, "", "0", arcerr::ReadError);
+            break;
         }
-        std::replace(dir.begin(), dir.end(), '/', '\\');
-        if (!dir.empty() && dir.back() != '\\') dir.push_back('\\');
-        m.Name = OemToAnsiPath(dir + name);
+        const std::string path = ZooEntryPath(entry, v.data());
+        const std::string name = path.substr(path.find_last_of('\\') + 1);
+        m.Name = OemToAnsiPath(path);
         if (!deleted && !name.empty() && IsFileSpecMatch(m.Name, false)) {
             members.push_back(m);
             if (singleExact) break;

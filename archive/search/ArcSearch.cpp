@@ -12,8 +12,6 @@ namespace mv {
 
 namespace {
 
-constexpr int kErrQuotes = 25280; // "Aspas abertas mas não fechadas"
-constexpr int kErrParens = 25281; // "Parâmetros abertos mas não fechados"
 constexpr int64_t kPlainBlock = 100001;
 constexpr size_t kTailKeep = 254; // longest pattern less one byte
 constexpr int64_t kNoLimit = std::numeric_limits<int64_t>::max();
@@ -256,8 +254,8 @@ int TArcSearch::CheckExpression(const std::string& text) {
             if (--depth < 0) unpaired = true;
         }
     }
-    if (quoted) return kErrQuotes;
-    if (unpaired || depth != 0) return kErrParens;
+    if (quoted) return arcerr::OpenQuotes;
+    if (unpaired || depth != 0) return arcerr::OpenParentheses;
     return 0;
 }
 

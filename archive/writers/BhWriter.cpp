@@ -2,6 +2,7 @@
 #include "archive/writers/BhWriter.h"
 
 #include "archive/codecs/LzhEncode.h"
+#include "archive/formats/bh/BhFormat.h"
 #include "archive/framework/SharedRoutines.h"
 #include "archive/framework/ZipRecords.h"
 #include "archive/writers/GZipWriter.h"
@@ -15,8 +16,7 @@ using platform::Fs;
 
 namespace {
 
-constexpr size_t HeaderSize = 37;
-constexpr uint32_t BhSignature = 0x07054842;
+constexpr size_t HeaderSize = BhHeaderSize;
 
 } // namespace
 
@@ -49,7 +49,7 @@ bool TBlakHole::CompressFile(size_t index) {
     std::unique_ptr<platform::File> src = OpenSource(head);
     if (!src) return false;
     const uint64_t size = SourceSize(*src, head);
-    if (size > 0xFFFFFFF0ull) RaiseError(path, "", "0", wrerr::TooLarge);
+    if (size > 0xFFFFFFF0ull) RaiseError(path, "", "0", arcerr::TooLarge);
 
     // Every field is set for this entry alone: nothing carries over from another.
     uint8_t h[HeaderSize] = {};
@@ -122,16 +122,17 @@ void TBlakHole::ScanExistingEntries() {
     uint8_t h[HeaderSize];
     while (pos < size) {
         // Anything but a whole entry would be lost: leave the archive as it is.
+        TBhHeader header;
         if (pos + static_cast<int64_t>(HeaderSize) > size || in.ReadAt(pos, h, HeaderSize) != HeaderSize ||
             LE32(h) != BhSignature)
-            RaiseError(FArchiveFile, "", "0", wrerr::NoHeader);
-        uint16_t nameLength = LE16(h + 33);
-        uint16_t headerSize = LE16(h + 4);
-        int64_t next = pos + std::max<int64_t>(headerSize, HeaderSize + nameLength) + LE32(h + 15);
-        if (nameLength == 0 || next <= pos || next > size) RaiseError(FArchiveFile, "", "0", wrerr::NoHeader);
+            RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
+        ReadBhHeader(h, header);
+        const uint16_t nameLength = header.NameLength;
+        const int64_t next = pos + header.DataStart() + header.PackedSize;
+        if (nameLength == 0 || next <= pos || next > size) RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
         std::string raw(nameLength, '\0');
         if (in.ReadAt(pos + static_cast<int64_t>(HeaderSize), raw.data(), nameLength) != nameLength)
-            RaiseError(FArchiveFile, "", "0", wrerr::ReadError);
+            RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
         std::string name = OemToAnsiPath(SlashToBackslash(raw));
         int64_t entryStart = pos;
         pos = next;
@@ -139,9 +140,9 @@ void TBlakHole::ScanExistingEntries() {
         head->Header.assign(h, h + HeaderSize);
         head->Offset = entryStart;
         head->StoredSize = static_cast<uint64_t>(next - entryStart);
-        head->OriginalSize = LE32(h + 19);
-        head->DosDateTime = LE32(h + 11);
-        head->Attributes = LE16(h + 27);
+        head->OriginalSize = static_cast<uint64_t>(header.UnpackedSize);
+        head->DosDateTime = header.DosDateTime;
+        head->Attributes = header.Attributes;
         KeepOldEntry(name, std::move(head));
     }
 }

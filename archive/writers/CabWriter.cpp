@@ -13,9 +13,6 @@ namespace mv {
 namespace {
 
 constexpr int OpenBinary = 0x8000;
-constexpr int UpdateError = 25350;       // "Erro ao atualizar arquivo"
-constexpr int UnsupportedMethod = 25326; // "Método de compressão não suportado"
-constexpr int InvalidName = 25243;       // "Nome de arquivo inválido"
 
 // The method the library is really asked for (the low nibble of the code):
 // what the entry reports, as the lister names cabinet methods.
@@ -233,11 +230,11 @@ void TMakeCAB::CreateContext() {
     const std::string name = platform::NameOf(FTempFileName);
     const std::string path = folder.empty() ? std::string() : AppendBackslash(folder);
     if (name.empty() || name.size() >= sizeof p.szCab || path.size() >= sizeof p.szCabPath)
-        RaiseError(FArchiveFile, "", "0", wrerr::WriteError);
+        RaiseError(FArchiveFile, "", "0", arcerr::WriteError);
     std::memcpy(p.szCab, name.c_str(), name.size() + 1);
     std::memcpy(p.szCabPath, path.c_str(), path.size() + 1);
     FContext = cab::FciCreate(&FErrorRecord, cb, p, this);
-    if (!FContext) RaiseLibraryError(wrerr::WriteError);
+    if (!FContext) RaiseLibraryError(arcerr::WriteError);
 }
 
 void TMakeCAB::DestroyContext() {
@@ -255,7 +252,7 @@ void TMakeCAB::RethrowCallbackError() {
 
 void TMakeCAB::RaiseLibraryError(int code) {
     RethrowCallbackError();
-    if (FCancel) RaiseError(FArchiveFile, "", "0", wrerr::UserAbort);
+    if (FCancel) RaiseError(FArchiveFile, "", "0", arcerr::UserAbort);
     RaiseError(FArchiveFile, FErrorRecord.fError ? CabinetErrorText(FErrorRecord) : std::string(), "0", code);
     throw E_RAISE(code);
 }
@@ -298,7 +295,7 @@ bool TMakeCAB::CompressFile(size_t index) {
     const std::string safe = SafeStoredName(name);
     if (safe.empty() || safe.size() >= sizeof(cab::TCabParameters::szCab)) {
         FBytesLeft -= static_cast<int64_t>(head.NewSize);
-        DoError(path, "", "0", InvalidName);
+        DoError(path, "", "0", arcerr::InvalidName);
         if (OnEnd) OnEnd(this, path, false);
         return false;
     }
@@ -310,22 +307,22 @@ bool TMakeCAB::CompressFile(size_t index) {
     FCurrentAttributes = head.NewAttributes;
     const int64_t before = FBytesLeft;
     if (!AddToCabinet(path, stored, static_cast<int64_t>(head.NewSize), code)) {
-        if (FCancel) RaiseError(FArchiveFile, "", "0", wrerr::UserAbort);
+        if (FCancel) RaiseError(FArchiveFile, "", "0", arcerr::UserAbort);
         const int oper = FErrorRecord.erfOper;
         int error;
         switch (oper) {
         case cab::fcieOpenSrc:
-            error = wrerr::OpenError;
+            error = arcerr::OpenError;
             break;
         case cab::fcieReadSrc:
-            error = wrerr::ReadError;
+            error = arcerr::ReadError;
             break;
         case cab::fcieBadComprType:
-            error = UnsupportedMethod;
+            error = arcerr::UnknownMethod;
             break;
         default:
             // The cabinet itself failed (temporary file, size limits): the run ends.
-            RaiseLibraryError(oper == cab::fcieCabFormatLimit ? wrerr::TooLarge : wrerr::WriteError);
+            RaiseLibraryError(oper == cab::fcieCabFormatLimit ? arcerr::TooLarge : arcerr::WriteError);
         }
         // This file alone failed: reported, and the run goes on with the next.
         FBytesLeft = before - static_cast<int64_t>(head.NewSize);
@@ -343,7 +340,7 @@ bool TMakeCAB::CompressFile(size_t index) {
 void TMakeCAB::CopyEntry(size_t index) {
     const THeadObject& head = *FEntryList[index].Head;
     const size_t slot = static_cast<size_t>(head.Offset);
-    if (slot >= FOldMembers.size()) RaiseError(FArchiveFile, "", "0", wrerr::WriteError);
+    if (slot >= FOldMembers.size()) RaiseError(FArchiveFile, "", "0", arcerr::WriteError);
     const TOldMember& member = FOldMembers[slot];
     FCurrentOld = &member;
     // Kept members keep their compression; Quantum, which is not written,
@@ -353,19 +350,19 @@ void TMakeCAB::CopyEntry(size_t index) {
     FCurrentOld = nullptr;
     // A member of the old cabinet is never dropped quietly: the run ends and the
     // old cabinet stays.
-    if (!ok) RaiseLibraryError(wrerr::WriteError);
+    if (!ok) RaiseLibraryError(arcerr::WriteError);
 }
 
 void TMakeCAB::WriteTrailer() {
     // Deleting every member would leave a cabinet that no reader accepts: the
     // archive stays as it is.
-    if (FFilesAdded == 0) RaiseError(FArchiveFile, "no member would remain", "0", UpdateError);
+    if (FFilesAdded == 0) RaiseError(FArchiveFile, "no member would remain", "0", arcerr::UpdateError);
     CreateContext();
     const bool ok = cab::FciFlushCabinet(FContext, false, NextCabinetCallback, StatusCallback);
-    if (!ok) RaiseLibraryError(wrerr::WriteError);
+    if (!ok) RaiseLibraryError(arcerr::WriteError);
     if (!cab::FciDestroy(FContext)) {
         FContext = nullptr;
-        RaiseError(FArchiveFile, "", "0", wrerr::WriteError);
+        RaiseError(FArchiveFile, "", "0", arcerr::WriteError);
     }
     FContext = nullptr;
 }
@@ -435,21 +432,21 @@ intptr_t TMakeCAB::OldCabinetNotify(cab::TFdiNotificationType kind, cab::TFdiNot
 void TMakeCAB::ScanExistingEntries() {
     cab::TCabErrorRecord error;
     cab::TFdiContext* fdi = cab::FdiCreate(CabinetCallbacks(*FHandler), 0, &error);
-    if (!fdi) RaiseError(FArchiveFile, CabinetErrorText(error), "0", UpdateError);
+    if (!fdi) RaiseError(FArchiveFile, CabinetErrorText(error), "0", arcerr::UpdateError);
     struct Destroy {
         cab::TFdiContext* c;
         ~Destroy() { cab::FdiDestroy(c); }
     } destroy{fdi};
     int err = 0;
     intptr_t h = FHandler->Open(FArchiveFile, OpenBinary, 0, err);
-    if (h < 0) RaiseError(FArchiveFile, "", "0", wrerr::OpenError);
+    if (h < 0) RaiseError(FArchiveFile, "", "0", arcerr::OpenError);
     cab::TFdiCabinetInfo info;
     const bool isCabinet = cab::FdiIsCabinet(fdi, h, &info);
     FHandler->Close(h, err);
     // Not a cabinet: it is not replaced by one holding only the new files.
-    if (!isCabinet) RaiseError(FArchiveFile, "", "0", wrerr::NoHeader);
+    if (!isCabinet) RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
     // A member of a set may go on in the next cabinet: the set is left alone.
-    if (info.hasprev || info.hasnext) RaiseError(FArchiveFile, "", "0", UpdateError);
+    if (info.hasprev || info.hasnext) RaiseError(FArchiveFile, "", "0", arcerr::UpdateError);
     const std::string folder = platform::DirectoryOf(FArchiveFile);
     const std::string path = folder.empty() ? std::string() : AppendBackslash(folder);
     const std::string name = platform::NameOf(FArchiveFile);
@@ -465,7 +462,8 @@ void TMakeCAB::ScanExistingEntries() {
     RethrowCallbackError();
     // An old cabinet that cannot be read whole is not rewritten.
     if (!ok)
-        RaiseError(FArchiveFile, error.fError ? CabinetErrorText(error) : std::string(), "0", UpdateError);
+        RaiseError(FArchiveFile, error.fError ? CabinetErrorText(error) : std::string(), "0",
+                   arcerr::UpdateError);
 }
 
 void TMakeCAB::RemoveOldMembers() {

@@ -7,6 +7,7 @@
 #include "archive/framework/ArcTimer.h"
 #include "archive/framework/DiskManager.h"
 #include "archive/framework/SharedRoutines.h"
+#include "archive/framework/TextUtils.h"
 #include "archive/framework/ZipCrypt.h"
 #include "archive/writers/GZipWriter.h"
 
@@ -21,13 +22,6 @@ namespace mv {
 using platform::Fs;
 
 namespace {
-
-std::string Trim(const std::string& s) {
-    size_t a = 0, b = s.size();
-    while (a < b && std::isspace(static_cast<unsigned char>(s[a]))) ++a;
-    while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1]))) --b;
-    return s.substr(a, b - a);
-}
 
 std::string CurrentFolder() {
     std::error_code ec;
@@ -71,13 +65,13 @@ void TCompBase::SetDeflateType(TDeflateType value) {
 }
 
 const std::string& TCompBase::DefaultDir() {
-    FDefaultDir = Trim(FDefaultDir);
+    FDefaultDir = TrimBlanks(FDefaultDir);
     if (FDefaultDir.empty()) FDefaultDir = CurrentFolder();
     return FDefaultDir;
 }
 
 void TCompBase::SetDefaultDir(const std::string& value) {
-    std::string v = Trim(value);
+    std::string v = TrimBlanks(value);
     if (v.empty() || !platform::IsDirectory(v)) v = CurrentFolder();
     FDefaultDir = AppendBackslash(v);
 }
@@ -204,14 +198,14 @@ bool TCompBase::WriteNewEntry(const std::string& path, int64_t start, const std:
             Output().SetSize(start);
             Output().Seek(start);
         } catch (const std::exception& e) {
-            RaiseFileError(e, wrerr::WriteError, FArchiveFile);
+            RaiseFileError(e, arcerr::WriteError, FArchiveFile);
         }
         DoError(path, "", "0", f.Code);
         return false;
     } catch (const E_RAISE&) {
         throw;
     } catch (const std::exception& e) {
-        RaiseFileError(e, wrerr::WriteError, FArchiveFile);
+        RaiseFileError(e, arcerr::WriteError, FArchiveFile);
     }
     return true;
 }
@@ -227,7 +221,7 @@ std::string TCompBase::OemEntryName(const std::string& path, const std::string& 
     bool utf8 = false;
     std::string stored = safe.empty() ? std::string() : AnsiToOemPath(safe, &utf8);
     if (stored.empty() || utf8 || stored.size() > maxLength) {
-        DoError(path, "", "0", 25243);
+        DoError(path, "", "0", arcerr::InvalidName);
         return {};
     }
     FEntry.FileName = SlashToBackslash(safe);
@@ -240,7 +234,7 @@ std::unique_ptr<platform::File> TCompBase::OpenSource(const THeadObject& head) {
     } catch (const std::exception&) {
         // An unreadable source is skipped and not counted.
         FBytesLeft -= static_cast<int64_t>(head.NewSize);
-        DoError(head.SourcePath, "", "0", wrerr::OpenError);
+        DoError(head.SourcePath, "", "0", arcerr::OpenError);
         return nullptr;
     }
 }
@@ -262,7 +256,7 @@ uint32_t TCompBase::SourceCrc32(platform::File& src) {
     try {
         return StreamCRC32(src) ^ 0xFFFFFFFFu;
     } catch (const std::exception&) {
-        throw EEntryFailed{wrerr::ReadError};
+        throw EEntryFailed{arcerr::ReadError};
     }
 }
 
@@ -293,13 +287,13 @@ TCompBase::TPackedData TCompBase::PackEntryData(platform::File& src, int64_t dat
         } catch (const ECodecError& e) {
             throw EEntryFailed{e.Code()};
         }
-        if (FCancel) RaiseError(FArchiveFile, "", "0", wrerr::UserAbort);
+        if (FCancel) RaiseError(FArchiveFile, "", "0", arcerr::UserAbort);
         data.Total = in.Total;
         data.Crc32 = in.Crc32 ^ 0xFFFFFFFFu;
         data.Crc16 = in.Crc16;
         data.Packed = out.Count + (encryptCrc ? ZipEncryptHeaderSize : 0);
         if (in.Total != size || (encryptCrc && data.Crc32 != *encryptCrc))
-            throw EEntryFailed{wrerr::ReadError}; // the file changed meanwhile
+            throw EEntryFailed{arcerr::ReadError}; // the file changed meanwhile
         FUnpackable = unpackable;
         if (!unpackable) break;
         method = TCompressMethod::cmStore;
@@ -332,7 +326,7 @@ int64_t TCompBase::OldArchiveSize() {
     try {
         return ArchiveIn().Size();
     } catch (const std::exception& e) {
-        RaiseFileError(e, wrerr::ReadError, FArchiveFile);
+        RaiseFileError(e, arcerr::ReadError, FArchiveFile);
     }
 }
 
@@ -381,18 +375,18 @@ void TCompBase::CompressArchive() {
             return;
         }
         if (FSwitch == TSwitch::swDelete && FArchiveIsNew)
-            RaiseError(FArchiveFile, "", "0", wrerr::NothingToDo);
+            RaiseError(FArchiveFile, "", "0", arcerr::NothingToDo);
         if (!FArchiveIsNew) {
-            if (!info.IsRegular) RaiseError(FArchiveFile, "", "0", wrerr::WriteError);
+            if (!info.IsRegular) RaiseError(FArchiveFile, "", "0", arcerr::WriteError);
             if (info.Attributes & platform::faReadOnly) {
                 bool writeToFile = false;
                 if (OnNonWriteableArchive) OnNonWriteableArchive(this, FArchiveFile, writeToFile);
                 // Without a handler, or when it declines, the archive stays untouched.
-                if (!writeToFile) RaiseError(FArchiveFile, "", "0", wrerr::WriteError);
+                if (!writeToFile) RaiseError(FArchiveFile, "", "0", arcerr::WriteError);
                 try {
                     Fs().SetReadOnly(FArchiveFile, false);
                 } catch (const std::exception& e) {
-                    RaiseFileError(e, wrerr::WriteError, FArchiveFile);
+                    RaiseFileError(e, arcerr::WriteError, FArchiveFile);
                 }
             }
         }
@@ -401,7 +395,7 @@ void TCompBase::CompressArchive() {
             try {
                 FArchiveIn = Fs().Open(FArchiveFile, platform::OpenMode::Read);
             } catch (const std::exception& e) {
-                RaiseFileError(e, wrerr::OpenError, FArchiveFile);
+                RaiseFileError(e, arcerr::OpenError, FArchiveFile);
             }
         }
         SetDiskDrive();
@@ -416,7 +410,7 @@ void TCompBase::CompressArchive() {
                 FOutput = &FWriter->Output();
             }
         } catch (const std::exception& e) {
-            RaiseFileError(e, wrerr::OpenError, FArchiveFile);
+            RaiseFileError(e, arcerr::OpenError, FArchiveFile);
         }
         if (!FArchiveIsNew) {
             if (FSwitch == TSwitch::swDelete) FExcludeSpec.clear();
@@ -427,9 +421,9 @@ void TCompBase::CompressArchive() {
     } catch (const E_RAISE&) {
         // reported through OnError already
     } catch (const platform::FileError& e) {
-        DoError(e.Path(), e.what(), "0", wrerr::WriteError);
+        DoError(e.Path(), e.what(), "0", arcerr::WriteError);
     } catch (const std::exception& e) {
-        DoError(FArchiveFile, e.what(), "0", wrerr::WriteError);
+        DoError(FArchiveFile, e.what(), "0", arcerr::WriteError);
     }
     // A run that failed before its archive was put in place changed nothing:
     // it reports no entries added or deleted.
@@ -462,7 +456,7 @@ void TCompBase::BuildArchive() {
     if (FSwitch != TSwitch::swDelete) {
         for (size_t i = 0; i < FFileSpec.size(); ++i) {
             ProcessMessages();
-            if (FCancel) RaiseError(FArchiveFile, "", "0", wrerr::UserAbort);
+            if (FCancel) RaiseError(FArchiveFile, "", "0", arcerr::UserAbort);
             CollectFiles(i);
         }
     }
@@ -529,13 +523,13 @@ bool TCompBase::AddMatchingFiles(size_t specIndex, const std::string& mask, cons
         if (!AttrPassesFilter(e.Info.Attributes)) continue;
         SetFileName(path);
         if (IsExcludedName(FEntry.FileName)) continue;
-        if (FileTooLarge(e.Info.Size)) RaiseError(path, "", "0", wrerr::TooLarge);
+        if (FileTooLarge(e.Info.Size)) RaiseError(path, "", "0", arcerr::TooLarge);
         uint32_t date = FileDosDateTime(e.Info.ModTime);
         if (date > FMaxFileDate) FMaxFileDate = date;
         AddFileEntry(specIndex, path, e.Info.Attributes, date, e.Info.Size);
     }
     if (!any && depth == 0 && !FRecurseDirs) {
-        DoError(mask, "", "0", wrerr::NotFound);
+        DoError(mask, "", "0", arcerr::FileNotFound);
         return false;
     }
     if (FRecurseDirs && depth < MaxFolderDepth) {
@@ -556,7 +550,7 @@ bool TCompBase::AddMatchingFiles(size_t specIndex, const std::string& mask, cons
         }
     }
     if (!any && depth == 0) {
-        DoError(mask, "", "0", wrerr::NotFound);
+        DoError(mask, "", "0", arcerr::FileNotFound);
         return false;
     }
     return any;
@@ -620,7 +614,7 @@ void TCompBase::CompressFiles() {
         FFileCount = static_cast<int>(i + 1);
         ProcessMessages();
         // A cancel ends the whole operation: the old archive stays as it was.
-        if (FCancel) RaiseError(FArchiveFile, "", "0", wrerr::UserAbort);
+        if (FCancel) RaiseError(FArchiveFile, "", "0", arcerr::UserAbort);
         THeadObject& head = *FEntryList[i].Head;
         FBlockStart = static_cast<int64_t>(head.StoredSize);
         if (FSwitch != TSwitch::swDelete && i < FSpecIndexList.size() && FSpecIndexList[i] != previousSpec &&
@@ -653,7 +647,7 @@ void TCompBase::CopyEntry(size_t index) {
     try {
         FArchiveIn->Seek(head.Offset);
     } catch (const std::exception& e) {
-        RaiseFileError(e, wrerr::WriteError, FArchiveFile);
+        RaiseFileError(e, arcerr::WriteError, FArchiveFile);
     }
     CopyBlock(head.StoredSize);
 }
@@ -666,18 +660,18 @@ void TCompBase::CopyBlock(uint64_t count) {
         try {
             n = FArchiveIn->Read(buf.data(), piece);
         } catch (const std::exception& e) {
-            RaiseFileError(e, wrerr::ReadError, FArchiveFile);
+            RaiseFileError(e, arcerr::ReadError, FArchiveFile);
         }
-        if (n != piece) RaiseError(FArchiveFile, "", "0", wrerr::WriteError);
+        if (n != piece) RaiseError(FArchiveFile, "", "0", arcerr::WriteError);
         try {
             FOutput->Write(buf.data(), n);
         } catch (const std::exception& e) {
-            RaiseFileError(e, wrerr::WriteError, FArchiveFile);
+            RaiseFileError(e, arcerr::WriteError, FArchiveFile);
         }
         count -= n;
         FBytesLeft -= static_cast<int64_t>(n);
         DoProgress(static_cast<int64_t>(n), static_cast<int64_t>(n), FTotalUnpacked);
-        if (FCancel) RaiseError(FArchiveFile, "", "0", wrerr::UserAbort);
+        if (FCancel) RaiseError(FArchiveFile, "", "0", arcerr::UserAbort);
     }
 }
 
@@ -703,7 +697,7 @@ bool TCompBase::ReplaceArchive() {
         }
         return true;
     } catch (const std::exception& e) {
-        RaiseFileError(e, wrerr::WriteError, FArchiveFile);
+        RaiseFileError(e, arcerr::WriteError, FArchiveFile);
     }
 }
 
@@ -714,7 +708,7 @@ void TCompBase::DeleteMovedFiles() {
         try {
             Fs().RemoveFile(path);
         } catch (const std::exception&) {
-            DoError(path, "", "0", 25169);
+            DoError(path, "", "0", arcerr::DeleteError);
         }
     }
 }

@@ -34,18 +34,6 @@ class TWriterSource;
 class TWriterOutput;
 class TZipKeys;
 
-// Error numbers the writers use by name.
-namespace wrerr {
-constexpr int WriteError = 25136;  // "Erro de gravação no arquivo"
-constexpr int NotFound = 25172;    // "Arquivo não encontrado"
-constexpr int OpenError = 25235;   // "Erro na abertura do arquivo"
-constexpr int ReadError = 25236;   // "Erro na leitura do arquivo ou fim de arquivo não esperado"
-constexpr int TooLarge = 25256;    // "Tamanho máximo do arquivo excedido"
-constexpr int NoHeader = 25259;    // "Cabeçalho não encontrado. Arquivo pode estar corrompido"
-constexpr int NothingToDo = 26859; // "Nada a ser feito"
-constexpr int UserAbort = 25400;   // "Abortado pelo usuário"
-} // namespace wrerr
-
 // One entry of the archive being written.
 class THeadObject {
 public:

@@ -21,7 +21,7 @@ size_t TWriterSource::Read(uint8_t* buf, size_t n) {
     try {
         k = FFile.Read(buf, n);
     } catch (const std::exception&) {
-        throw ECodecError(25236, "the source cannot be read");
+        throw ECodecError(arcerr::ReadError, "the source cannot be read");
     }
     UpdateCRC32(buf, k, Crc32);
     if (FWithCrc16) UpdateCRC16(buf, k, Crc16);
@@ -117,7 +117,7 @@ void TGZip::SetArcType(TArcType) {
 void TGZip::CompressArchive() {
     if (FArchiveFile.empty() || FFileSpec.empty()) return;
     if (FSwitch == TSwitch::swDelete) {
-        DoError(FArchiveFile, "", "0", wrerr::NothingToDo);
+        DoError(FArchiveFile, "", "0", arcerr::NothingToDo);
         return;
     }
     if (FSwitch == TSwitch::swRead) return; // a .gz lists through the reader
@@ -147,7 +147,7 @@ void TGZip::CompressArchive() {
             sources.push_back(AppendBackslash(folder) + e.Name);
             FTotalUnpacked += static_cast<int64_t>(e.Info.Size);
         }
-        if (!any) DoError(mask, "", "0", wrerr::NotFound);
+        if (!any) DoError(mask, "", "0", arcerr::FileNotFound);
     }
     FBytesLeft = FTotalUnpacked;
     for (const auto& source : sources) {
@@ -162,7 +162,7 @@ void TGZip::CompressArchive() {
                 try {
                     Fs().RemoveFile(source);
                 } catch (const std::exception&) {
-                    DoError(source, "", "0", 25169);
+                    DoError(source, "", "0", arcerr::DeleteError);
                 }
             }
         }
@@ -196,13 +196,13 @@ bool TGZip::CompressOne(const std::string& source) {
             if (existing.IsRegular && !existing.IsSymlink && OnNonWriteableArchive)
                 OnNonWriteableArchive(this, target, allow);
             if (!allow) {
-                DoError(target, "", "0", wrerr::WriteError);
+                DoError(target, "", "0", arcerr::WriteError);
                 return false;
             }
             try {
                 Fs().SetReadOnly(target, false);
             } catch (const std::exception&) {
-                DoError(target, "", "0", wrerr::WriteError);
+                DoError(target, "", "0", arcerr::WriteError);
                 FCancel = true;
                 return false;
             }
@@ -214,14 +214,14 @@ bool TGZip::CompressOne(const std::string& source) {
         src = Fs().Open(source, platform::OpenMode::Read);
         if (!Fs().Stat(source, info)) info.ModTime = 0;
     } catch (const std::exception&) {
-        DoError(source, "", "0", wrerr::OpenError);
+        DoError(source, "", "0", arcerr::OpenError);
         return false;
     }
     std::unique_ptr<platform::AtomicWriter> writer;
     try {
         writer = std::make_unique<platform::AtomicWriter>(target);
     } catch (const std::exception&) {
-        DoError(target, "", "0", wrerr::OpenError);
+        DoError(target, "", "0", arcerr::OpenError);
         return false;
     }
     int64_t mtime = info.ModTime;
@@ -258,7 +258,7 @@ bool TGZip::CompressOne(const std::string& source) {
             return false;
         }
         if (r.Cancelled || FCancel) {
-            DoError(FArchiveFile, "", "0", wrerr::UserAbort);
+            DoError(FArchiveFile, "", "0", arcerr::UserAbort);
             return false;
         }
         if (pack.Count == 0) {
@@ -279,7 +279,7 @@ bool TGZip::CompressOne(const std::string& source) {
     } catch (const E_RAISE&) {
         return false;
     } catch (const std::exception& e) {
-        DoError(target, e.what(), "0", wrerr::WriteError);
+        DoError(target, e.what(), "0", arcerr::WriteError);
         return false;
     }
     FPackedCount = packed;

@@ -5,7 +5,7 @@
 #include "archive/codecs/LzhEncode.h"
 #include "archive/framework/SharedRoutines.h"
 #include "archive/framework/ZipRecords.h"
-#include "archive/readers/UnLhaHeader.h"
+#include "archive/formats/lha/LhaHeader.h"
 #include "archive/writers/GZipWriter.h"
 
 #include <algorithm>
@@ -59,7 +59,7 @@ bool TLha::CompressFile(size_t index) {
     std::unique_ptr<platform::File> src = OpenSource(head);
     if (!src) return false;
     const uint64_t size = SourceSize(*src, head);
-    if (size > 0xFFFFFFFFull) RaiseError(path, "", "0", wrerr::TooLarge);
+    if (size > 0xFFFFFFFFull) RaiseError(path, "", "0", arcerr::TooLarge);
 
     std::vector<uint8_t> h(FixedSize + stored.size() + 2, 0);
     h[0] = static_cast<uint8_t>(FixedSize + stored.size());
@@ -130,7 +130,9 @@ void TLha::ScanExistingEntries() {
         if (st == TLhaHeaderStatus::lhsEnd) break;
         // An entry that cannot be walked over would be lost: leave the archive as it is.
         if (st != TLhaHeaderStatus::lhsOk || h.Next <= pos || h.Next > size)
-            RaiseError(FArchiveFile, "", "0", st == TLhaHeaderStatus::lhsUnsupportedLevel ? 25328 : 25108);
+            RaiseError(FArchiveFile, "", "0",
+                       st == TLhaHeaderStatus::lhsUnsupportedLevel ? arcerr::VersionNotSupported
+                                                                   : arcerr::HeaderError);
         std::string name = h.Name;
         while (name.size() > 1 && name.back() == '\\') name.pop_back();
         int64_t entryStart = pos;
@@ -152,7 +154,7 @@ void TLha::WriteTrailer() {
     try {
         Output().Write(&end, 1);
     } catch (const std::exception& e) {
-        RaiseFileError(e, wrerr::WriteError, FArchiveFile);
+        RaiseFileError(e, arcerr::WriteError, FArchiveFile);
     }
 }
 

@@ -1,6 +1,7 @@
 // The TAR writer on the writer driver.
 #include "archive/writers/TarWriter.h"
 
+#include "archive/formats/tar/TarFormat.h"
 #include "archive/framework/SharedRoutines.h"
 #include "archive/writers/GZipWriter.h"
 #include "platform/FileSystem.h"
@@ -17,25 +18,6 @@ namespace {
 
 constexpr size_t Block = 512;
 
-// The checksum of a header: every byte, the checksum field counted as blanks.
-uint32_t HeaderSum(const uint8_t* h) {
-    uint32_t sum = 0;
-    for (size_t i = 0; i < Block; ++i) sum += (i >= 148 && i < 156) ? 0x20 : h[i];
-    return sum;
-}
-
-void SetChecksum(uint8_t* h) {
-    uint32_t sum = HeaderSum(h);
-    // Six octal digits right-aligned with leading blanks, NUL, blank.
-    std::memset(h + 148, ' ', 6);
-    for (int i = 5; i >= 0 && (i == 5 || sum); --i) {
-        h[148 + i] = static_cast<uint8_t>('0' + (sum & 7));
-        sum >>= 3;
-    }
-    h[154] = 0;
-    h[155] = ' ';
-}
-
 // A header with the common fields: name (at most 100 bytes), mode, owner,
 // size, time, type and the ustar magic.
 void MakeHeader(uint8_t* h, const std::string& name, uint64_t size, int64_t mtime, char type) {
@@ -49,19 +31,7 @@ void MakeHeader(uint8_t* h, const std::string& name, uint64_t size, int64_t mtim
     h[156] = static_cast<uint8_t>(type);
     std::memcpy(h + 257, "ustar", 6);
     std::memcpy(h + 263, "00", 2);
-    SetChecksum(h);
-}
-
-bool AllZero(const uint8_t* p, size_t n) {
-    for (size_t i = 0; i < n; ++i)
-        if (p[i]) return false;
-    return true;
-}
-
-std::string Field(const uint8_t* p, size_t n) {
-    size_t k = 0;
-    while (k < n && p[k]) ++k;
-    return std::string(reinterpret_cast<const char*>(p), k);
+    WriteTarChecksum(h);
 }
 
 } // namespace
@@ -90,7 +60,7 @@ bool TTar::CompressFile(size_t index) {
     if (!BeginNewEntry(head, name)) return false;
     std::string stored = SafeStoredName(name);
     if (stored.empty()) {
-        DoError(path, "", "0", 25243);
+        DoError(path, "", "0", arcerr::InvalidName);
         return false;
     }
     FEntry.FileName = SlashToBackslash(stored);
@@ -126,14 +96,14 @@ bool TTar::CompressFile(size_t index) {
             try {
                 n = src->Read(buf.data(), buf.size());
             } catch (const std::exception&) {
-                throw EEntryFailed{wrerr::ReadError};
+                throw EEntryFailed{arcerr::ReadError};
             }
             if (n == 0) break;
             Output().Write(buf.data(), n);
             copied += n;
             FBytesLeft -= static_cast<int64_t>(n);
             DoProgress(static_cast<int64_t>(n), static_cast<int64_t>(head.NewSize), operationTotal);
-            if (FCancel) RaiseError(FArchiveFile, "", "0", wrerr::UserAbort);
+            if (FCancel) RaiseError(FArchiveFile, "", "0", arcerr::UserAbort);
         }
         if (copied != head.NewSize) {
             // The file changed since it was found: the header tells what was copied.
@@ -161,63 +131,44 @@ void TTar::ScanExistingEntries() {
     platform::File& in = ArchiveIn();
     const int64_t size = OldArchiveSize();
     int64_t pos = 0, entryStart = 0;
-    std::string longName;
-    bool pending = false; // long-name or extended headers wait for their entry
+    TTarPending pending;
+    bool waiting = false; // long-name or extended headers wait for their entry
     uint8_t h[Block];
     while (pos + static_cast<int64_t>(Block) <= size) {
-        if (in.ReadAt(pos, h, Block) != Block) RaiseError(FArchiveFile, "", "0", wrerr::ReadError);
-        if (AllZero(h, Block)) break; // the end blocks
-        uint64_t sum = 0, length = 0;
+        if (in.ReadAt(pos, h, Block) != Block) RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
+        if (TarIsZeroBlock(h)) break; // the end blocks
         // A header that is not one would drop what follows it: refuse the update.
-        if (!OctalStrToInt(std::string_view(reinterpret_cast<const char*>(h + 148), 8), sum) ||
-            sum != HeaderSum(h) ||
-            !OctalStrToInt(std::string_view(reinterpret_cast<const char*>(h + 124), 12), length))
-            RaiseError(FArchiveFile, "", "0", wrerr::NoHeader);
-        char type = static_cast<char>(h[156]);
-        // Only regular files, and long names and extended headers, carry data.
-        bool hasData = type == '0' || type == 0 || type == '7' || type == 'L' || type == 'K' || type == 'x' ||
-                       type == 'g';
-        uint64_t dataLen = hasData ? length : 0;
-        int64_t next =
-            pos + static_cast<int64_t>(Block) + static_cast<int64_t>((dataLen + Block - 1) / Block * Block);
-        if (dataLen > static_cast<uint64_t>(size) || next > size)
-            RaiseError(FArchiveFile, "", "0", wrerr::NoHeader);
-        if (!pending) entryStart = pos;
-        if (type == 'L' || type == 'K' || type == 'x') {
-            if (type == 'L' && length < 65536) {
-                std::vector<uint8_t> d(length);
+        if (!TarChecksumMatches(h)) RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
+        TTarHeader header = ReadTarHeader(h);
+        if (!header.SizeValid || header.Size > size) RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
+        const int64_t next = pos + static_cast<int64_t>(Block) + header.PaddedSize();
+        if (next > size) RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
+        if (!waiting) entryStart = pos;
+        if (header.Type == TarTypeLongName || header.Type == TarTypeLongLink || header.Type == TarTypePax) {
+            if (header.Size <= TarMaxRecord) {
+                std::string d(static_cast<size_t>(header.Size), '\0');
                 if (in.ReadAt(pos + static_cast<int64_t>(Block), d.data(), d.size()) != d.size())
-                    RaiseError(FArchiveFile, "", "0", wrerr::ReadError);
-                longName = Field(d.data(), d.size());
+                    RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
+                pending.Take(header.Type, d);
             }
-            pending = true;
+            waiting = true;
             pos = next;
             continue;
         }
-        std::string name;
-        if (!longName.empty()) {
-            name = longName;
-        } else {
-            name = Field(h, 100);
-            std::string prefix = Field(h + 345, 155);
-            if (std::memcmp(h + 257, "ustar", 5) == 0 && !prefix.empty() &&
-                std::memcmp(h + 257, "ustar  ", 8) != 0)
-                name = prefix + "/" + name;
-        }
-        if (type == 'g') name = "\x01" + std::to_string(pos); // a global header names no file
-        longName.clear();
-        pending = false;
+        pending.Apply(header);
+        std::string name = header.Name;
+        if (header.Type == TarTypePaxGlobal)
+            name = "\x01" + std::to_string(pos); // a global header names no file
+        waiting = false;
         std::string entryName = SlashToBackslash(name);
         while (entryName.size() > 1 && entryName.back() == '\\') entryName.pop_back();
         pos = next;
-        uint64_t mtime = 0;
-        OctalStrToInt(std::string_view(reinterpret_cast<const char*>(h + 136), 12), mtime);
         auto head = std::make_unique<THeadObject>();
         head->Header.assign(h, h + Block);
         head->Offset = entryStart;
         head->StoredSize = static_cast<uint64_t>(next - entryStart);
-        head->OriginalSize = length;
-        head->DosDateTime = FileDosDateTime(static_cast<int64_t>(mtime));
+        head->OriginalSize = static_cast<uint64_t>(header.Size);
+        head->DosDateTime = FileDosDateTime(std::max<int64_t>(header.MTime, 0));
         head->Attributes = platform::faArchive;
         KeepOldEntry(entryName, std::move(head));
     }
@@ -228,7 +179,7 @@ void TTar::WriteTrailer() {
     try {
         Output().Write(zeros.data(), zeros.size());
     } catch (const std::exception& e) {
-        RaiseFileError(e, wrerr::WriteError, FArchiveFile);
+        RaiseFileError(e, arcerr::WriteError, FArchiveFile);
     }
 }
 
@@ -281,7 +232,7 @@ void TTar::CompressArchive() {
         // The tar is written under the archive's name and gzipped afterwards:
         // an existing tar.gz would be read as a tar and replaced by the new
         // files alone. Refused before anything is written.
-        DoError(FArchiveFile, "", "0", 25242);
+        DoError(FArchiveFile, "", "0", arcerr::InvalidArcType);
         return;
     }
     TCompBase::CompressArchive();

@@ -66,11 +66,11 @@ void TZip::ReadOldDirectory(std::vector<TOldEntry>& entries) {
     int64_t tailStart = size - static_cast<int64_t>(tail);
     try {
         if (in.ReadAt(tailStart, buf.data(), tail) != tail)
-            RaiseError(FArchiveFile, "", "0", wrerr::ReadError);
+            RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
     } catch (const E_RAISE&) {
         throw;
     } catch (const std::exception& e) {
-        RaiseFileError(e, wrerr::ReadError, FArchiveFile);
+        RaiseFileError(e, arcerr::ReadError, FArchiveFile);
     }
     // The end record: searched backwards; it must account for its comment and
     // point at a central directory that lies before it.
@@ -82,7 +82,7 @@ void TZip::ReadOldDirectory(std::vector<TOldEntry>& entries) {
         if (st == TZipRecordStatus::zrShort || st == TZipRecordStatus::zrBadSignature) continue;
         if (i + ZipEndRecordSize + end.CommentLength > tail) continue;
         int64_t pos = tailStart + static_cast<int64_t>(i);
-        if (st == TZipRecordStatus::zrZip64) RaiseError(FArchiveFile, "", "0", wrerr::TooLarge);
+        if (st == TZipRecordStatus::zrZip64) RaiseError(FArchiveFile, "", "0", arcerr::TooLarge);
         if (static_cast<int64_t>(end.CentralSize) > pos) continue;
         endPos = pos;
         FArchiveComment.assign(buf.begin() + i + ZipEndRecordSize,
@@ -91,39 +91,39 @@ void TZip::ReadOldDirectory(std::vector<TOldEntry>& entries) {
     }
     // A non-empty file without a directory is not rewritten as a new archive:
     // that would lose everything it holds.
-    if (endPos < 0) RaiseError(FArchiveFile, "", "0", wrerr::NoHeader);
+    if (endPos < 0) RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
     if (endPos >= 20) {
         uint8_t loc[4];
         if (in.ReadAt(endPos - 20, loc, 4) == 4 && LE32(loc) == Zip64LocatorSignature)
-            RaiseError(FArchiveFile, "", "0", wrerr::TooLarge);
+            RaiseError(FArchiveFile, "", "0", arcerr::TooLarge);
     }
     // A part of a spanned set cannot be updated in place.
     if (end.ThisDisk != 0 || end.CentralDisk != 0 || end.EntriesOnDisk != end.EntriesTotal)
-        RaiseError(FArchiveFile, "", "0", 25242);
+        RaiseError(FArchiveFile, "", "0", arcerr::InvalidArcType);
     int64_t centralStart = endPos - static_cast<int64_t>(end.CentralSize);
     // Bytes in front of the archive that its offsets do not count (a stub).
     int64_t delta = centralStart - static_cast<int64_t>(end.CentralOffset);
-    if (delta < 0) RaiseError(FArchiveFile, "", "0", wrerr::NoHeader);
+    if (delta < 0) RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
 
     std::vector<uint8_t> dir(end.CentralSize);
     try {
         if (in.ReadAt(centralStart, dir.data(), dir.size()) != dir.size())
-            RaiseError(FArchiveFile, "", "0", wrerr::ReadError);
+            RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
     } catch (const E_RAISE&) {
         throw;
     } catch (const std::exception& e) {
-        RaiseFileError(e, wrerr::ReadError, FArchiveFile);
+        RaiseFileError(e, arcerr::ReadError, FArchiveFile);
     }
     size_t pos = 0;
     int64_t firstLocal = centralStart;
     for (uint32_t k = 0; k < end.EntriesTotal; ++k) {
         TOldEntry e;
         auto st = ReadZipCentralRecord(dir.data() + pos, dir.size() - pos, e.Record);
-        if (st == TZipRecordStatus::zrZip64) RaiseError(FArchiveFile, "", "0", wrerr::TooLarge);
-        if (st != TZipRecordStatus::zrOk) RaiseError(FArchiveFile, "", "0", wrerr::NoHeader);
+        if (st == TZipRecordStatus::zrZip64) RaiseError(FArchiveFile, "", "0", arcerr::TooLarge);
+        if (st != TZipRecordStatus::zrOk) RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
         size_t len =
             ZipCentralRecordSize + e.Record.NameLength + e.Record.ExtraLength + e.Record.CommentLength;
-        if (len > dir.size() - pos) RaiseError(FArchiveFile, "", "0", wrerr::NoHeader);
+        if (len > dir.size() - pos) RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
         e.Central.assign(dir.begin() + pos, dir.begin() + pos + len);
         std::string raw(reinterpret_cast<const char*>(dir.data() + pos + ZipCentralRecordSize),
                         e.Record.NameLength);
@@ -136,10 +136,10 @@ void TZip::ReadOldDirectory(std::vector<TOldEntry>& entries) {
         if (e.Offset + static_cast<int64_t>(ZipLocalHeaderSize) > centralStart ||
             in.ReadAt(e.Offset, lh, sizeof lh) != sizeof lh ||
             ReadZipLocalHeader(lh, sizeof lh, local) != TZipRecordStatus::zrOk)
-            RaiseError(FArchiveFile, "", "0", wrerr::NoHeader);
+            RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
         int64_t dataEnd = e.Offset + static_cast<int64_t>(ZipLocalHeaderSize) + local.NameLength +
                           local.ExtraLength + static_cast<int64_t>(e.Record.CompressedSize);
-        if (dataEnd > centralStart) RaiseError(FArchiveFile, "", "0", wrerr::NoHeader);
+        if (dataEnd > centralStart) RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
         int64_t after = dataEnd;
         if (e.Record.Flags & ZipFlagDataDescriptor) {
             // With or without its signature; a signature that is really the next
@@ -148,7 +148,7 @@ void TZip::ReadOldDirectory(std::vector<TOldEntry>& entries) {
             bool sig =
                 dataEnd + 16 <= centralStart && in.ReadAt(dataEnd, d, 4) == 4 && LE32(d) == ZipSpanSignature;
             after = dataEnd + (sig ? 16 : 12);
-            if (after > centralStart) RaiseError(FArchiveFile, "", "0", wrerr::NoHeader);
+            if (after > centralStart) RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
         }
         e.Length = static_cast<uint64_t>(after - e.Offset);
         firstLocal = std::min(firstLocal, e.Offset);
@@ -165,7 +165,7 @@ void TZip::ScanExistingEntries() {
         try {
             ArchiveIn().Seek(0);
         } catch (const std::exception& e) {
-            RaiseFileError(e, wrerr::ReadError, FArchiveFile);
+            RaiseFileError(e, arcerr::ReadError, FArchiveFile);
         }
         CopyBlock(static_cast<uint64_t>(FStubSize));
     }
@@ -184,7 +184,7 @@ void TZip::ScanExistingEntries() {
 void TZip::CopyEntry(size_t index) {
     THeadObject& head = *FEntryList[index].Head;
     int64_t at = Output().Position();
-    if (NeedsZip64(static_cast<uint64_t>(at))) RaiseError(FArchiveFile, "", "0", wrerr::TooLarge);
+    if (NeedsZip64(static_cast<uint64_t>(at))) RaiseError(FArchiveFile, "", "0", arcerr::TooLarge);
     PutLE32(head.Header.data() + 42, static_cast<uint32_t>(at));
     PutLE16(head.Header.data() + 34, 0);
     head.NewOffset = at;
@@ -204,17 +204,17 @@ bool TZip::CompressFile(size_t index) {
     std::unique_ptr<platform::File> src = OpenSource(head);
     if (!src) return false;
     int64_t start = Output().Position();
-    if (NeedsZip64(static_cast<uint64_t>(start))) RaiseError(FArchiveFile, "", "0", wrerr::TooLarge);
+    if (NeedsZip64(static_cast<uint64_t>(start))) RaiseError(FArchiveFile, "", "0", arcerr::TooLarge);
 
     bool utf8 = false;
     std::string stored = BackslashToSlash(AnsiToOemPath(name, &utf8));
     if (stored.size() > 0xFFFF || stored.empty()) {
-        DoError(path, "", "0", 25243);
+        DoError(path, "", "0", arcerr::InvalidName);
         return false;
     }
     const bool store = MethodFor(name) == TCompressMethod::cmStore;
     const uint64_t expected = SourceSize(*src, head);
-    if (FileTooLarge(expected)) RaiseError(path, "", "0", wrerr::TooLarge);
+    if (FileTooLarge(expected)) RaiseError(path, "", "0", arcerr::TooLarge);
 
     TZipLocalHeader local;
     local.VersionNeeded = 20;
@@ -247,14 +247,14 @@ bool TZip::CompressFile(size_t index) {
                 false);
             TWriterOutput out(Output(), encrypt ? &keys : nullptr, FCancel);
             if (store) {
-                if (!StoreStream(in, out)) RaiseError(FArchiveFile, "", "0", wrerr::UserAbort);
+                if (!StoreStream(in, out)) RaiseError(FArchiveFile, "", "0", arcerr::UserAbort);
             } else {
                 TDeflateOptions o;
                 o.Level = FDeflateLevel;
                 o.WholeMemberStore = true;
                 o.ClassifyText = true;
                 TDeflateResult r = FEncoder.Deflate(in, out, o);
-                if (r.Cancelled) RaiseError(FArchiveFile, "", "0", wrerr::UserAbort);
+                if (r.Cancelled) RaiseError(FArchiveFile, "", "0", arcerr::UserAbort);
                 textKind = r.TextKind;
                 FUnpackable = r.Unpackable;
                 if (r.Unpackable)
@@ -263,9 +263,9 @@ bool TZip::CompressFile(size_t index) {
                     local.Flags |= ZipDeflateFlagBits(FDeflateLevel);
             }
             local.Crc32 = in.Total ? (in.Crc32 ^ 0xFFFFFFFFu) : 0;
-            if (FileTooLarge(in.Total)) RaiseError(path, "", "0", wrerr::TooLarge);
+            if (FileTooLarge(in.Total)) RaiseError(path, "", "0", arcerr::TooLarge);
             // The file changed between the two passes: its check bytes are wrong.
-            if (encrypt && local.Crc32 != preCrc) throw EEntryFailed{wrerr::ReadError};
+            if (encrypt && local.Crc32 != preCrc) throw EEntryFailed{arcerr::ReadError};
             local.UncompressedSize = static_cast<uint32_t>(in.Total);
             uint64_t packed = out.Count + (encrypt ? ZipEncryptHeaderSize : 0);
             if (in.Total == 0) {
@@ -278,7 +278,7 @@ bool TZip::CompressFile(size_t index) {
             }
             if (FileTooLarge(packed) ||
                 NeedsZip64(static_cast<uint64_t>(start) + ZipLocalHeaderSize + stored.size() + packed))
-                RaiseError(FArchiveFile, "", "0", wrerr::TooLarge);
+                RaiseError(FArchiveFile, "", "0", arcerr::TooLarge);
             local.CompressedSize = static_cast<uint32_t>(packed);
             FPackedCount = packed;
         } catch (const ECodecError& e) {
@@ -323,7 +323,7 @@ bool TZip::CompressFile(size_t index) {
 void TZip::WriteTrailer() {
     try {
         int64_t start = Output().Position();
-        if (NeedsZip64(static_cast<uint64_t>(start))) RaiseError(FArchiveFile, "", "0", wrerr::TooLarge);
+        if (NeedsZip64(static_cast<uint64_t>(start))) RaiseError(FArchiveFile, "", "0", arcerr::TooLarge);
         uint64_t count = 0;
         std::vector<uint8_t> dir;
         for (const auto& line : FEntryList) {
@@ -333,7 +333,7 @@ void TZip::WriteTrailer() {
             ++count;
         }
         if (NeedsZip64Count(count) || NeedsZip64(static_cast<uint64_t>(start) + dir.size()))
-            RaiseError(FArchiveFile, "", "0", wrerr::TooLarge);
+            RaiseError(FArchiveFile, "", "0", arcerr::TooLarge);
         Output().Write(dir.data(), dir.size());
         TZipEndRecord end;
         end.EntriesOnDisk = end.EntriesTotal = static_cast<uint16_t>(count);
@@ -347,7 +347,7 @@ void TZip::WriteTrailer() {
     } catch (const E_RAISE&) {
         throw;
     } catch (const std::exception& e) {
-        RaiseFileError(e, wrerr::WriteError, FArchiveFile);
+        RaiseFileError(e, arcerr::WriteError, FArchiveFile);
     }
 }
 
@@ -363,7 +363,7 @@ bool TZip::ReplaceArchive() {
         platform::FileInfo old;
         if (Fs().Stat(FArchiveFile, old)) room += old.Size;
     } catch (const std::exception& e) {
-        RaiseFileError(e, wrerr::WriteError, FArchiveFile);
+        RaiseFileError(e, arcerr::WriteError, FArchiveFile);
     }
     if (size <= room) return TCompBase::ReplaceArchive();
     SpanArchive();
@@ -398,13 +398,14 @@ void TZip::SpanArchive() {
         readSpace(freeBytes, totalBytes);
         if (freeBytes <= 33) {
             for (;;) {
-                if (!OnInsertDiskette) RaiseError(FArchiveFile, "OnInsertDiskette", "0", 25270);
+                if (!OnInsertDiskette)
+                    RaiseError(FArchiveFile, "OnInsertDiskette", "0", arcerr::EventNotAssigned);
                 bool cancel = true;
                 OnInsertDiskette(this, std::to_string(wanted), static_cast<int64_t>(totalBytes),
                                  static_cast<int64_t>(freeBytes), cancel);
                 if (cancel) {
                     FCancel = true;
-                    RaiseError(FArchiveFile, "", std::to_string(wanted), wrerr::UserAbort);
+                    RaiseError(FArchiveFile, "", std::to_string(wanted), arcerr::UserAbort);
                 }
                 platform::FileInfo existing;
                 if (Fs().Stat(FArchiveFile, existing)) {
@@ -414,7 +415,7 @@ void TZip::SpanArchive() {
                                      mode);
                     if (mode == TOverwriteMode::omSkip) {
                         FCancel = true;
-                        RaiseError(FArchiveFile, "", std::to_string(wanted), wrerr::UserAbort);
+                        RaiseError(FArchiveFile, "", std::to_string(wanted), arcerr::UserAbort);
                     }
                     Fs().RemoveFile(FArchiveFile);
                 }
@@ -424,7 +425,7 @@ void TZip::SpanArchive() {
         }
         ++diskNumber;
         if (!DiskManager().SetVolumeLabel(TDiskManager::SpanDiskLabel(diskNumber + 1)))
-            DoError(FArchiveFile, "", std::to_string(diskNumber + 1), 25153);
+            DoError(FArchiveFile, "", std::to_string(diskNumber + 1), arcerr::VolumeLabelWriteError);
         disk = Fs().Open(FArchiveFile, platform::OpenMode::CreateTruncate);
         left = freeBytes;
     };
@@ -495,7 +496,7 @@ void TZip::SpanArchive() {
     } catch (const E_RAISE&) {
         throw;
     } catch (const std::exception& e) {
-        RaiseFileError(e, wrerr::WriteError, FArchiveFile);
+        RaiseFileError(e, arcerr::WriteError, FArchiveFile);
     }
 }
 
@@ -545,7 +546,7 @@ void TZip::ListExistingEntries() {
         }
     } catch (const E_RAISE&) {
     } catch (const std::exception&) {
-        DoError(FArchiveFile, "", "0", wrerr::ReadError);
+        DoError(FArchiveFile, "", "0", arcerr::ReadError);
     }
     FArchiveIn.reset();
 }

@@ -2,7 +2,7 @@
 #include "archive/codecs/Lh1Codec.h"
 #include "archive/codecs/LzhDecode.h"
 #include "archive/framework/Crc.h"
-#include "archive/readers/UnLhaHeader.h"
+#include "archive/formats/lha/LhaHeader.h"
 
 #include "tests/support/TestSupport.h"
 

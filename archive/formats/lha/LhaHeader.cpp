@@ -4,9 +4,11 @@
 // 32-bit one, both holding their extended headers inside. Every size read
 // from the file is checked against what was actually read before use, so a
 // damaged header ends as "bad header" instead of a wild read.
-#include "archive/readers/UnLhaHeader.h"
+#include "archive/formats/lha/LhaHeader.h"
 
+#include "archive/framework/Bytes.h"
 #include "archive/framework/SharedRoutines.h"
+#include "archive/framework/TextUtils.h"
 
 #include <vector>
 
@@ -16,13 +18,6 @@ namespace {
 
 constexpr int64_t MaxExtendedHeader = 1 << 20; // level 3 sizes are 32-bit; nothing real comes near
 constexpr int MaxExtendedHeaders = 4096;
-
-uint16_t U16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
-uint32_t U32(const uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
-}
 
 bool ReadExact(const TLhaReadAt& readAt, int64_t pos, std::vector<uint8_t>& buf, int64_t n) {
     buf.resize(size_t(n));
@@ -61,7 +56,7 @@ bool ReadExtendedChain(const TLhaReadAt& readAt, int64_t pos, int64_t limit, uin
         if (!ReadExact(readAt, pos + total, buf, size)) return false;
         names.Take(buf.data(), size - size_t(sizeWidth));
         const uint8_t* next = buf.data() + size - sizeWidth;
-        size = sizeWidth == 2 ? U16(next) : U32(next);
+        size = sizeWidth == 2 ? LE16(next) : LE32(next);
         total += buf.size();
     }
     return true;
@@ -89,10 +84,7 @@ std::string LhaDirectoryName(const std::string& stored) {
             out += char(c);
         }
     }
-    size_t b = 0, e = out.size();
-    while (b < e && uint8_t(out[b]) <= 0x20) ++b;
-    while (e > b && uint8_t(out[e - 1]) <= 0x20) --e;
-    out = out.substr(b, e - b);
+    out = TrimBlanks(out);
     if (!out.empty() && out.back() != '\\') out += '\\';
     return out;
 }
@@ -109,8 +101,8 @@ TLhaHeaderStatus ReadLhaHeader(const TLhaReadAt& readAt, int64_t pos, int64_t fi
     if (level > 3) return TLhaHeaderStatus::lhsUnsupportedLevel;
     for (int i = 0; i < 5; ++i) h.Method[i] = char(b[2 + i]);
     h.Level = level;
-    h.PackedSize = U32(b + 7);
-    h.UnpackedSize = U32(b + 11);
+    h.PackedSize = LE32(b + 7);
+    h.UnpackedSize = LE32(b + 11);
     h.Attribute = b[19];
     TExtendedNames names;
     std::string baseName;
@@ -121,18 +113,21 @@ TLhaHeaderStatus ReadLhaHeader(const TLhaReadAt& readAt, int64_t pos, int64_t fi
         if (hs < 22 || !ReadExact(readAt, pos, buf, hs + 2)) return TLhaHeaderStatus::lhsBad;
         const size_t nameLen = buf[21];
         if (22 + int64_t(nameLen) + 2 > hs + 2) return TLhaHeaderStatus::lhsBad;
+        uint8_t sum = 0;
+        for (int64_t i = 2; i < hs + 2; ++i) sum = uint8_t(sum + buf[size_t(i)]);
+        h.SumOk = sum == b[1];
         baseName.assign(reinterpret_cast<const char*>(&buf[22]), nameLen);
         for (char& c : baseName)
             if (c == 0) c = ' ';
-        h.Crc = U16(&buf[22 + nameLen]);
-        h.DosDateTime = U32(&buf[15]);
+        h.Crc = LE16(&buf[22 + nameLen]);
+        h.DosDateTime = LE32(&buf[15]);
         h.DataOffset = pos + 2 + hs;
         h.Next = h.DataOffset + h.PackedSize;
         if (level == 1) {
             if (hs + 2 < 27 + int64_t(nameLen)) return TLhaHeaderStatus::lhsBad;
             int64_t total = 0;
-            if (!ReadExtendedChain(readAt, h.DataOffset, h.DataOffset + h.PackedSize, U16(&buf[hs]), 2, names,
-                                   total))
+            if (!ReadExtendedChain(readAt, h.DataOffset, h.DataOffset + h.PackedSize, LE16(&buf[hs]), 2,
+                                   names, total))
                 return TLhaHeaderStatus::lhsBad;
             h.DataOffset += total;
             h.PackedSize -= total;
@@ -140,13 +135,13 @@ TLhaHeaderStatus ReadLhaHeader(const TLhaReadAt& readAt, int64_t pos, int64_t fi
     } else {
         const bool three = level == 3;
         const int64_t fixed = three ? 32 : 26;
-        if (three && U16(b) != 4) return TLhaHeaderStatus::lhsBad;
+        if (three && LE16(b) != 4) return TLhaHeaderStatus::lhsBad;
         if (!ReadExact(readAt, pos, buf, fixed)) return TLhaHeaderStatus::lhsBad;
-        const int64_t total = three ? int64_t(U32(&buf[24])) : int64_t(U16(&buf[0]));
+        const int64_t total = three ? int64_t(LE32(&buf[24])) : int64_t(LE16(&buf[0]));
         if (total < fixed || total > MaxExtendedHeader) return TLhaHeaderStatus::lhsBad;
-        const uint32_t first = three ? U32(&buf[28]) : U16(&buf[24]);
-        h.Crc = U16(&buf[21]);
-        h.UnixTime = U32(&buf[15]);
+        const uint32_t first = three ? LE32(&buf[28]) : LE16(&buf[24]);
+        h.Crc = LE16(&buf[21]);
+        h.UnixTime = LE32(&buf[15]);
         int64_t used = 0;
         if (!ReadExtendedChain(readAt, pos + fixed, pos + total, first, three ? 4 : 2, names, used))
             return TLhaHeaderStatus::lhsBad;

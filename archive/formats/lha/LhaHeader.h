@@ -1,8 +1,13 @@
 #pragma once
 // Member headers of LHA/LZH archives, levels 0 to 3, with their extended
 // headers (file name, directory name), read with bounds checks from any
-// byte source. The LHA reader walks an archive with ReadLhaHeader; the
-// parsing is kept apart so it can be tested on hand-made headers.
+// byte source. The lister, the LHA reader and the LHA writer (which copies the
+// members of an archive it updates) all walk an archive with ReadLhaHeader.
+//
+// The lister also checks the header checksum of levels 0 and 1 and the
+// "-xxx-" frame of the method, reporting a damaged header (25108); the reader
+// and the writer do not, since the data's CRC-16 catches the damage that
+// matters to them and old archivers wrote checksums that do not match.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -24,6 +29,7 @@ struct TLhaHeader {
     uint32_t DosDateTime = 0; // levels 0, 1
     int64_t UnixTime = 0;     // levels 2, 3
     uint16_t Crc = 0;         // CRC-16 of the unpacked data
+    bool SumOk = true;        // levels 0, 1: the header checksum matches
     std::string RawName;      // directory and file name as stored, directory part ending in "\"
     std::string Name;         // the system's form: UTF-8 with "\" separators
 

@@ -1,0 +1,387 @@
+// The lister's walk of ZIP archives: its start and its step.
+#include "archive/formats/lha/LhaHeader.h"
+#include "archive/formats/tar/TarFormat.h"
+#include "archive/framework/Bytes.h"
+#include "archive/framework/DiskManager.h"
+#include "archive/framework/SharedRoutines.h"
+#include "archive/framework/TextUtils.h"
+#include "archive/lister/ArcLister.h"
+#include "archive/lister/walks/WalkSupport.h"
+#include "platform/CodePage.h"
+#include "platform/FileSystem.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace mv {
+
+using namespace listerwalk;
+
+namespace {
+// Info-ZIP writes a character it could not store in the OEM name as "#Uxxxx"
+// (or "#Lxxxxxx"), its code point in hexadecimal: such names are turned back.
+bool HasZipEscapes(const std::string& name) {
+    return name.find("#U") != std::string::npos || name.find("#L") != std::string::npos;
+}
+
+std::string DecodeZipEscapes(const std::string& utf8) {
+    std::string out;
+    for (size_t i = 0; i < utf8.size();) {
+        size_t digits = 0;
+        if (utf8[i] == '#' && i + 1 < utf8.size())
+            digits = utf8[i + 1] == 'U' ? 4 : (utf8[i + 1] == 'L' ? 6 : 0);
+        if (digits && i + 2 + digits <= utf8.size()) {
+            uint32_t cp = 0;
+            bool hex = true;
+            for (size_t k = 0; k < digits && hex; ++k) {
+                char c = utf8[i + 2 + k];
+                int v = (c >= '0' && c <= '9')   ? c - '0'
+                        : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                        : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                                 : -1;
+                if (v < 0) hex = false;
+                cp = cp * 16 + static_cast<uint32_t>(v < 0 ? 0 : v);
+            }
+            if (hex && cp >= 0x80 && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF)) {
+                platform::AppendUtf8(out, cp);
+                i += 2 + digits;
+                continue;
+            }
+        }
+        out += utf8[i++];
+    }
+    return out;
+}
+} // namespace
+
+void TArcLister::StartZip() {
+    FWalk = Walk::Zip;
+    FHeadFlag = FZipProbeFlags;
+    if (FArcType == TArcType::atZipMV) {
+        // a set spanned over removable disks: its directory is on the last disk
+        SetDiskDrive();
+        if (FDiskManager->DriveType() != TDiskManager::dtRemovable) {
+            FStepSize = 0;
+            return;
+        }
+        if (OnGetZipLastDisk) {
+            for (int guard = 0; !(FZipProbeFlags & 1) && guard < 100; ++guard) {
+                bool cancel = true;
+                OnGetZipLastDisk(this, cancel);
+                if (cancel) {
+                    FCancel = true;
+                    FStepSize = 0;
+                    return;
+                }
+                DetectArcType();
+            }
+            if (!ReopenNextDisk(FArchiveStream)) {
+                FStepSize = 0;
+                return;
+            }
+            FEndOffset = FArchiveSize;
+            ResetWindow();
+        }
+        FHeadFlag = FZipProbeFlags;
+    } else if (OnCorruptZipHeader && (FHeadFlag & 0x19) != 0x19) {
+        bool cancel = true;
+        OnCorruptZipHeader(this, FHeadFlag, cancel);
+        if (cancel) {
+            FCancel = true;
+            FStepSize = 0;
+            return;
+        }
+    }
+    FEndOffset = FArchiveSize;
+    FZipDelta = 0;
+    FZipCentralEnd = FEndOffset;
+    // Find the end record from the back of the file: it places the central
+    // directory, and, by where that directory really lies, any bytes in front
+    // of the archive that its offsets do not count.
+    int64_t tail = std::min<int64_t>(FEndOffset, 22 + 65535);
+    std::vector<uint8_t> t(static_cast<size_t>(tail));
+    int64_t eocd = -1;
+    if (tail >= 22 && ReadExactAt(FEndOffset - tail, t.data(), tail)) {
+        for (int64_t i = tail - 22; i >= 0; --i) {
+            const uint8_t* e = t.data() + i;
+            if (e[0] == 'P' && e[1] == 'K' && e[2] == 5 && e[3] == 6 && i + 22 + LE16(e + 20) <= tail) {
+                eocd = FEndOffset - tail + i;
+                break;
+            }
+        }
+    }
+    if (eocd >= 0) {
+        const uint8_t* e = t.data() + (eocd - (FEndOffset - tail));
+        int64_t cdSize = LE32(e + 12);
+        int64_t cdOffset = LE32(e + 16);
+        // the walk needs no entry count (more than 65535 entries leave it at 0xFFFF);
+        // a directory that only Zip64 records can place is refused
+        if (LE32(e + 12) == 0xFFFFFFFFu || LE32(e + 16) == 0xFFFFFFFFu)
+            RaiseError(FArchiveFile, "Zip64", "0", arcerr::TooLarge);
+        // the central directory ends at the end record, or at the Zip64 end record
+        // that a locator in front of it names
+        int64_t cdEnd = eocd;
+        uint8_t loc[20];
+        if (eocd >= 20 + 56 && ReadExactAt(eocd - 20, loc, 20) && LE32(loc) == 0x07064B50u) {
+            int64_t z = static_cast<int64_t>(std::min<uint64_t>(LE64(loc + 8), uint64_t(MaxEntrySize)));
+            uint8_t zs[4];
+            if (z < eocd - 20 && ReadExactAt(z, zs, 4) && LE32(zs) == 0x06064B50u)
+                cdEnd = z;
+            else
+                cdEnd = eocd - 20 - 56;
+        }
+        // a set spanned over removable disks whose directory starts on an earlier
+        // disk than the last: it is gathered from its disks and walked in memory
+        if (FArcType == TArcType::atZipMV && LE16(e + 6) < LE16(e + 4)) {
+            std::vector<uint8_t> end(e, e + 22);
+            if (GatherSpannedDirectory(LE16(e + 6), LE16(e + 4), cdOffset, cdSize, cdEnd, end)) {
+                FHeadFlag |= 8;
+                FStepSize = 46;
+                FHeaderPos = 1;
+            } else {
+                FStepSize = 0;
+            }
+            return;
+        }
+        int64_t cdStart = cdEnd - cdSize;
+        uint8_t sig[4] = {};
+        if (cdStart >= 0 && (cdSize == 0 || (ReadExactAt(cdStart, sig, 4) && LE32(sig) == 0x02014B50))) {
+            FZipDelta = cdStart - cdOffset;
+            FZipCentralStart = cdStart;
+            FZipThisDisk = LE16(e + 4);
+            FZipCentralEnd = cdEnd;
+            // the whole central directory is read in one block (up to 64 MiB)
+            int64_t block = std::min<int64_t>(cdSize + 64, int64_t(64) << 20);
+            if (block > static_cast<int64_t>(FWindow.size())) {
+                FWindow.assign(static_cast<size_t>(block), 0);
+                ResetWindow();
+            }
+            FHeadFlag |= 8;
+            FStepSize = 46;
+            FHeaderPos = cdStart + 1;
+            return;
+        }
+    }
+    if (!(FHeadFlag & 8)) FHeadFlag = 16;
+    if (FHeadFlag == 16) {
+        // the first local header at or just after where detection placed the data
+        // (its offset is 0- or 1-based by the probe that found it)
+        int64_t from = std::max<int64_t>(FArchiveOffset - 1, 0);
+        std::vector<uint8_t> w(
+            static_cast<size_t>(std::min<int64_t>(65536, std::max<int64_t>(FEndOffset - from, 0))));
+        int64_t n = w.empty() ? 0 : ReadAt(from, w.data(), static_cast<int64_t>(w.size()));
+        for (int64_t i = 0; i + 4 <= n; ++i) {
+            if (w[i] == 'P' && w[i + 1] == 'K' && w[i + 2] == 3 && w[i + 3] == 4) {
+                FStepSize = 30;
+                FHeaderPos = from + i + 1;
+                return;
+            }
+        }
+        DoError(FVolumeName, "", "0", arcerr::HeaderError);
+        FErrorReported = true;
+        FStepSize = 0;
+        return;
+    }
+    DoError(FVolumeName, "", "0", arcerr::HeaderError);
+    FErrorReported = true;
+    FStepSize = 0;
+}
+
+// The directory of a spanned set from the disk it starts on to the last disk,
+// which is in the drive: its part on the last disk is read first, then the
+// disks from the first one of the directory on are asked for in turn
+// (OnGetZipNextDisk with the disk's number). The directory and the end record
+// then stand in memory in place of the archive; the offsets of the entries'
+// local headers keep referring to their own disks.
+bool TArcLister::GatherSpannedDirectory(uint16_t firstDisk, uint16_t lastDisk, int64_t cdOffset,
+                                        int64_t cdSize, int64_t cdEndOnLast,
+                                        const std::vector<uint8_t>& endRecord) {
+    constexpr int64_t MaxDirectory = int64_t(64) << 20;
+    if (cdSize > MaxDirectory || cdEndOnLast > cdSize) {
+        HeaderError();
+        return false;
+    }
+    std::vector<uint8_t> tail(static_cast<size_t>(cdEndOnLast));
+    if (!tail.empty() && !ReadExactAt(0, tail.data(), cdEndOnLast)) {
+        TruncatedError();
+        return false;
+    }
+    std::vector<uint8_t> dir;
+    dir.reserve(static_cast<size_t>(cdSize + 22));
+    const int64_t earlier = cdSize - cdEndOnLast;
+    for (uint32_t disk = firstDisk; disk < lastDisk && static_cast<int64_t>(dir.size()) < earlier; ++disk) {
+        // disk numbers in the records count from 0, on the labels from 1
+        const int32_t wanted = static_cast<int32_t>(disk) + 1;
+        for (int guard = 0; FDiskManager->DiskNumber() != wanted; ++guard) {
+            if (!OnGetZipNextDisk || guard >= 100) {
+                DoError(FArchiveFile, "", std::to_string(wanted), arcerr::HeaderError);
+                FErrorReported = true;
+                return false;
+            }
+            bool cancel = true;
+            OnGetZipNextDisk(this, std::to_string(wanted), cancel);
+            if (cancel) {
+                FCancel = true;
+                return false;
+            }
+            FDiskManager->ReadDiskInfo();
+        }
+        if (!ReopenNextDisk(FArchiveStream)) return false;
+        ResetWindow();
+        const int64_t from = disk == firstDisk ? cdOffset : 0;
+        const int64_t count =
+            std::min<int64_t>(FArchiveSize - from, earlier - static_cast<int64_t>(dir.size()));
+        if (from > FArchiveSize || count < 0) {
+            TruncatedError();
+            return false;
+        }
+        const size_t at = dir.size();
+        dir.resize(at + static_cast<size_t>(count));
+        if (count > 0 && !ReadExactAt(from, dir.data() + at, count)) {
+            TruncatedError();
+            return false;
+        }
+    }
+    if (static_cast<int64_t>(dir.size()) != earlier) {
+        TruncatedError();
+        return false;
+    }
+    dir.insert(dir.end(), tail.begin(), tail.end());
+    dir.insert(dir.end(), endRecord.begin(), endRecord.end());
+    if (dir.size() < 4 || LE32(dir.data()) != 0x02014B50u) {
+        HeaderError();
+        return false;
+    }
+    CloseArchive(FArchiveStream);
+    FArchiveStream = std::make_unique<TMemoryStream>(std::move(dir));
+    FArchiveSize = FEndOffset = FArchiveStream->Size();
+    FZipCentralStart = 0;
+    FZipCentralEnd = cdSize;
+    FZipDelta = 0;
+    // no local header lies in memory: the check of their offsets is left out
+    FZipThisDisk = 0xFFFF;
+    FWindow.assign(static_cast<size_t>(std::min<int64_t>(FArchiveSize, int64_t(1) << 20)), 0);
+    ResetWindow();
+    return true;
+}
+
+void TArcLister::StepZip() {
+    const uint8_t* r = FStepBuffer.data();
+    uint32_t sig = LE32(r);
+    bool central = FStepSize == 46;
+    if (sig != (central ? 0x02014B50u : 0x04034B50u)) {
+        bool end = central ? FHeaderStart >= FZipCentralEnd
+                           : (sig == 0x02014B50u || sig == 0x06054B50u || sig == 0x06064B50u);
+        if (!end) return HeaderError();
+        // a local walk is taken when no end record was found: the archive ends short
+        if (!central) return TruncatedError();
+        return Stop();
+    }
+    if (!central) {
+        uint16_t flags = LE16(r + 6);
+        uint16_t method = LE16(r + 8);
+        uint32_t dos = (static_cast<uint32_t>(LE16(r + 12)) << 16) | LE16(r + 10);
+        uint32_t crc = LE32(r + 14);
+        int64_t packed = LE32(r + 18);
+        int64_t unpacked = LE32(r + 22);
+        uint16_t nameLen = LE16(r + 26), extraLen = LE16(r + 28);
+        if (LE32(r + 18) == 0xFFFFFFFFu || LE32(r + 22) == 0xFFFFFFFFu)
+            RaiseError(FArchiveFile, "Zip64", "0", arcerr::TooLarge);
+        std::string name(nameLen, '\0');
+        if (!ReadExactAt(FStepOffset, name.data(), nameLen)) return TruncatedError();
+        int64_t dataStart = FStepOffset + nameLen + extraLen;
+        if ((flags & 8) && packed == 0) {
+            // sizes follow the data in a descriptor: find the descriptor whose
+            // packed size equals its distance from the data
+            int64_t p = dataStart;
+            bool found = false;
+            std::vector<uint8_t> chunk(65536 + 16);
+            while (p < FEndOffset && !found && !FCancel) {
+                int64_t n = ReadAt(p, chunk.data(), static_cast<int64_t>(chunk.size()));
+                if (n < 16) break;
+                for (int64_t i = 0; i + 16 <= n; ++i) {
+                    const uint8_t* d = chunk.data() + i;
+                    if (d[0] == 'P' && d[1] == 'K' && d[2] == 7 && d[3] == 8 &&
+                        LE32(d + 8) == (p + i) - dataStart) {
+                        crc = LE32(d + 4);
+                        packed = LE32(d + 8);
+                        unpacked = LE32(d + 12);
+                        found = true;
+                        break;
+                    }
+                }
+                p += n - 15;
+            }
+            if (!found) return TruncatedError();
+            FStepOffset = dataStart + packed + 16;
+        } else {
+            FStepOffset = dataStart + packed;
+        }
+        if (flags & 0x800) {
+            std::replace(name.begin(), name.end(), '/', '\\');
+            FEntry.FileName = name;
+        } else {
+            SetEntryName(name);
+        }
+        FireReadFile();
+        if (!Match()) return;
+        FEntry.DateTime = ConvertDate(dos);
+        FEntry.VersionMadeBy = FEntry.VersionNeeded = LE16(r + 4);
+        FEntry.PackedSize = packed;
+        FEntry.UnpackedSize = unpacked;
+        FEntry.CRC = crc;
+        FEntry.Encrypted = flags & 1;
+        FEntry.InternalAttr = 0;
+        FEntry.ExternalAttr = 0;
+        FEntry.MethodCode = method;
+        MethodName(method, flags, FEntry.MethodText);
+        Report(FHeaderStart);
+        return;
+    }
+    uint16_t flags = LE16(r + 8);
+    uint16_t nameLen = LE16(r + 28), extraLen = LE16(r + 30), commentLen = LE16(r + 32);
+    int64_t varEnd = FStepOffset + nameLen + extraLen + commentLen;
+    if (varEnd > FZipCentralEnd && varEnd > FEndOffset) return TruncatedError();
+    std::string name(nameLen, '\0');
+    if (!ReadExactAt(FStepOffset, name.data(), nameLen)) return TruncatedError();
+    if (commentLen) {
+        FEntryComment.assign(commentLen, '\0');
+        if (!ReadExactAt(FStepOffset + nameLen + extraLen, FEntryComment.data(), commentLen))
+            return TruncatedError();
+    }
+    FStepOffset = varEnd;
+    if (LE32(r + 20) == 0xFFFFFFFFu || LE32(r + 24) == 0xFFFFFFFFu || LE32(r + 42) == 0xFFFFFFFFu)
+        RaiseError(FArchiveFile, "Zip64", "0", arcerr::TooLarge);
+    if (flags & 0x800) {
+        std::replace(name.begin(), name.end(), '/', '\\');
+        FEntry.FileName = std::move(name);
+    } else {
+        SetEntryName(name);
+        if (HasZipEscapes(FEntry.FileName)) FEntry.FileName = DecodeZipEscapes(FEntry.FileName);
+    }
+    FireReadFile();
+    if (!Match()) return;
+    uint32_t ext = LE32(r + 38);
+    bool dir = (ext & 0x10) || (!FEntry.FileName.empty() && FEntry.FileName.back() == '\\');
+    FEntry.ExternalAttr = (ext & 0xFFFF) | (dir ? 0x10 : 0);
+    FEntry.DateTime = ConvertDate((static_cast<uint32_t>(LE16(r + 14)) << 16) | LE16(r + 12));
+    FEntry.VersionMadeBy = LE16(r + 4);
+    FEntry.VersionNeeded = LE16(r + 6);
+    FEntry.PackedSize = LE32(r + 20);
+    FEntry.UnpackedSize = LE32(r + 24);
+    FEntry.CRC = LE32(r + 16);
+    FEntry.Encrypted = flags & 1;
+    FEntry.MethodCode = LE16(r + 10);
+    MethodName(FEntry.MethodCode, flags, FEntry.MethodText);
+    FEntry.InternalAttr = LE16(r + 36);
+    int64_t offset = static_cast<int64_t>(LE32(r + 42)) + FZipDelta;
+    // a local header on this disk lies before the central directory
+    if (LE16(r + 34) == FZipThisDisk && (offset < 0 || offset + 30 > FZipCentralStart)) return HeaderError();
+    if (dir) {
+        if (FShowBlankDirs) Report(offset, false);
+        return;
+    }
+    Report(offset);
+}
+
+} // namespace mv
