@@ -338,6 +338,39 @@ TEST(BackupRunner, SelfExtractingRoadBuildsAnInstallerThroughTheVendorLayer) {
     ExpectUnzipTestPasses(run);
 }
 
+TEST(BackupRunner, SelfExtractingUpdateRunKeepsAWorkingInstaller) {
+    MV_REQUIRE_TOOL("zipinfo");
+    MV_REQUIRE_TOOL("unzip");
+    Fixture f;
+    InstalledLayout layout(f.dir / "prefix");
+    const fs::path run = f.dir / "out" / "backup.run";
+    auto first = f.Runner(true);
+    first->Options().SelfExtracting = true;
+    first->SetArquivoZip(run.string());
+    first->Run();
+    ASSERT_EQ(first->Record().Status, rsDone);
+    f.Keep(*first);
+    Touch(f.src / "a.txt", "alpha changed", At(2026, 12, 1, 10, 2));
+    auto r = f.Runner(true);
+    r->Options().SelfExtracting = true;
+    r->SetArquivoZip(run.string());
+    r->Run();
+    EXPECT_EQ(r->Record().Status, rsDone);
+    EXPECT_EQ(r->Record().TestStatus, tsPassed);
+    const auto bytes = mvtest::ReadFileBytes(run);
+    ASSERT_GT(bytes.size(), layout.stub.size());
+    EXPECT_TRUE(std::equal(layout.stub.begin(), layout.stub.end(), bytes.begin()));
+    ExpectUnzipTestPasses(run);
+    const auto zi = mvtest::Run("zipinfo " + mvtest::Quote(run.string()));
+    EXPECT_EQ(zi.output.find("extra bytes"), std::string::npos) << zi.output;
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_NE(text.rfind("MVSFX1 "), std::string::npos);
+    const auto p =
+        mvtest::Run("unzip -p " + mvtest::Quote(run.string()) + " " + mvtest::Quote(f.Name("a.txt")));
+    EXPECT_EQ(p.output, "alpha changed");
+    EXPECT_EQ(fs::status(run).permissions() & fs::perms::all, fs::perms(0755));
+}
+
 TEST(BackupRunner, SelfExtractingRoadWithoutTheStubKeepsThePreviousInstaller) {
     MV_REQUIRE_TOOL("zipinfo");
     Fixture f;
