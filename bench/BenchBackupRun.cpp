@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
     mv::platform::ScopedFileSystem use(counting);
     mv::TZipEngine engine;
     engine.SetPackLevel(6);
-    mv::TArchiveCheckVendor vendor;
+    mv::TBackupVendor vendor;
     const fs::path archive = base / "out" / "backup.zip";
     const std::string sra = (base / "backup.sra").string();
     std::vector<std::string> warnings;

@@ -4,13 +4,14 @@
 #include "app/common/Sounds.h"
 #include "app/common/StrUtils.h"
 #include "controls/toolkit/files/TreeScanner.h"
+#include "platform/AppPaths.h"
+#include "platform/DriveInfo.h"
+#include "platform/FileOps.h"
 #include "platform/FileSystem.h"
 #include "zipwriter/ZipEngine.h"
 #include "zipwriter/ZipEngineTypes.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 #include <ctime>
 #include <unordered_set>
 
@@ -30,11 +31,6 @@ std::string ExistingFolderOf(const std::string& path) {
     return p.empty() ? "/" : p;
 }
 
-std::string HomeFolder() {
-    const char* home = std::getenv("HOME");
-    return home && *home ? home : "/";
-}
-
 // Replaces the extension of the name part (none added to an empty extension).
 std::string ReplaceExtension(const std::string& name, const std::string& ext) {
     const size_t slash = name.rfind('/');
@@ -47,30 +43,37 @@ std::string ReplaceExtension(const std::string& name, const std::string& ext) {
 
 } // namespace
 
-bool BackupDriveAvailable(const std::string& path) {
-    if (path.empty() || path[0] != '/') return false;
-    // The folder need not exist yet: its nearest existing ancestor tells the drive.
-    std::string folder = platform::DirectoryOf(path);
-    for (;;) {
-        platform::VolumeInfo info;
-        int error = 0;
-        if (Fs().GetVolumeInfo(folder.empty() ? "/" : folder, info, error))
-            return info.Kind != platform::DriveKind::NoRoot;
-        if ((error != ENOENT && error != ENOTDIR) || folder.empty() || folder == "/") return false;
-        folder = platform::DirectoryOf(folder);
-    }
-}
-
 TBackupRunner::TBackupRunner(TZipEngine& engine, TBackupVendor& vendor) : FEngine(engine), FVendor(vendor) {
     Now = [] { return static_cast<int64_t>(std::time(nullptr)); };
+    FVendor.ProcessMessages = [this] { Pump(); };
 }
 
-TBackupRunner::~TBackupRunner() = default;
+TBackupRunner::~TBackupRunner() {
+    FVendor.ProcessMessages = nullptr;
+    FVendor.OnWarning = nullptr;
+    FVendor.OnFileBegin = nullptr;
+}
 
 std::string TBackupRunner::ArquivoZipEditExit(const std::string& name, bool selfExtracting) {
     std::string n = TrimText(name);
-    if (n.empty()) n = platform::JoinPath(platform::JoinPath(HomeFolder(), "Backups"), "Backup.zip");
+    if (n.empty()) n = platform::JoinPath(platform::JoinPath(platform::HomeDir(), "Backups"), "Backup.zip");
     return ReplaceExtension(n, selfExtracting ? ".run" : ".zip");
+}
+
+// The texts of a self-extracting backup. The stub and its icon are the program's
+// resources; the compression level stays the library's default whatever the script's
+// method.
+void TBackupRunner::SetBackupSfxTexts(TSfxTexts& texts) const {
+    texts.BinaryModule = platform::JoinPath(platform::ResourceDir(), "VzSfx32.bin");
+    texts.IconFilename = platform::JoinPath(platform::ResourceDir(), "sp.ico");
+    texts.DefaultUnzipToFolder = "%e";
+    texts.ExistingFileBehavior = 0;
+    const int strings[5] = {481, 467, 482, 483, 484};
+    for (int i = 0; i < 5; ++i) texts.Strings[i] = LoadLangStr(strings[i]);
+    const int messages[13] = {470, 471, 472, 468, 0, 473, 474, 475, 476, 477, 478, 479, 480};
+    for (int i = 0; i < 13; ++i) texts.Messages[i] = messages[i] ? LoadLangStr(messages[i]) : "";
+    const int buttons[13] = {187, 121, 284, 425, 485, 232, 233, 287, 486, 487, 172, 488, 489};
+    for (int i = 0; i < 13; ++i) texts.Buttons[i] = LoadLangStr(buttons[i]);
 }
 
 void TBackupRunner::DoStatus(const std::string& text) {
@@ -102,13 +105,7 @@ void TBackupRunner::PrepareFolder(const std::string& archive) {
     const std::string folder = platform::DirectoryOf(archive);
     if (folder.empty() || platform::IsDirectory(folder)) return;
     try {
-        std::string path;
-        size_t pos = 0;
-        while (pos != std::string::npos) {
-            pos = folder.find('/', pos + 1);
-            path = folder.substr(0, pos);
-            if (!path.empty() && !platform::IsDirectory(path)) Fs().CreateDirectory(path);
-        }
+        platform::ForceDirectories(folder);
     } catch (const platform::FileError&) {
         const std::string text = LoadLangStr(335) + "\n" + LoadLangStr(336);
         if (OnError)
@@ -122,19 +119,15 @@ void TBackupRunner::PrepareFolder(const std::string& archive) {
 // to be removable is cleared, never "/" nor the home folder; links are removed as
 // links. Answers whether anything was cleared.
 bool TBackupRunner::ClearRemovableDisk(const std::string& archive) {
+    const std::string folder = ExistingFolderOf(archive);
+    if (platform::DriveKindOf(folder) != platform::DriveKind::Removable) return false;
     platform::VolumeInfo info;
     int error = 0;
-    if (!Fs().GetVolumeInfo(ExistingFolderOf(archive), info, error)) return false;
-    if (info.Kind != platform::DriveKind::Removable) return false;
+    if (!Fs().GetVolumeInfo(folder, info, error)) return false;
     const std::string root = info.MountPoint;
-    if (root.empty() || root == "/" || root == HomeFolder() || root[0] != '/') return false;
+    if (root.empty() || root == "/" || root == platform::HomeDir() || root[0] != '/') return false;
     DoStatus(LoadLangStr(334));
-    for (const platform::DirEntry& e : Fs().ListDirectory(root)) {
-        try {
-            platform::RemoveTree(platform::JoinPath(root, e.Name));
-        } catch (const platform::FileError&) {
-        }
-    }
+    platform::DeleteFolder(root, false);
     return true;
 }
 
@@ -190,7 +183,7 @@ void TBackupRunner::Run() {
     const std::string archive = TrimText(FArquivoZip);
     FRecord = TRunRecord();
     FLists = TBackupLists();
-    if (!BackupDriveAvailable(archive)) {
+    if (!platform::DriveAvailable(archive)) {
         FRecord.Status = rsErrors;
         FRecord.Warnings = 1;
         FWarnings->push_back(LoadLangStr(608));
@@ -228,9 +221,7 @@ void TBackupRunner::RunSequence(const std::string& archive) {
     }
 
     PrepareFolder(archive);
-    platform::SpaceInfo space;
-    int error = 0;
-    if (Fs().GetSpace(ExistingFolderOf(archive), space, error)) FRecord.FreeK = space.FreeBytes / 1024;
+    FRecord.FreeK = platform::DriveFreeBytes(ExistingFolderOf(archive)) / 1024;
 
     DoStatus(LoadLangStr(617));
     const std::vector<std::string> lastLines =
@@ -269,28 +260,25 @@ void TBackupRunner::RunSequence(const std::string& archive) {
         } else if (FOptions.SelfExtracting) {
             FVendor.ResetVendorZip(archive);
             TSfxTexts texts;
-            texts.BinaryModule = "VzSfx32.bin";
-            texts.DefaultUnzipToFolder = "%e";
-            texts.IconFilename = "sp.ico";
-            const int strings[5] = {481, 467, 482, 483, 484};
-            for (int i = 0; i < 5; ++i) texts.Strings[i] = LoadLangStr(strings[i]);
-            const int messages[13] = {470, 471, 472, 468, 0, 473, 474, 475, 476, 477, 478, 479, 480};
-            for (int i = 0; i < 13; ++i) texts.Messages[i] = messages[i] ? LoadLangStr(messages[i]) : "";
-            const int buttons[13] = {187, 121, 284, 425, 485, 232, 233, 287, 486, 487, 172, 488, 489};
-            for (int i = 0; i < 13; ++i) texts.Buttons[i] = LoadLangStr(buttons[i]);
+            SetBackupSfxTexts(texts);
             FVendor.OnWarning = [this](const std::string& name, int code) {
                 std::string reason = "#";
                 reason += std::to_string(code);
                 if (code > 12 && code != 14) AddWarning(FormatBackupWarningLine(name, reason));
             };
-            FVendor.ProcessMessages = [this] { Pump(); };
+            FVendor.OnFileBegin = [this](const std::string& file, int percent) {
+                if (OnProgress) OnProgress(file, percent);
+            };
             result = FVendor.VzZipSelfExtracting(FLists.ToZipPaths, FOptions.MultiVolume, texts);
-            if (result == vzSomeSkipped) AddWarning(LoadLangStr(293)); // skipped files are never silent
-            if (result == vzNoTextA || result == vzNoTextB || result == vzSomeSkipped) result = 0;
-            if (FRecord.Cancelled && result == 0) result = vzAborted;
+            FVendor.OnFileBegin = nullptr;
+            if (result == vzr::SomeSkipped) {
+                AddWarning(LoadLangStr(293)); // skipped files are never silent
+                result = 0;
+            }
+            if (FRecord.Cancelled && result == 0) result = vzr::Aborted;
             FVendor.ResetVendorZip(archive);
         } else if (FLists.ToZipPaths.empty()) {
-            result = vzZipEmpty;
+            result = vzr::NothingToDo;
         } else if (FOptions.MultiVolume) {
             result = RunZipEngine(FLists.ToZipPaths, false, archive);
         } else {
@@ -346,10 +334,10 @@ void TBackupRunner::RunSequence(const std::string& archive) {
             FRecord.TestStatus = tsCancelled;
             test = 0;
         } else {
-            if (test == vzSomeSkipped) DoStatus(LoadLangStr(338));
+            if (test == vzr::SomeSkipped) DoStatus(LoadLangStr(338));
             FRecord.TestStatus = tsErrors;
             ++FRecord.Warnings;
-            if (test == vzNoTextA || test == vzNoTextB || test == vzSomeSkipped) test = 0;
+            if (test == vzr::SomeSkipped) test = 0;
         }
         FRecord.TestResultCode = test;
     }

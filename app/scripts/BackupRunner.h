@@ -4,7 +4,7 @@
 // result to count it, optionally test it, and hand the run record back.
 //
 // The archive is written by the zip writer; listing, testing and self-extractors go
-// through the vendor library's calls (TBackupVendor). The run never blocks on a
+// through the vendor zip library (TBackupVendor holds the runner's instance). The run never blocks on a
 // question of its own: what it would ask goes through the hooks below, which answer
 // "go on" when unassigned (the unattended run).
 //
@@ -84,8 +84,8 @@ public:
     bool Running() const { return FRunning; }
     const std::string& StatusText() const { return FStatusText; }
 
-    // The archive name rule: an empty name becomes "Backup.zip" in the user's Backups
-    // folder; the extension becomes ".run" for a self-extracting backup, else ".zip".
+    // The archive name rule: an empty name becomes "Backup.zip" in $HOME/Backups;
+    // the extension becomes ".run" for a self-extracting backup, else ".zip".
     static std::string ArquivoZipEditExit(const std::string& name, bool selfExtracting);
 
     // The whole run (the Start button).
@@ -108,6 +108,7 @@ private:
     void Pump();
     void AddWarning(const std::string& line);
     void PrepareFolder(const std::string& archive);
+    void SetBackupSfxTexts(TSfxTexts& texts) const;
     bool ClearRemovableDisk(const std::string& archive);
     int RunZipEngine(const std::vector<std::string>& files, bool remove, const std::string& target);
     void RunSequence(const std::string& archive);
@@ -126,9 +127,5 @@ private:
     bool FRunning = false;
     std::string FStatusText;
 };
-
-// True when the drive that holds path answers (its nearest existing folder can be
-// reached and the file system that holds it reads).
-bool BackupDriveAvailable(const std::string& path);
 
 } // namespace mv

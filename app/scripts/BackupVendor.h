@@ -1,24 +1,20 @@
 #pragma once
-// What the backup runner asks of the vendor zip library: list the archive it wrote,
-// test it, and build a self-extracting one. The calls keep the library's names and
-// result codes (0 success; 500 nothing to add, 502 corrupt, 512 stub missing,
-// 517 aborted, 519 not a zip, 527 some files skipped...), so that the runner stands
-// on the library's own layer through one adapter.
+// The backup runner's hold on one instance of the vendor zip library: it resets
+// the instance before each operation, lists the archive it wrote, tests it and
+// builds a self-extracting one, and turns the library's events into the runner's
+// hooks. The calls keep the library's result codes (vzr:: in VendorZip.h).
 //
-// TArchiveCheckVendor is the stand-in used until that layer is in place: it lists
-// through the zip writer's directory reader and tests with the ZIP reader, and it
-// builds no self-extractors (512).
+// The operations are virtual so that a test can script a result the real
+// library gives only in rare conditions; the class itself always drives the
+// library.
+#include "archive/libraries/vendorzip/VendorZip.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace mv {
-
-// Result codes of the library that the runner reads.
-constexpr int16_t vzOk = 0, vzZipEmpty = 500, vzCorrupt = 502, vzStubMissing = 512, vzAborted = 517,
-                  vzNotAZip = 519, vzSomeSkipped = 527, vzNoTextA = 118, vzNoTextB = 526, vzCannotOpen = 103,
-                  vzCrcError = 107;
 
 // The texts a self-extracting backup carries, by the library's slots.
 struct TSfxTexts {
@@ -40,36 +36,40 @@ public:
         uint64_t PackedSize = 0;
         bool NotShown = false; // folder entries
     };
-    virtual ~TBackupVendor() = default;
 
-    // A fresh set of settings for the named archive.
-    virtual void ResetVendorZip(const std::string& zipName) = 0;
-    virtual int16_t VzListZipContents(const std::function<void(const TListedEntry&)>& onEntry) = 0;
+    // Makes an instance of its own, bound to this object's receiver.
+    TBackupVendor();
+    virtual ~TBackupVendor();
+    TBackupVendor(const TBackupVendor&) = delete;
+    TBackupVendor& operator=(const TBackupVendor&) = delete;
+
+    uint32_t Handle() const { return FHandle; }
+
+    // Puts the instance back to the program's defaults for the named archive:
+    // level 6, paths kept, subfolders on, spanning on, temporary file on, no
+    // stub module, no lists, abort off. The self-extractor texts stay.
+    virtual void ResetVendorZip(const std::string& zipName);
+    virtual int16_t VzListZipContents(const std::function<void(const TListedEntry&)>& onEntry);
     // Tests every entry (all = 1).
-    virtual int16_t VzTestZipFile(int16_t all) = 0;
-    // Adds the files (full paths, paths kept, no subfolders) to a self-extracting archive.
+    virtual int16_t VzTestZipFile(int16_t all);
+    // Adds the files (full paths, paths kept, no subfolders, opened files too) to a
+    // self-extracting archive with the texts given.
     virtual int16_t VzZipSelfExtracting(const std::vector<std::string>& files, bool spanDisks,
-                                        const TSfxTexts& texts) = 0;
-    virtual void VzSetAbort(int16_t value) = 0;
+                                        const TSfxTexts& texts);
+    void VzSetAbort(int16_t value);
 
-    // A warning for one file (events 6 and 17): stored name and reason code.
+    // A skip or warning for one file (events 6 and 17): its name and reason code.
     std::function<void(const std::string& name, int code)> OnWarning;
-    // Lets the caller's interface breathe during long operations.
+    // A file is being added (event 9): its source path and the percent done so far.
+    std::function<void(const std::string& file, int percent)> OnFileBegin;
+    // Lets the caller's interface breathe during long operations (every event).
     std::function<void()> ProcessMessages;
-};
-
-class TArchiveCheckVendor : public TBackupVendor {
-public:
-    void ResetVendorZip(const std::string& zipName) override;
-    int16_t VzListZipContents(const std::function<void(const TListedEntry&)>& onEntry) override;
-    int16_t VzTestZipFile(int16_t all) override;
-    int16_t VzZipSelfExtracting(const std::vector<std::string>& files, bool spanDisks,
-                                const TSfxTexts& texts) override;
-    void VzSetAbort(int16_t value) override { FAbort = value != 0; }
 
 private:
-    std::string FZipName;
-    bool FAbort = false;
+    void Receive(uint32_t event, void* block);
+
+    uint32_t FHandle = 0;
+    std::function<void(const TListedEntry&)> FOnEntry;
 };
 
 } // namespace mv

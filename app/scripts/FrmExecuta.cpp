@@ -4,6 +4,7 @@
 #include "app/common/LangStr.h"
 #include "app/common/MessageBox.h"
 #include "app/common/StrUtils.h"
+#include "platform/DriveInfo.h"
 #include "platform/FileSystem.h"
 #include "platform/ui/StdControls.h"
 
@@ -115,7 +116,7 @@ void TFrmExecuta::CancelaBtnClick() {
 }
 
 void TFrmExecuta::NavegaBtnClick() {
-    if (!BackupDriveAvailable(ArquivoZipEdit->Text())) {
+    if (!platform::DriveAvailable(TrimText(ArquivoZipEdit->Text()))) {
         ShowMessageBox(LoadLangStr(652), mkError, mbOKOnly, 0, -1, -1);
         return;
     }

@@ -2,7 +2,9 @@
 
 #include "app/common/LangStr.h"
 #include "app/common/StrUtils.h"
+#include "platform/AppPaths.h"
 #include "platform/CodePage.h"
+#include "platform/FileOps.h"
 #include "platform/FileSystem.h"
 #include "platform/LocalTime.h"
 
@@ -106,11 +108,6 @@ std::string KText(uint64_t bytes) {
     char b[16];
     std::snprintf(b, sizeof b, "%08llu", static_cast<unsigned long long>(k));
     return b;
-}
-
-std::string HomeFolder() {
-    const char* home = std::getenv("HOME");
-    return home && *home ? home : "/";
 }
 
 } // namespace
@@ -242,7 +239,7 @@ std::string FormatScriptHeader(const TScriptHeader& h) {
 
 TScriptHeader NewScriptHeader(const std::string& name) {
     TScriptHeader h;
-    h.Destination = platform::JoinPath(platform::JoinPath(HomeFolder(), "Backups"), name + ".zip");
+    h.Destination = platform::JoinPath(platform::JoinPath(platform::HomeDir(), "Backups"), name + ".zip");
     return h;
 }
 
@@ -394,10 +391,7 @@ void WriteScriptTextLines(const std::string& path, const std::vector<std::string
 }
 
 std::string DefaultScriptsFolder() {
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    std::string base = dataHome && dataHome[0] == '/' ? std::string(dataHome)
-                                                      : platform::JoinPath(HomeFolder(), ".local/share");
-    return platform::JoinPath(base, "morvelan/scripts");
+    return platform::JoinPath(platform::DataDir(), "scripts");
 }
 
 TScriptStore::TScriptStore(std::string folder) : FFolder(std::move(folder)) {}
@@ -446,16 +440,7 @@ TNewScriptResult TScriptStore::CreateScript(std::string& name, std::vector<std::
         return TNewScriptResult::nsForbiddenChar;
     if (name.empty()) return TNewScriptResult::nsEmpty;
     if (!FindScript(names, name).empty()) return TNewScriptResult::nsDuplicate;
-    if (!platform::IsDirectory(FFolder)) {
-        // Makes the scripts folder and the missing folders above it.
-        std::string path;
-        size_t pos = 0;
-        while (pos != std::string::npos) {
-            pos = FFolder.find('/', pos + 1);
-            path = FFolder.substr(0, pos);
-            if (!path.empty() && !platform::IsDirectory(path)) Fs().CreateDirectory(path);
-        }
-    }
+    platform::ForceDirectories(FFolder);
     WriteScriptTextLines(HeaderPath(name), {FormatScriptHeader(NewScriptHeader(name))});
     names.push_back(name);
     WriteScriptList(names);

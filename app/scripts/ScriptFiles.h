@@ -168,7 +168,8 @@ std::vector<std::string> ReadScriptTextLinesIfAny(const std::string& path);
 // Replaces the file with these lines (CR LF after each) through a temporary file.
 void WriteScriptTextLines(const std::string& path, const std::vector<std::string>& lines);
 
-// The per-user scripts folder: $XDG_DATA_HOME/morvelan/scripts (else
+// The per-user scripts folder: "scripts" in the program's data folder
+// ($XDG_DATA_HOME/morvelan/scripts, else
 // $HOME/.local/share/morvelan/scripts).
 std::string DefaultScriptsFolder();
 

@@ -152,7 +152,7 @@ int RunScriptHeadless(int argc, const char* const* argv, const std::string& scri
 }
 
 int RunScriptHeadless(int argc, const char* const* argv) {
-    TArchiveCheckVendor vendor;
+    TBackupVendor vendor;
     return RunScriptHeadless(argc, argv, DefaultScriptsFolder(), vendor,
                              [] { return static_cast<int64_t>(std::time(nullptr)); });
 }

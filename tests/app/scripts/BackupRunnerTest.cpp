@@ -5,6 +5,7 @@
 #include "app/common/StrUtils.h"
 #include "app/scripts/BackupLists.h"
 #include "app/scripts/ScriptRun.h"
+#include "platform/AppPaths.h"
 #include "platform/FakeFileSystem.h"
 #include "platform/LocalTime.h"
 #include "tests/support/TestSupport.h"
@@ -70,29 +71,13 @@ TEST(BackupLists, ClassificationTable) {
               1u);
 }
 
-// A vendor layer with scripted answers over the real checks.
-class ScriptedVendor : public TArchiveCheckVendor {
+// The runner's vendor zip instance, with a test answer scripted when asked for
+// (the library gives 527 on a test only for entries it cannot read at all).
+class ScriptedVendor : public TBackupVendor {
 public:
     int16_t testAnswer = -1;
-    int16_t sfxAnswer = 0;
-    std::vector<std::string> sfxFiles;
-    TSfxTexts sfxTexts;
-    std::vector<TListedEntry> sfxListing;
-    bool sfxMode = false;
     int16_t VzTestZipFile(int16_t all) override {
-        return testAnswer >= 0 ? testAnswer : TArchiveCheckVendor::VzTestZipFile(all);
-    }
-    int16_t VzZipSelfExtracting(const std::vector<std::string>& files, bool,
-                                const TSfxTexts& texts) override {
-        sfxFiles = files;
-        sfxTexts = texts;
-        sfxMode = true;
-        return sfxAnswer;
-    }
-    int16_t VzListZipContents(const std::function<void(const TListedEntry&)>& onEntry) override {
-        if (!sfxMode) return TArchiveCheckVendor::VzListZipContents(onEntry);
-        for (const auto& e : sfxListing) onEntry(e);
-        return 0;
+        return testAnswer >= 0 ? testAnswer : TBackupVendor::VzTestZipFile(all);
     }
 };
 
@@ -242,40 +227,186 @@ TEST(BackupRunner, RealTestFindsAFlippedByte) {
     const size_t at = 30 + f.Name("a.txt").size() + 2;
     bytes[at] ^= 0x55;
     mvtest::WriteFileBytes(f.dest, bytes);
-    TArchiveCheckVendor vendor;
+    TBackupVendor vendor;
     vendor.ResetVendorZip(f.dest.string());
-    EXPECT_NE(vendor.VzTestZipFile(1), 0);
+    const int16_t code = vendor.VzTestZipFile(1);
+    EXPECT_TRUE(code == vzr::CrcError || code == vzr::BadEntry || code == vzr::BadData) << code;
     vendor.ResetVendorZip((f.dir / "nothing.zip").string());
-    EXPECT_EQ(vendor.VzListZipContents({}), vzNotAZip);
+    EXPECT_NE(vendor.VzListZipContents({}), vzr::Ok);
+
+    // The runner's own test finds it too: the byte is flipped once the archive is
+    // written; the backup is done and its test failed with the library's code.
+    auto r = f.Runner();
+    r->OnStatus = [&](const std::string& status) {
+        if (status != LoadLangStr(625)) return;
+        auto written = mvtest::ReadFileBytes(f.dest);
+        written[at] ^= 0x55;
+        mvtest::WriteFileBytes(f.dest, written);
+    };
+    r->Run();
+    EXPECT_EQ(r->Record().Status, rsDone);
+    EXPECT_EQ(r->Record().TestStatus, tsErrors);
+    EXPECT_EQ(r->Record().Warnings, 1);
+    EXPECT_EQ(r->Record().TestResultCode, code);
 }
 
-TEST(BackupRunner, SelfExtractingRoadGoesThroughTheVendorLayer) {
+// The program's resources as an installed layout: <prefix>/bin/morvelan beside
+// <prefix>/share/morvelan with a stand-in stub (a shell script) and an icon.
+struct InstalledLayout {
+    fs::path prefix;
+    std::vector<uint8_t> stub;
+    explicit InstalledLayout(const fs::path& at) : prefix(at) {
+        fs::create_directories(prefix / "bin");
+        fs::create_directories(prefix / "share" / "morvelan");
+        mvtest::WriteFileText(prefix / "bin" / "morvelan", "");
+        const std::string head = "#!/bin/sh\necho stub\nexit 0\n";
+        stub.assign(head.begin(), head.end());
+        stub.resize(2048, 0);
+        mvtest::WriteFileBytes(prefix / "share" / "morvelan" / "VzSfx32.bin", stub);
+        mvtest::WriteFileBytes(prefix / "share" / "morvelan" / "sp.ico", {0, 0, 1, 0, 7, 7});
+        platform::SetProgramPath((prefix / "bin" / "morvelan").string());
+    }
+    ~InstalledLayout() { platform::SetProgramPath(""); }
+};
+
+TEST(BackupRunner, SelfExtractingRoadBuildsAnInstallerThroughTheVendorLayer) {
+    MV_REQUIRE_TOOL("zipinfo");
+    MV_REQUIRE_TOOL("unzip");
     Fixture f;
-    f.vendor.sfxListing = {{f.Name("a.txt"), 17, 10, false}, {f.Name("sub/"), 0, 0, true}};
-    f.vendor.sfxAnswer = vzSomeSkipped;
-    f.vendor.testAnswer = 0;
+    InstalledLayout layout(f.dir / "prefix");
+    f.engine.SetPackLevel(0); // the script's method does not reach the library
     auto r = f.Runner();
     r->Options().SelfExtracting = true;
     r->SetArquivoZip(TBackupRunner::ArquivoZipEditExit(f.dest.string(), true));
-    EXPECT_EQ(r->ArquivoZip(), (f.dir / "out" / "backup.run").string());
+    const fs::path run = f.dir / "out" / "backup.run";
+    EXPECT_EQ(r->ArquivoZip(), run.string());
+    std::vector<std::string> added;
+    r->OnProgress = [&](const std::string& file, int) { added.push_back(file); };
+    r->Run();
+    EXPECT_EQ(r->Record().Status, rsDone) << (f.warnings.empty() ? "" : f.warnings[0]);
+    EXPECT_EQ(r->Record().TestStatus, tsPassed);
+    EXPECT_EQ(r->Record().Files, 3);
+    EXPECT_EQ(r->Record().TotalSize, 17u + 4u + 6u);
+    EXPECT_EQ(r->Record().Warnings, 0);
+    EXPECT_EQ(added.size(), 3u);
+    EXPECT_EQ(r->StatusText(), LoadLangStr(345));
+
+    // The installer: the stub first, then a zip that the peers read without complaint.
+    const auto bytes = mvtest::ReadFileBytes(run);
+    ASSERT_GT(bytes.size(), layout.stub.size());
+    EXPECT_TRUE(std::equal(layout.stub.begin(), layout.stub.end(), bytes.begin()));
+    EXPECT_EQ(fs::status(run).permissions() & fs::perms::all, fs::perms(0755));
+    EXPECT_EQ(ZipNames(run),
+              (std::vector<std::string>{f.Name(".hidden/h.txt"), f.Name("a.txt"), f.Name("sub/b.doc")}));
+    ExpectUnzipTestPasses(run);
+    const auto zi = mvtest::Run("zipinfo " + mvtest::Quote(run.string()));
+    EXPECT_EQ(zi.output.find("extra bytes"), std::string::npos) << zi.output;
+    EXPECT_NE(zi.output.find("defN"), std::string::npos) << zi.output; // level 6, not stored
+    const auto p =
+        mvtest::Run("unzip -p " + mvtest::Quote(run.string()) + " " + mvtest::Quote(f.Name("a.txt")));
+    EXPECT_EQ(p.output, "alpha alpha alpha");
+    // The settings block carries the runner's texts, the icon and the auto interface.
+    const std::string text(bytes.begin(), bytes.end());
+    for (const std::string& field :
+         {"string.1=" + std::to_string(LoadLangStr(467).size()) + ":" + LoadLangStr(467) + "\n",
+          "button.12=" + std::to_string(LoadLangStr(489).size()) + ":" + LoadLangStr(489) + "\n",
+          std::string("message.4=0:\n"), std::string("folder=2:%e\n"), std::string("existing=1:0\n"),
+          std::string("ui=4:auto\n"), std::string("icon=6:\0\0\1\0\7\7\n", 14)})
+        EXPECT_NE(text.find(field), std::string::npos) << field;
+    ASSERT_EQ(r->ToZipLines().size(), 3u);
+    f.Keep(*r);
+
+    // A second run replaces the installer whole; an unreadable file is a warning
+    // line and stays out of the next last-backup list.
+    Touch(f.src / "locked.txt", "secret", At(2026, 12, 1, 10, 0));
+    platform::FakeFileSystem fake;
+    fake.FailOpensOf((f.src / "locked.txt").string(), EACCES);
+    auto again = f.Runner();
+    again->Options().SelfExtracting = true;
+    again->SetArquivoZip(run.string());
+    {
+        platform::ScopedFileSystem use(fake);
+        again->Run();
+    }
+    EXPECT_EQ(again->Record().Status, rsDone);
+    EXPECT_EQ(again->Record().Files, 3);
+    ASSERT_EQ(f.warnings.size(), 2u);
+    EXPECT_EQ(f.warnings[0].substr(0, (f.src / "locked.txt").string().size()), (f.src / "locked.txt").string());
+    EXPECT_EQ(f.warnings[1], LoadLangStr(293)); // 527 after adding is no silent success
+    EXPECT_EQ(again->ToZipLines().size(), 3u);
+    EXPECT_EQ(ZipNames(run).size(), 3u);
+    ExpectUnzipTestPasses(run);
+}
+
+TEST(BackupRunner, SelfExtractingUpdateRunKeepsAWorkingInstaller) {
+    MV_REQUIRE_TOOL("zipinfo");
+    MV_REQUIRE_TOOL("unzip");
+    Fixture f;
+    InstalledLayout layout(f.dir / "prefix");
+    const fs::path run = f.dir / "out" / "backup.run";
+    auto first = f.Runner(true);
+    first->Options().SelfExtracting = true;
+    first->SetArquivoZip(run.string());
+    first->Run();
+    ASSERT_EQ(first->Record().Status, rsDone);
+    f.Keep(*first);
+    Touch(f.src / "a.txt", "alpha changed", At(2026, 12, 1, 10, 2));
+    auto r = f.Runner(true);
+    r->Options().SelfExtracting = true;
+    r->SetArquivoZip(run.string());
     r->Run();
     EXPECT_EQ(r->Record().Status, rsDone);
-    EXPECT_EQ(r->Record().Files, 1);
-    EXPECT_EQ(r->Record().Warnings, 1); // 527 after adding is no silent success
-    EXPECT_EQ(f.warnings, (std::vector<std::string>{LoadLangStr(293)}));
-    EXPECT_EQ(f.vendor.sfxFiles.size(), 3u);
-    EXPECT_EQ(f.vendor.sfxTexts.BinaryModule, "VzSfx32.bin");
-    EXPECT_EQ(f.vendor.sfxTexts.IconFilename, "sp.ico");
-    EXPECT_EQ(f.vendor.sfxTexts.DefaultUnzipToFolder, "%e");
-    EXPECT_EQ(f.vendor.sfxTexts.Strings[1], LoadLangStr(467));
-    EXPECT_EQ(f.vendor.sfxTexts.Messages[4], "");
-    EXPECT_EQ(f.vendor.sfxTexts.Buttons[12], LoadLangStr(489));
-    // Only what the archive holds is kept as the last backup.
-    ASSERT_EQ(r->ToZipLines().size(), 1u);
-    EXPECT_EQ(BackupLinePath(r->ToZipLines()[0]), (f.src / "a.txt").string());
-    // Without the library's stub the stand-in refuses honestly.
-    TArchiveCheckVendor plain;
-    EXPECT_EQ(plain.VzZipSelfExtracting({}, false, {}), vzStubMissing);
+    EXPECT_EQ(r->Record().TestStatus, tsPassed);
+    const auto bytes = mvtest::ReadFileBytes(run);
+    ASSERT_GT(bytes.size(), layout.stub.size());
+    EXPECT_TRUE(std::equal(layout.stub.begin(), layout.stub.end(), bytes.begin()));
+    ExpectUnzipTestPasses(run);
+    const auto zi = mvtest::Run("zipinfo " + mvtest::Quote(run.string()));
+    EXPECT_EQ(zi.output.find("extra bytes"), std::string::npos) << zi.output;
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_NE(text.rfind("MVSFX1 "), std::string::npos);
+    const auto p =
+        mvtest::Run("unzip -p " + mvtest::Quote(run.string()) + " " + mvtest::Quote(f.Name("a.txt")));
+    EXPECT_EQ(p.output, "alpha changed");
+    EXPECT_EQ(fs::status(run).permissions() & fs::perms::all, fs::perms(0755));
+}
+
+TEST(BackupRunner, SelfExtractingRoadWithoutTheStubKeepsThePreviousInstaller) {
+    MV_REQUIRE_TOOL("zipinfo");
+    Fixture f;
+    InstalledLayout layout(f.dir / "prefix");
+    const fs::path run = f.dir / "out" / "backup.run";
+    auto first = f.Runner(false, false);
+    first->Options().SelfExtracting = true;
+    first->SetArquivoZip(run.string());
+    first->Run();
+    ASSERT_EQ(first->Record().Status, rsDone);
+    const auto before = mvtest::ReadFileBytes(run);
+
+    fs::remove(layout.prefix / "share" / "morvelan" / "VzSfx32.bin");
+    auto r = f.Runner();
+    r->Options().SelfExtracting = true;
+    r->SetArquivoZip(run.string());
+    r->Run();
+    EXPECT_EQ(r->Record().Status, rsErrors);
+    EXPECT_EQ(r->Record().ZipResultCode, vzr::StubMissing);
+    EXPECT_EQ(r->Record().TestStatus, tsNotTested);
+    EXPECT_TRUE(r->ToZipLines().empty());
+    EXPECT_EQ(mvtest::ReadFileBytes(run), before);
+
+    // Cancelled while adding: status 2, no listing, the installer as it was.
+    fs::copy_file(layout.prefix / "share" / "morvelan" / "sp.ico",
+                  layout.prefix / "share" / "morvelan" / "VzSfx32.bin"); // a stub again
+    auto c = f.Runner();
+    c->Options().SelfExtracting = true;
+    c->SetArquivoZip(run.string());
+    c->OnProgress = [&](const std::string&, int) { c->Cancel(); };
+    c->Run();
+    EXPECT_EQ(c->Record().Status, rsCancelled);
+    EXPECT_EQ(c->Record().Result, 341);
+    EXPECT_EQ(c->Record().Files, 0);
+    EXPECT_EQ(mvtest::ReadFileBytes(run), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(run.parent_path()), fs::directory_iterator()), 1);
 }
 
 TEST(BackupRunner, MultiVolumeNeverUpdates) {

@@ -28,7 +28,7 @@ std::string ScreenshotPath(const std::string& name) {
 struct RunnerSetup {
     mvtest::TempDir dir;
     TZipEngine engine;
-    TArchiveCheckVendor vendor;
+    TBackupVendor vendor;
     TBackupRunner runner{engine, vendor};
     std::vector<std::string> warnings;
     RunnerSetup() {
