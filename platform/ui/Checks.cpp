@@ -104,9 +104,8 @@ void TRadioGroup::ArrangeButtons() {
     const int rowHeight = std::max(1, (Height() - top - 4) / std::max(1, rows));
     for (size_t i = 0; i < FButtons.size(); ++i) {
         const int column = static_cast<int>(i) / rows, row = static_cast<int>(i) % rows;
-        FButtons[i]
-            ->setGeometry(left + column * columnWidth, top + row * rowHeight, columnWidth,
-                          std::min(rowHeight, 20));
+        FButtons[i]->setGeometry(left + column * columnWidth, top + row * rowHeight, columnWidth,
+                                 std::min(rowHeight, 20));
     }
 }
 
@@ -118,8 +117,7 @@ void TRadioGroup::Resized() {
 void TRadioGroup::SetItemIndex(int value) {
     if (value < -1 || value >= FItems.Count()) value = -1;
     FItemIndex = value;
-    for (size_t i = 0; i < FButtons.size(); ++i)
-        FButtons[i]->setChecked(static_cast<int>(i) == value);
+    for (size_t i = 0; i < FButtons.size(); ++i) FButtons[i]->setChecked(static_cast<int>(i) == value);
 }
 
 void TRadioGroup::SetColumns(int value) {

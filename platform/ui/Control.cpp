@@ -10,9 +10,9 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPixmap>
 #include <QPointer>
 #include <QWidget>
-#include <QPixmap>
 #include <algorithm>
 #include <map>
 
@@ -130,7 +130,8 @@ public:
         case QEvent::MouseMove: {
             auto* mouse = static_cast<QMouseEvent*>(event);
             const QPoint at = mouse->position().toPoint();
-            Guarded([&] { FControl->MouseMove(ShiftOf(mouse->modifiers(), mouse->buttons()), at.x(), at.y()); });
+            Guarded(
+                [&] { FControl->MouseMove(ShiftOf(mouse->modifiers(), mouse->buttons()), at.x(), at.y()); });
             return false;
         }
         case QEvent::KeyPress: {

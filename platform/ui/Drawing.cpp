@@ -121,7 +121,8 @@ void CutToFit(TextLine& line, int width, uint32_t format, const TextMeasure& mea
     if (measure.Width(line.Text) <= width) return;
     QString text = line.Text;
     if (format & DT_PATH_ELLIPSIS) {
-        const qsizetype sep = std::max(text.lastIndexOf(QLatin1Char('/')), text.lastIndexOf(QLatin1Char('\\')));
+        const qsizetype sep =
+            std::max(text.lastIndexOf(QLatin1Char('/')), text.lastIndexOf(QLatin1Char('\\')));
         if (sep > 0) {
             const QString tail = text.mid(sep);
             for (qsizetype keep = sep - 1; keep >= 0; --keep) {
@@ -284,7 +285,8 @@ int DrawText(TCanvas& canvas, const std::string& text, TRect& rect, uint32_t for
             int at = x;
             for (const QString& piece : TextMeasure::Pieces(line.Text)) {
                 if (piece == QStringLiteral("\t")) {
-                    if (measure.ExpandTabs()) at = x + ((at - x) / measure.TabWidth() + 1) * measure.TabWidth();
+                    if (measure.ExpandTabs())
+                        at = x + ((at - x) / measure.TabWidth() + 1) * measure.TabWidth();
                     continue;
                 }
                 p.drawText(at, lineY + metrics.ascent(), piece);
@@ -308,7 +310,8 @@ bool DrawEdge(TCanvas& canvas, TRect& rect, uint32_t edge, uint32_t flags) {
     TRect r = rect;
     WithPainter(canvas, [&](QPainter& p) {
         const QColor light = ToQColor(cl3DLight), highlight = ToQColor(clBtnHighlight),
-                     shadow = ToQColor(clBtnShadow), dark = ToQColor(cl3DDkShadow), face = ToQColor(clBtnFace);
+                     shadow = ToQColor(clBtnShadow), dark = ToQColor(cl3DDkShadow),
+                     face = ToQColor(clBtnFace);
         if (outer) {
             if (flags & BF_MONO)
                 Ring(p, r, flags, ToQColor(clWindowFrame), ToQColor(clWindowFrame));
@@ -409,7 +412,8 @@ bool DrawFrameControl(TCanvas& canvas, TRect& rect, uint32_t type, uint32_t stat
     case DFC_CAPTION:
     case DFC_SCROLL: {
         TRect face = r;
-        if (!(state & DFCS_FLAT)) DrawEdge(canvas, face, pushed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT | BF_ADJUST);
+        if (!(state & DFCS_FLAT))
+            DrawEdge(canvas, face, pushed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT | BF_ADJUST);
         WithPainter(canvas, [&](QPainter& p) {
             p.fillRect(ToQRect(face), ToQColor(clBtnFace));
             const QColor c = ToQColor(inactive ? clGrayText : clBtnText);

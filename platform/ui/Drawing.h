@@ -32,15 +32,16 @@ constexpr uint32_t DT_TOP = 0x0, DT_LEFT = 0x0, DT_CENTER = 0x1, DT_RIGHT = 0x2,
 // - The text is clipped to rect unless DT_NOCLIP.
 // `shown`, when given, receives the text as drawn: lines joined with line feeds, marks
 // resolved, ellipses in place.
-int DrawText(TCanvas& canvas, const std::string& text, TRect& rect, uint32_t format, std::string* shown = nullptr);
+int DrawText(TCanvas& canvas, const std::string& text, TRect& rect, uint32_t format,
+             std::string* shown = nullptr);
 
 // DrawEdge edges and flags.
 constexpr uint32_t BDR_RAISEDOUTER = 0x1, BDR_SUNKENOUTER = 0x2, BDR_RAISEDINNER = 0x4, BDR_SUNKENINNER = 0x8,
                    BDR_OUTER = 0x3, BDR_INNER = 0xC, EDGE_RAISED = 0x5, EDGE_SUNKEN = 0xA, EDGE_ETCHED = 0x6,
                    EDGE_BUMP = 0x9;
 constexpr uint32_t BF_LEFT = 0x1, BF_TOP = 0x2, BF_RIGHT = 0x4, BF_BOTTOM = 0x8, BF_TOPLEFT = 0x3,
-                   BF_BOTTOMRIGHT = 0xC, BF_RECT = 0xF, BF_MIDDLE = 0x800, BF_SOFT = 0x1000, BF_ADJUST = 0x2000,
-                   BF_FLAT = 0x4000, BF_MONO = 0x8000;
+                   BF_BOTTOMRIGHT = 0xC, BF_RECT = 0xF, BF_MIDDLE = 0x800, BF_SOFT = 0x1000,
+                   BF_ADJUST = 0x2000, BF_FLAT = 0x4000, BF_MONO = 0x8000;
 
 // Draws one- or two-ring 3-D edges on the sides named by flags: the outer ring raised
 // (3-D light over dark shadow) or sunken (shadow over highlight), the inner ring raised
@@ -52,12 +53,13 @@ bool DrawEdge(TCanvas& canvas, TRect& rect, uint32_t edge, uint32_t flags);
 // DrawFrameControl kinds and states.
 constexpr uint32_t DFC_CAPTION = 1, DFC_MENU = 2, DFC_SCROLL = 3, DFC_BUTTON = 4;
 constexpr uint32_t DFCS_BUTTONCHECK = 0x0, DFCS_BUTTONRADIO = 0x4, DFCS_BUTTON3STATE = 0x8,
-                   DFCS_BUTTONPUSH = 0x10, DFCS_CAPTIONCLOSE = 0x0, DFCS_CAPTIONMIN = 0x1, DFCS_CAPTIONMAX = 0x2,
-                   DFCS_CAPTIONRESTORE = 0x3, DFCS_CAPTIONHELP = 0x4, DFCS_MENUARROW = 0x0, DFCS_MENUCHECK = 0x1,
-                   DFCS_MENUBULLET = 0x2, DFCS_SCROLLUP = 0x0, DFCS_SCROLLDOWN = 0x1, DFCS_SCROLLLEFT = 0x2,
-                   DFCS_SCROLLRIGHT = 0x3, DFCS_SCROLLCOMBOBOX = 0x5, DFCS_SCROLLSIZEGRIP = 0x8,
-                   DFCS_INACTIVE = 0x100, DFCS_PUSHED = 0x200, DFCS_CHECKED = 0x400, DFCS_TRANSPARENT = 0x800,
-                   DFCS_HOT = 0x1000, DFCS_ADJUSTRECT = 0x2000, DFCS_FLAT = 0x4000, DFCS_MONO = 0x8000;
+                   DFCS_BUTTONPUSH = 0x10, DFCS_CAPTIONCLOSE = 0x0, DFCS_CAPTIONMIN = 0x1,
+                   DFCS_CAPTIONMAX = 0x2, DFCS_CAPTIONRESTORE = 0x3, DFCS_CAPTIONHELP = 0x4,
+                   DFCS_MENUARROW = 0x0, DFCS_MENUCHECK = 0x1, DFCS_MENUBULLET = 0x2, DFCS_SCROLLUP = 0x0,
+                   DFCS_SCROLLDOWN = 0x1, DFCS_SCROLLLEFT = 0x2, DFCS_SCROLLRIGHT = 0x3,
+                   DFCS_SCROLLCOMBOBOX = 0x5, DFCS_SCROLLSIZEGRIP = 0x8, DFCS_INACTIVE = 0x100,
+                   DFCS_PUSHED = 0x200, DFCS_CHECKED = 0x400, DFCS_TRANSPARENT = 0x800, DFCS_HOT = 0x1000,
+                   DFCS_ADJUSTRECT = 0x2000, DFCS_FLAT = 0x4000, DFCS_MONO = 0x8000;
 
 // Draws a frame control filling rect (check boxes and radio buttons a 13-pixel square
 // centred in it). A check box that is checked and 3-state draws its mark in the shadow

@@ -48,7 +48,8 @@ private:
 template <typename Fn> TButtonControl* FindButton(const TWinControl* parent, Fn pred) {
     for (int i = 0; i < parent->ControlCount(); ++i) {
         TControl* c = parent->Controls(i);
-        if (auto* b = dynamic_cast<TButtonControl*>(c); b && pred(b) && b->Visible() && b->Enabled()) return b;
+        if (auto* b = dynamic_cast<TButtonControl*>(c); b && pred(b) && b->Visible() && b->Enabled())
+            return b;
         if (auto* w = dynamic_cast<TWinControl*>(c))
             if (TButtonControl* found = FindButton(w, pred)) return found;
     }
@@ -128,8 +129,10 @@ void TForm::UpdateSizeLimits() {
     FSizeLimits = AskSizeLimits();
     ApplyBounds();
     if (Sizeable()) {
-        const int w = std::clamp(Width(), FSizeLimits.ptMinTrackSize.X, std::max(FSizeLimits.ptMinTrackSize.X, FSizeLimits.ptMaxTrackSize.X));
-        const int h = std::clamp(Height(), FSizeLimits.ptMinTrackSize.Y, std::max(FSizeLimits.ptMinTrackSize.Y, FSizeLimits.ptMaxTrackSize.Y));
+        const int w = std::clamp(Width(), FSizeLimits.ptMinTrackSize.X,
+                                 std::max(FSizeLimits.ptMinTrackSize.X, FSizeLimits.ptMaxTrackSize.X));
+        const int h = std::clamp(Height(), FSizeLimits.ptMinTrackSize.Y,
+                                 std::max(FSizeLimits.ptMinTrackSize.Y, FSizeLimits.ptMaxTrackSize.Y));
         if (w != Width() || h != Height()) TWinControl::SetBounds(Left(), Top(), w, h);
     }
 }
@@ -266,7 +269,8 @@ void TForm::ApplyBounds() {
             Widget()->setMinimumSize(0, 0);
             Widget()->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         } else {
-            Widget()->setMinimumSize(std::max(0, l.ptMinTrackSize.X - frameX), std::max(0, l.ptMinTrackSize.Y - frameY));
+            Widget()->setMinimumSize(std::max(0, l.ptMinTrackSize.X - frameX),
+                                     std::max(0, l.ptMinTrackSize.Y - frameY));
             Widget()->setMaximumSize(std::min(QWIDGETSIZE_MAX, std::max(0, l.ptMaxTrackSize.X - frameX)),
                                      std::min(QWIDGETSIZE_MAX, std::max(0, l.ptMaxTrackSize.Y - frameY)));
         }

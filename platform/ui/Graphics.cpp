@@ -177,7 +177,8 @@ void TBitmap::SetMonochrome(bool value) {
 }
 
 TColor TBitmap::TransparentColor() const {
-    if (FTransparentMode == TTransparentMode::tmFixed && FTransparentColor != clDefault) return FTransparentColor;
+    if (FTransparentMode == TTransparentMode::tmFixed && FTransparentColor != clDefault)
+        return FTransparentColor;
     if (Empty()) return clDefault;
     return Pixel(0, Height() - 1);
 }
@@ -495,7 +496,8 @@ void TCanvas::RoundRect(const TRect& r, int cornerWidth, int cornerHeight) {
     if (r.Width() <= 0 || r.Height() <= 0) return;
     WithPen(*this, [&](QPainter& p) {
         p.setBrush(ShapeBrush(*this));
-        p.drawRoundedRect(QRect(r.Left, r.Top, r.Width() - 1, r.Height() - 1), cornerWidth / 2.0, cornerHeight / 2.0);
+        p.drawRoundedRect(QRect(r.Left, r.Top, r.Width() - 1, r.Height() - 1), cornerWidth / 2.0,
+                          cornerHeight / 2.0);
     });
 }
 
@@ -597,8 +599,8 @@ void TCanvas::Draw(int x, int y, const TBitmap& bitmap) {
         WithPainter(*this, [&](QPainter& p) { p.drawImage(x, y, image); });
         return;
     }
-    StretchBlt(Bounds(x, y, bitmap.Width(), bitmap.Height()), bitmap, Rect(0, 0, bitmap.Width(), bitmap.Height()),
-               SRCCOPY);
+    StretchBlt(Bounds(x, y, bitmap.Width(), bitmap.Height()), bitmap,
+               Rect(0, 0, bitmap.Width(), bitmap.Height()), SRCCOPY);
 }
 
 void TCanvas::StretchDraw(const TRect& dest, const TBitmap& bitmap) {
@@ -633,8 +635,10 @@ void TCanvas::StretchBlt(const TRect& dest, const TBitmap& source, const TRect& 
     // The source pixel for a destination pixel, converted between monochrome and colour.
     auto sourceAt = [&](int dx, int dy) -> uint32_t {
         if (!needsSource) return 0;
-        const int sx = src.Left + static_cast<int>((static_cast<int64_t>(dx - dest.Left) * src.Width()) / dest.Width());
-        const int sy = src.Top + static_cast<int>((static_cast<int64_t>(dy - dest.Top) * src.Height()) / dest.Height());
+        const int sx =
+            src.Left + static_cast<int>((static_cast<int64_t>(dx - dest.Left) * src.Width()) / dest.Width());
+        const int sy =
+            src.Top + static_cast<int>((static_cast<int64_t>(dy - dest.Top) * src.Height()) / dest.Height());
         // Outside the source nothing is read: black.
         uint32_t s = in.valid(sx, sy) ? (in.pixel(sx, sy) & 0xFFFFFF) : 0;
         if (sourceMono && !destMono) return s == 0xFFFFFF ? destBack : destText;
@@ -643,8 +647,10 @@ void TCanvas::StretchBlt(const TRect& dest, const TBitmap& source, const TRect& 
     };
     if (FImpl->Image && !FImpl->Image->isNull() && !FImpl->Painter) {
         QImage& out = *FImpl->Image;
-        const int x0 = std::max(0, std::min(dest.Left, dest.Right)), x1 = std::min(out.width(), std::max(dest.Left, dest.Right));
-        const int y0 = std::max(0, std::min(dest.Top, dest.Bottom)), y1 = std::min(out.height(), std::max(dest.Top, dest.Bottom));
+        const int x0 = std::max(0, std::min(dest.Left, dest.Right)),
+                  x1 = std::min(out.width(), std::max(dest.Left, dest.Right));
+        const int y0 = std::max(0, std::min(dest.Top, dest.Bottom)),
+                  y1 = std::min(out.height(), std::max(dest.Top, dest.Bottom));
         for (int y = y0; y < y1; ++y) {
             auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
             for (int x = x0; x < x1; ++x) {
@@ -689,7 +695,8 @@ void TCanvas::StretchBlt(const TRect& dest, const TBitmap& source, const TRect& 
         }
         if (rop == PATINVERT)
             for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x) part.setPixel(x, y, 0xFF000000u | PatternAt(*this, left + x, top + y));
+                for (int x = 0; x < w; ++x)
+                    part.setPixel(x, y, 0xFF000000u | PatternAt(*this, left + x, top + y));
         p.drawImage(left, top, part);
     });
 }
@@ -727,8 +734,9 @@ void TCanvas::SetClipRegion(const TRegion* region) {
 }
 
 void TCanvas::ExcludeClipRect(const TRect& rect) {
-    QRegion base = FImpl->Clip ? *FImpl->Clip
-                               : QRegion(FImpl->Image ? FImpl->Image->rect() : QRect(-32768, -32768, 65535, 65535));
+    QRegion base = FImpl->Clip
+                       ? *FImpl->Clip
+                       : QRegion(FImpl->Image ? FImpl->Image->rect() : QRect(-32768, -32768, 65535, 65535));
     FImpl->Clip = base.subtracted(QRegion(ToQRect(rect)));
 }
 

@@ -32,8 +32,8 @@ constexpr TColor clScrollBar = clSystemColor | 0, clBackground = clSystemColor |
                  clBtnFace = clSystemColor | 15, clBtnShadow = clSystemColor | 16,
                  clGrayText = clSystemColor | 17, clBtnText = clSystemColor | 18,
                  clInactiveCaptionText = clSystemColor | 19, clBtnHighlight = clSystemColor | 20,
-                 cl3DDkShadow = clSystemColor | 21, cl3DLight = clSystemColor | 22, clInfoText = clSystemColor | 23,
-                 clInfoBk = clSystemColor | 24;
+                 cl3DDkShadow = clSystemColor | 21, cl3DLight = clSystemColor | 22,
+                 clInfoText = clSystemColor | 23, clInfoBk = clSystemColor | 24;
 // No colour (nothing transparent, nothing drawn); the default colour of a control.
 constexpr TColor clNone = 0x1FFFFFFF, clDefault = 0x20000000;
 
@@ -202,11 +202,11 @@ enum class TPenMode { pmCopy, pmNot, pmXor, pmNotXor };
 // S = 0xCC, D = 0xAA.
 constexpr uint32_t SRCCOPY = 0x00CC0020, SRCPAINT = 0x00EE0086, SRCAND = 0x008800C6, SRCINVERT = 0x00660046,
                    SRCERASE = 0x00440328, NOTSRCCOPY = 0x00330008, NOTSRCERASE = 0x001100A6,
-                   MERGECOPY = 0x00C000CA, MERGEPAINT = 0x00BB0226, PATCOPY = 0x00F00021, PATPAINT = 0x00FB0A09,
-                   PATINVERT = 0x005A0049, DSTINVERT = 0x00550009, BLACKNESS = 0x00000042,
-                   WHITENESS = 0x00FF0062,
+                   MERGECOPY = 0x00C000CA, MERGEPAINT = 0x00BB0226, PATCOPY = 0x00F00021,
+                   PATPAINT = 0x00FB0A09, PATINVERT = 0x005A0049, DSTINVERT = 0x00550009,
+                   BLACKNESS = 0x00000042, WHITENESS = 0x00FF0062,
                    // the brush where the source is white, the destination where it is black
-                   ROP_DSPDxax = 0x00E20746;
+    ROP_DSPDxax = 0x00E20746;
 
 // The result of a raster operation on three 24-bit colour values.
 uint32_t ApplyRasterOp(uint32_t rop, uint32_t pattern, uint32_t source, uint32_t dest);
@@ -287,8 +287,8 @@ public:
                     TColor sourceBackground = clWhite);
     void BitBlt(int x, int y, int width, int height, const TBitmap& source, int sourceX, int sourceY,
                 uint32_t rop, TColor sourceBackground = clWhite) {
-        StretchBlt(TRect{x, y, x + width, y + height}, source, TRect{sourceX, sourceY, sourceX + width, sourceY + height},
-                   rop, sourceBackground);
+        StretchBlt(TRect{x, y, x + width, y + height}, source,
+                   TRect{sourceX, sourceY, sourceX + width, sourceY + height}, rop, sourceBackground);
     }
     // A pattern blit: the brush combined with the destination (PATCOPY, PATINVERT, ...).
     void PatBlt(const TRect& rect, uint32_t rop);

@@ -55,7 +55,9 @@ QImage Blend(const QImage& image, const QColor& with, int percent) {
             const QRgb c = out.pixel(x, y);
             if (!qAlpha(c)) continue;
             auto mix = [&](int a, int b) { return (a * (100 - percent) + b * percent) / 100; };
-            out.setPixel(x, y, qRgba(mix(qRed(c), with.red()), mix(qGreen(c), with.green()), mix(qBlue(c), with.blue()), 255));
+            out.setPixel(x, y,
+                         qRgba(mix(qRed(c), with.red()), mix(qGreen(c), with.green()),
+                               mix(qBlue(c), with.blue()), 255));
         }
     return out;
 }

@@ -17,8 +17,8 @@ void CopyBitmapCell(const TBitmap* source, TBitmap* dest, int cols, int rows, in
         canvas.SetCopyMode(SRCCOPY);
         canvas.BitBlt(0, 0, w, h, *source, (index % cols) * w, (index / cols) * h, SRCCOPY);
     }
-    dest->SetTransparentColor(source->TransparentMode() == TTransparentMode::tmFixed ? source->TransparentColor()
-                                                                                     : clDefault);
+    dest->SetTransparentColor(
+        source->TransparentMode() == TTransparentMode::tmFixed ? source->TransparentColor() : clDefault);
     dest->SetTransparent(source->Transparent());
 }
 
@@ -37,8 +37,8 @@ void CopyBitmapCell(const TIcon* source, TBitmap* dest, int cols, int rows, int 
     DrawIcon(canvas, -(index % cols) * w, -(index / cols) * h, *source);
 }
 
-void TransparentStretchCopy(TCanvas& dest, int x, int y, int width, int height, const TBitmap& source, int sourceX,
-                            int sourceY, int sourceWidth, int sourceHeight, TColor transparent) {
+void TransparentStretchCopy(TCanvas& dest, int x, int y, int width, int height, const TBitmap& source,
+                            int sourceX, int sourceY, int sourceWidth, int sourceHeight, TColor transparent) {
     if (width <= 0 || height <= 0 || sourceWidth <= 0 || sourceHeight <= 0) return;
     // A colour copy of the source area, its monochrome mask (transparent pixels white)
     // and the inverse of the mask.
@@ -64,9 +64,11 @@ void TransparentStretchCopy(TCanvas& dest, int x, int y, int width, int height, 
                 const TColor c = dest.Pixel(x + xx, y + yy);
                 work.SetPixel(xx, yy, c == clNone ? clBlack : c);
             }
-        work.Canvas().StretchBlt(Rect(0, 0, width, height), mask, Rect(0, 0, sourceWidth, sourceHeight), SRCAND);
+        work.Canvas().StretchBlt(Rect(0, 0, width, height), mask, Rect(0, 0, sourceWidth, sourceHeight),
+                                 SRCAND);
         copy.Canvas().BitBlt(0, 0, sourceWidth, sourceHeight, inverse, 0, 0, SRCAND);
-        work.Canvas().StretchBlt(Rect(0, 0, width, height), copy, Rect(0, 0, sourceWidth, sourceHeight), SRCPAINT);
+        work.Canvas().StretchBlt(Rect(0, 0, width, height), copy, Rect(0, 0, sourceWidth, sourceHeight),
+                                 SRCPAINT);
         const uint32_t mode = dest.CopyMode();
         dest.BitBlt(x, y, width, height, work, 0, 0, SRCCOPY);
         dest.SetCopyMode(mode);
@@ -97,8 +99,8 @@ void DrawBitmapPart(TCanvas& canvas, int x, int y, int width, int height, const 
         sourceHeight = bitmap.Height();
     }
     if (transparent == NoTransparentColor) {
-        canvas.StretchBlt(Bounds(x, y, width, height), bitmap, Bounds(sourceX, sourceY, sourceWidth, sourceHeight),
-                          canvas.CopyMode());
+        canvas.StretchBlt(Bounds(x, y, width, height), bitmap,
+                          Bounds(sourceX, sourceY, sourceWidth, sourceHeight), canvas.CopyMode());
         return;
     }
     if (transparent == BottomLeftTransparentColor)
@@ -108,8 +110,8 @@ void DrawBitmapPart(TCanvas& canvas, int x, int y, int width, int height, const 
 }
 
 void PaintBitmapTransparent(TCanvas& canvas, int x, int y, const TBitmap& bitmap, TColor transparent) {
-    DrawBitmapPart(canvas, x, y, bitmap.Width(), bitmap.Height(), bitmap, 0, 0, bitmap.Width(), bitmap.Height(),
-                   transparent);
+    DrawBitmapPart(canvas, x, y, bitmap.Width(), bitmap.Height(), bitmap, 0, 0, bitmap.Width(),
+                   bitmap.Height(), transparent);
 }
 
 namespace {

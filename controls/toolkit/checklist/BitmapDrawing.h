@@ -26,8 +26,8 @@ void CopyBitmapCell(const TIcon* source, TBitmap* dest, int cols, int rows, int 
 // Copies a source rectangle, stretched, into a destination rectangle, leaving the
 // destination unchanged where the source has the transparent colour (a monochrome
 // mask, its inverse and a work bitmap, combined with SRCAND and SRCPAINT).
-void TransparentStretchCopy(TCanvas& dest, int x, int y, int width, int height, const TBitmap& source, int sourceX,
-                            int sourceY, int sourceWidth, int sourceHeight, TColor transparent);
+void TransparentStretchCopy(TCanvas& dest, int x, int y, int width, int height, const TBitmap& source,
+                            int sourceX, int sourceY, int sourceWidth, int sourceHeight, TColor transparent);
 
 // Draws part of a bitmap: a destination width or height below 1 becomes the bitmap's,
 // a source width or height below 1 the whole bitmap. With NoTransparentColor the part

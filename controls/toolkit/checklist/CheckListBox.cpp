@@ -14,7 +14,8 @@ namespace {
 constexpr TColor CheckImagesKey = clFuchsia;
 
 // Draws one cell of the check images.
-void DrawCheckCell(TCanvas& canvas, int cellX, int cellY, TCheckKind kind, TCheckBoxState state, bool enabled) {
+void DrawCheckCell(TCanvas& canvas, int cellX, int cellY, TCheckKind kind, TCheckBoxState state,
+                   bool enabled) {
     const TRect cell = Bounds(cellX, cellY, CheckCellWidth, CheckCellHeight);
     TRect box = Bounds(cellX + (CheckCellWidth - 13) / 2, cellY, 13, 13);
     const bool checked = state != TCheckBoxState::cbUnchecked;
@@ -28,7 +29,8 @@ void DrawCheckCell(TCanvas& canvas, int cellX, int cellY, TCheckKind kind, TChec
     case TCheckKind::ckRadioButtons:
         // A grayed radio item shows its dot in the shadow colour on the face.
         DrawFrameControl(canvas, box, DFC_BUTTON,
-                         DFCS_BUTTONRADIO | (checked ? DFCS_CHECKED : 0) | (enabled && !grayed ? 0 : DFCS_INACTIVE));
+                         DFCS_BUTTONRADIO | (checked ? DFCS_CHECKED : 0) |
+                             (enabled && !grayed ? 0 : DFCS_INACTIVE));
         break;
     case TCheckKind::ckCheckMarks: {
         if (!checked) break;
@@ -44,7 +46,8 @@ void DrawCheckCell(TCanvas& canvas, int cellX, int cellY, TCheckKind kind, TChec
         const TColor color = !enabled ? (grayed ? clSilver : clGrayText) : grayed ? clBtnShadow : clBlack;
         for (int y = 0; y < CheckCellHeight; ++y)
             for (int x = 0; x < CheckCellWidth; ++x)
-                if (glyph.Pixel(x, y) == clBlack) canvas.SetPixel(mark.Left + x, mark.Top + y, ColorToRGB(color));
+                if (glyph.Pixel(x, y) == clBlack)
+                    canvas.SetPixel(mark.Left + x, mark.Top + y, ColorToRGB(color));
         canvas.Font().SetColor(keep);
         break;
     }
@@ -62,8 +65,9 @@ const TBitmap& CheckImages() {
         canvas.FillRect(Rect(0, 0, b->Width(), b->Height()));
         for (int kind = 0; kind < 3; ++kind)
             for (int column = 0; column < 6; ++column)
-                DrawCheckCell(canvas, column * CheckCellWidth, kind * CheckCellHeight, static_cast<TCheckKind>(kind),
-                              static_cast<TCheckBoxState>(column % 3), column < 3);
+                DrawCheckCell(canvas, column * CheckCellWidth, kind * CheckCellHeight,
+                              static_cast<TCheckKind>(kind), static_cast<TCheckBoxState>(column % 3),
+                              column < 3);
         b->SetTransparent(true);
         return b;
     }();
@@ -248,14 +252,15 @@ void TMvCheckListBox::DrawItem(int index, const TRect& rect, TOwnerDrawState sta
     canvas.FillRect(rect);
     canvas.SetBrushStyle(TBrushStyle::bsClear);
     const int textHeight = canvas.TextHeight("Wy");
-    TRect textRect = Rect(rect.Left + 2, MaxOfTwo(rect.Top, rect.Top + (rect.Height() - textHeight) / 2), rect.Right,
-                          rect.Bottom);
+    TRect textRect = Rect(rect.Left + 2, MaxOfTwo(rect.Top, rect.Top + (rect.Height() - textHeight) / 2),
+                          rect.Right, rect.Bottom);
     uint32_t format = DT_SINGLELINE | DT_NOPREFIX;
     if (FTabWidth > 0) {
         const int stop = static_cast<int>(std::lround(FTabWidth * canvas.TextWidth("0") / 4.0));
         // DrawText counts tab stops in average characters.
         const int average = MaxOfTwo(1, canvas.TextWidth("x"));
-        format |= DT_EXPANDTABS | DT_TABSTOP | (static_cast<uint32_t>(MaxOfTwo(1, stop / average) & 0xFF) << 8);
+        format |=
+            DT_EXPANDTABS | DT_TABSTOP | (static_cast<uint32_t>(MaxOfTwo(1, stop / average) & 0xFF) << 8);
     }
     DrawText(canvas, FModel.Strings(index), textRect, format);
     canvas.SetBrushStyle(TBrushStyle::bsSolid);
@@ -281,8 +286,8 @@ void TMvCheckListBox::Paint() {
         CopyBitmapCell(&images, &FCell, CheckImageColumns, CheckImageRows,
                        CheckCellIndex(FModel.CheckKind(), FModel.GetItemState(index), enabled));
         const int cx = area.Left + (CheckWidth - FCell.Width()) / 2, cy = area.Top + (h - FCell.Height()) / 2;
-        canvas.BrushCopy(Bounds(cx, cy, FCell.Width(), FCell.Height()), FCell, Rect(0, 0, FCell.Width(), FCell.Height()),
-                         images.TransparentColor());
+        canvas.BrushCopy(Bounds(cx, cy, FCell.Width(), FCell.Height()), FCell,
+                         Rect(0, 0, FCell.Width(), FCell.Height()), images.TransparentColor());
         // The text part.
         const TRect text = Rect(item.Left + CheckWidth, item.Top, item.Right, item.Bottom);
         const bool selected = index == FModel.ItemIndex();

@@ -19,7 +19,8 @@ int CheckCellIndex(TCheckKind kind, TCheckBoxState state, bool enabled) {
 }
 
 TCheckListModel::Item& TCheckListModel::At(int index) {
-    if (index < 0 || index >= Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    if (index < 0 || index >= Count())
+        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
     return FItems[static_cast<size_t>(index)];
 }
 
@@ -39,9 +40,10 @@ void TCheckListModel::SetStrings(int index, const std::string& text) {
 int TCheckListModel::Add(const std::string& text) {
     int index = Count();
     if (FSorted)
-        index = static_cast<int>(std::upper_bound(FItems.begin(), FItems.end(), text,
-                                                  [](const std::string& t, const Item& i) { return LessNoCase(t, i.Text); }) -
-                                 FItems.begin());
+        index = static_cast<int>(
+            std::upper_bound(FItems.begin(), FItems.end(), text,
+                             [](const std::string& t, const Item& i) { return LessNoCase(t, i.Text); }) -
+            FItems.begin());
     FItems.insert(FItems.begin() + index, Item{text});
     if (FItemIndex >= index) ++FItemIndex;
     Invalidate(-1);
@@ -49,7 +51,8 @@ int TCheckListModel::Add(const std::string& text) {
 }
 
 void TCheckListModel::Insert(int index, const std::string& text) {
-    if (index < 0 || index > Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    if (index < 0 || index > Count())
+        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
     FItems.insert(FItems.begin() + index, Item{text});
     if (FItemIndex >= index) ++FItemIndex;
     Invalidate(-1);
@@ -89,7 +92,8 @@ void TCheckListModel::SetSorted(bool value) {
     FSorted = value;
     // States and enabled flags travel with their items.
     if (value)
-        std::stable_sort(FItems.begin(), FItems.end(), [](const Item& a, const Item& b) { return LessNoCase(a.Text, b.Text); });
+        std::stable_sort(FItems.begin(), FItems.end(),
+                         [](const Item& a, const Item& b) { return LessNoCase(a.Text, b.Text); });
     Invalidate(-1);
 }
 
@@ -232,8 +236,8 @@ void TCheckListModel::LoadStates(const TPlacementStorage& storage, const std::st
     for (int i = 0; i < count; ++i) {
         const int value = storage.ReadInteger(section, "Item" + std::to_string(i), 0);
         // Stored numbers outside the three states read as unchecked.
-        const TCheckBoxState state = value >= 0 && value <= 2 ? static_cast<TCheckBoxState>(value)
-                                                                 : TCheckBoxState::cbUnchecked;
+        const TCheckBoxState state =
+            value >= 0 && value <= 2 ? static_cast<TCheckBoxState>(value) : TCheckBoxState::cbUnchecked;
         SetItemState(i, state);
         if (FCheckKind == TCheckKind::ckRadioButtons && state == TCheckBoxState::cbChecked) break;
     }

@@ -6,8 +6,8 @@
 
 namespace mv {
 
-std::vector<TGradientBand> GradientBands(const TRect& rect, const std::vector<TColor>& colors, int transitions,
-                                         int direction, int step) {
+std::vector<TGradientBand> GradientBands(const TRect& rect, const std::vector<TColor>& colors,
+                                         int transitions, int direction, int step) {
     std::vector<TGradientBand> bands;
     if (rect.Right == 0 || rect.Bottom == 0 || colors.empty()) return bands;
     if (step < 1) step = 1;

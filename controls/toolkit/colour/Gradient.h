@@ -22,8 +22,8 @@ struct TGradientBand {
 // start). The colour runs on from where it was at each change; the last band may reach
 // past the end by up to Step - 1. Nothing when the rectangle's right or bottom is 0 or
 // there are no colours.
-std::vector<TGradientBand> GradientBands(const TRect& rect, const std::vector<TColor>& colors, int transitions,
-                                         int direction, int step);
+std::vector<TGradientBand> GradientBands(const TRect& rect, const std::vector<TColor>& colors,
+                                         int transitions, int direction, int step);
 
 // Fills the bands on the canvas (the brush is left as it was).
 void Gradient(TCanvas& canvas, const TRect& rect, const std::vector<TColor>& colors, int transitions,

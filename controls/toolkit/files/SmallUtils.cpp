@@ -54,7 +54,8 @@ void DrawCursor(int number, const std::vector<std::string>& rows, int hotX, int 
     mask.SetSize(32, 32);
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x) {
-            const char c = y < static_cast<int>(rows.size()) && x < static_cast<int>(rows[y].size()) ? rows[y][x] : ' ';
+            const char c =
+                y < static_cast<int>(rows.size()) && x < static_cast<int>(rows[y].size()) ? rows[y][x] : ' ';
             image.SetPixel(x, y, c == '#' ? clBlack : clWhite);
             mask.SetPixel(x, y, c == '#' || c == '.' ? clBlack : clWhite);
         }
@@ -66,11 +67,10 @@ void DrawCursor(int number, const std::vector<std::string>& rows, int hotX, int 
 void RegisterExtraCursors() {
     // A pointing hand, and the same hand holding a sheet for dragging.
     const std::vector<std::string> hand = {
-        "     ##",          "    #..#",         "    #..#",         "    #..#",
-        "    #..###",       "    #..#..###",    " ## #..#..#..##",  "#..##..#..#..#.#",
-        "#...#........#.#", " #..............#", "  #.............#", "  #............#",
-        "   #...........#", "   #..........#",  "    #.........#",  "    #.........#",
-        "     #########",
+        "     ##",           "    #..#",         "    #..#",         "    #..#",         "    #..###",
+        "    #..#..###",     " ## #..#..#..##",  "#..##..#..#..#.#", "#...#........#.#", " #..............#",
+        "  #.............#", "  #............#", "   #...........#", "   #..........#",  "    #.........#",
+        "    #.........#",   "     #########",
     };
     std::vector<std::string> drag = hand;
     drag.push_back("     #.......#");

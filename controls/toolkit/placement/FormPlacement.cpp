@@ -12,7 +12,8 @@ namespace mv {
 bool TWinMinMaxInfo::DefaultMinMaxInfo() const {
     const TMinMaxInfo& i = FInfo;
     return i.ptMaxPosition.X == 0 && i.ptMaxPosition.Y == 0 && i.ptMaxSize.X == 0 && i.ptMaxSize.Y == 0 &&
-           i.ptMaxTrackSize.X == 0 && i.ptMaxTrackSize.Y == 0 && i.ptMinTrackSize.X == 0 && i.ptMinTrackSize.Y == 0;
+           i.ptMaxTrackSize.X == 0 && i.ptMaxTrackSize.Y == 0 && i.ptMinTrackSize.X == 0 &&
+           i.ptMinTrackSize.Y == 0;
 }
 
 void TWinMinMaxInfo::Assign(const TWinMinMaxInfo& other) {
@@ -75,7 +76,8 @@ struct TFormPlacement::FormDestroyHandler {
     void operator()(TComponent* sender) const { Placement->FormDestroy(sender); }
 };
 
-TFormPlacement::TFormPlacement(TComponent* owner) : TComponent(owner), FHook(std::make_unique<TMvWindowHook>(nullptr)) {
+TFormPlacement::TFormPlacement(TComponent* owner)
+    : TComponent(owner), FHook(std::make_unique<TMvWindowHook>(nullptr)) {
     FHook->SetActive(false);
     FHook->AfterMessage = [this](TComponent*, TMessage& msg, bool&) { WndMessage(msg); };
     if (TForm* form = Form()) {
@@ -134,7 +136,8 @@ std::string TFormPlacement::EffectiveSection() const {
 }
 
 std::unique_ptr<TPlacementStorage> TFormPlacement::OpenStorage() const {
-    if (FUseRegistry) return std::make_unique<TRegistryPlacementStorage>(EffectiveIniFileName(), FRegistryFileName);
+    if (FUseRegistry)
+        return std::make_unique<TRegistryPlacementStorage>(EffectiveIniFileName(), FRegistryFileName);
     return std::make_unique<TIniPlacementStorage>(EffectiveIniFileName());
 }
 
@@ -156,7 +159,8 @@ std::string TFormPlacement::ReadString(const std::string& section, const std::st
     return OpenStorage()->ReadString(section, ident, defaultValue);
 }
 
-void TFormPlacement::WriteString(const std::string& section, const std::string& ident, const std::string& value) {
+void TFormPlacement::WriteString(const std::string& section, const std::string& ident,
+                                 const std::string& value) {
     if (FStorage) {
         FStorage->WriteString(section, ident, value);
         return;
@@ -177,7 +181,8 @@ void TFormPlacement::SaveFormPlacement() {
 
 void TFormPlacement::RestoreFormPlacement() {
     const std::string section = EffectiveSection();
-    if (TForm* form = Form()) ReadFormPlacement(*form, *FStorage, section, FOptions & fpPosition, FOptions & fpState);
+    if (TForm* form = Form())
+        ReadFormPlacement(*form, *FStorage, section, FOptions & fpPosition, FOptions & fpState);
     for (TIniLink* link : std::vector<TIniLink*>(FLinks)) link->LoadFromIni();
 }
 
@@ -362,8 +367,8 @@ void ReadFormPlacement(TForm& form, TPlacementStorage& storage, const std::strin
         current.MinPosition = placement.ptMinPosition;
         current.MaxPosition = placement.ptMaxPosition;
         current.Normal = Bounds(form.Left(), form.Top(), form.Width(), form.Height());
-        const TPlacementReading reading =
-            ReadPlacementRecord(storage, section, current, ScreenWidth(), ScreenHeight(), ScreenPixelsPerInch);
+        const TPlacementReading reading = ReadPlacementRecord(storage, section, current, ScreenWidth(),
+                                                              ScreenHeight(), ScreenPixelsPerInch);
         if (reading.HasData) {
             TRect normal = reading.Record.Normal;
             const bool sizeable = form.BorderStyle() == TFormBorderStyle::bsSizeable ||
@@ -385,8 +390,9 @@ void ReadFormPlacement(TForm& form, TPlacementStorage& storage, const std::strin
     }
     if (state) {
         const bool mainForm = Application && Application->MainForm() == &form;
-        const TShownState fallback = mainForm && form.Position() == TPosition::poDefault ? TShownState::ssMaximized
-                                                                                       : TShownState::ssNormal;
+        const TShownState fallback = mainForm && form.Position() == TPosition::poDefault
+                                         ? TShownState::ssMaximized
+                                         : TShownState::ssNormal;
         const TShownState shown = ShownStateOfShowCmd(storage.ReadInteger(section, "ShowCmd", 0), fallback);
         switch (shown) {
         case TShownState::ssNormal:
@@ -419,7 +425,8 @@ std::string DefaultSectionOf(const TComponent* component) {
             subject.ParentName = control->Parent()->Name();
     } else {
         subject.Kind = TSectionSubject::skOther;
-        if (auto* owner = dynamic_cast<const TForm*>(component->Owner())) subject.OwnerFormClassName = owner->ClassName();
+        if (auto* owner = dynamic_cast<const TForm*>(component->Owner()))
+            subject.OwnerFormClassName = owner->ClassName();
     }
     return DefaultSection(subject);
 }

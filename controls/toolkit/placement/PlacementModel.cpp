@@ -49,7 +49,8 @@ std::string WithoutExtension(const std::string& name) {
 
 // ---- Storage ----
 
-int TPlacementStorage::ReadInteger(const std::string& section, const std::string& key, int defaultValue) const {
+int TPlacementStorage::ReadInteger(const std::string& section, const std::string& key,
+                                   int defaultValue) const {
     int v;
     return ParseInt(ReadString(section, key, ""), v) ? v : defaultValue;
 }
@@ -58,7 +59,8 @@ void TPlacementStorage::WriteInteger(const std::string& section, const std::stri
     WriteString(section, key, std::to_string(value));
 }
 
-bool TPlacementStorage::ReadBool(const std::string& section, const std::string& key, bool defaultValue) const {
+bool TPlacementStorage::ReadBool(const std::string& section, const std::string& key,
+                                 bool defaultValue) const {
     return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
 }
 
@@ -71,7 +73,8 @@ std::string TIniPlacementStorage::ReadString(const std::string& section, const s
     return FIni.ReadString(section, key, defaultValue);
 }
 
-void TIniPlacementStorage::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+void TIniPlacementStorage::WriteString(const std::string& section, const std::string& key,
+                                       const std::string& value) {
     const bool quoted = value.size() >= 2 && ((value.front() == '"' && value.back() == '"') ||
                                               (value.front() == '\'' && value.back() == '\''));
     FIni.WriteString(section, key, quoted ? "\"" + value + "\"" : value);
@@ -81,7 +84,8 @@ void TIniPlacementStorage::EraseSection(const std::string& section) {
     FIni.EraseSection(section);
 }
 
-TRegistryPlacementStorage::TRegistryPlacementStorage(const std::string& baseKey, const std::string& storeFileName)
+TRegistryPlacementStorage::TRegistryPlacementStorage(const std::string& baseKey,
+                                                     const std::string& storeFileName)
     : FStore(storeFileName.empty() ? std::make_unique<platform::RegistryStore>()
                                    : std::make_unique<platform::RegistryStore>(storeFileName)),
       FBaseKey(baseKey) {}
@@ -122,15 +126,16 @@ std::string ScreenSizeSuffix(int screenWidth, int screenHeight) {
     return buffer;
 }
 
-void WritePlacementRecord(TPlacementStorage& storage, const std::string& section, const TPlacementRecord& record,
-                          int screenWidth, int screenHeight) {
+void WritePlacementRecord(TPlacementStorage& storage, const std::string& section,
+                          const TPlacementRecord& record, int screenWidth, int screenHeight) {
     const std::string suffix = ScreenSizeSuffix(screenWidth, screenHeight);
     storage.WriteInteger(section, "Flags", record.Flags);
     storage.WriteInteger(section, "ShowCmd", record.ShowCmd);
     storage.WriteInteger(section, "PixelsPerInch", record.PixelsPerInch);
     const std::string minMax =
         Four(record.MinPosition.X, record.MinPosition.Y, record.MaxPosition.X, record.MaxPosition.Y);
-    const std::string normal = Four(record.Normal.Left, record.Normal.Top, record.Normal.Right, record.Normal.Bottom);
+    const std::string normal =
+        Four(record.Normal.Left, record.Normal.Top, record.Normal.Right, record.Normal.Bottom);
     storage.WriteString(section, "MinMaxPos" + suffix, minMax);
     storage.WriteString(section, "MinMaxPos", minMax);
     storage.WriteString(section, "NormPos" + suffix, normal);

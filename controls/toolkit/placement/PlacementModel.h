@@ -19,7 +19,8 @@ public:
     virtual ~TPlacementStorage() = default;
     virtual std::string ReadString(const std::string& section, const std::string& key,
                                    const std::string& defaultValue) const = 0;
-    virtual void WriteString(const std::string& section, const std::string& key, const std::string& value) = 0;
+    virtual void WriteString(const std::string& section, const std::string& key,
+                             const std::string& value) = 0;
     virtual void EraseSection(const std::string& section) = 0;
     // Decimal integers; Default when missing or not a number.
     int ReadInteger(const std::string& section, const std::string& key, int defaultValue) const;
@@ -74,8 +75,8 @@ struct TPlacementRecord {
 
 // Writes "Flags", "ShowCmd", "PixelsPerInch", then "MinMaxPos" and "NormPos" each
 // twice: under the key followed by the screen-size suffix, then under the plain key.
-void WritePlacementRecord(TPlacementStorage& storage, const std::string& section, const TPlacementRecord& record,
-                          int screenWidth, int screenHeight);
+void WritePlacementRecord(TPlacementStorage& storage, const std::string& section,
+                          const TPlacementRecord& record, int screenWidth, int screenHeight);
 
 // What reading finds. With no data (neither position key present, or the pixels per
 // inch differ from the screen's) the position is left as it is.

@@ -124,7 +124,8 @@ void TControlHook::HookControl() {
 }
 
 void TControlHook::UnhookControl() {
-    if (FControl && FHooked && FControl->WindowProcInstaller() == this) FControl->SetWindowProc(FPrevProc, nullptr);
+    if (FControl && FHooked && FControl->WindowProcInstaller() == this)
+        FControl->SetWindowProc(FPrevProc, nullptr);
     // A procedure installed over this one stays; the chain below it is not touched.
     FPrevProc = nullptr;
     FHooked = false;
@@ -176,7 +177,8 @@ void TControlHook::WndProc(TMessage& msg) {
         if (FControl->Destroying())
             FControl = nullptr;
         else
-            PostMessage(&THookList::Instance().Window(), CM_RECREATEWINDOW, 0, reinterpret_cast<intptr_t>(this));
+            PostMessage(&THookList::Instance().Window(), CM_RECREATEWINDOW, 0,
+                        reinterpret_cast<intptr_t>(this));
     }
 }
 

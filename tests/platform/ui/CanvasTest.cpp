@@ -87,16 +87,19 @@ TEST(DrawText, FormatsAgainstTheFontMetrics) {
              EXPECT_EQ(shown, "one two");
          }},
         {"word break", "alpha beta gamma", Rect(0, 0, m.horizontalAdvance("alpha beta") + 1, 500),
-         DT_CALCRECT | DT_WORDBREAK, [&](const TRect& r, int h, const std::string& shown) {
+         DT_CALCRECT | DT_WORDBREAK,
+         [&](const TRect& r, int h, const std::string& shown) {
              EXPECT_EQ(shown, "alpha beta\ngamma");
              EXPECT_EQ(h, 2 * lh);
              EXPECT_EQ(r.Width(), m.horizontalAdvance("alpha beta"));
          }},
         {"end ellipsis", "A rather long caption", Rect(0, 0, m.horizontalAdvance("A rather") + 2, 50),
-         DT_CALCRECT | DT_SINGLELINE | DT_END_ELLIPSIS, [&](const TRect& r, int, const std::string& shown) {
+         DT_CALCRECT | DT_SINGLELINE | DT_END_ELLIPSIS,
+         [&](const TRect& r, int, const std::string& shown) {
              ASSERT_GE(shown.size(), 3u);
              EXPECT_EQ(shown.substr(shown.size() - 3), "...");
-             EXPECT_LE(m.horizontalAdvance(QString::fromStdString(shown)), m.horizontalAdvance("A rather") + 2);
+             EXPECT_LE(m.horizontalAdvance(QString::fromStdString(shown)),
+                       m.horizontalAdvance("A rather") + 2);
              EXPECT_EQ(r.Width(), m.horizontalAdvance(QString::fromStdString(shown)));
              EXPECT_EQ(shown.rfind("A ", 0), 0u);
          }},
@@ -105,13 +108,15 @@ TEST(DrawText, FormatsAgainstTheFontMetrics) {
          [&](const TRect&, int, const std::string& shown) { EXPECT_EQ(shown, "Short"); }},
         {"path ellipsis keeps the file name", "/home/user/archives/old/backup.zip",
          Rect(0, 0, m.horizontalAdvance("/home/.../backup.zip") + 1, 50),
-         DT_CALCRECT | DT_SINGLELINE | DT_PATH_ELLIPSIS, [&](const TRect&, int, const std::string& shown) {
+         DT_CALCRECT | DT_SINGLELINE | DT_PATH_ELLIPSIS,
+         [&](const TRect&, int, const std::string& shown) {
              EXPECT_NE(shown.find("..."), std::string::npos);
              EXPECT_EQ(shown.substr(shown.size() - 11), "/backup.zip");
              EXPECT_EQ(shown.rfind("/home", 0), 0u);
          }},
         {"tabs expand to stops of 8 average characters", "a\tb", Rect(0, 0, 500, 50),
-         DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS, [&](const TRect& r, int, const std::string&) {
+         DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS,
+         [&](const TRect& r, int, const std::string&) {
              EXPECT_EQ(r.Width(), 8 * m.averageCharWidth() + m.horizontalAdvance("b"));
          }},
         {"vertical centre returns the text's bottom", "Mid", Rect(0, 10, 100, 60), DT_SINGLELINE | DT_VCENTER,
@@ -225,7 +230,8 @@ TEST(RasterOps, EveryNamedOperationOn4x4Bitmaps) {
         for (int y = 0; y < 4; ++y)
             for (int x = 0; x < 4; ++x) {
                 const uint32_t expected =
-                    row.expect(rgb(brush), rgb(sourceColors[(x + y) % 4]), rgb(destColors[(x + 2 * y) % 4])) & 0xFFFFFF;
+                    row.expect(rgb(brush), rgb(sourceColors[(x + y) % 4]), rgb(destColors[(x + 2 * y) % 4])) &
+                    0xFFFFFF;
                 EXPECT_EQ(rgb(dest.bitmap.Pixel(x, y)), expected) << x << "," << y;
             }
     }
@@ -295,7 +301,8 @@ TEST(Regions, FillRulesCombinationsAndClipping) {
     EXPECT_TRUE(TRegion::FromPolygon(star, TPolyFillMode::pfAlternate).Contains(50, 10));
 
     TRegion both;
-    both.Combine(TRegion::FromRect(Rect(0, 0, 4, 4)), TRegion::FromRect(Rect(6, 0, 8, 2)), TRegionCombine::rcOr);
+    both.Combine(TRegion::FromRect(Rect(0, 0, 4, 4)), TRegion::FromRect(Rect(6, 0, 8, 2)),
+                 TRegionCombine::rcOr);
     EXPECT_EQ(both.BoundingRect(), Rect(0, 0, 8, 4));
     TRegion hole;
     hole.Combine(both, TRegion::FromRect(Rect(1, 1, 3, 3)), TRegionCombine::rcDiff);
@@ -308,7 +315,8 @@ TEST(Regions, FillRulesCombinationsAndClipping) {
     Canvas4 canvas(10, 10);
     canvas.c().SetBrushColor(clRed);
     TRegion shape;
-    shape.Combine(TRegion::FromRect(Rect(0, 0, 4, 4)), TRegion::FromRect(Rect(1, 1, 3, 3)), TRegionCombine::rcDiff);
+    shape.Combine(TRegion::FromRect(Rect(0, 0, 4, 4)), TRegion::FromRect(Rect(1, 1, 3, 3)),
+                  TRegionCombine::rcDiff);
     canvas.c().FillRegion(shape);
     EXPECT_EQ(canvas.bitmap.Pixel(0, 0), clRed);
     EXPECT_EQ(canvas.bitmap.Pixel(2, 2), clWhite);
@@ -440,7 +448,8 @@ TEST(ImageLists, MaskedAddOverlaysAndDrawStates) {
     TBitmap strip;
     strip.SetSize(8, 4);
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 8; ++x) strip.SetPixel(x, y, x < 4 ? (x == y ? clFuchsia : clRed) : (y == 0 ? clBlue : clFuchsia));
+        for (int x = 0; x < 8; ++x)
+            strip.SetPixel(x, y, x < 4 ? (x == y ? clFuchsia : clRed) : (y == 0 ? clBlue : clFuchsia));
     EXPECT_EQ(list.AddMasked(strip, clFuchsia), 0);
     EXPECT_EQ(list.Count(), 2);
     EXPECT_TRUE(list.Overlay(1, 0));
@@ -460,13 +469,16 @@ TEST(ImageLists, MaskedAddOverlaysAndDrawStates) {
     list.SetBkColor(clYellow);
     auto onBk = paint([&](TCanvas& c) { list.Draw(c, 0, 0, 0); });
     EXPECT_EQ(onBk->bitmap.Pixel(1, 1), clYellow);
-    auto transparent = paint([&](TCanvas& c) { list.Draw(c, 0, 0, 0, TDrawingStyle::dsTransparent, TImageType::itImage); });
+    auto transparent =
+        paint([&](TCanvas& c) { list.Draw(c, 0, 0, 0, TDrawingStyle::dsTransparent, TImageType::itImage); });
     EXPECT_EQ(transparent->bitmap.Pixel(1, 1), clGreen);
     list.SetBkColor(clNone);
     list.SetBlendColor(clBlue);
-    auto selected = paint([&](TCanvas& c) { list.Draw(c, 0, 0, 0, TDrawingStyle::dsSelected, TImageType::itImage); });
+    auto selected =
+        paint([&](TCanvas& c) { list.Draw(c, 0, 0, 0, TDrawingStyle::dsSelected, TImageType::itImage); });
     EXPECT_EQ(selected->bitmap.Pixel(1, 0), RGB(127, 0, 127));
-    auto mask = paint([&](TCanvas& c) { list.Draw(c, 0, 0, 0, TDrawingStyle::dsNormal, TImageType::itMask); });
+    auto mask =
+        paint([&](TCanvas& c) { list.Draw(c, 0, 0, 0, TDrawingStyle::dsNormal, TImageType::itMask); });
     EXPECT_EQ(mask->bitmap.Pixel(1, 0), clBlack);
     EXPECT_EQ(mask->bitmap.Pixel(1, 1), clWhite);
     auto disabled = paint([&](TCanvas& c) { list.Draw(c, 0, 0, 1, false); });
@@ -516,7 +528,8 @@ TEST(WindowProcedures, InstalledProceduresChainAndDestroyIsAlwaysDelivered) {
     PostMessage(panel, WM_USER + 2, 0, 0);
     QApplication::processEvents();
     delete panel;
-    const std::vector<std::string> expected{"hook 1024", "own 1024", "hook 1025", "hook 1026", "own 1026", "hook 2"};
+    const std::vector<std::string> expected{"hook 1024", "own 1024", "hook 1025",
+                                            "hook 1026", "own 1026", "hook 2"};
     EXPECT_EQ(log, expected);
 }
 
@@ -528,9 +541,12 @@ TEST(MouseTracking, PressMoveReleaseAndCancelAsAStateMachine) {
     };
     const std::vector<Row> rows = {
         {"click", {"p 10 10", "m 12 11", "r 12 11"}, {"capture", "release", "click 12 11"}},
-        {"drag", {"p 10 10", "m 15 10", "m 20 12", "r 20 12"},
+        {"drag",
+         {"p 10 10", "m 15 10", "m 20 12", "r 20 12"},
          {"capture", "start 10 10", "move 15 10", "move 20 12", "release", "drop 20 12"}},
-        {"cancel mid-drag", {"p 0 0", "m 9 9", "c", "r 9 9"}, {"capture", "start 0 0", "move 9 9", "release", "cancel"}},
+        {"cancel mid-drag",
+         {"p 0 0", "m 9 9", "c", "r 9 9"},
+         {"capture", "start 0 0", "move 9 9", "release", "cancel"}},
         {"second press ignored", {"p 0 0", "p 5 5", "r 0 0"}, {"capture", "release", "click 0 0"}},
         {"release without press", {"r 1 1", "m 50 50"}, {}},
     };
@@ -539,10 +555,18 @@ TEST(MouseTracking, PressMoveReleaseAndCancelAsAStateMachine) {
         TMouseTracker tracker(4);
         std::vector<std::string> log;
         tracker.OnCapture = [&](bool take) { log.push_back(take ? "capture" : "release"); };
-        tracker.OnDragStart = [&](int x, int y) { log.push_back("start " + std::to_string(x) + " " + std::to_string(y)); };
-        tracker.OnDragMove = [&](int x, int y) { log.push_back("move " + std::to_string(x) + " " + std::to_string(y)); };
-        tracker.OnDrop = [&](int x, int y) { log.push_back("drop " + std::to_string(x) + " " + std::to_string(y)); };
-        tracker.OnClick = [&](int x, int y) { log.push_back("click " + std::to_string(x) + " " + std::to_string(y)); };
+        tracker.OnDragStart = [&](int x, int y) {
+            log.push_back("start " + std::to_string(x) + " " + std::to_string(y));
+        };
+        tracker.OnDragMove = [&](int x, int y) {
+            log.push_back("move " + std::to_string(x) + " " + std::to_string(y));
+        };
+        tracker.OnDrop = [&](int x, int y) {
+            log.push_back("drop " + std::to_string(x) + " " + std::to_string(y));
+        };
+        tracker.OnClick = [&](int x, int y) {
+            log.push_back("click " + std::to_string(x) + " " + std::to_string(y));
+        };
         tracker.OnCancel = [&] { log.push_back("cancel"); };
         for (const std::string& e : row.events) {
             int x = 0, y = 0;
@@ -598,9 +622,9 @@ TEST(CanvasScreenshot, EveryDrawingCallWithTextAndGlyphs) {
     r = Rect(8, 48, 160, 80);
     DrawEdge(c, r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
     DrawText(c, "A sunken edge with an ellipsis at the end", r, DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
-    const uint32_t kinds[] = {DFCS_BUTTONCHECK, DFCS_BUTTONCHECK | DFCS_CHECKED, DFCS_BUTTON3STATE | DFCS_CHECKED,
-                              DFCS_BUTTONRADIO, DFCS_BUTTONRADIO | DFCS_CHECKED,
-                              DFCS_BUTTONCHECK | DFCS_CHECKED | DFCS_INACTIVE};
+    const uint32_t kinds[] = {
+        DFCS_BUTTONCHECK, DFCS_BUTTONCHECK | DFCS_CHECKED, DFCS_BUTTON3STATE | DFCS_CHECKED,
+        DFCS_BUTTONRADIO, DFCS_BUTTONRADIO | DFCS_CHECKED, DFCS_BUTTONCHECK | DFCS_CHECKED | DFCS_INACTIVE};
     for (int i = 0; i < 6; ++i) {
         TRect box = Bounds(8 + i * 20, 90, 16, 16);
         DrawFrameControl(c, box, DFC_BUTTON, kinds[i]);

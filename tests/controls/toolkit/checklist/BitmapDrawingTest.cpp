@@ -27,11 +27,11 @@ TEST(BitmapDrawing, CopyBitmapCellCutsTheGrid) {
         TColor corner; // top-left pixel of the result
     };
     const std::vector<Row> rows = {
-        {6, 3, 13, 16, 13, RGB(15, 25, 200)},  // column 1, row 2
+        {6, 3, 13, 16, 13, RGB(15, 25, 200)}, // column 1, row 2
         {6, 3, 0, 16, 13, RGB(5, 5, 200)},
-        {6, 3, -4, 16, 13, RGB(5, 5, 200)},    // a negative index counts as 0
-        {0, 3, 0, 96, 13, RGB(5, 5, 200)},     // Cols 0 counts as 1
-        {6, 3, 18, 16, 13, clBlack},           // beyond the grid: nothing read, black
+        {6, 3, -4, 16, 13, RGB(5, 5, 200)}, // a negative index counts as 0
+        {0, 3, 0, 96, 13, RGB(5, 5, 200)},  // Cols 0 counts as 1
+        {6, 3, 18, 16, 13, clBlack},        // beyond the grid: nothing read, black
         {6, 3, 1000000, 16, 13, clBlack},
     };
     for (const Row& r : rows) {
@@ -75,7 +75,8 @@ TEST(BitmapDrawing, TransparentDrawingLeavesTheSeeThroughColourAlone) {
         DrawBitmapPart(dest.Canvas(), 2, 2, 0, 0, glyph, 0, 0, 0, 0, transparent);
         for (int y = 0; y < 4; ++y)
             for (int x = 0; x < 4; ++x)
-                EXPECT_EQ(dest.Pixel(x + 2, y + 2), glyph.Pixel(x, y) == clFuchsia ? clLime : clNavy) << x << "," << y;
+                EXPECT_EQ(dest.Pixel(x + 2, y + 2), glyph.Pixel(x, y) == clFuchsia ? clLime : clNavy)
+                    << x << "," << y;
         EXPECT_EQ(dest.Pixel(0, 0), clLime);
     }
     // Stretched to twice the size.
@@ -101,7 +102,8 @@ TEST(BitmapDrawing, EmbossedLookAndCheckerPattern) {
     auto embossed = MakeEmbossedBitmap(glyph, clBlack, clSilver, true, clGray, clWhite);
     ASSERT_EQ(embossed->Width(), 3);
     // The shadow over the glyph, the highlight one pixel right and down, the rest background.
-    const TColor expected[3][3] = {{clGray, clSilver, clSilver}, {clGray, clWhite, clSilver}, {clGray, clWhite, clSilver}};
+    const TColor expected[3][3] = {
+        {clGray, clSilver, clSilver}, {clGray, clWhite, clSilver}, {clGray, clWhite, clSilver}};
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 3; ++x) EXPECT_EQ(embossed->Pixel(x, y), expected[y][x]) << x << "," << y;
     auto flat = MakeEmbossedBitmap(glyph, clBlack, clSilver, false, clGray, clWhite);

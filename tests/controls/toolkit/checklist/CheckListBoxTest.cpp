@@ -21,8 +21,8 @@ namespace mv {
 namespace {
 
 std::string ShotPath(const std::string& name) {
-    const auto folder =
-        std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "screenshots" / "controls";
+    const auto folder = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() /
+                        "screenshots" / "controls";
     std::filesystem::create_directories(folder);
     return (folder / name).string();
 }
@@ -44,29 +44,65 @@ TEST(CheckListModel, ClickAndKeyStateMachine) {
         bool allowGrayed;
         std::string disabled; // indexes of disabled items
         std::vector<std::string> actions;
-        std::string states;   // after all actions
+        std::string states; // after all actions
         int clickChecks;
-        std::string changes;  // indexes that fired OnStateChange
+        std::string changes; // indexes that fired OnStateChange
     };
-    const auto marks = TCheckKind::ckCheckMarks, boxes = TCheckKind::ckCheckBoxes, radio = TCheckKind::ckRadioButtons;
+    const auto marks = TCheckKind::ckCheckMarks, boxes = TCheckKind::ckCheckBoxes,
+               radio = TCheckKind::ckRadioButtons;
     const std::vector<Row> rows = {
         {"grayed cycle, first click", marks, true, "", {"click 0 5"}, "GUUU", 1, "0"},
         {"grayed cycle, second click", marks, true, "", {"click 0 5", "click 0 5"}, "CUUU", 2, "00"},
-        {"grayed cycle, third click", marks, true, "", {"click 0 5", "click 0 5", "click 0 17"}, "UUUU", 3, "000"},
+        {"grayed cycle, third click",
+         marks,
+         true,
+         "",
+         {"click 0 5", "click 0 5", "click 0 17"},
+         "UUUU",
+         3,
+         "000"},
         {"a click on the text only selects", marks, true, "", {"click 1 18", "click 1 60"}, "UUUU", 0, ""},
         {"no grayed without AllowGrayed", boxes, false, "", {"click 2 0", "click 2 0"}, "UUUU", 2, "22"},
         {"space toggles the current item", boxes, false, "", {"click 3 40", "key  "}, "UUUC", 1, "3"},
         {"space without a current item", boxes, false, "", {"key  "}, "UUUU", 0, ""},
         {"radio never grayed", radio, true, "", {"click 1 5"}, "UCUU", 1, "1"},
         // A radio list starts with its first item checked.
-        {"checking a radio item unchecks the others", radio, false, "", {"click 0 5", "click 2 5"}, "UUCU", 2, "2"},
+        {"checking a radio item unchecks the others",
+         radio,
+         false,
+         "",
+         {"click 0 5", "click 2 5"},
+         "UUCU",
+         2,
+         "2"},
         {"a radio item cannot be unchecked", radio, false, "", {"click 2 5", "click 2 5"}, "UUCU", 2, "2"},
         {"grayed set on radio reads unchecked", radio, false, "", {"set 3 G"}, "CUUU", 0, "3"},
         {"plus skips a disabled item", boxes, false, "1", {"key +"}, "CUCC", 1, "023"},
-        {"minus unchecks the enabled ones", boxes, false, "1", {"set 1 C", "set 2 G", "key -"}, "UCUU", 1, "122"},
-        {"plus and minus do nothing to radio items", radio, false, "", {"set 1 C", "key +", "key -"}, "UCUU", 0, "1"},
+        {"minus unchecks the enabled ones",
+         boxes,
+         false,
+         "1",
+         {"set 1 C", "set 2 G", "key -"},
+         "UCUU",
+         1,
+         "122"},
+        {"plus and minus do nothing to radio items",
+         radio,
+         false,
+         "",
+         {"set 1 C", "key +", "key -"},
+         "UCUU",
+         0,
+         "1"},
         {"a disabled item does not toggle", boxes, false, "2", {"click 2 5"}, "UUUU", 0, ""},
-        {"checked index writes a radio state", radio, false, "", {"checked 3", "checked -1"}, "CUUU", 0, "30"},
+        {"checked index writes a radio state",
+         radio,
+         false,
+         "",
+         {"checked 3", "checked -1"},
+         "CUUU",
+         0,
+         "30"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -93,8 +129,9 @@ TEST(CheckListModel, ClickAndKeyStateMachine) {
                 int index;
                 char s;
                 in >> index >> s;
-                m.SetItemState(index, s == 'C' ? TCheckBoxState::cbChecked : s == 'G' ? TCheckBoxState::cbGrayed
-                                                                                       : TCheckBoxState::cbUnchecked);
+                m.SetItemState(index, s == 'C'   ? TCheckBoxState::cbChecked
+                                      : s == 'G' ? TCheckBoxState::cbGrayed
+                                                 : TCheckBoxState::cbUnchecked);
             } else if (verb == "checked") {
                 int index;
                 in >> index;
@@ -147,7 +184,8 @@ TEST(CheckListModel, RulesAroundTheItems) {
 struct TempIni {
     std::filesystem::path path;
     TempIni() {
-        path = std::filesystem::temp_directory_path() / ("mv-checklist-" + std::to_string(::getpid()) + ".ini");
+        path =
+            std::filesystem::temp_directory_path() / ("mv-checklist-" + std::to_string(::getpid()) + ".ini");
         std::filesystem::remove(path);
     }
     ~TempIni() { std::filesystem::remove(path); }
@@ -202,8 +240,8 @@ void SendClick(QWidget* w, int x, int y) {
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(x, y), w->mapToGlobal(QPointF(x, y)), Qt::LeftButton,
                       Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(x, y), w->mapToGlobal(QPointF(x, y)), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(x, y), w->mapToGlobal(QPointF(x, y)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(w, &release);
 }
 
@@ -233,18 +271,19 @@ TEST(CheckListBox, TheWidgetTogglesOnClicksAndKeysAndKeepsStatesThroughItsPlacem
     form->Show();
     QApplication::processEvents();
     const int h = list->ItemHeight();
-    SendClick(list->Widget(), 5, h + 2);          // check area of item 1: grayed
-    SendClick(list->Widget(), 60, 2 * h + 2);     // text of item 2: selects only
-    SendKey(list->Widget(), Qt::Key_Space, " ");  // toggles item 2
+    SendClick(list->Widget(), 5, h + 2);         // check area of item 1: grayed
+    SendClick(list->Widget(), 60, 2 * h + 2);    // text of item 2: selects only
+    SendKey(list->Widget(), Qt::Key_Space, " "); // toggles item 2
     SendKey(list->Widget(), Qt::Key_Up, QString());
-    SendKey(list->Widget(), Qt::Key_Space, " ");  // item 1: grayed -> checked
+    SendKey(list->Widget(), Qt::Key_Space, " "); // item 1: grayed -> checked
     EXPECT_EQ(list->ItemIndex(), 1);
     EXPECT_EQ(States(list->Items()), "UCG");
     EXPECT_EQ(clicks, 3);
     placement->SavePlacement();
     EXPECT_EQ(list->StatesSection(), "Form Arquivos\\TFormIncluidosLb");
     const std::string text = ini.Text();
-    EXPECT_NE(text.find("[Form Arquivos\\TFormIncluidosLb]\nCount=3\nItem0=0\nItem1=1\nItem2=2\n"), std::string::npos)
+    EXPECT_NE(text.find("[Form Arquivos\\TFormIncluidosLb]\nCount=3\nItem0=0\nItem1=1\nItem2=2\n"),
+              std::string::npos)
         << text;
     list->SetAllStates(TCheckBoxState::cbUnchecked, false);
     placement->RestorePlacement();
@@ -260,7 +299,8 @@ TEST(CheckListBox, EveryKindStateAndEnabledFlagInOneScreenshot) {
     form->SetClientHeight(6 * 16 + 4 + 16 + 8);
     const char* kindNames[3] = {"Box", "Radio", "Mark"};
     const char* stateNames[3] = {"unchecked", "checked", "grayed"};
-    const TCheckBoxState states[3] = {TCheckBoxState::cbUnchecked, TCheckBoxState::cbChecked, TCheckBoxState::cbGrayed};
+    const TCheckBoxState states[3] = {TCheckBoxState::cbUnchecked, TCheckBoxState::cbChecked,
+                                      TCheckBoxState::cbGrayed};
     // Check boxes and marks: the three states enabled, then disabled, in one list each.
     // Radio items: one checked per list and never grayed, so a list per enabled flag and
     // per checked item shows every cell there is.
@@ -275,10 +315,14 @@ TEST(CheckListBox, EveryKindStateAndEnabledFlagInOneScreenshot) {
     for (int i = 0; i < 6; ++i) six.push_back({states[i % 3], i < 3});
     specs.push_back({TCheckKind::ckCheckBoxes, six, Bounds(8, 8, 160, itemsHeight)});
     specs.push_back({TCheckKind::ckRadioButtons,
-                     {{TCheckBoxState::cbChecked, true}, {TCheckBoxState::cbUnchecked, true}, {TCheckBoxState::cbGrayed, true}},
+                     {{TCheckBoxState::cbChecked, true},
+                      {TCheckBoxState::cbUnchecked, true},
+                      {TCheckBoxState::cbGrayed, true}},
                      Bounds(176, 8, 160, 3 * 16 + 2)});
     specs.push_back({TCheckKind::ckRadioButtons,
-                     {{TCheckBoxState::cbUnchecked, false}, {TCheckBoxState::cbChecked, false}, {TCheckBoxState::cbGrayed, false}},
+                     {{TCheckBoxState::cbUnchecked, false},
+                      {TCheckBoxState::cbChecked, false},
+                      {TCheckBoxState::cbGrayed, false}},
                      Bounds(176, 8 + 3 * 16 + 2, 160, 3 * 16 + 2)});
     specs.push_back({TCheckKind::ckCheckMarks, six, Bounds(344, 8, 160, itemsHeight)});
     std::vector<TMvCheckListBox*> lists;
@@ -295,7 +339,8 @@ TEST(CheckListBox, EveryKindStateAndEnabledFlagInOneScreenshot) {
             list->Items().SetItemEnabled(i, enabled);
         }
         for (int i = 0; i < static_cast<int>(spec.items.size()); ++i)
-            if (spec.items[i].first != TCheckBoxState::cbUnchecked) list->Items().SetItemState(i, spec.items[i].first);
+            if (spec.items[i].first != TCheckBoxState::cbUnchecked)
+                list->Items().SetItemState(i, spec.items[i].first);
         lists.push_back(list);
     }
     auto* grid = new TLabel(form.get());
@@ -317,7 +362,8 @@ TEST(CheckListBox, EveryKindStateAndEnabledFlagInOneScreenshot) {
         const int h = lists[l]->ItemHeight();
         for (int i = 0; i < lists[l]->Items().Count(); ++i) {
             SCOPED_TRACE(lists[l]->Items().Strings(i));
-            const int cell = CheckCellIndex(lists[l]->CheckKind(), lists[l]->GetItemState(i), lists[l]->ItemEnabled(i));
+            const int cell =
+                CheckCellIndex(lists[l]->CheckKind(), lists[l]->GetItemState(i), lists[l]->ItemEnabled(i));
             cellsSeen.insert(cell);
             const int cellX = (cell % 6) * CheckCellWidth, cellY = (cell / 6) * CheckCellHeight;
             const int x0 = (CheckWidth - CheckCellWidth) / 2, y0 = i * h + (h - CheckCellHeight) / 2;

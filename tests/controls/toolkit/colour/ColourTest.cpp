@@ -22,12 +22,10 @@ TEST(ColorMan, GreyLightnessAndBrightening) {
         bool light;
     };
     const std::vector<Row> rows = {
-        {RGB(0, 255, 0), 128, true},   // 127.5 rounds to the even 128
-        {RGB(0, 0, 255), 76, false},   // 76.5 rounds to the even 76
-        {RGB(255, 255, 255), 255, true},
-        {RGB(0, 0, 0), 0, false},
-        {RGB(1, 0, 0), 0, false},      // 0.2
-        {RGB(5, 5, 0), 4, false},      // 3.5 rounds to the even 4
+        {RGB(0, 255, 0), 128, true}, // 127.5 rounds to the even 128
+        {RGB(0, 0, 255), 76, false}, // 76.5 rounds to the even 76
+        {RGB(255, 255, 255), 255, true}, {RGB(0, 0, 0), 0, false}, {RGB(1, 0, 0), 0, false}, // 0.2
+        {RGB(5, 5, 0), 4, false}, // 3.5 rounds to the even 4
         {RGB(255, 0, 0), 51, false},
     };
     for (const Row& r : rows) {
@@ -61,8 +59,9 @@ std::vector<std::pair<int, TColor>> Starts(const std::vector<TGradientBand>& ban
 TEST(Gradient, BandsRunThroughTheColours) {
     using Bands = std::vector<std::pair<int, TColor>>;
     // The worked example: the grey never reaches 100, as the channels run on.
-    EXPECT_EQ(Starts(GradientBands(Rect(0, 0, 10, 10), {Grey(0), Grey(100), Grey(100)}, 2, 0, 2)),
-              (Bands{{0, Grey(0)}, {2, Grey(40)}, {4, Grey(80)}, {6, Grey(80)}, {8, Grey(80)}, {10, Grey(80)}}));
+    EXPECT_EQ(
+        Starts(GradientBands(Rect(0, 0, 10, 10), {Grey(0), Grey(100), Grey(100)}, 2, 0, 2)),
+        (Bands{{0, Grey(0)}, {2, Grey(40)}, {4, Grey(80)}, {6, Grey(80)}, {8, Grey(80)}, {10, Grey(80)}}));
     // One transition: before the change at h the bands keep the first colour.
     EXPECT_EQ(Starts(GradientBands(Rect(0, 0, 10, 8), {Grey(0), Grey(80)}, 1, 0, 2)),
               (Bands{{0, Grey(0)}, {2, Grey(0)}, {4, Grey(0)}, {6, Grey(0)}, {8, Grey(20)}}));
@@ -72,9 +71,11 @@ TEST(Gradient, BandsRunThroughTheColours) {
     EXPECT_EQ(across[0].Rect, Rect(0, 0, 2, 5));
     // The first change falls at the co-ordinate h itself, not counted from the top: a
     // rectangle lower down passes it at once and the colour never starts to run.
-    EXPECT_EQ(Starts(GradientBands(Rect(0, 20, 10, 30), {Grey(0), Grey(50), Grey(50)}, 2, 0, 2)),
-              (Bands{{20, Grey(0)}, {22, Grey(0)}, {24, Grey(0)}, {26, Grey(0)}, {28, Grey(0)}, {30, Grey(0)}}));
-    EXPECT_EQ(Starts(GradientBands(Rect(0, 0, 10, 10), {Grey(0), Grey(50), Grey(50)}, 2, 0, 2))[2].second, Grey(40));
+    EXPECT_EQ(
+        Starts(GradientBands(Rect(0, 20, 10, 30), {Grey(0), Grey(50), Grey(50)}, 2, 0, 2)),
+        (Bands{{20, Grey(0)}, {22, Grey(0)}, {24, Grey(0)}, {26, Grey(0)}, {28, Grey(0)}, {30, Grey(0)}}));
+    EXPECT_EQ(Starts(GradientBands(Rect(0, 0, 10, 10), {Grey(0), Grey(50), Grey(50)}, 2, 0, 2))[2].second,
+              Grey(40));
     // Step below 1 counts as 1; the last band may reach past the end.
     EXPECT_EQ(GradientBands(Rect(0, 0, 3, 3), {Grey(0), Grey(9), Grey(9), Grey(9)}, 3, 0, 0).size(), 4u);
 }
@@ -108,13 +109,17 @@ TEST(Gradient, FillsTheCanvasAndWritesAScreenshot) {
     shot.SetSize(120, 40);
     const TColor base = RGB(70, 110, 200);
     // The colour button's gradient face: B(24), C, D(24), D(48) in bands of 2 pixels.
-    Gradient(shot.Canvas(), Rect(0, 0, 60, 40), {Brighten(base, 24), base, Darken(base, 24), Darken(base, 48)}, 3, 0, 2);
+    Gradient(shot.Canvas(), Rect(0, 0, 60, 40),
+             {Brighten(base, 24), base, Darken(base, 24), Darken(base, 48)}, 3, 0, 2);
     Gradient(shot.Canvas(), Rect(60, 0, 120, 40), {clWhite, clNavy}, 1, 1, 4);
     EXPECT_EQ(shot.Pixel(5, 0), Brighten(base, 24));
-    EXPECT_EQ(shot.Pixel(5, 39), GradientBands(Rect(0, 0, 60, 40), {Brighten(base, 24), base, Darken(base, 24), Darken(base, 48)}, 3, 0, 2)[19].Color);
+    EXPECT_EQ(shot.Pixel(5, 39),
+              GradientBands(Rect(0, 0, 60, 40),
+                            {Brighten(base, 24), base, Darken(base, 24), Darken(base, 48)}, 3, 0, 2)[19]
+                  .Color);
     EXPECT_EQ(shot.Pixel(60, 20), clWhite);
-    const auto folder =
-        std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "screenshots" / "controls";
+    const auto folder = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() /
+                        "screenshots" / "controls";
     std::filesystem::create_directories(folder);
     EXPECT_TRUE(shot.SaveToFile((folder / "gradient.png").string()));
 }

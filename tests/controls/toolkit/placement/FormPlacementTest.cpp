@@ -18,7 +18,8 @@ namespace {
 struct TempIni {
     std::filesystem::path path;
     TempIni() {
-        path = std::filesystem::temp_directory_path() / ("mv-placement-" + std::to_string(::getpid()) + ".ini");
+        path =
+            std::filesystem::temp_directory_path() / ("mv-placement-" + std::to_string(::getpid()) + ".ini");
         std::filesystem::remove(path);
     }
     ~TempIni() { std::filesystem::remove(path); }
@@ -41,8 +42,9 @@ TEST(PlacementModel, KeysAreWrittenWithAndWithoutTheScreenSize) {
     record.MaxPosition = {-4, -4};
     record.Normal = Rect(10, 20, 410, 320);
     WritePlacementRecord(storage, "Menu Principal", record, 800, 600);
-    EXPECT_EQ(ini.Text(), "[Menu Principal]\nFlags=0\nShowCmd=1\nPixelsPerInch=96\nMinMaxPos(800x600)=-1,-1,-4,-4\n"
-                          "MinMaxPos=-1,-1,-4,-4\nNormPos(800x600)=10,20,410,320\nNormPos=10,20,410,320\n");
+    EXPECT_EQ(ini.Text(),
+              "[Menu Principal]\nFlags=0\nShowCmd=1\nPixelsPerInch=96\nMinMaxPos(800x600)=-1,-1,-4,-4\n"
+              "MinMaxPos=-1,-1,-4,-4\nNormPos(800x600)=10,20,410,320\nNormPos=10,20,410,320\n");
     EXPECT_EQ(ScreenSizeSuffix(1024, 768), "(1024x768)");
 }
 
@@ -61,12 +63,36 @@ TEST(PlacementModel, ReadingFallsBackToThePlainKeyAndDefaults) {
         int flags;
     };
     const std::vector<Row> rows = {
-        {"suffixed key first", {{"NormPos(1024x768)", "5,6,7,8"}, {"NormPos", "50,60,70,80"}}, true, Rect(5, 6, 7, 8), {-1, -1}, 7},
-        {"written at 800x600, read at 1024x768", {{"NormPos(800x600)", "5,6,7,8"}, {"NormPos", "50,60,70,80"}}, true,
-         Rect(50, 60, 70, 80), {-1, -1}, 7},
-        {"bad and missing numbers take the current rectangle's", {{"NormPos", "50,x,,"}}, true, Rect(50, 2, 3, 4), {-1, -1}, 7},
-        {"min and max positions, missing ones 0", {{"MinMaxPos", "1,2,3"}, {"Flags", "2"}}, true, Rect(1, 2, 3, 4), {3, 0}, 2},
-        {"another resolution cancels the position", {{"NormPos", "5,6,7,8"}, {"PixelsPerInch", "120"}}, false, Rect(1, 2, 3, 4), {-1, -1}, 7},
+        {"suffixed key first",
+         {{"NormPos(1024x768)", "5,6,7,8"}, {"NormPos", "50,60,70,80"}},
+         true,
+         Rect(5, 6, 7, 8),
+         {-1, -1},
+         7},
+        {"written at 800x600, read at 1024x768",
+         {{"NormPos(800x600)", "5,6,7,8"}, {"NormPos", "50,60,70,80"}},
+         true,
+         Rect(50, 60, 70, 80),
+         {-1, -1},
+         7},
+        {"bad and missing numbers take the current rectangle's",
+         {{"NormPos", "50,x,,"}},
+         true,
+         Rect(50, 2, 3, 4),
+         {-1, -1},
+         7},
+        {"min and max positions, missing ones 0",
+         {{"MinMaxPos", "1,2,3"}, {"Flags", "2"}},
+         true,
+         Rect(1, 2, 3, 4),
+         {3, 0},
+         2},
+        {"another resolution cancels the position",
+         {{"NormPos", "5,6,7,8"}, {"PixelsPerInch", "120"}},
+         false,
+         Rect(1, 2, 3, 4),
+         {-1, -1},
+         7},
         {"no keys, no data", {}, false, Rect(1, 2, 3, 4), {-1, -1}, 7},
     };
     for (const Row& row : rows) {
@@ -89,9 +115,10 @@ TEST(PlacementModel, ShowCommandsScreensQuotesAndDefaultNames) {
         int cmd;
         S expected;
     };
-    for (const Row& r : {Row{1, S::ssNormal}, Row{5, S::ssNormal}, Row{9, S::ssNormal}, Row{2, S::ssMinimized},
-                         Row{6, S::ssMinimized}, Row{7, S::ssMinimized}, Row{3, S::ssMaximized}, Row{0, S::ssMaximized},
-                         Row{4, S::ssMaximized}, Row{8, S::ssMaximized}, Row{-1, S::ssMaximized}}) {
+    for (const Row& r :
+         {Row{1, S::ssNormal}, Row{5, S::ssNormal}, Row{9, S::ssNormal}, Row{2, S::ssMinimized},
+          Row{6, S::ssMinimized}, Row{7, S::ssMinimized}, Row{3, S::ssMaximized}, Row{0, S::ssMaximized},
+          Row{4, S::ssMaximized}, Row{8, S::ssMaximized}, Row{-1, S::ssMaximized}}) {
         SCOPED_TRACE(r.cmd);
         EXPECT_EQ(ShownStateOfShowCmd(r.cmd, S::ssMaximized), r.expected);
     }
@@ -103,7 +130,8 @@ TEST(PlacementModel, ShowCommandsScreensQuotesAndDefaultNames) {
 
     TempIni ini;
     TIniPlacementStorage storage(ini.path.string());
-    for (const std::string& v : {std::string("\"abc\""), std::string("'abc'"), std::string("a\"b"), std::string("\"")}) {
+    for (const std::string& v :
+         {std::string("\"abc\""), std::string("'abc'"), std::string("a\"b"), std::string("\"")}) {
         SCOPED_TRACE(v);
         storage.WriteString("Q", "Value", v);
         EXPECT_EQ(storage.ReadString("Q", "Value", ""), v);
@@ -193,23 +221,36 @@ TEST(FormPlacement, StateScreensResolutionAndBorders) {
         const char* name;
         std::vector<std::pair<std::string, std::string>> keys;
         TFormBorderStyle border;
-        TRect bounds;      // after the restore
+        TRect bounds; // after the restore
         TWindowState state;
     };
     const std::string suffix = ScreenSizeSuffix(ScreenWidth(), ScreenHeight());
     const std::vector<Row> rows = {
-        {"show command 3 maximises", {{"NormPos", "10,10,210,110"}, {"ShowCmd", "3"}}, TFormBorderStyle::bsSizeable,
-         Rect(10, 10, 210, 110), TWindowState::wsMaximized},
-        {"show command 0 keeps normal", {{"NormPos", "10,10,210,110"}, {"ShowCmd", "0"}}, TFormBorderStyle::bsSizeable,
-         Rect(10, 10, 210, 110), TWindowState::wsNormal},
+        {"show command 3 maximises",
+         {{"NormPos", "10,10,210,110"}, {"ShowCmd", "3"}},
+         TFormBorderStyle::bsSizeable,
+         Rect(10, 10, 210, 110),
+         TWindowState::wsMaximized},
+        {"show command 0 keeps normal",
+         {{"NormPos", "10,10,210,110"}, {"ShowCmd", "0"}},
+         TFormBorderStyle::bsSizeable,
+         Rect(10, 10, 210, 110),
+         TWindowState::wsNormal},
         {"another resolution keeps the place but restores the state",
-         {{"NormPos", "10,10,210,110"}, {"PixelsPerInch", "120"}, {"ShowCmd", "2"}}, TFormBorderStyle::bsSizeable,
-         Bounds(40, 50, 300, 200), TWindowState::wsMinimized},
+         {{"NormPos", "10,10,210,110"}, {"PixelsPerInch", "120"}, {"ShowCmd", "2"}},
+         TFormBorderStyle::bsSizeable,
+         Bounds(40, 50, 300, 200),
+         TWindowState::wsMinimized},
         {"a rectangle off every screen is not applied",
-         {{"NormPos" + suffix, "-3000,-3000,-2700,-2800"}, {"ShowCmd", "1"}}, TFormBorderStyle::bsSizeable,
-         Bounds(40, 50, 300, 200), TWindowState::wsNormal},
-        {"a fixed border only moves", {{"NormPos", "15,25,515,425"}}, TFormBorderStyle::bsDialog,
-         Bounds(15, 25, 300, 200), TWindowState::wsNormal},
+         {{"NormPos" + suffix, "-3000,-3000,-2700,-2800"}, {"ShowCmd", "1"}},
+         TFormBorderStyle::bsSizeable,
+         Bounds(40, 50, 300, 200),
+         TWindowState::wsNormal},
+        {"a fixed border only moves",
+         {{"NormPos", "15,25,515,425"}},
+         TFormBorderStyle::bsDialog,
+         Bounds(15, 25, 300, 200),
+         TWindowState::wsNormal},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -295,7 +336,8 @@ TEST(FormPlacement, ActiveControlAndStringsThroughThePlacement) {
 
 TEST(FormPlacement, RegistryStorageKeepsTheSameKeys) {
     FormFixture f;
-    const auto store = std::filesystem::temp_directory_path() / ("mv-registry-" + std::to_string(::getpid()) + ".ini");
+    const auto store =
+        std::filesystem::temp_directory_path() / ("mv-registry-" + std::to_string(::getpid()) + ".ini");
     std::filesystem::remove(store);
     f.placement->SetUseRegistry(true);
     f.placement->SetRegistryFileName(store.string());

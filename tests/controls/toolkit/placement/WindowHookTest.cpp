@@ -59,8 +59,8 @@ TEST(WindowHook, HooksShareOneControlHookAndRunLastAttachedFirst) {
     EXPECT_EQ(shared->HookCount(), 2);
     EXPECT_EQ(a->WinControl(), f.control);
     f.control->Perform(WM_USER, 0, 0);
-    EXPECT_EQ(f.log, (std::vector<std::string>{"b before 1024", "a before 1024", "control 1024", "b after 1024",
-                                               "a after 1024"}));
+    EXPECT_EQ(f.log, (std::vector<std::string>{"b before 1024", "a before 1024", "control 1024",
+                                               "b after 1024", "a after 1024"}));
     // One off: the other goes on; both off: the control's own procedure is back.
     f.log.clear();
     b->SetActive(false);
@@ -97,7 +97,8 @@ TEST(WindowHook, AHandledMessageStopsTheChainButDestroyAlwaysReachesTheControl) 
     EXPECT_EQ(f.log, (std::vector<std::string>{"stopper before 1029"}));
     f.log.clear();
     f.form.reset(); // destroys the control
-    EXPECT_EQ(f.log, (std::vector<std::string>{"stopper before 2", "control 2", "stopper after 2", "first after 2"}));
+    EXPECT_EQ(f.log, (std::vector<std::string>{"stopper before 2", "control 2", "stopper after 2",
+                                               "first after 2"}));
     // The hooks have let go of the destroyed control.
     EXPECT_EQ(first->WinControl(), nullptr);
     EXPECT_EQ(stopper->WinControl(), nullptr);
