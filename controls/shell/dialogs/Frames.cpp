@@ -152,6 +152,7 @@ void TMvFrame::Paint() {
 }
 
 TMvGroup::TMvGroup(TComponent* owner) : TCustomControl(owner) {
+    SetVertScroll(0, 0, 0); // no scroll bar: paint the full width
     SetBounds(0, 0, 64, 48);
     FOrigin = {ClientRect().Left, ClientRect().Top};
 }

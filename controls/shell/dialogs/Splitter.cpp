@@ -8,6 +8,7 @@ TMvPane::TMvPane(TComponent* owner, int index) : TMvGroup(owner), FIndex(index) 
 }
 
 TMvSplitter::TMvSplitter(TComponent* owner) : TCustomControl(owner) {
+    SetVertScroll(0, 0, 0); // no scroll bar: paint the full width
     SetBounds(0, 0, 200, 140);
     for (int i = 0; i < 2; ++i) {
         FPanes[i] = new TMvPane(this, i); // owned by the splitter

@@ -6,7 +6,9 @@
 
 namespace mv {
 
-TExtTabSheet::TExtTabSheet(TExtPageControl* control) : TCustomControl(control) {}
+TExtTabSheet::TExtTabSheet(TExtPageControl* control) : TCustomControl(control) {
+    SetVertScroll(0, 0, 0); // no scroll bar: paint the full width
+}
 
 void TExtTabSheet::Paint() {
     Canvas().SetBrushStyle(TBrushStyle::bsSolid);
@@ -15,6 +17,7 @@ void TExtTabSheet::Paint() {
 }
 
 TExtPageControl::TExtPageControl(TComponent* owner) : TCustomControl(owner) {
+    SetVertScroll(0, 0, 0); // no scroll bar: paint the full width
     SetBounds(0, 0, 289, 193);
     FActiveFont.Assign(Font());
     FInactiveFont.Assign(Font());
