@@ -352,8 +352,26 @@ void TColorButton::Paint() {
         if (state == TClrButtonState::bsDown && FNumGlyphs < 3) index = 0;
         if (index >= FNumGlyphs) index = 0;
         const TColor key = FGlyph->Transparent() ? FGlyph->TransparentColor() : static_cast<TColor>(0x808000);
-        c.BrushCopy(Bounds(lay.GlyphPos.X, lay.GlyphPos.Y, glyphW, glyphH), *FGlyph,
-                    Bounds(index * glyphW, 0, glyphW, glyphH), key);
+        const int gx = lay.GlyphPos.X, gy = lay.GlyphPos.Y;
+        if (state == TClrButtonState::bsDisabled && FNumGlyphs == 1) {
+            // The up image reduced to its shape, stamped embossed in the button's colours.
+            for (const auto& [dx, colour] : {std::pair{1, Brighten(C, 96)}, std::pair{0, Darken(C, 48)}})
+                for (int y = 0; y < glyphH; ++y)
+                    for (int x = 0; x < glyphW; ++x)
+                        if (FGlyph->Pixel(x, y) != ColorToRGB(key)) c.SetPixel(gx + x + dx, gy + y + dx, colour);
+        } else if (state == TClrButtonState::bsDisabled) {
+            // The second image with white, grey and see-through recoloured from the base colour.
+            for (int y = 0; y < glyphH; ++y)
+                for (int x = 0; x < glyphW; ++x) {
+                    TColor p = FGlyph->Pixel(glyphW + x, y);
+                    if (p == ColorToRGB(key)) continue;
+                    if (p == clWhite) p = Brighten(C, 96);
+                    else if (p == clGray) p = Darken(C, 48);
+                    c.SetPixel(gx + x, gy + y, p);
+                }
+        } else {
+            c.BrushCopy(Bounds(gx, gy, glyphW, glyphH), *FGlyph, Bounds(index * glyphW, 0, glyphW, glyphH), key);
+        }
     }
     if (!caption.empty()) {
         c.SetBrushStyle(TBrushStyle::bsClear);

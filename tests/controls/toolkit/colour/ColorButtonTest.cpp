@@ -258,3 +258,47 @@ TEST(ColorButton, ElevenStylesPressedAndUnpressed) {
 
 } // namespace
 } // namespace mv
+
+namespace mv {
+namespace {
+
+TEST(ColorButton, GlyphPlacedAndEmbossedWhenDisabled) {
+    EnsureApplication();
+    auto form = std::make_unique<TForm>(nullptr);
+    form->SetBorderStyle(TFormBorderStyle::bsDialog);
+    form->SetCaption("Glyphs");
+    form->SetClientWidth(220);
+    form->SetClientHeight(48);
+    TBitmap glyph;
+    glyph.SetSize(16, 16);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) glyph.SetPixel(x, y, x >= 4 && x < 12 && y >= 4 && y < 12 ? clRed : 0x808000);
+    TColorButton* buttons[2];
+    for (int i = 0; i < 2; ++i) {
+        auto* b = new TColorButton(form.get());
+        b->SetParent(form.get());
+        b->SetBounds(8 + i * 104, 8, 100, 30);
+        b->SetColor(clSilver);
+        b->SetGlyph(glyph);
+        b->SetCaption(i ? "Off" : "Glyph");
+        b->SetMargin(4);
+        b->SetEnabled(i == 0);
+        buttons[i] = b;
+    }
+    EXPECT_EQ(buttons[0]->NumGlyphs(), 1);
+    form->Show();
+    QApplication::processEvents();
+    ASSERT_TRUE(SaveControlImage(*form, ShotPath("colorbutton_glyphs.png")));
+    // Content (2, 2, 98, 28), glyph at margin 4, centred across: y = 2 + (26 - 16 + 1) / 2.
+    const int gx = 2 + 4, gy = 2 + (26 - 16 + 1) / 2;
+    TBitmap on, off;
+    ASSERT_TRUE(GrabControlImage(*buttons[0], on));
+    ASSERT_TRUE(GrabControlImage(*buttons[1], off));
+    EXPECT_EQ(on.Pixel(gx + 8, gy + 8), clRed);
+    EXPECT_EQ(on.Pixel(gx + 1, gy + 1), clSilver); // see-through
+    EXPECT_EQ(off.Pixel(gx + 8, gy + 8), Darken(clSilver, 48));
+    EXPECT_EQ(off.Pixel(gx + 12, gy + 12), Brighten(clSilver, 96)); // the embossed edge
+}
+
+} // namespace
+} // namespace mv
