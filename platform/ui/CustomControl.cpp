@@ -15,6 +15,9 @@ public:
         setFocusPolicy(Qt::StrongFocus);
         Bar = new QScrollBar(Qt::Vertical, this);
         Bar->hide();
+        // A new scroll bar ranges over 0..99; nothing to scroll until the
+        // control says so, so it takes no room from the painted area.
+        Bar->setRange(0, 0);
         Bar->setFocusPolicy(Qt::NoFocus);
         QObject::connect(Bar, &QScrollBar::valueChanged, this, [this](int value) {
             if (Updating) return;
