@@ -502,6 +502,11 @@ bool TCompBase::AttrPassesFilter(uint8_t attr) {
     return base;
 }
 
+bool TCompBase::AttrLeftOutBySearch(uint8_t attr) {
+    const int asked = FileAttribute().ftFileAttr();
+    return (attr & ~asked & (platform::faHidden | platform::faSysFile | platform::faVolumeID)) != 0;
+}
+
 bool TCompBase::AddMatchingFiles(size_t specIndex, const std::string& mask, const std::string& folder,
                                  int depth) {
     std::vector<platform::DirEntry> found;
@@ -516,6 +521,7 @@ bool TCompBase::AddMatchingFiles(size_t specIndex, const std::string& mask, cons
         if (FCancel) return any;
         // Regular files only: no folders, links, devices or pipes.
         if (!e.Info.IsRegular || e.Info.IsSymlink) continue;
+        if (AttrLeftOutBySearch(e.Info.Attributes)) continue;
         any = true;
         std::string path = folder + e.Name;
         // Never the archive itself, nor the new archive being written beside it.
@@ -543,7 +549,11 @@ bool TCompBase::AddMatchingFiles(size_t specIndex, const std::string& mask, cons
         for (const auto& d : all) {
             ProcessMessages();
             if (FCancel) return any;
-            if (!d.Info.IsDirectory || d.Info.IsSymlink || d.Name.empty() || d.Name[0] == '.') continue;
+            // Only "." and ".." are passed over by name; a hidden (dot) folder is
+            // walked when hidden files are asked for.
+            if (!d.Info.IsDirectory || d.Info.IsSymlink || d.Name.empty() || d.Name == "." || d.Name == "..")
+                continue;
+            if (AttrLeftOutBySearch(d.Info.Attributes)) continue;
             std::string sub = folder + d.Name + "/";
             if (OnRecurseDir) OnRecurseDir(this, sub);
             if (AddMatchingFiles(specIndex, mask, sub, depth + 1)) any = true;

@@ -166,6 +166,10 @@ protected:
     void CollectFiles(size_t specIndex);
     bool AddMatchingFiles(size_t specIndex, const std::string& mask, const std::string& folder, int depth);
     bool AttrPassesFilter(uint8_t attr);
+    // A file or folder whose hidden, system or volume attribute the caller's
+    // FileAttribute does not ask for is not found by the search (dot-names are
+    // hidden here, so dot-files and dot-folders come exactly when ftHidden is set).
+    bool AttrLeftOutBySearch(uint8_t attr);
     // Adds or merges a found file; answers its index in EntryList or -1 when new.
     int AddFileEntry(size_t specIndex, const std::string& path, uint32_t attr, uint32_t date, uint64_t size);
     void CompressFiles();

@@ -142,6 +142,7 @@ void TGZip::CompressArchive() {
             ProcessMessages();
             if (FCancel) break;
             if (!e.Info.IsRegular || e.Info.IsSymlink) continue;
+            if (AttrLeftOutBySearch(e.Info.Attributes)) continue;
             any = true;
             if (!AttrPassesFilter(e.Info.Attributes)) continue;
             sources.push_back(AppendBackslash(folder) + e.Name);

@@ -1,11 +1,14 @@
-// mvarc add ARCHIVE [-t TYPE] [-l LEVEL] [-p PASSWORD] [-r] FILES...
+// mvarc add ARCHIVE [-t TYPE] [-l LEVEL] [-p PASSWORD] [-r] [--hidden|--no-hidden] FILES...
 // Adds files to a new or existing archive through the writer of the type (by
 // default the archive's extension, else zip). A folder named on the command
 // line stands for every file in it (and, with -r, below it). Files that differ
-// from an entry of the same name replace it.
+// from an entry of the same name replace it. Hidden (dot) files and folders are
+// taken, as the writers' default attribute choice says (--hidden); --no-hidden
+// leaves them out.
 #include "Command.h"
 
 #include "archive/framework/ArcErrors.h"
+#include "archive/framework/ArcFileAttr.h"
 #include "archive/writers/WriterFactory.h"
 #include "platform/FileSystem.h"
 
@@ -27,13 +30,20 @@ int Add(const std::vector<std::string>& args) {
     // -E: the same command through the zip writer component (CmdZipEngine.cpp).
     if (std::find(args.begin(), args.end(), "-E") != args.end()) {
         std::vector<std::string> rest;
-        for (const auto& a : args)
-            if (a != "-E") rest.push_back(a);
+        for (const auto& a : args) {
+            // The component has no attribute choice: it always takes hidden files.
+            if (a == "--no-hidden") {
+                std::cerr << "mvarc: --no-hidden is not available with -E\n";
+                return 2;
+            }
+            if (a != "-E" && a != "--hidden") rest.push_back(a);
+        }
         return mvarc::Commands().at("zadd").run(rest);
     }
     std::string archive, type, password, method;
     int level = -1;
     bool recurse = false;
+    int hidden = -1; // -1: the writer's default
     std::vector<std::string> files;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -49,6 +59,8 @@ int Add(const std::vector<std::string>& args) {
                 password = v;
         } else if (a == "-r") {
             recurse = true;
+        } else if (a == "--hidden" || a == "--no-hidden") {
+            hidden = a == "--hidden" ? 1 : 0;
         } else if (archive.empty()) {
             archive = a;
         } else {
@@ -58,7 +70,7 @@ int Add(const std::vector<std::string>& args) {
     if (archive.empty() || files.empty()) {
         std::cerr << "usage: mvarc add ARCHIVE [-t zip|jar|lha|gzip|tar|tgz|bh|cab] [-m none|mszip|lzx] [-l "
                      "LEVEL] [-p PASSWORD] "
-                     "[-r] FILES...\n";
+                     "[-r] [--hidden|--no-hidden] FILES...\n";
         return 2;
     }
     if (type.empty()) type = TypeFromExtension(archive);
@@ -66,6 +78,7 @@ int Add(const std::vector<std::string>& args) {
     if (!writer) writer = mv::MakeWriter(type = "zip");
     writer->SetArchiveFile(std::filesystem::absolute(archive).lexically_normal().string());
     writer->SetRecurseDirs(recurse);
+    if (hidden >= 0) writer->FileAttribute().SetftHidden(hidden == 1);
     writer->SetPassword(password);
     if (level == 0) {
         writer->SetCompressMethod(mv::TCompressMethod::cmStore);
@@ -108,6 +121,6 @@ int Add(const std::vector<std::string>& args) {
 
 mvarc::CommandRegistrar reg("add", Add,
                             "add ARCHIVE [-E] [-t zip|jar|lha|gzip|tar|tgz|bh|cab] [-m none|mszip|lzx] [-l "
-                            "LEVEL] [-p PASSWORD] [-r] FILES...");
+                            "LEVEL] [-p PASSWORD] [-r] [--hidden|--no-hidden] FILES...");
 
 } // namespace
