@@ -315,7 +315,7 @@ bool TCompBase::NewEntryWritten(THeadObject& head, int64_t start, uint64_t lengt
     return true;
 }
 
-void TCompBase::ReportEntries(size_t minHeader, const std::function<void(const THeadObject&)>& setInfo) {
+void TCompBase::ReportEntries(size_t minHeader) {
     for (size_t i = 0; i < FEntryList.size(); ++i) {
         const THeadObject& head = *FEntryList[i].Head;
         if (head.Status == THeadObject::hsSkip) continue;
@@ -323,9 +323,50 @@ void TCompBase::ReportEntries(size_t minHeader, const std::function<void(const T
         if (!head.Written || FSwitch == TSwitch::swDelete || head.Header.size() < minHeader) continue;
         FEntry = TArcEntryInfo{};
         FEntry.FileName = FEntryList[i].Name;
-        setInfo(head);
+        FillEntryInfo(head);
         if (OnRead) OnRead(this, head.NewOffset, static_cast<int>(i));
     }
+}
+
+void TCompBase::FillEntryInfo(const THeadObject& head) {
+    FEntry.UnpackedSize = static_cast<int64_t>(head.OriginalSize);
+    FEntry.PackedSize = static_cast<int64_t>(head.StoredSize);
+    FEntry.ExternalAttr = head.Attributes;
+    FEntry.Ratio = CompressRatio(FEntry.PackedSize, FEntry.UnpackedSize);
+    if (static_cast<int32_t>(head.DosDateTime) > 0) FEntry.DateTime = ConvertDate(head.DosDateTime);
+}
+
+bool TCompBase::RefusesPassword() {
+    if (FSwitch == TSwitch::swRead || FSwitch == TSwitch::swDelete || FPassword.empty() || EncryptsEntries())
+        return false;
+    DoError(FArchiveFile, "Password", "0", 25242);
+    return true;
+}
+
+void TCompBase::ListExistingEntries() {
+    FFileCount = 0;
+    if (!OnRead) return;
+    try {
+        FArchiveIn = Fs().Open(FArchiveFile, platform::OpenMode::Read);
+        ScanExistingEntries();
+        for (const auto& line : FEntryList) {
+            // Entries that name no file (a tar's global header) are not listed.
+            if (line.Name.empty() || line.Name[0] == '\x01') continue;
+            FEntry = TArcEntryInfo{};
+            FEntry.FileName = line.Name;
+            FillEntryInfo(*line.Head);
+            BeforeListEntry(line.Name);
+            ++FFileCount;
+            OnRead(this, line.Head->Offset, FFileCount);
+        }
+    } catch (const E_RAISE&) {
+    } catch (const std::exception&) {
+        DoError(FArchiveFile, "", "0", wrerr::ReadError);
+    }
+    FArchiveIn.reset();
+    FEntryList.clear();
+    FEntryIndex.clear();
+    FSpecIndexList.clear();
 }
 
 int64_t TCompBase::OldArchiveSize() {
@@ -382,6 +423,7 @@ void TCompBase::CompressArchive() {
         }
         if (FSwitch == TSwitch::swDelete && FArchiveIsNew)
             RaiseError(FArchiveFile, "", "0", wrerr::NothingToDo);
+        if (RefusesPassword()) throw E_RAISE(25242);
         if (!FArchiveIsNew) {
             if (!info.IsRegular) RaiseError(FArchiveFile, "", "0", wrerr::WriteError);
             if (info.Attributes & platform::faReadOnly) {

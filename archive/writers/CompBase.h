@@ -164,11 +164,23 @@ protected:
         (void)size;
         return false;
     }
+    // Whether the format encrypts entries with Password (ZIP, BH). The others
+    // refuse a password before writing: a plain archive must not pass for a
+    // protected one.
+    virtual bool EncryptsEntries() const { return false; }
+    // Reported (25242, "Password") when a password is set for a format that
+    // cannot encrypt: answers true, and nothing may be written.
+    bool RefusesPassword();
     // Fires OnRead for each new entry after the archive was replaced.
     virtual void ReportNewEntries() {}
     virtual void AfterCompress() {}
-    // Lists the old archive through OnRead (swRead); the base does nothing.
-    virtual void ListExistingEntries() {}
+    // Lists the old archive through OnRead (swRead): the entries ScanExistingEntries
+    // finds, each told with FillEntryInfo. A damaged archive is reported.
+    virtual void ListExistingEntries();
+    // Fills FEntry (cleared and named already) from an entry of EntryList, for
+    // listing and for ReportNewEntries. The base takes sizes, date and
+    // attributes from the entry object.
+    virtual void FillEntryInfo(const THeadObject& head);
     // Puts the finished temporary archive in the archive's place; the base commits
     // the temporary file beside it. Answers false when the archive is not replaced.
     virtual bool ReplaceArchive();
@@ -260,9 +272,9 @@ protected:
     // ReportNewEntries for formats that keep each entry's own header: the size of
     // every entry that stays counts into the totals, and each entry written in
     // this run (not under swDelete) whose header holds at least minHeader bytes
-    // is told through OnRead, once setInfo has filled FEntry (cleared and named)
-    // from its header.
-    void ReportEntries(size_t minHeader, const std::function<void(const THeadObject&)>& setInfo);
+    // is told through OnRead, once FillEntryInfo has filled FEntry (cleared and
+    // named) from its header.
+    void ReportEntries(size_t minHeader);
     // The size of the old archive; a failure to learn it raises 25236.
     int64_t OldArchiveSize();
     // Puts an entry of the old archive into EntryList with status 2, unless

@@ -233,7 +233,12 @@ void TTar::WriteTrailer() {
 }
 
 void TTar::ReportNewEntries() {
-    ReportEntries(Block, [this](const THeadObject& head) {
+    ReportEntries(Block);
+}
+
+void TTar::FillEntryInfo(const THeadObject& head) {
+    if (head.Header.size() < Block) return TCompBase::FillEntryInfo(head);
+    {
         const uint8_t* h = head.Header.data();
         uint64_t mtime = 0, sum = 0;
         OctalStrToInt(std::string_view(reinterpret_cast<const char*>(h + 136), 12), mtime);
@@ -245,7 +250,7 @@ void TTar::ReportNewEntries() {
         FEntry.MethodCode = 0;
         FEntry.ExternalAttr = 32;
         FEntry.Ratio = CompressRatio(FEntry.PackedSize, FEntry.UnpackedSize);
-    });
+    }
 }
 
 namespace {
@@ -276,6 +281,7 @@ bool HasGzipExtension(const std::string& path) {
 } // namespace
 
 void TTar::CompressArchive() {
+    if (RefusesPassword()) return;
     if (FCompressMethod == TCompressMethod::cmGzipTar && FSwitch != TSwitch::swRead &&
         IsGzipFile(FArchiveFile)) {
         // The tar is written under the archive's name and gzipped afterwards:

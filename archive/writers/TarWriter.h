@@ -29,6 +29,7 @@ protected:
     void ScanExistingEntries() override;
     void WriteTrailer() override;
     void ReportNewEntries() override;
+    void FillEntryInfo(const THeadObject& head) override;
     void AfterCompress() override;
 };
 

@@ -32,6 +32,7 @@ protected:
     void ReportNewEntries() override;
     void ListExistingEntries() override;
     bool FileTooLarge(uint64_t size) const override { return NeedsZip64(size); }
+    bool EncryptsEntries() const override { return true; }
     // On a removable disk where the new archive does not fit: spread it over
     // several disks (SpanArchive); otherwise as the driver does.
     bool ReplaceArchive() override;
