@@ -298,11 +298,16 @@ TCompBase::TPackedData TCompBase::PackEntryData(platform::File& src, int64_t dat
         data.Crc32 = in.Crc32 ^ 0xFFFFFFFFu;
         data.Crc16 = in.Crc16;
         data.Packed = out.Count + (encryptCrc ? ZipEncryptHeaderSize : 0);
+        FUnpackable = unpackable;
+        // An encoder that found the data does not shrink may stop before the
+        // end of the source: the data goes again, stored, and that pass is checked.
+        if (unpackable && pass == 0) {
+            method = TCompressMethod::cmStore;
+            continue;
+        }
         if (in.Total != size || (encryptCrc && data.Crc32 != *encryptCrc))
             throw EEntryFailed{wrerr::ReadError}; // the file changed meanwhile
-        FUnpackable = unpackable;
-        if (!unpackable) break;
-        method = TCompressMethod::cmStore;
+        break;
     }
     return data;
 }
