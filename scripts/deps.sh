@@ -6,7 +6,7 @@ PKGS="cmake make g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev qt6-base
       zlib1g-dev libdeflate-dev python3 tzdata
       zip unzip p7zip-full arj lhasa jlha-utils arc nomarch gcab cabextract unar ncompress
       sharutils uudeview libarchive-tools gzip tar
-      desktop-file-utils libxml2-utils
+      desktop-file-utils libxml2-utils xdg-utils shared-mime-info
       fonts-liberation xvfb xauth"
 missing=""
 for p in $PKGS; do
