@@ -9,6 +9,7 @@
 #include "archive/framework/SharedRoutines.h"
 #include "archive/framework/ZipCrypt.h"
 #include "archive/writers/GZipWriter.h"
+#include "platform/FileOps.h"
 
 #include <algorithm>
 #include <cctype>
@@ -454,7 +455,7 @@ void TCompBase::CompressArchive() {
         SetDiskDrive();
         try {
             if (DiskManager().DriveType() == TDiskManager::dtRemovable) {
-                FTempFile = Fs().CreateTempFile(FTempDir, "arc");
+                FTempFile = Fs().CreateTempFile(TempDir(), "arc");
                 FTempFileName = FTempFile->Path();
                 FOutput = FTempFile.get();
             } else {
@@ -682,8 +683,8 @@ void TCompBase::CompressFiles() {
             if (CompressFile(i)) {
                 ++FCompressedCount;
                 head.Written = true;
-                FWrittenSources.push_back(head.SourcePath);
                 FEntryList[i].Name = FEntry.FileName;
+                FWrittenSources.emplace_back(head.SourcePath, FEntry.FileName);
             } else if (replacing) {
                 // The new file could not be read: the old entry stays.
                 head.Status = THeadObject::hsKeep;
@@ -755,15 +756,56 @@ bool TCompBase::ReplaceArchive() {
 }
 
 void TCompBase::DeleteMovedFiles() {
-    for (const auto& path : FWrittenSources) {
+    std::unordered_set<std::string> held;
+    if (FVerifyBeforeDelete && !ReadBackNames(held)) return;
+    for (const auto& [path, stored] : FWrittenSources) {
         ProcessMessages();
         if (FCancel) return;
-        try {
-            Fs().RemoveFile(path);
-        } catch (const std::exception&) {
+        if (FVerifyBeforeDelete && !held.count(stored)) {
             DoError(path, "", "0", 25169);
+            continue;
         }
+        DeleteSource(path);
     }
+}
+
+bool TCompBase::DeleteSource(const std::string& path) {
+    if (FDeleteOptions == TDeleteOptions::doAllowUndo) {
+        std::string reason;
+        if (platform::MoveToTrash(path, reason)) return true;
+        DoError(path, reason, "0", 25169);
+        return false;
+    }
+    try {
+        Fs().RemoveFile(path);
+        return true;
+    } catch (const std::exception& e) {
+        DoError(path, e.what(), "0", 25169);
+        return false;
+    }
+}
+
+bool TCompBase::ReadBackNames(std::unordered_set<std::string>& names) {
+    names.clear();
+    const TSwitch saved = FSwitch;
+    bool ok = true;
+    try {
+        FArchiveIn = Fs().Open(FArchiveFile, platform::OpenMode::Read);
+        FSwitch = TSwitch::swAdd; // every entry read is kept, none deleted
+        ScanExistingEntries();
+        for (const auto& line : FEntryList) names.insert(line.Name);
+    } catch (const E_RAISE&) {
+        ok = false;
+    } catch (const std::exception&) {
+        DoError(FArchiveFile, "", "0", wrerr::ReadError);
+        ok = false;
+    }
+    FSwitch = saved;
+    FArchiveIn.reset();
+    FEntryList.clear();
+    FEntryIndex.clear();
+    FSpecIndexList.clear();
+    return ok;
 }
 
 } // namespace mv

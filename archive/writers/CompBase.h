@@ -26,6 +26,8 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace mv {
@@ -195,7 +197,16 @@ protected:
     void CompressFiles();
     // After the entries: WriteTrailer and ReplaceArchive, unless nothing changed.
     void FinishArchive();
+    // Deletes the sources written in this run (swMove, after the archive was
+    // replaced). With VerifyBeforeDelete only those whose names the new archive
+    // is read back to hold; an archive that cannot be read back keeps them all.
     void DeleteMovedFiles();
+    // Deletes a moved source by DeleteOptions: doAllowUndo moves it to the
+    // trash. A failure is reported (25169) and the file stays.
+    bool DeleteSource(const std::string& path);
+    // The stored names the archive now holds, read back from it; false
+    // (reported) when it cannot be read.
+    virtual bool ReadBackNames(std::unordered_set<std::string>& names);
     bool IsExcludedName(const std::string& storedName) const;
     // Under swDelete: the old entry is named by FileSpec and goes.
     bool IsDeletedName(const std::string& storedName) const;
@@ -312,8 +323,8 @@ protected:
     bool FUnpackable = false;
     // Bytes in front of the first entry of the old archive (a self-extractor stub).
     int64_t FStubSize = 0;
-    // Sources written into the new archive (for swMove).
-    std::vector<std::string> FWrittenSources;
+    // Sources written into the new archive (for swMove): path and stored name.
+    std::vector<std::pair<std::string, std::string>> FWrittenSources;
 
     std::unique_ptr<platform::File> FArchiveIn;
     // The new archive: beside the old one (FWriter), or, for an archive on a

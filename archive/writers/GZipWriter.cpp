@@ -163,13 +163,7 @@ void TGZip::CompressArchive() {
         if (CompressOne(source)) {
             ++FCompressedCount;
             crcPass = true;
-            if (FSwitch == TSwitch::swMove) {
-                try {
-                    Fs().RemoveFile(source);
-                } catch (const std::exception&) {
-                    DoError(source, "", "0", 25169);
-                }
-            }
+            if (FSwitch == TSwitch::swMove) DeleteSource(source);
         }
         if (OnEnd) OnEnd(this, FEntry.FileName, crcPass);
     }

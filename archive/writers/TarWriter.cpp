@@ -293,8 +293,16 @@ void TTar::CompressArchive() {
     TCompBase::CompressArchive();
 }
 
+bool TTar::ReadBackNames(std::unordered_set<std::string>& names) {
+    if (FCompressMethod != TCompressMethod::cmGzipTar) return TCompBase::ReadBackNames(names);
+    names = FTarNames;
+    return FTarNamesRead;
+}
+
 void TTar::AfterCompress() {
     if (FCompressMethod != TCompressMethod::cmGzipTar || !FReplaced) return;
+    // Moved sources are checked against the tar before it is gzipped.
+    FTarNamesRead = FSwitch == TSwitch::swMove && FVerifyBeforeDelete && TCompBase::ReadBackNames(FTarNames);
     try {
         TGZip gz;
         std::string tarName = FArchiveFile;
@@ -304,6 +312,7 @@ void TTar::AfterCompress() {
         gz.FileSpecList().push_back(tarName);
         // The tar goes only once its member was written.
         gz.SetSwitch(TSwitch::swMove);
+        gz.SetDeleteOptions(TDeleteOptions::doFinal); // the intermediate tar is no user's file
         gz.SetRecurseDirs(false);
         gz.SetStoredDirNames(TStoredDirNames::sdNone);
         gz.SetDefaultDir(DefaultDir());

@@ -352,7 +352,15 @@ void TZip::WriteTrailer() {
     }
 }
 
+bool TZip::ReadBackNames(std::unordered_set<std::string>& names) {
+    if (!FSpanned) return TCompBase::ReadBackNames(names);
+    names = FSpanNames;
+    return true;
+}
+
 bool TZip::ReplaceArchive() {
+    FSpanned = false;
+    FSpanNames.clear();
     if (FWriter) return TCompBase::ReplaceArchive();
     uint64_t size = 0, room = 0;
     try {
@@ -542,6 +550,16 @@ void TZip::SpanArchive() {
         if (!FArchiveComment.empty()) put(FArchiveComment.data(), FArchiveComment.size());
         disk->Flush();
         disk->Close();
+        disk.reset();
+        // The last disk, with the directory, read back as it stands on the medium.
+        {
+            auto back = Fs().Open(FArchiveFile, platform::OpenMode::Read);
+            if (static_cast<uint64_t>(back->Size()) != diskBytes || StreamCRC32(*back) != diskCrc)
+                RaiseError(FArchiveFile, "", std::to_string(diskNumber + 1), wrerr::WriteError);
+        }
+        for (const auto& line : FEntryList)
+            if (line.Head->Status != THeadObject::hsSkip) FSpanNames.insert(line.Name);
+        FSpanned = true;
     } catch (const E_RAISE&) {
         throw;
     } catch (const std::exception& e) {

@@ -59,6 +59,12 @@ protected:
     // Fills the current entry from a central record.
     void SetEntryInfo(const uint8_t* central, const std::string& name);
 
+    // A spanned set has only its last disk in the drive: it is read back there
+    // when written, and the names of the set stand for the archive's.
+    bool ReadBackNames(std::unordered_set<std::string>& names) override;
+    bool FSpanned = false;
+    std::unordered_set<std::string> FSpanNames;
+
     std::vector<uint8_t> FArchiveComment;
     TDeflateEncoder FEncoder;
 };
