@@ -151,6 +151,9 @@ void TGZip::CompressArchive() {
             if (!AttrPassesFilter(e.Info.Attributes)) continue;
             sources.push_back(AppendBackslash(folder) + e.Name);
             FTotalUnpacked += static_cast<int64_t>(e.Info.Size);
+            // daMaxFileDate stamps every member with the newest of the sources.
+            const uint32_t date = FileDosDateTime(e.Info.ModTime);
+            if (date > FMaxFileDate) FMaxFileDate = date;
         }
         if (!any) DoError(mask, "", "0", wrerr::NotFound);
     }

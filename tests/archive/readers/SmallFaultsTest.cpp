@@ -1,0 +1,50 @@
+// Smaller reader faults found by outside testing: a "charmap" header gives the
+// alphabet of a uuencoded file.
+#include "archive/readers/UnUue.h"
+
+#include "tests/archive/readers/ReaderTestSupport.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace mv;
+
+namespace {
+
+// Encodes data in lines of up to 45 bytes with the 64 characters of alphabet.
+std::string Encode(const std::vector<uint8_t>& data, const std::string& alphabet) {
+    std::string out;
+    for (size_t at = 0; at < data.size(); at += 45) {
+        const size_t n = std::min<size_t>(45, data.size() - at);
+        out += alphabet[n];
+        for (size_t i = 0; i < n; i += 3) {
+            uint8_t b[3] = {0, 0, 0};
+            for (size_t k = 0; k < 3 && i + k < n; ++k) b[k] = data[at + i + k];
+            out += alphabet[b[0] >> 2];
+            out += alphabet[((b[0] & 3) << 4) | (b[1] >> 4)];
+            out += alphabet[((b[1] & 15) << 2) | (b[2] >> 6)];
+            out += alphabet[b[2] & 63];
+        }
+        out += "\n";
+    }
+    return out + alphabet[0] + "\n";
+}
+
+} // namespace
+
+TEST(UueCharmap, TheCharmapHeaderGivesTheAlphabet) {
+    // An alphabet of its own: neither the UU nor the XX one.
+    const std::string alphabet = "zyxwvutsrqponmlkjihgfedcbaZYXWVUTSRQPONMLKJIHGFEDCBA9876543210-+";
+    const auto data = mvtest::RandomBytes(1000, 9);
+    for (const std::string& header : {"charmap " + alphabet + "\n",
+                                     "charmap\n" + alphabet.substr(0, 32) + "\n" + alphabet.substr(32) + "\n"}) {
+        SCOPED_TRACE(header);
+        mvtest::TempDir dir;
+        mvtest::WriteFileText(dir / "c.uue", "some text\n" + header + "begin 644 c.bin\n" + Encode(data, alphabet) + "end\n");
+        TUUDecode reader;
+        readertest::Outcome o = readertest::Extract(reader, dir / "c.uue", dir / "out",
+                                                    {.password = {}, .ends = false, .raisedAsError = true});
+        EXPECT_TRUE(o.errors.empty()) << (o.errors.empty() ? 0 : o.errors.front());
+        EXPECT_EQ(mvtest::ReadFileBytes(dir / "out" / "c.bin"), data);
+    }
+}
