@@ -1,6 +1,6 @@
 #include "app/common/ExecuteFile.h"
 
-#include "platform/ui/ShellExecute.h"
+#include "platform/desktop/ShellExecute.h"
 
 namespace mv {
 

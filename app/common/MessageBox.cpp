@@ -36,15 +36,15 @@ void SetBoxFont(TControl& c) {
     c.Font().SetSize(8);
 }
 
-TForm* NewBoxForm() {
-    auto* form = new TForm(nullptr);
+std::unique_ptr<TForm> NewBoxForm() {
+    auto form = std::make_unique<TForm>(nullptr);
     form->SetScaled(false);
     form->SetBorderStyle(TFormBorderStyle::bsDialog);
     form->SetBounds(form->Left(), form->Top(), 375, 145);
-    auto* bevel = new TBevel(form);
+    auto* bevel = new TBevel(form.get());
     bevel->SetName("Bevel");
     bevel->SetShape(TBevelShape::bsRightLine);
-    bevel->SetParent(form);
+    bevel->SetParent(form.get());
     bevel->SetAlign(TAlign::alLeft);
     return form;
 }
@@ -114,7 +114,7 @@ int ShowMessageBox(const std::string& msg, uint8_t kind, TMsgButtons buttons, in
     std::string captions[9];
     for (int i = 0; i < 9; ++i) captions[i] = LoadLangStr(ButtonIdentities[i].Caption);
 
-    std::unique_ptr<TForm> form(NewBoxForm());
+    std::unique_ptr<TForm> form = NewBoxForm();
     FixFormFonts(*form);
     form->SetHelpContext(helpContext);
     form->SetBorderIcons(0);
@@ -181,7 +181,7 @@ int ShowMessageBox(const std::string& msg, uint8_t kind, TMsgButtons buttons, in
 std::string ShowInputBox(const std::string& caption, const std::string& prompt, const std::string& note,
                          int buttons, int hasEdit, const std::string& defaultText) {
     const std::string okCaption = LoadLangStr(187), cancelCaption = LoadLangStr(121);
-    std::unique_ptr<TForm> form(NewBoxForm());
+    std::unique_ptr<TForm> form = NewBoxForm();
     form->SetPosition(TPosition::poScreenCenter);
     form->SetBorderIcons(biSystemMenu);
     form->SetCaption(caption);

@@ -1,6 +1,6 @@
 #include "app/common/Sounds.h"
 
-#include "platform/ui/Sound.h"
+#include "platform/Sound.h"
 #include "resources/ResourceData.h"
 
 #include <atomic>

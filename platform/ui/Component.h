@@ -23,6 +23,8 @@ public:
     TComponent& operator=(const TComponent&) = delete;
 
     TComponent* Owner() const { return FOwner; }
+    // The name of the component's class without its namespace ("TForm", ...).
+    std::string ClassName() const;
     const std::string& Name() const { return FName; }
     void SetName(const std::string& value) { FName = value; }
     intptr_t Tag() const { return FTag; }
@@ -36,8 +38,20 @@ public:
     // Destroys every owned component, last created first.
     void DestroyComponents();
 
+    // Asks to hear (through Notification with opRemove) when `component` is destroyed,
+    // though this one does not own it. Either side may go first.
+    void FreeNotification(TComponent* component);
+    void RemoveFreeNotification(TComponent* component);
+    // True from the start of destruction on; handlers use it to skip work on a
+    // component that is going away.
+    bool Destroying() const { return FDestroying; }
+
 protected:
-    // Called on the owner when a component is inserted into or removed from its list.
+    // Marks the component as being destroyed; derived destructors call it first, so
+    // that what they trigger already sees the mark.
+    void BeginDestruction() { FDestroying = true; }
+    // Called on the owner when a component is inserted into or removed from its list,
+    // and on every component that asked for FreeNotification when one is destroyed.
     virtual void Notification(TComponent* component, TOperation operation);
 
 private:
@@ -48,6 +62,8 @@ private:
     std::string FName;
     intptr_t FTag = 0;
     std::vector<TComponent*> FComponents;
+    std::vector<TComponent*> FFreeNotifies;
+    bool FDestroying = false;
 };
 
 } // namespace mv

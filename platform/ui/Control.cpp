@@ -7,11 +7,14 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 #include <algorithm>
+#include <map>
 
 namespace mv {
 namespace {
@@ -26,14 +29,133 @@ public:
     TMessage Message;
 };
 
-// Forwards the events of a control's widget that the class library handles itself.
+TControl* captureControl = nullptr;
+
+TShiftState ShiftOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons = Qt::NoButton) {
+    TShiftState shift = 0;
+    if (modifiers & Qt::ShiftModifier) shift |= ssShift;
+    if (modifiers & Qt::AltModifier) shift |= ssAlt;
+    if (modifiers & Qt::ControlModifier) shift |= ssCtrl;
+    if (buttons & Qt::LeftButton) shift |= ssLeft;
+    if (buttons & Qt::RightButton) shift |= ssRight;
+    if (buttons & Qt::MiddleButton) shift |= ssMiddle;
+    return shift;
+}
+
+bool ToMouseButton(Qt::MouseButton button, TMouseButton& out) {
+    switch (button) {
+    case Qt::LeftButton:
+        out = TMouseButton::mbLeft;
+        return true;
+    case Qt::RightButton:
+        out = TMouseButton::mbRight;
+        return true;
+    case Qt::MiddleButton:
+        out = TMouseButton::mbMiddle;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Key codes as the controls know them (the classic virtual-key numbers) for the keys
+// they handle by code.
+uint16_t VirtualKeyOf(int qtKey) {
+    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return static_cast<uint16_t>('A' + (qtKey - Qt::Key_A));
+    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return static_cast<uint16_t>('0' + (qtKey - Qt::Key_0));
+    switch (qtKey) {
+    case Qt::Key_Space:
+        return 0x20;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return 0x0D;
+    case Qt::Key_Escape:
+        return 0x1B;
+    case Qt::Key_Tab:
+        return 0x09;
+    case Qt::Key_Backspace:
+        return 0x08;
+    case Qt::Key_Delete:
+        return 0x2E;
+    case Qt::Key_Insert:
+        return 0x2D;
+    case Qt::Key_Home:
+        return 0x24;
+    case Qt::Key_End:
+        return 0x23;
+    case Qt::Key_PageUp:
+        return 0x21;
+    case Qt::Key_PageDown:
+        return 0x22;
+    case Qt::Key_Left:
+        return 0x25;
+    case Qt::Key_Up:
+        return 0x26;
+    case Qt::Key_Right:
+        return 0x27;
+    case Qt::Key_Down:
+        return 0x28;
+    case Qt::Key_F1:
+        return 0x70;
+    default:
+        return 0;
+    }
+}
+
+// Forwards the events of a control's widget that the class library handles itself:
+// posted messages go through the window procedure; mouse and key input reaches the
+// typed handlers before the widget's own handling, which still runs.
 class ControlEventFilter : public QObject {
 public:
     explicit ControlEventFilter(TControl* control) : FControl(control) {}
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == ControlMessageEventType && watched == FControl->Widget()) {
+        if (watched != FControl->Widget()) return false;
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseButtonRelease: {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            TMouseButton button;
+            if (!ToMouseButton(mouse->button(), button)) return false;
+            const QPoint at = mouse->position().toPoint();
+            TShiftState shift = ShiftOf(mouse->modifiers(), mouse->buttons());
+            if (event->type() == QEvent::MouseButtonRelease)
+                Guarded([&] { FControl->MouseUp(button, shift, at.x(), at.y()); });
+            else {
+                if (event->type() == QEvent::MouseButtonDblClick) shift |= ssDouble;
+                Guarded([&] { FControl->MouseDown(button, shift, at.x(), at.y()); });
+            }
+            return false;
+        }
+        case QEvent::MouseMove: {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            const QPoint at = mouse->position().toPoint();
+            Guarded(
+                [&] { FControl->MouseMove(ShiftOf(mouse->modifiers(), mouse->buttons()), at.x(), at.y()); });
+            return false;
+        }
+        case QEvent::KeyPress: {
+            auto* keyEvent = static_cast<QKeyEvent*>(event);
+            uint16_t key = VirtualKeyOf(keyEvent->key());
+            bool swallowed = false;
+            if (key != 0) {
+                Guarded([&] { FControl->KeyDown(key, ShiftOf(keyEvent->modifiers())); });
+                swallowed = key == 0;
+            }
+            const QString text = keyEvent->text();
+            if (!swallowed && text.size() == 1 && text[0].unicode() < 0x80 && text[0].unicode() >= 0x20) {
+                char c = static_cast<char>(text[0].unicode());
+                Guarded([&] { FControl->KeyPress(c); });
+                swallowed = c == 0;
+            }
+            return swallowed;
+        }
+        default:
+            break;
+        }
+        if (event->type() == ControlMessageEventType) {
             auto* message = static_cast<ControlMessageEvent*>(event);
-            Guarded([&] { FControl->Dispatch(message->Message); });
+            Guarded([&] { FControl->WindowProc()(message->Message); });
             return true;
         }
         return false;
@@ -65,6 +187,11 @@ private:
     TGraphicControl* FControl;
 };
 
+std::map<int, QCursor>& CursorTable() {
+    static std::map<int, QCursor> table;
+    return table;
+}
+
 Qt::CursorShape ToQtCursor(TCursor cursor) {
     switch (cursor) {
     case TCursor::crHandPoint:
@@ -83,6 +210,7 @@ Qt::CursorShape ToQtCursor(TCursor cursor) {
 // ---- TControl ----
 
 TControl::TControl(TComponent* owner) : TComponent(owner) {
+    FWindowProc = [this](TMessage& message) { WndProc(message); };
     FFont.OnChange = [this] {
         FParentFont = false;
         ApplyFont();
@@ -91,9 +219,13 @@ TControl::TControl(TComponent* owner) : TComponent(owner) {
 }
 
 TControl::~TControl() {
+    BeginDestruction();
+    if (captureControl == this) ReleaseCapture();
+    // Whatever watches this control's window procedure hears of its end, always.
+    Guarded([this] { Perform(WM_DESTROY, 0, 0); });
+    FWindowProc = [](TMessage&) {};
     SetParent(nullptr);
-    delete FEventFilter;
-    FEventFilter = nullptr;
+    FEventFilter.reset();
     if (FWidget) {
         // A control may be destroyed by a handler that its own widget is running (a
         // button's click freeing its form): the widget is cut off from this control now
@@ -108,8 +240,8 @@ TControl::~TControl() {
 
 void TControl::AttachWidget(QWidget* widget) {
     FWidget = widget;
-    FEventFilter = new ControlEventFilter(this);
-    widget->installEventFilter(FEventFilter);
+    FEventFilter = std::make_unique<ControlEventFilter>(this);
+    widget->installEventFilter(FEventFilter.get());
     widget->setAttribute(Qt::WA_DeleteOnClose, false);
     ApplyFont();
     ApplyBounds();
@@ -199,6 +331,8 @@ void TControl::SetCursor(TCursor value) {
     if (FWidget) {
         if (value == TCursor::crDefault)
             FWidget->unsetCursor();
+        else if (auto it = CursorTable().find(static_cast<int>(value)); it != CursorTable().end())
+            FWidget->setCursor(it->second);
         else
             FWidget->setCursor(QCursor(ToQtCursor(value)));
     }
@@ -238,6 +372,89 @@ void TControl::DoClick() {
 }
 
 void TControl::Dispatch(TMessage&) {}
+
+void TControl::WndProc(TMessage& message) {
+    Dispatch(message);
+}
+
+void TControl::SetWindowProc(TWndMethod proc, const void* installer) {
+    if (!proc) {
+        proc = [this](TMessage& message) { WndProc(message); };
+        installer = nullptr;
+    }
+    FWindowProc = std::move(proc);
+    FWindowProcInstaller = installer;
+}
+
+intptr_t TControl::Perform(uint32_t msg, intptr_t wParam, intptr_t lParam) {
+    TMessage message;
+    message.Msg = msg;
+    message.WParam = wParam;
+    message.LParam = lParam;
+    // A copy: the procedure may replace itself while it runs.
+    TWndMethod proc = FWindowProc;
+    proc(message);
+    return message.Result;
+}
+
+void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    if (OnMouseDown) OnMouseDown(this, button, shift, x, y);
+}
+
+void TControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    if (OnMouseUp) OnMouseUp(this, button, shift, x, y);
+}
+
+void TControl::MouseMove(TShiftState shift, int x, int y) {
+    if (OnMouseMove) OnMouseMove(this, shift, x, y);
+}
+
+void TControl::KeyDown(uint16_t& key, TShiftState shift) {
+    if (OnKeyDown) OnKeyDown(this, key, shift);
+}
+
+void TControl::KeyPress(char& key) {
+    if (OnKeyPress) OnKeyPress(this, key);
+}
+
+// ---- The cursor table ----
+
+void RegisterCursor(int number, const TBitmap& image, const TBitmap* mask, int hotX, int hotY) {
+    QImage picture = image.Data().Image.convertToFormat(QImage::Format_ARGB32);
+    if (mask)
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                if (mask->Pixel(x, y) == clWhite) picture.setPixel(x, y, 0);
+    CursorTable()[number] = QCursor(QPixmap::fromImage(picture), hotX, hotY);
+}
+
+bool CursorRegistered(int number) {
+    return CursorTable().count(number) != 0;
+}
+
+// ---- Mouse capture ----
+
+void SetCaptureControl(TControl* control) {
+    if (captureControl == control) return;
+    TControl* previous = captureControl;
+    captureControl = nullptr;
+    if (previous) {
+        if (previous->Widget()) previous->Widget()->releaseMouse();
+        Guarded([previous] { previous->CaptureLost(); });
+    }
+    captureControl = control;
+    if (control && control->Widget() && control->Widget()->isVisible()) control->Widget()->grabMouse();
+}
+
+TControl* GetCaptureControl() {
+    return captureControl;
+}
+
+void ReleaseCapture() {
+    TControl* previous = captureControl;
+    captureControl = nullptr;
+    if (previous && previous->Widget()) previous->Widget()->releaseMouse();
+}
 
 // ---- TWinControl ----
 
@@ -367,6 +584,21 @@ TGraphicControl::TGraphicControl(TComponent* owner) : TControl(owner), FCanvas(s
 }
 
 TGraphicControl::~TGraphicControl() = default;
+
+// ---- TMessageWindow ----
+
+TMessageWindow::TMessageWindow(TWndMethod handler) : TControl(nullptr), FHandler(std::move(handler)) {
+    AttachWidget(new QWidget());
+    SetVisible(false);
+}
+
+TMessageWindow::~TMessageWindow() {
+    FHandler = nullptr;
+}
+
+void TMessageWindow::Dispatch(TMessage& message) {
+    if (FHandler) FHandler(message);
+}
 
 // ---- Posted messages ----
 

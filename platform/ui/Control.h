@@ -21,16 +21,48 @@ class TWinControl;
 class TForm;
 
 enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
-enum class TCursor { crDefault, crArrow, crHandPoint, crHourGlass, crIBeam };
+// Cursors: the built-in ones, and numbers the program registers (RegisterCursor).
+enum class TCursor : int { crDefault, crArrow, crHandPoint, crHourGlass, crIBeam };
 
-// A message of the program's own, posted to a control and handled later on the
-// user-interface thread.
+// A message to a control: one of the program's own numbered messages, posted and
+// handled later on the user-interface thread, or one of the few the class library
+// itself sends through a control's window procedure (below).
 struct TMessage {
     uint32_t Msg = 0;
     intptr_t WParam = 0;
     intptr_t LParam = 0;
     intptr_t Result = 0;
 };
+
+// The messages the class library sends through window procedures. A control's
+// destruction always sends WM_DESTROY; a form asks WM_GETMINMAXINFO (LParam: a
+// TMinMaxInfo*) whenever it applies its size limits. Numbers from WM_USER on are
+// the program's own.
+constexpr uint32_t WM_DESTROY = 0x0002, WM_SIZE = 0x0005, WM_QUIT = 0x0012, WM_GETMINMAXINFO = 0x0024,
+                   WM_NCHITTEST = 0x0084, WM_SYSCOMMAND = 0x0112, WM_USER = 0x0400;
+
+// Size limits of a window, as a form asks its window procedure for them.
+struct TMinMaxInfo {
+    TPoint ptReserved;
+    TPoint ptMaxSize;      // size when maximised
+    TPoint ptMaxPosition;  // position when maximised
+    TPoint ptMinTrackSize; // smallest size the user can give it
+    TPoint ptMaxTrackSize; // largest size the user can give it
+};
+
+// A window procedure: gets every message a control receives.
+using TWndMethod = std::function<void(TMessage& message)>;
+
+enum class TMouseButton { mbLeft, mbRight, mbMiddle };
+// Modifier keys and mouse buttons held during an input event.
+using TShiftState = uint8_t;
+constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32,
+                      ssDouble = 64;
+using TMouseEvent =
+    std::function<void(TComponent* sender, TMouseButton button, TShiftState shift, int x, int y)>;
+using TMouseMoveEvent = std::function<void(TComponent* sender, TShiftState shift, int x, int y)>;
+using TKeyEvent = std::function<void(TComponent* sender, uint16_t& key, TShiftState shift)>;
+using TKeyPressEvent = std::function<void(TComponent* sender, char& key)>;
 
 class TControl : public TComponent {
 public:
@@ -86,14 +118,43 @@ public:
     virtual void Click();
 
     TNotifyEvent OnClick;
+    TMouseEvent OnMouseDown;
+    TMouseEvent OnMouseUp;
+    TMouseMoveEvent OnMouseMove;
+    TKeyEvent OnKeyDown;
+    TKeyPressEvent OnKeyPress;
 
-    // Handles a message posted to this control; the default does nothing.
+    // The control's own handling of a message; the default does nothing.
     virtual void Dispatch(TMessage& message);
+
+    // The window procedure every message goes through: WndProc (which dispatches) until
+    // someone installs another. Whoever installs one keeps the one it replaces and
+    // calls it for what it does not swallow; `installer` tells later readers who put
+    // the current one in place (null for the control's own).
+    const TWndMethod& WindowProc() const { return FWindowProc; }
+    void SetWindowProc(TWndMethod proc, const void* installer);
+    const void* WindowProcInstaller() const { return FWindowProcInstaller; }
+    // The control's own handling of a message, below every installed procedure.
+    void DefWindowProc(TMessage& message) { WndProc(message); }
+    // Sends a message through the window procedure at once and returns its result.
+    intptr_t Perform(uint32_t msg, intptr_t wParam, intptr_t lParam);
+
+    // Input as the class library delivers it from the control's widget (also callable
+    // by tests). The defaults fire the events.
+    virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+    virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+    virtual void MouseMove(TShiftState shift, int x, int y);
+    virtual void KeyDown(uint16_t& key, TShiftState shift);
+    virtual void KeyPress(char& key);
+    // The mouse capture was taken away (another control took it, or the window lost it).
+    virtual void CaptureLost() {}
 
     // The widget that shows this control; for the layer's own use and for tests.
     QWidget* Widget() const { return FWidget; }
 
 protected:
+    // The control's default window procedure: hands the message to Dispatch.
+    virtual void WndProc(TMessage& message);
     // Takes ownership of the widget that shows this control and applies the current
     // properties to it. Called once by each concrete control's constructor.
     void AttachWidget(QWidget* widget);
@@ -119,7 +180,9 @@ private:
 
     TWinControl* FParent = nullptr;
     QWidget* FWidget = nullptr;
-    QObject* FEventFilter = nullptr;
+    std::unique_ptr<QObject> FEventFilter;
+    TWndMethod FWindowProc;
+    const void* FWindowProcInstaller = nullptr;
     int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
     TAlign FAlign = TAlign::alNone;
     bool FVisible = true;
@@ -163,6 +226,21 @@ private:
     bool FAligning = false;
 };
 
+// A push button as its form sees it: Enter clicks the form's default button, Esc its
+// cancel button. The concrete buttons derive from it, so that forms need not know them.
+class TButtonControl : public TWinControl {
+public:
+    explicit TButtonControl(TComponent* owner) : TWinControl(owner) {}
+    bool Default() const { return FDefault; }
+    virtual void SetDefault(bool value) { FDefault = value; }
+    bool Cancel() const { return FCancel; }
+    void SetCancel(bool value) { FCancel = value; }
+
+private:
+    bool FDefault = false;
+    bool FCancel = false;
+};
+
 // A control without a window of its own that paints itself through Canvas.
 class TGraphicControl : public TControl {
 public:
@@ -176,6 +254,30 @@ public:
 private:
     std::unique_ptr<TCanvas> FCanvas;
 };
+
+// A window that is never seen, only there to receive posted messages (for objects
+// that are no control, such as program-wide lists that defer work).
+class TMessageWindow : public TControl {
+public:
+    explicit TMessageWindow(TWndMethod handler);
+    ~TMessageWindow() override;
+    void Dispatch(TMessage& message) override;
+
+private:
+    TWndMethod FHandler;
+};
+
+// Mouse capture: while a control holds it, every mouse event goes to it, wherever the
+// pointer is. Taking it from another control tells that one through CaptureLost.
+void SetCaptureControl(TControl* control);
+TControl* GetCaptureControl();
+void ReleaseCapture();
+
+// The screen's cursor table: registers a cursor drawn by the program (its picture, a
+// mask that is white where the picture is see-through, and its hot spot) under a
+// number; controls then use static_cast<TCursor>(number).
+void RegisterCursor(int number, const TBitmap& image, const TBitmap* mask, int hotX, int hotY);
+bool CursorRegistered(int number);
 
 // Posts one of the program's own messages to a control; it is handled later by the
 // control's Dispatch on the user-interface thread. May be called from any thread, as

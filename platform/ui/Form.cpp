@@ -1,7 +1,6 @@
 #include "platform/ui/Form.h"
 
 #include "platform/ui/QtBridge.h"
-#include "platform/ui/StdControls.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -11,6 +10,7 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 namespace mv {
@@ -45,12 +45,13 @@ private:
     TForm* FForm;
 };
 
-template <typename Fn> TButton* FindButton(const TWinControl* parent, Fn pred) {
+template <typename Fn> TButtonControl* FindButton(const TWinControl* parent, Fn pred) {
     for (int i = 0; i < parent->ControlCount(); ++i) {
         TControl* c = parent->Controls(i);
-        if (auto* b = dynamic_cast<TButton*>(c); b && pred(b) && b->Visible() && b->Enabled()) return b;
+        if (auto* b = dynamic_cast<TButtonControl*>(c); b && pred(b) && b->Visible() && b->Enabled())
+            return b;
         if (auto* w = dynamic_cast<TWinControl*>(c))
-            if (TButton* found = FindButton(w, pred)) return found;
+            if (TButtonControl* found = FindButton(w, pred)) return found;
     }
     return nullptr;
 }
@@ -96,7 +97,124 @@ TForm::TForm(TComponent* owner) : TWinControl(owner) {
 }
 
 TForm::~TForm() {
+    BeginDestruction();
+    Guarded([this] {
+        if (OnDestroy) OnDestroy(this);
+    });
+    if (Application && Application->MainForm() == this) Application->SetMainForm(nullptr);
     if (Widget()) Widget()->hide();
+}
+
+bool TForm::Sizeable() const {
+    return FBorderStyle == TFormBorderStyle::bsSizeable || FBorderStyle == TFormBorderStyle::bsSizeToolWin;
+}
+
+TMinMaxInfo TForm::AskSizeLimits() {
+    // The system's answer first (the whole screen, the frame hanging off its edges
+    // when maximised); the window procedure may change any of it.
+    TMinMaxInfo info;
+    const int frame = FrameWidth();
+    info.ptMaxSize = {ScreenWidth() + 2 * frame, ScreenHeight() + 2 * frame};
+    info.ptMaxPosition = {-frame, -frame};
+    info.ptMinTrackSize = {112, 27};
+    info.ptMaxTrackSize = {ScreenWidth() + 2 * frame + 12, ScreenHeight() + 2 * frame + 12};
+    if (FAskingLimits || Destroying()) return info;
+    FAskingLimits = true;
+    Guarded([&] { Perform(WM_GETMINMAXINFO, 0, reinterpret_cast<intptr_t>(&info)); });
+    FAskingLimits = false;
+    return info;
+}
+
+void TForm::UpdateSizeLimits() {
+    FSizeLimits = AskSizeLimits();
+    ApplyBounds();
+    if (Sizeable()) {
+        const int w = std::clamp(Width(), FSizeLimits.ptMinTrackSize.X,
+                                 std::max(FSizeLimits.ptMinTrackSize.X, FSizeLimits.ptMaxTrackSize.X));
+        const int h = std::clamp(Height(), FSizeLimits.ptMinTrackSize.Y,
+                                 std::max(FSizeLimits.ptMinTrackSize.Y, FSizeLimits.ptMaxTrackSize.Y));
+        if (w != Width() || h != Height()) TWinControl::SetBounds(Left(), Top(), w, h);
+    }
+}
+
+void TForm::SetBounds(int left, int top, int width, int height) {
+    if (Sizeable() && !Destroying()) {
+        FSizeLimits = AskSizeLimits();
+        const TMinMaxInfo& l = FSizeLimits;
+        width = std::clamp(width, l.ptMinTrackSize.X, std::max(l.ptMinTrackSize.X, l.ptMaxTrackSize.X));
+        height = std::clamp(height, l.ptMinTrackSize.Y, std::max(l.ptMinTrackSize.Y, l.ptMaxTrackSize.Y));
+    }
+    TWinControl::SetBounds(left, top, width, height);
+    if (FWindowState == TWindowState::wsNormal) FNormalBounds = BoundsRect();
+}
+
+void TForm::SetWindowState(TWindowState value) {
+    if (FWindowState == value) return;
+    if (FWindowState == TWindowState::wsNormal) FNormalBounds = BoundsRect();
+    FWindowState = value;
+    ApplyWindowState();
+}
+
+void TForm::ApplyWindowState() {
+    QWidget* window = Widget();
+    if (!window || !window->isVisible()) return;
+    switch (FWindowState) {
+    case TWindowState::wsNormal:
+        window->showNormal();
+        break;
+    case TWindowState::wsMinimized:
+        window->showMinimized();
+        break;
+    case TWindowState::wsMaximized:
+        window->showMaximized();
+        break;
+    }
+}
+
+TWindowPlacement TForm::GetWindowPlacement() const {
+    TWindowPlacement placement;
+    placement.flags = FPlacementFlags;
+    placement.ptMinPosition = FMinPosition;
+    placement.ptMaxPosition = FMaxPosition;
+    placement.rcNormalPosition = FWindowState == TWindowState::wsNormal ? BoundsRect() : FNormalBounds;
+    if (!Visible())
+        placement.showCmd = SW_HIDE;
+    else if (FWindowState == TWindowState::wsMinimized)
+        placement.showCmd = SW_SHOWMINIMIZED;
+    else if (FWindowState == TWindowState::wsMaximized)
+        placement.showCmd = SW_SHOWMAXIMIZED;
+    else
+        placement.showCmd = SW_SHOWNORMAL;
+    return placement;
+}
+
+void TForm::SetWindowPlacement(const TWindowPlacement& placement) {
+    FPlacementFlags = placement.flags;
+    FMinPosition = placement.ptMinPosition;
+    FMaxPosition = placement.ptMaxPosition;
+    const TRect& r = placement.rcNormalPosition;
+    FNormalBounds = r;
+    if (FWindowState == TWindowState::wsNormal) SetBounds(r.Left, r.Top, r.Width(), r.Height());
+    switch (placement.showCmd) {
+    case SW_HIDE:
+        return;
+    case SW_SHOWMINIMIZED:
+    case SW_MINIMIZE:
+    case SW_SHOWMINNOACTIVE:
+        SetWindowState(TWindowState::wsMinimized);
+        break;
+    case SW_SHOWMAXIMIZED:
+        SetWindowState(TWindowState::wsMaximized);
+        break;
+    case SW_SHOWNORMAL:
+    case SW_RESTORE:
+        SetWindowState(TWindowState::wsNormal);
+        break;
+    default:
+        break;
+    }
+    if (FWindowState == TWindowState::wsNormal) SetBounds(r.Left, r.Top, r.Width(), r.Height());
+    SetVisible(true);
 }
 
 int TForm::FrameWidth() const {
@@ -140,11 +258,22 @@ void TForm::ApplyBounds() {
     if (!Widget()) return;
     Widget()->setGeometry(Left() + FrameWidth(), Top() + FrameWidth() + CaptionHeight(), ClientWidth(),
                           ClientHeight());
-    if (FBorderStyle != TFormBorderStyle::bsSizeable && FBorderStyle != TFormBorderStyle::bsSizeToolWin)
+    if (!Sizeable())
         Widget()->setFixedSize(ClientWidth(), ClientHeight());
     else {
-        Widget()->setMinimumSize(0, 0);
-        Widget()->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        // The user sizes the window within the limits last answered (outer sizes,
+        // turned into client sizes for the window).
+        const int frameX = 2 * FrameWidth(), frameY = 2 * FrameWidth() + CaptionHeight();
+        const TMinMaxInfo& l = FSizeLimits;
+        if (l.ptMaxTrackSize.X == 0 && l.ptMaxTrackSize.Y == 0) {
+            Widget()->setMinimumSize(0, 0);
+            Widget()->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        } else {
+            Widget()->setMinimumSize(std::max(0, l.ptMinTrackSize.X - frameX),
+                                     std::max(0, l.ptMinTrackSize.Y - frameY));
+            Widget()->setMaximumSize(std::min(QWIDGETSIZE_MAX, std::max(0, l.ptMaxTrackSize.X - frameX)),
+                                     std::min(QWIDGETSIZE_MAX, std::max(0, l.ptMaxTrackSize.Y - frameY)));
+        }
     }
 }
 
@@ -229,8 +358,9 @@ void TForm::ApplyVisible(bool value) {
         return;
     }
     PlaceOnScreen();
-    ApplyBounds();
+    UpdateSizeLimits();
     window->show();
+    ApplyWindowState();
     window->raise();
     window->activateWindow();
     if (FActiveControl)
@@ -294,23 +424,23 @@ void TForm::CloseFromWindow() {
     Close();
 }
 
-TButton* TForm::DefaultButton() const {
-    return FindButton(this, [](TButton* b) { return b->Default(); });
+TButtonControl* TForm::DefaultButton() const {
+    return FindButton(this, [](TButtonControl* b) { return b->Default(); });
 }
 
-TButton* TForm::CancelButton() const {
-    return FindButton(this, [](TButton* b) { return b->Cancel(); });
+TButtonControl* TForm::CancelButton() const {
+    return FindButton(this, [](TButtonControl* b) { return b->Cancel(); });
 }
 
 bool TForm::ClickDefaultButton() {
     // The focused button takes Enter, as on a dialog; otherwise the default button.
     if (QWidget* w = QApplication::focusWidget()) {
-        if (TButton* focused = FindButton(this, [w](TButton* b) { return b->Widget() == w; })) {
+        if (TButtonControl* focused = FindButton(this, [w](TButtonControl* b) { return b->Widget() == w; })) {
             focused->Click();
             return true;
         }
     }
-    if (TButton* b = DefaultButton()) {
+    if (TButtonControl* b = DefaultButton()) {
         b->Click();
         return true;
     }
@@ -318,7 +448,7 @@ bool TForm::ClickDefaultButton() {
 }
 
 bool TForm::ClickCancelButton() {
-    if (TButton* b = CancelButton()) {
+    if (TButtonControl* b = CancelButton()) {
         b->Click();
         return true;
     }
@@ -329,6 +459,10 @@ bool TForm::ClickCancelButton() {
 
 TApplication::TApplication() = default;
 TApplication::~TApplication() = default;
+
+std::string TApplication::ExeName() const {
+    return FromQ(QCoreApplication::applicationFilePath());
+}
 
 void TApplication::SetTitle(const std::string& value) {
     FTitle = value;
@@ -387,6 +521,20 @@ int ScreenWidth() {
 int ScreenHeight() {
     QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->geometry().height() : 768;
+}
+
+std::vector<TRect> ScreenWorkAreas() {
+    std::vector<TRect> out;
+    QScreen* primary = QGuiApplication::primaryScreen();
+    auto add = [&](QScreen* screen) {
+        const QRect r = screen->availableGeometry();
+        out.push_back(Bounds(r.x(), r.y(), r.width(), r.height()));
+    };
+    if (primary) add(primary);
+    for (QScreen* screen : QGuiApplication::screens())
+        if (screen != primary) add(screen);
+    if (out.empty()) out.push_back(Bounds(0, 0, ScreenWidth(), ScreenHeight()));
+    return out;
 }
 
 } // namespace mv

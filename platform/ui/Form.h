@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace mv {
 
@@ -19,8 +20,23 @@ enum class TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWind
 enum TBorderIcon : uint8_t { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, biHelp = 8 };
 enum class TPosition { poDesigned, poDefault, poScreenCenter, poMainFormCenter };
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
+enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
 
-class TButton;
+// Show commands of a window placement.
+constexpr int SW_HIDE = 0, SW_SHOWNORMAL = 1, SW_SHOWMINIMIZED = 2, SW_SHOWMAXIMIZED = 3,
+              SW_SHOWNOACTIVATE = 4, SW_SHOW = 5, SW_MINIMIZE = 6, SW_SHOWMINNOACTIVE = 7, SW_SHOWNA = 8,
+              SW_RESTORE = 9;
+
+// Where a window is and how it is shown: its normal rectangle (also while minimised or
+// maximised), its show command, and the minimised and maximised positions. The flags
+// and the minimised position mean nothing to the desktop; they are kept as given.
+struct TWindowPlacement {
+    int flags = 0;
+    int showCmd = SW_SHOWNORMAL;
+    TPoint ptMinPosition{-1, -1};
+    TPoint ptMaxPosition{-1, -1};
+    TRect rcNormalPosition;
+};
 
 class TForm : public TWinControl {
 public:
@@ -51,6 +67,21 @@ public:
     TWinControl* ActiveControl() const { return FActiveControl; }
     void SetActiveControl(TWinControl* value);
 
+    TWindowState WindowState() const { return FWindowState; }
+    void SetWindowState(TWindowState value);
+    // The window placement; applying one with SW_HIDE (0) changes no visibility.
+    TWindowPlacement GetWindowPlacement() const;
+    void SetWindowPlacement(const TWindowPlacement& placement);
+
+    // Width and Height kept within the size limits the window procedure answers to
+    // WM_GETMINMAXINFO (asked on every change of bounds and by UpdateSizeLimits);
+    // sizeable forms only, as the others keep the size they are given.
+    void SetBounds(int left, int top, int width, int height) override;
+    // Asks the window procedure for the size limits again and applies them.
+    void UpdateSizeLimits();
+    // The limits last answered.
+    const TMinMaxInfo& SizeLimits() const { return FSizeLimits; }
+
     int ModalResult() const { return FModalResult; }
     void SetModalResult(int value);
     bool Modal() const { return FModal; }
@@ -65,11 +96,13 @@ public:
     bool ClickDefaultButton();
     bool ClickCancelButton();
     // The buttons of this form with the Default or Cancel role, or null.
-    TButton* DefaultButton() const;
-    TButton* CancelButton() const;
+    TButtonControl* DefaultButton() const;
+    TButtonControl* CancelButton() const;
 
     TNotifyEvent OnShow;
     TNotifyEvent OnHide;
+    // Fired first when the form is destroyed, while its controls still exist.
+    TNotifyEvent OnDestroy;
     std::function<void(TComponent* sender, TCloseAction& action)> OnClose;
     std::function<void(TComponent* sender, bool& canClose)> OnCloseQuery;
 
@@ -88,6 +121,9 @@ protected:
 private:
     void ApplyWindowFlags();
     void PlaceOnScreen();
+    void ApplyWindowState();
+    TMinMaxInfo AskSizeLimits();
+    bool Sizeable() const;
 
     TFormBorderStyle FBorderStyle = TFormBorderStyle::bsSizeable;
     uint8_t FBorderIcons = biSystemMenu | biMinimize | biMaximize;
@@ -100,6 +136,13 @@ private:
     bool FModal = false;
     void* FModalLoop = nullptr;
     bool FClosing = false;
+    TWindowState FWindowState = TWindowState::wsNormal;
+    TRect FNormalBounds;
+    TPoint FMinPosition{-1, -1};
+    TPoint FMaxPosition{-1, -1};
+    int FPlacementFlags = 0;
+    TMinMaxInfo FSizeLimits;
+    bool FAskingLimits = false;
 };
 
 // Hook run once a modal form is on screen (after its OnShow), before the user can act,
@@ -115,6 +158,12 @@ public:
     ~TApplication();
 
     const std::string& Title() const { return FTitle; }
+    // The running program's file.
+    std::string ExeName() const;
+    // The program's main form (the first form made with CreateForm in the program; set
+    // by the program), or null.
+    TForm* MainForm() const { return FMainForm; }
+    void SetMainForm(TForm* value) { FMainForm = value; }
     void SetTitle(const std::string& value);
     // Lets pending events (painting, input, posted messages) run.
     void ProcessMessages();
@@ -130,6 +179,7 @@ public:
 
 private:
     std::string FTitle = "Morvelan";
+    TForm* FMainForm = nullptr;
 };
 
 // The one application object. CreateApplication makes it (and the Qt application under
@@ -141,5 +191,7 @@ TApplication& EnsureApplication();
 // Size of the screen the forms are centred on.
 int ScreenWidth();
 int ScreenHeight();
+// The work areas of all screens (desktop co-ordinates), the primary one first.
+std::vector<TRect> ScreenWorkAreas();
 
 } // namespace mv

@@ -66,6 +66,14 @@ bool SaveControlImage(TControl& control, const std::string& pngPath) {
     return widget->grab().save(ToQ(pngPath), "PNG");
 }
 
+bool GrabControlImage(TControl& control, TBitmap& image) {
+    QWidget* widget = control.Widget();
+    if (!widget) return false;
+    QApplication::processEvents();
+    image.Data().Image = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    return true;
+}
+
 TModalDriver::TModalDriver() {
     EnsureApplication();
     SetModalFormHook([this](TForm& form, TModalPhase phase) {

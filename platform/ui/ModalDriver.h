@@ -65,5 +65,7 @@ std::vector<TControl*> AllControls(const TWinControl& parent);
 
 // Saves what the control shows as a PNG file; false when it cannot.
 bool SaveControlImage(TControl& control, const std::string& pngPath);
+// Grabs a control as it is shown into a bitmap (for pixel probes); false without a widget.
+bool GrabControlImage(TControl& control, TBitmap& image);
 
 } // namespace mv

@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QImage>
 #include <QPainter>
+#include <QRegion>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -34,11 +35,24 @@ struct TBitmap::Impl {
 
 struct TCanvas::Impl {
     QImage* Image = nullptr;     // drawing on a bitmap
+    TBitmap* Bitmap = nullptr;   // that bitmap (for its monochrome flag)
     QPainter* Painter = nullptr; // drawing on a control while it paints
+    QImage Pattern;              // the pattern brush, when one is set
+    std::optional<QRegion> Clip; // the clipping region, when one is set
 };
 
-// Runs fn with a painter on the canvas's target, set up with its font; does nothing
-// when the canvas has no target.
+struct TRegion::Impl {
+    QRegion Region;
+};
+
+QRect ToQRect(const TRect& r);
+// The brush of a canvas: its pattern or its colour.
+QBrush CanvasBrush(const TCanvas& canvas);
+// The pen of a canvas (no pen for psClear).
+QPen CanvasPen(const TCanvas& canvas);
+
+// Runs fn with a painter on the canvas's target, set up with its font and clipping;
+// does nothing when the canvas has no target.
 void WithPainter(TCanvas& canvas, const std::function<void(QPainter&)>& fn);
 
 // Runs fn inside the class library's exception boundary: an exception is handed to

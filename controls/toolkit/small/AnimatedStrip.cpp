@@ -35,13 +35,12 @@ void TAnimatedStrip::DoChangeFrame() {
 }
 
 void TAnimatedStrip::FreeTimer() {
-    delete FTimer;
-    FTimer = nullptr;
+    FTimer.reset();
 }
 
 void TAnimatedStrip::CreateTimer() {
     FreeTimer();
-    FTimer = new TTimer(nullptr);
+    FTimer = std::make_unique<TTimer>(nullptr);
     FTimer->SetInterval(FInterval);
     FTimer->OnTimer = [this](TComponent*) { TimerTick(); };
 }

@@ -5,6 +5,8 @@
 #include "platform/ui/Graphics.h"
 #include "platform/ui/Timer.h"
 
+#include <memory>
+
 namespace mv {
 
 class TAnimatedStrip : public TGraphicControl {
@@ -31,7 +33,7 @@ public:
     TColor TransparentColor() const { return FTransparentColor; }
     void SetTransparentColor(TColor value);
     // The timer that steps the frames; exists only while playing with an interval.
-    TTimer* Timer() const { return FTimer; }
+    TTimer* Timer() const { return FTimer.get(); }
 
     TNotifyEvent OnChangeFrame;
 
@@ -49,7 +51,7 @@ private:
     TBitmap FBitMap;
     int FFrameCount = 1;
     int FFrame = 0;
-    TTimer* FTimer = nullptr;
+    std::unique_ptr<TTimer> FTimer;
     int FInterval = 0;
     bool FLoop = true;
     bool FReverse = false;

@@ -1,7 +1,7 @@
 // Starting programs and opening files with the default application, against a fixture
 // of default applications in temporary XDG folders.
 #include "app/common/ExecuteFile.h"
-#include "platform/ui/ShellExecute.h"
+#include "platform/desktop/ShellExecute.h"
 #include "tests/support/TestSupport.h"
 
 #include <chrono>

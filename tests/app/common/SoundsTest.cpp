@@ -1,7 +1,7 @@
 // Sounds: gated by the option and the main window's flag, played asynchronously, and a
 // second sound dropped while one is still playing (recording back end).
 #include "app/common/Sounds.h"
-#include "platform/ui/Sound.h"
+#include "platform/Sound.h"
 #include "resources/ResourceData.h"
 
 #include <chrono>

@@ -9,7 +9,7 @@
 #include "platform/FakeFileSystem.h"
 #include "platform/FileOps.h"
 #include "platform/ui/ModalDriver.h"
-#include "platform/ui/Sound.h"
+#include "platform/Sound.h"
 #include "platform/ui/StdControls.h"
 #include "tests/support/DesktopFixture.h"
 

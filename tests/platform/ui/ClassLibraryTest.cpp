@@ -4,7 +4,7 @@
 #include "platform/ui/Form.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/ModalDriver.h"
-#include "platform/ui/Sound.h"
+#include "platform/Sound.h"
 #include "platform/ui/StdControls.h"
 #include "platform/ui/Timer.h"
 #include "resources/ResourceData.h"

@@ -1,9 +1,7 @@
-#include "platform/ui/ShellExecute.h"
+#include "platform/desktop/ShellExecute.h"
 
-#include "platform/ui/QtBridge.h"
+#include "platform/desktop/Mime.h"
 
-#include <QMimeDatabase>
-#include <QMimeType>
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -280,20 +278,10 @@ std::vector<std::string> SplitParameters(const std::string& parameters) {
     return out;
 }
 
-std::string MimeTypeOfPath(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return "inode/directory";
-    static QMimeDatabase database;
-    return FromQ(database.mimeTypeForFile(ToQ(path)).name());
-}
-
 std::string DefaultApplicationEntry(const std::string& mimeType) {
     if (std::string path = EntryForExactType(mimeType); !path.empty()) return path;
-    static QMimeDatabase database;
-    const QMimeType type = database.mimeTypeForName(ToQ(mimeType));
-    if (type.isValid())
-        for (const QString& parent : type.allAncestors())
-            if (std::string path = EntryForExactType(FromQ(parent)); !path.empty()) return path;
+    for (const std::string& parent : MimeTypeAncestors(mimeType))
+        if (std::string path = EntryForExactType(parent); !path.empty()) return path;
     return {};
 }
 

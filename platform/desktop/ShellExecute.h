@@ -6,6 +6,8 @@
 // Associations]) of the mimeapps.list files in the XDG configuration and data folders,
 // or else a desktop entry that lists the type; its Exec line gets the path.
 // Results follow the shell's codes: above 32 is success.
+#include "platform/desktop/Mime.h"
+
 #include <string>
 #include <vector>
 
@@ -20,8 +22,6 @@ constexpr int seOutOfResources = 0, seFileNotFound = 2, sePathNotFound = 3, seAc
 int ShellOpen(const std::string& file, const std::string& parameters, const std::string& folder);
 
 // The pieces, for tests.
-// The MIME type the desktop gives a path ("inode/directory" for folders).
-std::string MimeTypeOfPath(const std::string& path);
 // Path of the desktop entry of the default application for a MIME type (or one of its
 // parents), or empty when there is none.
 std::string DefaultApplicationEntry(const std::string& mimeType);

@@ -1,4 +1,4 @@
-#include "platform/ui/Sound.h"
+#include "platform/Sound.h"
 
 #include <csignal>
 #include <cstdlib>

@@ -1,0 +1,13 @@
+#pragma once
+// MIME types as the desktop gives them, from the shared MIME database.
+#include <string>
+#include <vector>
+
+namespace mv {
+
+// The MIME type the desktop gives a path ("inode/directory" for folders).
+std::string MimeTypeOfPath(const std::string& path);
+// The types a MIME type inherits from, nearest first; empty for an unknown type.
+std::vector<std::string> MimeTypeAncestors(const std::string& mimeType);
+
+} // namespace mv

@@ -1,0 +1,36 @@
+#pragma once
+// Edit fields.
+#include "platform/ui/Control.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace mv {
+
+class TEdit : public TWinControl {
+public:
+    explicit TEdit(TComponent* owner);
+    std::string Text() const { return GetText(); }
+    void SetTextValue(const std::string& value) { SetText(value); }
+    int MaxLength() const { return FMaxLength; }
+    void SetMaxLength(int value);
+    char PasswordChar() const { return FPasswordChar; }
+    void SetPasswordChar(char value);
+    bool ReadOnly() const { return FReadOnly; }
+    void SetReadOnly(bool value);
+    void SelectAll();
+    TNotifyEvent OnChange;
+
+protected:
+    std::string GetText() const override;
+    void SetText(const std::string& value) override;
+
+private:
+    int FMaxLength = 0;
+    char FPasswordChar = 0;
+    bool FReadOnly = false;
+};
+
+} // namespace mv
