@@ -1,5 +1,5 @@
 // Smaller reader faults found by outside testing: a "charmap" header gives the
-// alphabet of a uuencoded file.
+// alphabet of a uuencoded file; testing a tar with hard links passes.
 #include "archive/readers/UnUue.h"
 
 #include "tests/archive/readers/ReaderTestSupport.h"
@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 using namespace mv;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -46,5 +47,31 @@ TEST(UueCharmap, TheCharmapHeaderGivesTheAlphabet) {
                                                     {.password = {}, .ends = false, .raisedAsError = true});
         EXPECT_TRUE(o.errors.empty()) << (o.errors.empty() ? 0 : o.errors.front());
         EXPECT_EQ(mvtest::ReadFileBytes(dir / "out" / "c.bin"), data);
+    }
+}
+
+// Testing a tar with hard links passes as extracting it does.
+TEST(TarHardLinks, TestPassesAsExtractDoes) {
+    MV_REQUIRE_TOOL("tar");
+    mvtest::TempDir dir;
+    mvtest::WriteFileText(dir / "src" / "a.txt", "hello\n");
+    mvtest::WriteFileText(dir / "src" / "d" / "c.txt", "inside\n");
+    fs::create_hard_link(dir / "src" / "a.txt", dir / "src" / "b.txt");
+    fs::create_hard_link(dir / "src" / "d" / "c.txt", dir / "src" / "d" / "e.txt");
+    for (const std::string format : {"gnu", "ustar", "pax"}) {
+        SCOPED_TRACE(format);
+        const std::string tar = (dir / ("h_" + format + ".tar")).string();
+        ASSERT_EQ(mvtest::Run("tar cf " + mvtest::Quote(tar) + " --format=" + format + " a.txt b.txt d", dir / "src")
+                      .exitCode,
+                  0);
+        auto r = mvtest::Run(mvtest::Quote(mvtest::MvarcPath()) + " test " + mvtest::Quote(tar));
+        EXPECT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_NE(r.output.find("tested 4 members"), std::string::npos) << r.output;
+        const fs::path out = dir / ("out_" + format);
+        r = mvtest::Run(mvtest::Quote(mvtest::MvarcPath()) + " extract " + mvtest::Quote(tar) + " " +
+                        mvtest::Quote(out.string()));
+        EXPECT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_EQ(mvtest::ReadFileBytes(out / "b.txt"), mvtest::ReadFileBytes(dir / "src" / "a.txt"));
+        EXPECT_EQ(mvtest::ReadFileBytes(out / "d" / "e.txt"), mvtest::ReadFileBytes(dir / "src" / "d" / "c.txt"));
     }
 }
