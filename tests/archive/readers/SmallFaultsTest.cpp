@@ -75,3 +75,27 @@ TEST(TarHardLinks, TestPassesAsExtractDoes) {
         EXPECT_EQ(mvtest::ReadFileBytes(out / "d" / "e.txt"), mvtest::ReadFileBytes(dir / "src" / "d" / "c.txt"));
     }
 }
+
+// The progress totals of a RAR or ACE set count the members of every volume.
+TEST(VolumeTotals, CountEveryVolume) {
+    for (const std::string first : {"rar/rar3_vols.part1.rar", "ace/split.ace"}) {
+        SCOPED_TRACE(first);
+        mvtest::TempDir t;
+        for (const auto& e : fs::directory_iterator(mvtest::CorpusDir() / fs::path(first).parent_path())) {
+            const std::string name = e.path().filename().string();
+            if (name.rfind(fs::path(first).stem().stem().string(), 0) == 0 ||
+                name.rfind(fs::path(first).stem().string(), 0) == 0)
+                fs::copy_file(e.path(), t / name);
+        }
+        const fs::path archive = t / fs::path(first).filename();
+        auto reader = mv::NewReaderFor(archive.string());
+        ASSERT_TRUE(reader);
+        readertest::Outcome o = readertest::Run(*reader, t / "out", {.password = {}, .raisedAsError = true});
+        EXPECT_TRUE(o.errors.empty());
+        int64_t sizes = 0;
+        int files = 0;
+        for (const auto& [name, bytes] : readertest::Tree(t / "out")) sizes += int64_t(bytes.size()), ++files;
+        EXPECT_GE(files, 2);
+        EXPECT_EQ(reader->TotalUnpacked(), sizes);
+    }
+}
