@@ -53,6 +53,7 @@ constexpr int BadPassword = 26517;         // "Senha inválida"
 constexpr int PasswordFailed = 26522;      // "Falha na Senha"
 constexpr int Discarded = 26800;           // "Arquivo descartado"
 constexpr int NothingToDo = 26859;         // "Nada a ser feito"
+constexpr int CreateTempDir = 26899;       // "Diretório não existente... Criar?"
 } // namespace arcerr
 
 // The text of an archive-component number, or nullptr when the table has none.

@@ -232,32 +232,53 @@ void TUnzipEngine::BuiltInDiskRequest(int nextDisk, std::string& name) {
     }
 }
 
-std::unique_ptr<TLFNFileStream> TUnzipEngine::GetDisk(int n) {
+std::unique_ptr<TLFNFileStream> TUnzipEngine::GetDisk(int n, const std::function<bool(TLFNFileStream&)>& fits) {
     FArchive.reset();
+    constexpr int MaxDiskRequests = 10;
     std::string previous;
     for (int attempt = 0;; ++attempt) {
         std::string name = FZipName;
         if (OnGetNextDisk) OnGetNextDisk(this, n, name);
         if (name.empty()) throw EUserCanceled(UserCanceledLoadingDisk);
-        bool labelOk = true;
-        if (GetCheckDiskLabels() && GetMultiMode() == TMultiMode::mmSpan) {
+        const bool spanned = GetMultiMode() == TMultiMode::mmSpan;
+        // Labels decide only on media that carry a label of a set: here labels
+        // can rarely be written, and a disk without one is known by its file.
+        bool labelled = false, labelOk = true;
+        if (GetCheckDiskLabels() && spanned) {
             platform::VolumeInfo vol;
             int err = 0;
-            std::string label;
-            if (Fs().GetVolumeInfo(platform::DirectoryOf(name).empty() ? "." : platform::DirectoryOf(name),
-                                   vol, err))
-                label = vol.Label.substr(0, 11);
-            labelOk = label.size() >= 3 && label.substr(label.size() - 3) == ThreeDigits(n);
+            const std::string dir = platform::DirectoryOf(name);
+            if (Fs().GetVolumeInfo(dir.empty() ? "." : dir, vol, err) &&
+                vol.Label.find("PKBACK# ") != std::string::npos) {
+                labelled = true;
+                const std::string label = vol.Label.substr(0, 11);
+                labelOk = label.size() >= 3 && label.substr(label.size() - 3) == ThreeDigits(n);
+            }
         }
         if (labelOk && platform::Exists(name)) {
             auto stream = std::make_unique<TLFNFileStream>(name, false, TFileOpen::foRead);
-            FCurrentDisk = n - 1;
-            FArchiveDate = FileModTime(name);
-            FZipName = name;
-            return stream;
+            bool known = true;
+            if (spanned && !labelled) {
+                if (n == 1) {
+                    // The first disk of a set begins with the set's marker or a local header.
+                    uint8_t sig[4] = {0, 0, 0, 0};
+                    stream->Seek(0, soFromBeginning);
+                    known = stream->Read(sig, 4) == 4 &&
+                            (LE32(sig) == ZipSpanSignature || LE32(sig) == ZipLocalSignature);
+                }
+                if (known && fits) known = fits(*stream);
+                stream->Seek(0, soFromBeginning);
+            }
+            if (known) {
+                FCurrentDisk = n - 1;
+                FArchiveDate = FileModTime(name);
+                FZipName = name;
+                return stream;
+            }
         }
-        // The same answer twice for a part that is not there: no endless asking.
-        if ((attempt > 0 && name == previous && !platform::Exists(name)) || attempt > 50)
+        // The same answer twice for a part that is not there, or a wrong disk
+        // again and again: no endless asking.
+        if ((attempt > 0 && name == previous && !platform::Exists(name)) || attempt + 1 >= MaxDiskRequests)
             throw EUserCanceled(UserCanceledLoadingDisk);
         previous = name;
     }
@@ -358,7 +379,13 @@ void TUnzipEngine::ReadZip() {
             std::unique_ptr<TLFNFileStream> part;
             TS_BufferStream* source = &stream;
             if (GetMultiMode() != TMultiMode::mmNone && FEndCentral.StartDisk != FCurrentDisk) {
-                part = GetDisk(FEndCentral.StartDisk + 1);
+                // The disk where the directory begins holds a central record there.
+                const uint32_t at = FEndCentral.CentralOffset;
+                part = GetDisk(FEndCentral.StartDisk + 1, [at](TLFNFileStream& s) {
+                    uint8_t sig[4] = {0, 0, 0, 0};
+                    s.Seek(at, soFromBeginning);
+                    return s.Read(sig, 4) == 4 && LE32(sig) == ZipCentralSignature;
+                });
                 source = part.get();
             }
             source->Seek(FEndCentral.CentralOffset, soFromBeginning);
@@ -366,7 +393,12 @@ void TUnzipEngine::ReadZip() {
             // A directory that goes on over the next parts.
             while (directory.size() < FEndCentral.CentralSize && GetMultiMode() != TMultiMode::mmNone &&
                    FCurrentDisk < FEndCentral.ThisDisk) {
-                part = GetDisk(FCurrentDisk + 2);
+                // A later disk of the directory never begins as the first disk does.
+                part = GetDisk(FCurrentDisk + 2, [](TLFNFileStream& s) {
+                    uint8_t sig[4] = {0, 0, 0, 0};
+                    s.Seek(0, soFromBeginning);
+                    return s.Read(sig, 4) != 4 || LE32(sig) != ZipSpanSignature;
+                });
                 if (ReadAppend(*part, directory, FEndCentral.CentralSize - directory.size()) == 0) break;
             }
         }

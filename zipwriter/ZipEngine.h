@@ -188,7 +188,12 @@ protected:
     void ReadZip();
     bool RebuildFromLocalHeaders(TS_BufferStream& stream);
     // While reading a set of parts: asks for part n (1-based) and opens it.
-    std::unique_ptr<TLFNFileStream> GetDisk(int n);
+    // Asks for disk n of a spanned set (part n of a block set) until it is there.
+    // A disk is known by its "PKBACK# " label when the medium has one, else by
+    // its file: it must be there and, when given, fits must accept it (the
+    // first disk must begin as a set does). A disk that does not fit is asked
+    // for again a few times, then the loading ends as cancelled.
+    std::unique_ptr<TLFNFileStream> GetDisk(int n, const std::function<bool(TLFNFileStream&)>& fits = {});
     void BuiltInDiskRequest(int nextDisk, std::string& name);
     // Pumps messages (at most every 50 ms) and raises EUserCanceled when cancelled.
     void Pump(bool force = false);

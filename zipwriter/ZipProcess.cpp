@@ -890,7 +890,11 @@ void TZipEngine::TRun::Run() {
         }
         e.SetMultiMode(mode);
     }
-    if (!e.FDeleteMode && !e.FFilesList.empty()) ExpandFilesList();
+    const bool filesNamed = !e.FDeleteMode && !e.FFilesList.empty();
+    if (filesNamed) ExpandFilesList();
+    // Files were named but none of them is there: nothing is written, neither an
+    // empty new archive nor a copy of the old one.
+    if (filesNamed && e.FFilesList.empty()) return;
     lines = e.FFilesList;
     alive.assign(lines.size(), 1);
 

@@ -4,6 +4,8 @@
 #include "archive/framework/ArcTimer.h"
 #include "archive/framework/DiskManager.h"
 #include "archive/framework/SharedRoutines.h"
+#include "resources/ArcErrorTexts.h"
+#include "platform/FileOps.h"
 #include "platform/FileSystem.h"
 
 #include <chrono>
@@ -119,7 +121,7 @@ bool TZipCommon::OpenOutputFile(std::unique_ptr<TArcStream>& file, const std::st
         return true;
     case rwCallStream:
         // a temporary file of our own, created exclusively, removed with its stream
-        FTempStream = TTempFileStream::Create(FTempDir, "arc");
+        FTempStream = TTempFileStream::Create(TempDir(), "arc");
         if (!FTempStream) DoError("TempFile", "", "0", arcerr::OpenError);
         return FTempStream != nullptr;
     case rwMemoryStream:
@@ -148,9 +150,38 @@ bool TZipCommon::CloseOutputFile(std::unique_ptr<TArcStream>& file) {
     }
 }
 
+std::string TZipCommon::TempDir() const {
+    if (!FTempDir.empty() && platform::IsDirectory(FTempDir)) return FTempDir;
+    return AppendBackslash(platform::Fs().TempDirectory());
+}
+
+void TZipCommon::SetTempDir(const std::string& v) {
+    std::string dir = v;
+    while (!dir.empty() && dir.back() == ' ') dir.pop_back();
+    if (dir.empty()) {
+        FTempDir = AppendBackslash(platform::Fs().TempDirectory());
+        return;
+    }
+    dir = AppendBackslash(dir);
+    if (!platform::IsDirectory(dir)) {
+        bool create = false;
+        if (OnConfirmCreateTempDir)
+            OnConfirmCreateTempDir(this, dir, dir + "\n\n" + ArcErrorMessage(arcerr::CreateTempDir), create);
+        if (create) {
+            try {
+                platform::ForceDirectories(RemoveTrailingBackslash(dir));
+            } catch (const std::exception&) {
+                create = false;
+            }
+        }
+        if (!create || !platform::IsDirectory(dir)) dir = AppendBackslash(platform::Fs().TempDirectory());
+    }
+    FTempDir = dir;
+}
+
 std::string TZipCommon::MakeTempFileName() {
     try {
-        auto f = platform::Fs().CreateTempFile(FTempDir, "arc");
+        auto f = platform::Fs().CreateTempFile(TempDir(), "arc");
         std::string path = f->Path();
         f->Close();
         return path;

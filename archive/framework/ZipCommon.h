@@ -66,8 +66,14 @@ public:
     void SetExtractDir(const std::string& v) { FExtractDir = v; }
     bool RecurseDirs() const { return FRecurseDirs; }
     void SetRecurseDirs(bool v) { FRecurseDirs = v; }
-    const std::string& TempDir() const { return FTempDir; }
-    void SetTempDir(const std::string& v) { FTempDir = v; }
+    // The folder for temporary files: the one set when it exists, else the
+    // system's temporary folder.
+    std::string TempDir() const;
+    // Empty means the system's temporary folder; "/" is appended. A folder that
+    // does not exist is made when OnConfirmCreateTempDir answers yes (the text:
+    // the folder, a blank line and "Diretório não existente... Criar?"); without
+    // a handler, on no, or when it cannot be made, the system's folder is used.
+    void SetTempDir(const std::string& v);
     uint8_t DeflateLevel() const { return FDeflateLevel; }
     void SetDeflateLevel(uint8_t v) { FDeflateLevel = v; }
     uint8_t ProgressByFile() const { return FProgressByFile; }
@@ -101,6 +107,10 @@ public:
     TOnProgress OnProgress;
     TOnRead OnRead;
     TOnRenameFile OnRenameCompressedFile;
+    // Asked whether a temporary folder that does not exist is to be made; set
+    // Create to make it (it starts false).
+    std::function<void(TObject* Sender, const std::string& Folder, const std::string& Text, bool& Create)>
+        OnConfirmCreateTempDir;
 
     // ---- virtual operations a reader or writer overrides
     // Turns an entry name into the name the operation uses (readers: output path;

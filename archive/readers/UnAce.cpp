@@ -95,7 +95,9 @@ void TUnACE::CountVolume(const std::string& name) {
     ACEOpenArchiveData od;
     od.ArcName = name;
     od.OpenMode = ACE_OM_LIST;
-    od.VolumeProc = [](char*, int) { return 0; }; // counting stays in this volume
+    // Counting goes on over every volume that is there (nobody is asked for a
+    // missing one): the totals count the whole set.
+    od.VolumeProc = [](char*, int mode) { return mode == ACE_VOL_NOTIFY ? 1 : 0; };
     AcePtr h(ACEOpenArchive(&od));
     FTotalPacked = FTotalUnpacked = 0;
     FMaxFileDate = 0;

@@ -70,6 +70,7 @@ struct TUnARJ::TOpenMember {
     bool Ok = true;
     bool Reported = false; // an error of its own was reported: its check is not
     bool Garbled = false;
+    bool NoPassword = false; // garbled, and no password was given for it
     bool Open = false;
 };
 
@@ -105,35 +106,31 @@ bool TUnARJ::ReadHeader(TArcStream& file, int64_t pos, THeader& h, int member) {
     return true;
 }
 
-int64_t TUnARJ::FindMainHeader(TArcStream& file) {
+int64_t TUnARJ::FindMainHeader(TArcStream& file, int64_t from) {
     const int64_t size = file.Size();
-    const int64_t limit = std::min<int64_t>(size - 2, kSearchLimit);
+    if (from < 0 || from >= size) return -1;
+    const int64_t limit = std::min<int64_t>(size - from - 2, kSearchLimit);
     std::vector<uint8_t> buf(
-        size_t(std::max<int64_t>(0, std::min<int64_t>(size, kSearchLimit + 2 + 4 + kMaxBasic + 4))));
-    if (!file.Seek(0) || !ReadFully(file, buf.data(), int64_t(buf.size()))) return -1;
+        size_t(std::max<int64_t>(0, std::min<int64_t>(size - from, kSearchLimit + 2 + 4 + kMaxBasic + 4))));
+    if (!file.Seek(from) || !ReadFully(file, buf.data(), int64_t(buf.size()))) return -1;
     for (int64_t i = 0; i < limit; ++i) {
         if (buf[size_t(i)] != 0x60 || buf[size_t(i) + 1] != 0xEA) continue;
         if (size_t(i) + 4 > buf.size()) break;
         const int basic = LE16(&buf[size_t(i) + 2]);
         if (basic < 30 || basic > kMaxBasic || size_t(i) + 4 + basic + 4 > buf.size()) continue;
-        if (Crc32Of(&buf[size_t(i) + 4], size_t(basic)) == LE32(&buf[size_t(i) + 4 + basic])) return i;
+        if (Crc32Of(&buf[size_t(i) + 4], size_t(basic)) == LE32(&buf[size_t(i) + 4 + basic])) return from + i;
     }
     return -1;
 }
 
 bool TUnARJ::GetPassword(const std::string& name) {
-    if (!OnGetPassword) {
-        SetCancel(true);
-        return false;
-    }
+    if (!FPassword.empty()) return true;
+    if (!OnGetPassword) return false;
     for (int attempt = 0; FPassword.empty() && attempt < std::max(1, FPasswordAttempts); ++attempt) {
         std::string answer;
         bool again = true;
         OnGetPassword(this, name, answer, again);
-        if (!again) {
-            SetCancel(true);
-            return false;
-        }
+        if (!again) return false;
         FPassword = answer;
     }
     return !FPassword.empty();
@@ -149,6 +146,11 @@ bool TUnARJ::DecodePart(TArcStream& file, TArcStream* stream, const THeader& h, 
     bool decoded = true;
     if (garbled) {
         if (!GetPassword(m.ReportName)) {
+            // Without a password the member cannot be read: it is reported as
+            // protected and fails; the other members go on.
+            DoError(m.ReportName, "", "0", arcerr::PasswordProtected);
+            m.Reported = true;
+            m.NoPassword = true;
             FBytesLeft -= FMemberBytesLeft;
             FMemberBytesLeft = 0;
             return false;
@@ -175,7 +177,9 @@ bool TUnARJ::DecodePart(TArcStream& file, TArcStream* stream, const THeader& h, 
             m.Reported = true;
         }
     } catch (const ECodecError& e) {
-        DoError(m.ReportName, "", "0", e.Code());
+        // Garbled data that does not decode is what a wrong password gives: it
+        // is reported as a password error below, not as the codec's.
+        if (!garbled) DoError(m.ReportName, "", "0", e.Code());
         decoded = false;
         m.Reported = true;
     } catch (const E_RAISE&) {
@@ -198,7 +202,7 @@ void TUnARJ::FinishMember(TArcStream* stream, TOpenMember& m) {
         OnEnd(this, m.ReportName, ok);
     else if (!ok && !FCancel && !m.Reported)
         DoError(m.ReportName, std::to_string(FFileCount), "0", arcerr::CrcError);
-    if (!ok && m.Garbled && !FCancel) RaiseError(m.ReportName, "", "0", arcerr::BadPassword);
+    if (!ok && m.Garbled && !m.NoPassword && !FCancel) RaiseError(m.ReportName, "", "0", arcerr::BadPassword);
 }
 
 void TUnARJ::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* stream) {
@@ -206,7 +210,9 @@ void TUnARJ::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
     try {
         if (!file) RaiseError(FArchiveFile, "", "0", arcerr::OpenError);
         std::string volumeName = FArchiveFile;
-        int64_t start = FindMainHeader(*file);
+        // A self-extractor's archive starts where detection found it.
+        const bool selfExtractor = FArcType == TArcType::atArjExe;
+        int64_t start = FindMainHeader(*file, selfExtractor ? std::max<int64_t>(0, FArchiveOffset - 1) : 0);
         if (start < 0) RaiseError(FArchiveFile, "", "0", arcerr::InvalidArcType);
         int volume = 0;
         int member = 0;
@@ -219,9 +225,9 @@ void TUnARJ::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
             THeader h;
             while (!FCancel && ReadHeader(*file, pos, h, ++member)) {
                 const int64_t next = h.DataPos + int64_t(h.Packed());
-                if (h.MinVersion() > 3)
-                    RaiseError(FArchiveFile, std::to_string(member), "0", arcerr::VersionError);
-                if (h.Method() > 4)
+                if (h.MinVersion() > 3) RaiseError(FArchiveFile, std::to_string(member), "0", arcerr::VersionError);
+                // Method 4 came with archiver version 2: a version 1 header naming it is damaged.
+                if (h.Method() > 4 || (h.Method() == 4 && h.ArjVersion() == 1))
                     RaiseError(FArchiveFile, std::to_string(member), "0", arcerr::UnknownMethod);
                 const bool folder = h.FileType() == kTypeFolder;
                 const std::string name = Utf8OrOem(h.Name());
@@ -278,7 +284,7 @@ void TUnARJ::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
             if (FCancel || (!multiVolume && !continuing)) break;
             FVolumeNumber = ++volume;
             if (!NextVolume(file, volumeName)) break;
-            start = FindMainHeader(*file);
+            start = FindMainHeader(*file, 0);
             if (start < 0) RaiseError(volumeName, "", std::to_string(volume), arcerr::InvalidArcType);
         }
         // A member whose next part never came is incomplete.

@@ -24,7 +24,8 @@ private:
     struct TOpenMember;
     // Reads the header at pos: false at the end header (size 0).
     bool ReadHeader(TArcStream& file, int64_t pos, THeader& h, int member);
-    int64_t FindMainHeader(TArcStream& file);
+    // The main header searched from byte `from` on, over at most 25,000 bytes; -1 when none.
+    int64_t FindMainHeader(TArcStream& file, int64_t from);
     // Decodes one part of a member into the open output; true when its CRC matched.
     bool DecodePart(TArcStream& file, TArcStream* stream, const THeader& h, TOpenMember& m);
     void FinishMember(TArcStream* stream, TOpenMember& m);

@@ -111,7 +111,7 @@ RarArchive* TUnRAR::OpenLibrary(const std::string& name) {
 }
 
 void TUnRAR::CountVolume(const std::string& name, bool firstVolume) {
-    // Totals for progress: the members of this volume that will be extracted.
+    // Totals for progress: the members of the set that will be extracted.
     RAROpenArchiveData od;
     od.ArcName = name;
     od.OpenMode = RAR_OM_LIST;
@@ -123,8 +123,9 @@ void TUnRAR::CountVolume(const std::string& name, bool firstVolume) {
     }
     RARHeaderData hd;
     int guard = 0;
-    // No volume callback: the walk stops at the end of this volume.
-    RARSetChangeVolProc(h.get(), [](char*, int) { return 0; });
+    // The walk goes on over every volume that is there (nobody is asked for a
+    // missing one): the totals count the whole set.
+    RARSetChangeVolProc(h.get(), [](char*, int mode) { return mode == RAR_VOL_NOTIFY ? 1 : 0; });
     while (RARReadHeader(h.get(), &hd) == RAR_SUCCESS && ++guard < 1000000) {
         CountMember(MemberOf(hd));
         if (RARProcessFile(h.get(), RAR_SKIP) != RAR_SUCCESS) break;

@@ -37,6 +37,7 @@ TUnTAR::~TUnTAR() = default;
 
 void TUnTAR::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* stream) {
     FExtracted.clear();
+    FPassed.clear();
     try {
         if (!file) RaiseError(FArchiveFile, "", "0", arcerr::OpenError);
         const int64_t archiveSize = file->Size();
@@ -105,7 +106,7 @@ void TUnTAR::ExtractMember(TArcStream& file, TArcStream* stream, const TTarMembe
         return;
     }
     if (m.Type == '1') {
-        ExtractHardLink(stream, m);
+        ExtractHardLink(file, stream, m);
         return;
     }
     std::string name = m.Name;
@@ -135,7 +136,12 @@ void TUnTAR::ExtractMember(TArcStream& file, TArcStream* stream, const TTarMembe
     if (FCancel) ok = false;
     CloseMemberInput();
     const std::string target = FEntry.FileName;
-    if (AfterExtractFile(out, stream, 32, dosDate, name, ok)) FExtracted[m.Name] = target;
+    if (AfterExtractFile(out, stream, 32, dosDate, name, ok)) {
+        if (FWriteMode == rwFile)
+            FExtracted[m.Name] = target;
+        else
+            FPassed[m.Name] = {m.DataPos, m.Size};
+    }
     // A member that failed was reported where it failed (tar members have no check).
     if (OnEnd) OnEnd(this, reportName, ok);
 }
@@ -143,9 +149,23 @@ void TUnTAR::ExtractMember(TArcStream& file, TArcStream* stream, const TTarMembe
 // A hard link: a copy of its target when that was extracted before it in this
 // run (read from where this run put it, so never from outside the output
 // folder); otherwise the member is passed over and reported.
-void TUnTAR::ExtractHardLink(TArcStream* stream, const TTarMember& m) {
-    auto it = FExtracted.find(m.LinkName);
+void TUnTAR::ExtractHardLink(TArcStream& file, TArcStream* stream, const TTarMember& m) {
     const std::string reportName = FWriteMode == rwFile ? FEntry.FileName : m.Name;
+    if (FWriteMode != rwFile) {
+        // No file was written: the link's data is its target's, read from the archive.
+        auto passed = FPassed.find(m.LinkName);
+        if (passed == FPassed.end()) {
+            DoError(reportName, m.LinkName, "0", arcerr::Discarded);
+            return;
+        }
+        TTarMember copy = m;
+        copy.Type = '0';
+        copy.DataPos = passed->second.first;
+        copy.Size = passed->second.second;
+        ExtractMember(file, stream, copy);
+        return;
+    }
+    auto it = FExtracted.find(m.LinkName);
     if (it == FExtracted.end()) {
         DoError(reportName, m.LinkName, "0", arcerr::Discarded);
         return;

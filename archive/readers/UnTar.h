@@ -25,9 +25,12 @@ protected:
 private:
     struct TTarMember;
     void ExtractMember(TArcStream& file, TArcStream* stream, const TTarMember& m);
-    void ExtractHardLink(TArcStream* stream, const TTarMember& m);
+    void ExtractHardLink(TArcStream& file, TArcStream* stream, const TTarMember& m);
     // Output paths of the members extracted in this run, by stored name.
     std::map<std::string, std::string> FExtracted;
+    // Without files (a test, a search): where the data of each member passed
+    // lies in the archive, for the hard links to it.
+    std::map<std::string, std::pair<int64_t, int64_t>> FPassed;
 };
 
 } // namespace mv

@@ -127,6 +127,19 @@ void TUUDecode::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* st
                 found = true;
                 break;
             }
+            if (StartsWith(line, "charmap")) {
+                // The 64 characters of the alphabet, in value order: after the
+                // word on its line, or on the lines that follow (two at most).
+                std::string chars = line.substr(7);
+                chars.erase(0, chars.find_first_not_of(" \t"));
+                std::string more;
+                for (int extra = 0; chars.size() < 64 && extra < 2 && reader.Next(more); ++extra) chars += more;
+                if (chars.size() >= 64) {
+                    given = UueTableAlphabet(chars.substr(0, 64));
+                    haveTable = true;
+                }
+                continue;
+            }
             if (StartsWith(line, "table")) {
                 std::string a, b;
                 if (reader.Next(a) && reader.Next(b)) {

@@ -148,7 +148,12 @@ void TBlakHole::ScanExistingEntries() {
 }
 
 void TBlakHole::ReportNewEntries() {
-    ReportEntries(HeaderSize, [this](const THeadObject& head) {
+    ReportEntries(HeaderSize);
+}
+
+void TBlakHole::FillEntryInfo(const THeadObject& head) {
+    if (head.Header.size() < HeaderSize) return TCompBase::FillEntryInfo(head);
+    {
         const uint8_t* h = head.Header.data();
         FEntry.VersionMadeBy = h[7];
         FEntry.VersionNeeded = h[8];
@@ -161,7 +166,7 @@ void TBlakHole::ReportNewEntries() {
         FEntry.ExternalAttr = LE16(h + 27);
         FEntry.Ratio = CompressRatio(FEntry.PackedSize, FEntry.UnpackedSize);
         if (static_cast<int32_t>(head.DosDateTime) > 0) FEntry.DateTime = ConvertDate(head.DosDateTime);
-    });
+    }
 }
 
 } // namespace mv

@@ -22,6 +22,8 @@ protected:
     int GetHeaderSize() override { return 37; }
     void ScanExistingEntries() override;
     void ReportNewEntries() override;
+    bool EncryptsEntries() const override { return true; }
+    void FillEntryInfo(const THeadObject& head) override;
 
     TDeflateEncoder FEncoder;
 };

@@ -380,6 +380,17 @@ intptr_t TMakeCAB::OldCabinetNotify(cab::TFdiNotificationType kind, cab::TFdiNot
                 ++self->FDeletedCount;
                 return 0;
             }
+            if (self->FSwitch == TSwitch::swRead) {
+                // Listing: the member's facts are enough, its data is not decoded.
+                auto head = std::make_unique<THeadObject>();
+                head->OriginalSize = head->StoredSize = static_cast<uint64_t>(n->cb);
+                head->DosDateTime = uint32_t(n->date) << 16 | n->time;
+                head->Attributes = n->attribs & 0x27;
+                head->Word = n->typeCompress;
+                self->FEntryList.push_back({name, std::move(head)});
+                self->FSpecIndexList.push_back(0);
+                return 0;
+            }
             TOldMember m;
             m.Name = name;
             m.Date = n->date;
@@ -464,6 +475,29 @@ void TMakeCAB::ScanExistingEntries() {
     if (!ok)
         RaiseError(FArchiveFile, error.fError ? CabinetErrorText(error) : std::string(), "0",
                    arcerr::UpdateError);
+}
+
+void TMakeCAB::FillEntryInfo(const THeadObject& head) {
+    TCompBase::FillEntryInfo(head);
+    FEntry.CRC = 0;
+    switch (head.Word & 0x0F) {
+    case 0:
+        FEntry.MethodText = "Stored";
+        FEntry.MethodCode = 0;
+        break;
+    case 1:
+        FEntry.MethodText = "MsZIP";
+        FEntry.MethodCode = 1;
+        break;
+    case 2:
+        FEntry.MethodText = "Quantum";
+        FEntry.MethodCode = 3;
+        break;
+    default:
+        FEntry.MethodText = "Lzx";
+        FEntry.MethodCode = 2;
+        break;
+    }
 }
 
 void TMakeCAB::RemoveOldMembers() {

@@ -63,6 +63,7 @@ protected:
     bool CompressFile(size_t index) override;
     void ScanExistingEntries() override;
     void CopyEntry(size_t index) override;
+    void FillEntryInfo(const THeadObject& head) override;
     void WriteTrailer() override;
     // A cabinet holds at most 2 GiB - 1: a larger file is refused (25256)
     // before anything is written.

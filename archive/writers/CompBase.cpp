@@ -10,6 +10,7 @@
 #include "archive/framework/TextUtils.h"
 #include "archive/framework/ZipCrypt.h"
 #include "archive/writers/GZipWriter.h"
+#include "platform/FileOps.h"
 
 #include <algorithm>
 #include <cctype>
@@ -292,11 +293,16 @@ TCompBase::TPackedData TCompBase::PackEntryData(platform::File& src, int64_t dat
         data.Crc32 = in.Crc32 ^ 0xFFFFFFFFu;
         data.Crc16 = in.Crc16;
         data.Packed = out.Count + (encryptCrc ? ZipEncryptHeaderSize : 0);
+        FUnpackable = unpackable;
+        // An encoder that found the data does not shrink may stop before the
+        // end of the source: the data goes again, stored, and that pass is checked.
+        if (unpackable && pass == 0) {
+            method = TCompressMethod::cmStore;
+            continue;
+        }
         if (in.Total != size || (encryptCrc && data.Crc32 != *encryptCrc))
             throw EEntryFailed{arcerr::ReadError}; // the file changed meanwhile
-        FUnpackable = unpackable;
-        if (!unpackable) break;
-        method = TCompressMethod::cmStore;
+        break;
     }
     return data;
 }
@@ -309,7 +315,7 @@ bool TCompBase::NewEntryWritten(THeadObject& head, int64_t start, uint64_t lengt
     return true;
 }
 
-void TCompBase::ReportEntries(size_t minHeader, const std::function<void(const THeadObject&)>& setInfo) {
+void TCompBase::ReportEntries(size_t minHeader) {
     for (size_t i = 0; i < FEntryList.size(); ++i) {
         const THeadObject& head = *FEntryList[i].Head;
         if (head.Status == THeadObject::hsSkip) continue;
@@ -317,9 +323,50 @@ void TCompBase::ReportEntries(size_t minHeader, const std::function<void(const T
         if (!head.Written || FSwitch == TSwitch::swDelete || head.Header.size() < minHeader) continue;
         FEntry = TArcEntryInfo{};
         FEntry.FileName = FEntryList[i].Name;
-        setInfo(head);
+        FillEntryInfo(head);
         if (OnRead) OnRead(this, head.NewOffset, static_cast<int>(i));
     }
+}
+
+void TCompBase::FillEntryInfo(const THeadObject& head) {
+    FEntry.UnpackedSize = static_cast<int64_t>(head.OriginalSize);
+    FEntry.PackedSize = static_cast<int64_t>(head.StoredSize);
+    FEntry.ExternalAttr = head.Attributes;
+    FEntry.Ratio = CompressRatio(FEntry.PackedSize, FEntry.UnpackedSize);
+    if (static_cast<int32_t>(head.DosDateTime) > 0) FEntry.DateTime = ConvertDate(head.DosDateTime);
+}
+
+bool TCompBase::RefusesPassword() {
+    if (FSwitch == TSwitch::swRead || FSwitch == TSwitch::swDelete || FPassword.empty() || EncryptsEntries())
+        return false;
+    DoError(FArchiveFile, "Password", "0", arcerr::InvalidArcType);
+    return true;
+}
+
+void TCompBase::ListExistingEntries() {
+    FFileCount = 0;
+    if (!OnRead) return;
+    try {
+        FArchiveIn = Fs().Open(FArchiveFile, platform::OpenMode::Read);
+        ScanExistingEntries();
+        for (const auto& line : FEntryList) {
+            // Entries that name no file (a tar's global header) are not listed.
+            if (line.Name.empty() || line.Name[0] == '\x01') continue;
+            FEntry = TArcEntryInfo{};
+            FEntry.FileName = line.Name;
+            FillEntryInfo(*line.Head);
+            BeforeListEntry(line.Name);
+            ++FFileCount;
+            OnRead(this, line.Head->Offset, FFileCount);
+        }
+    } catch (const E_RAISE&) {
+    } catch (const std::exception&) {
+        DoError(FArchiveFile, "", "0", arcerr::ReadError);
+    }
+    FArchiveIn.reset();
+    FEntryList.clear();
+    FEntryIndex.clear();
+    FSpecIndexList.clear();
 }
 
 int64_t TCompBase::OldArchiveSize() {
@@ -376,6 +423,7 @@ void TCompBase::CompressArchive() {
         }
         if (FSwitch == TSwitch::swDelete && FArchiveIsNew)
             RaiseError(FArchiveFile, "", "0", arcerr::NothingToDo);
+        if (RefusesPassword()) throw E_RAISE(arcerr::InvalidArcType);
         if (!FArchiveIsNew) {
             if (!info.IsRegular) RaiseError(FArchiveFile, "", "0", arcerr::WriteError);
             if (info.Attributes & platform::faReadOnly) {
@@ -401,7 +449,7 @@ void TCompBase::CompressArchive() {
         SetDiskDrive();
         try {
             if (DiskManager().DriveType() == TDiskManager::dtRemovable) {
-                FTempFile = Fs().CreateTempFile(FTempDir, "arc");
+                FTempFile = Fs().CreateTempFile(TempDir(), "arc");
                 FTempFileName = FTempFile->Path();
                 FOutput = FTempFile.get();
             } else {
@@ -639,8 +687,8 @@ void TCompBase::CompressFiles() {
             if (CompressFile(i)) {
                 ++FCompressedCount;
                 head.Written = true;
-                FWrittenSources.push_back(head.SourcePath);
                 FEntryList[i].Name = FEntry.FileName;
+                FWrittenSources.emplace_back(head.SourcePath, FEntry.FileName);
             } else if (replacing) {
                 // The new file could not be read: the old entry stays.
                 head.Status = THeadObject::hsKeep;
@@ -712,15 +760,56 @@ bool TCompBase::ReplaceArchive() {
 }
 
 void TCompBase::DeleteMovedFiles() {
-    for (const auto& path : FWrittenSources) {
+    std::unordered_set<std::string> held;
+    if (FVerifyBeforeDelete && !ReadBackNames(held)) return;
+    for (const auto& [path, stored] : FWrittenSources) {
         ProcessMessages();
         if (FCancel) return;
-        try {
-            Fs().RemoveFile(path);
-        } catch (const std::exception&) {
+        if (FVerifyBeforeDelete && !held.count(stored)) {
             DoError(path, "", "0", arcerr::DeleteError);
+            continue;
         }
+        DeleteSource(path);
     }
+}
+
+bool TCompBase::DeleteSource(const std::string& path) {
+    if (FDeleteOptions == TDeleteOptions::doAllowUndo) {
+        std::string reason;
+        if (platform::MoveToTrash(path, reason)) return true;
+        DoError(path, reason, "0", arcerr::DeleteError);
+        return false;
+    }
+    try {
+        Fs().RemoveFile(path);
+        return true;
+    } catch (const std::exception& e) {
+        DoError(path, e.what(), "0", arcerr::DeleteError);
+        return false;
+    }
+}
+
+bool TCompBase::ReadBackNames(std::unordered_set<std::string>& names) {
+    names.clear();
+    const TSwitch saved = FSwitch;
+    bool ok = true;
+    try {
+        FArchiveIn = Fs().Open(FArchiveFile, platform::OpenMode::Read);
+        FSwitch = TSwitch::swAdd; // every entry read is kept, none deleted
+        ScanExistingEntries();
+        for (const auto& line : FEntryList) names.insert(line.Name);
+    } catch (const E_RAISE&) {
+        ok = false;
+    } catch (const std::exception&) {
+        DoError(FArchiveFile, "", "0", arcerr::ReadError);
+        ok = false;
+    }
+    FSwitch = saved;
+    FArchiveIn.reset();
+    FEntryList.clear();
+    FEntryIndex.clear();
+    FSpecIndexList.clear();
+    return ok;
 }
 
 } // namespace mv

@@ -26,6 +26,8 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace mv {
@@ -152,11 +154,23 @@ protected:
         (void)size;
         return false;
     }
+    // Whether the format encrypts entries with Password (ZIP, BH). The others
+    // refuse a password before writing: a plain archive must not pass for a
+    // protected one.
+    virtual bool EncryptsEntries() const { return false; }
+    // Reported (25242, "Password") when a password is set for a format that
+    // cannot encrypt: answers true, and nothing may be written.
+    bool RefusesPassword();
     // Fires OnRead for each new entry after the archive was replaced.
     virtual void ReportNewEntries() {}
     virtual void AfterCompress() {}
-    // Lists the old archive through OnRead (swRead); the base does nothing.
-    virtual void ListExistingEntries() {}
+    // Lists the old archive through OnRead (swRead): the entries ScanExistingEntries
+    // finds, each told with FillEntryInfo. A damaged archive is reported.
+    virtual void ListExistingEntries();
+    // Fills FEntry (cleared and named already) from an entry of EntryList, for
+    // listing and for ReportNewEntries. The base takes sizes, date and
+    // attributes from the entry object.
+    virtual void FillEntryInfo(const THeadObject& head);
     // Puts the finished temporary archive in the archive's place; the base commits
     // the temporary file beside it. Answers false when the archive is not replaced.
     virtual bool ReplaceArchive();
@@ -175,7 +189,16 @@ protected:
     void CompressFiles();
     // After the entries: WriteTrailer and ReplaceArchive, unless nothing changed.
     void FinishArchive();
+    // Deletes the sources written in this run (swMove, after the archive was
+    // replaced). With VerifyBeforeDelete only those whose names the new archive
+    // is read back to hold; an archive that cannot be read back keeps them all.
     void DeleteMovedFiles();
+    // Deletes a moved source by DeleteOptions: doAllowUndo moves it to the
+    // trash. A failure is reported (25169) and the file stays.
+    bool DeleteSource(const std::string& path);
+    // The stored names the archive now holds, read back from it; false
+    // (reported) when it cannot be read.
+    virtual bool ReadBackNames(std::unordered_set<std::string>& names);
     bool IsExcludedName(const std::string& storedName) const;
     // Under swDelete: the old entry is named by FileSpec and goes.
     bool IsDeletedName(const std::string& storedName) const;
@@ -252,9 +275,9 @@ protected:
     // ReportNewEntries for formats that keep each entry's own header: the size of
     // every entry that stays counts into the totals, and each entry written in
     // this run (not under swDelete) whose header holds at least minHeader bytes
-    // is told through OnRead, once setInfo has filled FEntry (cleared and named)
-    // from its header.
-    void ReportEntries(size_t minHeader, const std::function<void(const THeadObject&)>& setInfo);
+    // is told through OnRead, once FillEntryInfo has filled FEntry (cleared and
+    // named) from its header.
+    void ReportEntries(size_t minHeader);
     // The size of the old archive; a failure to learn it raises 25236.
     int64_t OldArchiveSize();
     // Puts an entry of the old archive into EntryList with status 2, unless
@@ -292,8 +315,8 @@ protected:
     bool FUnpackable = false;
     // Bytes in front of the first entry of the old archive (a self-extractor stub).
     int64_t FStubSize = 0;
-    // Sources written into the new archive (for swMove).
-    std::vector<std::string> FWrittenSources;
+    // Sources written into the new archive (for swMove): path and stored name.
+    std::vector<std::pair<std::string, std::string>> FWrittenSources;
 
     std::unique_ptr<platform::File> FArchiveIn;
     // The new archive: beside the old one (FWriter), or, for an archive on a

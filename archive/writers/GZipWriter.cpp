@@ -115,12 +115,17 @@ void TGZip::SetArcType(TArcType) {
 }
 
 void TGZip::CompressArchive() {
-    if (FArchiveFile.empty() || FFileSpec.empty()) return;
+    if (FArchiveFile.empty()) return;
+    if (FSwitch == TSwitch::swRead) {
+        if (platform::Exists(FArchiveFile)) ListExistingEntries();
+        return;
+    }
+    if (FFileSpec.empty()) return;
     if (FSwitch == TSwitch::swDelete) {
         DoError(FArchiveFile, "", "0", arcerr::NothingToDo);
         return;
     }
-    if (FSwitch == TSwitch::swRead) return; // a .gz lists through the reader
+    if (RefusesPassword()) return;
     DoActivate();
     if (OnElapsedTime) Timer().Start();
     // The sources first, so that the targets made below are never taken as sources.
@@ -147,6 +152,9 @@ void TGZip::CompressArchive() {
             if (!AttrPassesFilter(e.Info.Attributes)) continue;
             sources.push_back(AppendBackslash(folder) + e.Name);
             FTotalUnpacked += static_cast<int64_t>(e.Info.Size);
+            // daMaxFileDate stamps every member with the newest of the sources.
+            const uint32_t date = FileDosDateTime(e.Info.ModTime);
+            if (date > FMaxFileDate) FMaxFileDate = date;
         }
         if (!any) DoError(mask, "", "0", arcerr::FileNotFound);
     }
@@ -159,19 +167,74 @@ void TGZip::CompressArchive() {
         if (CompressOne(source)) {
             ++FCompressedCount;
             crcPass = true;
-            if (FSwitch == TSwitch::swMove) {
-                try {
-                    Fs().RemoveFile(source);
-                } catch (const std::exception&) {
-                    DoError(source, "", "0", arcerr::DeleteError);
-                }
-            }
+            if (FSwitch == TSwitch::swMove) DeleteSource(source);
         }
         if (OnEnd) OnEnd(this, FEntry.FileName, crcPass);
     }
     Timer().Stop();
     if (OnElapsedTime) OnElapsedTime(this, Timer().Elapsed());
     DoDeactivate();
+}
+
+void TGZip::ListExistingEntries() {
+    FFileCount = 0;
+    if (!OnRead) return;
+    try {
+        auto in = Fs().Open(FArchiveFile, platform::OpenMode::Read);
+        const int64_t size = in->Size();
+        uint8_t h[10];
+        if (size < 18 || in->ReadAt(0, h, sizeof h) != sizeof h || h[0] != 0x1F || h[1] != 0x8B || h[2] != 8)
+            RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
+        const uint8_t flags = h[3];
+        int64_t pos = 10;
+        if (flags & 0x04) { // extra field
+            uint8_t x[2];
+            if (in->ReadAt(pos, x, 2) != 2) RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
+            pos += 2 + LE16(x);
+        }
+        // A zero-terminated text of the header (name or comment), at most 64 KiB.
+        auto text = [&](std::string* out) {
+            uint8_t c = 0;
+            for (int n = 0;; ++n) {
+                if (n > 0xFFFF || pos >= size || in->ReadAt(pos, &c, 1) != 1)
+                    RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
+                ++pos;
+                if (c == 0) break;
+                if (out) out->push_back(static_cast<char>(c));
+            }
+        };
+        std::string name;
+        if (flags & 0x08) text(&name);
+        if (flags & 0x10) text(nullptr);
+        if (flags & 0x02) pos += 2; // header CRC
+        uint8_t t[8];
+        if (pos + 8 > size || in->ReadAt(size - 8, t, sizeof t) != sizeof t)
+            RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
+        if (name.empty()) {
+            name = platform::NameOf(FArchiveFile);
+            const size_t dot = name.find_last_of('.');
+            if (dot != std::string::npos && dot > 0) name.resize(dot);
+        }
+        FEntry = TArcEntryInfo{};
+        FEntry.FileName = SlashToBackslash(name);
+        FEntry.VersionMadeBy = 122;
+        FEntry.VersionNeeded = 112;
+        FEntry.PackedSize = size - pos - 8;
+        FEntry.UnpackedSize = LE32(t + 4);
+        FEntry.CRC = LE32(t);
+        FEntry.MethodCode = 8;
+        // The extra flags tell the level: 2 the best, 4 the fastest.
+        const uint8_t level = h[8] == 2 ? 9 : h[8] == 4 ? 1 : 6;
+        FEntry.MethodText = DeflateLevelName(ZipDeflateFlagBits(level));
+        FEntry.Ratio = CompressRatio(FEntry.PackedSize, FEntry.UnpackedSize);
+        if (const uint32_t stamp = LE32(h + 4)) FEntry.DateTime = UnixTimeToDateTime(stamp);
+        BeforeListEntry(FEntry.FileName);
+        ++FFileCount;
+        OnRead(this, 0, FFileCount);
+    } catch (const E_RAISE&) {
+    } catch (const std::exception&) {
+        DoError(FArchiveFile, "", "0", arcerr::ReadError);
+    }
 }
 
 bool TGZip::CompressOne(const std::string& source) {

@@ -81,6 +81,9 @@ public:
 
 protected:
     void CompressArchive() override;
+    // The one file a gzip file holds: its stored name (else the archive's name
+    // without its extension), sizes, CRC and date from its header and trailer.
+    void ListExistingEntries() override;
     // Writes the member of one source; false (reported) when it failed.
     bool CompressOne(const std::string& source);
 

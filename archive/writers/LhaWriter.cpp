@@ -144,6 +144,14 @@ void TLha::ScanExistingEntries() {
         head->DosDateTime = h.Level >= 2 ? FileDosDateTime(h.UnixTime) : h.DosDateTime;
         head->Attributes = h.Level >= 2 ? uint8_t(platform::faArchive) : h.Attribute;
         head->Word = h.Crc;
+        // The facts a listing tells, where a header of levels 0 and 1 keeps them.
+        head->Header.assign(FixedSize, 0);
+        std::memcpy(head->Header.data() + 2, h.Method, 5);
+        PutLE32(head->Header.data() + 7, static_cast<uint32_t>(h.PackedSize));
+        PutLE32(head->Header.data() + 11, static_cast<uint32_t>(h.UnpackedSize));
+        PutLE32(head->Header.data() + 15, head->DosDateTime);
+        head->Header[19] = static_cast<uint8_t>(head->Attributes);
+        head->Header[20] = h.Level;
         KeepOldEntry(name, std::move(head));
     }
 }
@@ -159,7 +167,12 @@ void TLha::WriteTrailer() {
 }
 
 void TLha::ReportNewEntries() {
-    ReportEntries(FixedSize, [this](const THeadObject& head) {
+    ReportEntries(FixedSize);
+}
+
+void TLha::FillEntryInfo(const THeadObject& head) {
+    if (head.Header.size() < FixedSize) return TCompBase::FillEntryInfo(head);
+    {
         const uint8_t* h = head.Header.data();
         FEntry.VersionMadeBy = 122;
         FEntry.VersionNeeded = 112;
@@ -171,7 +184,7 @@ void TLha::ReportNewEntries() {
         FEntry.ExternalAttr = h[19];
         FEntry.Ratio = CompressRatio(FEntry.PackedSize, FEntry.UnpackedSize);
         if (static_cast<int32_t>(head.DosDateTime) > 0) FEntry.DateTime = ConvertDate(head.DosDateTime);
-    });
+    }
 }
 
 } // namespace mv

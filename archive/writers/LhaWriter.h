@@ -22,6 +22,7 @@ protected:
     void ScanExistingEntries() override;
     void WriteTrailer() override;
     void ReportNewEntries() override;
+    void FillEntryInfo(const THeadObject& head) override;
 };
 
 } // namespace mv

@@ -184,7 +184,12 @@ void TTar::WriteTrailer() {
 }
 
 void TTar::ReportNewEntries() {
-    ReportEntries(Block, [this](const THeadObject& head) {
+    ReportEntries(Block);
+}
+
+void TTar::FillEntryInfo(const THeadObject& head) {
+    if (head.Header.size() < Block) return TCompBase::FillEntryInfo(head);
+    {
         const uint8_t* h = head.Header.data();
         uint64_t mtime = 0, sum = 0;
         OctalStrToInt(std::string_view(reinterpret_cast<const char*>(h + 136), 12), mtime);
@@ -196,7 +201,7 @@ void TTar::ReportNewEntries() {
         FEntry.MethodCode = 0;
         FEntry.ExternalAttr = 32;
         FEntry.Ratio = CompressRatio(FEntry.PackedSize, FEntry.UnpackedSize);
-    });
+    }
 }
 
 namespace {
@@ -227,6 +232,7 @@ bool HasGzipExtension(const std::string& path) {
 } // namespace
 
 void TTar::CompressArchive() {
+    if (RefusesPassword()) return;
     if (FCompressMethod == TCompressMethod::cmGzipTar && FSwitch != TSwitch::swRead &&
         IsGzipFile(FArchiveFile)) {
         // The tar is written under the archive's name and gzipped afterwards:
@@ -238,8 +244,16 @@ void TTar::CompressArchive() {
     TCompBase::CompressArchive();
 }
 
+bool TTar::ReadBackNames(std::unordered_set<std::string>& names) {
+    if (FCompressMethod != TCompressMethod::cmGzipTar) return TCompBase::ReadBackNames(names);
+    names = FTarNames;
+    return FTarNamesRead;
+}
+
 void TTar::AfterCompress() {
     if (FCompressMethod != TCompressMethod::cmGzipTar || !FReplaced) return;
+    // Moved sources are checked against the tar before it is gzipped.
+    FTarNamesRead = FSwitch == TSwitch::swMove && FVerifyBeforeDelete && TCompBase::ReadBackNames(FTarNames);
     try {
         TGZip gz;
         std::string tarName = FArchiveFile;
@@ -249,6 +263,7 @@ void TTar::AfterCompress() {
         gz.FileSpecList().push_back(tarName);
         // The tar goes only once its member was written.
         gz.SetSwitch(TSwitch::swMove);
+        gz.SetDeleteOptions(TDeleteOptions::doFinal); // the intermediate tar is no user's file
         gz.SetRecurseDirs(false);
         gz.SetStoredDirNames(TStoredDirNames::sdNone);
         gz.SetDefaultDir(DefaultDir());

@@ -29,7 +29,14 @@ protected:
     void ScanExistingEntries() override;
     void WriteTrailer() override;
     void ReportNewEntries() override;
+    void FillEntryInfo(const THeadObject& head) override;
     void AfterCompress() override;
+    // A gzipped tar answers the names its tar held before it was gzipped.
+    bool ReadBackNames(std::unordered_set<std::string>& names) override;
+
+private:
+    std::unordered_set<std::string> FTarNames;
+    bool FTarNamesRead = false;
 };
 
 } // namespace mv

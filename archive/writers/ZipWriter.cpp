@@ -1,6 +1,7 @@
 // The ZIP and JAR writers on the writer driver.
 #include "archive/writers/ZipWriter.h"
 
+#include "archive/framework/Crc.h"
 #include "archive/framework/DiskManager.h"
 #include "archive/framework/SharedRoutines.h"
 #include "archive/framework/ZipCrypt.h"
@@ -351,7 +352,15 @@ void TZip::WriteTrailer() {
     }
 }
 
+bool TZip::ReadBackNames(std::unordered_set<std::string>& names) {
+    if (!FSpanned) return TCompBase::ReadBackNames(names);
+    names = FSpanNames;
+    return true;
+}
+
 bool TZip::ReplaceArchive() {
+    FSpanned = false;
+    FSpanNames.clear();
     if (FWriter) return TCompBase::ReplaceArchive();
     uint64_t size = 0, room = 0;
     try {
@@ -371,41 +380,85 @@ bool TZip::ReplaceArchive() {
 }
 
 void TZip::SpanArchive() {
+    // Without a way to ask for the next disk the set could never be finished:
+    // refused before anything on the disk is touched.
+    if (!OnInsertDiskette) RaiseError(FArchiveFile, "OnInsertDiskette", "0", arcerr::EventNotAssigned);
     FArchiveIn.reset();
     platform::File& temp = *FTempFile;
     std::unique_ptr<platform::File> disk;
     int diskNumber = -1; // number of this disk, 0 for the first
     uint64_t left = 0;   // bytes left on this disk
+    // What was written on the disk last finished, to know it when it is still in
+    // the drive: its serial, and the size and CRC of its part.
+    uint32_t diskCrc = CrcSeed;
+    uint64_t diskBytes = 0;
+    uint32_t writtenSerial = 0;
+    uint64_t writtenBytes = 0;
+    uint32_t writtenCrc = 0;
     const std::string dir = platform::DirectoryOf(FArchiveFile);
+    const std::string drive = dir.empty() ? "." : dir;
     auto readSpace = [&](uint64_t& freeBytes, uint64_t& totalBytes) {
         platform::SpaceInfo space;
         int err = 0;
         freeBytes = totalBytes = 0;
-        if (Fs().GetSpace(dir.empty() ? "." : dir, space, err)) {
+        if (Fs().GetSpace(drive, space, err)) {
             freeBytes = space.FreeBytes;
             totalBytes = space.TotalBytes;
         }
     };
+    // The disk in the drive holds the part written last: its serial says so when
+    // the media have serials, else the part itself, byte for byte.
+    auto holdsWrittenPart = [&]() {
+        if (diskNumber < 0) return false;
+        DiskManager().ReadDiskInfo();
+        if (writtenSerial != 0 && DiskManager().Serial() != 0) return DiskManager().Serial() == writtenSerial;
+        platform::FileInfo info;
+        if (!Fs().Stat(FArchiveFile, info) || info.Size != writtenBytes) return false;
+        try {
+            auto f = Fs().Open(FArchiveFile, platform::OpenMode::Read);
+            return StreamCRC32(*f) == writtenCrc;
+        } catch (const std::exception&) {
+            return false;
+        }
+    };
+    // A user who never changes the disk is not asked forever.
+    constexpr int MaxDiskRequests = 10;
     auto nextDisk = [&]() {
         if (disk) {
             // Everything must be on the medium before the user takes it out.
             disk->Flush();
             disk->Close();
             disk.reset();
+            DiskManager().ReadDiskInfo();
+            writtenSerial = DiskManager().Serial();
+            writtenBytes = diskBytes;
+            writtenCrc = diskCrc;
         }
         int wanted = diskNumber + 2; // label number of the disk to come
         uint64_t freeBytes = 0, totalBytes = 0;
         readSpace(freeBytes, totalBytes);
-        if (freeBytes <= 33) {
-            for (;;) {
-                if (!OnInsertDiskette)
-                    RaiseError(FArchiveFile, "OnInsertDiskette", "0", arcerr::EventNotAssigned);
+        if (diskNumber < 0) {
+            // The first disk is the one in the drive: an old archive on it is
+            // written over, so its room counts.
+            platform::FileInfo old;
+            if (Fs().Stat(FArchiveFile, old) && old.IsRegular) freeBytes += old.Size;
+        }
+        // Every disk after the first is asked for: the one in the drive holds the
+        // part just written.
+        if (diskNumber >= 0 || freeBytes <= 33) {
+            for (int request = 0;; ++request) {
+                if (request == MaxDiskRequests)
+                    RaiseError(FArchiveFile, "", std::to_string(wanted), arcerr::WriteError);
                 bool cancel = true;
                 OnInsertDiskette(this, std::to_string(wanted), static_cast<int64_t>(totalBytes),
                                  static_cast<int64_t>(freeBytes), cancel);
                 if (cancel) {
                     FCancel = true;
                     RaiseError(FArchiveFile, "", std::to_string(wanted), arcerr::UserAbort);
+                }
+                if (holdsWrittenPart()) {
+                    readSpace(freeBytes, totalBytes);
+                    continue;
                 }
                 platform::FileInfo existing;
                 if (Fs().Stat(FArchiveFile, existing)) {
@@ -428,19 +481,23 @@ void TZip::SpanArchive() {
             DoError(FArchiveFile, "", std::to_string(diskNumber + 1), arcerr::VolumeLabelWriteError);
         disk = Fs().Open(FArchiveFile, platform::OpenMode::CreateTruncate);
         left = freeBytes;
+        diskCrc = CrcSeed;
+        diskBytes = 0;
     };
     auto put = [&](const uint8_t* p, size_t n) {
         while (n > 0) {
             if (left == 0) nextDisk();
             size_t k = static_cast<size_t>(std::min<uint64_t>(n, left));
             disk->Write(p, k);
+            UpdateCRC32(p, k, diskCrc);
+            diskBytes += k;
             left -= k;
             p += k;
             n -= k;
         }
     };
     try {
-        DiskManager().SetDrive(dir.empty() ? "." : dir);
+        DiskManager().SetDrive(drive);
         nextDisk();
         uint8_t marker[4];
         PutLE32(marker, ZipSpanSignature);
@@ -493,6 +550,16 @@ void TZip::SpanArchive() {
         if (!FArchiveComment.empty()) put(FArchiveComment.data(), FArchiveComment.size());
         disk->Flush();
         disk->Close();
+        disk.reset();
+        // The last disk, with the directory, read back as it stands on the medium.
+        {
+            auto back = Fs().Open(FArchiveFile, platform::OpenMode::Read);
+            if (static_cast<uint64_t>(back->Size()) != diskBytes || StreamCRC32(*back) != diskCrc)
+                RaiseError(FArchiveFile, "", std::to_string(diskNumber + 1), arcerr::WriteError);
+        }
+        for (const auto& line : FEntryList)
+            if (line.Head->Status != THeadObject::hsSkip) FSpanNames.insert(line.Name);
+        FSpanned = true;
     } catch (const E_RAISE&) {
         throw;
     } catch (const std::exception& e) {

@@ -32,6 +32,7 @@ protected:
     void ReportNewEntries() override;
     void ListExistingEntries() override;
     bool FileTooLarge(uint64_t size) const override { return NeedsZip64(size); }
+    bool EncryptsEntries() const override { return true; }
     // On a removable disk where the new archive does not fit: spread it over
     // several disks (SpanArchive); otherwise as the driver does.
     bool ReplaceArchive() override;
@@ -57,6 +58,12 @@ protected:
     void ReadOldDirectory(std::vector<TOldEntry>& entries);
     // Fills the current entry from a central record.
     void SetEntryInfo(const uint8_t* central, const std::string& name);
+
+    // A spanned set has only its last disk in the drive: it is read back there
+    // when written, and the names of the set stand for the archive's.
+    bool ReadBackNames(std::unordered_set<std::string>& names) override;
+    bool FSpanned = false;
+    std::unordered_set<std::string> FSpanNames;
 
     std::vector<uint8_t> FArchiveComment;
     TDeflateEncoder FEncoder;

@@ -441,9 +441,11 @@ int RarArchive::ReadBlock4(RarEntry& e, bool& gotFile) {
         dataStart = pos + 8 + encSize;
     } else {
         uint8_t base[7];
-        if (file.ReadAt(pos, base, 7) < 7) {
+        const size_t got = file.ReadAt(pos, base, 7);
+        if (got < 7) {
+            // Nothing after the last block is the end; part of a header is an archive cut short.
             endSeen = true;
-            return ERAR_END_ARCHIVE;
+            return got == 0 ? ERAR_END_ARCHIVE : ERAR_EREAD;
         }
         uint32_t headSize = base[5] | (base[6] << 8);
         if (headSize < 7) return ERAR_BAD_DATA;
@@ -568,7 +570,8 @@ int RarArchive::ReadBlock5(RarEntry& e, bool& gotFile) {
         uint64_t size = pb.VInt();
         if (pb.bad) {
             endSeen = true;
-            return got < 14 ? ERAR_END_ARCHIVE : ERAR_BAD_DATA;
+            // Nothing after the last block is the end; part of a header is an archive cut short.
+            return got == 0 ? ERAR_END_ARCHIVE : got < 14 ? ERAR_EREAD : ERAR_BAD_DATA;
         }
         if (size > kMaxHeader5 || size == 0) return ERAR_BAD_DATA;
         uint64_t total = pb.pos + size;
@@ -739,8 +742,9 @@ int RarArchive::ReadBlock(RarEntry& e, bool& gotFile) {
     gotFile = false;
     uint64_t before = nextPos;
     if (before + 7 > file.Size()) {
+        // Nothing after the last block is the end; part of a header is an archive cut short.
         endSeen = true;
-        return ERAR_END_ARCHIVE;
+        return before >= file.Size() ? ERAR_END_ARCHIVE : ERAR_EREAD;
     }
     if (headersEncrypted && !passwordSet) return ERAR_BAD_PASSWORD;
     int r = rar5 ? ReadBlock5(e, gotFile) : ReadBlock4(e, gotFile);
