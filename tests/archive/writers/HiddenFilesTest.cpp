@@ -232,7 +232,7 @@ TEST(HiddenFiles, NamedHiddenFileNotAskedForIsReportedNotFound) {
     const fs::path arc = dir.Path() / "n.zip";
     WriterRun r = AddTree("zip", arc, root, false, {(root / ".top").string(), (root / "a.txt").string()});
     EXPECT_EQ(r.count, 1);
-    EXPECT_EQ(r.errors, std::vector<int>{wrerr::NotFound});
+    EXPECT_EQ(r.errors, std::vector<int>{arcerr::FileNotFound});
     EXPECT_EQ(PeerListing("zip", arc), Names{"a.txt"});
 }
 
