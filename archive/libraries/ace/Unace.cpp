@@ -6,6 +6,7 @@
 #include "archive/framework/Crc.h"
 #include "archive/libraries/ace/AceCrypt.h"
 #include "archive/libraries/ace/AceDecode.h"
+#include "archive/libraries/VolumeFile.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
@@ -20,46 +21,7 @@ namespace {
 
 // ---------------------------------------------------------------- files
 
-// One volume, read through the platform's file system (so that its faults
-// reach the walk): a failed read answers what it got, which the walk takes for
-// a read failure.
-class VolumeFile {
-public:
-    bool Open(const std::string& path) {
-        Close();
-        platform::FileInfo info;
-        if (!platform::Fs().StatTarget(path, info) || !info.IsRegular) return false;
-        try {
-            FFile = platform::Fs().Open(path, platform::OpenMode::Read);
-            FSize = uint64_t(FFile->Size());
-        } catch (const platform::FileError&) {
-            Close();
-            return false;
-        }
-        FName = path;
-        return true;
-    }
-    void Close() {
-        FFile.reset();
-        FSize = 0;
-        FName.clear();
-    }
-    size_t ReadAt(uint64_t pos, uint8_t* buf, size_t n) const {
-        if (!FFile || pos >= FSize) return 0;
-        try {
-            return FFile->ReadAt(int64_t(pos), buf, n);
-        } catch (const platform::FileError&) {
-            return 0;
-        }
-    }
-    uint64_t Size() const { return FSize; }
-    const std::string& Name() const { return FName; }
-
-private:
-    std::unique_ptr<platform::File> FFile;
-    uint64_t FSize = 0;
-    std::string FName;
-};
+using libraries::VolumeFile;
 
 bool FileExists(const std::string& path) {
     platform::FileInfo info;

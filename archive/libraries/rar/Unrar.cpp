@@ -6,6 +6,7 @@
 #include "archive/libraries/rar/RarCrc.h"
 #include "archive/libraries/rar/RarCrypt.h"
 #include "archive/libraries/rar/RarUnpack.h"
+#include "archive/libraries/VolumeFile.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
@@ -26,44 +27,7 @@ constexpr uint32_t kMaxHeader5 = 0x200000;
 
 // ---------------------------------------------------------------- files
 
-// One volume, read through the platform's file system (so that its faults
-// reach the walk): a failed read answers what it got, which the walk takes for
-// a truncated volume.
-class VolumeFile {
-public:
-    bool Open(const std::string& path) {
-        Close();
-        platform::FileInfo info;
-        if (!platform::Fs().StatTarget(path, info) || !info.IsRegular) return false;
-        try {
-            file = platform::Fs().Open(path, platform::OpenMode::Read);
-            size = uint64_t(file->Size());
-        } catch (const platform::FileError&) {
-            Close();
-            return false;
-        }
-        return true;
-    }
-    void Close() {
-        file.reset();
-        size = 0;
-    }
-    // Reads up to n bytes at pos; returns the count (short at the end of the file or on a failure).
-    size_t ReadAt(uint64_t pos, uint8_t* buf, size_t n) const {
-        if (!file || pos >= size) return 0;
-        try {
-            return file->ReadAt(int64_t(pos), buf, n);
-        } catch (const platform::FileError&) {
-            return 0;
-        }
-    }
-    uint64_t Size() const { return size; }
-    bool IsOpen() const { return file != nullptr; }
-
-private:
-    std::unique_ptr<platform::File> file;
-    uint64_t size = 0;
-};
+using libraries::VolumeFile;
 
 bool FileExists(const std::string& path) {
     platform::FileInfo info;
