@@ -19,7 +19,12 @@ if [ ! -f "$CORPUS/MANIFEST.tsv" ]; then
 fi
 export MV_CORPUS_DIR="$(cd "$CORPUS" && pwd)"
 
-cmake -S . -B build -DMV_SANITIZE=ON -DMV_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# A compiler cache, where one is installed, makes repeated runs quick.
+LAUNCHER=""
+if command -v ccache >/dev/null 2>&1; then
+    LAUNCHER="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache"
+fi
+cmake -S . -B build -DMV_SANITIZE=ON -DMV_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo $LAUNCHER >/dev/null
 cmake --build build -j "$JOBS"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
