@@ -40,6 +40,12 @@ public:
     // without one.
     void SetArcType(TArcType value) override;
 
+    // Kept for callers and stored settings, and handed to the library, but it
+    // never fails a run: our encoders always have a form for data that does not
+    // shrink (MSZIP falls back to stored deflate blocks; an LZX verbatim block
+    // grows by its trees only, well inside a data block's bound), so no block is
+    // ever reported incompressible. Failing every noisy file by default would
+    // leave users unable to pack already-compressed data.
     bool FailOnIncompressible() const { return FFailOnIncompressible; }
     void SetFailOnIncompressible(bool value) { FFailOnIncompressible = value; }
     // LZX window bits, 15..21.
