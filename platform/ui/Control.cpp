@@ -209,6 +209,10 @@ Qt::CursorShape ToQtCursor(TCursor cursor) {
         return Qt::WaitCursor;
     case TCursor::crIBeam:
         return Qt::IBeamCursor;
+    case TCursor::crHSplit:
+        return Qt::SplitHCursor;
+    case TCursor::crVSplit:
+        return Qt::SplitVCursor;
     default:
         return Qt::ArrowCursor;
     }

@@ -22,7 +22,8 @@ class TForm;
 
 enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 // Cursors: the built-in ones, and numbers the program registers (RegisterCursor).
-enum class TCursor : int { crDefault, crArrow, crHandPoint, crHourGlass, crIBeam };
+// crHSplit: a bar dragged left and right; crVSplit: up and down.
+enum class TCursor : int { crDefault, crArrow, crHandPoint, crHourGlass, crIBeam, crHSplit, crVSplit };
 
 // A message to a control: one of the program's own numbered messages, posted and
 // handled later on the user-interface thread, or one of the few the class library
