@@ -33,6 +33,11 @@ void UpdateCRC16(const uint8_t* buffer, size_t count, uint16_t& reg);
 // end: the value stored in ZIP, GZip and ARJ headers), and the CRC-16 of ARC and
 // LHA (started from 0).
 uint32_t Crc32Of(const uint8_t* buffer, size_t count);
+
+// Whether CRC-32 runs on the processor's carry-less multiply (where it has one);
+// tests switch it off to check the portable path too.
+bool Crc32UsesClmul();
+void SetCrc32Clmul(bool enabled);
 uint16_t Crc16Of(const uint8_t* buffer, size_t count);
 
 } // namespace mv
