@@ -239,9 +239,9 @@ TControl::~TControl() {
     FWindowProc = [](TMessage&) {};
     SetParent(nullptr);
     FEventFilter.reset();
-    // The shortcut calls back into this control: it goes before the widget outlives it.
-    delete FAcceleratorShortcut;
-    FAcceleratorShortcut = nullptr;
+    // The shortcuts call back into this control: they go before the widget outlives it.
+    for (QObject* shortcut : FAcceleratorShortcuts) delete shortcut;
+    FAcceleratorShortcuts.clear();
     if (FWidget) {
         // A control may be destroyed by a handler that its own widget is running (a
         // button's click freeing its form): the widget is cut off from this control now
@@ -343,15 +343,24 @@ void TControl::SetHandlesAccelerator(bool value) {
     UpdateAccelerator();
 }
 
+std::vector<std::string> TControl::AcceleratorCaptions() const {
+    return {FText};
+}
+
 void TControl::UpdateAccelerator() {
-    delete FAcceleratorShortcut;
-    FAcceleratorShortcut = nullptr;
-    const char key = AccelCharOf(FText);
-    if (!FHandlesAccelerator || !FWidget || key == 0) return;
-    auto* shortcut = new QShortcut(QKeySequence(QStringLiteral("Alt+") + QChar(key)), FWidget);
-    shortcut->setContext(Qt::WindowShortcut);
-    QObject::connect(shortcut, &QShortcut::activated, [this, key] { Guarded([&] { DialogChar(key); }); });
-    FAcceleratorShortcut = shortcut;
+    for (QObject* shortcut : FAcceleratorShortcuts) delete shortcut;
+    FAcceleratorShortcuts.clear();
+    if (!FHandlesAccelerator || !FWidget) return;
+    std::string keys;
+    for (const std::string& caption : AcceleratorCaptions()) {
+        const char key = AccelCharOf(caption);
+        if (key == 0 || keys.find(key) != std::string::npos) continue;
+        keys += key;
+        auto* shortcut = new QShortcut(QKeySequence(QStringLiteral("Alt+") + QChar(key)), FWidget);
+        shortcut->setContext(Qt::WindowShortcut);
+        QObject::connect(shortcut, &QShortcut::activated, [this, key] { Guarded([&] { DialogChar(key); }); });
+        FAcceleratorShortcuts.push_back(shortcut);
+    }
 }
 
 bool TControl::DialogChar(char) {

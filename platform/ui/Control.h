@@ -175,6 +175,10 @@ protected:
     // For controls that draw their own caption: the caption's accelerator reaches
     // DialogChar while the control's window is active.
     void SetHandlesAccelerator(bool value);
+    // The captions whose accelerators reach DialogChar (the control's own text by
+    // default); a control that shows several calls UpdateAccelerator when they change.
+    virtual std::vector<std::string> AcceleratorCaptions() const;
+    void UpdateAccelerator();
     virtual std::string GetText() const { return FText; }
     virtual void SetText(const std::string& value);
     virtual void DoClick();
@@ -194,13 +198,12 @@ protected:
 private:
     friend class TWinControl;
     void ApplyFont();
-    void UpdateAccelerator();
 
     TWinControl* FParent = nullptr;
     QWidget* FWidget = nullptr;
     std::unique_ptr<QObject> FEventFilter;
     bool FHandlesAccelerator = false;
-    QObject* FAcceleratorShortcut = nullptr; // owned by the widget
+    std::vector<QObject*> FAcceleratorShortcuts; // owned by the widget
     TWndMethod FWindowProc;
     const void* FWindowProcInstaller = nullptr;
     int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;

@@ -26,6 +26,7 @@ TExtPageControl::TExtPageControl(TComponent* owner) : TCustomControl(owner) {
     FModel.OnChange = [this] {
         if (OnChange) OnChange(this);
     };
+    SetHandlesAccelerator(true);
 }
 
 TExtTabSheet* TExtPageControl::AddPage(const std::string& caption) {
@@ -36,7 +37,14 @@ TExtTabSheet* TExtPageControl::AddPage(const std::string& caption) {
     FModel.Pages().push_back({caption, true, true});
     if (FModel.ActivePage() < 0) FModel.SetActivePage(0);
     ShowActivePage();
+    UpdateAccelerator();
     return sheet;
+}
+
+std::vector<std::string> TExtPageControl::AcceleratorCaptions() const {
+    std::vector<std::string> captions;
+    for (const TExtPage& p : FModel.Pages()) captions.push_back(p.Caption);
+    return captions;
 }
 
 void TExtPageControl::SetPageEnabled(int index, bool value) {

@@ -99,8 +99,12 @@ public:
     void MouseLeave() override;
     // The Alt+key accelerator: true when a tab had it (consumed even when refused).
     bool AcceleratorKey(char key);
+    bool DialogChar(char key) override { return AcceleratorKey(key) || TCustomControl::DialogChar(key); }
+    // Tab captions changed through the model: their accelerators follow.
+    void CaptionsChanged() { UpdateAccelerator(); }
 
 protected:
+    std::vector<std::string> AcceleratorCaptions() const override;
     void Resized() override;
     virtual void DrawTab(int pageIndex, const TRect& rect, bool disabled);
     // Fills a tab's rectangle in the active or the inactive tab colour.

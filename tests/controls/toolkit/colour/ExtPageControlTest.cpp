@@ -6,6 +6,9 @@
 #include "platform/ui/ModalDriver.h"
 
 #include <QApplication>
+#include <QShortcut>
+#include <QWidget>
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -143,7 +146,7 @@ TEST(ExtPageControl, BackgroundHooksPaintLockAndReleasedPages) {
     auto* pc = new TExtPageControl(&form);
     pc->SetParent(&form);
     pc->SetBounds(0, 0, 300, 200);
-    for (const char* caption : {"One", "Two", "Three"}) pc->AddPage(caption);
+    for (const char* caption : {"&One", "T&wo", "&Three"}) pc->AddPage(caption);
     pc->SetActivePageIndex(1);
     int inside = 0, outsideArea = 0, currPage = -2;
     TRect insideRect{};
@@ -181,6 +184,19 @@ TEST(ExtPageControl, BackgroundHooksPaintLockAndReleasedPages) {
     EXPECT_FALSE(pc->Page(0)->Visible());
     EXPECT_TRUE(pc->Page(1)->Visible());
     EXPECT_FALSE(pc->Page(2)->Visible());
+
+    // Each tab's accelerator is Alt with its letter in the control's window.
+    std::vector<std::string> keys;
+    QShortcut* third = nullptr;
+    for (QShortcut* sc : pc->Widget()->findChildren<QShortcut*>()) {
+        keys.push_back(sc->key().toString().toStdString());
+        if (sc->key() == QKeySequence(QStringLiteral("Alt+T"))) third = sc;
+    }
+    std::sort(keys.begin(), keys.end());
+    EXPECT_EQ(keys, (std::vector<std::string>{"Alt+O", "Alt+T", "Alt+W"}));
+    ASSERT_NE(third, nullptr);
+    QMetaObject::invokeMethod(third, "activated");
+    EXPECT_EQ(pc->ActivePageIndex(), 2);
 }
 
 } // namespace
