@@ -43,6 +43,8 @@ TArchiveOpener::TArchiveOpener(TMainWindowView& view, TArchiveList& list, TReope
     VendorZipInitDLL();
     FVzInstance = VzCreateVendorZipA();
     VzSetVendorZipWindow(FVzInstance, [this](uint32_t event, void* block) { VendorEvent(event, block); });
+    // No archive, no rows: the list starts empty (no blank row to select).
+    FView.SetVirtualItemCount(0);
 }
 
 TArchiveOpener::~TArchiveOpener() {

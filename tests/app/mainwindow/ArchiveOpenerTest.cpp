@@ -404,6 +404,72 @@ TEST(ArchiveOpener, CloseReopenAndTheFileSpecification) {
     EXPECT_EQ(w.history.Items().size(), 2u);
 }
 
+// No peer reads these: a BH archive made by our own writer lists the files it
+// was made from; an InstallShield archive and a unix-compressed file are listed
+// without a message.
+TEST(ArchiveOpener, TypesWithoutAPeerReader) {
+    TempDir dir;
+    mvtest::WriteFileText(dir / "a.txt", "hello world\n");
+    const auto payload = mvtest::RandomBytes(3000, 7);
+    mvtest::WriteFileBytes(dir / "b.bin", payload);
+    const auto made = mvtest::Run(Quote(mvtest::MvarcPath()) + " add out.bh -t bh a.txt b.bin", dir.Path());
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    Window w;
+    ASSERT_TRUE(w.opener.OpenArchive((dir / "out.bh").string()));
+    EXPECT_EQ(w.opener.ArcType(), TArcType::atBh);
+    EXPECT_TRUE(w.view.Boxes.empty());
+    const auto rows = RowsByName(w.list);
+    ASSERT_EQ(rows.size(), 2u);
+    const std::string hello = "hello world\n";
+    EXPECT_EQ(rows.at("a.txt").Size, 12);
+    EXPECT_EQ(rows.at("a.txt").Crc,
+              mvtest::ReferenceCrc32(reinterpret_cast<const uint8_t*>(hello.data()), 12));
+    EXPECT_EQ(rows.at("b.bin").Size, 3000);
+    EXPECT_EQ(rows.at("b.bin").Crc, mvtest::ReferenceCrc32(payload.data(), payload.size()));
+
+    for (const char* fixture : {"msgz/is3_none.Z", "compress/license.Z"}) {
+        SCOPED_TRACE(fixture);
+        Window v;
+        ASSERT_TRUE(v.opener.OpenArchive((CorpusDir() / fixture).string()));
+        EXPECT_TRUE(v.view.Boxes.empty());
+        EXPECT_GT(v.list.RowCount(), 0);
+        EXPECT_EQ(v.view.ItemCount, v.list.RowCount());
+    }
+}
+
+// While the self-extractor wizard lists the archive, its four lists get one
+// line per entry and the main window's list stays as it was.
+TEST(ArchiveOpener, TheWizardsListingFillsItsListsOnly) {
+    Window w;
+    TFormSFXFields wizard;
+    w.opener.Vendor().Wizard = &wizard;
+    ASSERT_TRUE(w.opener.OpenArchive((CorpusDir() / "arc/arc601.arc").string()));
+    w.opener.Lister().SetTag(VzReceiverWizard);
+    w.opener.Lister().Activate();
+    const std::string first = LoadLangStr(500) + "\\" + "TESTDAT1.TXT";
+    ASSERT_EQ(wizard.ArquivosLb.size(), 3u);
+    EXPECT_EQ(wizard.ArquivosLb[0], first);
+    EXPECT_EQ(wizard.ParametrosEdit, wizard.ArquivosLb);
+    EXPECT_EQ(wizard.AplicacaoEdit.size(), 3u);
+    EXPECT_EQ(wizard.ArquivoTextoEdit.size(), 3u);
+    EXPECT_EQ(w.list.RowCount(), 3);
+}
+
+// The totals never detach the running operation's component (its Cancel and
+// its password prompt stay bound), and a fresh window shows no row.
+TEST(ArchiveOpener, TotalsLeaveTheRunningComponentAlone) {
+    Window w;
+    EXPECT_EQ(w.view.ItemCount, 0);
+    ASSERT_TRUE(w.opener.OpenArchive((CorpusDir() / "arc/arc601.arc").string()));
+    TArcLister running;
+    ActiveArchiveComponent = &running;
+    w.view.Selected = {1};
+    w.opener.DisplayTotals(true);
+    w.opener.StatusBarClick();
+    EXPECT_EQ(ActiveArchiveComponent, &running);
+    ActiveArchiveComponent = nullptr;
+}
+
 TEST(ArchiveOpener, CommandsByArchiveType) {
     struct Case {
         TArcType type;
