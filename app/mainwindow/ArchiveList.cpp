@@ -1,0 +1,311 @@
+#include "app/mainwindow/ArchiveList.h"
+
+#include "app/common/LangStr.h"
+#include "archive/framework/SharedRoutines.h"
+#include "archive/framework/ZipCommon.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+namespace mv {
+
+namespace {
+
+std::string Digits(int64_t value, int width) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%0*lld", width, static_cast<long long>(value < 0 ? 0 : value));
+    return buf;
+}
+
+int CompareNoCase(const std::string& a, const std::string& b) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        const int ca = std::tolower(static_cast<unsigned char>(a[i]));
+        const int cb = std::tolower(static_cast<unsigned char>(b[i]));
+        if (ca != cb) return ca < cb ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+// The raw field texts of a row, as the width of its columns is measured.
+std::array<std::string, ArchiveColumnCount> FieldTexts(const TArchiveRow& r) {
+    return {r.ShownName(),
+            r.TypeName,
+            RowDateText(r.Modified),
+            std::to_string(r.Size),
+            std::to_string(r.Packed),
+            std::to_string(r.Ratio),
+            r.Path,
+            r.Attributes,
+            CrcText(r.Crc)};
+}
+
+} // namespace
+
+// ---- texts ------------------------------------------------------------------------
+
+std::string FormatDateTimePattern(const std::string& pattern, TDateTime value) {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    DecodeDateTime(value, year, month, day, hour, minute, second);
+    std::string out;
+    bool afterHour = false; // "mm" right after an hour means minutes
+    size_t i = 0;
+    auto run = [&](char c) {
+        size_t n = 0;
+        while (i + n < pattern.size() && std::tolower(static_cast<unsigned char>(pattern[i + n])) == c) ++n;
+        return n;
+    };
+    while (i < pattern.size()) {
+        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(pattern[i])));
+        size_t n = 0;
+        switch (c) {
+        case 'd':
+            n = run('d');
+            out += n >= 2 ? Digits(day, 2) : std::to_string(day);
+            break;
+        case 'm':
+            n = run('m');
+            if (afterHour)
+                out += n >= 2 ? Digits(minute, 2) : std::to_string(minute);
+            else
+                out += n >= 2 ? Digits(month, 2) : std::to_string(month);
+            afterHour = false;
+            break;
+        case 'y':
+            n = run('y');
+            out += n >= 3 ? Digits(year, 4) : Digits(year % 100, 2);
+            break;
+        case 'h':
+            n = run('h');
+            out += n >= 2 ? Digits(hour, 2) : std::to_string(hour);
+            afterHour = true;
+            break;
+        case 'n':
+            n = run('n');
+            out += n >= 2 ? Digits(minute, 2) : std::to_string(minute);
+            afterHour = false;
+            break;
+        case 's':
+            n = run('s');
+            out += n >= 2 ? Digits(second, 2) : std::to_string(second);
+            break;
+        default:
+            n = 1;
+            out += pattern[i];
+            break;
+        }
+        i += n;
+    }
+    return out;
+}
+
+std::string RowDateText(TDateTime value) {
+    std::string pattern = LoadLangStr(84);
+    if (pattern.empty()) pattern = "dd/mm/yy hh:mm";
+    return FormatDateTimePattern(pattern, value);
+}
+
+std::string FormatThousands(int64_t value) {
+    if (value == 0) return {};
+    const char separator = LanguageBase() == lbEnglish ? ',' : '.';
+    const bool negative = value < 0;
+    std::string digits = std::to_string(negative ? -value : value);
+    std::string out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += separator;
+        out += digits[i];
+    }
+    return negative ? "-" + out : out;
+}
+
+std::string CrcText(uint32_t crc) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%08X", crc);
+    return buf;
+}
+
+std::string SortKeyOf(const TArchiveRow& row, int column) {
+    switch (column) {
+    case colNome:
+        return row.ShownName();
+    case colTipo:
+        return row.TypeName;
+    case colModificado:
+        return FormatDateTimePattern("yyyymmddhhnn", row.Modified);
+    case colTamanho:
+        return Digits(row.Size, 20);
+    case colCompactado:
+        return Digits(row.Packed, 20);
+    case colTaxa:
+        return Digits(row.Ratio, 2);
+    case colCaminho:
+        return row.Path;
+    case colAtrib:
+        return row.Attributes;
+    case colCrc:
+        return CrcText(row.Crc);
+    default:
+        return {};
+    }
+}
+
+bool SortKeyLess(const TSortKey& a, const TSortKey& b) {
+    const int c = CompareNoCase(a.Key, b.Key);
+    return c != 0 ? c < 0 : a.Row < b.Row;
+}
+
+// ---- rows and keys ------------------------------------------------------------------
+
+void TArchiveList::ClearList() {
+    FRows.clear();
+    for (auto& keys : FKeys) keys.clear();
+    DropCache();
+}
+
+void TArchiveList::AddRow(TArchiveRow row) {
+    const auto index = static_cast<int32_t>(FRows.size());
+    for (int c = 0; c < ArchiveColumnCount; ++c)
+        FKeys[static_cast<size_t>(c)].push_back({SortKeyOf(row, c), index});
+    FRows.push_back(std::move(row));
+}
+
+int TArchiveList::SortFinished(int column, bool ascending) {
+    FSortColumn = column;
+    FSortAscending = ascending;
+    DropCache();
+    if (column >= 0 && column < ArchiveColumnCount) {
+        auto& keys = FKeys[static_cast<size_t>(column)];
+        std::sort(keys.begin(), keys.end(), SortKeyLess);
+    }
+    return RowCount();
+}
+
+int TArchiveList::RowIndexOf(int item) const {
+    const int count = RowCount();
+    if (item < 0 || item >= count) return -1;
+    if (FSortColumn < 0 || FSortColumn >= ArchiveColumnCount) return FSortAscending ? item : count - 1 - item;
+    const auto& keys = FKeys[static_cast<size_t>(FSortColumn)];
+    if (keys.size() != FRows.size()) return -1;
+    return keys[static_cast<size_t>(FSortAscending ? item : count - 1 - item)].Row;
+}
+
+// ---- cache ----------------------------------------------------------------------------
+
+TArchiveRow TArchiveList::DecodeRow(int item) const {
+    ++FDecodeCount;
+    const int row = RowIndexOf(item);
+    if (row < 0 || row >= RowCount()) return {};
+    return FRows[static_cast<size_t>(row)];
+}
+
+void TArchiveList::FillRowCache(int first, int last) {
+    if (FRows.empty()) return;
+    if (FCacheFirst >= 0 && first >= FCacheFirst && last <= FCacheLast) return;
+    FCache.clear();
+    FCacheFirst = first;
+    FCacheLast = last;
+    for (int i = first; i <= last; ++i) FCache.push_back(DecodeRow(i));
+}
+
+TArchiveRow TArchiveList::GetCachedRow(int item) const {
+    if (FCacheFirst >= 0 && item >= FCacheFirst && item <= FCacheLast)
+        return FCache[static_cast<size_t>(item - FCacheFirst)];
+    return DecodeRow(item);
+}
+
+void TArchiveList::DropCache() {
+    FCache.clear();
+    FCacheFirst = FCacheLast = -1;
+}
+
+// ---- cells ---------------------------------------------------------------------------
+
+std::string TArchiveList::CellText(int item, int subItem, bool cabinet) const {
+    if (FRows.empty()) return {};
+    const TArchiveRow r = GetCachedRow(item);
+    switch (subItem) {
+    case colNome:
+        return r.ShownName();
+    case colTipo:
+        return r.TypeName;
+    case colModificado:
+        return r.FileName.empty() ? std::string() : RowDateText(r.Modified);
+    case colTamanho:
+        return FormatThousands(r.Size);
+    case colCompactado:
+        return cabinet ? "?" : FormatThousands(r.Packed);
+    case colTaxa:
+        return cabinet ? "?" : (r.FileName.empty() ? std::string() : std::to_string(r.Ratio) + "%");
+    case colCaminho:
+        return r.Path;
+    case colAtrib:
+        return r.Attributes;
+    case colCrc:
+        return r.FileName.empty() ? std::string() : CrcText(r.Crc);
+    default:
+        return {};
+    }
+}
+
+int32_t TArchiveList::ImageIndex(int item) const {
+    if (FRows.empty()) return 0;
+    return GetCachedRow(item).IconIndex;
+}
+
+// ---- totals and widths ---------------------------------------------------------------
+
+TListTotals TArchiveList::Totals(const std::vector<int>& selectedItems) const {
+    TListTotals t;
+    t.SelectedOnly = !selectedItems.empty();
+    auto add = [&](int item) {
+        const TArchiveRow r = GetCachedRow(item);
+        t.Size += r.Size;
+        t.Packed += r.Packed;
+    };
+    if (t.SelectedOnly) {
+        for (int item : selectedItems) add(item);
+        t.Count = static_cast<int>(selectedItems.size());
+    } else {
+        for (int i = 0; i < RowCount(); ++i) add(i);
+        t.Count = RowCount();
+    }
+    t.Ratio = TZipCommon::CompressRatio(t.Packed, t.Size);
+    return t;
+}
+
+std::array<std::string, 5> TotalsPanels(const TListTotals& totals, const std::string& typeName) {
+    std::array<std::string, 5> p;
+    p[0] = totals.Count < 1 ? std::string() : typeName;
+    p[1] = totals.SelectedOnly ? LoadLangStr(46) + std::to_string(totals.Count)
+                               : LoadLangStr(47) + ": " + std::to_string(totals.Count);
+    p[2] = LoadLangStr(33) + ": " + FormatThousands(totals.Size);
+    p[3] = LoadLangStr(34) + ": " + FormatThousands(totals.Packed);
+    p[4] = LoadLangStr(35) + ": " + std::to_string(totals.Ratio) + "%";
+    return p;
+}
+
+std::array<int, ArchiveColumnCount>
+TArchiveList::AutoColumnWidths(const std::function<int(const std::string&)>& textWidth) const {
+    std::array<int, ArchiveColumnCount> widths{};
+    if (FRows.empty()) {
+        widths.fill(50);
+        widths[0] = 200;
+        return widths;
+    }
+    std::array<int, ArchiveColumnCount> widest{};
+    for (const TArchiveRow& r : FRows) {
+        const auto texts = FieldTexts(r);
+        for (int c = 0; c < ArchiveColumnCount; ++c)
+            widest[static_cast<size_t>(c)] =
+                std::max(widest[static_cast<size_t>(c)], textWidth(texts[static_cast<size_t>(c)]));
+    }
+    static constexpr int margins[ArchiveColumnCount] = {35, 15, 15, 23, 23, 23, 15, 30, 15};
+    for (int c = 0; c < ArchiveColumnCount; ++c) {
+        const auto i = static_cast<size_t>(c);
+        widths[i] = (c > 0 && widest[i] == 0) ? 0 : widest[i] + margins[c];
+    }
+    return widths;
+}
+
+} // namespace mv
