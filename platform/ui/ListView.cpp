@@ -834,6 +834,11 @@ int TListView::RowHeight() const {
     return FImpl->RowHeight;
 }
 
+TPoint TListView::HeaderOrigin() const {
+    const QPoint at = FImpl->Header->viewport()->mapTo(FImpl->Table, QPoint(0, 0));
+    return Point(at.x(), at.y());
+}
+
 TPoint TListView::RowsOrigin() const {
     const QPoint at = FImpl->Table->viewport()->mapTo(FImpl->Table, QPoint(0, 0));
     return Point(at.x(), at.y());

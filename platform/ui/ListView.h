@@ -259,6 +259,8 @@ public:
     // The row's rectangle in the rows' area (below the header); empty when not shown.
     TRect ItemRect(int index) const;
     int RowHeight() const;
+    // The top-left corner of the header in the control.
+    TPoint HeaderOrigin() const;
     // The top-left corner of the rows' area in the control.
     TPoint RowsOrigin() const;
     int TopIndex() const;
