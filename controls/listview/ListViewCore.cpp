@@ -174,7 +174,7 @@ void TCustomListViewCore::CreateSortBitmaps() {
 }
 
 void TCustomListViewCore::ApplyBackgroundColor() {
-    Invalidate();
+    ApplyColor();
 }
 
 // ---- Sorting ----

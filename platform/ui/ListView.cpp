@@ -552,6 +552,7 @@ TListView::TListView(TComponent* owner)
     palette.setColor(QPalette::Window, ToQColor(clBtnFace));
     table->setPalette(palette);
     AttachWidget(table);
+    SetColor(clWindow);
     SetTabStop(true);
     SetBounds(0, 0, 250, 150);
     RemeasureItems();
@@ -677,6 +678,13 @@ void TListView::SetMultiSelect(bool value) {
                                          : QAbstractItemView::SingleSelection);
 }
 
+void TListView::ApplyColor() {
+    QPalette palette = FImpl->Table->palette();
+    palette.setColor(QPalette::Base, ToQColor(Color()));
+    FImpl->Table->setPalette(palette);
+    Invalidate();
+}
+
 void TListView::SetBackgroundImage(const std::string& fileName, bool tile, int xPercent, int yPercent) {
     FBackgroundFile = fileName;
     FBackgroundTile = tile;
@@ -724,10 +732,17 @@ void TListView::SetItemState(int index, uint32_t state, uint32_t mask) {
 }
 
 int TListView::SelCount() const {
-    int count = 0;
+    // Rows are selected whole; ranges may overlap, so their rows are merged first.
+    std::vector<std::pair<int, int>> spans;
     for (const QItemSelectionRange& r : FImpl->Table->selectionModel()->selection())
-        if (r.left() == 0 || r.left() <= FImpl->Header->logicalIndex(0)) count += r.height();
-    // Rows are selected whole: every range spans all columns.
+        spans.emplace_back(r.top(), r.bottom());
+    std::sort(spans.begin(), spans.end());
+    int count = 0, end = -1;
+    for (const auto& [top, bottom] : spans) {
+        if (bottom <= end) continue;
+        count += bottom - std::max(top, end + 1) + 1;
+        end = bottom;
+    }
     return count;
 }
 

@@ -231,6 +231,8 @@ public:
     void SetHoverTime(int value) { FHoverTime = value; }
     int SelectionMark() const { return FSelectionMark; }
     void SetSelectionMark(int value) { FSelectionMark = value; }
+    // Paints the rows' background in the control's Color.
+    void ApplyColor();
     // A picture under the rows: a local file, tiled or placed by percent offsets.
     void SetBackgroundImage(const std::string& fileName, bool tile, int xPercent, int yPercent);
     const std::string& BackgroundImageFile() const { return FBackgroundFile; }

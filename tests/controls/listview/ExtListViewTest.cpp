@@ -11,6 +11,7 @@
 #include "tests/support/DesktopFixture.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -493,6 +494,28 @@ TEST(ExtListView, VirtualSelectionWalkRequestsAndColumnOrder) {
     ASSERT_GE(owner.changes.size(), 3u);
     EXPECT_EQ(owner.changes[0].From, 5);
     EXPECT_EQ(owner.changes[0].NewState, LVIS_SELECTED);
+
+    // Typing in the list asks the owner to find the item; Enter activates it.
+    std::vector<TLVFindInfo> finds;
+    list.OnVMFindItem = [&](TComponent*, const TLVFindInfo& info, int& found) {
+        finds.push_back(info);
+        found = 12;
+    };
+    int activated = 0;
+    list.OnItemActivate = [&](TComponent*) { ++activated; };
+    list.SetFocus();
+    for (auto [key, text] : {std::pair{Qt::Key_R, "r"}, std::pair{Qt::Key_Return, "\r"}}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
+        QApplication::sendEvent(list.Widget(), &press);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString::fromLatin1(text));
+        QApplication::sendEvent(list.Widget(), &release);
+    }
+    ASSERT_EQ(finds.size(), 1u);
+    EXPECT_EQ(finds[0].Text, "r");
+    EXPECT_EQ(finds[0].Start, 30);
+    EXPECT_TRUE(finds[0].Flags & LVFI_STRING);
+    EXPECT_EQ(list.ItemFocused(), 12);
+    EXPECT_EQ(activated, 1);
 
     // The cell-request contract.
     owner.requests = 0;
