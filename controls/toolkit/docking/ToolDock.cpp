@@ -29,7 +29,13 @@ TToolDock::TToolDock(TComponent* owner) : TCustomControl(owner) {
 
 TToolDock::~TToolDock() {
     BeginDestruction();
-    for (auto* bar : std::vector<TCustomToolWindow*>(FMemberList)) RemoveFreeNotification(bar);
+    // The bars hear of it now: the ones inside go down with the dock's children.
+    for (auto* bar : std::vector<TCustomToolWindow*>(FMemberList)) {
+        RemoveFreeNotification(bar);
+        bar->DockDestroyed(this);
+    }
+    FMemberList.clear();
+    FShownList.clear();
 }
 
 void TToolDock::SetAllowDrag(bool value) {
@@ -158,6 +164,10 @@ void TToolDock::SizeDock(int thickness) {
 void TToolDock::Resized() {
     TCustomControl::Resized();
     if (FSizing || Destroying()) return;
+    // Only a change of size re-arranges (a parent re-aligning its children may set
+    // the same bounds again).
+    if (Width() == FArrangedWidth && Height() == FArrangedHeight) return;
+    FArrangedWidth = Width(), FArrangedHeight = Height();
     LayoutBars(false);
     if (OnResize) OnResize(this);
 }
@@ -362,6 +372,8 @@ void TCustomToolWindow::SetParent(TWinControl* value) {
         TControl::SetParent(nullptr);
         FDockedTo = newDock;
         TControl::SetParent(target);
+        // The new place asks for its own layout of the contents (run at the unlock).
+        FContentsPending = true;
         if (auto* oldHost = dynamic_cast<TFloatingWindowParent*>(oldParent)) {
             if (oldHost == FFloatingHost) FFloatingHost = nullptr;
             if (oldHost == replacedHost) replacedHost = nullptr;
@@ -501,6 +513,12 @@ void TCustomToolWindow::SetResizable(bool value) {
 void TCustomToolWindow::SetBorderSingle(bool value) {
     FBorderSingle = value;
     Invalidate();
+}
+
+void TCustomToolWindow::DockDestroyed(TToolDock* dock) {
+    if (FDefaultDock == dock) FDefaultDock = nullptr;
+    if (FLastDock == dock) FLastDock = nullptr;
+    if (FDockedTo == dock) FDockedTo = nullptr;
 }
 
 void TCustomToolWindow::Notification(TComponent* component, TOperation operation) {

@@ -103,6 +103,7 @@ private:
     TDockArrangeLock FLock;
     int FArrangeCount = 0;
     bool FSizing = false;
+    int FArrangedWidth = -1, FArrangedHeight = -1;
 };
 
 // The frameless top-level a floating tool window sits in.
@@ -234,6 +235,8 @@ public:
     TNotifyEvent OnResize;
     TNotifyEvent OnVisibleChanged;
 
+    // A dock that this window knows is going away.
+    void DockDestroyed(TToolDock* dock);
     // The visible property, with the dock told.
     void SetVisible(bool value);
 
