@@ -1173,7 +1173,19 @@ int TToolWindow::GetSizeForOrientation(int dockKind) const {
     return dockKind == dkVertical ? FStoredClientWidth : FStoredClientHeight;
 }
 
-TPoint TToolWindow::LayoutControls(bool, int, TToolDock*) {
+TPoint TToolWindow::LayoutControls(bool canMoveControls, int, TToolDock* dockingTo) {
+    // The children keep their places in the client area, wherever its corner is in
+    // the frame of the new place.
+    if (canMoveControls) {
+        const TNonClient nc = Parent() ? NonClientFor(dockingTo) : TNonClient{};
+        const int dx = nc.Left - FClientOrigin.X, dy = nc.Top - FClientOrigin.Y;
+        if (dx != 0 || dy != 0)
+            for (int i = 0; i < ControlCount(); ++i) {
+                TControl* c = Controls(i);
+                c->SetBounds(c->Left() + dx, c->Top() + dy, c->Width(), c->Height());
+            }
+        FClientOrigin = {nc.Left, nc.Top};
+    }
     return {FStoredClientWidth, FStoredClientHeight};
 }
 

@@ -380,6 +380,7 @@ public:
 private:
     int FMinClientWidth = 32, FMinClientHeight = 32;
     int FStoredClientWidth = 32, FStoredClientHeight = 32;
+    TPoint FClientOrigin; // where the children's client area starts in the window
 };
 
 } // namespace mv

@@ -112,6 +112,7 @@ DockForm MakeForm(const Captions& text, bool showIt = true) {
     f.tool->SetClientAreaSize(160, 48);
     auto* label = new TLabel(f.form.get());
     label->SetCaption(text.progress);
+    label->SetBounds(4, 4, 150, 16);
     label->SetParent(f.tool);
     f.bar1->SetParent(f.top);
     f.bar2->StoreDockPlace(0, 200);
@@ -421,7 +422,7 @@ void SaveFormWithFloating(DockForm& f, TCustomToolWindow& floating, const std::s
 TEST(DockingForm, Screenshots) {
     for (const auto& text : kCaptions) {
         DockForm f = MakeForm(text);
-        f.bar2->SetParent(f.bottom);
+        f.tool->SetParent(f.bottom);
         f.bar3->SetCloseButtonWhenDocked(true);
         const TRect formRect = ScreenRectOf(*f.form);
         f.bar1->SetFloatRightX(80);
@@ -431,6 +432,7 @@ TEST(DockingForm, Screenshots) {
         // Probes: the first grip bar of the docked toolbar is a raised edge.
         TBitmap bar;
         ASSERT_TRUE(GrabControlImage(*f.bar2, bar));
+        ASSERT_EQ(f.bar2->DockedTo(), f.top);
         EXPECT_EQ(bar.Canvas().Pixel(4, 6), GetSysColor(20));
         EXPECT_EQ(bar.Canvas().Pixel(6, 6), GetSysColor(16));
         SaveFormWithFloating(f, *f.bar1, ShotPath(std::string("docks_") + text.lang + ".png"));
@@ -441,6 +443,8 @@ TEST(DockingForm, Screenshots) {
         QApplication::processEvents();
         // The caption is shortened to fit, with the close button at its end.
         EXPECT_EQ(f.tool->HitTest(f.tool->FloatingFrame().CloseButtonRect().Left + 2, 8), HTCLOSE);
+        // The label keeps its place in the client area below the caption.
+        EXPECT_EQ(f.tool->Controls(0)->Top(), f.tool->ClientRect().Top + 4);
         ASSERT_TRUE(SaveControlImage(*f.tool, ShotPath(std::string("toolwindow_") + text.lang + ".png")));
     }
 }
