@@ -8,6 +8,8 @@
 #include <QPaintEvent>
 #include <QScreen>
 #include <QWidget>
+#include <utility>
+#include <vector>
 
 namespace mv {
 
@@ -46,6 +48,35 @@ TPoint CursorScreenPos() {
 
 bool ApplicationActive() {
     return QApplication::activeWindow() != nullptr;
+}
+
+namespace {
+struct ActivationListeners {
+    std::vector<std::pair<int, std::function<void()>>> List;
+    int Next = 1;
+    QMetaObject::Connection Connection;
+};
+ActivationListeners& Listeners() {
+    static ActivationListeners listeners;
+    return listeners;
+}
+} // namespace
+
+int AddActivationListener(std::function<void()> fn) {
+    auto& l = Listeners();
+    if (l.List.empty() && qApp)
+        l.Connection = QObject::connect(qApp, &QGuiApplication::applicationStateChanged, [](Qt::ApplicationState) {
+            const auto copy = Listeners().List;
+            for (const auto& [id, f] : copy) Guarded(f);
+        });
+    l.List.emplace_back(l.Next, std::move(fn));
+    return l.Next++;
+}
+
+void RemoveActivationListener(int id) {
+    auto& l = Listeners();
+    std::erase_if(l.List, [id](const auto& e) { return e.first == id; });
+    if (l.List.empty()) QObject::disconnect(l.Connection);
 }
 
 void GrabKeyboard(TControl& control) {

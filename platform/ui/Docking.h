@@ -7,6 +7,7 @@
 // is drawn on other programs' windows).
 #include "platform/ui/Form.h"
 
+#include <functional>
 #include <memory>
 
 namespace mv {
@@ -24,6 +25,10 @@ bool ControlShowing(const TControl& control);
 TPoint CursorScreenPos();
 // The application has an active window.
 bool ApplicationActive();
+// Calls fn whenever the application becomes active or inactive, until the returned
+// number is given back to RemoveActivationListener.
+int AddActivationListener(std::function<void()> fn);
+void RemoveActivationListener(int id);
 // Keys go to the control while a drag runs, wherever the focus is.
 void GrabKeyboard(TControl& control);
 void ReleaseKeyboard(TControl& control);

@@ -17,6 +17,29 @@ template <typename T> void Erase(std::vector<T*>& list, const T* item) {
 int CaptionHeightMetric() {
     return GetSystemMetrics(SM_CYSMCAPTION);
 }
+
+// The floating windows of the program: they show and hide as the application
+// becomes active or inactive.
+std::vector<TCustomToolWindow*>& FloatingWindows() {
+    static std::vector<TCustomToolWindow*> list;
+    return list;
+}
+int activationListener = 0;
+
+void SetFloatingRegistered(TCustomToolWindow* w, bool floating) {
+    auto& list = FloatingWindows();
+    const bool present = std::find(list.begin(), list.end(), w) != list.end();
+    if (floating && !present) {
+        list.push_back(w);
+        if (list.size() == 1)
+            activationListener = AddActivationListener([] {
+                for (auto* window : std::vector<TCustomToolWindow*>(FloatingWindows())) window->RefreshVisibility();
+            });
+    } else if (!floating && present) {
+        Erase(list, w);
+        if (list.empty()) RemoveActivationListener(activationListener);
+    }
+}
 } // namespace
 
 // ---- TToolDock ----
@@ -36,6 +59,12 @@ TToolDock::~TToolDock() {
     }
     FMemberList.clear();
     FShownList.clear();
+}
+
+void TToolDock::SetParent(TWinControl* value) {
+    if (dynamic_cast<TToolDock*>(value) || dynamic_cast<TCustomToolWindow*>(value))
+        throw EInvalidOperation("A TToolDock control cannot be placed inside a tool window or another TToolDock");
+    TCustomControl::SetParent(value);
 }
 
 void TToolDock::SetAllowDrag(bool value) {
@@ -266,6 +295,7 @@ TCustomToolWindow::TCustomToolWindow(TComponent* owner) : TCustomControl(owner) 
 
 TCustomToolWindow::~TCustomToolWindow() {
     BeginDestruction();
+    SetFloatingRegistered(this, false);
     if (GetCaptureControl() == this) ReleaseCapture();
     if (FLastDock && FLastDock != FDockedTo) FLastDock->SetMember(false, this);
     if (FDockedTo) FDockedTo->SetMember(false, this);
@@ -424,6 +454,7 @@ void TCustomToolWindow::SetDockedTo(TToolDock* value) {
 }
 
 void TCustomToolWindow::UpdateFloatingRegistration() {
+    SetFloatingRegistered(this, Floating());
     if (!Floating()) return;
     TCustomControl::SetBounds(0, 0, Width(), Height());
     MoveHost();

@@ -47,6 +47,8 @@ public:
     explicit TToolDock(TComponent* owner);
     ~TToolDock() override;
 
+    // Docks sit on forms and panels, never in a tool window or another dock.
+    void SetParent(TWinControl* value);
     bool AllowDrag() const { return FAllowDrag; }
     void SetAllowDrag(bool value);
     TDockBoundLines BoundLines() const { return FBoundLines; }

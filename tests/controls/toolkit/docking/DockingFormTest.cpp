@@ -250,6 +250,11 @@ TEST(DockingForm, SetParentEventOrder) {
     EXPECT_THROW(f.bar2->SetParent(new TPanel(f.form.get())), EInvalidOperation);
     EXPECT_EQ(f.bar2->DockedTo(), f.bottom);
     EXPECT_THROW(f.top->SetPosition(TDockPosition::dpLeft), EInvalidOperation);
+    auto* inner = new TToolDock(f.form.get());
+    EXPECT_THROW(inner->SetParent(f.top), EInvalidOperation);
+    EXPECT_THROW(inner->SetParent(f.tool), EInvalidOperation);
+    auto* sep = new TDockToolbarSep(f.form.get());
+    EXPECT_THROW(sep->SetParent(f.tool), EInvalidOperation);
 }
 
 TEST(DockingForm, CloseButtonAndFloatingFrame) {
