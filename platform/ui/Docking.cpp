@@ -46,6 +46,16 @@ TPoint CursorScreenPos() {
     return {p.x(), p.y()};
 }
 
+void ActivateForm(TForm& form) {
+    if (!form.Widget()) return;
+    form.Widget()->raise();
+    form.Widget()->activateWindow();
+}
+
+bool FormActive(const TForm& form) {
+    return form.Widget() && form.Widget()->isActiveWindow();
+}
+
 bool ApplicationActive() {
     return QApplication::activeWindow() != nullptr;
 }

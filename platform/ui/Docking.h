@@ -23,6 +23,10 @@ TRect ScreenRectOf(const TControl& control);
 bool ControlShowing(const TControl& control);
 // The pointer on the screen.
 TPoint CursorScreenPos();
+// Raises a form above its siblings and makes it the active window.
+void ActivateForm(TForm& form);
+// The form's window is the active one.
+bool FormActive(const TForm& form);
 // The application has an active window.
 bool ApplicationActive();
 // Calls fn whenever the application becomes active or inactive, until the returned

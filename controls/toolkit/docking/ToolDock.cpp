@@ -700,6 +700,13 @@ void TCustomToolWindow::MouseDown(TMouseButton button, TShiftState shift, int x,
         DoubleClick();
         return;
     }
+    if (Floating()) {
+        // A press brings the window up, and its form with it; the window itself does
+        // not take the activation.
+        if (TForm* form = FFloatingHost->OwnerForm;
+            form && ClickActivatesForm(FFloatingMode, FActivateParent, FormActive(*FFloatingHost)))
+            ActivateForm(*form);
+    }
     const int hit = HitTest(x, y);
     if (hit == HTCLOSE) {
         FCloseTracker.Press();

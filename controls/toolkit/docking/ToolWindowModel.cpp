@@ -154,6 +154,15 @@ bool VisibleNow(const TVisibleNowInput& in) {
     return true;
 }
 
+bool ClickActivatesForm(TToolWindowFloatingMode mode, bool activateParent, bool windowActive) {
+    return mode == TToolWindowFloatingMode::fmOnTopOfParentForm && activateParent && !windowActive;
+}
+
+TActivationPass ActivationPass(bool windowVisible, bool formJustDeactivated) {
+    if (!windowVisible) return TActivationPass::apOtherWindow;
+    return formJustDeactivated ? TActivationPass::apStay : TActivationPass::apForm;
+}
+
 int MulDiv(int number, int numerator, int denominator) {
     if (denominator == 0) return 0;
     const int64_t p = static_cast<int64_t>(number) * numerator;

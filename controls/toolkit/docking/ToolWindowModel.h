@@ -109,6 +109,16 @@ struct TVisibleNowInput {
 };
 bool VisibleNow(const TVisibleNowInput& in);
 
+// A press on a floating window brings its form forward (and activates it) when the
+// window floats over its own form, asks for it, and is not the active window itself.
+bool ClickActivatesForm(TToolWindowFloatingMode mode, bool activateParent, bool windowActive);
+// Where activation goes when a floating window is activated: a hidden window passes
+// it to another top-level window of the program, a shown one to its form (unless
+// the form is the window that was just deactivated, so that the two do not trade it
+// back and forth).
+enum class TActivationPass { apStay, apForm, apOtherWindow };
+TActivationPass ActivationPass(bool windowVisible, bool formJustDeactivated);
+
 // Windows' rounding multiply-then-divide; 0 for a zero divisor (a window one pixel
 // across has no grab ratio).
 int MulDiv(int number, int numerator, int denominator);

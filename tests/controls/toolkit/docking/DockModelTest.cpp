@@ -330,6 +330,18 @@ TEST(ToolFrame, KeepOnScreenAndVisibleNow) {
     }
 }
 
+TEST(ToolFrame, ActivationRules) {
+    using M = TToolWindowFloatingMode;
+    EXPECT_TRUE(ClickActivatesForm(M::fmOnTopOfParentForm, true, false));
+    EXPECT_FALSE(ClickActivatesForm(M::fmOnTopOfParentForm, true, true));
+    EXPECT_FALSE(ClickActivatesForm(M::fmOnTopOfParentForm, false, false));
+    EXPECT_FALSE(ClickActivatesForm(M::fmOnTopOfAllForms, true, false));
+    EXPECT_EQ(ActivationPass(false, false), TActivationPass::apOtherWindow);
+    EXPECT_EQ(ActivationPass(false, true), TActivationPass::apOtherWindow);
+    EXPECT_EQ(ActivationPass(true, false), TActivationPass::apForm);
+    EXPECT_EQ(ActivationPass(true, true), TActivationPass::apStay);
+}
+
 // The drag state machine: a window 100 x 30 grabbed at (10, 10), a top dock along
 // y 0..30 and a bottom dock at y 570..600 on an 800 x 600 screen.
 class DragTest : public ::testing::Test {
