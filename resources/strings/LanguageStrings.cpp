@@ -323,6 +323,9 @@ const TStringEntry LanguageStringTable[] = {
     {10650, "A\303\247\303\243&o:"},
     {10651, "Voc\303\252 precisa reiniciar o seu computador para uma total instala\303\247\303\243o do Morvelan."},
     {10652, "O disco de destino n\303\243o foi inserido ou apresenta erros."},
+    {10700, "\303\201rea de trabalho"},
+    {10701, "Pasta pessoal"},
+    {10702, "Computador"},
     {20002, "&Add"},
     {20003, "&Extract"},
     {20011, "&Close"},
@@ -640,6 +643,9 @@ const TStringEntry LanguageStringTable[] = {
     {20650, "Acti&on:"},
     {20651, "You must restart your computer to finish installing Morvelan."},
     {20652, "The destination disk was not inserted or has errors."},
+    {20700, "Desktop"},
+    {20701, "Home"},
+    {20702, "Computer"},
     {50002, "&Agregar"},
     {50003, "&Extraer"},
     {50011, "&Cerrar"},
@@ -957,6 +963,9 @@ const TStringEntry LanguageStringTable[] = {
     {50650, "Acci&\303\263n:"},
     {50651, "Debe reiniciar su equipo para completar la instalaci\303\263n de Morvelan."},
     {50652, "El disco de destino no fue insertado o presenta errores."},
+    {50700, "Escritorio"},
+    {50701, "Carpeta personal"},
+    {50702, "Equipo"},
 };
 } // namespace
 
