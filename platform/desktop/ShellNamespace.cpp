@@ -657,3 +657,21 @@ TIconPixels IconPixels(int index, int size) {
 }
 
 } // namespace mv::desktop
+
+namespace mv::desktop {
+
+bool OnRemovableMedia(const std::string& path) {
+    platform::MountEntry m;
+    return !path.empty() && platform::FindMount(platform::ReadMountTable(), path, m) &&
+           platform::KindOfMount(m, "/sys") == platform::DriveKind::Removable;
+}
+
+bool IsMountPoint(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    for (const platform::MountEntry& m : platform::ReadMountTable())
+        if (m.MountPoint == p) return true;
+    return false;
+}
+
+} // namespace mv::desktop

@@ -121,3 +121,11 @@ struct TIconPixels {
 TIconPixels IconPixels(int index, int size);
 
 } // namespace mv::desktop
+
+namespace mv::desktop {
+// True when the path lies on removable media (asking such a drive for more than its
+// listing would wake or spin it).
+bool OnRemovableMedia(const std::string& path);
+// True when the path is the mount point of a volume.
+bool IsMountPoint(const std::string& path);
+} // namespace mv::desktop
