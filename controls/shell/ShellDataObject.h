@@ -4,6 +4,8 @@
 // enumerator; the drop source's rules; the data object; and the MIME form these take
 // for other programs (text/uri-list for the files, text/plain for the text).
 #include "controls/shell/ShellUtils.h"
+#include "platform/ui/Control.h"
+#include "platform/ui/MimeData.h"
 
 #include <cstdint>
 #include <string>
@@ -74,7 +76,6 @@ private:
     int FPosition;
 };
 
-enum class TMouseButton { mbLeft, mbRight, mbMiddle };
 
 // Decides when a drag goes on, drops or is cancelled.
 class TDropSource_shlvtv {
@@ -130,12 +131,6 @@ uint32_t GetAllowedDropEffects(const TShellDataObject& data);
 
 // --- The MIME form ------------------------------------------------------------------------
 constexpr const char* ShellIdListMime = "application/x-morvelan-shell-idlist";
-
-struct TMimeBlock {
-    std::string MimeType;
-    std::vector<uint8_t> Data;
-};
-using TMimeBlocks = std::vector<TMimeBlock>;
 
 // The blocks of a data object for other programs: the identifier list (ours), the files
 // as a text/uri-list of file URLs, and the text; with a cut marker the files are marked

@@ -15,6 +15,7 @@ using namespace desktop;
 HRESULT HResultFromErrno(int error) {
     if (error == 0) return S_OK;
     if (error == ENOMEM) return E_OUTOFMEMORY;
+    if (error == EINVAL) return E_INVALIDARG;
     return static_cast<HRESULT>(0x80070000u | (static_cast<uint32_t>(error) & 0xFFFF));
 }
 
@@ -73,6 +74,8 @@ HRESULT TShellFolder::GetDisplayNameOf(const TIdList& relative, int kind, std::s
 }
 
 HRESULT TShellFolder::SetNameOf(const TIdList& relative, const std::string& name, TIdList& newRelative) const {
+    newRelative.clear();
+    if (TMvIdListArray(relative).Count() != 1) return E_INVALIDARG; // one item of this folder, never the folder
     return HResultFromErrno(RenameItem(Absolute(relative), name, newRelative));
 }
 
@@ -86,12 +89,14 @@ HRESULT TShellFolder::ParseDisplayName(const std::string& name, TIdList& relativ
     }
     TIdList abs;
     if (int e = PathToIdList(path, abs)) return HResultFromErrno(e);
-    // The folder's own items lead the parsed list when it lies inside the folder.
-    size_t own = PidlSize(FAbsolute) - 2;
-    if (abs.size() < own + 2 || !std::equal(FAbsolute.begin(), FAbsolute.begin() + static_cast<ptrdiff_t>(own),
-                                             abs.begin()))
-        return E_INVALIDARG;
-    relative.assign(abs.begin() + static_cast<ptrdiff_t>(own), abs.end());
+    // The folder's own items lead the parsed list when it lies inside the folder (they
+    // name the same items, though a time in them may have moved on).
+    int own = TMvIdListArray(FAbsolute).Count();
+    TMvIdListArray view(abs);
+    if (view.Count() <= own || ComparePidls(view.Ancestor(view.Count() - own), FAbsolute) != 0) return E_INVALIDARG;
+    size_t skip = 0;
+    for (int i = 0; i < own; ++i) skip += abs[skip] | (abs[skip + 1] << 8);
+    relative.assign(abs.begin() + static_cast<ptrdiff_t>(skip), abs.end());
     return S_OK;
 }
 

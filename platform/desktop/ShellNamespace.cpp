@@ -152,6 +152,8 @@ int CompareNames(const std::string& a, const std::string& b) {
 
 void SetNamespaceLanguageBase(int32_t base) { namesBase = base; }
 
+std::string NamespaceText(int32_t number) { return LoadStr(namesBase.load() + number); }
+
 std::vector<uint8_t> EncodeShellItem(const TShellItem& item) {
     std::vector<uint8_t> out;
     size_t count = ShellItemHeaderSize + item.Name.size();

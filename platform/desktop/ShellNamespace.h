@@ -67,6 +67,8 @@ constexpr uint32_t shcontFolders = 0x20, shcontNonFolders = 0x40, shcontIncludeH
 // The language base the names of the virtual folders are read with (the string table's
 // 700 Desktop, 701 Home, 702 Computer); English by default.
 void SetNamespaceLanguageBase(int32_t base);
+// A text of the string table (number + that language base).
+std::string NamespaceText(int32_t number);
 
 // The file-system path of a list: empty for the Desktop, Computer, no list and a damaged
 // list. No length limit.
