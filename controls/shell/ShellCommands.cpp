@@ -376,6 +376,109 @@ HRESULT InvokeVerb(TShellContextMenu& menu, const std::string& verb) {
 
 HRESULT InvokeVerb(TShellContextMenu& menu, int offset) { return menu.InvokeCommand(offset); }
 
+// --- Folder drop target ---------------------------------------------------------------------
+
+TFolderDropTarget::~TFolderDropTarget() {
+    if (FData) FData->Release();
+}
+
+uint32_t TFolderDropTarget::Release() {
+    uint32_t n = --FRefCount;
+    if (n == 0) delete this;
+    return n;
+}
+
+uint32_t TFolderDropTarget::Choose(uint32_t keyState, uint32_t allowed) const {
+    if (!FData || FData->Names().empty()) return DROPEFFECT_NONE;
+    struct stat folder {};
+    if (::stat(FFolder.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode)) return DROPEFFECT_NONE;
+    bool sameDevice = true;
+    const std::string target = AppendTrailingChar(FFolder, '/');
+    for (const std::string& n : FData->Names()) {
+        // Not onto itself, not into the folder it already is in, not into itself below.
+        fs::path p(n);
+        std::error_code ec;
+        if (fs::equivalent(p.parent_path(), FFolder, ec)) return DROPEFFECT_NONE;
+        if (target.rfind(AppendTrailingChar(n, '/'), 0) == 0) return DROPEFFECT_NONE;
+        struct stat st {};
+        if (::lstat(n.c_str(), &st) != 0) return DROPEFFECT_NONE;
+        sameDevice = sameDevice && st.st_dev == folder.st_dev;
+    }
+    uint32_t want;
+    if ((keyState & MK_CONTROL) && (keyState & MK_SHIFT)) want = DROPEFFECT_LINK;
+    else if (keyState & MK_CONTROL) want = DROPEFFECT_COPY;
+    else if (keyState & MK_SHIFT) want = DROPEFFECT_MOVE;
+    else want = sameDevice ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
+    if (allowed & want) return want;
+    for (uint32_t e : {DROPEFFECT_COPY, DROPEFFECT_MOVE, DROPEFFECT_LINK})
+        if (allowed & e) return e;
+    return DROPEFFECT_NONE;
+}
+
+HRESULT TFolderDropTarget::DragEnter(TShellDataObject* data, uint32_t keyState, TPoint, uint32_t& effect) {
+    if (FData) FData->Release();
+    FData = data;
+    if (FData) FData->AddRef();
+    effect = Choose(keyState, effect);
+    return S_OK;
+}
+
+HRESULT TFolderDropTarget::DragOver(uint32_t keyState, TPoint, uint32_t& effect) {
+    effect = Choose(keyState, effect);
+    return S_OK;
+}
+
+HRESULT TFolderDropTarget::DragLeave() {
+    if (FData) FData->Release();
+    FData = nullptr;
+    return S_OK;
+}
+
+HRESULT TFolderDropTarget::Drop(TShellDataObject* data, uint32_t keyState, TPoint point, uint32_t& effect) {
+    DragEnter(data, keyState, point, effect);
+    HRESULT hr = S_OK;
+    if (effect == DROPEFFECT_LINK) {
+        for (const std::string& n : FData->Names()) {
+            fs::path to = fs::path(FFolder) / fs::path(n).filename();
+            std::error_code ec;
+            fs::create_symlink(n, to, ec);
+            if (ec) {
+                Warn(FormatStrPos(NamespaceText(714), {FFolder, n + ": " + ec.message()}));
+                hr = E_FAIL;
+            }
+        }
+    } else if (effect != DROPEFFECT_NONE) {
+        std::string error;
+        if (!TransferIntoFolder(FData->Names(), FFolder, effect == DROPEFFECT_MOVE, error)) {
+            Warn(FormatStrPos(NamespaceText(714), {FFolder, error}));
+            hr = E_FAIL;
+        }
+    }
+    DragLeave();
+    return hr;
+}
+
+HRESULT GetPidlDropTarget(const TIdList& absolute, TFolderDropTarget*& target) {
+    target = nullptr;
+    uint32_t mask = desktop::sfgaoDropTarget | desktop::sfgaoFileSystem;
+    if (!desktop::ItemAttributes(absolute, mask) || !(mask & desktop::sfgaoDropTarget)) return E_INVALIDARG;
+    std::string path = PidlToPath(absolute);
+    if (path.empty()) return E_INVALIDARG;
+    target = new TFolderDropTarget(path);
+    target->AddRef();
+    return S_OK;
+}
+
+HRESULT GetDesktopDropTarget(TFolderDropTarget*& target) {
+    TIdList list;
+    HRESULT hr = PathToPidl(SpecialFolderPath(csidlDesktopDirectory), list);
+    if (!Succeeded(hr)) {
+        target = nullptr;
+        return hr;
+    }
+    return GetPidlDropTarget(list, target);
+}
+
 // --- Send To ---------------------------------------------------------------------------------
 
 std::vector<TSendToEntry> SendToEntries() {

@@ -86,6 +86,33 @@ bool DeleteShellItem(const std::string& path);
 bool TransferIntoFolder(const std::vector<std::string>& paths, const std::string& folder, bool move,
                         std::string& error);
 
+// The drop target of a file-system folder: copies, moves or links the dropped files into
+// it. The effect is the key's choice (Ctrl copy, Shift move, both link), else move
+// within one file system and copy across, always within what the source allows; none
+// for items already there, for the folder itself or a folder above it.
+class TFolderDropTarget {
+public:
+    explicit TFolderDropTarget(std::string folder) : FFolder(std::move(folder)) {}
+    uint32_t AddRef() { return ++FRefCount; }
+    uint32_t Release();
+    const std::string& Folder() const { return FFolder; }
+    HRESULT DragEnter(TShellDataObject* data, uint32_t keyState, TPoint point, uint32_t& effect);
+    HRESULT DragOver(uint32_t keyState, TPoint point, uint32_t& effect);
+    HRESULT DragLeave();
+    HRESULT Drop(TShellDataObject* data, uint32_t keyState, TPoint point, uint32_t& effect);
+
+private:
+    ~TFolderDropTarget();
+    uint32_t Choose(uint32_t keyState, uint32_t allowed) const;
+    uint32_t FRefCount = 0;
+    std::string FFolder;
+    TShellDataObject* FData = nullptr;
+};
+// The drop target of an item (a folder), handed out with one reference.
+HRESULT GetPidlDropTarget(const TIdList& absolute, TFolderDropTarget*& target);
+// The desktop folder's drop target.
+HRESULT GetDesktopDropTarget(TFolderDropTarget*& target);
+
 // --- Send To -------------------------------------------------------------------------
 struct TSendToEntry {
     std::string Name; // a file name of the Send To folder

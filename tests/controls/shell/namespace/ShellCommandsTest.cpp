@@ -242,3 +242,75 @@ TEST(ShellProperties, SmallDialogInEveryLanguage) {
 
 } // namespace
 } // namespace mv
+
+namespace mv {
+namespace {
+
+TEST(FolderDropTarget, EffectsAndDrops) {
+    Tree t;
+    TShellFolderRef a = t.Folder("a");
+    TShellDataObject* data = new TShellDataObject(a->AbsoluteIdList(), {t.Item(a, "one.txt")});
+    data->AddRef();
+    TIdList bList;
+    ASSERT_EQ(PathToPidl((t.root / "b").string(), bList), S_OK);
+    TFolderDropTarget* target = nullptr;
+    ASSERT_EQ(GetPidlDropTarget(bList, target), S_OK);
+    struct Case {
+        uint32_t keys, allowed, want;
+    } cases[] = {
+        {MK_LBUTTON, 7, DROPEFFECT_MOVE},                         // one file system: move
+        {MK_LBUTTON | MK_CONTROL, 7, DROPEFFECT_COPY},
+        {MK_LBUTTON | MK_SHIFT, 7, DROPEFFECT_MOVE},
+        {MK_LBUTTON | MK_CONTROL | MK_SHIFT, 7, DROPEFFECT_LINK},
+        {MK_LBUTTON, DROPEFFECT_COPY, DROPEFFECT_COPY},           // only what the source allows
+        {MK_LBUTTON, 0, DROPEFFECT_NONE},
+    };
+    for (const Case& c : cases) {
+        uint32_t effect = c.allowed;
+        ASSERT_EQ(target->DragEnter(data, c.keys, TPoint{}, effect), S_OK);
+        EXPECT_EQ(effect, c.want) << c.keys << " " << c.allowed;
+        effect = c.allowed;
+        target->DragOver(c.keys, TPoint{}, effect);
+        EXPECT_EQ(effect, c.want);
+        target->DragLeave();
+    }
+    uint32_t effect = 7;
+    ASSERT_EQ(target->Drop(data, MK_CONTROL, TPoint{}, effect), S_OK);
+    EXPECT_EQ(effect, DROPEFFECT_COPY);
+    EXPECT_TRUE(fs::exists(t.root / "b/one.txt"));
+    EXPECT_TRUE(fs::exists(t.root / "a/one.txt"));
+    target->Release();
+    // Into the folder the items are in, or into a dragged folder itself: nothing.
+    TFolderDropTarget* same = nullptr;
+    ASSERT_EQ(GetPidlDropTarget(a->AbsoluteIdList(), same), S_OK);
+    effect = 7;
+    same->DragEnter(data, MK_LBUTTON, TPoint{}, effect);
+    EXPECT_EQ(effect, DROPEFFECT_NONE);
+    same->Release();
+    TShellFolderRef root = t.Folder("");
+    TShellDataObject* folderData = new TShellDataObject(root->AbsoluteIdList(), {t.Item(root, "a")});
+    folderData->AddRef();
+    fs::create_directories(t.root / "a/inner");
+    TIdList inner;
+    ASSERT_EQ(PathToPidl((t.root / "a/inner").string(), inner), S_OK);
+    TFolderDropTarget* below = nullptr;
+    ASSERT_EQ(GetPidlDropTarget(inner, below), S_OK);
+    effect = 7;
+    below->DragEnter(folderData, MK_LBUTTON, TPoint{}, effect);
+    EXPECT_EQ(effect, DROPEFFECT_NONE);
+    below->Release();
+    folderData->Release();
+    // A file is no drop target; the desktop folder is.
+    TIdList file;
+    ASSERT_EQ(PathToPidl((t.root / "a/two.txt").string(), file), S_OK);
+    TFolderDropTarget* none = nullptr;
+    EXPECT_FALSE(Succeeded(GetPidlDropTarget(file, none)));
+    TFolderDropTarget* desk = nullptr;
+    ASSERT_EQ(GetDesktopDropTarget(desk), S_OK);
+    EXPECT_EQ(desk->Folder(), (t.desk.Home() / "Desktop").string());
+    desk->Release();
+    data->Release();
+}
+
+} // namespace
+} // namespace mv
