@@ -76,6 +76,8 @@ void TArcLister::StepArj() {
     uint32_t crc = LE32(basic.data() + 20);
     uint16_t access = LE16(basic.data() + 26);
     uint8_t vMade = basic[1], vNeed = basic[2];
+    // A Unix host stores Unix seconds and its own (UTF-8) names.
+    const bool unixHost = basic[3] == 2;
     uint32_t ftime = LE32(basic.data() + 8);
     std::string name = ZeroTerminated(basic.data() + firstSize, basic.size() - firstSize);
     FStepOffset = next + packed;
@@ -113,11 +115,11 @@ void TArcLister::StepArj() {
         return; // begins in a previous volume: reported there
     }
     FArjFileType = fileType;
-    SetEntryName(name);
+    SetEntryName(name, unixHost);
     FireReadFile();
     bool report = (fileType == 3 && FShowBlankDirs) || Match();
     if (!report) return;
-    FEntry.DateTime = ConvertDate(ftime);
+    FEntry.DateTime = unixHost ? UnixTimeToDateTime(int64_t(ftime)) : ConvertDate(ftime);
     FEntry.VersionMadeBy = vMade;
     FEntry.VersionNeeded = vNeed;
     FEntry.PackedSize = FAccPacked;

@@ -5,6 +5,7 @@
 #include "archive/framework/DiskManager.h"
 #include "archive/framework/SharedRoutines.h"
 #include "archive/framework/TextUtils.h"
+#include "archive/framework/ZipRecords.h"
 #include "archive/lister/ArcLister.h"
 #include "archive/lister/walks/WalkSupport.h"
 #include "platform/CodePage.h"
@@ -344,6 +345,8 @@ void TArcLister::StepZip() {
     if (varEnd > FZipCentralEnd && varEnd > FEndOffset) return TruncatedError();
     std::string name(nameLen, '\0');
     if (!ReadExactAt(FStepOffset, name.data(), nameLen)) return TruncatedError();
+    std::string extra(extraLen, '\0');
+    if (extraLen && !ReadExactAt(FStepOffset + nameLen, extra.data(), extraLen)) return TruncatedError();
     if (commentLen) {
         FEntryComment.assign(commentLen, '\0');
         if (!ReadExactAt(FStepOffset + nameLen + extraLen, FEntryComment.data(), commentLen))
@@ -352,11 +355,15 @@ void TArcLister::StepZip() {
     FStepOffset = varEnd;
     if (LE32(r + 20) == 0xFFFFFFFFu || LE32(r + 24) == 0xFFFFFFFFu || LE32(r + 42) == 0xFFFFFFFFu)
         RaiseError(FArchiveFile, "Zip64", "0", arcerr::TooLarge);
+    std::string unicodeName;
     if (flags & 0x800) {
         std::replace(name.begin(), name.end(), '/', '\\');
         FEntry.FileName = std::move(name);
+    } else if (ZipUnicodePathExtra(reinterpret_cast<const uint8_t*>(extra.data()), extra.size(), name,
+                                   unicodeName)) {
+        FEntry.FileName = Utf8ToAnsiPath(unicodeName);
     } else {
-        SetEntryName(name);
+        SetEntryName(name, ZipUnixHost(LE16(r + 4)));
         if (HasZipEscapes(FEntry.FileName)) FEntry.FileName = DecodeZipEscapes(FEntry.FileName);
     }
     FireReadFile();
