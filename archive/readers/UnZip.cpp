@@ -233,7 +233,7 @@ void TUnZIP::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
                 end = FindEndRecord(*lastStream);
             }
         }
-        if (end.position >= 0 && end.zip64) RaiseError(FArchiveFile, "", "0", arcerr::TooLarge);
+        if (end.position >= 0 && end.zip64) RaiseError(FArchiveFile, "Zip64", "0", arcerr::TooLarge);
 
         FSingleExact = SingleExactSpec();
         FFileCount = 0;

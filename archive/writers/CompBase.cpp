@@ -662,7 +662,8 @@ int TCompBase::AddFileEntry(size_t specIndex, const std::string& path, uint32_t 
     uint32_t oldDate, oldAttr;
     uint64_t oldSize;
     OldEntryFacts(head, oldDate, oldSize, oldAttr);
-    if ((oldSize != size || oldDate != date || oldAttr != attr) && OnReplaceFile) {
+    // The DOS attributes are compared: a format may keep a Unix mode above them.
+    if ((oldSize != size || oldDate != date || (oldAttr & 0xFF) != (attr & 0xFF)) && OnReplaceFile) {
         bool replace = true;
         OnReplaceFile(this, FEntryList[found].Name, path, ConvertDate(oldDate), ConvertDate(date),
                       static_cast<int64_t>(oldSize), static_cast<int64_t>(size), static_cast<int>(oldAttr),

@@ -112,7 +112,9 @@ void ExpectOurExtraction(const fs::path& archive, const fs::path& out, bool fold
     modes.erase("META-INF/MANIFEST.MF");
     EXPECT_EQ(tree, SourceTree());
     EXPECT_EQ(modes, SourceModes());
-    if (folders) EXPECT_TRUE(fs::is_directory(out / "pasta" / "vazia"));
+    if (folders) {
+        EXPECT_TRUE(fs::is_directory(out / "pasta" / "vazia"));
+    }
 }
 
 class UnixHosts : public ::testing::Test {
