@@ -118,7 +118,8 @@ void ArcSearchObj::SetPattern(const std::string& pattern, uint8_t oem, uint8_t c
     const size_t m = FPattern.size();
     FFolded.resize(m);
     FFoldAt.resize(m);
-    const int textFold = oem == 1 ? (platform::DefaultOemCodePage() == platform::OemCodePage::cp850 ? 3 : 2) : 0;
+    const int textFold =
+        oem == 1 ? (platform::DefaultOemCodePage() == platform::OemCodePage::cp850 ? 3 : 2) : 0;
     for (size_t i = 0; i < m; ++i) {
         const auto c = static_cast<uint8_t>(FPattern[i]);
         const bool latinSecond = oem != 1 && i > 0 && static_cast<uint8_t>(FPattern[i - 1]) == 0xC3;
@@ -243,8 +244,8 @@ void ArcSearchObj::ScanHorspool(const uint8_t* text, int64_t size, int64_t from,
     const uint8_t* skip = FSkip;
     for (int64_t pos = from + m - 1; pos < size; pos += skip[text[pos]]) { // pos: the window's last byte
         const uint8_t c = text[pos];
-        if ((Folding ? FFoldAt[static_cast<size_t>(m - 1)][c] : c) == last && WindowEquals<Folding>(text + pos - (m - 1)) &&
-            !Record(pos - (m - 1), stop))
+        if ((Folding ? FFoldAt[static_cast<size_t>(m - 1)][c] : c) == last &&
+            WindowEquals<Folding>(text + pos - (m - 1)) && !Record(pos - (m - 1), stop))
             return;
     }
 }

@@ -75,12 +75,12 @@ private:
     uint8_t FCaseMode = 0;
     uint8_t FOem = 0;
     bool FCompiled = false;
-    size_t FAnchor = 0;            // index of the rarest byte of the pattern
-    bool FAnchorBoth = false;      // look for the anchor in both its cases
-    uint8_t FAnchorForms[2] = {};  // the anchor's two cases (folding)
+    size_t FAnchor = 0;                  // index of the rarest byte of the pattern
+    bool FAnchorBoth = false;            // look for the anchor in both its cases
+    uint8_t FAnchorForms[2] = {};        // the anchor's two cases (folding)
     std::vector<const uint8_t*> FFoldAt; // the folding table of each place of the pattern
-    uint8_t FSkip[256] = {};       // Horspool shift by the byte under the window's end
-    std::vector<int64_t> FMatches; // 1-based positions
+    uint8_t FSkip[256] = {};             // Horspool shift by the byte under the window's end
+    std::vector<int64_t> FMatches;       // 1-based positions
     int64_t FCursor = 0;
     int64_t FReported = -1;
 };

@@ -129,8 +129,9 @@ void TZip::ReadOldDirectory(std::vector<TOldEntry>& entries) {
         e.Central.assign(dir.begin() + pos, dir.begin() + pos + len);
         std::string raw(reinterpret_cast<const char*>(dir.data() + pos + ZipCentralRecordSize),
                         e.Record.NameLength);
-        e.Name = (e.Record.Flags & ZipFlagUtf8) ? Utf8ToAnsiPath(raw)
-                                                : HostNameToAnsiPath(raw, ZipUnixHost(e.Record.VersionMadeBy));
+        e.Name = (e.Record.Flags & ZipFlagUtf8)
+                     ? Utf8ToAnsiPath(raw)
+                     : HostNameToAnsiPath(raw, ZipUnixHost(e.Record.VersionMadeBy));
         pos += len;
         // The entry's own local header says how long its extra field is.
         e.Offset = static_cast<int64_t>(e.Record.LocalHeaderOffset) + delta;

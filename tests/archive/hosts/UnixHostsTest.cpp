@@ -184,7 +184,8 @@ TEST_F(UnixHosts, TarFromTarAndBsdtarExtractWithModes) {
     for (const std::string tool : {"tar", "bsdtar"}) {
         SCOPED_TRACE(tool);
         const fs::path archive = t / (tool + ".tar");
-        ASSERT_EQ(mvtest::Run(tool + " -cf " + mvtest::Quote(archive.string()) + " *", t / "src").exitCode, 0);
+        ASSERT_EQ(mvtest::Run(tool + " -cf " + mvtest::Quote(archive.string()) + " *", t / "src").exitCode,
+                  0);
         EXPECT_EQ(ListedFiles(archive), SourceSizes());
         ExpectOurExtraction(archive, t / ("out-" + tool), true);
     }
@@ -199,8 +200,8 @@ TEST_F(UnixHosts, PeersExtractOurArchivesWithNamesAndModes) {
     mvtest::TempDir t;
     MakeTree(t / "src");
     const std::string spec = (t / "src" / "*").string();
-    auto onReplace = [](TObject*, const std::string&, const std::string&, TDateTime, TDateTime, int64_t, int64_t,
-                        int, int, bool& replace) { replace = true; };
+    auto onReplace = [](TObject*, const std::string&, const std::string&, TDateTime, TDateTime, int64_t,
+                        int64_t, int, int, bool& replace) { replace = true; };
     struct Case {
         std::string archive;
         std::vector<std::string> extractors; // command lines; %a archive, %d folder
@@ -235,9 +236,9 @@ TEST_F(UnixHosts, PeersExtractOurArchivesWithNamesAndModes) {
         ASSERT_EQ(tar.LastError(), 0);
     }
     const std::vector<std::pair<std::string, std::string>> runs = {
-        {"our.zip", "unzip -q %a -d %d"},   {"our.zip", "7z x -bd -y -o%d %a"},
-        {"our.jar", "unzip -q %a -d %d"},   {"our.tar", "tar -xf %a -C %d"},
-        {"our.tar", "bsdtar -xf %a -C %d"}, {"our.tar.gz", "tar -xzf %a -C %d"},
+        {"our.zip", "unzip -q %a -d %d"},      {"our.zip", "7z x -bd -y -o%d %a"},
+        {"our.jar", "unzip -q %a -d %d"},      {"our.tar", "tar -xf %a -C %d"},
+        {"our.tar", "bsdtar -xf %a -C %d"},    {"our.tar.gz", "tar -xzf %a -C %d"},
         {"our.tar.gz", "bsdtar -xf %a -C %d"},
     };
     int k = 0;

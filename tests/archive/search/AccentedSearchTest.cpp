@@ -47,8 +47,8 @@ TEST(AccentedSearch, LatinLettersFoldInUtf8AndTheDosCodePages) {
         {"pingüino", "PINGÜINO", false, true},
         {"ação", "RELATÓRIO DE AÇÃO", true, false},
         {"ação", "relatório de ação", true, true},
-        {"ação", "acao", false, false},  // no accent folding, only case
-        {"1×2", "1÷2", false, false},    // signs are not letters
+        {"ação", "acao", false, false}, // no accent folding, only case
+        {"1×2", "1÷2", false, false},   // signs are not letters
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pattern + " in " + c.text + (c.exact ? " (exact)" : ""));
@@ -79,7 +79,8 @@ TEST(AccentedSearch, TermsFindUtf8AndDosMembersInAZip) {
     CodePageScope scope(platform::OemCodePage::cp850);
     mvtest::TempDir t;
     mvtest::WriteFileText(t / "utf8.txt", "Relatório de ação, año 2024\n");
-    mvtest::WriteFileText(t / "dos.txt", Oem("RELATÓRIO DE AÇÃO, AÑO 2024\r\n", platform::OemCodePage::cp850));
+    mvtest::WriteFileText(t / "dos.txt",
+                          Oem("RELATÓRIO DE AÇÃO, AÑO 2024\r\n", platform::OemCodePage::cp850));
     mvtest::WriteFileText(t / "other.txt", "nothing to see here\n");
     ASSERT_EQ(mvtest::Run("zip -q -X z.zip utf8.txt dos.txt other.txt", t.Path()).exitCode, 0);
     struct Case {
