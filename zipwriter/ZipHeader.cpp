@@ -22,7 +22,10 @@ void WriteAll(TS_BufferStream& stream, const void* data, size_t n) {
 void TZipHeaderInfo::EncodeName() {
     const std::string full = FDirectory + FFileName;
     std::string oem;
-    if (platform::Utf8ToOem(full, oem)) {
+    // A record made as a Unix host makes it keeps a name outside ASCII in UTF-8,
+    // flagged: readers on Unix take such names as they stand.
+    const bool unixName = ZipUnixHost(VersionMadeBy) && !platform::IsAscii(full);
+    if (!unixName && platform::Utf8ToOem(full, oem)) {
         FStoredName = oem;
         Flags &= static_cast<uint16_t>(~ZipFlagUtf8);
     } else {

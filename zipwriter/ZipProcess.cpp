@@ -522,7 +522,10 @@ bool TZipEngine::TRun::ZipOneFile(const std::string& name, TZipHeaderInfo& rec) 
                 if (!retry) return false;
             }
         }
-        rec.ExternalAttributes = info.Attributes;
+        // Stored as a Unix host stores a file: its mode in the high word, so that
+        // extraction gives the permissions back, and the DOS attributes below.
+        rec.VersionMadeBy = ZipMadeByUnix;
+        rec.ExternalAttributes = ZipUnixAttributes(info.Attributes, info.Mode);
         rec.DateTime = CheckDosDateTime(platform::DosDateTimeOf(info.ModTime));
         rec.UncompressedSize = static_cast<uint32_t>(info.Size);
         fileSize = static_cast<int64_t>(info.Size);

@@ -1,6 +1,7 @@
 #include "archive/framework/SharedRoutines.h"
 
 #include "archive/framework/Crc.h"
+#include "archive/framework/TextUtils.h"
 #include "platform/CodePage.h"
 #include "platform/LocalTime.h"
 #include "resources/ArcErrorTexts.h"
@@ -54,6 +55,10 @@ std::string AnsiToOemPath(const std::string& Name, bool* isUtf8) {
 
 std::string Utf8ToAnsiPath(const std::string& Name) {
     return SlashToBackslash(Name);
+}
+
+std::string HostNameToAnsiPath(const std::string& Name, bool unixHost) {
+    return unixHost && IsValidUtf8(Name) ? Utf8ToAnsiPath(Name) : OemToAnsiPath(Name);
 }
 
 namespace {

@@ -54,6 +54,10 @@ std::string OemToAnsiPath(const std::string& Name);
 std::string AnsiToOemPath(const std::string& Name, bool* isUtf8 = nullptr);
 // The same for an entry name already known to be UTF-8 (ZIP flag bit 11): only "/" to "\".
 std::string Utf8ToAnsiPath(const std::string& Name);
+// A stored name whose writer's host is known: a Unix host stores its own bytes,
+// UTF-8 on every current system, so a valid UTF-8 name from one is taken as it
+// stands; other names (and other hosts') go through the OEM table.
+std::string HostNameToAnsiPath(const std::string& Name, bool unixHost);
 
 // Removes a leading separator ("\" or "/") or a drive part ("C:\", "C:"):
 // "\\server\x" keeps one "\" of the two; "" stays "".

@@ -1,6 +1,8 @@
 // Field-by-field encoding and decoding of the ZIP records.
 #include "archive/framework/ZipRecords.h"
 
+#include "archive/framework/Crc.h"
+
 namespace mv {
 
 uint16_t ZipDeflateFlagBits(int level) {
@@ -146,6 +148,22 @@ void WriteZipDataDescriptor(const TZipDataDescriptor& d, uint8_t* out) {
     PutLE32(out, d.Crc32);
     PutLE32(out + 4, d.CompressedSize);
     PutLE32(out + 8, d.UncompressedSize);
+}
+
+bool ZipUnicodePathExtra(const uint8_t* extra, size_t size, const std::string& raw, std::string& utf8) {
+    size_t p = 0;
+    while (p + 4 <= size) {
+        const uint16_t tag = LE16(extra + p);
+        const uint16_t length = LE16(extra + p + 2);
+        if (p + 4 + length > size) return false;
+        if (tag == 0x7075 && length >= 5 && extra[p + 4] == 1 &&
+            LE32(extra + p + 5) == Crc32Of(reinterpret_cast<const uint8_t*>(raw.data()), raw.size())) {
+            utf8.assign(reinterpret_cast<const char*>(extra + p + 9), length - 5);
+            return true;
+        }
+        p += 4 + length;
+    }
+    return false;
 }
 
 } // namespace mv

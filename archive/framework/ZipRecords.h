@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace mv {
 
@@ -36,6 +37,21 @@ constexpr uint16_t ZipFlagEncrypted = 0x0001;
 constexpr uint16_t ZipFlagDeflateBits = 0x0006;
 constexpr uint16_t ZipFlagDataDescriptor = 0x0008;
 constexpr uint16_t ZipFlagUtf8 = 0x0800;
+
+// "Version made by": the host in the high byte. Unix hosts (and OS X, a Unix)
+// keep the file's mode in the high 16 bits of the external attributes.
+constexpr uint8_t ZipHostUnix = 3;
+constexpr uint8_t ZipHostOsX = 19;
+constexpr bool ZipUnixHost(uint16_t versionMadeBy) {
+    return (versionMadeBy >> 8) == ZipHostUnix || (versionMadeBy >> 8) == ZipHostOsX;
+}
+// What this system writes as "version made by": Unix, specification 2.0.
+constexpr uint16_t ZipMadeByUnix = (uint16_t(ZipHostUnix) << 8) | 20;
+// External attributes of a file with Unix permission bits `mode`: the regular-file
+// mode in the high word, the DOS attributes in the low byte.
+constexpr uint32_t ZipUnixAttributes(uint32_t dosAttributes, uint32_t mode, bool folder = false) {
+    return ((folder ? 0040000u : 0100000u) | (mode & 0777u)) << 16 | (dosAttributes & 0xFFu);
+}
 
 // Methods this system writes.
 constexpr uint16_t ZipMethodStored = 0;
@@ -131,5 +147,9 @@ inline bool NeedsZip64(uint64_t sizeOrOffset) {
 inline bool NeedsZip64Count(uint64_t count) {
     return count >= 0xFFFFull;
 }
+
+// The UTF-8 form of a name that a writer stored beside its code-page form (extra
+// field 0x7075); taken only while it belongs to the name as stored (its CRC-32).
+bool ZipUnicodePathExtra(const uint8_t* extra, size_t size, const std::string& raw, std::string& utf8);
 
 } // namespace mv

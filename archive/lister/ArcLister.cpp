@@ -3,6 +3,7 @@
 #include "archive/formats/tar/TarFormat.h"
 #include "archive/framework/ArcTimer.h"
 #include "archive/framework/Bytes.h"
+#include "archive/framework/SharedRoutines.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 #include "platform/LocalTime.h"
@@ -28,6 +29,10 @@ void TArcLister::SetEntryName(const std::string& oemName) {
     std::string name = platform::IsAscii(oemName) ? oemName : platform::OemToUtf8(oemName);
     std::replace(name.begin(), name.end(), '/', '\\');
     FEntry.FileName = std::move(name);
+}
+
+void TArcLister::SetEntryName(const std::string& storedName, bool unixHost) {
+    FEntry.FileName = HostNameToAnsiPath(storedName, unixHost);
 }
 
 void TArcLister::DoRead(int64_t offset, int filenum) {

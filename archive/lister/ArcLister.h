@@ -45,6 +45,8 @@ public:
 
     // The lister's name setter: OEM to UTF-8, "/" to "\"; never an output path.
     void SetEntryName(const std::string& oemName);
+    // The same for a name whose writer's host is known (see HostNameToAnsiPath).
+    void SetEntryName(const std::string& storedName, bool unixHost);
 
 protected:
     // Fires OnReadBegin, OnRead and OnReadEnd.

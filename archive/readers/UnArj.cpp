@@ -55,10 +55,11 @@ struct TUnARJ::THeader {
     uint32_t DosDate() const {
         return Host() == kHostUnix ? FileDosDateTime(int64_t(DateTime())) : DateTime();
     }
-    // DOS attributes in the low byte; Unix permissions in the high word.
+    // DOS attributes in the low byte; Unix permissions in the high word, as a
+    // regular file's mode (the field holds the permission bits alone).
     uint32_t Attributes() const {
         if (Host() == kHostUnix)
-            return 0x20u | ((Mode() & 0200) ? 0u : 0x01u) | uint32_t(Mode() & 07777) << 16;
+            return 0x20u | ((Mode() & 0200) ? 0u : 0x01u) | (0100000u | (Mode() & 0777u)) << 16;
         return (Mode() & 0x27) | 0x20u;
     }
 };
@@ -240,7 +241,9 @@ void TUnARJ::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
                         break;
                     }
                     FinishMember(stream, m);
-                } else if (!folder && IsFileSpecMatch(name, false)) {
+                } else if (folder) {
+                    ExtractFolderEntry(name);
+                } else if (IsFileSpecMatch(name, false)) {
                     FTotalPacked += h.Packed();
                     FBytesLeft += h.Packed();
                     SetFileName(name);

@@ -198,6 +198,28 @@ void TUnBase::SetFileName(const std::string& name) {
     FEntry.FileName = relative.empty() ? std::string() : platform::JoinPath(FExtractDir, relative);
 }
 
+bool TUnBase::ExtractFolderEntry(const std::string& storedName) {
+    if (FWriteMode != rwFile || !FUseStoredDirs || FCancel) return false;
+    std::string bare = storedName;
+    while (!bare.empty() && (bare.back() == '/' || bare.back() == '\\')) bare.pop_back();
+    if (bare.empty() || !IsFileSpecMatch(bare, false)) return false;
+    const std::string relative = SafeRelativePath(bare, true);
+    if (relative.empty()) return false;
+    std::string root = FExtractDir.empty() ? "." : FExtractDir;
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    try {
+        if (!platform::IsDirectory(root)) ForceDirs(root);
+    } catch (const std::exception&) {
+        DoError(root, "", "0", arcerr::CannotCreateFolder);
+        return false;
+    }
+    if (!MakeFoldersBelow(root, relative)) {
+        DoError(platform::JoinPath(root, relative), "", "0", arcerr::CannotCreateFolder);
+        return false;
+    }
+    return true;
+}
+
 bool TUnBase::OpenOutputFile(std::unique_ptr<TArcStream>& file, const std::string& name, int64_t size,
                              int64_t start) {
     if (FWriteMode == rwSink) return true;

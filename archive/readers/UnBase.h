@@ -91,6 +91,13 @@ public:
 
     bool OutputRefused() const { return FOutputRefused; }
 
+    // A folder stored as an entry of its own (empty ones included): made below
+    // ExtractDir like the folders of files (never through a symbolic link) when
+    // the output goes to files, stored folders are used and the name matches
+    // FileSpec. A folder that cannot be made is reported (25156). Answers whether
+    // the folder exists afterwards.
+    bool ExtractFolderEntry(const std::string& storedName);
+
     // Output of the codecs: a write that fails (a full disk, a file-size limit)
     // is reported as 25136 with the output's name and the system's reason, and
     // raised; the member then fails and leaves no partial file.

@@ -24,11 +24,18 @@ bool HasWildcardChar(const std::string& s) {
     return s.find_first_of("*?") != std::string::npos;
 }
 
-// DOS date and time of a member: levels 0 and 1 store it, levels 2 and 3 store
-// Unix seconds.
+// DOS date and time of a member: levels 0 and 1 store it, levels 2 and 3 (and
+// level 1 with its Unix time extension) store Unix seconds.
 uint32_t MemberDosDate(const TLhaHeader& h) {
-    if (h.Level <= 1) return h.DosDateTime;
+    if (!h.HasUnixTime) return h.DosDateTime;
     return DateTimeToDosDateTime(UnixTimeToDateTime(h.UnixTime));
+}
+
+// The DOS attribute byte, with a stored Unix mode in the high word as a regular
+// file's mode.
+uint32_t MemberAttributes(const TLhaHeader& h) {
+    if (!h.UnixMode) return h.Attribute;
+    return uint32_t(h.Attribute) | (0100000u | (h.UnixMode & 0777u)) << 16;
 }
 } // namespace
 
@@ -81,6 +88,8 @@ void TUnLHA::Scan(TArcStream& file, int64_t start, std::vector<TLhaMember>& memb
             DoError(FArchiveFile, "", "0", arcerr::VersionNotSupported);
             break;
         }
+        // A stored folder is made; a symbolic link ("name|target") is not.
+        if (h.IsDirectory() && h.Name.find('|') == std::string::npos) ExtractFolderEntry(h.Name);
         if (!h.IsDirectory() && !h.Name.empty() && IsFileSpecMatch(h.Name, false)) {
             members.push_back({h.Offset, h.PackedSize, h.UnpackedSize});
             FMaxFileDate = std::max(FMaxFileDate, MemberDosDate(h));
@@ -161,7 +170,7 @@ bool TUnLHA::ExtractMember(TArcStream& file, const TLhaMember& m) {
     }
     const bool decoded = !FCancel;
     const bool crcPass = decoded && Crc16Register() == h.Crc;
-    return EndMember(out, h.Attribute, dosDate, name, reportName, decoded, crcPass);
+    return EndMember(out, MemberAttributes(h), dosDate, name, reportName, decoded, crcPass);
 }
 
 } // namespace mv

@@ -30,6 +30,7 @@ struct TUnTAR::TTarMember {
     int64_t DataPos = 0;
     int64_t Size = 0;
     int64_t MTime = 0;
+    uint32_t Mode = 0; // permission bits (0: none stored)
 };
 
 TUnTAR::TUnTAR() = default;
@@ -69,6 +70,7 @@ void TUnTAR::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
             const std::string name = Utf8OrOem(TrimBlanks(header.Name));
             if (name.empty()) break; // an empty name ends the archive
             const bool folder = header.Type == TarTypeFolder || name.back() == '/';
+            if (folder) ExtractFolderEntry(name);
             if (!folder && TarIsFileMember(header.Type) && IsFileSpecMatch(name, false)) {
                 TTarMember m;
                 m.Name = name;
@@ -77,6 +79,7 @@ void TUnTAR::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
                 m.DataPos = dataPos;
                 m.Size = header.DataSize();
                 m.MTime = std::max<int64_t>(header.MTime, 0);
+                m.Mode = header.Mode > 0 ? uint32_t(header.Mode) : 0;
                 members.push_back(m);
                 FTotalPacked += m.Size;
                 FTotalUnpacked += m.Size;
@@ -136,7 +139,9 @@ void TUnTAR::ExtractMember(TArcStream& file, TArcStream* stream, const TTarMembe
     if (FCancel) ok = false;
     CloseMemberInput();
     const std::string target = FEntry.FileName;
-    if (AfterExtractFile(out, stream, 32, dosDate, name, ok)) {
+    // The stored mode goes with the DOS attributes as a regular file's mode.
+    const uint32_t attr = m.Mode ? (32u | (0100000u | (m.Mode & 0777u)) << 16) : 32u;
+    if (AfterExtractFile(out, stream, attr, dosDate, name, ok)) {
         if (FWriteMode == rwFile)
             FExtracted[m.Name] = target;
         else

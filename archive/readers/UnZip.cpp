@@ -147,26 +147,8 @@ TEndInfo FindEndRecord(TArcStream& s) {
     return found;
 }
 
-std::string MemberName(const std::string& raw, uint16_t flags) {
-    return (flags & ZipFlagUtf8) ? Utf8ToAnsiPath(raw) : OemToAnsiPath(raw);
-}
-
-// The UTF-8 form of a name that a writer stored beside its code-page form (extra
-// field 0x7075); taken only while it belongs to the name as stored (its CRC-32).
-bool UnicodePathExtra(const uint8_t* extra, size_t size, const std::string& raw, std::string& utf8) {
-    size_t p = 0;
-    while (p + 4 <= size) {
-        const uint16_t tag = LE16(extra + p);
-        const uint16_t length = LE16(extra + p + 2);
-        if (p + 4 + length > size) return false;
-        if (tag == 0x7075 && length >= 5 && extra[p + 4] == 1 &&
-            LE32(extra + p + 5) == Crc32Of(reinterpret_cast<const uint8_t*>(raw.data()), raw.size())) {
-            utf8.assign(reinterpret_cast<const char*>(extra + p + 9), length - 5);
-            return true;
-        }
-        p += 4 + length;
-    }
-    return false;
+std::string MemberName(const std::string& raw, uint16_t flags, uint16_t madeBy) {
+    return (flags & ZipFlagUtf8) ? Utf8ToAnsiPath(raw) : HostNameToAnsiPath(raw, ZipUnixHost(madeBy));
 }
 
 } // namespace
@@ -251,7 +233,7 @@ void TUnZIP::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
                 end = FindEndRecord(*lastStream);
             }
         }
-        if (end.position >= 0 && end.zip64) RaiseError(FArchiveFile, "", "0", arcerr::TooLarge);
+        if (end.position >= 0 && end.zip64) RaiseError(FArchiveFile, "Zip64", "0", arcerr::TooLarge);
 
         FSingleExact = SingleExactSpec();
         FFileCount = 0;
@@ -334,13 +316,17 @@ bool TUnZIP::CollectFromCentral(TZipVolumes& volumes, std::vector<TZipMember>& m
         if (next > dir.size()) break;
         TZipMember m;
         m.RawName.assign(reinterpret_cast<const char*>(dir.data() + nameAt), r.NameLength);
-        m.Name = MemberName(m.RawName, r.Flags);
+        m.Name = MemberName(m.RawName, r.Flags, r.VersionMadeBy);
         std::string utf8;
-        if (UnicodePathExtra(dir.data() + nameAt + r.NameLength, r.ExtraLength, m.RawName, utf8))
+        if (ZipUnicodePathExtra(dir.data() + nameAt + r.NameLength, r.ExtraLength, m.RawName, utf8))
             m.Name = Utf8ToAnsiPath(utf8);
         p = next;
         // Folders and volume labels have no data to extract.
-        if ((r.ExternalAttributes & 0x18) || m.Name.empty() || m.Name.back() == '\\') continue;
+        if ((r.ExternalAttributes & 0x18) || m.Name.empty() || m.Name.back() == '\\') {
+            // A stored folder is made, empty or not; a volume label is not a folder.
+            if (!(r.ExternalAttributes & 0x08) && !m.Name.empty()) ExtractFolderEntry(m.Name);
+            continue;
+        }
         if (status == TZipRecordStatus::zrZip64) {
             DoError(m.Name, "", "0", arcerr::TooLarge);
             continue;
@@ -351,7 +337,8 @@ bool TUnZIP::CollectFromCentral(TZipVolumes& volumes, std::vector<TZipMember>& m
         m.Crc = r.Crc32;
         m.PackedSize = r.CompressedSize;
         m.UnpackedSize = r.UncompressedSize;
-        m.Attributes = r.ExternalAttributes;
+        // The high word holds a mode only where a Unix host wrote it.
+        m.Attributes = ZipUnixHost(r.VersionMadeBy) ? r.ExternalAttributes : (r.ExternalAttributes & 0xFFFFu);
         m.Disk = volumes.LastDisk() == 0 ? 0 : r.DiskNumberStart;
         m.Offset = static_cast<int64_t>(r.LocalHeaderOffset) + shift;
         bool stop = false;
@@ -406,7 +393,7 @@ void TUnZIP::CollectFromLocal(TZipVolumes& volumes, std::vector<TZipMember>& mem
         TZipMember m;
         m.RawName.resize(h.NameLength);
         if (!volumes.ReadAt(0, pos + 30, reinterpret_cast<uint8_t*>(m.RawName.data()), h.NameLength)) break;
-        m.Name = MemberName(m.RawName, h.Flags);
+        m.Name = MemberName(m.RawName, h.Flags, 0);
         m.Flags = h.Flags;
         m.Method = h.Method;
         m.DosDate = h.DosDateTime;

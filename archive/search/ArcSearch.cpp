@@ -2,6 +2,7 @@
 
 #include "archive/framework/ArcTimer.h"
 #include "archive/readers/ReaderFactory.h"
+#include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
@@ -371,6 +372,11 @@ std::string TArcSearch::ConvertTerm(const std::string& text, TArcSearchMode mode
     return out;
 }
 
+bool TArcSearch::HasOemVariant(const TSearchTerm& term) const {
+    return FSearchMode == TArcSearchMode::smAsc && !platform::IsAscii(term.Bytes) &&
+           platform::HasOemForm(term.Bytes);
+}
+
 bool TArcSearch::Evaluate(const std::vector<TSearchTerm>& terms) {
     size_t i = 0;
     bool result = true;
@@ -394,6 +400,11 @@ void TArcSearch::SearchBlock(const uint8_t* buffer, int64_t count) {
             if (t.Rec.Matched && !listening) continue; // nothing more to learn from this term
             FEngine.SetPattern(t.Bytes, 0, EngineCaseMode());
             if (ScanBlock(buffer, count, t.Bytes.size(), FReportEveryHit)) t.Rec.Matched = 1;
+            // Text written in the DOS code page holds the term in that form.
+            if ((!t.Rec.Matched || listening) && !Cancel() && HasOemVariant(t)) {
+                FEngine.SetPattern(t.Bytes, 1, EngineCaseMode());
+                if (ScanBlock(buffer, count, FEngine.Pattern().size(), FReportEveryHit)) t.Rec.Matched = 1;
+            }
             if (!t.Rec.Matched) pending = true;
             if (Cancel()) break;
         }
@@ -454,8 +465,9 @@ bool TArcSearch::Search() {
     }
     for (auto& t : FTerms)
         if (t.Rec.IsTerm) t.Bytes = ConvertTerm(t.Text, FSearchMode);
-    // Text on this system is UTF-8, as are the files it searches: the terms are
-    // searched as they were typed, without a code-page conversion.
+    // Text on this system is UTF-8, as are most files it searches: the terms are
+    // searched as they were typed, and text terms outside ASCII also in their
+    // DOS code-page form (see SearchBlock).
     FEngine.Prepare(firstTerm->Bytes, 0, EngineCaseMode());
 
     const bool archive = FSearchType != TArcSearchType::stRawData &&

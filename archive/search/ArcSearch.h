@@ -154,6 +154,8 @@ public:
     // The value of a term list from the matched flags: left to right within a
     // level, each parenthesised group evaluated on its own.
     static bool Evaluate(const std::vector<TSearchTerm>& terms);
+    // A text term outside ASCII with a form in the DOS code page, searched in that form too.
+    bool HasOemVariant(const TSearchTerm& term) const;
 
 protected:
     void SearchMemberEnd(const std::string& name) override;

@@ -32,8 +32,49 @@ struct TRarity {
 };
 constexpr TRarity kRarity;
 
-bool IsLetter(uint8_t c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+// Case folding tables. Without case, a pattern byte compares through the table
+// of its place: ASCII letters everywhere; in UTF-8 text the Latin-1 letters
+// (two bytes, 0xC3 and a second byte that differs by 0x20 between the cases) at
+// a place after 0xC3; in OEM text the code page's own upper and lower letters.
+struct TFoldTable {
+    uint8_t to[256];
+};
+
+TFoldTable AsciiFold() {
+    TFoldTable t{};
+    for (int c = 0; c < 256; ++c) t.to[c] = (c >= 'A' && c <= 'Z') ? uint8_t(c + 32) : uint8_t(c);
+    return t;
+}
+
+// The second byte of a UTF-8 Latin-1 letter: "À".."Þ" (0x80..0x9E but the sign
+// "×" 0x97) to "à".."þ".
+TFoldTable Utf8LatinFold() {
+    TFoldTable t = AsciiFold();
+    for (int c = 0x80; c <= 0x9E; ++c)
+        if (c != 0x97) t.to[c] = uint8_t(c + 0x20);
+    return t;
+}
+
+// The code page's capital Latin-1 letters to their small ones, where both have
+// a form in it; computed from the code page itself.
+TFoldTable OemFold(platform::OemCodePage page) {
+    TFoldTable t = AsciiFold();
+    for (int c = 0x80; c < 256; ++c) {
+        const std::string utf8 = platform::OemToUtf8(std::string(1, char(c)), page);
+        size_t pos = 0;
+        uint32_t cp = 0;
+        if (!platform::DecodeUtf8(utf8, pos, cp) || cp < 0xC0 || cp > 0xDE || cp == 0xD7) continue;
+        std::string lower, oem;
+        platform::AppendUtf8(lower, cp + 0x20);
+        if (platform::Utf8ToOem(lower, oem, page) && oem.size() == 1) t.to[c] = uint8_t(oem[0]);
+    }
+    return t;
+}
+
+const TFoldTable& FoldTable(int kind) {
+    static const TFoldTable tables[] = {AsciiFold(), Utf8LatinFold(), OemFold(platform::OemCodePage::cp437),
+                                        OemFold(platform::OemCodePage::cp850)};
+    return tables[kind];
 }
 
 // The anchor scan hands over to Horspool when its candidates come closer than
@@ -76,10 +117,30 @@ void ArcSearchObj::SetPattern(const std::string& pattern, uint8_t oem, uint8_t c
     const bool folding = caseMode != 1;
     const size_t m = FPattern.size();
     FFolded.resize(m);
+    FFoldAt.resize(m);
+    const int textFold =
+        oem == 1 ? (platform::DefaultOemCodePage() == platform::OemCodePage::cp850 ? 3 : 2) : 0;
     for (size_t i = 0; i < m; ++i) {
         const auto c = static_cast<uint8_t>(FPattern[i]);
-        FFolded[i] = folding ? Fold(c) : c;
+        const bool latinSecond = oem != 1 && i > 0 && static_cast<uint8_t>(FPattern[i - 1]) == 0xC3;
+        FFoldAt[i] = FoldTable(latinSecond ? 1 : textFold).to;
+        FFolded[i] = folding ? FFoldAt[i][c] : c;
     }
+
+    // The bytes that compare equal to the pattern's byte at place i.
+    auto forms = [&](size_t i, uint8_t out[2]) {
+        if (!folding) {
+            out[0] = FFolded[i];
+            return 1;
+        }
+        int n = 0;
+        for (int t = 0; t < 256; ++t)
+            if (FFoldAt[i][t] == FFolded[i]) {
+                if (n < 2) out[n] = uint8_t(t);
+                ++n;
+            }
+        return n;
+    };
 
     // The anchor: the rarest byte. Without case a letter costs two memchr runs
     // and counts as common as its more common case, a little more still.
@@ -87,13 +148,17 @@ void ArcSearchObj::SetPattern(const std::string& pattern, uint8_t oem, uint8_t c
     FAnchorBoth = false;
     int best = std::numeric_limits<int>::min();
     for (size_t i = 0; i < m; ++i) {
-        const uint8_t c = FFolded[i];
-        const bool both = folding && IsLetter(c);
-        const int rarity = both ? std::min(kRarity.rank[c], kRarity.rank[c - 32]) - 8 : kRarity.rank[c];
+        uint8_t f[2];
+        const int n = forms(i, f);
+        if (n > 2) continue; // never one of the code page's letters that fold from several bytes
+        const bool both = n == 2;
+        const int rarity = both ? std::min(kRarity.rank[f[0]], kRarity.rank[f[1]]) - 8 : kRarity.rank[f[0]];
         if (rarity > best) {
             best = rarity;
             FAnchor = i;
             FAnchorBoth = both;
+            FAnchorForms[0] = f[0];
+            FAnchorForms[1] = both ? f[1] : f[0];
         }
     }
 
@@ -102,9 +167,12 @@ void ArcSearchObj::SetPattern(const std::string& pattern, uint8_t oem, uint8_t c
     // to the end, or m when c does not occur there (m is at most 255).
     std::fill(std::begin(FSkip), std::end(FSkip), static_cast<uint8_t>(m > 0 ? m : 1));
     for (size_t k = 0; k + 1 < m; ++k) {
-        const uint8_t c = FFolded[k];
-        FSkip[c] = static_cast<uint8_t>(m - 1 - k);
-        if (folding && IsLetter(c)) FSkip[c - 32] = static_cast<uint8_t>(m - 1 - k);
+        if (!folding) {
+            FSkip[FFolded[k]] = static_cast<uint8_t>(m - 1 - k);
+            continue;
+        }
+        for (int t = 0; t < 256; ++t)
+            if (FFoldAt[k][t] == FFolded[k]) FSkip[t] = static_cast<uint8_t>(m - 1 - k);
     }
 }
 
@@ -133,7 +201,7 @@ template <bool Folding> bool ArcSearchObj::WindowEquals(const uint8_t* window) c
     const size_t m = FFolded.size();
     if constexpr (Folding) {
         for (size_t j = 0; j < m; ++j)
-            if (Fold(window[j]) != pat[j]) return false;
+            if (FFoldAt[j][window[j]] != pat[j]) return false;
         return true;
     } else {
         return std::memcmp(window, pat, m) == 0;
@@ -146,8 +214,8 @@ template <bool Folding> int64_t ArcSearchObj::ScanAnchored(const uint8_t* text, 
     // Only anchors whose window lies wholly inside the block are looked at.
     const uint8_t* first = text + a;
     const uint8_t* end = text + size - (m - 1 - a);
-    const uint8_t lower = FFolded[FAnchor];
-    const auto upper = static_cast<uint8_t>(lower - 32); // used only for a letter without case
+    const uint8_t lower = Folding ? FAnchorForms[0] : FFolded[FAnchor];
+    const uint8_t upper = FAnchorForms[1]; // used only for a letter without case
     auto find = [end](const uint8_t* from, uint8_t byte) {
         const void* p = std::memchr(from, byte, static_cast<size_t>(end - from));
         return p ? static_cast<const uint8_t*>(p) : end;
@@ -176,8 +244,8 @@ void ArcSearchObj::ScanHorspool(const uint8_t* text, int64_t size, int64_t from,
     const uint8_t* skip = FSkip;
     for (int64_t pos = from + m - 1; pos < size; pos += skip[text[pos]]) { // pos: the window's last byte
         const uint8_t c = text[pos];
-        if ((Folding ? Fold(c) : c) == last && WindowEquals<Folding>(text + pos - (m - 1)) &&
-            !Record(pos - (m - 1), stop))
+        if ((Folding ? FFoldAt[static_cast<size_t>(m - 1)][c] : c) == last &&
+            WindowEquals<Folding>(text + pos - (m - 1)) && !Record(pos - (m - 1), stop))
             return;
     }
 }

@@ -34,7 +34,8 @@ public:
 
     // Starts a search run: clears the progress callback and the matches and
     // compiles the pattern. oem 1: the pattern (UTF-8) is converted to the OEM
-    // code page first. caseMode 1: bytes compare exactly; 0: without case.
+    // code page first. caseMode 1: bytes compare exactly; 0: without case, for
+    // the Latin letters of the text's encoding (UTF-8, or the OEM code page).
     void Prepare(const std::string& pattern, uint8_t oem, uint8_t caseMode);
     // Compiles the pattern without touching the callback or the matches.
     void SetPattern(const std::string& pattern, uint8_t oem, uint8_t caseMode);
@@ -74,10 +75,12 @@ private:
     uint8_t FCaseMode = 0;
     uint8_t FOem = 0;
     bool FCompiled = false;
-    size_t FAnchor = 0;            // index of the rarest byte of the pattern
-    bool FAnchorBoth = false;      // look for the anchor in both its cases
-    uint8_t FSkip[256] = {};       // Horspool shift by the byte under the window's end
-    std::vector<int64_t> FMatches; // 1-based positions
+    size_t FAnchor = 0;                  // index of the rarest byte of the pattern
+    bool FAnchorBoth = false;            // look for the anchor in both its cases
+    uint8_t FAnchorForms[2] = {};        // the anchor's two cases (folding)
+    std::vector<const uint8_t*> FFoldAt; // the folding table of each place of the pattern
+    uint8_t FSkip[256] = {};             // Horspool shift by the byte under the window's end
+    std::vector<int64_t> FMatches;       // 1-based positions
     int64_t FCursor = 0;
     int64_t FReported = -1;
 };

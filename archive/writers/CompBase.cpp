@@ -229,6 +229,19 @@ std::string TCompBase::OemEntryName(const std::string& path, const std::string& 
     return stored;
 }
 
+std::string TCompBase::OemOrUtf8EntryName(const std::string& path, const std::string& name, size_t maxLength,
+                                          bool& utf8) {
+    const std::string safe = SafeStoredName(name);
+    utf8 = false;
+    const std::string stored = safe.empty() ? std::string() : AnsiToOemPath(safe, &utf8);
+    if (stored.empty() || stored.size() > maxLength) {
+        DoError(path, "", "0", arcerr::InvalidName);
+        return {};
+    }
+    FEntry.FileName = SlashToBackslash(safe);
+    return stored;
+}
+
 std::unique_ptr<platform::File> TCompBase::OpenSource(const THeadObject& head) {
     try {
         return Fs().Open(head.SourcePath, platform::OpenMode::Read);
@@ -580,7 +593,7 @@ bool TCompBase::AddMatchingFiles(size_t specIndex, const std::string& mask, cons
         if (FileTooLarge(e.Info.Size)) RaiseError(path, "", "0", arcerr::TooLarge);
         uint32_t date = FileDosDateTime(e.Info.ModTime);
         if (date > FMaxFileDate) FMaxFileDate = date;
-        AddFileEntry(specIndex, path, e.Info.Attributes, date, e.Info.Size);
+        AddFileEntry(specIndex, path, e.Info.Attributes, date, e.Info.Size, e.Info.Mode);
     }
     if (!any && depth == 0 && !FRecurseDirs) {
         DoError(mask, "", "0", arcerr::FileNotFound);
@@ -621,7 +634,7 @@ void TCompBase::OldEntryFacts(const THeadObject& head, uint32_t& date, uint64_t&
 }
 
 int TCompBase::AddFileEntry(size_t specIndex, const std::string& path, uint32_t attr, uint32_t date,
-                            uint64_t size) {
+                            uint64_t size, uint32_t mode) {
     const std::string stored = FEntry.FileName;
     int found = -1;
     auto it = FEntryIndex.find(stored);
@@ -636,6 +649,7 @@ int TCompBase::AddFileEntry(size_t specIndex, const std::string& path, uint32_t 
         head->NewSize = size;
         head->NewDate = date;
         head->NewAttributes = attr;
+        head->NewMode = mode & 07777;
         FEntryList.push_back({path, std::move(head)});
         FSpecIndexList.push_back(specIndex + 1);
         IndexEntry(FEntryList.size() - 1, stored);
@@ -648,7 +662,8 @@ int TCompBase::AddFileEntry(size_t specIndex, const std::string& path, uint32_t 
     uint32_t oldDate, oldAttr;
     uint64_t oldSize;
     OldEntryFacts(head, oldDate, oldSize, oldAttr);
-    if ((oldSize != size || oldDate != date || oldAttr != attr) && OnReplaceFile) {
+    // The DOS attributes are compared: a format may keep a Unix mode above them.
+    if ((oldSize != size || oldDate != date || (oldAttr & 0xFF) != (attr & 0xFF)) && OnReplaceFile) {
         bool replace = true;
         OnReplaceFile(this, FEntryList[found].Name, path, ConvertDate(oldDate), ConvertDate(date),
                       static_cast<int64_t>(oldSize), static_cast<int64_t>(size), static_cast<int>(oldAttr),
@@ -659,6 +674,7 @@ int TCompBase::AddFileEntry(size_t specIndex, const std::string& path, uint32_t 
             head.NewSize = size;
             head.NewDate = date;
             head.NewAttributes = attr;
+            head.NewMode = mode & 07777;
             FSpecIndexList[found] = specIndex + 1;
             FTotalUnpacked += static_cast<int64_t>(size) - static_cast<int64_t>(oldSize);
         }

@@ -63,6 +63,9 @@ public:
     uint64_t NewSize = 0;
     uint32_t NewDate = 0;
     uint32_t NewAttributes = 0;
+    // The file's Unix permission bits as found (0: none known); the formats with
+    // room for them store them.
+    uint32_t NewMode = 0;
     // The new data of this entry was written in this run (status 0 and 1).
     bool Written = false;
     // Where the entry stands in the new archive, and how many bytes it takes there.
@@ -185,7 +188,9 @@ protected:
     // hidden here, so dot-files and dot-folders come exactly when ftHidden is set).
     bool AttrLeftOutBySearch(uint8_t attr);
     // Adds or merges a found file; answers its index in EntryList or -1 when new.
-    int AddFileEntry(size_t specIndex, const std::string& path, uint32_t attr, uint32_t date, uint64_t size);
+    // mode: its Unix permission bits (0: none known).
+    int AddFileEntry(size_t specIndex, const std::string& path, uint32_t attr, uint32_t date, uint64_t size,
+                     uint32_t mode = 0);
     void CompressFiles();
     // After the entries: WriteTrailer and ReplaceArchive, unless nothing changed.
     void FinishArchive();
@@ -236,6 +241,11 @@ protected:
     // in the code page, or longer than maxLength; otherwise FEntry.FileName
     // becomes the safe name.
     std::string OemEntryName(const std::string& path, const std::string& name, size_t maxLength);
+    // The same for headers that can also hold a UTF-8 name: a name without a form
+    // in the code page is stored as UTF-8 (with "\" between folders) and utf8 is
+    // set, so that the writer marks it where its format can.
+    std::string OemOrUtf8EntryName(const std::string& path, const std::string& name, size_t maxLength,
+                                   bool& utf8);
     // Opens the source of a new entry; null (reported with 25235, its bytes taken
     // off the progress) when it cannot be opened.
     std::unique_ptr<platform::File> OpenSource(const THeadObject& head);

@@ -7,6 +7,7 @@
 #include "archive/framework/ZipRecords.h"
 #include "archive/formats/lha/LhaHeader.h"
 #include "archive/writers/GZipWriter.h"
+#include "platform/LocalTime.h"
 
 #include <algorithm>
 #include <cstring>
@@ -20,6 +21,9 @@ namespace {
 constexpr size_t FixedSize = 22;
 // Longest stored name a one-byte header size can hold.
 constexpr size_t MaxNameLength = 255 - FixedSize;
+// The Unix extension after the CRC of a level-0 header: host 'U', its version,
+// the Unix time, the mode, the owner and the group.
+constexpr size_t UnixExtensionSize = 12;
 
 // The header checksum: bytes 2 to the end of the header, name and CRC included.
 uint8_t HeaderSum(const std::vector<uint8_t>& h) {
@@ -53,16 +57,21 @@ bool TLha::CompressFile(size_t index) {
     const std::string& path = head.SourcePath;
     std::string name;
     if (!BeginNewEntry(head, name)) return false;
-    // A name the header cannot hold, or not in the archive's code page, is refused.
-    const std::string stored = OemEntryName(path, name, MaxNameLength);
+    // A name the header cannot hold is refused. A name not in the archive's code
+    // page is stored in UTF-8, and the header's Unix extension says that a Unix
+    // host wrote it (with the file's mode and time), so that readers on Unix take
+    // it as it stands.
+    bool utf8 = false;
+    const std::string stored = OemOrUtf8EntryName(path, name, MaxNameLength - UnixExtensionSize, utf8);
     if (stored.empty()) return false;
     std::unique_ptr<platform::File> src = OpenSource(head);
     if (!src) return false;
     const uint64_t size = SourceSize(*src, head);
     if (size > 0xFFFFFFFFull) RaiseError(path, "", "0", arcerr::TooLarge);
 
-    std::vector<uint8_t> h(FixedSize + stored.size() + 2, 0);
-    h[0] = static_cast<uint8_t>(FixedSize + stored.size());
+    const size_t extension = utf8 ? UnixExtensionSize : 0;
+    std::vector<uint8_t> h(FixedSize + stored.size() + 2 + extension, 0);
+    h[0] = static_cast<uint8_t>(FixedSize + stored.size() + extension);
     std::memcpy(h.data() + 2, "-lh0-", 5);
     uint32_t date = CurrentDosDateTime(head.NewDate);
     PutLE32(h.data() + 15, date);
@@ -70,6 +79,14 @@ bool TLha::CompressFile(size_t index) {
     h[20] = 0; // level 0
     h[21] = static_cast<uint8_t>(stored.size());
     std::memcpy(h.data() + FixedSize, stored.data(), stored.size());
+    if (utf8) {
+        uint8_t* x = h.data() + FixedSize + stored.size() + 2;
+        x[0] = LhaOsUnix;
+        x[1] = 0; // the extension's version
+        PutLE32(x + 2, static_cast<uint32_t>(platform::UnixTimeOfDos(date)));
+        PutLE16(x + 6, static_cast<uint16_t>(0100000 | (head.NewMode ? (head.NewMode & 0777) : 0644)));
+        // owner and group (x + 8, x + 10) stay 0: the extracting user owns the files
+    }
 
     const int64_t start = Output().Position();
     const int64_t dataStart = start + static_cast<int64_t>(h.size());
@@ -141,7 +158,7 @@ void TLha::ScanExistingEntries() {
         head->Offset = entryStart;
         head->StoredSize = static_cast<uint64_t>(h.Next - entryStart);
         head->OriginalSize = static_cast<uint64_t>(h.UnpackedSize);
-        head->DosDateTime = h.Level >= 2 ? FileDosDateTime(h.UnixTime) : h.DosDateTime;
+        head->DosDateTime = h.HasUnixTime ? FileDosDateTime(h.UnixTime) : h.DosDateTime;
         head->Attributes = h.Level >= 2 ? uint8_t(platform::faArchive) : h.Attribute;
         head->Word = h.Crc;
         // The facts a listing tells, where a header of levels 0 and 1 keeps them.

@@ -19,11 +19,13 @@ namespace {
 constexpr size_t Block = 512;
 
 // A header with the common fields: name (at most 100 bytes), mode, owner,
-// size, time, type and the ustar magic.
-void MakeHeader(uint8_t* h, const std::string& name, uint64_t size, int64_t mtime, char type) {
+// size, time, type and the ustar magic. mode: the file's permission bits (0:
+// none known, read and write for all, as a new file gets them before the umask).
+void MakeHeader(uint8_t* h, const std::string& name, uint64_t size, int64_t mtime, char type,
+                uint32_t mode = 0) {
     std::memset(h, 0, Block);
     std::memcpy(h, name.data(), std::min<size_t>(name.size(), 100));
-    IntToOctalField(0100666, 8, true, h + 100);
+    IntToOctalField(0100000 | (mode ? (mode & 07777) : 0666), 8, true, h + 100);
     IntToOctalField(0, 8, true, h + 108);
     IntToOctalField(0, 8, true, h + 116);
     IntToOctalField(size, 12, false, h + 124);
@@ -87,7 +89,7 @@ bool TTar::CompressFile(size_t index) {
             Output().Write(data.data(), data.size());
         }
         int64_t headerPos = Output().Position();
-        MakeHeader(h, stored.substr(0, 100), head.NewSize, mtime, '0');
+        MakeHeader(h, stored.substr(0, 100), head.NewSize, mtime, '0', head.NewMode);
         Output().Write(h, Block);
         std::vector<uint8_t> buf(1 << 16);
         int64_t operationTotal = FTotalUnpacked;
@@ -107,7 +109,7 @@ bool TTar::CompressFile(size_t index) {
         }
         if (copied != head.NewSize) {
             // The file changed since it was found: the header tells what was copied.
-            MakeHeader(h, stored.substr(0, 100), copied, mtime, '0');
+            MakeHeader(h, stored.substr(0, 100), copied, mtime, '0', head.NewMode);
             int64_t end = Output().Position();
             Output().Seek(headerPos);
             Output().Write(h, Block);

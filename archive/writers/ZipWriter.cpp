@@ -6,6 +6,7 @@
 #include "archive/framework/SharedRoutines.h"
 #include "archive/framework/ZipCrypt.h"
 #include "archive/writers/GZipWriter.h"
+#include "platform/CodePage.h"
 
 #include <algorithm>
 #include <cstring>
@@ -128,7 +129,9 @@ void TZip::ReadOldDirectory(std::vector<TOldEntry>& entries) {
         e.Central.assign(dir.begin() + pos, dir.begin() + pos + len);
         std::string raw(reinterpret_cast<const char*>(dir.data() + pos + ZipCentralRecordSize),
                         e.Record.NameLength);
-        e.Name = (e.Record.Flags & ZipFlagUtf8) ? Utf8ToAnsiPath(raw) : OemToAnsiPath(raw);
+        e.Name = (e.Record.Flags & ZipFlagUtf8)
+                     ? Utf8ToAnsiPath(raw)
+                     : HostNameToAnsiPath(raw, ZipUnixHost(e.Record.VersionMadeBy));
         pos += len;
         // The entry's own local header says how long its extra field is.
         e.Offset = static_cast<int64_t>(e.Record.LocalHeaderOffset) + delta;
@@ -209,6 +212,12 @@ bool TZip::CompressFile(size_t index) {
 
     bool utf8 = false;
     std::string stored = BackslashToSlash(AnsiToOemPath(name, &utf8));
+    // An entry made as a Unix host makes it (with the file's mode) keeps the name
+    // in UTF-8 and says so: readers on Unix take such names as they stand.
+    if (head.NewMode && !utf8 && !platform::IsAscii(name)) {
+        stored = BackslashToSlash(Utf8ToAnsiPath(name));
+        utf8 = true;
+    }
     if (stored.size() > 0xFFFF || stored.empty()) {
         DoError(path, "", "0", arcerr::InvalidName);
         return false;
@@ -294,7 +303,9 @@ bool TZip::CompressFile(size_t index) {
     if (!written) return false;
 
     TZipCentralRecord c;
-    c.VersionMadeBy = 20;
+    // A file found with Unix permissions is stored as a Unix host stores it, so
+    // that they come back on extraction; the DOS attributes stay in the low byte.
+    c.VersionMadeBy = head.NewMode ? ZipMadeByUnix : 20;
     c.VersionNeeded = 9;
     c.Flags = local.Flags;
     c.Method = local.Method;
@@ -306,7 +317,8 @@ bool TZip::CompressFile(size_t index) {
     // 1 ("text") only for what looks like text: readers that convert line ends
     // of text entries must not touch binary ones.
     c.InternalAttributes = textKind == 1 ? 1 : 0;
-    c.ExternalAttributes = head.NewAttributes;
+    c.ExternalAttributes =
+        head.NewMode ? ZipUnixAttributes(head.NewAttributes, head.NewMode) : head.NewAttributes;
     c.LocalHeaderOffset = static_cast<uint32_t>(start);
     head.Header.assign(ZipCentralRecordSize, 0);
     WriteZipCentralRecord(c, head.Header.data());

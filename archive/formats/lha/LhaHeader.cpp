@@ -29,10 +29,16 @@ struct TExtendedNames {
     bool HasFileName = false;
     std::string FileName;
     std::string Directory;
+    uint32_t UnixMode = 0; // 0x50: the Unix mode
+    int64_t UnixTime = -1; // 0x54: the Unix time (level 1)
 
     void Take(const uint8_t* data, size_t n) {
         if (n == 0) return;
-        if (data[0] == 1) {
+        if (data[0] == 0x50 && n >= 3) {
+            UnixMode = LE16(data + 1);
+        } else if (data[0] == 0x54 && n >= 5) {
+            UnixTime = LE32(data + 1);
+        } else if (data[0] == 1) {
             HasFileName = true;
             FileName.assign(reinterpret_cast<const char*>(data + 1), n - 1);
         } else if (data[0] == 2) {
@@ -120,6 +126,14 @@ TLhaHeaderStatus ReadLhaHeader(const TLhaReadAt& readAt, int64_t pos, int64_t fi
         for (char& c : baseName)
             if (c == 0) c = ' ';
         h.Crc = LE16(&buf[22 + nameLen]);
+        // After the CRC: the writer's host, and on level 0 from a Unix host its
+        // extension (version, time, mode, owner, group).
+        const size_t extensionAt = 22 + nameLen + 2;
+        if (int64_t(extensionAt) < hs + 2) h.Os = buf[extensionAt];
+        if (level == 0 && h.Os == LhaOsUnix && int64_t(extensionAt) + 12 <= hs + 2) {
+            names.UnixTime = LE32(&buf[extensionAt + 2]);
+            names.UnixMode = LE16(&buf[extensionAt + 6]);
+        }
         h.DosDateTime = LE32(&buf[15]);
         h.DataOffset = pos + 2 + hs;
         h.Next = h.DataOffset + h.PackedSize;
@@ -141,6 +155,7 @@ TLhaHeaderStatus ReadLhaHeader(const TLhaReadAt& readAt, int64_t pos, int64_t fi
         if (total < fixed || total > MaxExtendedHeader) return TLhaHeaderStatus::lhsBad;
         const uint32_t first = three ? LE32(&buf[28]) : LE16(&buf[24]);
         h.Crc = LE16(&buf[21]);
+        h.Os = buf[23];
         h.UnixTime = LE32(&buf[15]);
         int64_t used = 0;
         if (!ReadExtendedChain(readAt, pos + fixed, pos + total, first, three ? 4 : 2, names, used))
@@ -152,7 +167,13 @@ TLhaHeaderStatus ReadLhaHeader(const TLhaReadAt& readAt, int64_t pos, int64_t fi
     for (char& c : fileName)
         if (c == 0) c = ' ';
     h.RawName = LhaDirectoryName(names.Directory) + fileName;
-    h.Name = OemToAnsiPath(h.RawName);
+    h.Name = HostNameToAnsiPath(h.RawName, h.Os == LhaOsUnix);
+    h.UnixMode = names.UnixMode;
+    h.HasUnixTime = level >= 2;
+    if (level <= 1 && names.UnixTime >= 0) {
+        h.UnixTime = names.UnixTime;
+        h.HasUnixTime = true;
+    }
     return TLhaHeaderStatus::lhsOk;
 }
 

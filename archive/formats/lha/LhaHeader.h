@@ -17,6 +17,8 @@ namespace mv {
 // Reads up to n bytes at absolute position pos; the count read.
 using TLhaReadAt = std::function<int64_t(int64_t pos, uint8_t* buffer, int64_t n)>;
 
+constexpr uint8_t LhaOsUnix = 'U';
+
 struct TLhaHeader {
     int64_t Offset = 0;     // of the header in the file
     int64_t DataOffset = 0; // of the packed data
@@ -27,7 +29,10 @@ struct TLhaHeader {
     uint8_t Level = 0;
     uint8_t Attribute = 0;    // DOS attribute byte (levels 0, 1)
     uint32_t DosDateTime = 0; // levels 0, 1
-    int64_t UnixTime = 0;     // levels 2, 3
+    int64_t UnixTime = 0;     // levels 2, 3 (level 1: from its Unix time extension, else 0)
+    uint8_t Os = 0;           // the writer's host ('U': Unix, 'M': DOS...); 0 when not stored
+    uint32_t UnixMode = 0;    // from the Unix mode extension; 0 when none
+    bool HasUnixTime = false; // UnixTime holds the member's date
     uint16_t Crc = 0;         // CRC-16 of the unpacked data
     bool SumOk = true;        // levels 0, 1: the header checksum matches
     std::string RawName;      // directory and file name as stored, directory part ending in "\"

@@ -145,6 +145,8 @@ TTarHeader ReadTarHeader(const uint8_t* b) {
     h.SizeValid = size >= 0;
     h.Size = std::clamp<int64_t>(size, 0, INT64_MAX / 2);
     h.MTime = TarNumber(b + 136, 12);
+    const int64_t mode = TarNumber(b + 100, 8);
+    h.Mode = mode >= 0 ? (mode & 07777) : -1;
     return h;
 }
 

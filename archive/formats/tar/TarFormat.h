@@ -63,6 +63,7 @@ struct TTarHeader {
     std::string LinkName; // hard and symbolic links: the target
     int64_t Size = 0;     // the size field (or the pax size); hard links repeat their target's size
     int64_t MTime = -1;   // Unix time; -1 when the field holds no number
+    int64_t Mode = -1;    // the mode field's permission bits; -1 when it holds no number
     int64_t Checksum = 0; // the stored checksum's value
     bool SizeValid = true;
 

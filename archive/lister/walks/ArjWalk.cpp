@@ -17,6 +17,45 @@ namespace mv {
 
 using namespace listerwalk;
 
+namespace {
+
+// CRC-32 arithmetic over GF(2): the 32x32 bit matrix `mat` times the vector.
+uint32_t MatrixTimes(const uint32_t* mat, uint32_t vec) {
+    uint32_t sum = 0;
+    for (; vec; vec >>= 1, ++mat)
+        if (vec & 1) sum ^= *mat;
+    return sum;
+}
+
+void MatrixSquare(uint32_t* square, const uint32_t* mat) {
+    for (int n = 0; n < 32; ++n) square[n] = MatrixTimes(mat, mat[n]);
+}
+
+// The CRC-32 of two pieces one after the other from the CRC-32 of each and the
+// length of the second: the first CRC is carried through length2 zero bytes by
+// squaring the one-bit operator, then the second is added.
+uint32_t Crc32Combine(uint32_t crc1, uint32_t crc2, int64_t length2) {
+    if (length2 <= 0) return crc1;
+    uint32_t even[32], odd[32];
+    odd[0] = 0xEDB88320u; // the operator for one zero bit
+    uint32_t row = 1;
+    for (int n = 1; n < 32; ++n, row <<= 1) odd[n] = row;
+    MatrixSquare(even, odd); // two zero bits
+    MatrixSquare(odd, even); // four zero bits
+    do {
+        MatrixSquare(even, odd); // the first pass: one zero byte
+        if (length2 & 1) crc1 = MatrixTimes(even, crc1);
+        length2 >>= 1;
+        if (!length2) break;
+        MatrixSquare(odd, even);
+        if (length2 & 1) crc1 = MatrixTimes(odd, crc1);
+        length2 >>= 1;
+    } while (length2);
+    return crc1 ^ crc2;
+}
+
+} // namespace
+
 // Reads the header at pos (id, size, basic header, its CRC, extended headers);
 // `next` is where the data of the entry (or the next header) begins.
 bool TArcLister::ReadArjHeader(int64_t pos, std::vector<uint8_t>& basic, int64_t& next) {
@@ -76,6 +115,8 @@ void TArcLister::StepArj() {
     uint32_t crc = LE32(basic.data() + 20);
     uint16_t access = LE16(basic.data() + 26);
     uint8_t vMade = basic[1], vNeed = basic[2];
+    // A Unix host stores Unix seconds and its own (UTF-8) names.
+    const bool unixHost = basic[3] == 2;
     uint32_t ftime = LE32(basic.data() + 8);
     std::string name = ZeroTerminated(basic.data() + firstSize, basic.size() - firstSize);
     FStepOffset = next + packed;
@@ -105,7 +146,8 @@ void TArcLister::StepArj() {
             flags = part[4];
             FAccPacked += LE32(part.data() + 12);
             FAccUnpacked += LE32(part.data() + 16);
-            crc = LE32(part.data() + 20);
+            // each part carries the CRC of its own piece: the whole file's follows from them
+            crc = Crc32Combine(crc, LE32(part.data() + 20), LE32(part.data() + 16));
             FStepOffset = data + LE32(part.data() + 12);
             FHeaderPos = first + 1;
         }
@@ -113,11 +155,11 @@ void TArcLister::StepArj() {
         return; // begins in a previous volume: reported there
     }
     FArjFileType = fileType;
-    SetEntryName(name);
+    SetEntryName(name, unixHost);
     FireReadFile();
     bool report = (fileType == 3 && FShowBlankDirs) || Match();
     if (!report) return;
-    FEntry.DateTime = ConvertDate(ftime);
+    FEntry.DateTime = unixHost ? UnixTimeToDateTime(int64_t(ftime)) : ConvertDate(ftime);
     FEntry.VersionMadeBy = vMade;
     FEntry.VersionNeeded = vNeed;
     FEntry.PackedSize = FAccPacked;

@@ -44,10 +44,10 @@ void TArcLister::StepLha() {
     }
     if (h.Method[0] != '-' || h.Method[4] != '-' || !h.SumOk) return HeaderError();
     FStepOffset = h.Next;
-    SetEntryName(h.RawName);
+    SetEntryName(h.RawName, h.Os == LhaOsUnix);
     FireReadFile();
     if (!Match()) return;
-    FEntry.DateTime = h.Level >= 2 ? UnixTimeToDateTime(h.UnixTime) : ConvertDate(h.DosDateTime);
+    FEntry.DateTime = h.HasUnixTime ? UnixTimeToDateTime(h.UnixTime) : ConvertDate(h.DosDateTime);
     FEntry.VersionMadeBy = FEntry.VersionNeeded = 0;
     FEntry.PackedSize = std::min(h.PackedSize, h.UnpackedSize);
     FEntry.UnpackedSize = h.UnpackedSize;

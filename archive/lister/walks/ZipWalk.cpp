@@ -5,6 +5,7 @@
 #include "archive/framework/DiskManager.h"
 #include "archive/framework/SharedRoutines.h"
 #include "archive/framework/TextUtils.h"
+#include "archive/framework/ZipRecords.h"
 #include "archive/lister/ArcLister.h"
 #include "archive/lister/walks/WalkSupport.h"
 #include "platform/CodePage.h"
@@ -118,18 +119,13 @@ void TArcLister::StartZip() {
         // a directory that only Zip64 records can place is refused
         if (LE32(e + 12) == 0xFFFFFFFFu || LE32(e + 16) == 0xFFFFFFFFu)
             RaiseError(FArchiveFile, "Zip64", "0", arcerr::TooLarge);
-        // the central directory ends at the end record, or at the Zip64 end record
-        // that a locator in front of it names
-        int64_t cdEnd = eocd;
+        // the central directory ends at the end record; an archive with Zip64 end
+        // records (more than 65535 entries, or sizes past 4 GiB) is refused as the
+        // reader refuses it, not listed in part
+        const int64_t cdEnd = eocd;
         uint8_t loc[20];
-        if (eocd >= 20 + 56 && ReadExactAt(eocd - 20, loc, 20) && LE32(loc) == 0x07064B50u) {
-            int64_t z = static_cast<int64_t>(std::min<uint64_t>(LE64(loc + 8), uint64_t(MaxEntrySize)));
-            uint8_t zs[4];
-            if (z < eocd - 20 && ReadExactAt(z, zs, 4) && LE32(zs) == 0x06064B50u)
-                cdEnd = z;
-            else
-                cdEnd = eocd - 20 - 56;
-        }
+        if (eocd >= 20 && ReadExactAt(eocd - 20, loc, 20) && LE32(loc) == 0x07064B50u)
+            RaiseError(FArchiveFile, "Zip64", "0", arcerr::TooLarge);
         // a set spanned over removable disks whose directory starts on an earlier
         // disk than the last: it is gathered from its disks and walked in memory
         if (FArcType == TArcType::atZipMV && LE16(e + 6) < LE16(e + 4)) {
@@ -344,6 +340,8 @@ void TArcLister::StepZip() {
     if (varEnd > FZipCentralEnd && varEnd > FEndOffset) return TruncatedError();
     std::string name(nameLen, '\0');
     if (!ReadExactAt(FStepOffset, name.data(), nameLen)) return TruncatedError();
+    std::string extra(extraLen, '\0');
+    if (extraLen && !ReadExactAt(FStepOffset + nameLen, extra.data(), extraLen)) return TruncatedError();
     if (commentLen) {
         FEntryComment.assign(commentLen, '\0');
         if (!ReadExactAt(FStepOffset + nameLen + extraLen, FEntryComment.data(), commentLen))
@@ -352,11 +350,15 @@ void TArcLister::StepZip() {
     FStepOffset = varEnd;
     if (LE32(r + 20) == 0xFFFFFFFFu || LE32(r + 24) == 0xFFFFFFFFu || LE32(r + 42) == 0xFFFFFFFFu)
         RaiseError(FArchiveFile, "Zip64", "0", arcerr::TooLarge);
+    std::string unicodeName;
     if (flags & 0x800) {
         std::replace(name.begin(), name.end(), '/', '\\');
         FEntry.FileName = std::move(name);
+    } else if (ZipUnicodePathExtra(reinterpret_cast<const uint8_t*>(extra.data()), extra.size(), name,
+                                   unicodeName)) {
+        FEntry.FileName = Utf8ToAnsiPath(unicodeName);
     } else {
-        SetEntryName(name);
+        SetEntryName(name, ZipUnixHost(LE16(r + 4)));
         if (HasZipEscapes(FEntry.FileName)) FEntry.FileName = DecodeZipEscapes(FEntry.FileName);
     }
     FireReadFile();

@@ -160,7 +160,9 @@ TEST(ZipWriter, ArchivesPassEveryPeerAndExtractByteExactly) {
         for (auto& [name, e] : raw) {
             SCOPED_TRACE(name);
             EXPECT_EQ(e.record.ExtraLength, 0);
-            EXPECT_EQ(e.record.VersionMadeBy, 20);
+            // Made as a Unix host makes it: the file's mode above its DOS attributes.
+            EXPECT_EQ(e.record.VersionMadeBy, ZipMadeByUnix);
+            EXPECT_EQ(e.record.ExternalAttributes >> 16 & 0170000, 0100000u);
             if (e.record.UncompressedSize == 0) {
                 // An empty file: stored, plain, nothing in it.
                 EXPECT_EQ(e.record.Method, 0);
@@ -404,7 +406,7 @@ TEST(ZipWriter, ListsTheEntriesOfAnArchive) {
     EXPECT_NE(std::find(names.begin(), names.end(), "sub\\deeper\\zeros.dat"), names.end());
 }
 
-TEST(ZipWriter, NamesInTheOemCodePageOrElseUtf8) {
+TEST(ZipWriter, NamesOutsideAsciiAreFlaggedUtf8) {
     MV_REQUIRE_TOOL("python3");
     TempDir t;
     WriteFileText(t / "in" / "caf\xC3\xA9.txt", "one");
@@ -416,8 +418,9 @@ TEST(ZipWriter, NamesInTheOemCodePageOrElseUtf8) {
                     "i.flag_bits & 0x800)\"",
                     t.Path());
     ASSERT_EQ(r.exitCode, 0) << r.output;
-    // café in CP437 without the UTF-8 flag, the Japanese name in UTF-8 with it.
-    EXPECT_EQ(r.output, "636166c3a92e747874 0\ne697a5e69cac2e747874 2048\n");
+    // Entries made as a Unix host makes them keep their names in UTF-8, flagged,
+    // whether or not the DOS code page has them (café) or not (the Japanese name).
+    EXPECT_EQ(r.output, "636166c3a92e747874 2048\ne697a5e69cac2e747874 2048\n");
 }
 
 TEST(ZipWriter, KeepsAStubInFrontAndTheArchiveComment) {
