@@ -323,6 +323,7 @@ const TStringEntry LanguageStringTable[] = {
     {10650, "A\303\247\303\243&o:"},
     {10651, "Voc\303\252 precisa reiniciar o seu computador para uma total instala\303\247\303\243o do Morvelan."},
     {10652, "O disco de destino n\303\243o foi inserido ou apresenta erros."},
+    {12901, "Para formatar um disco remov\303\255vel, instale o aplicativo Discos (gnome-disks) ou use o gerenciador de discos do seu ambiente."},
     {20002, "&Add"},
     {20003, "&Extract"},
     {20011, "&Close"},
@@ -640,6 +641,7 @@ const TStringEntry LanguageStringTable[] = {
     {20650, "Acti&on:"},
     {20651, "You must restart your computer to finish installing Morvelan."},
     {20652, "The destination disk was not inserted or has errors."},
+    {22901, "To format a removable disk, install the Disks utility (gnome-disks) or use the disk manager of your desktop."},
     {50002, "&Agregar"},
     {50003, "&Extraer"},
     {50011, "&Cerrar"},
@@ -957,6 +959,7 @@ const TStringEntry LanguageStringTable[] = {
     {50650, "Acci&\303\263n:"},
     {50651, "Debe reiniciar su equipo para completar la instalaci\303\263n de Morvelan."},
     {50652, "El disco de destino no fue insertado o presenta errores."},
+    {52901, "Para formatear un disco extra\303\255ble, instale la utilidad Discos (gnome-disks) o use el administrador de discos de su escritorio."},
 };
 } // namespace
 
