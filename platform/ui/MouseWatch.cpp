@@ -22,14 +22,16 @@ WatchState& State() {
     return state;
 }
 
-// Sees every event the application delivers; mouse moves go to the watch.
+// Sees every event the application delivers. Moves without a button reach only the
+// widgets that track the mouse, but every one reaches its window first: the watch
+// hears them there.
 class MouseWatchFilter : public QObject {
 public:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::MouseMove && watched->isWidgetType()) {
+        if (event->type() == QEvent::MouseMove && (watched->isWidgetType() || watched->isWindowType())) {
             const QPoint at = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
             const TPoint p{at.x(), at.y()};
-            // A move travels up through the parents that ignore it: seen once.
+            // One move is seen by its window and then by the widgets it travels through.
             if (!(p == State().Last)) Guarded([&] { WatchMouseMove(p); });
         }
         return false;

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPointer>
 #include <QTimer>
@@ -167,7 +168,12 @@ public:
             return true; // hints are shown by the hint window class, never by Qt
         case QEvent::MouseMove: {
             if (h.Window && watched == h.Window->Widget()) return false;
-            QWidget* target = HintTarget(watched);
+            if (!watched->isWidgetType() && !watched->isWindowType()) return false;
+            // The widget under the mouse, whoever hears the move (its window does always).
+            const QPoint at = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+            QWidget* under = QApplication::widgetAt(at);
+            if (under && h.Window && under->window() == h.Window->Widget()) return false;
+            QWidget* target = under ? HintTarget(under) : nullptr;
             if (target != h.Target) {
                 CancelHint();
                 h.Target = target;

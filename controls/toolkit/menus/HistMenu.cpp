@@ -123,9 +123,10 @@ void THistMenu::SaveToRegistry() {
 }
 
 void THistMenu::SaveToRegistry(platform::RegistryStore& store) {
-    if (FBaseKey.empty()) return;
+    // Without a menu item there is no history to save, and the stored one is kept.
+    if (FBaseKey.empty() || !FMenuItem) return;
     if (!store.OpenKey(KeyPath(), true)) return;
-    const int count = FMenuItem ? FItemCount : 0;
+    const int count = FItemCount;
     for (int n = 0; n < count; ++n) {
         const TMenuItem* entry = FMenuItem->Items(FFirstEntry + n);
         store.WriteString("C" + std::to_string(n), entry->Caption());

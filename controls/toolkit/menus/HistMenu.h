@@ -50,6 +50,7 @@ public:
 
     // Writes the entries to the store (the program's own one by default); values a
     // longer earlier history left behind are removed, so that they do not come back.
+    // Nothing is written without a menu item.
     void SaveToRegistry();
     void SaveToRegistry(platform::RegistryStore& store);
     // Adds the stored entries in order; stops at the first missing "C" value, and

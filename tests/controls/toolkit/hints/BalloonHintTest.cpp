@@ -8,6 +8,9 @@
 #include "tests/support/DesktopFixture.h"
 
 #include <QApplication>
+#include <QMouseEvent>
+#include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
@@ -197,6 +200,23 @@ TEST(BalloonHint, BalloonsInFourPlacementsOnTheMainForm) {
     CancelHint();
     EXPECT_FALSE(window->Showing());
     Application->SetMainForm(nullptr);
+}
+
+TEST(BalloonHint, MovesWithoutAButtonReachTheComponent) {
+    EnsureApplication();
+    auto form = std::make_unique<TForm>(nullptr);
+    form->Show();
+    QApplication::processEvents();
+    auto* hint = new TBalloonHint(form.get());
+    QWindow* window = form->Widget()->windowHandle();
+    ASSERT_NE(window, nullptr);
+    // The form's widget does not track the mouse: only its window hears the move.
+    QMouseEvent move(QEvent::MouseMove, QPointF(10, 10), QPointF(123, 45), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(window, &move);
+    EXPECT_EQ(hint->MousePos(), (TPoint{123, 45}));
+    delete hint;
+    EXPECT_FALSE(MouseWatchHandler());
 }
 
 } // namespace

@@ -130,6 +130,17 @@ TEST(HistMenu, SavesLoadsAndRemovesStaleValues) {
     few.hist->SetMaxHistory(2);
     few.hist->LoadFromRegistry();
     EXPECT_EQ(Captions(*few.root), (std::vector<std::string>{"Limpar", "f2", "f3"}));
+
+    // A component whose menu item is gone saves nothing: the stored history stays.
+    Reopen gone;
+    gone.hist->SetBaseKey("Software\\Morvelan\\MorvelanLastFiles");
+    gone.root.reset();
+    gone.hist->SaveToRegistry();
+    Reopen again;
+    again.hist->SetBaseKey("Software\\Morvelan\\MorvelanLastFiles");
+    again.hist->SetMaxHistory(10);
+    again.hist->LoadFromRegistry();
+    EXPECT_EQ(again.hist->EntryCount(), 4);
 }
 
 TEST(HistMenu, LoadStopsAtAGapOrADamagedEntryAndEmptyKeyDoesNothing) {
