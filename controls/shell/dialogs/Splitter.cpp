@@ -30,10 +30,16 @@ TMvSplitter::TMvSplitter(TComponent* owner) : TCustomControl(owner) {
     };
     // The inverted bar: drawing it twice restores the screen, so a second draw at the
     // same place erases it.
+    FDragBar = std::make_unique<TDragBar>(*this);
     FModel.OnDrawBar = [this](int x) {
         FBarAt = FBarAt == x ? -1 : x;
-        Invalidate();
+        if (FBarAt < 0)
+            FDragBar->Hide();
+        else
+            FDragBar->Show(FStyle == TMvSplitterStyle::ptstVertical ? Bounds(FBarAt, 0, FSplitterWidth, Height())
+                                                                    : Bounds(0, FBarAt, Width(), FSplitterWidth));
     };
+    ApplyCursor();
     FModel.OnCapture = [this](bool capture) {
         if (capture) SetCaptureControl(this);
         else if (GetCaptureControl() == this) ReleaseCapture();
@@ -47,8 +53,14 @@ TMvSplitter::TMvSplitter(TComponent* owner) : TCustomControl(owner) {
 void TMvSplitter::SetStyle(TMvSplitterStyle value) {
     if (value == FStyle) return;
     FStyle = value;
+    ApplyCursor();
     FModel.SetSizeQuiet(Along());
     LayoutPanes();
+}
+
+// The panes keep their own cursor; between them, the bar shows which way it moves.
+void TMvSplitter::ApplyCursor() {
+    SetCursor(FStyle == TMvSplitterStyle::ptstVertical ? TCursor::crHSplit : TCursor::crVSplit);
 }
 
 void TMvSplitter::SetSplitterWidth(int value) {
@@ -90,14 +102,6 @@ void TMvSplitter::Paint() {
     c.SetBrushStyle(TBrushStyle::bsSolid);
     c.SetBrushColor(Color());
     c.FillRect({0, 0, Width(), Height()});
-    if (FBarAt >= 0) {
-        // The checkerboard bar of a drag without full drag.
-        const TRect bar = FStyle == TMvSplitterStyle::ptstVertical ? Bounds(FBarAt, 0, FSplitterWidth, Height())
-                                                                  : Bounds(0, FBarAt, Width(), FSplitterWidth);
-        for (int y = bar.Top; y < bar.Bottom; ++y)
-            for (int x = bar.Left; x < bar.Right; ++x)
-                if ((x % 2) != (y % 2)) c.SetPixel(x, y, clBlack);
-    }
 }
 
 void TMvSplitter::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {

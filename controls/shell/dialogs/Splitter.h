@@ -3,8 +3,10 @@
 // between them that the user drags.
 #include "controls/shell/dialogs/Frames.h"
 #include "controls/shell/dialogs/SplitterModel.h"
+#include "platform/ui/DragBar.h"
 
 #include <functional>
+#include <memory>
 
 namespace mv {
 
@@ -39,8 +41,10 @@ public:
     void SetFullDragMode(TMvFullDragMode value);
     int PaneMinSize(int index) const { return FPanes[index & 1]->FMinSize; }
     void SetPaneMinSize(int index, int value);
-    // Where the inverted bar is drawn during a drag without full drag (-1: none).
+    // Where the inverted bar is drawn during a drag without full drag (-1: none); it is
+    // drawn over the panes.
     int BarShownAt() const { return FBarAt; }
+    const TDragBar& DragBar() const { return *FDragBar; }
 
     TNotifyEvent OnChange;
     TNotifyEvent OnResize;
@@ -65,6 +69,8 @@ private:
     int FSplitterWidth = 3;
     TMvFullDragMode FFullDragMode = TMvFullDragMode::ptfdUser;
     int FBarAt = -1;
+    std::unique_ptr<TDragBar> FDragBar;
+    void ApplyCursor();
     bool FLoading = true;
 };
 

@@ -56,8 +56,34 @@ bool TExtPageControl::SetActivePageIndex(int index) {
 }
 
 void TExtPageControl::SetTabPosition(TExtTabPosition value) {
+    // One repaint for the whole change, also when it fails half-way.
+    LockPaint();
+    struct Unlock {
+        TExtPageControl* Control;
+        ~Unlock() { Control->UnlockPaint(); }
+    } unlock{this};
     FModel.SetTabPosition(value);
     ShowActivePage();
+}
+
+void TExtPageControl::LockPaint() {
+    ++FPaintLock;
+}
+
+void TExtPageControl::UnlockPaint() {
+    if (FPaintLock > 0) --FPaintLock;
+    if (FPaintLock == 0) Invalidate();
+}
+
+void TExtPageControl::ReleaseInactivePages() {
+    for (int i = 0; i < PageCount(); ++i)
+        if (i != ActivePageIndex()) Page(i)->SetVisible(false);
+}
+
+void TExtPageControl::PaintTabBackground(TCanvas& canvas, bool active, const TRect& rect) {
+    canvas.SetBrushStyle(TBrushStyle::bsSolid);
+    canvas.SetBrushColor(active ? FTabActiveColor : FTabInactiveColor);
+    canvas.FillRect(rect);
 }
 
 TPoint TExtPageControl::TabSize() const {
@@ -183,14 +209,26 @@ void TExtPageControl::DrawTab(int pageIndex, const TRect& rect, bool disabled) {
 }
 
 void TExtPageControl::Paint() {
+    if (FPaintLock > 0) return;
     TCanvas& c = Canvas();
-    // Around the tabs: the parent's colour; the page area: the control's.
-    c.SetBrushStyle(TBrushStyle::bsSolid);
-    c.SetBrushColor(Parent() ? Parent()->Color() : clBtnFace);
-    c.FillRect({0, 0, Width(), Height()});
+    // The page area in the control's colour, then around it the parent's colour; the
+    // tabs are painted over that.
     const TRect d = DisplayRect();
+    c.SetBrushStyle(TBrushStyle::bsSolid);
     c.SetBrushColor(Color());
     c.FillRect(d);
+    if (OnDrawBkgndInside) OnDrawBkgndInside(this, c, FModel.ActivePage(), d);
+    const TRect client{0, 0, Width(), Height()};
+    std::vector<TRect> outside;
+    const TRect around[] = {{client.Left, client.Top, client.Right, d.Top},
+                            {client.Left, d.Bottom, client.Right, client.Bottom},
+                            {client.Left, d.Top, d.Left, d.Bottom},
+                            {d.Right, d.Top, client.Right, d.Bottom}};
+    for (const TRect& r : around)
+        if (r.Right > r.Left && r.Bottom > r.Top) outside.push_back(r);
+    c.SetBrushColor(Parent() ? Parent()->Color() : clBtnFace);
+    for (const TRect& r : outside) c.FillRect(r);
+    if (OnDrawBkgndOutside) OnDrawBkgndOutside(this, c, outside);
     TRect edge = d;
     DrawEdge(c, edge, EDGE_RAISED, BF_RECT);
     const int active = FModel.TabIndexOf(FModel.ActivePage());
@@ -199,9 +237,7 @@ void TExtPageControl::Paint() {
         const bool selected = t == active;
         const bool disabled = !FModel.Pages()[static_cast<size_t>(page)].Enabled;
         const TRect bg = GetTabRect(t);
-        c.SetBrushStyle(TBrushStyle::bsSolid);
-        c.SetBrushColor(selected ? FTabActiveColor : FTabInactiveColor);
-        c.FillRect(bg);
+        PaintTabBackground(c, selected, bg);
         TRect frame = bg;
         DrawEdge(c, frame, EDGE_RAISED, BF_RECT);
         c.Font().Assign(selected ? FActiveFont : FInactiveFont);

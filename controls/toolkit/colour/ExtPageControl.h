@@ -37,6 +37,13 @@ struct TExtHottrack {
 using TExtNbDrawTabEvent = std::function<void(TComponent* control, int index, bool activeTab, const TRect& rectFg,
                                               const TRect& rectBg, bool disabled)>;
 
+// Called after the page area is filled (currPage: the page of the current tab, -1 when
+// none) and after the area around the tabs is filled (the rectangles of that area).
+using TExtDrawBkgndInside =
+    std::function<void(TComponent* control, TCanvas& canvas, int currPage, const TRect& rectBg)>;
+using TExtDrawBkgndOutside =
+    std::function<void(TComponent* control, TCanvas& canvas, const std::vector<TRect>& region)>;
+
 class TExtPageControl : public TCustomControl {
 public:
     explicit TExtPageControl(TComponent* owner);
@@ -74,18 +81,30 @@ public:
     void ShowActivePage();
 
     TExtNbDrawTabEvent OnDrawTab;
+    TExtDrawBkgndInside OnDrawBkgndInside;
+    TExtDrawBkgndOutside OnDrawBkgndOutside;
     TNotifyEvent OnChange;
+
+    // While locked nothing is painted; the last unlock repaints. Locks nest.
+    void LockPaint();
+    void UnlockPaint();
+    bool PaintLocked() const { return FPaintLock > 0; }
+    // Pages hold no native window of their own here: the pages but the active one are
+    // hidden, which is all their release can give back.
+    void ReleaseInactivePages();
 
     void Paint() override;
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
     void MouseMove(TShiftState shift, int x, int y) override;
-    void MouseLeave();
+    void MouseLeave() override;
     // The Alt+key accelerator: true when a tab had it (consumed even when refused).
     bool AcceleratorKey(char key);
 
 protected:
     void Resized() override;
     virtual void DrawTab(int pageIndex, const TRect& rect, bool disabled);
+    // Fills a tab's rectangle in the active or the inactive tab colour.
+    virtual void PaintTabBackground(TCanvas& canvas, bool active, const TRect& rect);
 
 private:
     TPoint TabSize() const; // width, height of every tab on screen
@@ -102,6 +121,7 @@ private:
     TExtHottrack FHottrack;
     std::string FOwnHint;
     int FHintTab = -1;
+    int FPaintLock = 0;
 };
 
 } // namespace mv

@@ -250,11 +250,26 @@ TEST(Splitter, HiddenPaneScreenshotAndDrag) {
     shown->MouseMove(0, 120, 70);
     EXPECT_EQ(shown->BarShownAt(), 119);
     EXPECT_EQ(shown->Pane(0).Width(), 65);
+    // The bar is drawn over the second pane, as a checkerboard the pane shows through.
+    QApplication::processEvents();
+    TBitmap dragging;
+    ASSERT_TRUE(GrabControlImage(*shown, dragging));
+    ASSERT_TRUE(SaveControlImage(*shown, ShotPath("splitter-dragging.png")));
+    EXPECT_TRUE(shown->DragBar().Visible());
+    EXPECT_EQ(dragging.Pixel(119, 70), clBlack);
+    EXPECT_EQ(dragging.Pixel(120, 70), dragging.Pixel(125, 70)); // the pane itself
+    EXPECT_NE(dragging.Pixel(120, 70), clBlack);
     shown->MouseUp(TMouseButton::mbLeft, 0, 120, 70);
     EXPECT_EQ(shown->BarShownAt(), -1);
+    EXPECT_FALSE(shown->DragBar().Visible());
     EXPECT_EQ(shown->Pane(0).Width(), 119);
     shown->SetWidth(400);
     EXPECT_EQ(shown->Position(), 238);
+    // Between the panes the cursor shows which way the bar moves; the panes keep theirs.
+    EXPECT_EQ(shown->Cursor(), TCursor::crHSplit);
+    EXPECT_EQ(shown->Pane(0).Cursor(), TCursor::crDefault);
+    shown->SetStyle(TMvSplitterStyle::ptstHorizontal);
+    EXPECT_EQ(shown->Cursor(), TCursor::crVSplit);
 }
 
 } // namespace

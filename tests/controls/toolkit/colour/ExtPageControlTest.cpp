@@ -135,5 +135,53 @@ TEST(ExtPageControl, HiddenTabsMapToShownPages) {
     EXPECT_EQ(pc->TabAtPoint({-5, -5}), -1);
 }
 
+TEST(ExtPageControl, BackgroundHooksPaintLockAndReleasedPages) {
+    EnsureApplication();
+    TForm form(nullptr);
+    form.SetClientWidth(300);
+    form.SetClientHeight(200);
+    auto* pc = new TExtPageControl(&form);
+    pc->SetParent(&form);
+    pc->SetBounds(0, 0, 300, 200);
+    for (const char* caption : {"One", "Two", "Three"}) pc->AddPage(caption);
+    pc->SetActivePageIndex(1);
+    int inside = 0, outsideArea = 0, currPage = -2;
+    TRect insideRect{};
+    pc->OnDrawBkgndInside = [&](TComponent*, TCanvas&, int page, const TRect& r) {
+        ++inside;
+        currPage = page;
+        insideRect = r;
+    };
+    pc->OnDrawBkgndOutside = [&](TComponent*, TCanvas&, const std::vector<TRect>& region) {
+        outsideArea = 0;
+        for (const TRect& r : region) outsideArea += r.Width() * r.Height();
+    };
+    TBitmap image;
+    pc->PaintTo(image);
+    EXPECT_EQ(inside, 1);
+    EXPECT_EQ(currPage, 1);
+    const TRect d = pc->DisplayRect();
+    EXPECT_EQ(insideRect, d);
+    EXPECT_EQ(outsideArea, 300 * 200 - d.Width() * d.Height()); // everything around the page area
+
+    // Locks nest: a tab move inside a lock paints nothing until the last unlock.
+    pc->LockPaint();
+    pc->SetTabPosition(TExtTabPosition::tabPosLeft);
+    EXPECT_TRUE(pc->PaintLocked());
+    pc->PaintTo(image);
+    EXPECT_EQ(inside, 1);
+    pc->UnlockPaint();
+    EXPECT_FALSE(pc->PaintLocked());
+    pc->PaintTo(image);
+    EXPECT_EQ(inside, 2);
+    pc->UnlockPaint(); // one unlock too many is harmless
+    EXPECT_FALSE(pc->PaintLocked());
+
+    pc->ReleaseInactivePages();
+    EXPECT_FALSE(pc->Page(0)->Visible());
+    EXPECT_TRUE(pc->Page(1)->Visible());
+    EXPECT_FALSE(pc->Page(2)->Visible());
+}
+
 } // namespace
 } // namespace mv
