@@ -2,7 +2,10 @@
 
 #include "platform/ui/QtBridge.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QListWidget>
 #include <algorithm>
 
@@ -64,9 +67,7 @@ TComboBox::TComboBox(TComponent* owner) : TWinControl(owner) {
     FItems.OnChange = [this] { Refill(); };
     auto changed = [this] {
         if (FFilling) return;
-        Guarded([this] {
-            if (OnChange) OnChange(this);
-        });
+        Guarded([this] { Change(); });
     };
     QObject::connect(combo, &QComboBox::currentTextChanged, combo, changed);
 }
@@ -114,6 +115,70 @@ void TComboBox::SetStyle(TComboBoxStyle value) {
     FStyle = value;
     static_cast<QComboBox*>(Widget())->setEditable(value != TComboBoxStyle::csDropDownList);
     static_cast<QComboBox*>(Widget())->setInsertPolicy(QComboBox::NoInsert);
+    ApplyCompletion();
+}
+
+void TComboBox::Change() {
+    if (OnChange) OnChange(this);
+}
+
+void TComboBox::SetBuiltInCompletion(bool value) {
+    FBuiltInCompletion = value;
+    ApplyCompletion();
+}
+
+void TComboBox::ApplyCompletion() {
+    auto* combo = static_cast<QComboBox*>(Widget());
+    if (!FBuiltInCompletion && combo->isEditable()) combo->setCompleter(nullptr);
+}
+
+namespace {
+
+// Positions in the edit part count characters; Qt counts UTF-16 units.
+int UnitsToChars(const QString& text, int units) {
+    return static_cast<int>(text.left(units).toUcs4().size());
+}
+int CharsToUnits(const QString& text, int chars) {
+    int units = 0;
+    for (int c = 0; c < chars && units < text.size(); ++c)
+        units += text.at(units).isHighSurrogate() && units + 1 < text.size() ? 2 : 1;
+    return units;
+}
+
+} // namespace
+
+int TComboBox::SelStart() const {
+    auto* edit = static_cast<QComboBox*>(Widget())->lineEdit();
+    if (!edit) return 0;
+    const int units = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
+    return UnitsToChars(edit->text(), units);
+}
+
+int TComboBox::SelLength() const {
+    auto* edit = static_cast<QComboBox*>(Widget())->lineEdit();
+    if (!edit || !edit->hasSelectedText()) return 0;
+    const int start = edit->selectionStart();
+    return UnitsToChars(edit->text(), start + static_cast<int>(edit->selectedText().size())) -
+           UnitsToChars(edit->text(), start);
+}
+
+void TComboBox::SetEditSel(int start, int end) {
+    auto* edit = static_cast<QComboBox*>(Widget())->lineEdit();
+    if (!edit) return;
+    const QString text = edit->text();
+    const int from = CharsToUnits(text, std::max(0, start));
+    const int to = end < 0 ? static_cast<int>(text.size()) : CharsToUnits(text, end);
+    edit->setSelection(from, std::max(0, to - from));
+    // setSelection leaves the cursor at the end of the selection, as the edit control does.
+}
+
+void TComboBox::SetSelText(const std::string& value) {
+    if (auto* edit = static_cast<QComboBox*>(Widget())->lineEdit()) edit->insert(ToQ(value));
+}
+
+void TComboBox::FocusNextControl() {
+    QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+    QApplication::sendEvent(Widget(), &tab);
 }
 
 void TComboBox::SetDropDownCount(int value) {

@@ -50,16 +50,33 @@ public:
     void SetDropDownCount(int value);
     TNotifyEvent OnChange;
 
+    // The selection in the edit part, in characters.
+    int SelStart() const;
+    int SelLength() const;
+    // Selects the characters from start to end (end -1: to the end of the text).
+    void SetEditSel(int start, int end);
+    // Replaces the selection (or inserts at the cursor) as typing does.
+    void SetSelText(const std::string& value);
+
 protected:
     std::string GetText() const override;
     void SetText(const std::string& value) override;
+    // The text of the edit part changed (by the user or the program); fires OnChange.
+    virtual void Change();
+    // Moves the focus to the next control of the form, as Tab does.
+    void FocusNextControl();
+    // Whether the edit part completes typed text by itself from the items (it does
+    // unless a control that completes on its own turns it off).
+    void SetBuiltInCompletion(bool value);
 
 private:
     void Refill();
+    void ApplyCompletion();
     TItemList FItems;
     TComboBoxStyle FStyle = TComboBoxStyle::csDropDown;
     int FDropDownCount = 8;
     bool FFilling = false;
+    bool FBuiltInCompletion = true;
 };
 
 // A control with column titles (the list views); translation rewrites them.

@@ -344,6 +344,7 @@ const TStringEntry LanguageStringTable[] = {
     {10718, "Tamanho"},
     {10719, "Modificado"},
     {10720, "Propriedades de %1"},
+    {12901, "Para formatar um disco remov\303\255vel, instale o aplicativo Discos (gnome-disks) ou use o gerenciador de discos do seu ambiente."},
     {20002, "&Add"},
     {20003, "&Extract"},
     {20011, "&Close"},
@@ -682,6 +683,7 @@ const TStringEntry LanguageStringTable[] = {
     {20718, "Size"},
     {20719, "Modified"},
     {20720, "Properties of %1"},
+    {22901, "To format a removable disk, install the Disks utility (gnome-disks) or use the disk manager of your desktop."},
     {50002, "&Agregar"},
     {50003, "&Extraer"},
     {50011, "&Cerrar"},
@@ -1020,6 +1022,7 @@ const TStringEntry LanguageStringTable[] = {
     {50718, "Tama\303\261o"},
     {50719, "Modificado"},
     {50720, "Propiedades de %1"},
+    {52901, "Para formatear un disco extra\303\255ble, instale la utilidad Discos (gnome-disks) o use el administrador de discos de su escritorio."},
 };
 } // namespace
 
