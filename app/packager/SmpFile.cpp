@@ -72,9 +72,10 @@ void SplitRow(const std::string& value, std::array<std::string, N>& row) {
         }
         const size_t bar = rest.find('|');
         if (bar == std::string::npos) {
-            row[c] = "";
-            row[c + 1] = rest;
-            for (size_t k = c + 2; k < N; ++k) row[k] = "";
+            // Without a bar at all the value is the second column; a later
+            // part without one fills its column and leaves the rest empty.
+            for (size_t k = c; k < N; ++k) row[k] = "";
+            row[c == 0 ? 1 : c] = rest;
             return;
         }
         row[c] = rest.substr(0, bar);
