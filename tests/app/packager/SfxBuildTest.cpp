@@ -191,7 +191,9 @@ protected:
         for (const char* f : {"bin/tool.sh", "docs/deep/readme.txt", "data.bin"}) {
             SCOPED_TRACE(f);
             EXPECT_EQ(ReadFileBytes(target / f), ReadFileBytes(src / f));
-            if (modes) EXPECT_EQ(fs::status(target / f).permissions(), fs::status(src / f).permissions());
+            if (modes) {
+                EXPECT_EQ(fs::status(target / f).permissions(), fs::status(src / f).permissions());
+            }
         }
     }
 
