@@ -1,5 +1,10 @@
 #include "platform/Sound.h"
 
+#include "resources/ResourceData.h"
+
+#include <fstream>
+#include <vector>
+
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -153,6 +158,23 @@ bool PlayWaveAsync(const std::string& name, std::span<const uint8_t> wave, bool 
     TSoundBackEnd& backEnd = SoundBackEnd();
     if (noStop && backEnd.IsPlaying()) return false;
     return backEnd.Start(name, wave);
+}
+
+bool PlayButtonSound(const std::string& name) {
+    if (name.empty()) return false;
+    struct stat st {};
+    if (stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        // Button sounds are short clips; a file that is not one is not read whole.
+        constexpr off_t kMaxSoundFile = 16 << 20;
+        if (st.st_size <= 0 || st.st_size > kMaxSoundFile) return false;
+        std::ifstream in(name, std::ios::binary);
+        std::vector<uint8_t> data(static_cast<size_t>(st.st_size));
+        if (!in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()))) return false;
+        return PlayWaveAsync(name, data, false);
+    }
+    const std::span<const uint8_t> resource = FindResourceData(TResourceKind::rkWave, name);
+    if (resource.empty()) return false;
+    return PlayWaveAsync(name, resource, false);
 }
 
 } // namespace mv

@@ -70,4 +70,9 @@ void SetSoundBackEnd(std::unique_ptr<TSoundBackEnd> backEnd);
 // cut and this one is dropped (false).
 bool PlayWaveAsync(const std::string& name, std::span<const uint8_t> wave, bool noStop);
 
+// A button's sound: a WAVE file of that name when one exists, else the program's WAVE
+// resource of that name, played asynchronously (cutting one still playing). False,
+// and nothing played, for an empty name or one that is neither.
+bool PlayButtonSound(const std::string& name);
+
 } // namespace mv

@@ -1,6 +1,7 @@
 #include "platform/ui/Control.h"
 
 #include "platform/ui/Form.h"
+#include "platform/ui/Labels.h"
 #include "platform/ui/QtBridge.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <QPaintEvent>
 #include <QPixmap>
 #include <QPointer>
+#include <QShortcut>
 #include <QWidget>
 #include <algorithm>
 #include <map>
@@ -121,12 +123,19 @@ public:
             TShiftState shift = ShiftOf(mouse->modifiers(), mouse->buttons());
             if (event->type() == QEvent::MouseButtonRelease)
                 Guarded([&] { FControl->MouseUp(button, shift, at.x(), at.y()); });
-            else {
-                if (event->type() == QEvent::MouseButtonDblClick) shift |= ssDouble;
+            else if (event->type() == QEvent::MouseButtonDblClick) {
+                Guarded([&] { FControl->MouseDown(button, shift | ssDouble, at.x(), at.y()); });
+                if (button == TMouseButton::mbLeft) Guarded([&] { FControl->LeftDoubleClick(); });
+            } else
                 Guarded([&] { FControl->MouseDown(button, shift, at.x(), at.y()); });
-            }
             return false;
         }
+        case QEvent::Enter:
+            Guarded([&] { FControl->MouseEnter(); });
+            return false;
+        case QEvent::Leave:
+            Guarded([&] { FControl->MouseLeave(); });
+            return false;
         case QEvent::MouseMove: {
             auto* mouse = static_cast<QMouseEvent*>(event);
             const QPoint at = mouse->position().toPoint();
@@ -226,6 +235,9 @@ TControl::~TControl() {
     FWindowProc = [](TMessage&) {};
     SetParent(nullptr);
     FEventFilter.reset();
+    // The shortcut calls back into this control: it goes before the widget outlives it.
+    delete FAcceleratorShortcut;
+    FAcceleratorShortcut = nullptr;
     if (FWidget) {
         // A control may be destroyed by a handler that its own widget is running (a
         // button's click freeing its form): the widget is cut off from this control now
@@ -319,6 +331,31 @@ void TControl::SetEnabled(bool value) {
 
 void TControl::SetText(const std::string& value) {
     FText = value;
+    UpdateAccelerator();
+}
+
+void TControl::SetHandlesAccelerator(bool value) {
+    FHandlesAccelerator = value;
+    UpdateAccelerator();
+}
+
+void TControl::UpdateAccelerator() {
+    delete FAcceleratorShortcut;
+    FAcceleratorShortcut = nullptr;
+    const char key = AccelCharOf(FText);
+    if (!FHandlesAccelerator || !FWidget || key == 0) return;
+    auto* shortcut = new QShortcut(QKeySequence(QStringLiteral("Alt+") + QChar(key)), FWidget);
+    shortcut->setContext(Qt::WindowShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, [this, key] { Guarded([&] { DialogChar(key); }); });
+    FAcceleratorShortcut = shortcut;
+}
+
+bool TControl::DialogChar(char) {
+    return false;
+}
+
+void TControl::DblClick() {
+    if (OnDblClick) OnDblClick(this);
 }
 
 void TControl::SetHint(const std::string& value) {

@@ -118,6 +118,7 @@ public:
     virtual void Click();
 
     TNotifyEvent OnClick;
+    TNotifyEvent OnDblClick;
     TMouseEvent OnMouseDown;
     TMouseEvent OnMouseUp;
     TMouseMoveEvent OnMouseMove;
@@ -148,6 +149,18 @@ public:
     virtual void KeyPress(char& key);
     // The mouse capture was taken away (another control took it, or the window lost it).
     virtual void CaptureLost() {}
+    // The pointer came over the control, or left it.
+    virtual void MouseEnter() {}
+    virtual void MouseLeave() {}
+    // The left button was double-clicked over the control (delivered after MouseDown
+    // with ssDouble); the default fires DblClick.
+    virtual void LeftDoubleClick() { DblClick(); }
+    // Fires OnDblClick.
+    virtual void DblClick();
+    // The accelerator of the control's caption (Alt with its marked letter, given in
+    // lower case) was pressed in the control's window; true when the control acted on
+    // it. Reaches only controls that asked for it with SetHandlesAccelerator.
+    virtual bool DialogChar(char key);
 
     // The widget that shows this control; for the layer's own use and for tests.
     QWidget* Widget() const { return FWidget; }
@@ -158,6 +171,9 @@ protected:
     // Takes ownership of the widget that shows this control and applies the current
     // properties to it. Called once by each concrete control's constructor.
     void AttachWidget(QWidget* widget);
+    // For controls that draw their own caption: the caption's accelerator reaches
+    // DialogChar while the control's window is active.
+    void SetHandlesAccelerator(bool value);
     virtual std::string GetText() const { return FText; }
     virtual void SetText(const std::string& value);
     virtual void DoClick();
@@ -177,10 +193,13 @@ protected:
 private:
     friend class TWinControl;
     void ApplyFont();
+    void UpdateAccelerator();
 
     TWinControl* FParent = nullptr;
     QWidget* FWidget = nullptr;
     std::unique_ptr<QObject> FEventFilter;
+    bool FHandlesAccelerator = false;
+    QObject* FAcceleratorShortcut = nullptr; // owned by the widget
     TWndMethod FWindowProc;
     const void* FWindowProcInstaller = nullptr;
     int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;

@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QWidget>
 #include <algorithm>
+#include <cctype>
 
 namespace mv {
 namespace {
@@ -42,6 +43,25 @@ std::string StripAccelChars(const std::string& caption) {
         out += caption[i];
     }
     return out;
+}
+
+char AccelCharOf(const std::string& caption) {
+    for (size_t i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != '&') continue;
+        if (caption[i + 1] == '&') {
+            ++i;
+            continue;
+        }
+        const auto c = static_cast<unsigned char>(caption[i + 1]);
+        if (c < 0x21 || c >= 0x80) return 0; // only plain printable characters are typed with Alt
+        return static_cast<char>(std::tolower(c));
+    }
+    return 0;
+}
+
+bool IsAccel(char key, const std::string& caption) {
+    const char accel = AccelCharOf(caption);
+    return accel != 0 && std::tolower(static_cast<unsigned char>(key)) == accel;
 }
 
 // ---- TLabel ----

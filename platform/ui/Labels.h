@@ -44,5 +44,10 @@ private:
 
 // Text without the accelerator marks ("&&" stays one "&").
 std::string StripAccelChars(const std::string& caption);
+// The caption's accelerator letter in lower case (the character after the first lone
+// "&"), or 0 when it has none.
+char AccelCharOf(const std::string& caption);
+// True when `key` (letter case ignored) is the caption's accelerator.
+bool IsAccel(char key, const std::string& caption);
 
 } // namespace mv

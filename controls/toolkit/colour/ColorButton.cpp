@@ -2,12 +2,10 @@
 
 #include "controls/toolkit/colour/ColorMan.h"
 #include "controls/toolkit/colour/Gradient.h"
+#include "platform/Sound.h"
 #include "platform/ui/Drawing.h"
+#include "platform/ui/Labels.h"
 #include "platform/ui/Timer.h"
-
-#include <QEvent>
-#include <QObject>
-#include <QWidget>
 
 namespace mv {
 namespace {
@@ -23,19 +21,6 @@ RepeatShared& Repeat() {
     static RepeatShared shared;
     return shared;
 }
-
-class HoverFilter : public QObject {
-public:
-    explicit HoverFilter(TColorButton* button) : FButton(button) {}
-    bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::Enter) FButton->MouseEnter();
-        else if (e->type() == QEvent::Leave) FButton->MouseLeave();
-        return false;
-    }
-
-private:
-    TColorButton* FButton;
-};
 
 // w one-pixel rings: top and left edges in `top`, bottom and right in `bottom`; the
 // rectangle shrinks by w.
@@ -97,10 +82,7 @@ TColorButton::TColorButton(TComponent* owner) : TGraphicControl(owner), FGlyph(s
         if (r.Timer && r.Target == this) r.Timer->SetEnabled(false);
     };
     if (auto* form = dynamic_cast<TControl*>(owner)) SetColor(form->Color());
-    if (Widget()) {
-        FHoverFilter = std::make_unique<HoverFilter>(this);
-        Widget()->installEventFilter(FHoverFilter.get());
-    }
+    SetHandlesAccelerator(true);
 }
 
 TColorButton::~TColorButton() {
@@ -110,7 +92,6 @@ TColorButton::~TColorButton() {
         if (r.Timer) r.Timer->SetEnabled(false);
         r.Target = nullptr;
     }
-    if (Widget() && FHoverFilter) Widget()->removeEventFilter(FHoverFilter.get());
     if (--r.Buttons == 0) r.Timer.reset();
 }
 
@@ -118,7 +99,9 @@ TColorButton* TColorButton::RepeatTarget() { return Repeat().Target; }
 bool TColorButton::RepeatRunning() { return Repeat().Timer && Repeat().Timer->Enabled(); }
 
 std::function<void(const std::string&)>& TColorButton::SoundPlayer() {
-    static std::function<void(const std::string&)> player;
+    static std::function<void(const std::string&)> player = [](const std::string& name) {
+        PlayButtonSound(name);
+    };
     return player;
 }
 
@@ -145,6 +128,28 @@ void TColorButton::SetGlyph(const TBitmap& value) {
 void TColorButton::Click() {
     if (!FSoundClick.empty() && SoundPlayer()) SoundPlayer()(FSoundClick);
     TGraphicControl::Click();
+}
+
+void TColorButton::LeftDoubleClick() {
+    if (Down()) DblClick();
+}
+
+bool TColorButton::DialogChar(char key) {
+    if (IsAccel(key, Caption()) && Enabled()) {
+        Click();
+        return true;
+    }
+    return TGraphicControl::DialogChar(key);
+}
+
+void TColorButton::SetText(const std::string& value) {
+    TGraphicControl::SetText(value);
+    Invalidate();
+}
+
+void TColorButton::FontChanged() {
+    TGraphicControl::FontChanged();
+    Invalidate();
 }
 
 void TColorButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {

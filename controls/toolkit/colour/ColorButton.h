@@ -57,13 +57,20 @@ public:
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
     void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
     void MouseMove(TShiftState shift, int x, int y) override;
-    void MouseEnter() { FModel.MouseEnter(); }
-    void MouseLeave() { FModel.MouseLeave(); }
+    void MouseEnter() override { FModel.MouseEnter(); }
+    void MouseLeave() override { FModel.MouseLeave(); }
+    // A double click fires OnDblClick only while the button is down.
+    void LeftDoubleClick() override;
+    // The caption's accelerator clicks an enabled button.
+    bool DialogChar(char key) override;
+    void SetText(const std::string& value) override;
+    void FontChanged() override;
 
     // The button the shared repeat timer works for (null when none), and the timer.
     static TColorButton* RepeatTarget();
     static bool RepeatRunning();
-    // Plays the button sounds (a file name or a resource name); none by default.
+    // Plays the button sounds (a file name or a resource name); PlayButtonSound by
+    // default, replaced by tests.
     static std::function<void(const std::string&)>& SoundPlayer();
 
 private:
@@ -79,7 +86,6 @@ private:
     int FNumGlyphs = 1;
     std::unique_ptr<TBitmap> FGlyph;
     std::string FSoundClick, FSoundMouseOver;
-    std::unique_ptr<QObject> FHoverFilter;
 };
 
 } // namespace mv

@@ -4,7 +4,10 @@
 #include "platform/Sound.h"
 #include "resources/ResourceData.h"
 
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace mv {
 namespace {
@@ -72,6 +75,22 @@ TEST(WaveDuration, ReadsTheHeaderAndRefusesOthers) {
     // A header that claims a chunk beyond the data.
     std::vector<uint8_t> cut(beep.begin(), beep.begin() + 20);
     EXPECT_EQ(WaveDurationMs(cut), 0);
+}
+
+TEST_F(SoundsTest, ButtonSoundsComeFromAFileOrAResourceAndCutTheOnePlaying) {
+    const auto folder = std::filesystem::temp_directory_path() / ("mv-buttonsound-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    const std::string file = (folder / "ding.wav").string();
+    const auto click = FindResourceData(TResourceKind::rkWave, "CLICK");
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(click.data()), click.size());
+
+    EXPECT_TRUE(PlayButtonSound("inicio")); // a resource, named in any case
+    EXPECT_TRUE(PlayButtonSound(file));     // a file, cutting the sound still playing
+    EXPECT_FALSE(PlayButtonSound(""));
+    EXPECT_FALSE(PlayButtonSound((folder / "missing.wav").string()));
+    EXPECT_FALSE(PlayButtonSound(folder.string())); // a folder is no sound
+    EXPECT_EQ(recorder->Played(), (std::vector<std::string>{"inicio", file}));
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

@@ -255,6 +255,12 @@ TEST(ClassLibrary, StandardControlsKeepTheirState) {
     item->Click();
     EXPECT_EQ(clicks, 1);
     EXPECT_EQ(StripAccelChars("S&im && N&ao"), "Sim & Nao");
+    const std::pair<const char*, char> accels[] = {
+        {"&Ok", 'o'}, {"S&im && N&ao", 'i'}, {"A && B", 0}, {"End&", 0}, {"&&&X", 'x'}, {"", 0}, {"& x", 0},
+    };
+    for (const auto& [caption, accel] : accels) EXPECT_EQ(AccelCharOf(caption), accel) << caption;
+    EXPECT_TRUE(IsAccel('O', "&Ok"));
+    EXPECT_FALSE(IsAccel('k', "&Ok"));
 
     auto* combo = new TComboBox(&form);
     combo->SetParent(&form);

@@ -7,6 +7,10 @@
 #include "platform/ui/ModalDriver.h"
 
 #include <QApplication>
+#include <QEnterEvent>
+#include <QMouseEvent>
+#include <QShortcut>
+#include <QWidget>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -298,6 +302,72 @@ TEST(ColorButton, GlyphPlacedAndEmbossedWhenDisabled) {
     EXPECT_EQ(on.Pixel(gx + 1, gy + 1), clSilver); // see-through
     EXPECT_EQ(off.Pixel(gx + 8, gy + 8), Darken(clSilver, 48));
     EXPECT_EQ(off.Pixel(gx + 12, gy + 12), Brighten(clSilver, 96)); // the embossed edge
+}
+
+TEST(ColorButton, HoverDoubleClickAndAcceleratorReachTheButton) {
+    EnsureApplication();
+    std::vector<std::string> played;
+    auto previousPlayer = TColorButton::SoundPlayer();
+    TColorButton::SoundPlayer() = [&](const std::string& name) { played.push_back(name); };
+    TForm form(nullptr);
+    auto* button = new TColorButton(&form);
+    button->SetParent(&form);
+    button->SetBounds(4, 4, 80, 24);
+    button->SetCaption("&Go");
+    button->SetSoundMouseOver("CLEK");
+    button->SetSoundClick("CLICK");
+    int clicks = 0, doubles = 0;
+    button->OnClick = [&](TComponent*) { ++clicks; };
+    button->OnDblClick = [&](TComponent*) { ++doubles; };
+    form.Show();
+    QApplication::processEvents();
+    QWidget* widget = button->Widget();
+
+    // The pointer entering marks the button hot and plays its mouse-over sound once.
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(widget, &enter);
+    QApplication::sendEvent(widget, &enter);
+    EXPECT_TRUE(button->Model().MouseInControl());
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(widget, &leave);
+    EXPECT_FALSE(button->Model().MouseInControl());
+    EXPECT_EQ(played, (std::vector<std::string>{"CLEK"}));
+
+    // A double click fires OnDblClick only while the button is down (grouped).
+    auto doubleClick = [&] {
+        QMouseEvent press(QEvent::MouseButtonDblClick, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(widget, &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton,
+                            Qt::NoModifier);
+        QApplication::sendEvent(widget, &release);
+    };
+    doubleClick();
+    EXPECT_EQ(doubles, 0);
+    button->SetGroupIndex(1);
+    button->SetDown(true);
+    doubleClick();
+    EXPECT_EQ(doubles, 1);
+    button->SetDown(false);
+    button->SetAllowAllUp(true);
+    button->SetDown(false);
+
+    // The caption's accelerator is Alt+G in the button's window; it clicks an enabled button.
+    auto* shortcut = widget->findChild<QShortcut*>();
+    ASSERT_NE(shortcut, nullptr);
+    EXPECT_EQ(shortcut->key(), QKeySequence(QStringLiteral("Alt+G")));
+    const int before = clicks;
+    QMetaObject::invokeMethod(shortcut, "activated");
+    EXPECT_EQ(clicks, before + 1);
+    button->SetEnabled(false);
+    EXPECT_FALSE(button->DialogChar('g'));
+    button->SetEnabled(true);
+    EXPECT_FALSE(button->DialogChar('x'));
+    EXPECT_TRUE(button->DialogChar('G'));
+    button->SetCaption("No accelerator");
+    EXPECT_EQ(widget->findChild<QShortcut*>(), nullptr);
+    EXPECT_EQ(played.back(), "CLICK");
+    TColorButton::SoundPlayer() = previousPlayer;
 }
 
 } // namespace

@@ -1,0 +1,18 @@
+#pragma once
+// The wizard's folder placeholders ("<Destino>", "<Temp>", ...) turned into the
+// self-extractor's % codes, and a file name's extension replaced.
+#include <string>
+
+namespace mv {
+
+// The text with, row by row in a fixed order, the first occurrence of each
+// placeholder (letter case ignored) replaced by its code. Placeholders with a
+// translated name are taken in the current language.
+std::string PlaceholdersToSfxCodes(const std::string& text);
+
+// The name with the extension of its file-name part (from its last ".")
+// removed and NewExt appended; an empty NewExt only strips. A name without an
+// extension gets NewExt appended.
+std::string ReplaceExt(const std::string& name, const std::string& newExt);
+
+} // namespace mv
