@@ -4,7 +4,7 @@
 #include "app/common/MessageBox.h"
 #include "app/common/Sounds.h"
 #include "app/packager/SfxBuild.h"
-#include "app/packager/SfxNames.h"
+#include "app/common/SfxPlaceholders.h"
 #include "app/packager/SmpFile.h"
 #include "controls/toolkit/colour/ExtPageControl.h"
 #include "platform/AppPaths.h"
@@ -482,7 +482,7 @@ void TFormSFX::SalvarBtnClick() {
     PlaySoundRes("BEEP");
     ReadControls();
     FWizard.LeaveEditor();
-    const std::string proposed = ReplaceExtension(FWizard.Settings().Destino, ".smp");
+    const std::string proposed = ReplaceExt(FWizard.Settings().Destino, ".smp");
     const std::string name = ShowInputBox(LoadLangStr(283), LoadLangStr(619).substr(0, LoadLangStr(619).find('|')),
                                           "", 3, 1, proposed);
     if (name == "@Cancel@" || name == "@OK@" || name.empty()) return;

@@ -3,7 +3,7 @@
 #include "app/common/LangStr.h"
 #include "app/common/MessageBox.h"
 #include "app/common/Sounds.h"
-#include "app/packager/SfxNames.h"
+#include "app/common/SfxPlaceholders.h"
 #include "archive/libraries/vendorzip/VendorZip.h"
 #include "archive/readers/ReaderFactory.h"
 #include "controls/toolkit/files/CopyFile.h"
@@ -90,7 +90,7 @@ std::string ExclusivePassword(const std::string& programFolder) {
 
 std::string SfxDestination(const std::string& typed, const std::string& archive) {
     const std::string t = Trim(typed);
-    return ReplaceExtension(t.empty() ? archive : t, SfxExtension);
+    return ReplaceExt(t.empty() ? archive : t, SfxExtension);
 }
 
 std::string VendorResultText(int code, const std::string& context) {
@@ -252,7 +252,7 @@ bool TSfxBuilder::Build(TSfxWizard& wizard, const std::string& archive) {
             VzSetSpanMultipleDisks(handle, 0);
             FOutputFolder = platform::Fs().CreateTempDirectory(tempRoot, "TP");
             const std::string output =
-                platform::JoinPath(FOutputFolder, ReplaceExtension(platform::NameOf(archive), SfxExtension));
+                platform::JoinPath(FOutputFolder, ReplaceExt(platform::NameOf(archive), SfxExtension));
             VzSetZipFilenameA(handle, output.c_str());
             VzSetFilesToProcessA(handle, (FExtractionFolder + "/*").c_str());
             VzSetProcessSubfolders(handle, 1);

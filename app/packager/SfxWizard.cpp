@@ -1,7 +1,7 @@
 #include "app/packager/SfxWizard.h"
 
 #include "app/common/LangStr.h"
-#include "app/packager/SfxNames.h"
+#include "app/common/SfxPlaceholders.h"
 #include "platform/AppPaths.h"
 #include "platform/FileSystem.h"
 
@@ -93,7 +93,7 @@ void TSfxWizard::ResetWizard(const std::string& archiveName) {
     ResetPages();
     FSettings.ProgramGroupGrid[0] = {LoadLangStr(513), LoadLangStr(514)};
     FSettings.ExtensaoGrid[0] = {LoadLangStr(515), LoadLangStr(513), LoadLangStr(516)};
-    FSettings.Destino = archiveName.empty() ? std::string() : ReplaceExtension(archiveName, SfxExtension);
+    FSettings.Destino = archiveName.empty() ? std::string() : ReplaceExt(archiveName, SfxExtension);
     FStep = 1;
 }
 
@@ -164,7 +164,7 @@ void TSfxWizard::SetExecutarAplicacao(bool on) {
 }
 
 void TSfxWizard::SetDestinationFromDialog(const std::string& path) {
-    FSettings.Destino = ReplaceExtension(path, SfxExtension);
+    FSettings.Destino = ReplaceExt(path, SfxExtension);
 }
 
 } // namespace mv

@@ -1,6 +1,6 @@
 #include "app/packager/SmpFile.h"
 
-#include "app/packager/SfxNames.h"
+#include "app/common/SfxPlaceholders.h"
 #include "app/scripts/ScriptFiles.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
@@ -86,7 +86,7 @@ void SplitRow(const std::string& value, std::array<std::string, N>& row) {
 } // namespace
 
 std::string SaveSmpFile(const TSfxWizard& wizard, const std::string& path) {
-    const std::string name = ReplaceExtension(path, ".smp");
+    const std::string name = ReplaceExt(path, ".smp");
     const TSfxSettings& s = wizard.Settings();
     // It may hold a password: readable by its owner only (the writes keep the mode).
     if (!platform::Exists(name)) {

@@ -484,7 +484,11 @@ void TDetector::Detect() {
     // as usual.
     if (h.Matches(0, "\x7F" "ELF", 4) || h.Matches(0, "#!", 2)) {
         r.ZipEndRecord.Signature = 0;
+        // The installer's end record carries a comment: look through the longest one.
+        const int32_t saved = zipCmntBufSize;
+        zipCmntBufSize = std::max<int32_t>(zipCmntBufSize, int32_t(ZipMaxCommentLength));
         const int64_t at = FindZipEndRecord();
+        zipCmntBufSize = saved;
         if (at > 0) {
             r.ArchiveOffset = at;
             r.ArcType = atZipExe;

@@ -3,6 +3,7 @@
 // with scripted answers in a temporary home.
 #include "app/common/LangStr.h"
 #include "app/packager/SfxBuild.h"
+#include "archive/framework/ArcDetect.h"
 #include "tests/support/DesktopFixture.h"
 #include "tests/support/TestSupport.h"
 
@@ -215,6 +216,10 @@ TEST_F(SfxEndToEnd, ZipAndTarBecomeInstallersThatUnzipReadsAndThatExtractExactly
         EXPECT_EQ(fs::status(b.installer).permissions() & fs::perms::all, fs::perms(0755));
         const auto test = mvtest::Run("unzip -t " + Quote(b.installer.string()));
         EXPECT_EQ(test.exitCode, 0) << test.output;
+        // The program knows its own installers as self-extracting ZIP archives.
+        TArcDetection detected;
+        DetectArcType(b.installer.string(), 0, detected);
+        EXPECT_EQ(detected.ArcType, TArcType::atZipExe);
 
         const fs::path target = dir / (tar ? "t-out" : "z-out") / "new";
         const auto r = Install(b.installer, "Continue\n" + target.string() + "\nyes\nOK\n");
@@ -224,6 +229,14 @@ TEST_F(SfxEndToEnd, ZipAndTarBecomeInstallersThatUnzipReadsAndThatExtractExactly
         EXPECT_NE(r.output.find("does not exist. Create it ?"), std::string::npos) << r.output;
         ExpectSameTree(target, !tar);
     }
+}
+
+TEST_F(SfxEndToEnd, AScriptWithoutAnArchiveIsNoInstaller) {
+    WriteFileText(dir / "plain.sh", "#!/bin/sh\n" + std::string(4000, '#') + "\necho PK\n");
+    TArcDetection detected;
+    DetectArcType((dir / "plain.sh").string(), 0, detected);
+    EXPECT_NE(detected.ArcType, TArcType::atZipExe);
+    EXPECT_NE(detected.ArcType, TArcType::atZip);
 }
 
 TEST_F(SfxEndToEnd, OverwritePoliciesOnAPopulatedTarget) {
