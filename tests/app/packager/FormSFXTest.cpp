@@ -109,10 +109,11 @@ TEST(FormSFX, TypingASettingsFileLoadsItAndSaveWritesOne) {
     saved.Settings().Titulo = "Loaded title";
     saved.Settings().GrupoProgramas = true;
     saved.Settings().TituloRegistro = "Tools";
-    SaveSmpFile(saved, (dir / "a.SMP").string());
+    fs::rename(SaveSmpFile(saved, (dir / "a").string()), dir / "a.SMP");
 
     TFormSFX form(nullptr, "/data/set.zip", {});
     form.ConfigEdit->SetTextValue((dir / "a.SMP").string());
+    form.ConfigEditChange(); // what typing into the field fires
     EXPECT_TRUE(form.RgModoProfissional->Checked());
     EXPECT_EQ(form.TituloEdit->Text(), "Loaded title");
     EXPECT_EQ(form.TituloRegistroEdit->Text(), "Tools");
@@ -124,6 +125,7 @@ TEST(FormSFX, TypingASettingsFileLoadsItAndSaveWritesOne) {
     TModalDriver driver;
     driver.Queue({TModalAction::maClickResult, mrOk, (dir / "again").string(), {}});
     form.TituloEdit->SetTextValue("Saved title");
+    form.SalvarBtn->SetEnabled(true);
     form.SalvarBtn->Click();
     EXPECT_EQ(driver.Unanswered(), 0);
     TSfxWizard check;
