@@ -40,6 +40,7 @@ void Run(bool quick) {
         mv::VzSetSfxDefaultUnzipToFolderA(h, "%e");
         mv::VzSetZipFilenameA(h, installer.c_str());
         mv::VzSetFilesToProcessA(h, (dir.string() + "/src/*").c_str());
+        mv::VzSetPreservePaths(h, 0);
         const int16_t r = mv::VzZip(h);
         mv::VzDestroyVendorZip(h);
         if (r != 0) {
@@ -54,7 +55,7 @@ void Run(bool quick) {
         const fs::path out = dir / "out";
         const std::string quiet = installer.string() + " --quiet --target " + out.string() + " >/dev/null 2>&1";
         fs::remove_all(out);
-        if (std::system(quiet.c_str()) != 0 || !fs::exists(out / "src/file199.txt")) {
+        if (std::system(quiet.c_str()) != 0 || !fs::exists(out / "file199.txt")) {
             std::printf("  %s: the quiet install failed\n", name);
             continue;
         }
