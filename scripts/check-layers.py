@@ -31,6 +31,7 @@ LAYERS = [
     ("archive", ["archive/"], ["framework", "codecs", "libraries"]),
     ("zipwriter", ["zipwriter/"], ["framework", "codecs", "platform"]),
     ("controls", ["controls/"], ["ui", "desktop"]),
+    ("stubs", ["app/packager/stub/"], ["codecs", "framework", "platform"]),
     ("app", ["app/"], ["ui", "desktop", "controls", "archive", "zipwriter", "shellext"]),
     ("shellext", ["shellext/"], ["platform"]),
 ]

@@ -479,6 +479,25 @@ void TDetector::Detect() {
         return Finish(true);
     }
 
+    // Self-extracting installers for Linux: a program or a script with a zip after
+    // it. Only a zip whose end record is found counts; anything else is detected
+    // as usual.
+    if (h.Matches(0, "\x7F" "ELF", 4) || h.Matches(0, "#!", 2)) {
+        r.ZipEndRecord.Signature = 0;
+        // The installer's end record carries a comment: look through the longest one.
+        const int32_t saved = zipCmntBufSize;
+        zipCmntBufSize = std::max<int32_t>(zipCmntBufSize, int32_t(ZipMaxCommentLength));
+        const int64_t at = FindZipEndRecord();
+        zipCmntBufSize = saved;
+        if (at > 0) {
+            r.ArchiveOffset = at;
+            r.ArcType = atZipExe;
+            return Finish(true);
+        }
+        r.ZipProbeFlags = 0;
+        r.ArchiveOffset = 1;
+    }
+
     size_t zeros = 0;
     while (zeros < headLen && head[zeros] == 0) ++zeros;
     const uint32_t sig = uint32_t(h.U8(zeros)) | (uint32_t(h.U8(zeros + 1)) << 8) |

@@ -229,6 +229,13 @@ int16_t TVendorZip::ZipTo(const std::string& target, const std::vector<TVzSource
             Fire(vzev::StoredName, b);
             stored = BackslashToSlash(std::string(b.Name, strnlen(b.Name, VzNameSize)));
         }
+        // The unix permission bits go above the DOS attributes, with a unix maker, so
+        // that extraction gives the files their modes back (the execute bits above all).
+        platform::FileInfo modeInfo;
+        if (platform::Fs().StatTarget(source, modeInfo)) {
+            h.VersionMadeBy = static_cast<uint16_t>((3u << 8) | (h.VersionMadeBy & 0xFFu));
+            h.ExternalAttributes = (modeInfo.Mode << 16) | (h.ExternalAttributes & 0xFFFFu);
+        }
         const bool folder = !stored.empty() && stored.back() == '/';
         const std::string clean = CleanStoredPath(stored) + (folder ? "/" : "");
         if (clean.empty() || clean == "/") {

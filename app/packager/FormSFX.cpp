@@ -1,0 +1,496 @@
+#include "app/packager/FormSFX.h"
+
+#include "app/common/LangStr.h"
+#include "app/common/MessageBox.h"
+#include "app/common/Sounds.h"
+#include "app/packager/SfxBuild.h"
+#include "app/common/SfxPlaceholders.h"
+#include "app/packager/SmpFile.h"
+#include "controls/toolkit/colour/ExtPageControl.h"
+#include "platform/AppPaths.h"
+#include "platform/FileSystem.h"
+#include "platform/IniFile.h"
+#include "platform/ui/StdControls.h"
+
+#include <algorithm>
+
+namespace mv {
+
+namespace {
+
+template <typename T> T* Add(TWinControl& parent, TComponent& owner, const char* name, int x, int y, int w, int h) {
+    auto* c = new T(&owner); // owned by the form
+    c->SetName(name);
+    c->SetParent(&parent);
+    c->SetBounds(x, y, w, h);
+    return c;
+}
+
+template <typename T>
+T* AddText(TWinControl& parent, TComponent& owner, const char* name, int x, int y, int w, int h, int text) {
+    T* c = Add<T>(parent, owner, name, x, y, w, h);
+    c->SetCaption(LoadLangStr(text));
+    return c;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string out;
+    for (size_t i = 0; i < lines.size(); ++i) out += (i ? "\n" : "") + lines[i];
+    return out;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> out;
+    if (text.empty()) return out;
+    size_t start = 0;
+    for (;;) {
+        const size_t nl = text.find('\n', start);
+        std::string line = text.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        out.push_back(line);
+        if (nl == std::string::npos) return out;
+        start = nl + 1;
+    }
+}
+
+constexpr TColor White = 0xFFFFFF;
+constexpr TColor Grey = 12632256;
+
+} // namespace
+
+TFormSFX::TFormSFX(TComponent* owner, std::string archive, const std::vector<std::string>& entries)
+    : TForm(owner), FArchive(std::move(archive)) {
+    SetName("FormSFX");
+    SetScaled(false);
+    SetBorderStyle(TFormBorderStyle::bsDialog);
+    SetPosition(TPosition::poScreenCenter);
+    SetClientWidth(760);
+    SetClientHeight(530);
+
+    Pages = Add<TExtPageControl>(*this, *this, "Pages", 8, 8, 744, 470);
+    for (int caption : {235, 247, 252, 260, 265, 267, 271, 280}) Pages->AddPage(LoadLangStr(caption));
+    Pages->SetTabPosition(TExtTabPosition::tabPosLeft);
+    Pages->SetTabWidth(130);
+    Pages->SetTabHeight(40);
+    Pages->SetTabWordWrap(true);
+    auto page = [this](int i) -> TWinControl& { return *Pages->Page(i); };
+
+    // 1: settings file, mode, stub
+    AddText<TLabel>(page(0), *this, "ConfigLbl", 12, 14, 300, 16, 245);
+    ConfigEdit = Add<TEdit>(page(0), *this, "ConfigEdit", 12, 34, 560, 22);
+    auto* modes = AddText<TGroupBox>(page(0), *this, "ModoGrp", 12, 72, 560, 80, 237);
+    RgModoBasico = AddText<TRadioButton>(*modes, *this, "RgModoBasico", 14, 22, 500, 22, 238);
+    RgModoProfissional = AddText<TRadioButton>(*modes, *this, "RgModoProfissional", 14, 48, 500, 22, 239);
+    auto* stubs = AddText<TGroupBox>(page(0), *this, "VersaoGrp", 12, 166, 560, 80, 240);
+    Rg16Bits = AddText<TRadioButton>(*stubs, *this, "Rg16Bits", 14, 22, 540, 22, 241);
+    Rg32Bits = AddText<TRadioButton>(*stubs, *this, "Rg32Bits", 14, 48, 540, 22, 242);
+
+    // 2: presentation
+    AddText<TLabel>(page(1), *this, "TituloLbl", 12, 14, 300, 16, 248);
+    TituloEdit = Add<TEdit>(page(1), *this, "TituloEdit", 12, 34, 560, 22);
+    AddText<TLabel>(page(1), *this, "IntroLbl", 12, 66, 300, 16, 249);
+    Memo = Add<TEdit>(page(1), *this, "Memo", 12, 86, 560, 22);
+    AddText<TLabel>(page(1), *this, "PastaLbl", 12, 120, 300, 16, 250);
+    PastaDefaultEdit = Add<TEdit>(page(1), *this, "PastaDefaultEdit", 12, 140, 520, 22);
+    EspecialBtn = Add<TButton>(page(1), *this, "EspecialBtn", 536, 140, 36, 22);
+    EspecialBtn->SetCaption(">>");
+    auto* note = AddText<TLabel>(page(1), *this, "NotaLbl", 12, 168, 560, 32, 251);
+    note->SetWordWrap(true);
+
+    // 3: advanced options
+    ModificaPastaChk = AddText<TCheckBox>(page(2), *this, "ModificaPastaChk", 12, 14, 560, 22, 253);
+    CriarPastaChk = AddText<TCheckBox>(page(2), *this, "CriarPastaChk", 12, 40, 560, 22, 254);
+    BarraProgressoChk = AddText<TCheckBox>(page(2), *this, "BarraProgressoChk", 12, 66, 560, 22, 255);
+    auto* existing = AddText<TGroupBox>(page(2), *this, "SobrescreverGrp", 12, 100, 560, 110, 256);
+    RgPerguntaSobrescrever = AddText<TRadioButton>(*existing, *this, "RgPerguntaSobrescrever", 14, 24, 530, 22, 257);
+    RgSempreSobrescrever = AddText<TRadioButton>(*existing, *this, "RgSempreSobrescrever", 14, 50, 530, 22, 258);
+    RgNuncaSobrescrever = AddText<TRadioButton>(*existing, *this, "RgNuncaSobrescrever", 14, 76, 530, 22, 259);
+
+    // 4: protection
+    RgNenhumaProtecao = AddText<TRadioButton>(page(3), *this, "RgNenhumaProtecao", 12, 14, 560, 22, 261);
+    RgProtecaoComSenha = AddText<TRadioButton>(page(3), *this, "RgProtecaoComSenha", 12, 44, 560, 22, 262);
+    AddText<TLabel>(page(3), *this, "SenhaLbl", 36, 76, 80, 16, 263);
+    SenhaEdit = Add<TEdit>(page(3), *this, "SenhaEdit", 120, 72, 240, 22);
+    RgProtecaoExclusiva = AddText<TRadioButton>(page(3), *this, "RgProtecaoExclusiva", 12, 108, 560, 22, 264);
+
+    // 5: messages and buttons
+    TreeView = Add<TListBox>(page(4), *this, "TreeView", 12, 12, 560, 330);
+    for (int i = 0; i < SfxTextCount; ++i) {
+        const int caption = SfxTextCaption(i);
+        const std::string text = caption ? LoadLangStr(caption) : "OK";
+        TreeView->Items().Add(IsSfxGroupNode(i) ? text : "      " + text);
+    }
+    AddText<TLabel>(page(4), *this, "ItemLbl", 12, 350, 300, 16, 266);
+    ItemSelecionado = Add<TEdit>(page(4), *this, "ItemSelecionado", 12, 370, 560, 22);
+
+    // 6: program group and associations
+    GrupoProgramasChk = AddText<TCheckBox>(page(5), *this, "GrupoProgramasChk", 12, 8, 280, 22, 268);
+    AddText<TLabel>(page(5), *this, "TituloRegistroLbl", 12, 36, 100, 16, 269);
+    TituloRegistroEdit = Add<TEdit>(page(5), *this, "TituloRegistroEdit", 12, 54, 280, 22);
+    ExtensoesChk = AddText<TCheckBox>(page(5), *this, "ExtensoesChk", 304, 8, 280, 22, 270);
+    const int gridTop = 84;
+    for (int r = 0; r <= 10; ++r) {
+        const int y = gridTop + r * 22;
+        for (int c = 0; c < 2; ++c) {
+            auto* e = Add<TEdit>(page(5), *this, "", 12 + c * 140, y, c ? 140 : 138, 21);
+            e->SetName("ProgramGroupGrid_" + std::to_string(r) + "_" + std::to_string(c));
+            if (r == 0) e->SetReadOnly(true);
+            ProgramGroupGrid[static_cast<size_t>(r)][static_cast<size_t>(c)] = e;
+        }
+        const int widths[] = {48, 120, 124};
+        int x = 304;
+        for (int c = 0; c < 3; ++c) {
+            auto* e = Add<TEdit>(page(5), *this, "", x, y, widths[c] - 2, 21);
+            e->SetName("ExtensaoGrid_" + std::to_string(r) + "_" + std::to_string(c));
+            if (r == 0) e->SetReadOnly(true);
+            ExtensaoGrid[static_cast<size_t>(r)][static_cast<size_t>(c)] = e;
+            x += widths[c];
+        }
+    }
+    ArquivosLb = Add<TListBox>(page(5), *this, "ArquivosLb", 12, 330, 560, 100);
+    ArquivosLb->SetVisible(false);
+
+    // 7: final actions
+    MostrarTextoChk = AddText<TCheckBox>(page(6), *this, "MostrarTextoChk", 12, 10, 560, 22, 272);
+    ArquivoTextoEdit = Add<TComboBox>(page(6), *this, "ArquivoTextoEdit", 36, 36, 496, 22);
+    Especial1Btn = Add<TButton>(page(6), *this, "Especial1Btn", 536, 36, 36, 22);
+    ExecutarAplicacaoChk = AddText<TCheckBox>(page(6), *this, "ExecutarAplicacaoChk", 12, 76, 560, 22, 273);
+    AddText<TLabel>(page(6), *this, "AplicacaoLbl", 36, 104, 100, 16, 274);
+    AplicacaoEdit = Add<TComboBox>(page(6), *this, "AplicacaoEdit", 36, 122, 496, 22);
+    Especial2Btn = Add<TButton>(page(6), *this, "Especial2Btn", 536, 122, 36, 22);
+    AddText<TLabel>(page(6), *this, "ParametrosLbl", 36, 150, 100, 16, 275);
+    ParametrosEdit = Add<TComboBox>(page(6), *this, "ParametrosEdit", 36, 168, 496, 22);
+    Especial3Btn = Add<TButton>(page(6), *this, "Especial3Btn", 536, 168, 36, 22);
+    InstalacaoChk = AddText<TCheckBox>(page(6), *this, "InstalacaoChk", 36, 198, 536, 22, 276);
+    auto* icon = AddText<TGroupBox>(page(6), *this, "IconeGrp", 12, 236, 560, 64, 277);
+    ImagemEscolhidaEdit = Add<TEdit>(*icon, *this, "ImagemEscolhidaEdit", 12, 26, 420, 22);
+    IconePadraoBtn = AddText<TButton>(*icon, *this, "IconePadraoBtn", 440, 24, 108, 26, 278);
+    for (TComboBox* box : {ArquivoTextoEdit, AplicacaoEdit, ParametrosEdit})
+        for (const auto& entry : entries) box->Items().Add(LoadLangStr(500) + "\\" + entry);
+    for (const auto& entry : entries) ArquivosLb->Items().Add(LoadLangStr(500) + "\\" + entry);
+    for (TButton* b : {Especial1Btn, Especial2Btn, Especial3Btn}) b->SetCaption(">>");
+
+    // 8: final page
+    AddText<TLabel>(page(7), *this, "DestinoLbl", 12, 14, 300, 16, 322);
+    DestinoEdit = Add<TEdit>(page(7), *this, "DestinoEdit", 12, 34, 560, 22);
+    CriarBtn = AddText<TButton>(page(7), *this, "CriarBtn", 12, 80, 270, 32, 282);
+    SalvarBtn = AddText<TButton>(page(7), *this, "SalvarBtn", 302, 80, 270, 32, 283);
+    StatusLb = Add<TLabel>(page(7), *this, "StatusLb", 12, 130, 560, 16);
+    ProgressBar1 = Add<TProgressBar>(page(7), *this, "ProgressBar1", 12, 152, 560, 18);
+    ProgressBar1->SetRange(0, 100);
+
+    FolderMenu = Add<TListBox>(*this, *this, "FolderMenu", 0, 0, 260, 7 * 18 + 6);
+    for (int item = 0; item < SfxFolderMenuCount; ++item)
+        FolderMenu->Items().Add(LoadLangStr(SfxFolderMenuCaption(item)));
+    FolderMenu->SetVisible(false);
+
+    VoltarBtn = AddText<TButton>(*this, *this, "VoltarBtn", 424, 490, 104, 30, 243);
+    AvancarBtn = AddText<TButton>(*this, *this, "AvancarBtn", 536, 490, 104, 30, 244);
+    AvancarBtn->SetDefault(true);
+    SairBtn = AddText<TButton>(*this, *this, "SairBtn", 648, 490, 104, 30, 172);
+    SairBtn->SetCancel(true);
+
+    AvancarBtn->OnClick = [this](TComponent*) { AvancarBtnClick(); };
+    VoltarBtn->OnClick = [this](TComponent*) { VoltarBtnClick(); };
+    SairBtn->OnClick = [this](TComponent*) { Close(); };
+    RgModoBasico->OnClick = [this](TComponent*) { RgModoBasicoClick(); };
+    RgModoProfissional->OnClick = [this](TComponent*) { RgModoProfissionalClick(); };
+    ConfigEdit->OnChange = [this](TComponent*) { ConfigEditChange(); };
+    EspecialBtn->OnClick = [this](TComponent*) { EspecialBtnClick(TSfxFolderTarget::DefaultFolder); };
+    Especial1Btn->OnClick = [this](TComponent*) { EspecialBtnClick(TSfxFolderTarget::Readme); };
+    Especial2Btn->OnClick = [this](TComponent*) { EspecialBtnClick(TSfxFolderTarget::Application); };
+    Especial3Btn->OnClick = [this](TComponent*) { EspecialBtnClick(TSfxFolderTarget::Parameters); };
+    FolderMenu->OnClick = [this](TComponent*) { FolderMenuClick(FolderMenu->ItemIndex()); };
+    TreeView->OnClick = [this](TComponent*) { TreeViewChange(); };
+    ItemSelecionado->OnChange = [this](TComponent*) { ItemSelecionadoExit(); };
+    GrupoProgramasChk->OnClick = [this](TComponent*) { GrupoProgramasChkClick(); };
+    ExtensoesChk->OnClick = [this](TComponent*) { ExtensoesChkClick(); };
+    MostrarTextoChk->OnClick = [this](TComponent*) { MostrarTextoChkClick(); };
+    ExecutarAplicacaoChk->OnClick = [this](TComponent*) { ExecutarAplicacaoChkClick(); };
+    IconePadraoBtn->OnClick = [this](TComponent*) { IconePadraoBtnClick(); };
+    CriarBtn->OnClick = [this](TComponent*) { CriarBtnClick(); };
+    SalvarBtn->OnClick = [this](TComponent*) { SalvarBtnClick(); };
+    OnShow = [](TComponent*) { SetSoundsEnabled(true); };
+    OnClose = [](TComponent*, TCloseAction&) { PlaySoundRes("CLICK"); };
+
+    ResetWizard();
+}
+
+void TFormSFX::ResetWizard() {
+    FWizard.ResetWizard(FArchive);
+    ShowWizard();
+}
+
+void TFormSFX::ShowWizard() {
+    FShowing = true;
+    const TSfxSettings& s = FWizard.Settings();
+    RgModoBasico->SetChecked(s.ModoBasico);
+    RgModoProfissional->SetChecked(s.ModoProfissional);
+    Rg16Bits->SetChecked(s.Versao16);
+    Rg32Bits->SetChecked(s.Versao32);
+    TituloEdit->SetTextValue(s.Titulo);
+    Memo->SetTextValue(Joined(s.Introducao));
+    PastaDefaultEdit->SetTextValue(s.PastaDefault);
+    ModificaPastaChk->SetChecked(s.ModificaPasta);
+    CriarPastaChk->SetChecked(s.CriarPasta);
+    BarraProgressoChk->SetChecked(s.BarraProgresso);
+    RgPerguntaSobrescrever->SetChecked(s.PerguntarSobrescrever);
+    RgSempreSobrescrever->SetChecked(s.SempreSobrescrever);
+    RgNuncaSobrescrever->SetChecked(s.NuncaSobrescrever);
+    RgNenhumaProtecao->SetChecked(s.NenhumaProtecao);
+    RgProtecaoComSenha->SetChecked(s.ProtecaoComSenha);
+    RgProtecaoExclusiva->SetChecked(s.ProtecaoExclusiva);
+    SenhaEdit->SetTextValue(s.Senha);
+    FWizard.SelectText(TreeView->ItemIndex());
+    ItemSelecionado->SetTextValue(FWizard.EditorText());
+    ItemSelecionado->SetEnabled(FWizard.EditorEnabled());
+    GrupoProgramasChk->SetChecked(s.GrupoProgramas);
+    TituloRegistroEdit->SetTextValue(s.TituloRegistro);
+    ExtensoesChk->SetChecked(s.Extensoes);
+    for (size_t r = 0; r <= 10; ++r) {
+        for (size_t c = 0; c < 2; ++c) ProgramGroupGrid[r][c]->SetTextValue(s.ProgramGroupGrid[r][c]);
+        for (size_t c = 0; c < 3; ++c) ExtensaoGrid[r][c]->SetTextValue(s.ExtensaoGrid[r][c]);
+    }
+    MostrarTextoChk->SetChecked(s.MostrarTexto);
+    ArquivoTextoEdit->SetTextValue(s.ArquivoTexto);
+    ExecutarAplicacaoChk->SetChecked(s.ExecutarAplicacao);
+    AplicacaoEdit->SetTextValue(s.Aplicacao);
+    ParametrosEdit->SetTextValue(s.Parametros);
+    InstalacaoChk->SetChecked(s.Instalacao);
+    ImagemEscolhidaEdit->SetTextValue(s.Icone);
+    DestinoEdit->SetTextValue(s.Destino);
+    EnableBoxes();
+    ShowStep();
+    FShowing = false;
+}
+
+void TFormSFX::ReadControls() {
+    TSfxSettings& s = FWizard.Settings();
+    s.ModoBasico = RgModoBasico->Checked();
+    s.ModoProfissional = RgModoProfissional->Checked();
+    s.Versao16 = Rg16Bits->Checked();
+    s.Versao32 = Rg32Bits->Checked();
+    s.Titulo = TituloEdit->Text();
+    s.Introducao = Lines(Memo->Text());
+    s.PastaDefault = PastaDefaultEdit->Text();
+    s.ModificaPasta = ModificaPastaChk->Checked();
+    s.CriarPasta = CriarPastaChk->Checked();
+    s.BarraProgresso = BarraProgressoChk->Checked();
+    s.PerguntarSobrescrever = RgPerguntaSobrescrever->Checked();
+    s.SempreSobrescrever = RgSempreSobrescrever->Checked();
+    s.NuncaSobrescrever = RgNuncaSobrescrever->Checked();
+    s.NenhumaProtecao = RgNenhumaProtecao->Checked();
+    s.ProtecaoComSenha = RgProtecaoComSenha->Checked();
+    s.ProtecaoExclusiva = RgProtecaoExclusiva->Checked();
+    s.Senha = SenhaEdit->Text();
+    s.GrupoProgramas = GrupoProgramasChk->Checked();
+    s.TituloRegistro = TituloRegistroEdit->Text();
+    s.Extensoes = ExtensoesChk->Checked();
+    for (size_t r = 1; r <= 10; ++r) {
+        for (size_t c = 0; c < 2; ++c) s.ProgramGroupGrid[r][c] = ProgramGroupGrid[r][c]->Text();
+        for (size_t c = 0; c < 3; ++c) s.ExtensaoGrid[r][c] = ExtensaoGrid[r][c]->Text();
+    }
+    s.MostrarTexto = MostrarTextoChk->Checked();
+    s.ArquivoTexto = ArquivoTextoEdit->Text();
+    s.ExecutarAplicacao = ExecutarAplicacaoChk->Checked();
+    s.Aplicacao = AplicacaoEdit->Text();
+    s.Parametros = ParametrosEdit->Text();
+    s.Instalacao = InstalacaoChk->Checked();
+    s.Icone = ImagemEscolhidaEdit->Text();
+    s.Destino = DestinoEdit->Text();
+}
+
+void TFormSFX::ShowStep() {
+    const int step = FWizard.Step();
+    for (int i = 0; i < 8; ++i) {
+        Pages->SetTabVisible(i, !FWizard.Basic() || i < 2 || i == 7);
+        Pages->SetPageEnabled(i, i == step - 1);
+    }
+    Pages->SetActivePageIndex(step - 1);
+    VoltarBtn->SetEnabled(FWizard.CanGoBack());
+    AvancarBtn->SetEnabled(FWizard.CanGoForward());
+    SetCaption(FWizard.Caption());
+    if (step == 8) {
+        StatusLb->SetVisible(false);
+        ProgressBar1->SetVisible(false);
+    }
+    FolderMenu->SetVisible(false);
+}
+
+void TFormSFX::EnableBoxes() {
+    const TSfxSettings& s = FWizard.Settings();
+    const auto shade = [](TWinControl* c, bool on) {
+        c->SetEnabled(on);
+        c->SetColor(on ? White : Grey);
+    };
+    shade(TituloRegistroEdit, s.GrupoProgramas);
+    for (size_t r = 1; r <= 10; ++r) {
+        for (TEdit* e : ProgramGroupGrid[r]) shade(e, s.GrupoProgramas);
+        for (TEdit* e : ExtensaoGrid[r]) shade(e, s.Extensoes);
+    }
+    ArquivoTextoEdit->SetEnabled(s.MostrarTexto);
+    Especial1Btn->SetEnabled(s.MostrarTexto);
+    for (TControl* c : std::initializer_list<TControl*>{AplicacaoEdit, Especial2Btn, ParametrosEdit, Especial3Btn,
+                                                        InstalacaoChk})
+        c->SetEnabled(s.ExecutarAplicacao);
+}
+
+void TFormSFX::AvancarBtnClick() {
+    PlaySoundRes("BEEP");
+    ReadControls();
+    FWizard.LeaveEditor();
+    FWizard.Forward();
+    ShowStep();
+}
+
+void TFormSFX::VoltarBtnClick() {
+    PlaySoundRes("BEEP");
+    ReadControls();
+    FWizard.LeaveEditor();
+    FWizard.Back();
+    ShowStep();
+}
+
+void TFormSFX::RgModoBasicoClick() {
+    if (FShowing) return;
+    PlaySoundRes("CLEK");
+    ReadControls();
+    FWizard.ChooseBasicMode();
+    ShowWizard();
+}
+
+void TFormSFX::RgModoProfissionalClick() {
+    if (FShowing) return;
+    PlaySoundRes("CLEK");
+    ReadControls();
+    FWizard.ChooseProfessionalMode();
+    ShowWizard();
+}
+
+void TFormSFX::ConfigEditChange() {
+    if (FShowing) return;
+    ReadControls();
+    if (LoadSmpFile(FWizard, ConfigEdit->Text())) ShowWizard();
+}
+
+void TFormSFX::ConfigEditExit() {
+    std::string text = ConfigEdit->Text();
+    const size_t a = text.find_first_not_of(' ');
+    text = a == std::string::npos ? "" : text.substr(a, text.find_last_not_of(' ') - a + 1);
+    std::string ext = text.size() >= 4 ? text.substr(text.size() - 4) : "";
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::toupper(c); });
+    FShowing = true;
+    ConfigEdit->SetTextValue(ext == ".SMP" && platform::Exists(text) ? text : "");
+    FShowing = false;
+}
+
+void TFormSFX::EspecialBtnClick(TSfxFolderTarget target) {
+    PlaySoundRes("CLEK");
+    FMenuTarget = target;
+    TControl* button = target == TSfxFolderTarget::DefaultFolder ? static_cast<TControl*>(EspecialBtn)
+                       : target == TSfxFolderTarget::Readme      ? Especial1Btn
+                       : target == TSfxFolderTarget::Application ? Especial2Btn
+                                                                 : Especial3Btn;
+    // Below the button, in the form's coordinates (the page lies inside the page control).
+    const TRect page = Pages->DisplayRect();
+    FolderMenu->SetBounds(std::min(Pages->Left() + page.Left + button->Left(), ClientWidth() - 264),
+                          Pages->Top() + page.Top + button->Top() + button->Height() + 4, 260, 7 * 18 + 6);
+    FolderMenu->SetItemIndex(-1);
+    FolderMenu->SetVisible(true);
+}
+
+void TFormSFX::FolderMenuClick(int item) {
+    FolderMenu->SetVisible(false);
+    if (item < 0) return;
+    ReadControls();
+    FWizard.AppendPlaceholder(FMenuTarget, item);
+    const std::string& text = FWizard.FolderTargetText(FMenuTarget);
+    TWinControl* field = nullptr;
+    switch (FMenuTarget) {
+    case TSfxFolderTarget::DefaultFolder: PastaDefaultEdit->SetTextValue(text); field = PastaDefaultEdit; break;
+    case TSfxFolderTarget::Readme: ArquivoTextoEdit->SetTextValue(text); field = ArquivoTextoEdit; break;
+    case TSfxFolderTarget::Application: AplicacaoEdit->SetTextValue(text); field = AplicacaoEdit; break;
+    case TSfxFolderTarget::Parameters: ParametrosEdit->SetTextValue(text); field = ParametrosEdit; break;
+    }
+    if (field && field->Visible()) field->SetFocus();
+}
+
+void TFormSFX::TreeViewChange() {
+    FWizard.SelectText(TreeView->ItemIndex());
+    FShowing = true;
+    ItemSelecionado->SetTextValue(FWizard.EditorText());
+    ItemSelecionado->SetEnabled(FWizard.EditorEnabled());
+    FShowing = false;
+}
+
+void TFormSFX::ItemSelecionadoExit() {
+    if (FShowing) return;
+    FWizard.SetEditorText(ItemSelecionado->Text());
+    FWizard.LeaveEditor();
+}
+
+void TFormSFX::GrupoProgramasChkClick() {
+    FWizard.Settings().GrupoProgramas = GrupoProgramasChk->Checked();
+    EnableBoxes();
+}
+
+void TFormSFX::ExtensoesChkClick() {
+    FWizard.Settings().Extensoes = ExtensoesChk->Checked();
+    EnableBoxes();
+}
+
+void TFormSFX::MostrarTextoChkClick() {
+    FWizard.Settings().MostrarTexto = MostrarTextoChk->Checked();
+    EnableBoxes();
+}
+
+void TFormSFX::ExecutarAplicacaoChkClick() {
+    FWizard.SetExecutarAplicacao(ExecutarAplicacaoChk->Checked());
+    InstalacaoChk->SetChecked(FWizard.Settings().Instalacao);
+    EnableBoxes();
+}
+
+void TFormSFX::IconePadraoBtnClick() {
+    PlaySoundRes("BEEP");
+    FWizard.SetDefaultIcon();
+    ImagemEscolhidaEdit->SetTextValue(FWizard.Settings().Icone);
+}
+
+void TFormSFX::CriarBtnClick() {
+    ReadControls();
+    FWizard.LeaveEditor();
+    TSfxBuilder builder;
+    builder.StubFolder = platform::ResourceDir();
+    builder.OnStatus = [this](const std::string& text) {
+        StatusLb->SetCaption(text);
+        StatusLb->SetVisible(!text.empty());
+    };
+    builder.OnProgress = [this](int percent) {
+        ProgressBar1->SetVisible(percent >= 0);
+        if (percent >= 0) ProgressBar1->SetPosition(percent);
+    };
+    builder.ProcessMessages = [] {
+        if (Application) Application->ProcessMessages();
+    };
+    builder.Build(FWizard, FArchive);
+    DestinoEdit->SetTextValue(FWizard.Settings().Destino);
+}
+
+// There is no save dialog here: the name is asked in an input box, proposed
+// from the destination.
+void TFormSFX::SalvarBtnClick() {
+    PlaySoundRes("BEEP");
+    ReadControls();
+    FWizard.LeaveEditor();
+    const std::string proposed = ReplaceExt(FWizard.Settings().Destino, ".smp");
+    const std::string name = ShowInputBox(LoadLangStr(283), LoadLangStr(619).substr(0, LoadLangStr(619).find('|')),
+                                          "", 3, 1, proposed);
+    if (name == "@Cancel@" || name == "@OK@" || name.empty()) return;
+    try {
+        SaveSmpFile(FWizard, name);
+    } catch (const platform::EIniFileException& e) {
+        ShowMessageBox(e.what(), mkError, mbOKOnly, 0, -1, -1);
+    }
+}
+
+} // namespace mv
