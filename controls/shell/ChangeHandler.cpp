@@ -53,7 +53,16 @@ bool TChangeHandlerThread::Command(uint8_t code) {
 
 bool TChangeHandlerThread::AddWatch(const std::string& path, uint32_t filter, int& slot, bool) {
     if (path.empty() || !FWorker.joinable()) return false;
-    int watch = FWaits.AddWatch(path, filter);
+    return HandOver(FWaits.AddWatch(path, filter), slot);
+}
+
+bool TChangeHandlerThread::AddMountWatch(int& slot) {
+    if (!FWorker.joinable()) return false;
+    return HandOver(FWaits.AddMountWatch(), slot);
+}
+
+// Gives a watch to the worker, which puts it in a free slot.
+bool TChangeHandlerThread::HandOver(int watch, int& slot) {
     if (watch < 0) return false;
     {
         std::lock_guard<std::mutex> g(FLock);

@@ -34,6 +34,9 @@ public:
     // the folders they show). False for an empty path, a folder that cannot be watched, a
     // full table, or a worker that does not answer within 2 seconds.
     bool AddWatch(const std::string& path, uint32_t filter, int& slot, bool watchSubtree);
+    // Watches the mount table, for views of Computer: a slot that changes when a volume
+    // is mounted or unmounted.
+    bool AddMountWatch(int& slot);
     void RemoveAllWatches();
     // The watches the kernel holds for this worker, for checks.
     int KernelWatchCount() const { return FWaits.KernelWatchCount(); }
@@ -44,6 +47,7 @@ private:
     bool Command(uint8_t code);
     void Execute();
     void Post(int slot);
+    bool HandOver(int watch, int& slot);
 
     desktop::TChangeWaitSet FWaits;
     TPoster FPoster;

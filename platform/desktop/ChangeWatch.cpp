@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
 #include <fstream>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -37,6 +38,7 @@ TChangeWaitSet::TChangeWaitSet() {
 TChangeWaitSet::~TChangeWaitSet() {
     if (FInotify >= 0) ::close(FInotify); // ends every watch
     if (FEvent >= 0) ::close(FEvent);
+    if (FMounts >= 0) ::close(FMounts);
 }
 
 int TChangeWaitSet::AddWatch(const std::string& path, uint32_t filter) {
@@ -48,7 +50,22 @@ int TChangeWaitSet::AddWatch(const std::string& path, uint32_t filter) {
     return wd;
 }
 
+int TChangeWaitSet::AddMountWatch() {
+    if (!Valid()) return -1;
+    std::lock_guard<std::mutex> g(FLock);
+    // The kernel marks the open table with POLLPRI once the mounts differ from what
+    // it was last polled (or opened) with.
+    if (FMounts < 0) FMounts = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+    return FMounts >= 0 ? MountTableWatch : -1;
+}
+
 void TChangeWaitSet::RemoveWatch(int watch) {
+    if (watch == MountTableWatch) {
+        std::lock_guard<std::mutex> g(FLock);
+        if (FMounts >= 0) ::close(FMounts);
+        FMounts = -1;
+        return;
+    }
     if (watch < 0 || FInotify < 0) return;
     ::inotify_rm_watch(FInotify, watch);
     std::lock_guard<std::mutex> g(FLock);
@@ -64,9 +81,15 @@ void TChangeWaitSet::SignalCommand() {
 
 bool TChangeWaitSet::Wait(std::vector<int>& changed) {
     changed.clear();
-    pollfd fds[2] = {{FEvent, POLLIN, 0}, {FInotify, POLLIN, 0}};
-    int n = ::poll(fds, 2, -1);
+    int mounts;
+    {
+        std::lock_guard<std::mutex> g(FLock);
+        mounts = FMounts;
+    }
+    pollfd fds[3] = {{FEvent, POLLIN, 0}, {FInotify, POLLIN, 0}, {mounts, POLLPRI, 0}};
+    int n = ::poll(fds, mounts >= 0 ? 3 : 2, -1);
     if (n < 0) return false;
+    if (mounts >= 0 && (fds[2].revents & (POLLPRI | POLLERR))) changed.push_back(MountTableWatch);
     bool command = false;
     if (fds[0].revents & POLLIN) {
         uint64_t value = 0;

@@ -1,6 +1,6 @@
 #pragma once
 // Change notification for folders: one inotify instance holding any number of watches,
-// and a command event, waited on together by one worker thread. Watches are told apart
+// the mount table, and a command event, waited on together by one worker thread. Watches are told apart
 // by their watch descriptors; one read of the instance reports each changed watch once.
 #include <cstdint>
 #include <map>
@@ -24,6 +24,9 @@ public:
     // Watches a folder (not its subfolders); the watch descriptor, or -1. Watching the
     // same folder again gives the same descriptor, with the filters joined.
     int AddWatch(const std::string& path, uint32_t filter);
+    // Watches the mount table (a volume mounted or unmounted): MountTableWatch, or -1.
+    static constexpr int MountTableWatch = 0x7FFFFFFF;
+    int AddMountWatch();
     void RemoveWatch(int watch);
     // Sets the command event; any thread.
     void SignalCommand();
@@ -36,6 +39,7 @@ public:
 private:
     int FInotify = -1;
     int FEvent = -1;
+    int FMounts = -1; // the mount table, open while watched
     std::mutex FLock;
     std::map<int, uint32_t> FFilters;
 };

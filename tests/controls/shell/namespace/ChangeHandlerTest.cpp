@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <cstdlib>
 
 namespace mv {
 namespace fs = std::filesystem;
@@ -93,6 +94,36 @@ TEST(ChangeHandler, OneMessagePerChangeWithItsSlot) {
     EXPECT_EQ(inbox.Slots(), (std::vector<intptr_t>{1, 2}));
     std::lock_guard<std::mutex> g(inbox.lock);
     for (auto& m : inbox.messages) EXPECT_EQ(m.first, WMShellChangeNotify);
+}
+
+// A view of Computer hears a volume mounted and unmounted through the mount table. Mounting
+// needs the right to mount (root in a container may lack it): without it only the watch
+// itself is checked.
+TEST(ChangeHandler, MountTableChangesReachTheirSlot) {
+    mvtest::TempDir dir;
+    fs::create_directories(dir / "folder");
+    fs::create_directories(dir / "mnt");
+    Inbox inbox;
+    const int before = OpenDescriptors();
+    {
+        TChangeHandlerThread worker(inbox.Poster(), WMShellChangeNotify);
+        int folder = -1, mounts = -1;
+        ASSERT_TRUE(worker.AddWatch((dir / "folder").string(), 3, folder, false));
+        ASSERT_TRUE(worker.AddMountWatch(mounts));
+        EXPECT_EQ(mounts, 1);
+        const std::string target = (dir / "mnt").string();
+        if (std::system(("mount -t tmpfs morvelan-test '" + target + "' 2>/dev/null").c_str()) != 0) {
+            worker.RemoveAllWatches();
+        } else {
+            ASSERT_TRUE(inbox.WaitFor(1));
+            EXPECT_EQ(inbox.Slots().front(), 1);
+            ASSERT_EQ(std::system(("umount '" + target + "'").c_str()), 0);
+            ASSERT_TRUE(inbox.WaitFor(2));
+            for (intptr_t s : inbox.Slots()) EXPECT_EQ(s, 1);
+            worker.RemoveAllWatches();
+        }
+    }
+    EXPECT_EQ(OpenDescriptors(), before); // the mount table is closed again
 }
 
 TEST(ChangeHandler, EndsAtOnceWhenDestroyed) {
