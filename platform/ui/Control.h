@@ -55,6 +55,11 @@ struct TMinMaxInfo {
 using TWndMethod = std::function<void(TMessage& message)>;
 
 enum class TMouseButton { mbLeft, mbRight, mbMiddle };
+
+// The state bits of an owner-drawn item (list boxes, list views, menus).
+using TOwnerDrawState = uint32_t;
+constexpr TOwnerDrawState odSelected = 0x1, odGrayed = 0x2, odDisabled = 0x4, odChecked = 0x8, odFocused = 0x10,
+                          odDefault = 0x20;
 // Modifier keys and mouse buttons held during an input event.
 using TShiftState = uint8_t;
 constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32,

@@ -23,10 +23,6 @@ namespace mv {
 class TImageList;
 class TListView;
 
-// States of an owner-drawn row.
-using TOwnerDrawState = uint8_t;
-constexpr TOwnerDrawState odSelected = 1, odGrayed = 2, odDisabled = 4, odChecked = 8, odFocused = 16;
-
 // Item states.
 constexpr uint32_t LVIS_FOCUSED = 0x1, LVIS_SELECTED = 0x2, LVIS_CUT = 0x4, LVIS_DROPHILITED = 0x8;
 // What a cell request asks for.

@@ -15,8 +15,6 @@
 namespace mv {
 
 enum class TListBoxStyle { lbStandard, lbOwnerDrawFixed };
-using TOwnerDrawState = uint8_t;
-constexpr TOwnerDrawState odSelected = 1, odDisabled = 4, odFocused = 16;
 using TDrawItemEvent =
     std::function<void(TComponent* control, int index, const TRect& rect, TOwnerDrawState state)>;
 

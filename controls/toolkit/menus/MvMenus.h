@@ -23,9 +23,7 @@ namespace mv {
 enum class TMvMenuStyle { msStandard, msOwnerDraw, msBtnLowered, msBtnRaised };
 
 // Owner-draw state bits of an item.
-using TMenuOwnerDrawState = uint32_t;
-constexpr TMenuOwnerDrawState odSelected = 0x1, odGrayed = 0x2, odDisabled = 0x4, odChecked = 0x8,
-                              odFocused = 0x10, odDefault = 0x20;
+using TMenuOwnerDrawState = TOwnerDrawState;
 
 using TItemImageEvent =
     std::function<void(TComponent* sender, TMenuItem* item, TMenuOwnerDrawState state, int& imageIndex)>;
