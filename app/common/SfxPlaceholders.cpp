@@ -2,6 +2,7 @@
 
 #include "app/common/LangStr.h"
 #include "app/common/StrUtils.h"
+#include "resources/StringTable.h"
 
 #include <algorithm>
 #include <cctype>
@@ -21,33 +22,34 @@ size_t FindNoCase(const std::string& text, const std::string& tag) {
     return it == text.end() ? std::string::npos : static_cast<size_t>(it - text.begin());
 }
 
-void ReplaceFirst(std::string& text, const std::string& tag, const std::string& code) {
-    size_t at = FindNoCase(text, tag);
-    if (at != std::string::npos) text.replace(at, tag.size(), code);
+// Replaces every occurrence of Tag (letters compared without case) by Code.
+void ReplaceEvery(std::string& text, const std::string& tag, const std::string& code) {
+    size_t from = 0;
+    for (;;) {
+        const size_t at = FindNoCase(text.substr(from), tag);
+        if (at == std::string::npos) return;
+        text.replace(from + at, tag.size(), code);
+        from += at + code.size();
+    }
 }
 
 } // namespace
 
 std::string PlaceholdersToSfxCodes(const std::string& text) {
-    // The order matters: a replacement may complete a later tag, exactly as the
-    // self-extractor's settings have always been converted.
-    const std::pair<std::string, std::string> rows[] = {
-        {"<Windows>", "%w"},
-        {"<WindowsSystem>", "%s"},
-        {LoadLangStr(500), "%d"},
-        {"<Temp>", "%t"},
-        {LoadLangStr(501), "%e"},
-        {LoadLangStr(502), "%e"},
-        {LoadLangStr(503), LoadLangStr(504)},
-        {"<HD>", "%v"},
-        {LoadLangStr(505), "%r"},
-        {LoadLangStr(506), "%n"},
-        {LoadLangStr(507), "%f"},
-        {LoadLangStr(508), "%s"},
-        {LoadLangStr(509), "%c"},
-    };
+    // Every occurrence is converted, and the tags of all three languages are taken: a
+    // settings file saved in one language and built in another, or a tag typed twice,
+    // must never reach the installer as a literal folder name. The programs folder gets
+    // a code of its own ("%p"), which the installer resolves, instead of a Portuguese
+    // folder name written relative to wherever it runs.
+    static const std::pair<const char*, const char*> fixed[] = {
+        {"<WindowsSystem>", "%s"}, {"<Windows>", "%w"}, {"<Temp>", "%t"}, {"<HD>", "%v"}};
+    static const std::pair<int32_t, const char*> translated[] = {{500, "%d"}, {501, "%e"}, {502, "%e"},
+                                                                 {503, "%p"}, {505, "%r"}, {506, "%n"},
+                                                                 {507, "%f"}, {508, "%s"}, {509, "%c"}};
     std::string result = text;
-    for (const auto& [tag, code] : rows) ReplaceFirst(result, tag, code);
+    for (const auto& [tag, code] : fixed) ReplaceEvery(result, tag, code);
+    for (const int32_t base : {lbPortuguese, lbEnglish, lbSpanish})
+        for (const auto& [number, code] : translated) ReplaceEvery(result, LoadStr(base + number), code);
     return result;
 }
 

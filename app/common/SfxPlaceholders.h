@@ -5,9 +5,8 @@
 
 namespace mv {
 
-// The text with, row by row in a fixed order, the first occurrence of each
-// placeholder (letter case ignored) replaced by its code. Placeholders with a
-// translated name are taken in the current language.
+// The text with every placeholder (letter case ignored) replaced by its code;
+// the translated placeholders are taken in all three languages.
 std::string PlaceholdersToSfxCodes(const std::string& text);
 
 // The name with the extension of its file-name part (from its last ".")

@@ -70,20 +70,6 @@ struct TStoredNames {
 
 } // namespace
 
-std::string SfxPlaceholderCodes(const std::string& text) {
-    std::string out = text;
-    ReplaceAll(out, "<WindowsSystem>", "%s");
-    ReplaceAll(out, "<Windows>", "%w");
-    ReplaceAll(out, "<Temp>", "%t");
-    ReplaceAll(out, "<HD>", "%v");
-    static const std::pair<int, const char*> tags[] = {{500, "%d"}, {501, "%e"}, {502, "%e"}, {503, "%p"},
-                                                       {505, "%r"}, {506, "%n"}, {507, "%f"}, {508, "%s"},
-                                                       {509, "%c"}};
-    for (const int32_t base : {lbPortuguese, lbEnglish, lbSpanish})
-        for (const auto& [number, code] : tags) ReplaceAll(out, LoadStr(base + number), code);
-    return out;
-}
-
 std::string ExclusivePassword(const std::string& programFolder) {
     return programFolder + "Mv" + MmSs();
 }
@@ -102,19 +88,19 @@ std::string VendorResultText(int code, const std::string& context) {
 
 TSfxSetup MakeSfxSetup(const TSfxSettings& s, const std::string& stubFolder, const std::string& exclusivePassword) {
     TSfxSetup u;
-    const auto text = [&s](int i) { return SfxPlaceholderCodes(s.Textos[static_cast<size_t>(i)]); };
+    const auto text = [&s](int i) { return PlaceholdersToSfxCodes(s.Textos[static_cast<size_t>(i)]); };
     // A slot whose box is ticked gets its default text when the user emptied it; unticked, nothing.
     const auto boxed = [&](int i, bool box) {
         if (!box) return std::string();
         const std::string t = text(i);
-        return t.empty() ? SfxPlaceholderCodes(SfxDefaultText(i)) : t;
+        return t.empty() ? PlaceholdersToSfxCodes(SfxDefaultText(i)) : t;
     };
     u.Stub = platform::JoinPath(stubFolder, s.Versao16 ? "VzSfx16.bin" : "VzSfx32.bin");
     u.Strings[1] = s.Titulo;
     std::string intro;
     for (size_t i = 0; i < s.Introducao.size(); ++i) intro += (i ? "\r\n" : "") + s.Introducao[i];
     u.Messages[3] = intro;
-    u.Folder = Trim(s.PastaDefault).empty() ? "%e" : SfxPlaceholderCodes(s.PastaDefault);
+    u.Folder = Trim(s.PastaDefault).empty() ? "%e" : PlaceholdersToSfxCodes(s.PastaDefault);
     u.Existing = s.SempreSobrescrever ? 2 : s.NuncaSobrescrever ? 1 : 0;
     u.Messages[0] = text(1);
     u.Messages[1] = text(2);
@@ -134,22 +120,22 @@ TSfxSetup MakeSfxSetup(const TSfxSettings& s, const std::string& stubFolder, con
         u.Group = s.TituloRegistro;
         for (size_t r = 1; r <= 10; ++r)
             if (!Trim(s.ProgramGroupGrid[r][0]).empty())
-                u.GroupItems += SfxPlaceholderCodes(s.ProgramGroupGrid[r][0]) + "|" + s.ProgramGroupGrid[r][1] + "\r\n";
+                u.GroupItems += PlaceholdersToSfxCodes(s.ProgramGroupGrid[r][0]) + "|" + s.ProgramGroupGrid[r][1] + "\r\n";
     }
     if (s.Extensoes) {
         u.HasAssociations = true;
         for (size_t r = 1; r <= 10; ++r)
             if (!Trim(s.ExtensaoGrid[r][0]).empty() && !Trim(s.ExtensaoGrid[r][1]).empty())
-                u.Associations += SfxPlaceholderCodes(s.ExtensaoGrid[r][1]) + "|" + s.ExtensaoGrid[r][0] + "|" +
+                u.Associations += PlaceholdersToSfxCodes(s.ExtensaoGrid[r][1]) + "|" + s.ExtensaoGrid[r][0] + "|" +
                                   s.ExtensaoGrid[r][2] + "\r\n";
     }
     // "No readme" and "nothing to run" are passed as empty values, so that no
     // earlier build's settings can reach this installer.
-    if (s.MostrarTexto && !Trim(s.ArquivoTexto).empty()) u.Readme = SfxPlaceholderCodes(s.ArquivoTexto);
+    if (s.MostrarTexto && !Trim(s.ArquivoTexto).empty()) u.Readme = PlaceholdersToSfxCodes(s.ArquivoTexto);
     if (s.ExecutarAplicacao && !Trim(s.Aplicacao).empty()) {
-        const std::string app = SfxPlaceholderCodes(s.Aplicacao);
+        const std::string app = PlaceholdersToSfxCodes(s.Aplicacao);
         u.ExecuteAfter.push_back(app);
-        if (!Trim(s.Parametros).empty()) u.ExecuteAfter.push_back(app + " | " + SfxPlaceholderCodes(s.Parametros));
+        if (!Trim(s.Parametros).empty()) u.ExecuteAfter.push_back(app + " | " + PlaceholdersToSfxCodes(s.Parametros));
         u.InstallMode = s.Instalacao;
     } else {
         u.ExecuteAfter.push_back("");

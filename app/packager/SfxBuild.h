@@ -37,10 +37,6 @@ struct TSfxSetup {
     std::string EncryptionPassword; // the entries are encrypted with it
 };
 
-// The wizard's placeholders turned into the self-extractor's % codes: every
-// occurrence, the tags of all three languages, the programs folder as "%p".
-std::string SfxPlaceholderCodes(const std::string& text);
-
 // The setup for a wizard state. exclusivePassword is the generated password the
 // exclusive protection uses.
 TSfxSetup MakeSfxSetup(const TSfxSettings& s, const std::string& stubFolder, const std::string& exclusivePassword);

@@ -18,10 +18,10 @@ TEST(SfxPlaceholders, Conversion) {
     struct Case { const char* in; const char* out; };
     const Case cases[] = {
         {"<Destino>\\App", "%d\\App"},
-        {"<temp>\\a;<TEMP>\\b", "%t\\a;<TEMP>\\b"},        // first occurrence only, any case
+        {"<temp>\\a;<TEMP>\\b", "%t\\a;%t\\b"},             // every occurrence, any case
         {"<WindowsSystem>", "%s"},                          // not taken by the "<Windows>" row
         {"<Windows>\\x", "%w\\x"},
-        {"<ArquivosdeProgramas>\\Morvelan", "Arquivos de Programas\\Morvelan"},
+        {"<ArquivosdeProgramas>\\Morvelan", "%p\\Morvelan"},    // the installer's programs folder
         {"<Erro>", "%e"},
         {"<PastaSFX>", "%e"},
         {"<HD><Aleatoria><Disco><Arquivo><Compartilhamento><Computador>", "%v%r%n%f%s%c"},
@@ -31,14 +31,13 @@ TEST(SfxPlaceholders, Conversion) {
     for (const auto& c : cases) EXPECT_EQ(PlaceholdersToSfxCodes(c.in), c.out) << c.in;
 }
 
-TEST(SfxPlaceholders, TranslatedTagsFollowTheLanguage) {
-    {
-        LanguageScope en(lbEnglish);
-        EXPECT_EQ(PlaceholdersToSfxCodes("<Destination>/<ProgramFiles>"), "%d/Program Files");
-        EXPECT_EQ(PlaceholdersToSfxCodes("<Destino>"), "<Destino>");
+TEST(SfxPlaceholders, TagsOfEveryLanguageWhateverTheCurrentOne) {
+    for (int32_t base : {lbPortuguese, lbEnglish, lbSpanish}) {
+        LanguageScope scope(base);
+        EXPECT_EQ(PlaceholdersToSfxCodes("<Destination>/<ProgramFiles>"), "%d/%p");
+        EXPECT_EQ(PlaceholdersToSfxCodes("<Destino>"), "%d");
+        EXPECT_EQ(PlaceholdersToSfxCodes("<CarpetaSFX>|<Equipo>"), "%e|%c");
     }
-    LanguageScope es(lbSpanish);
-    EXPECT_EQ(PlaceholdersToSfxCodes("<CarpetaSFX>|<Equipo>"), "%e|%c");
 }
 
 TEST(SfxPlaceholders, ReplaceExt) {

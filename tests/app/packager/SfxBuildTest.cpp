@@ -3,6 +3,7 @@
 // with scripted answers in a temporary home.
 #include "app/common/LangStr.h"
 #include "app/packager/SfxBuild.h"
+#include "app/common/SfxPlaceholders.h"
 #include "archive/framework/ArcDetect.h"
 #include "tests/support/DesktopFixture.h"
 #include "tests/support/TestSupport.h"
@@ -70,10 +71,10 @@ TEST(SfxSetup, BoxedSlotsTakeTheirDefaultOrNothing) {
 
 TEST(SfxSetup, PlaceholdersOfEveryLanguageAndEveryOccurrence) {
     LanguageScope en(lbEnglish);
-    EXPECT_EQ(SfxPlaceholderCodes("<Destino>\\a <destination>\\b <Destino>"), "%d\\a %d\\b %d");
-    EXPECT_EQ(SfxPlaceholderCodes("<WindowsSystem><Windows><Temp><HD><ArquivosdeProgramas><ProgramFiles>"),
+    EXPECT_EQ(PlaceholdersToSfxCodes("<Destino>\\a <destination>\\b <Destino>"), "%d\\a %d\\b %d");
+    EXPECT_EQ(PlaceholdersToSfxCodes("<WindowsSystem><Windows><Temp><HD><ArquivosdeProgramas><ProgramFiles>"),
               "%s%w%t%v%p%p");
-    EXPECT_EQ(SfxPlaceholderCodes("<Aleatoria><Random><Disco><Arquivo><Erro><PastaSFX><Computador><Recurso>"),
+    EXPECT_EQ(PlaceholdersToSfxCodes("<Aleatoria><Random><Disco><Arquivo><Erro><PastaSFX><Computador><Recurso>"),
               "%r%r%n%f%e%e%c%s");
 }
 
