@@ -1,4 +1,5 @@
 #include "app/scripts/BackupVendor.h"
+#include "app/mainwindow/VendorBinding.h"
 
 #include <cstring>
 
@@ -73,27 +74,9 @@ void TBackupVendor::Receive(uint32_t event, void* block) {
 }
 
 void TBackupVendor::ResetVendorZip(const std::string& zipName) {
-    const uint32_t h = FHandle;
-    VzSetCompressionLevel(h, 6);
-    VzSetExtraHeaders(h, 0);
-    VzSetEncryptionPasswordA(h, "");
-    VzSetFilesToProcessA(h, "");
-    VzSetFilesToExcludeA(h, "");
-    VzSetUnzipToFolderA(h, "");
-    VzSetPreservePaths(h, 1);
-    VzSetProcessSubfolders(h, 1);
-    VzSetZipFilenameA(h, zipName.c_str());
-    VzSetSpanMultipleDisks(h, 1);
-    VzSetSfxInstallMode(h, 0);
-    VzSetSfxDefaultPasswordA(h, "");
-    VzSetSfxProgramGroupA(h, "");
-    VzSetSfxProgramGroupItemsA(h, "");
-    VzSetSfxExtensionsToAssociateA(h, "");
-    VzSetSfxBinaryModuleA(h, "");
-    VzSetSplitSize(h, 0);
-    VzSetExcludedFileAttributes(h, 24);
-    VzSetUseTempFile(h, 1);
-    mv::VzSetAbort(h, 0);
+    // The same defaults as every other job of the library; a backup names no
+    // temporary folder of its own.
+    mv::ResetVendorZip(FHandle, zipName, "");
 }
 
 int16_t TBackupVendor::VzListZipContents(const std::function<void(const TListedEntry&)>& onEntry) {

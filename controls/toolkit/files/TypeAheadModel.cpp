@@ -1,5 +1,7 @@
 #include "controls/toolkit/files/TypeAheadModel.h"
 
+#include "platform/CodePage.h"
+
 namespace mv {
 
 namespace {
@@ -20,24 +22,6 @@ char32_t Decode(const std::string& s, size_t i, size_t n) {
     char32_t c = b & (0x7F >> n);
     for (size_t k = 1; k < n; ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
     return c;
-}
-
-void Encode(char32_t c, std::string& out) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 char32_t Upper(char32_t c) {
@@ -86,7 +70,7 @@ std::string ApplyCharCase(const std::string& text, TEditCharCase charCase) {
             out += text[i]; // a stray byte stays as it is
         } else {
             const char32_t c = Decode(text, i, n);
-            Encode(charCase == TEditCharCase::ecUpperCase ? Upper(c) : Lower(c), out);
+            AppendUtf8(out, charCase == TEditCharCase::ecUpperCase ? Upper(c) : Lower(c));
         }
         i += n;
     }
