@@ -70,7 +70,7 @@ std::string ApplyCharCase(const std::string& text, TEditCharCase charCase) {
             out += text[i]; // a stray byte stays as it is
         } else {
             const char32_t c = Decode(text, i, n);
-            AppendUtf8(out, charCase == TEditCharCase::ecUpperCase ? Upper(c) : Lower(c));
+            platform::AppendUtf8(out, charCase == TEditCharCase::ecUpperCase ? Upper(c) : Lower(c));
         }
         i += n;
     }
