@@ -26,22 +26,6 @@ std::string Trim(const std::string& s) {
     return s.substr(a, s.find_last_not_of(" \t\r\n") - a + 1);
 }
 
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-    return s;
-}
-
-// Replaces every occurrence of tag (any case) in text by code.
-void ReplaceAll(std::string& text, const std::string& tag, const std::string& code) {
-    if (tag.empty()) return;
-    const std::string lowTag = Lower(tag);
-    std::string low = Lower(text);
-    for (size_t at = low.find(lowTag); at != std::string::npos; at = low.find(lowTag, at + code.size())) {
-        text.replace(at, tag.size(), code);
-        low.replace(at, tag.size(), code);
-    }
-}
-
 std::string MmSs() {
     const std::time_t now = std::time(nullptr);
     std::tm t {};
