@@ -4,7 +4,9 @@
 // save variants, and the resizable form they show: a folder combo, a folder tree and a
 // file list beside each other, the name edit and the type combo. The form turns what
 // the user typed or chose into full names and checks them against the options.
+#include "controls/shell/ImageCombo.h"
 #include "controls/shell/dialogs/DialogNames.h"
+#include "controls/shell/dialogs/Splitter.h"
 #include "platform/ui/Buttons.h"
 #include "platform/ui/Checks.h"
 #include "platform/ui/Edits.h"
@@ -26,9 +28,6 @@ namespace mv {
 class TMvShellTree;
 class TMvShellList;
 class TMvShellCombo;
-class TMvGroup;
-class TMvSplitter;
-class TMvCombobox;
 class TMvFrmOpenDlg;
 
 // Message kinds and button sets of the dialogs' message boxes.
