@@ -89,7 +89,8 @@ std::vector<std::string> SplitFileNames(const std::string& text) {
         switch (state) {
         case State::between:
             if (c == ' ' || c == '\t') break;
-            if (c == '"') state = State::quoted;
+            if (c == '"')
+                state = State::quoted;
             else {
                 current += c;
                 state = State::plain;
@@ -99,13 +100,15 @@ std::vector<std::string> SplitFileNames(const std::string& text) {
             if (c == '"') {
                 finish();
                 state = State::quoted;
-            } else current += c;
+            } else
+                current += c;
             break;
         case State::quoted:
             if (c == '"') {
                 finish();
                 state = State::between;
-            } else current += c;
+            } else
+                current += c;
             break;
         }
     }
@@ -136,7 +139,9 @@ std::string FolderPart(const std::string& path) {
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-bool HasWildcard(const std::string& path) { return NamePart(path).find_first_of("*?") != std::string::npos; }
+bool HasWildcard(const std::string& path) {
+    return NamePart(path).find_first_of("*?") != std::string::npos;
+}
 
 std::string ExtensionOf(const std::string& path) {
     std::string name = NamePart(path);

@@ -19,9 +19,9 @@ constexpr TMvOpenOptions ptofAllowMultiselect = 1u << 0, ptofCreatePrompt = 1u <
                          ptofHideReadOnly = 1u << 4, ptofNoChangeDir = 1u << 5,
                          ptofNoDereferenceLinks = 1u << 6, ptofNoReadOnlyReturn = 1u << 7,
                          ptofNoTestFileCreate = 1u << 8, ptofNoValidate = 1u << 9,
-                         ptofOverwritePrompt = 1u << 10, ptofReadOnly = 1u << 11, ptofPathMustExist = 1u << 12,
-                         ptofShareAware = 1u << 13, ptofShowHelp = 1u << 14, ptofAllowTree = 1u << 15,
-                         ptofShowTree = 1u << 16, ptofShowHints = 1u << 17,
+                         ptofOverwritePrompt = 1u << 10, ptofReadOnly = 1u << 11,
+                         ptofPathMustExist = 1u << 12, ptofShareAware = 1u << 13, ptofShowHelp = 1u << 14,
+                         ptofAllowTree = 1u << 15, ptofShowTree = 1u << 16, ptofShowHints = 1u << 17,
                          ptofHideFoldersInListWhenTreeVisible = 1u << 18, ptofOleDrag = 1u << 19,
                          ptofOleDrop = 1u << 20, ptofShowHidden = 1u << 21;
 // What both file dialogs start with.
@@ -82,12 +82,12 @@ std::string ApplyDefaultExt(const std::string& full, const std::string& defaultE
 // Which question or refusal the check of a chosen file brings, the first matching row
 // of each group deciding (read-only before overwrite, must-exist before create).
 enum class TMvFileCheck {
-    fcPass,          // nothing to ask
-    fcReadOnly,      // refused: an existing read-only file
-    fcOverwrite,     // asked: replace an existing file?
-    fcPathMissing,   // refused: its folder does not exist
-    fcFileMissing,   // refused: a missing file
-    fcCreate,        // asked: create a missing file?
+    fcPass,        // nothing to ask
+    fcReadOnly,    // refused: an existing read-only file
+    fcOverwrite,   // asked: replace an existing file?
+    fcPathMissing, // refused: its folder does not exist
+    fcFileMissing, // refused: a missing file
+    fcCreate,      // asked: create a missing file?
 };
 TMvFileCheck CheckFileCase(TMvOpenOptions options, bool exists, bool readOnly, bool folderExists);
 

@@ -4,7 +4,9 @@
 
 namespace mv {
 
-std::string DialogText(int number) { return desktop::NamespaceText(number); }
+std::string DialogText(int number) {
+    return desktop::NamespaceText(number);
+}
 
 std::string DialogTextWith(int number, const std::string& value) {
     std::string text = DialogText(number);

@@ -1,5 +1,6 @@
 #include "controls/shell/dialogs/MvFolderBrowseDlg.h"
 
+#include "controls/shell/ShellTree.h"
 #include "controls/shell/dialogs/DialogTexts.h"
 
 #include <algorithm>
@@ -9,11 +10,15 @@ namespace mv {
 
 // --- the component ---
 
-TMvCustomFolderBrowseDlg::TMvCustomFolderBrowseDlg(TComponent* owner) : TMvDialog(owner) { FTitle.clear(); }
+TMvCustomFolderBrowseDlg::TMvCustomFolderBrowseDlg(TComponent* owner) : TMvDialog(owner) {
+    FTitle.clear();
+}
 
 TMvCustomFolderBrowseDlg::~TMvCustomFolderBrowseDlg() = default;
 
-std::string TMvCustomFolderBrowseDlg::GetSelectedPath() { return FSelectedFolder.GetPath(); }
+std::string TMvCustomFolderBrowseDlg::GetSelectedPath() {
+    return FSelectedFolder.GetPath();
+}
 
 bool TMvCustomFolderBrowseDlg::DoExecute() {
     if (FForm) throw std::runtime_error("TMvFolderBrowseDlg form already active");
@@ -86,6 +91,11 @@ TMvFrmFolderBrowseDlg::TMvFrmFolderBrowseDlg(TComponent* owner) : TForm(owner) {
     StatusTxt->SetFrameStyle(TMvFrameStyle::ptfsNone);
     StatusTxt->SetFrameSpace(0);
     StatusTxt->SetAlignment(TAlignment::taLeftJustify);
+    MvShellTree1 = new TMvShellTree(this);
+    MvShellTree1->SetParent(this);
+    MvShellTree1->SetBounds(8, 28, 342, 242);
+    MvShellTree1->SetShowRoot(true);
+    MvShellTree1->OnChange = [this](TComponent*, TTreeNode*) { MvShellTree1Change(); };
     ButtonPanel = new TPanel(this);
     ButtonPanel->SetParent(this);
     ButtonPanel->SetBevelOuter(TBevelCut::bvNone);
@@ -106,14 +116,33 @@ TMvFrmFolderBrowseDlg::TMvFrmFolderBrowseDlg(TComponent* owner) : TForm(owner) {
     CreateBtn->OnClick = [this](TComponent* sender) { CreateBtnClick(sender); };
     DeleteBtn = button(mrNone);
     DeleteBtn->OnClick = [this](TComponent* sender) { DeleteBtnClick(sender); };
+    // The tree is filled when the form is shown, in its final size and folder.
+    MvShellTree1->SetOptions(MvShellTree1->Options() & ~PTSTO(ptstoAutoFill));
+    FAutoFill = true;
     SetOptions(FOptions);
     FormResize();
 }
 
-TMvFrmFolderBrowseDlg::~TMvFrmFolderBrowseDlg() { BeginDestruction(); }
+TMvFrmFolderBrowseDlg::~TMvFrmFolderBrowseDlg() {
+    BeginDestruction();
+}
 
 void TMvFrmFolderBrowseDlg::SetOptions(TMvFolderBrowseDlgOptions value) {
     FOptions = value;
+    // The tree's own options, and those the dialog's options turn on.
+    TMvShellTreeOptions tree = PTSTO(ptstoDynamicRefresh);
+    if (MvShellTree1->HasOption(ptstoAutoFill)) tree |= PTSTO(ptstoAutoFill);
+    const std::pair<TMvFolderBrowseDlgOptions, TMvShellTreeOption> map[] = {
+        {ptfbContextMenus, ptstoContextMenus},
+        {ptfbIncludeNonFolders, ptstoIncludeNonFolders},
+        {ptfbOleDrag, ptstoOleDrag},
+        {ptfbOleDrop, ptstoOleDrop},
+        {ptfbVirtualFolders, ptstoVirtualFolders},
+        {ptfbShowHidden, ptstoShowHidden}};
+    for (const auto& [bit, option] : map)
+        if (value & bit) tree |= PTSTO(option);
+    MvShellTree1->SetOptions(tree);
+    MvShellTree1->SetReadOnly((value & ptfbReadOnly) != 0);
     CreateBtn->SetVisible((value & ptfbCreateDeleteButtons) != 0);
     DeleteBtn->SetVisible((value & ptfbCreateDeleteButtons) != 0);
     CreateNewFolderBtn->SetVisible((value & ptfbCreateFolderIcon) != 0);
@@ -121,17 +150,37 @@ void TMvFrmFolderBrowseDlg::SetOptions(TMvFolderBrowseDlgOptions value) {
     FormResize();
 }
 
-void TMvFrmFolderBrowseDlg::SetBaseFolder(TMvShellLocator&) {}
+void TMvFrmFolderBrowseDlg::SetBaseFolder(TMvShellLocator& value) {
+    MvShellTree1->BaseFolder().Assign(&value);
+}
 
-void TMvFrmFolderBrowseDlg::SetCurrentFolder(TMvShellLocator& value) { FCurrentFolder.Assign(&value); }
+void TMvFrmFolderBrowseDlg::SetCurrentFolder(TMvShellLocator& value) {
+    FCurrentFolder.Assign(&value);
+    MvShellTree1->CurrentFolder().Assign(&value);
+}
 
-void TMvFrmFolderBrowseDlg::CreateBtnClick(TComponent*) {}
+void TMvFrmFolderBrowseDlg::CreateBtnClick(TComponent*) {
+    MvShellTree1->CreateNewFolder();
+}
 
-void TMvFrmFolderBrowseDlg::DeleteBtnClick(TComponent*) {}
+void TMvFrmFolderBrowseDlg::DeleteBtnClick(TComponent*) {
+    TTreeNode* node = MvShellTree1->Selected();
+    // The root is never deleted from here, whatever enabled the button.
+    if (!node || node == MvShellTree1->Items().GetFirstNode()) return;
+    MvShellTree1->InvokeCommand(node, "delete");
+    MvShellTree1->Refresh();
+}
 
-void TMvFrmFolderBrowseDlg::MvShellTree1Change() {}
+void TMvFrmFolderBrowseDlg::MvShellTree1Change() {
+    TTreeNode* node = MvShellTree1->Selected();
+    TMvShTreeData* data = node ? MvShellTree1->NodeData(node) : nullptr;
+    if (!data) return;
+    SelectionChanged(data->GetAbsoluteIdList(), data->GetPath(),
+                     node == MvShellTree1->Items().GetFirstNode());
+}
 
-void TMvFrmFolderBrowseDlg::SelectionChanged(const TIdList& absolute, const std::string& path, bool firstNode) {
+void TMvFrmFolderBrowseDlg::SelectionChanged(const TIdList& absolute, const std::string& path,
+                                             bool firstNode) {
     FCurrentFolder.SetPidl(absolute);
     const bool canCreate = !path.empty();
     const bool canDelete = canCreate && !firstNode;
@@ -144,6 +193,12 @@ void TMvFrmFolderBrowseDlg::SelectionChanged(const TIdList& absolute, const std:
 
 void TMvFrmFolderBrowseDlg::DoShow() {
     TForm::DoShow();
+    // The tree is filled once the window is up, not while it is being made.
+    if (FAutoFill) {
+        MvShellTree1->SetOptions(MvShellTree1->Options() | PTSTO(ptstoAutoFill));
+        MvShellTree1->Refill();
+        FAutoFill = false;
+    }
     OkBtn->SetCaption(DialogText(dtOk));
     CancelBtn->SetCaption(DialogText(dtCancel));
     CreateBtn->SetCaption(DialogText(dtCreateFolder));
@@ -170,7 +225,7 @@ void TMvFrmFolderBrowseDlg::FormResize() {
     if (!ButtonPanel || !DeleteBtn) return;
     const int cw = ClientWidth();
     StatusTxt->SetWidth(std::max(0, Width() - 24));
-    TControl* tree = reinterpret_cast<TControl*>(MvShellTree1);
+    TControl* tree = MvShellTree1;
     const int treeLeft = tree ? tree->Left() : 8;
     if (tree) {
         const int top = StatusTxt->Top() + StatusTxt->Height() + 8;

@@ -22,10 +22,10 @@ class TMvFrmFolderBrowseDlg;
 // Options of the folder dialog, one bit per option in this order.
 using TMvFolderBrowseDlgOptions = uint16_t;
 constexpr TMvFolderBrowseDlgOptions ptfbCreateDeleteButtons = 1u << 0, ptfbContextMenus = 1u << 1,
-                                    ptfbReadOnly = 1u << 2, ptfbIncludeNonFolders = 1u << 3, ptfbOleDrag = 1u << 4,
-                                    ptfbOleDrop = 1u << 5, ptfbCreateFolderIcon = 1u << 6,
-                                    ptfbDeleteFolderIcon = 1u << 7, ptfbVirtualFolders = 1u << 8,
-                                    ptfbShowHidden = 1u << 9;
+                                    ptfbReadOnly = 1u << 2, ptfbIncludeNonFolders = 1u << 3,
+                                    ptfbOleDrag = 1u << 4, ptfbOleDrop = 1u << 5,
+                                    ptfbCreateFolderIcon = 1u << 6, ptfbDeleteFolderIcon = 1u << 7,
+                                    ptfbVirtualFolders = 1u << 8, ptfbShowHidden = 1u << 9;
 constexpr TMvFolderBrowseDlgOptions DefaultFolderBrowseOptions =
     ptfbContextMenus | ptfbCreateFolderIcon | ptfbDeleteFolderIcon | ptfbShowHidden;
 

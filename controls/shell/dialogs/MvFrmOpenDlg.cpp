@@ -1,12 +1,16 @@
 // The form of the file dialogs: its controls, the tree pane shown or hidden, the keys,
 // the type combo, and the validation of what the user typed when OK is chosen.
 #include "controls/shell/ImageCombo.h"
+#include "controls/shell/ShellCombo.h"
+#include "controls/shell/ShellList.h"
+#include "controls/shell/ShellTree.h"
+#include "controls/shell/ShellUtils.h"
 #include "controls/shell/dialogs/DialogTexts.h"
 #include "controls/shell/dialogs/Frames.h"
 #include "controls/shell/dialogs/MvOpenDlg.h"
 #include "controls/shell/dialogs/Splitter.h"
-#include "controls/shell/ShellUtils.h"
 #include "platform/FileSystem.h"
+#include "platform/ui/PopupMenu.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -14,9 +18,9 @@
 
 namespace mv {
 
+using platform::faReadOnly;
 using platform::FileInfo;
 using platform::Fs;
-using platform::faReadOnly;
 
 namespace {
 
@@ -46,7 +50,43 @@ template <class T> T* Make(TComponent* owner, TWinControl* parent, int left, int
     return control;
 }
 
+// The message the list posts to the form after a click or a key, once the list has
+// moved its selection.
+constexpr uint32_t WMListSelectionMoved = WM_USER + 0x2A0;
+
 } // namespace
+
+// The form's list: keys go to the form first, and after every click or key the form
+// hears that the selection may have moved.
+class TMvOpenDlgShellList : public TMvShellList {
+public:
+    TMvOpenDlgShellList(TComponent* owner, TMvFrmOpenDlg& form) : TMvShellList(owner), FForm(form) {}
+    void KeyDown(uint16_t& key, TShiftState shift) override {
+        FForm.FormKeyDown(key, shift);
+        if (key != 0) TMvShellList::KeyDown(key, shift);
+        PostMessage(&FForm, WMListSelectionMoved, 0, 0);
+    }
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override {
+        TMvShellList::MouseUp(button, shift, x, y);
+        PostMessage(&FForm, WMListSelectionMoved, 0, 0);
+    }
+
+private:
+    TMvFrmOpenDlg& FForm;
+};
+
+// The form's tree: keys go to the form first.
+class TMvOpenDlgShellTree : public TMvShellTree {
+public:
+    TMvOpenDlgShellTree(TComponent* owner, TMvFrmOpenDlg& form) : TMvShellTree(owner), FForm(form) {}
+    void KeyDown(uint16_t& key, TShiftState shift) override {
+        FForm.FormKeyDown(key, shift);
+        if (key != 0) TMvShellTree::KeyDown(key, shift);
+    }
+
+private:
+    TMvFrmOpenDlg& FForm;
+};
 
 TMvFrmOpenDlg::TMvFrmOpenDlg(TComponent* owner) : TForm(owner) {
     SetName("MvFrmOpenDlg");
@@ -59,21 +99,25 @@ TMvFrmOpenDlg::TMvFrmOpenDlg(TComponent* owner) : TForm(owner) {
     FormResize();
 }
 
-TMvFrmOpenDlg::~TMvFrmOpenDlg() { BeginDestruction(); }
+TMvFrmOpenDlg::~TMvFrmOpenDlg() {
+    BeginDestruction();
+}
 
 void TMvFrmOpenDlg::BuildControls() {
     LookInTxt = Make<TLabel>(this, this, 8, 8, 60, 13);
     LookInTxt->SetName("LookInTxt");
-    // The folder chain: a plain combo until the shell combo takes its place.
+    MvShellCombo1 = Make<TMvShellCombo>(this, this, 72, 4, 193, 22);
+    MvShellCombo1->SetOptions(PTSCO(ptscoAutofill));
+    MvShellCombo1->SetDropDownCount(16);
     UpOneLevelBtn = Make<TSpeedButton>(this, this, 272, 4, 23, 22);
     UpOneLevelBtn->SetCaption("\xE2\x86\x91"); // an arrow up
     UpOneLevelBtn->OnClick = [this](TComponent*) {
-        const std::string dir = CurrentDir();
-        if (!dir.empty() && dir != "/") NavigateTo(FolderPart(dir));
+        MvShellCombo1->GoUp(1);
+        MvShellCombo1->FlushPendingSync(true);
     };
     ShowDesktopBtn = Make<TSpeedButton>(this, this, 304, 4, 23, 22);
     ShowDesktopBtn->SetCaption("\xE2\x96\xA3");
-    ShowDesktopBtn->OnClick = [this](TComponent*) { NavigateTo(SpecialFolderPath(0)); };
+    ShowDesktopBtn->OnClick = [this](TComponent*) { MvShellList1->Folder().SetPidl({}); };
     CreateNewFolderBtn = Make<TSpeedButton>(this, this, 336, 4, 23, 22);
     CreateNewFolderBtn->SetCaption("+");
     CreateNewFolderBtn->OnClick = [this](TComponent*) { CreateNewFolderClick(); };
@@ -103,6 +147,36 @@ void TMvFrmOpenDlg::BuildControls() {
     MvSplitter1->SetPaneMinSize(0, 4);
     MvSplitter1->SetPaneMinSize(1, 60);
     MvSplitter1->SetPosition(141);
+    MvShellTree1 = new TMvOpenDlgShellTree(this, *this);
+    MvShellTree1->SetParent(&MvSplitter1->Pane(0));
+    MvShellTree1->SetAlign(TAlign::alClient);
+    MvShellTree1->SetOptions(PTSTO(ptstoAutoFill) | PTSTO(ptstoDefaultKeyHandling) |
+                             PTSTO(ptstoContextMenus) | PTSTO(ptstoDynamicRefresh));
+    MvShellTree1->SetShowRoot(false);
+    MvShellTree1->OnChange = [this](TComponent*, TTreeNode*) {
+        // Another folder: the typed name no longer applies.
+        if (FShownFlag) {
+            FSettingEdit = true;
+            FileNameEdt->SetTextValue("");
+            FSettingEdit = false;
+        }
+    };
+    MvShellList1 = new TMvOpenDlgShellList(this, *this);
+    MvShellList1->SetParent(&MvSplitter1->Pane(1));
+    MvShellList1->SetAlign(TAlign::alClient);
+    MvShellList1->SetOptions(PTSLO(ptsloAutoFill) | PTSLO(ptsloDefaultKeyHandling) |
+                             PTSLO(ptsloContextMenus) | PTSLO(ptsloDynamicRefresh));
+    // Activating a file closes the dialog with OK instead of opening the file.
+    MvShellList1->OnDblClickOpen = [this](TComponent*, bool& handled) {
+        handled = true;
+        ListSelectionChanged();
+        SetModalResult(mrOk);
+        bool canClose = true;
+        FormCloseQuery(this, canClose);
+        if (!canClose) SetModalResult(mrNone);
+    };
+    MvShellList1->OnFolderChanged = [this](TComponent*) { DoFolderChanged(); };
+    MvShellCombo1->SetShellList(MvShellList1);
 
     Panel1 = Make<TPanel>(this, this, 0, 185, 451, 80);
     Panel1->SetAlign(TAlign::alBottom);
@@ -134,8 +208,10 @@ void TMvFrmOpenDlg::BuildControls() {
     CancelBtn->SetCancel(true);
     ReadOnlyChk = Make<TCheckBox>(Panel1, Panel1, 96, 56, 200, 17);
     ReadOnlyChk->OnClick = [this](TComponent*) {
-        if (ReadOnlyChk->Checked()) FOptions |= ptofReadOnly;
-        else FOptions &= ~ptofReadOnly;
+        if (ReadOnlyChk->Checked())
+            FOptions |= ptofReadOnly;
+        else
+            FOptions &= ~ptofReadOnly;
     };
     HelpBtn = Make<TButton>(Panel1, Panel1, 368, 56, 75, 23);
     HelpBtn->SetVisible(false);
@@ -143,7 +219,7 @@ void TMvFrmOpenDlg::BuildControls() {
         bool callHelp = true;
         if (OnHelp) OnHelp(0, DialogHelpContext, callHelp);
     };
-    for (TControl* c : std::initializer_list<TControl*>{FileNameEdt, OpenBtn, CancelBtn})
+    for (TControl* c : std::initializer_list<TControl*>{FileNameEdt, OpenBtn, CancelBtn, ReadOnlyChk})
         c->OnKeyDown = [this](TComponent*, uint16_t& key, TShiftState shift) { FormKeyDown(key, shift); };
 
     // The list's menu.
@@ -165,12 +241,38 @@ void TMvFrmOpenDlg::BuildControls() {
     Folder1Mitm->OnClick = [this](TComponent*) { CreateNewFolderClick(); };
     New1Mitm->Add(Folder1Mitm);
     Properties1Mitm = new TMenuItem(this);
+    Paste1Mitm->OnClick = [this](TComponent*) { MvShellList1->InvokeFolderCommand("paste"); };
+    Properties1Mitm->OnClick = [this](TComponent*) { MvShellList1->InvokeFolderCommand("properties"); };
+    LvPopup = new TPopupMenu(this);
+    for (TMenuItem* item : {View1Mitm, Paste1Mitm, New1Mitm, Properties1Mitm}) LvPopup->Items()->Add(item);
+    MvShellList1->SetPopupMenu(LvPopup);
 }
 
 // --- options, filter, folder ---
 
 void TMvFrmOpenDlg::SetOptions(TMvOpenOptions value) {
     FOptions = value;
+    MvShellList1->SetMultiSelect((value & ptofAllowMultiselect) != 0);
+    TMvShellTreeOptions tree =
+        MvShellTree1->Options() & ~(PTSTO(ptstoOleDrag) | PTSTO(ptstoOleDrop) | PTSTO(ptstoShowHidden));
+    TMvShellListOptions list =
+        MvShellList1->Options() & ~(PTSLO(ptsloHideFoldersWhenLinkedToTree) | PTSLO(ptsloOleDrag) |
+                                    PTSLO(ptsloOleDrop) | PTSLO(ptsloShowHidden));
+    if (value & ptofHideFoldersInListWhenTreeVisible) list |= PTSLO(ptsloHideFoldersWhenLinkedToTree);
+    if (value & ptofOleDrag) {
+        tree |= PTSTO(ptstoOleDrag);
+        list |= PTSLO(ptsloOleDrag);
+    }
+    if (value & ptofOleDrop) {
+        tree |= PTSTO(ptstoOleDrop);
+        list |= PTSLO(ptsloOleDrop);
+    }
+    if (value & ptofShowHidden) {
+        tree |= PTSTO(ptstoShowHidden);
+        list |= PTSLO(ptsloShowHidden);
+    }
+    MvShellTree1->SetOptions(tree);
+    MvShellList1->SetOptions(list);
     ReadOnlyChk->SetVisible(!(value & ptofHideReadOnly));
     ReadOnlyChk->SetChecked((value & ptofReadOnly) != 0);
     HelpBtn->SetVisible((value & ptofShowHelp) != 0);
@@ -204,27 +306,31 @@ void TMvFrmOpenDlg::FileTypesCbxSelEndOk(TComponent*) {
     if (!FTypedFilter.empty()) FileNameEdt->SetTextValue("");
     FTypedFilter.clear();
     const int index = FileTypesCbx->ItemIndex();
-    if (index >= 0 && index < static_cast<int>(FMasks.size())) ApplyListFilter(FMasks[static_cast<size_t>(index)]);
+    if (index >= 0 && index < static_cast<int>(FMasks.size()))
+        ApplyListFilter(FMasks[static_cast<size_t>(index)]);
     if (FShownFlag) DoTypeChanged();
 }
 
-void TMvFrmOpenDlg::ApplyListFilter(const std::string& mask) { FListMask = mask; }
+void TMvFrmOpenDlg::ApplyListFilter(const std::string& mask) {
+    MvShellList1->SetFileFilter(mask);
+}
 
-std::string TMvFrmOpenDlg::ListFileFilter() const { return FListMask; }
+std::string TMvFrmOpenDlg::ListFileFilter() const {
+    return MvShellList1->FileFilter();
+}
 
 void TMvFrmOpenDlg::SetInitialDir(const std::string& value) {
     FInitialDir = value;
     if (!value.empty()) NavigateTo(value);
 }
 
-std::string TMvFrmOpenDlg::CurrentDir() const { return FFolder; }
+std::string TMvFrmOpenDlg::CurrentDir() const {
+    return MvShellList1->Folder().GetPath();
+}
 
 void TMvFrmOpenDlg::NavigateTo(const std::string& path) {
-    std::string folder = path;
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    if (folder == FFolder) return;
-    FFolder = folder;
-    DoFolderChanged();
+    MvShellCombo1->CurrentFolder().SetPath(path);
+    MvShellCombo1->FlushPendingSync(true);
 }
 
 bool TMvFrmOpenDlg::IsFolder(const std::string& path) const {
@@ -312,7 +418,8 @@ void TMvFrmOpenDlg::LocalizeTexts() {
     // Labels right-aligned: the fields start 8 pixels right of the wider label.
     for (TLabel* label : {LookInTxt, FileNameTxt, FilesOfTypeTxt}) label->SetAutoSize(true);
     const int labelRight = std::max(FileNameTxt->Left() + FileNameTxt->Width(),
-                                    FilesOfTypeTxt->Left() + FilesOfTypeTxt->Width()) + 8;
+                                    FilesOfTypeTxt->Left() + FilesOfTypeTxt->Width()) +
+                           8;
     for (TControl* c : {static_cast<TControl*>(FileNameEdt), static_cast<TControl*>(FileNameCbx),
                         static_cast<TControl*>(FileTypesCbx), static_cast<TControl*>(ReadOnlyChk)}) {
         const int right = c->Left() + c->Width();
@@ -346,6 +453,10 @@ void TMvFrmOpenDlg::WndProc(TMessage& message) {
         info->ptMinTrackSize = {459, 274};
         return;
     }
+    if (message.Msg == WMListSelectionMoved) {
+        ListSelectionChanged();
+        return;
+    }
     TForm::WndProc(message);
 }
 
@@ -359,35 +470,121 @@ void TMvFrmOpenDlg::ViewBtnClick(TComponent* sender) {
         item->SetChecked(item->Tag() == tag);
 }
 
-void TMvFrmOpenDlg::ShowTreeBtnClick(TComponent*) { ShowTree(ShowTreeBtn->Down()); }
+void TMvFrmOpenDlg::ShowTreeBtnClick(TComponent*) {
+    ShowTree(ShowTreeBtn->Down());
+}
 
 void TMvFrmOpenDlg::ShowTree(bool show) {
     const int sw = MvSplitter1->SplitterWidth();
     if (show) {
+        if (MvShellCombo1->ShellTree() == MvShellTree1 && MvSplitter1->Position() > -sw) return;
         ShowTreeBtn->SetDown(true);
-        MvSplitter1->SetPaneMinSize(0, 4);
-        if (MvSplitter1->Position() < 0) MvSplitter1->SetPosition(200);
-        else MvSplitter1->SetPosition(MvSplitter1->Position());
+        try {
+            if (MvShellCombo1->ShellTree() != MvShellTree1 && MvShellTree1->ShellList() != MvShellList1) {
+                // The first time: the tree starts in the folder shown.
+                SetCursor(TCursor::crHourGlass);
+                MvShellTree1->CurrentFolder().Assign(&MvShellCombo1->CurrentFolder());
+                MvShellCombo1->SetShellList(nullptr);
+                MvShellCombo1->SetShellTree(MvShellTree1);
+                MvShellTree1->SetShellList(MvShellList1);
+                MvSplitter1->SetPaneMinSize(0, 4);
+                SetCursor(TCursor::crDefault);
+            } else {
+                MvShellCombo1->SetShellList(nullptr);
+                MvShellCombo1->SetShellTree(MvShellTree1);
+                MvShellTree1->SetShellList(MvShellList1);
+                MvSplitter1->SetPaneMinSize(0, 4);
+            }
+            if (MvSplitter1->Position() < 0)
+                MvSplitter1->SetPosition(200);
+            else
+                MvSplitter1->SetPosition(MvSplitter1->Position());
+        } catch (...) {
+            ShowTreeBtn->SetDown(false);
+            SetCursor(TCursor::crDefault);
+            throw;
+        }
         FOptions |= ptofShowTree;
+        MvShellTree1->SetTabStop(true);
     } else {
         ShowTreeBtn->SetDown(false);
+        if (MvShellTree1->Focused()) MvShellList1->SetFocus();
+        MvShellTree1->SetTabStop(false);
+        const std::string folder = CurrentDir();
+        MvShellTree1->SetShellList(nullptr);
+        MvShellCombo1->SetShellTree(nullptr);
+        MvShellCombo1->SetShellList(MvShellList1);
         MvSplitter1->SetPaneMinSize(0, -sw);
         MvSplitter1->SetPosition(-sw);
         FOptions &= ~ptofShowTree;
     }
+    if (MvShellList1->Visible() && MvShellList1->HasOption(ptsloHideFoldersWhenLinkedToTree))
+        MvShellList1->Refill();
 }
 
 void TMvFrmOpenDlg::FormKeyDown(uint16_t& key, TShiftState shift) {
     if (shift & (ssShift | ssCtrl | ssAlt)) return;
-    if (key == KeyF12 && (FOptions & ptofAllowTree)) {
-        ShowTree(!(FOptions & ptofShowTree));
+    switch (key) {
+    case KeyF4:
+        if (!MvShellCombo1->DroppedDown()) {
+            MvShellCombo1->SetDroppedDown(true);
+            MvShellCombo1->SetFocus();
+        } else {
+            MvShellCombo1->SetDroppedDown(false);
+            MvShellList1->SetFocus();
+            MvShellCombo1->SyncLinkedControls();
+        }
         key = 0;
+        break;
+    case KeyF5:
+        if (!MvShellCombo1->Focused()) MvShellCombo1->Refill();
+        if (!MvShellList1->Focused()) MvShellList1->Refill();
+        if (MvShellTree1->ShellList() == MvShellList1 && !MvShellTree1->Focused()) MvShellTree1->Refresh();
+        break;
+    case KeyF12:
+        if (FOptions & ptofAllowTree) {
+            ShowTree(!(FOptions & ptofShowTree));
+            key = 0;
+        }
+        break;
+    default:
+        break;
     }
 }
 
-void TMvFrmOpenDlg::CreateNewFolderClick() {}
+void TMvFrmOpenDlg::CreateNewFolderClick() {
+    if (MvShellTree1->Focused() ||
+        ((FOptions & ptofShowTree) && (FOptions & ptofHideFoldersInListWhenTreeVisible)))
+        MvShellTree1->CreateNewFolder();
+    else
+        MvShellList1->CreateNewFolder(true);
+}
 
-void TMvFrmOpenDlg::ListSelectionChanged() {}
+void TMvFrmOpenDlg::ListSelectionChanged() {
+    if (!FShownFlag) return;
+    std::vector<TMvShListData*> files;
+    for (int row = MvShellList1->GetNextItem(-1, LVNI_SELECTED); row >= 0;
+         row = MvShellList1->GetNextItem(row, LVNI_SELECTED)) {
+        TMvShListData* data = MvShellList1->GetItemData(row);
+        if (data && !data->IsFolder()) files.push_back(data);
+    }
+    std::string text;
+    if (files.size() >= 2) {
+        for (TMvShListData* data : files) {
+            if (!text.empty()) text += ' ';
+            text += '"' + data->GetFileName() + '"';
+        }
+    } else if (files.size() == 1) {
+        text = files.front()->GetDisplayName();
+    }
+    if (!files.empty() && text != FileNameEdt->Text()) {
+        FSettingEdit = true;
+        FileNameEdt->SetTextValue(text);
+        FSettingEdit = false;
+    }
+    FNameFromList = true;
+    DoSelectionChanged();
+}
 
 void TMvFrmOpenDlg::SelectEditText() {
     FileNameEdt->SetFocus();
@@ -472,15 +669,42 @@ bool TMvFrmOpenDlg::ValidateNames(const std::string& text) {
             }
         }
         if (names.size() == 1) {
-            bool different = (FOptions & ptofExtensionDifferent) != 0;
-            full = ApplyDefaultExt(full, FDefaultExt, IsRegisteredExtension, different);
-            if (!FDefaultExt.empty()) {
-                if (different) FOptions |= ptofExtensionDifferent;
-                else FOptions &= ~ptofExtensionDifferent;
+            TMvShListData* chosen = FNameFromList ? MvShellList1->GetSelectedData() : nullptr;
+            if (chosen && !chosen->IsFolder()) {
+                full = chosen->GetPath();
+            } else {
+                bool different = (FOptions & ptofExtensionDifferent) != 0;
+                full = ApplyDefaultExt(full, FDefaultExt, IsRegisteredExtension, different);
+                if (!FDefaultExt.empty()) {
+                    if (different)
+                        FOptions |= ptofExtensionDifferent;
+                    else
+                        FOptions &= ~ptofExtensionDifferent;
+                }
+                // Only a folder that exists is shown; a missing one is left to the check below.
+                const std::string folder = FolderPart(full);
+                if (!EqualNoCase(WithSlash(folder), dir) && IsFolder(folder)) NavigateTo(folder);
+                // The name as the list shows it (any case): one match is that item, two
+                // are a question for the user.
+                const std::string alone = NamePart(full);
+                int first = -1, matches = 0;
+                for (int row = 0; row < MvShellList1->RowCount(); ++row) {
+                    TMvShListData* data = MvShellList1->GetItemData(row);
+                    if (!data || !EqualNoCase(data->GetDisplayName(), alone)) continue;
+                    if (++matches == 1) first = row;
+                }
+                if (matches > 1) {
+                    ShowDialogMessage(DialogTextWith(dtSeveralFiles, alone), Caption(),
+                                      TMvDlgMsgKind::dmkWarning, TMvDlgMsgButtons::dmbOK);
+                    MvShellList1->ClearSelection();
+                    MvShellList1->SetItemState(first, LVIS_SELECTED | LVIS_FOCUSED,
+                                               LVIS_SELECTED | LVIS_FOCUSED);
+                    MvShellList1->MakeVisible(first);
+                    MvShellList1->SetFocus();
+                    break;
+                }
+                if (matches == 1) full = MvShellList1->GetItemData(first)->GetPath();
             }
-            // Only a folder that exists is shown; a missing one is left to the check below.
-            const std::string folder = FolderPart(full);
-            if (!EqualNoCase(WithSlash(folder), dir) && IsFolder(folder)) NavigateTo(folder);
         }
         if (!CheckFile(full)) break;
         FResults.push_back(full);

@@ -46,8 +46,10 @@ int ShowOwnMessageBox(const std::string& text, const std::string& caption, TMvDl
         std::string caption;
     };
     std::vector<Button> set;
-    if (buttons == TMvDlgMsgButtons::dmbYesNo) set = {{mrYes, DialogText(dtYes)}, {mrNo, DialogText(dtNo)}};
-    else set = {{mrOk, DialogText(dtOk)}};
+    if (buttons == TMvDlgMsgButtons::dmbYesNo)
+        set = {{mrYes, DialogText(dtYes)}, {mrNo, DialogText(dtNo)}};
+    else
+        set = {{mrOk, DialogText(dtOk)}};
     int x = width - 16 - static_cast<int>(set.size()) * 81 + 6;
     for (size_t i = 0; i < set.size(); ++i) {
         auto* button = new TButton(&form);
@@ -130,7 +132,8 @@ int32_t GetInt32(std::istream& stream) {
     unsigned char bytes[4];
     if (!stream.read(reinterpret_cast<char*>(bytes), 4)) throw std::runtime_error("Stream read error");
     return static_cast<int32_t>(static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-                                (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24));
+                                (static_cast<uint32_t>(bytes[2]) << 16) |
+                                (static_cast<uint32_t>(bytes[3]) << 24));
 }
 
 uint8_t GetByte(std::istream& stream) {
@@ -163,7 +166,9 @@ TMvFileDlg::TMvFileDlg(TComponent* owner) : TMvDialog(owner) {}
 
 TMvFileDlg::~TMvFileDlg() = default;
 
-TMvOpenOptions TMvFileDlg::Options() const { return FOptions; }
+TMvOpenOptions TMvFileDlg::Options() const {
+    return FOptions;
+}
 
 void TMvFileDlg::SetOptions(TMvOpenOptions value) {
     FOptions = value;
@@ -186,7 +191,9 @@ void TMvFileDlg::SetFilter(const std::string& value) {
     if (FForm) FForm->SetFilter(value);
 }
 
-int TMvFileDlg::FilterIndex() const { return FForm ? FForm->FilterIndex() : FFilterIndex; }
+int TMvFileDlg::FilterIndex() const {
+    return FForm ? FForm->FilterIndex() : FFilterIndex;
+}
 
 void TMvFileDlg::SetFilterIndex(int value) {
     FFilterIndex = value;
@@ -202,8 +209,10 @@ void TMvFileDlg::ReadFormGeometry(std::istream& stream) {
     TMvDialog::ReadFormGeometry(stream);
     const uint8_t tree = GetByte(stream);
     const int32_t position = GetInt32(stream);
-    if (tree == 1) FOptions |= ptofShowTree;
-    else FOptions &= ~ptofShowTree;
+    if (tree == 1)
+        FOptions |= ptofShowTree;
+    else
+        FOptions &= ~ptofShowTree;
     FFormSplitterPos = position;
 }
 
@@ -233,7 +242,9 @@ bool TMvFileDlg::DoExecute() {
     return result;
 }
 
-std::unique_ptr<TMvFrmOpenDlg> TMvFileDlg::CreateForm() { return std::make_unique<TMvFrmOpenDlg>(nullptr); }
+std::unique_ptr<TMvFrmOpenDlg> TMvFileDlg::CreateForm() {
+    return std::make_unique<TMvFrmOpenDlg>(nullptr);
+}
 
 void TMvFileDlg::InitForm(TMvFrmOpenDlg& form) {
     form.OnFormClose = OnFormClose;
@@ -284,8 +295,9 @@ void TMvCustomSaveDlg::InitForm(TMvFrmOpenDlg& form) {
 bool ExecuteOpenArchiveDialog(const std::string& filter, int filterIndex, const std::string& initialDir,
                               const std::string& title, bool multiSelect, std::vector<std::string>& files) {
     TMvOpenDlg dialog(nullptr);
-    dialog.SetOptions(ptofFileMustExist | ptofHideReadOnly | ptofPathMustExist | ptofAllowTree | ptofShowTree |
-                      ptofShowHints | ptofShowHidden | (multiSelect ? ptofAllowMultiselect : 0));
+    dialog.SetOptions(ptofFileMustExist | ptofHideReadOnly | ptofPathMustExist | ptofAllowTree |
+                      ptofShowTree | ptofShowHints | ptofShowHidden |
+                      (multiSelect ? ptofAllowMultiselect : 0));
     dialog.SetFilter(filter);
     dialog.SetFilterIndex(filterIndex);
     dialog.SetInitialDir(initialDir);

@@ -26,6 +26,7 @@
 namespace mv {
 
 class TMvShellTree;
+class TPopupMenu;
 class TMvShellList;
 class TMvShellCombo;
 class TMvFrmOpenDlg;
@@ -211,6 +212,7 @@ public:
     TButton* CancelBtn = nullptr;
     TCheckBox* ReadOnlyChk = nullptr;
     TButton* HelpBtn = nullptr;
+    TPopupMenu* LvPopup = nullptr;
     TMenuItem* View1Mitm = nullptr;
     TMenuItem* LargeIcons1Mitm = nullptr;
     TMenuItem* Smallicons1MItm = nullptr;
@@ -251,6 +253,8 @@ public:
     // The form's keys (F4, F5, F12), handled before the focused control's.
     void FormKeyDown(uint16_t& key, TShiftState shift);
     void FileTypesCbxSelEndOk(TComponent* sender);
+    // The list's selection moved: its files' names go into the edit.
+    void ListSelectionChanged();
     // Validates typed text: true when every name passed; Results() holds the names.
     bool ValidateNames(const std::string& text);
     // The questions and refusals for one chosen file; true when it may be used.
@@ -281,7 +285,6 @@ protected:
 private:
     void BuildControls();
     void FormResize();
-    void ListSelectionChanged();
     void CreateNewFolderClick();
     void ApplyListFilter(const std::string& mask);
     bool IsFolder(const std::string& path) const;
@@ -293,8 +296,6 @@ private:
     std::vector<std::string> FResults;
     std::vector<std::string> FMasks; // one per entry of the type combo
     std::string FTypedFilter;
-    std::string FFolder;             // the folder shown while no list exists
-    std::string FListMask;
     bool FShownFlag = false;
     bool FNameFromList = false;
     bool FSettingEdit = false;

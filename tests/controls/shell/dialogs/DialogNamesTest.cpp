@@ -29,7 +29,7 @@ TEST(DialogNames, CombinePath) {
         {"/", "x", "/x"},
         {"", "x", "/x"}, // a folder without a path puts names under the root
         {"/a/b", "", ""},
-        {"/a/...", "x", "/a/.../x"}, // the folder's own names stand as they are
+        {"/a/...", "x", "/a/.../x"},     // the folder's own names stand as they are
         {"/a/b", "C:\\x", "/a/b/C:\\x"}, // a colon and a backslash are plain characters
         {"/a/b", "dir with blank/y z", "/a/b/dir with blank/y z"},
     };

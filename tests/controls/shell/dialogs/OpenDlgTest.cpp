@@ -1,13 +1,20 @@
 // The open and save dialogs driven as a user meets them: typing names, folders and
 // wildcards, the questions about existing and missing files, re-entry, the geometry
 // kept between runs, and screenshots in the three languages.
+#include "controls/shell/ShellList.h"
+#include "controls/shell/ShellTree.h"
 #include "controls/shell/dialogs/MvOpenDlg.h"
 #include "controls/shell/dialogs/Splitter.h"
 #include "platform/desktop/ShellNamespace.h"
 #include "platform/ui/ModalDriver.h"
+#include "tests/controls/shell/dialogs/DelegateOwner.h"
 #include "tests/support/DesktopFixture.h"
 #include "tests/support/TestSupport.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWidget>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -18,10 +25,32 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The row of the list that shows a name, or -1.
+int RowOf(TMvShellList& list, const std::string& name) {
+    for (int row = 0; row < list.RowCount(); ++row)
+        if (TMvShListData* data = list.GetItemData(row); data && data->GetDisplayName() == name) return row;
+    return -1;
+}
+
+// A double click of the left button on a row, as the mouse gives it.
+void DoubleClickRow(TListView& list, int row) {
+    QWidget* rows = list.RowsWidget();
+    const TRect r = list.ItemRect(row);
+    const QPointF at(r.Left + 8, (r.Top + r.Bottom) / 2.0);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                              QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+        const bool down = type != QEvent::MouseButtonRelease;
+        QMouseEvent event(type, at, rows->mapToGlobal(at), Qt::LeftButton,
+                          down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(rows, &event);
+    }
+}
+
 class OpenDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         EnsureApplication();
+        delegates = std::make_unique<mvtest::DelegateOwner>();
         desktop::SetNamespaceLanguageBase(10000);
         SetDialogMessageService(nullptr);
         SetRegisteredExtensionTest([](const std::string& ext) { return ext == "txt"; });
@@ -39,6 +68,7 @@ protected:
     static TMvFrmOpenDlg& Frm(TForm& form) { return dynamic_cast<TMvFrmOpenDlg&>(form); }
 
     mvtest::DesktopFixture desk;
+    std::unique_ptr<mvtest::DelegateOwner> delegates;
     mvtest::TempDir dir;
     std::string root;
 };
@@ -70,6 +100,7 @@ TEST_F(OpenDialogTest, TypedFolderNavigatesAndKeepsTheDialogOpen) {
         PerformModalAction(form, TModalAction::maEnter);
         resultAfterFolder = form.ModalResult();
         shownAfterFolder = frm.CurrentDir();
+        EXPECT_GE(RowOf(*frm.MvShellList1, "b.zip"), 0);
         frm.FileNameEdt->SetTextValue("b.zip");
     });
     ASSERT_TRUE(dialog.Execute());
@@ -78,6 +109,89 @@ TEST_F(OpenDialogTest, TypedFolderNavigatesAndKeepsTheDialogOpen) {
     EXPECT_GE(folderChanges, 1);
     EXPECT_EQ(dialog.Files(), std::vector<std::string>{root + "/sub/b.zip"});
     EXPECT_EQ(driver.Unanswered(), 0);
+}
+
+TEST_F(OpenDialogTest, DoubleClickOnAFileChoosesIt) {
+    TModalDriver driver;
+    TMvOpenDlg dialog(nullptr);
+    dialog.SetInitialDir(root);
+    std::string edit;
+    // The double click closes the form itself; the answer after it does nothing.
+    driver.Queue({TModalAction::maClickResult, 99, std::nullopt, [&](TForm& form) {
+                      TMvShellList& list = *Frm(form).MvShellList1;
+                      const int row = RowOf(list, "c.zip");
+                      ASSERT_GE(row, 0);
+                      list.ClearSelection();
+                      list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+                      Frm(form).ListSelectionChanged();
+                      edit = Frm(form).FileNameEdt->Text();
+                      DoubleClickRow(list, row);
+                  }});
+    EXPECT_TRUE(dialog.Execute());
+    EXPECT_EQ(edit, "c.zip");
+    EXPECT_EQ(dialog.Files(), std::vector<std::string>{root + "/c.zip"});
+}
+
+TEST_F(OpenDialogTest, DoubleClickOnAFolderEntersIt) {
+    TModalDriver driver;
+    TMvOpenDlg dialog(nullptr);
+    dialog.SetInitialDir(root);
+    driver.PressEscape([&](TForm& form) {
+        TMvFrmOpenDlg& frm = Frm(form);
+        TMvShellList& list = *frm.MvShellList1;
+        const int row = RowOf(list, "sub");
+        ASSERT_GE(row, 0);
+        list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        DoubleClickRow(list, row);
+        list.FlushPendingSync(true);
+        EXPECT_EQ(form.ModalResult(), mrNone);
+        EXPECT_EQ(frm.CurrentDir(), root + "/sub");
+        EXPECT_GE(RowOf(list, "b.zip"), 0);
+    });
+    EXPECT_FALSE(dialog.Execute());
+}
+
+TEST_F(OpenDialogTest, SeveralSelectedFilesAreQuoted) {
+    TModalDriver driver;
+    TMvOpenDlg dialog(nullptr);
+    dialog.SetOptions(dialog.Options() | ptofAllowMultiselect);
+    dialog.SetInitialDir(root);
+    std::string edit;
+    driver.PressEnter([&](TForm& form) {
+        TMvFrmOpenDlg& frm = Frm(form);
+        TMvShellList& list = *frm.MvShellList1;
+        for (const char* name : {"a.zip", "c.zip", "sub"})
+            list.SetItemState(RowOf(list, name), LVIS_SELECTED, LVIS_SELECTED);
+        frm.ListSelectionChanged();
+        edit = frm.FileNameEdt->Text();
+    });
+    EXPECT_TRUE(dialog.Execute());
+    EXPECT_EQ(edit, "\"a.zip\" \"c.zip\"");
+    EXPECT_EQ(dialog.Files(), (std::vector<std::string>{root + "/a.zip", root + "/c.zip"}));
+}
+
+TEST_F(OpenDialogTest, TwoFilesWithTheTypedCaptionAskTheUserToChoose) {
+    mvtest::WriteFileText(dir / "Dup.zip", "1");
+    mvtest::WriteFileText(dir / "dup.zip", "2");
+    TModalDriver driver;
+    TMvOpenDlg dialog(nullptr);
+    dialog.SetInitialDir(root);
+    int selected = -1, expected = -2;
+    driver.PressEscape([&](TForm& form) {
+        TMvFrmOpenDlg& frm = Frm(form);
+        TMvShellList& list = *frm.MvShellList1;
+        frm.FileNameEdt->SetTextValue("DUP.ZIP");
+        PerformModalAction(form, TModalAction::maEnter);
+        EXPECT_EQ(form.ModalResult(), mrNone);
+        expected = std::min(RowOf(list, "Dup.zip"), RowOf(list, "dup.zip"));
+        selected = list.GetNextItem(-1, LVNI_SELECTED);
+    });
+    driver.PressEnter(); // the message
+    EXPECT_FALSE(dialog.Execute());
+    EXPECT_EQ(selected, expected);
+    ASSERT_EQ(driver.Shown().size(), 2u);
+    EXPECT_EQ(driver.Shown()[1].Texts[0],
+              "Mais de um arquivo tem o nome 'DUP.ZIP'.\n\nEscolha um da lista de arquivos.");
 }
 
 TEST_F(OpenDialogTest, WildcardFiltersTheListAndChoosingATypeClearsIt) {
@@ -96,6 +210,8 @@ TEST_F(OpenDialogTest, WildcardFiltersTheListAndChoosingATypeClearsIt) {
         resultAfterTyping = form.ModalResult();
         filterAfterTyping = frm.ListFileFilter();
         editAfterTyping = frm.FileNameEdt->Text();
+        EXPECT_GE(RowOf(*frm.MvShellList1, "notes.txt"), 0);
+        EXPECT_EQ(RowOf(*frm.MvShellList1, "a.zip"), -1);
         frm.FileTypesCbx->SetItemIndex(1);
         frm.FileTypesCbxSelEndOk(frm.FileTypesCbx);
         filterAfterType = frm.ListFileFilter();
@@ -163,30 +279,72 @@ TEST_F(OpenDialogTest, CheckFileMatrix) {
     const std::string x = root + "/nofolder/x.zip";
     const std::vector<Row> rows = {
         {"exists, no question", true, 0, "a.zip", {}, true, ""},
-        {"overwrite yes", true, ptofOverwritePrompt, "a.zip", {mrYes}, true,
+        {"overwrite yes",
+         true,
+         ptofOverwritePrompt,
+         "a.zip",
+         {mrYes},
+         true,
          a + " já existe.\nDeseja substituí-lo?"},
-        {"overwrite no", true, ptofOverwritePrompt, "a.zip", {mrNo}, false,
+        {"overwrite no",
+         true,
+         ptofOverwritePrompt,
+         "a.zip",
+         {mrNo},
+         false,
          a + " já existe.\nDeseja substituí-lo?"},
-        {"read-only refused", true, ptofOverwritePrompt | ptofNoReadOnlyReturn, "c.zip", {mrOk}, false,
+        {"read-only refused",
+         true,
+         ptofOverwritePrompt | ptofNoReadOnlyReturn,
+         "c.zip",
+         {mrOk},
+         false,
          c + "\nEste arquivo é somente para leitura.\nUse um nome diferente."},
-        {"read-only allowed", true, ptofOverwritePrompt, "c.zip", {mrYes}, true,
+        {"read-only allowed",
+         true,
+         ptofOverwritePrompt,
+         "c.zip",
+         {mrYes},
+         true,
          c + " já existe.\nDeseja substituí-lo?"},
-        {"missing refused", false, ptofFileMustExist | ptofCreatePrompt, "missing.zip", {mrOk}, false,
+        {"missing refused",
+         false,
+         ptofFileMustExist | ptofCreatePrompt,
+         "missing.zip",
+         {mrOk},
+         false,
          m + "\nArquivo não encontrado.\nVerifique se o nome do arquivo está correto."},
-        {"create yes", false, ptofCreatePrompt, "missing.zip", {mrYes}, true,
+        {"create yes",
+         false,
+         ptofCreatePrompt,
+         "missing.zip",
+         {mrYes},
+         true,
          "missing.zip\nEste arquivo não existe.\n\nDeseja criar o arquivo?"},
-        {"create no", false, ptofCreatePrompt, "missing.zip", {mrNo}, false,
+        {"create no",
+         false,
+         ptofCreatePrompt,
+         "missing.zip",
+         {mrNo},
+         false,
          "missing.zip\nEste arquivo não existe.\n\nDeseja criar o arquivo?"},
         {"missing, no option", true, 0, "missing.zip", {}, true, ""},
-        {"missing folder refused", true, ptofPathMustExist, "nofolder/x.zip", {mrOk}, false,
+        {"missing folder refused",
+         true,
+         ptofPathMustExist,
+         "nofolder/x.zip",
+         {mrOk},
+         false,
          x + "\nO caminho não existe.\nVerifique se o caminho está correto."},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         TModalDriver driver;
         std::unique_ptr<TMvFileDlg> dialog;
-        if (row.save) dialog = std::make_unique<TMvSaveDlg>(nullptr);
-        else dialog = std::make_unique<TMvOpenDlg>(nullptr);
+        if (row.save)
+            dialog = std::make_unique<TMvSaveDlg>(nullptr);
+        else
+            dialog = std::make_unique<TMvOpenDlg>(nullptr);
         dialog->SetOptions(DefaultOpenOptions | row.options);
         dialog->SetInitialDir(root);
         driver.Queue({TModalAction::maEnter, mrNone, std::string(row.typed), {}});
@@ -209,13 +367,13 @@ TEST_F(OpenDialogTest, CheckFileMatrix) {
 
 TEST_F(OpenDialogTest, MessagesGoThroughTheProgramsService) {
     std::vector<std::string> texts;
-    SetDialogMessageService([&](const std::string& text, const std::string&, TMvDlgMsgKind kind,
-                                TMvDlgMsgButtons buttons) {
-        texts.push_back(text);
-        EXPECT_EQ(kind, TMvDlgMsgKind::dmkWarning);
-        EXPECT_EQ(buttons, TMvDlgMsgButtons::dmbYesNo);
-        return mrYes;
-    });
+    SetDialogMessageService(
+        [&](const std::string& text, const std::string&, TMvDlgMsgKind kind, TMvDlgMsgButtons buttons) {
+            texts.push_back(text);
+            EXPECT_EQ(kind, TMvDlgMsgKind::dmkWarning);
+            EXPECT_EQ(buttons, TMvDlgMsgButtons::dmbYesNo);
+            return mrYes;
+        });
     TModalDriver driver;
     TMvSaveDlg dialog(nullptr);
     dialog.SetOptions(dialog.Options() | ptofOverwritePrompt);
@@ -279,8 +437,9 @@ TEST_F(OpenDialogTest, TreeHiddenAtTheEndOpensHiddenNextTime) {
         TMvFrmOpenDlg& frm = Frm(form);
         downAtFirst = frm.ShowTreeBtn->Down();
         EXPECT_EQ(frm.MvSplitter1->Position(), 150);
-        uint16_t key = 0x7B; // F12
-        frm.FormKeyDown(key, 0);
+        // F12 typed in the name edit.
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_F12, Qt::NoModifier);
+        QApplication::sendEvent(frm.FileNameEdt->Widget(), &press);
     });
     dialog.Execute();
     EXPECT_TRUE(downAtFirst);
