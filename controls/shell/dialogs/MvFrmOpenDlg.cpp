@@ -415,6 +415,12 @@ void TMvFrmOpenDlg::LocalizeTexts() {
     Folder1Mitm->SetHint(DialogText(dtFolderHint));
     Properties1Mitm->SetCaption(DialogText(dtProperties));
     Properties1Mitm->SetHint(DialogText(dtPropertiesHint));
+    // The folder combo starts 8 pixels right of its label, its right edge kept.
+    LookInTxt->SetAutoSize(true);
+    const int comboRight = MvShellCombo1->Left() + MvShellCombo1->Width();
+    const int comboLeft = LookInTxt->Left() + LookInTxt->Width() + 8;
+    MvShellCombo1->SetBounds(comboLeft, MvShellCombo1->Top(), std::max(0, comboRight - comboLeft),
+                             MvShellCombo1->Height());
     // Labels right-aligned: the fields start 8 pixels right of the wider label.
     for (TLabel* label : {LookInTxt, FileNameTxt, FilesOfTypeTxt}) label->SetAutoSize(true);
     const int labelRight = std::max(FileNameTxt->Left() + FileNameTxt->Width(),

@@ -25,7 +25,9 @@ protected:
         EnsureApplication();
         delegates = std::make_unique<mvtest::DelegateOwner>();
         desktop::SetNamespaceLanguageBase(10000);
-        root = fs::canonical(dir.Path()).string();
+        dir = desk.Home() / "files";
+        fs::create_directories(dir);
+        root = fs::canonical(dir).string();
         fs::create_directories(dir / "sub/deeper");
     }
     void TearDown() override { desktop::SetNamespaceLanguageBase(20000); }
@@ -38,7 +40,7 @@ protected:
 
     mvtest::DesktopFixture desk;
     std::unique_ptr<mvtest::DelegateOwner> delegates;
-    mvtest::TempDir dir;
+    fs::path dir; // under the home folder, so that the tree shows few neighbours
     std::string root;
 };
 
@@ -203,4 +205,3 @@ TEST_F(FolderDialogTest, Screenshots) {
 
 } // namespace
 } // namespace mv
-

@@ -54,7 +54,9 @@ protected:
         desktop::SetNamespaceLanguageBase(10000);
         SetDialogMessageService(nullptr);
         SetRegisteredExtensionTest([](const std::string& ext) { return ext == "txt"; });
-        root = fs::canonical(dir.Path()).string();
+        dir = desk.Home() / "files";
+        fs::create_directories(dir);
+        root = fs::canonical(dir).string();
         mvtest::WriteFileText(dir / "a.zip", "a");
         mvtest::WriteFileText(dir / "c.zip", "c");
         mvtest::WriteFileText(dir / "notes.txt", "n");
@@ -69,7 +71,7 @@ protected:
 
     mvtest::DesktopFixture desk;
     std::unique_ptr<mvtest::DelegateOwner> delegates;
-    mvtest::TempDir dir;
+    fs::path dir; // under the home folder, so that the tree shows few neighbours
     std::string root;
 };
 
