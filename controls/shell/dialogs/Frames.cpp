@@ -24,25 +24,17 @@ uint32_t AlignFlag(TAlignment a) {
 
 TRect FrameInsets(TMvFrameStyle style, int captionHeight, bool hasCaption) {
     switch (style) {
-    case TMvFrameStyle::ptfsNone:
-        return {0, 0, 0, 0};
-    case TMvFrameStyle::ptfsGroup:
-        return {2, hasCaption ? captionHeight : 2, 2, 2};
+    case TMvFrameStyle::ptfsNone: return {0, 0, 0, 0};
+    case TMvFrameStyle::ptfsGroup: return {2, hasCaption ? captionHeight : 2, 2, 2};
     case TMvFrameStyle::ptfsLowered:
-    case TMvFrameStyle::ptfsRaised:
-        return {2, 2, 2, 2};
+    case TMvFrameStyle::ptfsRaised: return {2, 2, 2, 2};
     case TMvFrameStyle::ptfsDint:
     case TMvFrameStyle::ptfsBump:
-    case TMvFrameStyle::ptfsSingle:
-        return {1, 1, 1, 1};
-    case TMvFrameStyle::ptfsHorzLine:
-        return {0, 2, 0, 0};
-    case TMvFrameStyle::ptfsHorzEdge:
-        return {0, 2, 0, 2};
-    case TMvFrameStyle::ptfsVertLine:
-        return {2, 0, 0, 0};
-    case TMvFrameStyle::ptfsVertEdge:
-        return {2, 0, 2, 0};
+    case TMvFrameStyle::ptfsSingle: return {1, 1, 1, 1};
+    case TMvFrameStyle::ptfsHorzLine: return {0, 2, 0, 0};
+    case TMvFrameStyle::ptfsHorzEdge: return {0, 2, 0, 2};
+    case TMvFrameStyle::ptfsVertLine: return {2, 0, 0, 0};
+    case TMvFrameStyle::ptfsVertEdge: return {2, 0, 2, 0};
     }
     return {0, 0, 0, 0};
 }
@@ -66,8 +58,7 @@ void DrawMvFrame(TCanvas& c, const TRect& rect, TMvFrameStyle style, const std::
         Poly(c, e, {{L, B}, {R, B}, {R, T - 1}});
     };
     switch (style) {
-    case TMvFrameStyle::ptfsNone:
-        break;
+    case TMvFrameStyle::ptfsNone: break;
     case TMvFrameStyle::ptfsGroup: {
         c.SetBrushStyle(TBrushStyle::bsSolid);
         c.SetBrushColor(color);
@@ -101,12 +92,8 @@ void DrawMvFrame(TCanvas& c, const TRect& rect, TMvFrameStyle style, const std::
         }
         break;
     }
-    case TMvFrameStyle::ptfsLowered:
-        lowered(sh, dk, face, hi);
-        break;
-    case TMvFrameStyle::ptfsRaised:
-        lowered(hi, face, sh, dk);
-        break;
+    case TMvFrameStyle::ptfsLowered: lowered(sh, dk, face, hi); break;
+    case TMvFrameStyle::ptfsRaised: lowered(hi, face, sh, dk); break;
     case TMvFrameStyle::ptfsDint:
         Poly(c, sh, {{L, B - 1}, {L, T}, {R, T}});
         Poly(c, hi, {{L, B}, {R, B}, {R, T - 1}});
@@ -143,9 +130,7 @@ void DrawMvFrame(TCanvas& c, const TRect& rect, TMvFrameStyle style, const std::
     }
 }
 
-TMvFrame::TMvFrame(TComponent* owner) : TGraphicControl(owner) {
-    SetBounds(0, 0, 64, 48);
-}
+TMvFrame::TMvFrame(TComponent* owner) : TGraphicControl(owner) { SetBounds(0, 0, 64, 48); }
 
 void TMvFrame::Paint() {
     TCanvas& c = Canvas();
@@ -173,8 +158,7 @@ TMvGroup::TMvGroup(TComponent* owner) : TCustomControl(owner) {
 }
 
 TRect TMvGroup::ClientRect() {
-    return FrameContentRect(FFrameStyle, {0, 0, Width(), Height()}, CaptionHeight(Font()),
-                            !Caption().empty());
+    return FrameContentRect(FFrameStyle, {0, 0, Width(), Height()}, CaptionHeight(Font()), !Caption().empty());
 }
 
 void TMvGroup::PlaceChild(TControl* child, int x, int y, int width, int height) {

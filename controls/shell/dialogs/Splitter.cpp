@@ -36,16 +36,13 @@ TMvSplitter::TMvSplitter(TComponent* owner) : TCustomControl(owner) {
         if (FBarAt < 0)
             FDragBar->Hide();
         else
-            FDragBar->Show(FStyle == TMvSplitterStyle::ptstVertical
-                               ? Bounds(FBarAt, 0, FSplitterWidth, Height())
-                               : Bounds(0, FBarAt, Width(), FSplitterWidth));
+            FDragBar->Show(FStyle == TMvSplitterStyle::ptstVertical ? Bounds(FBarAt, 0, FSplitterWidth, Height())
+                                                                    : Bounds(0, FBarAt, Width(), FSplitterWidth));
     };
     ApplyCursor();
     FModel.OnCapture = [this](bool capture) {
-        if (capture)
-            SetCaptureControl(this);
-        else if (GetCaptureControl() == this)
-            ReleaseCapture();
+        if (capture) SetCaptureControl(this);
+        else if (GetCaptureControl() == this) ReleaseCapture();
     };
     // "Drag full windows" has no desktop setting to read here: the user mode drags live.
     FModel.SetFullDrag(true);

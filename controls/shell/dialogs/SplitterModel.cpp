@@ -18,8 +18,7 @@ void TMvSplitterModel::SetPositionEx(int value, bool updateRatio) {
 void TMvSplitterModel::Resize(int size, bool forceProportional) {
     FSize = size;
     if (forceProportional || FProportional)
-        SetPositionEx(static_cast<int>(std::lround(static_cast<double>(FSize) * static_cast<double>(FRatio))),
-                      false);
+        SetPositionEx(static_cast<int>(std::lround(static_cast<double>(FSize) * static_cast<double>(FRatio))), false);
     else
         SetPositionEx(FPosition, false); // a fixed position stays, within the panes' smallest sizes
     if (OnResize) OnResize();
