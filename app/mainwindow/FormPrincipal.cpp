@@ -350,14 +350,15 @@ void TFormPrincipal::CreateStatusBar() {
     StatusBar1->SetParent(this);
     StatusBar1->OnClick = [this](TComponent*) { StatusBar1Click(); };
     int left = 0;
-    auto panel = [this, &left](const std::string& name, TAlign align, int width, TPanel*& frame) {
+    std::vector<std::pair<TPanel*, TAlign>> aligns;
+    auto panel = [this, &left, &aligns](const std::string& name, TAlign align, int width, TPanel*& frame) {
         frame = new TPanel(this);
         frame->SetName(name + "Frame");
         frame->SetBevelOuter(TBevelCut::bvLowered);
         // Panels aligned to the left keep the order of their places.
         frame->SetBounds(left, 0, width, 20);
         left += width;
-        frame->SetAlign(align);
+        aligns.push_back({frame, align});
         frame->SetParent(StatusBar1);
         frame->OnClick = [this](TComponent*) { StatusBar1Click(); };
         auto* label = new TLabel(this);
@@ -375,6 +376,8 @@ void TFormPrincipal::CreateStatusBar() {
     left = 0;
     StatusSimple = panel("StatusSimple", TAlign::alClient, 0, StatusSimpleFrame);
     StatusSimpleFrame->SetVisible(false);
+    // Aligned once all are in place, so that they keep their order.
+    for (auto& [frame, align] : aligns) frame->SetAlign(align);
 }
 
 void TFormPrincipal::CreateProgressWindow() {
@@ -662,7 +665,11 @@ void TFormPrincipal::SetStatusText(const std::string& text) {
     const bool simple = !text.empty();
     StatusSimple->SetCaption(text);
     StatusSimpleFrame->SetVisible(simple);
-    for (TPanel* p : StatusFrames) p->SetVisible(!simple);
+    // Hidden from the last and shown from the first, the panels keep their places.
+    if (simple)
+        for (auto it = StatusFrames.rbegin(); it != StatusFrames.rend(); ++it) (*it)->SetVisible(false);
+    else
+        for (TPanel* p : StatusFrames) p->SetVisible(true);
     StatusBar1->Repaint();
 }
 

@@ -286,6 +286,8 @@ TEST(FormPrincipal, TotalsOfAllRowsAndOfASelection) {
     EXPECT_EQ(f.StatusPanelText(1), LoadLangStr(46) + "2");
     EXPECT_EQ(f.StatusPanelText(2), LoadLangStr(33) + ": " + FormatThousands(5100));
     EXPECT_EQ(f.StatusPanelText(0), ArchiveTypeNames()[static_cast<size_t>(TArcType::atZip)]);
+    // The panels in their order, also after the listing's simple text came and went.
+    for (size_t i = 1; i < f.StatusFrames.size(); ++i) EXPECT_GT(f.StatusFrames[i]->Left(), f.StatusFrames[i - 1]->Left());
     // A click on the status bar: nothing selected, all rows counted.
     f.StatusPanels[2]->Click();
     EXPECT_EQ(f.ArquivosLv->SelCount(), 0);
@@ -409,6 +411,13 @@ TEST(FormPrincipal, MenuBarShortcutsDefaultRadioItemsAndOwnerDrawing) {
         const QPixmap pixmap = menu->grab();
         EXPECT_TRUE(pixmap.save(QString::fromStdString(Shot(std::string("owner-drawn-menu-") + lang.name))));
         menu->hide();
+        // The view styles: a bullet beside the checked radio item.
+        QMenu* options = f.Opcoes1->SubMenu();
+        ASSERT_NE(options, nullptr);
+        options->popup(f.MenuBar1->Widget()->mapToGlobal(QPoint(100, f.MenuBar1->Height())));
+        Pump();
+        EXPECT_TRUE(options->grab().save(QString::fromStdString(Shot(std::string("owner-drawn-radio-menu-") + lang.name))));
+        options->hide();
         EXPECT_GT(f.MenuBar1->OwnerMeasured(), 0);
         EXPECT_GT(f.MenuBar1->OwnerPainted(), 0);
         EXPECT_TRUE(SaveControlImage(*f.MenuBar1, Shot(std::string("menu-bar-") + lang.name)));
