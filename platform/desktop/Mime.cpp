@@ -29,4 +29,15 @@ std::vector<std::string> MimeTypeAncestors(const std::string& mimeType) {
     return out;
 }
 
+bool IsKnownExtension(const std::string& extension) {
+    if (extension.empty()) return false;
+    const QString name = QStringLiteral("x.") + QString::fromStdString(extension);
+    for (const QMimeType& type : Database().mimeTypesForFileName(name))
+        if (!type.isDefault()) return true;
+    // The globs are matched case-sensitively first; an upper-case extension counts too.
+    for (const QMimeType& type : Database().mimeTypesForFileName(name.toLower()))
+        if (!type.isDefault()) return true;
+    return false;
+}
+
 } // namespace mv

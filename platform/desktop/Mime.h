@@ -9,5 +9,7 @@ namespace mv {
 std::string MimeTypeOfPath(const std::string& path);
 // The types a MIME type inherits from, nearest first; empty for an unknown type.
 std::vector<std::string> MimeTypeAncestors(const std::string& mimeType);
+// Whether the desktop knows a file type by this extension (without its dot, any case).
+bool IsKnownExtension(const std::string& extension);
 
 } // namespace mv

@@ -530,7 +530,11 @@ TListView::TListView(TComponent* owner)
     impl.Model = new ListViewModel(this);
     impl.Model->setParent(table);
     table->setModel(impl.Model);
-    table->setItemDelegate(new ListViewDelegate(this));
+    // The table owns its delegate, so that it goes with the table (a view does not take
+    // ownership of the delegate it is given).
+    auto* delegate = new ListViewDelegate(this);
+    delegate->setParent(table);
+    table->setItemDelegate(delegate);
     table->verticalHeader()->hide();
     table->verticalHeader()->setMinimumSectionSize(1);
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

@@ -1,0 +1,210 @@
+#include "controls/shell/dialogs/MvFolderBrowseDlg.h"
+
+#include "controls/shell/dialogs/DialogTexts.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace mv {
+
+// --- the component ---
+
+TMvCustomFolderBrowseDlg::TMvCustomFolderBrowseDlg(TComponent* owner) : TMvDialog(owner) { FTitle.clear(); }
+
+TMvCustomFolderBrowseDlg::~TMvCustomFolderBrowseDlg() = default;
+
+std::string TMvCustomFolderBrowseDlg::GetSelectedPath() { return FSelectedFolder.GetPath(); }
+
+bool TMvCustomFolderBrowseDlg::DoExecute() {
+    if (FForm) throw std::runtime_error("TMvFolderBrowseDlg form already active");
+    std::unique_ptr<TMvFrmFolderBrowseDlg> form;
+    bool result = false;
+    try {
+        form = CreateForm();
+        InitForm(*form);
+        FForm = form.get();
+        DoInitialized();
+        result = form->ShowModal() == mrOk;
+        ReadForm(*form);
+    } catch (...) {
+        FForm = nullptr;
+        throw;
+    }
+    FForm = nullptr;
+    return result;
+}
+
+std::unique_ptr<TMvFrmFolderBrowseDlg> TMvCustomFolderBrowseDlg::CreateForm() {
+    return std::make_unique<TMvFrmFolderBrowseDlg>(nullptr);
+}
+
+void TMvCustomFolderBrowseDlg::InitForm(TMvFrmFolderBrowseDlg& form) {
+    form.OnSelChange = OnSelChange;
+    form.OnFormShow = OnFormShow;
+    form.OnFormClose = OnFormClose;
+    form.StatusTxt->SetCaption(FStatusText);
+    if (FFormWidth > 0) form.SetWidth(FFormWidth);
+    if (FFormHeight > 0) form.SetHeight(FFormHeight);
+    form.SetWindowState(FFormWindowState);
+    form.SetOptions(FOptions);
+    form.SetCaption(FTitle.empty() ? DialogText(dtBrowseCaption) : FTitle);
+    form.SetBaseFolder(FBaseFolder);
+    form.SetCurrentFolder(FSelectedFolder);
+}
+
+void TMvCustomFolderBrowseDlg::ReadForm(TMvFrmFolderBrowseDlg& form) {
+    const TWindowPlacement placement = form.GetWindowPlacement();
+    FFormWidth = placement.rcNormalPosition.Right - placement.rcNormalPosition.Left;
+    FFormHeight = placement.rcNormalPosition.Bottom - placement.rcNormalPosition.Top;
+    FFormWindowState = form.WindowState();
+    if (form.ModalResult() == mrOk) FSelectedFolder.Assign(&form.CurrentFolder());
+}
+
+// --- the form ---
+
+TMvFrmFolderBrowseDlg::TMvFrmFolderBrowseDlg(TComponent* owner) : TForm(owner) {
+    SetName("MvFrmFolderBrowseDlg");
+    SetPosition(TPosition::poScreenCenter);
+    SetBorderIcons(biSystemMenu | biMaximize);
+    SetClientWidth(358);
+    SetClientHeight(313);
+    CreateNewFolderBtn = new TSpeedButton(this);
+    CreateNewFolderBtn->SetParent(this);
+    CreateNewFolderBtn->SetBounds(304, 2, 23, 22);
+    CreateNewFolderBtn->SetCaption("+");
+    CreateNewFolderBtn->SetShowHint(true);
+    CreateNewFolderBtn->OnClick = [this](TComponent* sender) { CreateBtnClick(sender); };
+    DeleteFolderBtn = new TSpeedButton(this);
+    DeleteFolderBtn->SetParent(this);
+    DeleteFolderBtn->SetBounds(331, 2, 23, 22);
+    DeleteFolderBtn->SetCaption("\xC3\x97"); // a multiplication sign
+    DeleteFolderBtn->SetShowHint(true);
+    DeleteFolderBtn->OnClick = [this](TComponent* sender) { DeleteBtnClick(sender); };
+    StatusTxt = new TMvFrame(this);
+    StatusTxt->SetParent(this);
+    StatusTxt->SetBounds(8, 8, 288, 16);
+    StatusTxt->SetFrameStyle(TMvFrameStyle::ptfsNone);
+    StatusTxt->SetFrameSpace(0);
+    StatusTxt->SetAlignment(TAlignment::taLeftJustify);
+    ButtonPanel = new TPanel(this);
+    ButtonPanel->SetParent(this);
+    ButtonPanel->SetBevelOuter(TBevelCut::bvNone);
+    ButtonPanel->SetBounds(0, 278, 358, 35);
+    ButtonPanel->SetAlign(TAlign::alBottom);
+    auto button = [this](int result) {
+        auto* b = new TButton(ButtonPanel);
+        b->SetParent(ButtonPanel);
+        b->SetBounds(0, 6, 75, 23);
+        b->SetModalResult(result);
+        return b;
+    };
+    OkBtn = button(mrOk);
+    OkBtn->SetDefault(true);
+    CancelBtn = button(mrCancel);
+    CancelBtn->SetCancel(true);
+    CreateBtn = button(mrNone);
+    CreateBtn->OnClick = [this](TComponent* sender) { CreateBtnClick(sender); };
+    DeleteBtn = button(mrNone);
+    DeleteBtn->OnClick = [this](TComponent* sender) { DeleteBtnClick(sender); };
+    SetOptions(FOptions);
+    FormResize();
+}
+
+TMvFrmFolderBrowseDlg::~TMvFrmFolderBrowseDlg() { BeginDestruction(); }
+
+void TMvFrmFolderBrowseDlg::SetOptions(TMvFolderBrowseDlgOptions value) {
+    FOptions = value;
+    CreateBtn->SetVisible((value & ptfbCreateDeleteButtons) != 0);
+    DeleteBtn->SetVisible((value & ptfbCreateDeleteButtons) != 0);
+    CreateNewFolderBtn->SetVisible((value & ptfbCreateFolderIcon) != 0);
+    DeleteFolderBtn->SetVisible((value & ptfbDeleteFolderIcon) != 0);
+    FormResize();
+}
+
+void TMvFrmFolderBrowseDlg::SetBaseFolder(TMvShellLocator&) {}
+
+void TMvFrmFolderBrowseDlg::SetCurrentFolder(TMvShellLocator& value) { FCurrentFolder.Assign(&value); }
+
+void TMvFrmFolderBrowseDlg::CreateBtnClick(TComponent*) {}
+
+void TMvFrmFolderBrowseDlg::DeleteBtnClick(TComponent*) {}
+
+void TMvFrmFolderBrowseDlg::MvShellTree1Change() {}
+
+void TMvFrmFolderBrowseDlg::SelectionChanged(const TIdList& absolute, const std::string& path, bool firstNode) {
+    FCurrentFolder.SetPidl(absolute);
+    const bool canCreate = !path.empty();
+    const bool canDelete = canCreate && !firstNode;
+    CreateBtn->SetEnabled(canCreate);
+    CreateNewFolderBtn->SetEnabled(canCreate);
+    DeleteBtn->SetEnabled(canDelete);
+    DeleteFolderBtn->SetEnabled(canDelete);
+    if (OnSelChange) OnSelChange(this, absolute);
+}
+
+void TMvFrmFolderBrowseDlg::DoShow() {
+    TForm::DoShow();
+    OkBtn->SetCaption(DialogText(dtOk));
+    CancelBtn->SetCaption(DialogText(dtCancel));
+    CreateBtn->SetCaption(DialogText(dtCreateFolder));
+    DeleteBtn->SetCaption(DialogText(dtDelete));
+    CreateNewFolderBtn->SetHint(DialogText(dtCreateFolder) + "|" + DialogText(dtFolderHint));
+    DeleteFolderBtn->SetHint(DialogText(dtDelete) + "|" + DialogText(dtDeleteHint));
+    if (Caption().empty()) SetCaption(DialogText(dtBrowseCaption));
+    FormResize();
+    if (OnFormShow) OnFormShow(this);
+    SetCursor(TCursor::crDefault);
+}
+
+void TMvFrmFolderBrowseDlg::DoHide() {
+    TForm::DoHide();
+    if (OnFormClose) OnFormClose(this);
+}
+
+void TMvFrmFolderBrowseDlg::Resized() {
+    TForm::Resized();
+    FormResize();
+}
+
+void TMvFrmFolderBrowseDlg::FormResize() {
+    if (!ButtonPanel || !DeleteBtn) return;
+    const int cw = ClientWidth();
+    StatusTxt->SetWidth(std::max(0, Width() - 24));
+    TControl* tree = reinterpret_cast<TControl*>(MvShellTree1);
+    const int treeLeft = tree ? tree->Left() : 8;
+    if (tree) {
+        const int top = StatusTxt->Top() + StatusTxt->Height() + 8;
+        tree->SetBounds(treeLeft, top, std::max(0, Width() - 24), std::max(0, ButtonPanel->Top() - 8 - top));
+    }
+    if (FOptions & ptfbCreateDeleteButtons) {
+        OkBtn->SetLeft(treeLeft);
+        CancelBtn->SetLeft(OkBtn->Left() + OkBtn->Width() + 4);
+        DeleteBtn->SetLeft(cw - 16 - DeleteBtn->Width());
+        CreateBtn->SetLeft(DeleteBtn->Left() - 4 - CreateBtn->Width());
+    } else {
+        CancelBtn->SetLeft(cw - 16 - CancelBtn->Width());
+        OkBtn->SetLeft(CancelBtn->Left() - 4 - OkBtn->Width());
+    }
+    int edge = cw - 16;
+    if (DeleteFolderBtn->Visible()) {
+        DeleteFolderBtn->SetLeft(edge - DeleteFolderBtn->Width());
+        edge = DeleteFolderBtn->Left() - 8;
+    }
+    if (CreateNewFolderBtn->Visible()) {
+        CreateNewFolderBtn->SetLeft(edge - CreateNewFolderBtn->Width());
+        edge = CreateNewFolderBtn->Left() - 4;
+    }
+    StatusTxt->SetWidth(std::max(0, edge - StatusTxt->Left()));
+}
+
+void TMvFrmFolderBrowseDlg::WndProc(TMessage& message) {
+    if (message.Msg == WM_GETMINMAXINFO && message.LParam) {
+        auto* info = reinterpret_cast<TMinMaxInfo*>(message.LParam);
+        TForm::WndProc(message);
+        info->ptMinTrackSize = {366, 340};
+        return;
+    }
+    TForm::WndProc(message);
+}
+
+} // namespace mv
