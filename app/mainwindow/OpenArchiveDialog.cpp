@@ -1,5 +1,9 @@
 #include "app/mainwindow/OpenArchiveDialog.h"
 
+#include "controls/shell/dialogs/MvOpenDlg.h"
+
+#include <vector>
+
 namespace mv {
 
 namespace {
@@ -9,9 +13,14 @@ TOpenArchiveDialogRunner& Runner() {
     return runner;
 }
 
-// The program's open dialog.
-bool RunProgramDialog(TForm*, const TOpenArchiveRequest&, std::string&) {
-    return false;
+// The program's open dialog: one file, the filter's first entry.
+bool RunProgramDialog(TForm*, const TOpenArchiveRequest& request, std::string& fileName) {
+    std::vector<std::string> files;
+    if (!ExecuteOpenArchiveDialog(request.Filter, 1, request.InitialDir, request.Title, false, files) ||
+        files.empty())
+        return false;
+    fileName = files.front();
+    return true;
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "app/common/LangStr.h"
 #include "app/mainwindow/ArchiveRows.h"
 #include "app/mainwindow/OpenArchiveDialog.h"
+#include "app/settings/Options.h"
 #include "archive/framework/ArcErrors.h"
 #include "controls/listview/ExtListView.h"
 #include "controls/toolkit/docking/ToolDock.h"
@@ -192,6 +193,41 @@ TEST(FormPrincipal, EmptyListedAndSortedWindowInThreeLanguages) {
         EXPECT_EQ(f.Caption(), MainCaptionPrefix);
         EXPECT_EQ(f.ArquivosLv->RowCount(), 0);
         EXPECT_FALSE(f.mnuFecharArquivo1->Enabled());
+    }
+    SetLanguageBase(old);
+}
+
+TEST(FormPrincipal, TheOpenDialogChoosesTheArchiveInThreeLanguages) {
+    MV_REQUIRE_TOOL("zip");
+    const int32_t old = LanguageBase();
+    const fs::path home = fs::current_path();
+    for (const Lang& lang : Langs) {
+        SCOPED_TRACE(lang.name);
+        SetLanguageBase(lang.base);
+        TempDir dir;
+        const std::string zip = MakeZip(dir);
+        Window w;
+        TFormPrincipal& f = *w.form;
+        f.Options().PastaIniciar = pfFixed;
+        f.Options().PastaIniciarFixa = dir.Path().string();
+        TModalDriver driver;
+        // The user types the name and presses Enter in the real dialog.
+        driver.Queue({TModalAction::maEnter, mrNone, std::string("listed.zip"), [&](TForm& form) {
+                          EXPECT_TRUE(SaveControlImage(form, Shot(std::string("open-dialog-") + lang.name)));
+                      }});
+        f.AbrirArquivo1->Action()->trigger();
+        Pump();
+        ASSERT_EQ(driver.Shown().size(), 1u);
+        EXPECT_EQ(driver.Shown()[0].Caption, LoadLangStr(72));
+        EXPECT_EQ(f.Caption(), std::string(MainCaptionPrefix) + zip + " (*)");
+        EXPECT_EQ(f.ArquivosLv->RowCount(), 4);
+        EXPECT_EQ(f.Options().UltimaPastaIniciar, dir.Path().string());
+        // Cancelled: nothing changes.
+        driver.PressEscape();
+        f.AbrirArquivo1->Action()->trigger();
+        Pump();
+        EXPECT_EQ(f.ArquivosLv->RowCount(), 4);
+        fs::current_path(home); // the dialog leaves the process in the folder it showed
     }
     SetLanguageBase(old);
 }
