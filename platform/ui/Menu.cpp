@@ -4,6 +4,9 @@
 #include "platform/ui/QtBridge.h"
 
 #include <QAction>
+#include <QActionGroup>
+#include <QFont>
+#include <QKeySequence>
 #include <QMenu>
 #include <algorithm>
 
@@ -21,6 +24,10 @@ TMenuItem::~TMenuItem() {
     // The action may be delivering this item's click: Qt deletes it afterwards.
     QObject::disconnect(FAction, nullptr, nullptr, nullptr);
     if (FSubMenu) FSubMenu->deleteLater();
+    if (FRadioGroup) {
+        FRadioGroup->removeAction(FAction);
+        FRadioGroup->deleteLater();
+    }
     FAction->deleteLater();
 }
 
@@ -50,6 +57,44 @@ void TMenuItem::SetChecked(bool value) {
     FChecked = value;
     FAction->setCheckable(value || FAction->isCheckable());
     FAction->setChecked(value);
+    if (value && FRadioItem && FParentItem)
+        for (TMenuItem* sibling : FParentItem->FItems)
+            if (sibling != this && sibling->FRadioItem && sibling->FGroupIndex == FGroupIndex && sibling->FChecked)
+                sibling->SetChecked(false);
+}
+
+void TMenuItem::SetShortCut(const std::string& value) {
+    FShortCut = value;
+    FAction->setShortcut(QKeySequence(ToQ(value)));
+    // The form's window holds the action (see TMenuBar), so the key works while it is active.
+    FAction->setShortcutContext(Qt::WindowShortcut);
+}
+
+void TMenuItem::SetDefault(bool value) {
+    FDefault = value;
+    QFont font = FAction->font();
+    font.setBold(value);
+    FAction->setFont(font);
+}
+
+void TMenuItem::SetRadioItem(bool value) {
+    FRadioItem = value;
+    if (value && !FRadioGroup) {
+        // A group of one: Qt draws the round mark for the actions of an exclusive group,
+        // and the checks of the siblings are kept by SetChecked, not by Qt.
+        FRadioGroup = new QActionGroup(nullptr);
+        FRadioGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+        FRadioGroup->addAction(FAction);
+    } else if (!value && FRadioGroup) {
+        FRadioGroup->removeAction(FAction);
+        FRadioGroup->deleteLater();
+        FRadioGroup = nullptr;
+    }
+    FAction->setCheckable(value || FChecked);
+}
+
+void TMenuItem::SetGroupIndex(int value) {
+    FGroupIndex = value;
 }
 
 void TMenuItem::Add(TMenuItem* item) {
@@ -73,6 +118,8 @@ void TMenuItem::Remove(TMenuItem* item) {
 }
 
 void TMenuItem::Click() {
+    // Qt toggles a checkable action as it triggers it; the item's own state rules.
+    if (FAction->isCheckable() && FAction->isChecked() != FChecked) FAction->setChecked(FChecked);
     if (FEnabled && OnClick) OnClick(this);
 }
 

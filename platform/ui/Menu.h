@@ -7,6 +7,7 @@
 #include <vector>
 
 class QAction;
+class QActionGroup;
 class QMenu;
 
 namespace mv {
@@ -25,7 +26,20 @@ public:
     bool Visible() const { return FVisible; }
     void SetVisible(bool value);
     bool Checked() const { return FChecked; }
+    // A radio item checked unchecks the other radio items of its group among its siblings.
     void SetChecked(bool value);
+    // The key combination shown beside the caption and working while the menu's form is
+    // active, in portable text ("Ctrl+O", "F5", "Del"); empty for none.
+    const std::string& ShortCut() const { return FShortCut; }
+    void SetShortCut(const std::string& value);
+    // The item a double-click on the menu's owner chooses: shown in bold.
+    bool Default() const { return FDefault; }
+    void SetDefault(bool value);
+    // Shown with a round mark when checked; one of its group is checked at a time.
+    bool RadioItem() const { return FRadioItem; }
+    void SetRadioItem(bool value);
+    int GroupIndex() const { return FGroupIndex; }
+    void SetGroupIndex(int value);
 
     TMenuItem* ParentItem() const { return FParentItem; }
     int Count() const { return static_cast<int>(FItems.size()); }
@@ -44,6 +58,11 @@ private:
     bool FEnabled = true;
     bool FVisible = true;
     bool FChecked = false;
+    std::string FShortCut;
+    bool FDefault = false;
+    bool FRadioItem = false;
+    int FGroupIndex = 0;
+    QActionGroup* FRadioGroup = nullptr; // shows the round mark; the exclusion is ours
     TMenuItem* FParentItem = nullptr;
     std::vector<TMenuItem*> FItems;
     QAction* FAction = nullptr;

@@ -235,10 +235,12 @@ void TMvMainMenu::MeasureItem(TMenuItem* item, int& width, int& height) {
     const std::string text = StripChar(item->Caption(), '&');
     height = GetSystemMetrics(SM_CYMENU) - 2;
     int m = 0;
+    if (item->Default()) canvas.Font().SetStyle(canvas.Font().Style() | fsBold);
     if (popup) {
         width = 2 * g;
         m = FImages ? MaxOfTwo(FMinTextOffset, FImages->Width() + 2) : FMinTextOffset;
         width += canvas.TextWidth(text + "\t\t");
+        if (!item->ShortCut().empty()) width += canvas.TextWidth(item->ShortCut());
         if (item->Count() > 0) width += canvas.TextWidth("\t\t");
         if (FShowCheckMarks) width += CheckWidth();
     } else {
@@ -332,11 +334,13 @@ void TMvMainMenu::PaintItem(TMenuItem* item, const TRect& rect, TMenuOwnerDrawSt
         c.LineTo(rect.Right - 1, rect.Bottom - 1);
         c.LineTo(rect.Left - 1, rect.Bottom - 1);
     }
+    // A checked radio item shows a bullet where the others show a check mark.
+    const uint32_t mark = item->RadioItem() ? DFCS_MENUBULLET : DFCS_MENUCHECK;
     auto drawCheck = [&](const TRect& box) {
         TRect r = box;
         const TColor brush = c.BrushColor();
         const uint8_t style = c.Font().Style();
-        DrawFrameControl(c, r, DFC_MENU, DFCS_MENUCHECK | DFCS_TRANSPARENT);
+        DrawFrameControl(c, r, DFC_MENU, mark | DFCS_TRANSPARENT);
         c.SetBrushColor(brush);
         c.Font().SetStyle(style);
     };
@@ -413,8 +417,16 @@ void TMvMainMenu::PaintItem(TMenuItem* item, const TRect& rect, TMenuOwnerDrawSt
             }
             c.Font().SetColor(grayText);
         }
+        // The default item in bold; the shortcut's text at the right of a pop-up's item.
+        const uint8_t fontStyle = c.Font().Style();
+        if (item->Default()) c.Font().SetStyle(fontStyle | fsBold);
         TRect r = Rect(rect.Left + x, y, rect.Right, rect.Bottom);
         DrawText(c, caption, r, DT_SINGLELINE | DT_EXPANDTABS);
+        if (popup && !item->ShortCut().empty()) {
+            TRect keys = Rect(rect.Left + x, y, rect.Right - 2 * g - CheckWidth(), rect.Bottom);
+            DrawText(c, item->ShortCut(), keys, DT_SINGLELINE | DT_RIGHT);
+        }
+        c.Font().SetStyle(fontStyle);
         c.Font().SetColor(textColor);
         c.SetBrushStyle(TBrushStyle::bsSolid);
     } else {

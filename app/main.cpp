@@ -1,0 +1,5 @@
+#include "app/ProgramMain.h"
+
+int main(int argc, char** argv) {
+    return mv::programMain(argc, argv);
+}

@@ -1,0 +1,174 @@
+#pragma once
+// The archive manager's main window: its menu bar, the docked toolbars, the archive
+// list (a virtual list served by TArchiveList), the explorer pane, the status bar
+// with its five panels and the floating progress window. It is the view the archive
+// opener fills, the place the commands that choose the open archive start from, and
+// it keeps its geometry, toolbars, columns, explorer pane and reopen list between
+// runs ("morvelan.ini" and the registry store).
+#include "app/mainwindow/ArchiveList.h"
+#include "app/mainwindow/ArchiveOpener.h"
+#include "app/mainwindow/MainWindowView.h"
+#include "app/mainwindow/ProgramStart.h"
+#include "app/mainwindow/WindowState.h"
+#include "app/settings/Options.h"
+#include "app/settings/ReopenList.h"
+#include "platform/ui/Form.h"
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace mv {
+
+class TExtListView;
+class TDockToolbar;
+class TFormPlacement;
+class THistMenu;
+class TLabel;
+class TMenuBar;
+class TMenuItem;
+class TMvMainMenu;
+class TPanel;
+class TProgressBar;
+class TSpeedButton;
+class TToolDock;
+class TToolWindow;
+
+// The window's own process-wide state.
+struct TMainWindowStart {
+    TStartDecision Decision;
+    int ArgumentCount = 0; // the program's arguments (its own name not counted)
+};
+
+class TFormPrincipal : public TForm, public TMainWindowView {
+public:
+    explicit TFormPrincipal(TComponent* owner, TMainWindowStart start = {});
+    ~TFormPrincipal() override;
+
+    // ---- components
+    TMvMainMenu* MenuPrincipal = nullptr;
+    TMenuBar* MenuBar1 = nullptr;
+    TMenuItem *Arquivo1 = nullptr, *Novo1 = nullptr, *AbrirArquivo1 = nullptr, *Reabrir1 = nullptr,
+              *mnuFecharArquivo1 = nullptr, *Sair1 = nullptr;
+    TMenuItem *Acoes1 = nullptr, *mnuAdicionar1 = nullptr, *Extrair1 = nullptr, *Excluir1 = nullptr,
+              *Visualizar1 = nullptr, *AntiVirus1 = nullptr, *Sfx1 = nullptr, *Email1 = nullptr,
+              *Refresh1 = nullptr, *EspecificarTipo1 = nullptr;
+    TMenuItem *Opcoes1 = nullptr, *Explorer1 = nullptr, *Ordenar1 = nullptr;
+    std::array<TMenuItem*, 4> EstiloItems{}; // large icons, small icons, list, details
+    TMenuItem *Ajuda1 = nullptr, *AjudadoMorvelan1 = nullptr;
+    THistMenu* HistMenu = nullptr;
+    TToolDock* DockSuperior = nullptr;
+    TDockToolbar *tbAcao = nullptr, *tbUtilitario = nullptr;
+    TSpeedButton *NovoBtn = nullptr, *AbrirBtn = nullptr, *AdicionarBtn = nullptr, *ExtrairBtn = nullptr;
+    TSpeedButton *ExplorerBtn = nullptr, *ExecutaveisBtn = nullptr, *AntiVirusBtn = nullptr, *EmailBtn = nullptr;
+    TPanel* PanelExplorer = nullptr;
+    TExtListView* ArquivosLv = nullptr;
+    TPanel* StatusBar1 = nullptr;
+    std::array<TPanel*, 5> StatusFrames{};
+    std::array<TLabel*, 5> StatusPanels{};
+    TPanel* StatusSimpleFrame = nullptr;
+    TLabel* StatusSimple = nullptr;
+    TToolWindow* ProgressWindow = nullptr;
+    TLabel *ProgressFolderLbl = nullptr, *ProgressFileLbl = nullptr, *ProgressMessageLbl = nullptr;
+    TProgressBar* ProgressBar = nullptr;
+    TFormPlacement* FormPlacement = nullptr;
+
+    // ---- state
+    TArchiveList& List() { return FList; }
+    TArchiveOpener& Opener() { return *FOpener; }
+    TReopenList& History() { return FHistory; }
+    TOptions& Options() { return FOptions; }
+    const std::vector<std::string>& StartFailures() const { return FStartFailures; }
+    const std::vector<std::string>& ShutdownFailures() const { return FShutdownFailures; }
+    // The exit code the window asks for (QuitMarker after a command-line verb).
+    int ExitCode() const { return FExitCode; }
+    // The texts of the status bar as shown: the five panels, or the one simple text.
+    std::string StatusPanelText(int index) const;
+    std::string StatusSimpleText() const;
+    bool StatusSimpleMode() const;
+    // The verb runner (the verbs come with their own commands); it answers the exit code.
+    std::function<int(const TStartDecision&)> RunVerb;
+
+    // ---- commands
+    void AbrirArquivo1Click();
+    void HistMenuClick(const std::string& caption);
+    void mnuFecharArquivo1Click();
+    void Refresh1Click();
+    void EspecificarTipo1Click();
+    void Sair1Click();
+    void AjudadoMorvelan1Click();
+    void Ordenar1Click();
+    void Explorer1Click();
+    void EstiloClick(int style);
+    void StatusBar1Click();
+    void ArquivosLvClick();
+    // The command line of this run, once: a verb, or the archive to open.
+    void ProcessCommandLine();
+    // The message that runs ProcessCommandLine once the message loop runs.
+    static constexpr uint32_t WM_PROCESSCOMMANDLINE = WM_USER + 0x101;
+    // The reopen menu shows the reopen list again.
+    void RefreshReopenMenu();
+
+    // ---- what ends the window (the program calls them in its order)
+    void FormClose();
+    void FormDestroy();
+
+    // ---- the view the opener fills
+    void SetVirtualItemCount(int count) override;
+    int CurrentSortColumn() const override;
+    bool CurrentSortAscending() const override;
+    std::vector<int> SelectedItems() const override;
+    void ClearSelection() override;
+    void BeginListUpdate() override;
+    void EndListUpdate() override;
+    void AutoSizeColumns() override;
+    void SetStatusText(const std::string& text) override;
+    void SetStatusPanels(const std::array<std::string, 5>& panels) override;
+    void SetCaption(const std::string& caption) override;
+    void EnableCommands(const TCommandState& state) override;
+    void SetBusyCursor(bool busy) override;
+    void ShowProgressWindow(bool visible) override;
+    void SetProgressCaption(const std::string& text) override;
+    void SetProgressFolder(const std::string& text) override;
+    void SetProgressFile(const std::string& text) override;
+    void SetProgressMessage(const std::string& text) override;
+    void SetProgressPercent(int percent) override;
+    void ProcessMessages() override;
+    int ShowMessage(const std::string& text, uint8_t kind, uint16_t buttons) override;
+    int AskPassword(const std::string& entryName, std::string& password) override;
+    int AskOverwrite(const std::string& title, const std::string& existingSize, const std::string& existingTime,
+                     const std::string& newSize, const std::string& newTime) override;
+
+protected:
+    void Dispatch(TMessage& message) override;
+
+private:
+    void CreateMenus();
+    void CreateToolbars();
+    void CreateList();
+    void CreateStatusBar();
+    void CreateProgressWindow();
+    void LoadSavedState();
+    TExplorerSettings CurrentExplorerSettings() const;
+    void ApplyExplorerSettings(const TExplorerSettings& settings);
+    void LayoutStatusPanels();
+
+    TMainWindowStart FStart;
+    TArchiveList FList;
+    TReopenList FHistory;
+    TOptions FOptions;
+    std::unique_ptr<TArchiveOpener> FOpener;
+    std::array<std::string, ArcTypeCount> FTypeNames;
+    int FExplorerStyle = 4;
+    int FExitCode = 0;
+    bool FCommandLineDone = false;
+    bool FClosed = false;
+    bool FDestroyed = false;
+    int FBusy = 0;
+    std::vector<std::string> FStartFailures;
+    std::vector<std::string> FShutdownFailures;
+};
+
+} // namespace mv

@@ -1,0 +1,147 @@
+// The real `morvelan` binary as a child process, in a fresh desktop: "/W" runs a
+// backup script without any window and ends with the run's exit code; started with
+// an archive under a virtual X server, it shows its window (found by its title) with
+// the archive listed, and ends cleanly when the window is closed.
+#include "app/scripts/ScriptFiles.h"
+#include "app/scripts/ScriptRun.h"
+#include "tests/support/DesktopFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace mv {
+namespace {
+
+namespace fs = std::filesystem;
+using mvtest::Quote;
+
+// The program beside the test programs' folder (build/morvelan).
+std::string ProgramPath() {
+    return (fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "morvelan").string();
+}
+
+std::string WindowTool() {
+    return std::string(MV_SOURCE_DIR) + "/scripts/x11window.py";
+}
+
+// Starts a program with arguments and extra environment; its pid.
+pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& log) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
+        if (!log.empty()) {
+            if (FILE* out = std::freopen(log.c_str(), "w", stdout)) (void)out;
+            dup2(fileno(stdout), 2);
+        }
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// Waits up to `seconds` for the child; its exit status, or -1 when it did not end.
+int WaitFor(pid_t pid, int seconds) {
+    for (int i = 0; i < seconds * 10; ++i) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return -1;
+}
+
+TEST(Program, BackupScriptRunsHeadlessWithItsExitCode) {
+    MV_REQUIRE_TOOL("unzip");
+    ASSERT_TRUE(fs::exists(ProgramPath())) << ProgramPath();
+    mvtest::DesktopFixture desktop;
+    const fs::path src = desktop.Root() / "src";
+    fs::create_directories(src / "sub");
+    mvtest::WriteFileText(src / "a.txt", "first file\n");
+    mvtest::WriteFileText(src / "b.txt", "second file\n");
+    mvtest::WriteFileText(src / "sub/c.txt", "third file\n");
+    TScriptStore store(DefaultScriptsFolder());
+    std::vector<std::string> names;
+    std::string name = "Diario";
+    ASSERT_EQ(store.CreateScript(name, names), TNewScriptResult::nsCreated);
+    auto lines = store.ReadScriptLines(name);
+    lines.push_back("SSS" + src.string() + "/*.*");
+    WriteScriptTextLines(store.HeaderPath(name), lines);
+
+    // No display at all: the run needs none. stdin is closed, so a prompt would end it.
+    const std::string run = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen timeout 120 " +
+                            Quote(ProgramPath()) + " /W diario </dev/null";
+    auto r = mvtest::Run(run);
+    EXPECT_EQ(r.exitCode, ecScriptDone) << r.output;
+    const fs::path archive = desktop.Home() / "Backups" / "Diario.zip";
+    ASSERT_TRUE(fs::exists(archive)) << r.output;
+    const auto listing = mvtest::Run("unzip -l " + Quote(archive.string()));
+    EXPECT_EQ(listing.exitCode, 0);
+    for (const char* file : {"a.txt", "b.txt", "sub/c.txt"})
+        EXPECT_NE(listing.output.find(file), std::string::npos) << listing.output;
+    EXPECT_EQ(store.ReadHeader(name).LastStatus, rsDone);
+
+    // An unknown script: 169, at once.
+    r = mvtest::Run("env -u DISPLAY QT_QPA_PLATFORM=offscreen timeout 60 " + Quote(ProgramPath()) + " /w Semanal </dev/null");
+    EXPECT_EQ(r.exitCode, ecScriptFailed) << r.output;
+}
+
+TEST(Program, ShowsItsWindowWithTheArchiveUnderXvfbAndEndsWhenClosed) {
+    if (!mvtest::HaveTool("Xvfb")) GTEST_SKIP() << "Xvfb is not installed: the program is not started on a display";
+    MV_REQUIRE_TOOL("zip");
+    ASSERT_TRUE(fs::exists(ProgramPath())) << ProgramPath();
+    mvtest::DesktopFixture desktop;
+    mvtest::WriteFileText(desktop.Root() / "one.txt", "one\n");
+    mvtest::WriteFileText(desktop.Root() / "two.txt", "two two\n");
+    const std::string zip = (desktop.Root() / "shown.zip").string();
+    ASSERT_EQ(mvtest::Run("zip -q " + Quote(zip) + " one.txt two.txt", desktop.Root()).exitCode, 0);
+
+    // A display number of our own.
+    int number = 90 + getpid() % 400;
+    while (fs::exists("/tmp/.X11-unix/X" + std::to_string(number)) || fs::exists("/tmp/.X" + std::to_string(number) + "-lock"))
+        ++number;
+    const std::string display = ":" + std::to_string(number);
+    const pid_t server = Spawn({"Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {},
+                               (desktop.Root() / "xvfb.log").string());
+    for (int i = 0; i < 100 && !fs::exists("/tmp/.X11-unix/X" + std::to_string(number)); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(fs::exists("/tmp/.X11-unix/X" + std::to_string(number)));
+
+    const std::string log = (desktop.Root() / "morvelan.log").string();
+    const pid_t program = Spawn({ProgramPath(), zip}, {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "MORVELAN_LANG=en"}, log);
+    const std::string title = zip + " (*)";
+    auto found = mvtest::Run("python3 " + Quote(WindowTool()) + " find --display " + display + " --title " + Quote(title) +
+                     " --wait 60");
+    EXPECT_EQ(found.exitCode, 0) << found.output;
+    // The desktop may add the program's name after the window's own caption.
+    EXPECT_EQ(found.output.rfind("Morvelan 3.0.016 - " + title, 0), 0u) << found.output;
+    // The caption names the archive once it is listed; the window is on screen as a picture.
+    const std::string shot = mvtest::ScreenshotFolder("mainwindow") + "/xvfb-window.png";
+    auto grabbed = mvtest::Run("python3 " + Quote(WindowTool()) + " grab --display " + display + " --title " + Quote(title) +
+                       " --out " + Quote(shot));
+    EXPECT_EQ(grabbed.exitCode, 0) << grabbed.output;
+    EXPECT_GT(fs::exists(shot) ? fs::file_size(shot) : 0, 1000u);
+
+    auto closed = mvtest::Run("python3 " + Quote(WindowTool()) + " close --display " + display + " --title " + Quote(title));
+    EXPECT_EQ(closed.exitCode, 0) << closed.output;
+    const int status = WaitFor(program, 60);
+    if (status < 0) kill(program, SIGKILL), waitpid(program, nullptr, 0);
+    std::ifstream in(log);
+    const std::string output((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(status, 0) << output;
+    kill(server, SIGTERM);
+    WaitFor(server, 10);
+}
+
+} // namespace
+} // namespace mv
