@@ -100,6 +100,13 @@ void AddNameForms(std::vector<std::string>& lines, const std::string& name) {
     if (slashed != name) lines.push_back(slashed);
 }
 
+// Some entry's name holds "*" or "?", which a mask would read as wildcards.
+bool AnyWildcardName(const TArchiveList& list) {
+    for (const TArchiveRow& row : list.Rows())
+        if (row.StoredName().find_first_of("*?") != std::string::npos) return true;
+    return false;
+}
+
 } // namespace
 
 // Busy from construction to destruction, whatever way the operation ends.
@@ -261,8 +268,13 @@ bool TArchiveOperations::ExtractArchive(const std::vector<std::string>& specs, c
     {
         TBusyScope busy(*this);
         FErrorShown = false;
-        ok = IsZipFamily(FOpener.ArcType()) ? ExtractThroughVendor(specs, folder, storedFolders)
-                                            : ExtractThroughReader(specs, folder, storedFolders, literalNames);
+        // The vendor library matches names as masks; entries chosen by name from an
+        // archive whose names hold wildcards go through the ZIP reader, which takes
+        // them literally.
+        const bool literalZip = literalNames && AnyWildcardName(FList);
+        ok = IsZipFamily(FOpener.ArcType()) && !literalZip
+                 ? ExtractThroughVendor(specs, folder, storedFolders)
+                 : ExtractThroughReader(specs, folder, storedFolders, literalNames);
     }
     answer = 7;
     return ok;
@@ -295,7 +307,7 @@ bool TArchiveOperations::ExtractThroughVendor(const std::vector<std::string>& sp
 bool TArchiveOperations::ExtractThroughReader(const std::vector<std::string>& specs, const std::string& target,
                                               bool storedFolders, bool literalNames) {
     const TArcType type = FOpener.ArcType();
-    std::unique_ptr<TUnBase> reader = NewReader(type);
+    std::unique_ptr<TUnBase> reader = NewReader(IsZipFamily(type) ? TArcType::atZip : type);
     if (!reader) {
         FView.ShowMessage(LoadLangStr(423), mkWarning, mbOKOnly);
         return false;
@@ -325,6 +337,9 @@ bool TArchiveOperations::ExtractThroughReader(const std::vector<std::string>& sp
             lines.push_back(spec);
         }
     }
+    // A single name would let the walk stop at its first match by mask, which may be
+    // another entry ("a?c" for "abc"): the walk goes on to the entry itself.
+    if (literalNames && lines.size() == 1) lines.push_back(lines[0]);
     reader->SetFileName("");
     BindReader(*reader);
 

@@ -334,6 +334,31 @@ TEST(ArchiveOperations, OverwritePromptDescribesTheExactFile) {
     EXPECT_EQ(ReadAll(out / "aXXb"), "12");
 }
 
+// Entries chosen by name are taken literally by every engine: "a*b" is that entry
+// alone, never a mask for "aXXb".
+TEST(ArchiveOperations, SelectedNamesAreMatchedLiterally) {
+    MV_REQUIRE_TOOL("zip");
+    const TempDir src;
+    fs::create_directories(src / "in");
+    std::ofstream(src / "in/a*b") << "star";
+    std::ofstream(src / "in/aXXb") << "plain";
+    std::ofstream(src / "in/a?c") << "question";
+    std::ofstream(src / "in/abc") << "abc";
+    const std::string in = Quote((src / "in").string());
+    ASSERT_EQ(mvtest::Run("cd " + in + " && tar cf ../l.tar 'a*b' aXXb 'a?c' abc && zip -q ../l.zip 'a*b' aXXb 'a?c' abc").exitCode, 0);
+    for (const char* archive : {"l.tar", "l.zip"}) {
+        for (const std::string name : {"a*b", "a?c", "abc"}) {
+            SCOPED_TRACE(std::string(archive) + " " + name);
+            Window w;
+            ASSERT_TRUE(w.opener.OpenArchive((src / archive).string()));
+            const fs::path out = w.temp / "out";
+            std::string temp;
+            ASSERT_TRUE(w.ops.ExtractArchive({name}, out.string() + "/", true, temp, 5, true));
+            EXPECT_EQ(Names(ReadTree(out)), std::vector<std::string>{name});
+        }
+    }
+}
+
 TEST(ArchiveOperations, PasswordsRightWrongAndCancel) {
     struct Case {
         const char* fixture;
