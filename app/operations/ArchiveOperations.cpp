@@ -107,6 +107,23 @@ bool AnyWildcardName(const TArchiveList& list) {
     return false;
 }
 
+// Whether the names, read as masks, match an entry that is not among them.
+bool NamesReachOtherEntries(const std::vector<std::string>& names, const TArchiveList& list) {
+    auto backslashed = [](std::string n) {
+        std::replace(n.begin(), n.end(), '/', '\\');
+        return n;
+    };
+    std::set<std::string> chosen;
+    for (const std::string& n : names) chosen.insert(backslashed(n));
+    for (const TArchiveRow& row : list.Rows()) {
+        const std::string entry = backslashed(row.StoredName());
+        if (chosen.count(entry)) continue;
+        for (const std::string& n : chosen)
+            if (WildcardMatch(n, entry, false)) return true;
+    }
+    return false;
+}
+
 } // namespace
 
 // Busy from construction to destruction, whatever way the operation ends.
@@ -640,6 +657,13 @@ bool TArchiveOperations::DeleteFromArchive(const std::vector<std::string>& names
     const TArcType type = FOpener.ArcType();
     const bool zipWriter = type == TArcType::atZip || type == TArcType::atZipExe;
     if (!zipWriter && !CompressorForArchive()) return false;
+    // The engines take the names as masks: when they would also take an entry that
+    // was not chosen ("a*" and "abc"), nothing is deleted.
+    if (NamesReachOtherEntries(names, FList)) {
+        FSelectedCompressor.reset();
+        FView.ShowMessage(LoadLangStr(2961), mkInformation, mbOKOnly);
+        return false;
+    }
     if (FView.ShowMessage(LoadLangStr(40), mkQuestion, mbYesNo) != mrYes) {
         FSelectedCompressor.reset();
         return false;

@@ -652,6 +652,17 @@ TEST(ArchiveOperations, DeleteFromEachWritableType) {
         EXPECT_EQ(w.view.Boxes.back().Text, LoadLangStr(40));
         EXPECT_EQ(mvtest::ReadFileBytes(src / "t.tar"), before);
     }
+    // Names that would take other entries as masks: nothing is deleted.
+    for (const std::string name : {"a*", "abc"}) {
+        SCOPED_TRACE(name);
+        const auto before = mvtest::ReadFileBytes(src / "t.tar");
+        Window w;
+        ASSERT_TRUE(w.opener.OpenArchive((src / "t.tar").string()));
+        EXPECT_FALSE(w.ops.DeleteFromArchive({name}));
+        ASSERT_EQ(w.view.Boxes.size(), 1u);
+        EXPECT_EQ(w.view.Boxes[0].Text, LoadLangStr(2961));
+        EXPECT_EQ(mvtest::ReadFileBytes(src / "t.tar"), before);
+    }
     for (const char* name : {"t.zip", "t.tar", "t.lzh"}) {
         SCOPED_TRACE(name);
         Window w;
