@@ -65,6 +65,7 @@ bool ToMouseButton(Qt::MouseButton button, TMouseButton& out) {
 uint16_t VirtualKeyOf(int qtKey) {
     if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return static_cast<uint16_t>('A' + (qtKey - Qt::Key_A));
     if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return static_cast<uint16_t>('0' + (qtKey - Qt::Key_0));
+    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F12) return static_cast<uint16_t>(0x70 + (qtKey - Qt::Key_F1));
     switch (qtKey) {
     case Qt::Key_Space:
         return 0x20;
@@ -97,8 +98,8 @@ uint16_t VirtualKeyOf(int qtKey) {
         return 0x27;
     case Qt::Key_Down:
         return 0x28;
-    case Qt::Key_F1:
-        return 0x70;
+    case Qt::Key_Menu:
+        return 0x5D;
     default:
         return 0;
     }

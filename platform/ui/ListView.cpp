@@ -6,6 +6,10 @@
 #include "platform/ui/SysMetrics.h"
 
 #include <QAbstractTableModel>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QCollator>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -39,10 +43,20 @@ public:
     }
     QVariant data(const QModelIndex& index, int role) const override {
         if (!View || !index.isValid()) return {};
-        if (role == Qt::DisplayRole) return ToQ(View->CellText(index.row(), index.column()));
+        if (role == Qt::DisplayRole || role == Qt::EditRole) return ToQ(View->CellText(index.row(), index.column()));
         return {};
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        Qt::ItemFlags f = QAbstractTableModel::flags(index);
+        if (index.isValid() && index.column() == 0 && View && !View->OwnerData()) f |= Qt::ItemIsEditable;
+        return f;
+    }
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override {
+        if (!View || role != Qt::EditRole || !index.isValid()) return false;
+        Guarded([&] { View->Edited(index.row(), FromQ(value.toString())); });
+        return true;
+    }
     void Reset() {
         beginResetModel();
         endResetModel();
@@ -169,6 +183,17 @@ struct TListView::Impl {
     QPixmap Background;
     bool MovingSections = false;
     int RowHeight = 0;
+    // Custom drawing: the pre-paint answer asked for rows, and the row drawn last with
+    // what its control answered.
+    bool NotifyItems = false;
+    int DrawnRow = -1;
+    uint32_t DrawnAnswer = 0;
+    TCustomDrawInfo DrawnInfo;
+    // A press that may start a drag.
+    QPoint PressAt;
+    Qt::MouseButton PressButton = Qt::NoButton;
+    int PressRow = -1;
+    bool DragStarted = false;
 };
 
 class ListViewTable : public QTableView {
@@ -176,6 +201,7 @@ public:
     explicit ListViewTable(TListView* view) : View(view) {}
     TListView* View;
     int ContentsWidth(int column) const { return sizeHintForColumn(column); }
+    bool Editing() const { return state() == QAbstractItemView::EditingState; }
 
 protected:
     void paintEvent(QPaintEvent* event) override {
@@ -193,6 +219,18 @@ protected:
         }
         int from = -1, to = -1;
         View->VisibleRange(from, to);
+        {
+            TCustomDrawInfo info;
+            info.DrawStage = CDDS_PREPAINT;
+            info.CurrentFont.Assign(View->Font());
+            info.TextColor = View->Font().Color();
+            info.TextBkColor = View->Color();
+            info.Rect = Rect(0, 0, viewport()->width(), viewport()->height());
+            uint32_t answer = CDRF_DODEFAULT;
+            Guarded([&] { answer = View->CustomDraw(info); });
+            impl.NotifyItems = (answer & CDRF_NOTIFYITEMDRAW) != 0;
+            impl.DrawnRow = -1;
+        }
         if (View->OwnerData()) {
             // Every paint asks the owner afresh, after telling it which rows come.
             impl.Cache.clear();
@@ -238,7 +276,50 @@ protected:
             scrollTo(index);
         }
     }
+    void mousePressEvent(QMouseEvent* event) override {
+        if (!View) return;
+        auto& impl = *View->FImpl;
+        const QPoint at = event->position().toPoint();
+        impl.PressAt = at;
+        impl.PressButton = event->button();
+        impl.PressRow = rowAt(at.y());
+        impl.DragStarted = false;
+        QTableView::mousePressEvent(event);
+        if (event->button() == Qt::RightButton) Guarded([&] { View->RightClick(Point(at.x(), at.y())); });
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (!View) return;
+        View->FImpl->PressRow = -1;
+        QTableView::mouseReleaseEvent(event);
+        if (event->button() == Qt::RightButton) {
+            const QPoint at = event->position().toPoint();
+            Guarded([&] { View->RightButtonUp(Point(at.x(), at.y())); });
+        }
+    }
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        if (!View) return;
+        const bool keyboard = event->reason() == QContextMenuEvent::Keyboard;
+        const QPoint at = viewport()->mapFromGlobal(event->globalPos());
+        Guarded([&] { View->ContextMenu(keyboard ? Point(-1, -1) : Point(at.x(), at.y()), keyboard); });
+    }
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override {
+        QTableView::closeEditor(editor, hint);
+        if (View) Guarded([&] { View->EditingEnded(); });
+    }
     void mouseMoveEvent(QMouseEvent* event) override {
+        if (View) {
+            auto& impl = *View->FImpl;
+            if (impl.PressRow >= 0 && !impl.DragStarted && event->buttons() != Qt::NoButton &&
+                (event->position().toPoint() - impl.PressAt).manhattanLength() >= QApplication::startDragDistance()) {
+                impl.DragStarted = true;
+                const int row = impl.PressRow;
+                const TMouseButton button =
+                    impl.PressButton == Qt::RightButton ? TMouseButton::mbRight : TMouseButton::mbLeft;
+                Guarded([&] { View->BeginDrag(row, button); });
+                return;
+            }
+            if (impl.DragStarted) return;
+        }
         QTableView::mouseMoveEvent(event);
         if (!View || !(View->ExtendedStyle() & LVS_EX_TRACKSELECT)) return;
         const QPoint at = event->position().toPoint();
@@ -273,6 +354,39 @@ public:
         const bool focused = impl.Table->hasFocus();
         const bool fullRow = (View->ExtendedStyle() & LVS_EX_FULLROWSELECT) != 0;
         bool highlight = selected && (first || fullRow) && (focused || !View->HideSelection());
+        TColor textColor = highlight ? (focused ? clHighlightText : clBtnText) : clWindowText;
+        TColor textBack = highlight ? (focused ? clHighlight : clBtnFace) : View->Color();
+        canvas.Font().Assign(View->Font());
+        if (impl.NotifyItems) {
+            if (impl.DrawnRow != row) {
+                // Once per row, before its first cell.
+                TCustomDrawInfo& info = impl.DrawnInfo;
+                info = TCustomDrawInfo();
+                info.DrawStage = CDDS_ITEMPREPAINT;
+                info.Canvas = &canvas;
+                info.Rect = View->ItemRect(row);
+                info.ItemSpec = row;
+                info.ItemState = (selected ? CDIS_SELECTED : 0) | (selected && focused ? CDIS_FOCUS : 0);
+                info.CurrentFont.Assign(View->Font());
+                info.TextColor = textColor;
+                info.TextBkColor = textBack;
+                impl.DrawnRow = row;
+                impl.DrawnAnswer = CDRF_DODEFAULT;
+                Guarded([&] { impl.DrawnAnswer = View->CustomDraw(info); });
+            }
+            if (impl.DrawnAnswer & CDRF_SKIPDEFAULT) {
+                canvas.Data().Painter = nullptr;
+                return;
+            }
+            canvas.Font().Assign(impl.DrawnInfo.CurrentFont);
+            textColor = impl.DrawnInfo.TextColor;
+            textBack = impl.DrawnInfo.TextBkColor;
+            if (textBack != View->Color() && !highlight) {
+                canvas.SetBrushColor(textBack);
+                canvas.SetBrushStyle(TBrushStyle::bsSolid);
+                canvas.FillRect(cell);
+            }
+        }
         TRect text = cell;
         if (first && View->SmallImages()) {
             TImageList* images = View->SmallImages();
@@ -282,17 +396,22 @@ public:
                 auto it = impl.Cache.find(row);
                 if (it != impl.Cache.end()) image = it->second.Image;
             } else if (TListItem* item = View->Items().Item(row))
-                image = item->ImageIndex();
-            images->Draw(canvas, cell.Left + 2, cell.Top + (cell.Height() - images->Height()) / 2, image);
+                image = View->StandardItemImage(item, row);
+            const int overlay = View->OwnerData() || !View->Items().Item(row) ? -1
+                                                                               : View->Items().Item(row)->OverlayIndex();
+            const int imageY = cell.Top + (cell.Height() - images->Height()) / 2;
+            if (overlay >= 0)
+                images->DrawOverlay(canvas, cell.Left + 2, imageY, image, overlay + 1);
+            else
+                images->Draw(canvas, cell.Left + 2, imageY, image);
             text.Left += images->Width() + 2;
         }
         if (highlight) {
-            canvas.SetBrushColor(focused ? clHighlight : clBtnFace);
+            canvas.SetBrushColor(textBack);
             canvas.SetBrushStyle(TBrushStyle::bsSolid);
             canvas.FillRect(text);
-            canvas.Font().SetColor(focused ? clHighlightText : clBtnText);
-        } else
-            canvas.Font().SetColor(clWindowText);
+        }
+        canvas.Font().SetColor(textColor);
         canvas.SetBrushStyle(TBrushStyle::bsClear);
         text.Left += 4;
         text.Right -= 4;
@@ -913,12 +1032,7 @@ void TListView::FontChanged() {
 
 std::string TListView::CellText(int row, int column) {
     if (row < 0 || row >= RowCount() || column < 0 || column >= FColumns.Count()) return {};
-    if (!FOwnerData) {
-        const TListItem* item = FItems.Item(row);
-        if (column == 0) return item->Caption();
-        const auto& subs = item->SubItems();
-        return static_cast<size_t>(column - 1) < subs.size() ? subs[static_cast<size_t>(column - 1)] : std::string();
-    }
+    if (!FOwnerData) return StandardCellText(FItems.Item(row), row, column);
     auto& cache = FImpl->Cache;
     auto it = cache.find(row);
     if (it == cache.end()) {
@@ -1017,6 +1131,52 @@ int LocaleCompareText(const std::string& a, const std::string& b) {
     int r = collator.compare(qa, qb);
     if (r == 0) r = QString::compare(qb, qa, Qt::CaseSensitive); // lower case first, as the locale's rules put it
     return r < 0 ? -1 : r > 0 ? 1 : 0;
+}
+
+// ---- Caption editing ----
+
+std::string TListView::StandardCellText(const TListItem* item, int /*row*/, int column) {
+    if (column == 0) return item->Caption();
+    const auto& subs = item->SubItems();
+    return static_cast<size_t>(column - 1) < subs.size() ? subs[static_cast<size_t>(column - 1)] : std::string();
+}
+
+void TListView::Edited(int index, std::string text) {
+    if (TListItem* item = FItems.Item(index)) item->SetCaption(text);
+}
+
+bool TListView::EditCaption(int index) {
+    if (FOwnerData || index < 0 || index >= RowCount() || !CanEdit(index)) return false;
+    auto* table = FImpl->Table;
+    const QModelIndex cell = FImpl->Model->index(index, 0);
+    table->scrollTo(cell);
+    table->setCurrentIndex(cell);
+    table->edit(cell);
+    return IsEditing();
+}
+
+bool TListView::IsEditing() const {
+    return static_cast<ListViewTable*>(FImpl->Table)->Editing();
+}
+
+QWidget* TListView::EditorWidget() const {
+    if (!IsEditing()) return nullptr;
+    const auto edits = FImpl->Table->viewport()->findChildren<QLineEdit*>();
+    for (QLineEdit* edit : edits)
+        if (edit->isVisible()) return edit;
+    return edits.isEmpty() ? nullptr : edits.front();
+}
+
+void TListView::EndEditing(bool keep) {
+    QWidget* editor = EditorWidget();
+    if (!editor) return;
+    QKeyEvent press(QEvent::KeyPress, keep ? Qt::Key_Return : Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(editor, &press);
+}
+
+int TListView::GetItemAt(int x, int y) const {
+    const QModelIndex index = FImpl->Table->indexAt(QPoint(x, y));
+    return index.isValid() ? index.row() : -1;
 }
 
 } // namespace mv

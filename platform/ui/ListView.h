@@ -9,6 +9,7 @@
 // find, state change, activation, hot tracking); rows and header items can be drawn
 // by the control's owner through a canvas (owner-drawn rows, owner-drawn header).
 #include "platform/ui/Control.h"
+#include "platform/ui/CustomDraw.h"
 #include "platform/ui/Labels.h"
 #include "platform/ui/Lists.h"
 
@@ -310,6 +311,37 @@ public:
     virtual void DrawItem(TCanvas& /*canvas*/, int /*index*/, const TRect& /*rect*/, TOwnerDrawState /*state*/) {}
     // Owner-drawn header: one item, pressed or not.
     virtual void DrawHeaderItem(TCanvas& /*canvas*/, int /*column*/, const TRect& /*rect*/, bool /*pressed*/) {}
+    // A standard item's text and image as shown; the defaults give what the item holds.
+    virtual std::string StandardCellText(const TListItem* item, int row, int column);
+    virtual int StandardItemImage(const TListItem* item, int /*row*/) { return item->ImageIndex(); }
+    // Custom drawing: once per paint (CDDS_PREPAINT) and, when that answer asks for it,
+    // once per row (CDDS_ITEMPREPAINT); the answer is a set of CDRF_ flags.
+    virtual uint32_t CustomDraw(TCustomDrawInfo& /*info*/) { return CDRF_DODEFAULT; }
+    // Caption editing of a standard item: allowed?, the text the edit ended with (the
+    // default takes it), and the editor closed.
+    virtual bool CanEdit(int /*index*/) { return !FReadOnly; }
+    virtual void Edited(int index, std::string text);
+    virtual void EditingEnded() {}
+    // An item was dragged with a button held.
+    virtual void BeginDrag(int /*index*/, TMouseButton /*button*/) {}
+    // The right button went down, and up, over the rows (points in the rows' area).
+    virtual void RightClick(TPoint /*at*/) {}
+    virtual void RightButtonUp(TPoint /*at*/) {}
+    // A context menu is asked for: by the mouse at a point of the rows' area, or by the
+    // keyboard.
+    virtual void ContextMenu(TPoint /*at*/, bool /*fromKeyboard*/) {}
+
+    // Starts editing an item's caption (when CanEdit allows); true when an editor opened.
+    bool EditCaption(int index);
+    bool IsEditing() const;
+    // Ends an edit in progress: kept (true) or thrown away.
+    void EndEditing(bool keep);
+    // The open caption editor, or null.
+    QWidget* EditorWidget() const;
+    // The row at a point of the rows' area, or -1.
+    int GetItemAt(int x, int y) const;
+    bool ReadOnly() const { return FReadOnly; }
+    void SetReadOnly(bool value) { FReadOnly = value; }
 
 protected:
     void FontChanged() override;
@@ -347,6 +379,7 @@ private:
     int FHoverTime = -1;
     int FSelectionMark = -1;
     std::string FBackgroundFile;
+    bool FReadOnly = false;
     bool FBackgroundTile = false;
     int FBackgroundX = 0, FBackgroundY = 0;
 };

@@ -153,7 +153,21 @@ bool ClipboardHasFormat(const std::string& mimeType) {
     return d && d->hasFormat(ToQ(mimeType));
 }
 
+namespace {
+TDragHook& DragHook() {
+    static TDragHook hook;
+    return hook;
+}
+} // namespace
+
+TDragHook SetDragHook(TDragHook hook) {
+    TDragHook old = std::move(DragHook());
+    DragHook() = std::move(hook);
+    return old;
+}
+
 uint32_t ExecDrag(TControl& source, const TMimeBlocks& blocks, uint32_t allowedEffects) {
+    if (DragHook()) return DragHook()(source, blocks, allowedEffects);
     if (!source.Widget() || !allowedEffects) return 0;
     auto* drag = new QDrag(source.Widget());
     drag->setMimeData(ToMime(blocks));

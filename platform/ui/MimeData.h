@@ -27,6 +27,10 @@ bool ClipboardHasFormat(const std::string& mimeType);
 
 // Runs a drag of the blocks from a control; the effect the target chose (0: none).
 uint32_t ExecDrag(TControl& source, const TMimeBlocks& blocks, uint32_t allowedEffects);
+// What a test puts in place of the drag loop: it runs while the drag would, and answers
+// with the effect. An empty hook: drags run for real. The old hook back.
+using TDragHook = std::function<uint32_t(TControl& source, const TMimeBlocks& blocks, uint32_t allowedEffects)>;
+TDragHook SetDragHook(TDragHook hook);
 
 // What a control does with drags over it. Each answer is the effect the drop would
 // have (0 refuses); the effect passed in is what the source allows.
