@@ -545,6 +545,7 @@ const TStringEntry LanguageStringTable[] = {
     {10894, "Extrair"},
     {10895, "Explorer"},
     {12901, "Para formatar um disco remov\303\255vel, instale o aplicativo Discos (gnome-disks) ou use o gerenciador de discos do seu ambiente."},
+    {12961, "N\303\243o \303\251 poss\303\255vel excluir somente os arquivos selecionados: nomes com * ou ? atingiriam tamb\303\251m outros arquivos."},
     {20002, "&Add"},
     {20003, "&Extract"},
     {20011, "&Close"},
@@ -1084,6 +1085,7 @@ const TStringEntry LanguageStringTable[] = {
     {20894, "Extract"},
     {20895, "Explorer"},
     {22901, "To format a removable disk, install the Disks utility (gnome-disks) or use the disk manager of your desktop."},
+    {22961, "Only the selected files cannot be deleted: names with * or ? would also take other files."},
     {50002, "&Agregar"},
     {50003, "&Extraer"},
     {50011, "&Cerrar"},
@@ -1623,6 +1625,7 @@ const TStringEntry LanguageStringTable[] = {
     {50894, "Extraer"},
     {50895, "Explorador"},
     {52901, "Para formatear un disco extra\303\255ble, instale la utilidad Discos (gnome-disks) o use el administrador de discos de su escritorio."},
+    {52961, "No es posible eliminar solo los archivos seleccionados: los nombres con * o ? alcanzar\303\255an tambi\303\251n otros archivos."},
 };
 } // namespace
 

@@ -1,0 +1,10 @@
+#include "app/dialogs/SmallPrompts.h"
+#include "app/operations/OperationPrompts.h"
+
+namespace mv {
+
+int TFormPrompts::AskNextVolume(const std::string& message, const std::string& archivePath) {
+    return ShowNextDiskPrompt(message, archivePath);
+}
+
+} // namespace mv
