@@ -397,8 +397,8 @@ struct TDeflateEncoder::State {
     // Writes the symbols of the current block with the given codes. The bit
     // buffer and output pointer live in locals here: the byte stores would
     // otherwise make the compiler reload and store them for every symbol.
-    void CompressSymbols(uint32_t count, const uint16_t* litCode, const uint8_t* litLen, const uint16_t* distCode,
-                         const uint8_t* distLen) {
+    void CompressSymbols(uint32_t count, const uint16_t* litCode, const uint8_t* litLen,
+                         const uint16_t* distCode, const uint8_t* distLen) {
         const TTables& t = *tables;
         // Length symbol, its code and extra bits, combined per length.
         uint32_t lenBits[256];
@@ -592,7 +592,8 @@ struct TDeflateEncoder::State {
 
     // Writes the first `count` symbols of the buffer as one block with the
     // given frequencies; they stand for `storedLen` bytes from blockStart.
-    void WriteBlock(bool last, uint32_t count, const uint32_t* litF, const uint32_t* distF, uint64_t storedLen) {
+    void WriteBlock(bool last, uint32_t count, const uint32_t* litF, const uint32_t* distF,
+                    uint64_t storedLen) {
         const TTables& t = *tables;
         const uint8_t* data = blockStart >= 0 ? window.data() + blockStart : nullptr;
 
