@@ -3,7 +3,7 @@
 // chains and the classic level table.
 //
 // Layout: a 64 KiB window buffer (two halves) slid by 32 KiB, symbol buffers of
-// up to 32767 literals and matches per block, and the match tables of the
+// up to 65535 literals and matches per block, and the match tables of the
 // parser in use (0 = no entry). Levels 3..9: hash chains with a head per hash
 // value and a link per window position; the level table's good, lazy, nice and
 // chain values steer the search exactly as in the classic encoder: greedy
@@ -34,8 +34,14 @@
 // - the bit writer keeps 64 bits and stores 8 bytes at once, so a whole match
 //   (length code, extra bits, distance code, extra bits) costs one store; it
 //   works on locals while it writes a block's symbols;
-// - symbols are kept as one byte plus one 16-bit distance, frequencies are
-//   counted as they are recorded, and trees are built once per block.
+// - symbols are kept as one byte plus one 16-bit distance and frequencies are
+//   counted as they are recorded.
+//
+// Where blocks end: symbols are gathered in segments of 8192. At the end of a
+// segment its cost in a block of its own is set against its cost as part of
+// the block so far (exact sizes from the trees each would get); when apart is
+// cheaper the block is written and the segment starts the next one. So a block
+// ends where the data changes kind, and runs long over data that does not.
 #include "archive/codecs/Deflate.h"
 
 #include "archive/codecs/DeflateTrees.h"
@@ -70,7 +76,10 @@ constexpr uint32_t MaxMatch = 258;
 constexpr uint32_t MinLookahead = MaxMatch + MinMatch + 1;
 constexpr uint32_t MaxDist = WSize - MinLookahead;
 constexpr uint32_t TooFar = 4096;
-constexpr uint32_t LitBufSize = 32768;
+constexpr uint32_t LitBufSize = 65536;
+// Symbols are gathered in segments of this many; at the end of each the block
+// writer decides whether the segment joins the block or starts a new one.
+constexpr uint32_t SegmentSymbols = 8192;
 // Zeroed bytes after the window, so that the 8-byte comparisons may run past
 // the data at the very end of the input.
 constexpr uint32_t WindowSlack = 2 * MaxMatch + 16;
@@ -167,9 +176,16 @@ struct TDeflateEncoder::State {
     uint32_t strStart = 0, lookahead = 0, matchStart = 0, prevLength = 0;
     int64_t blockStart = 0;
     bool endOfInput = false;
-    uint32_t symCount = 0, distCount = 0;
+    uint32_t symCount = 0;
+    // Frequencies of every symbol in the buffer (block and open segment).
     uint32_t litFreq[LiteralCodes + 2];
     uint32_t distFreq[DistanceCodes];
+    // The block so far is symbols [0, segStart) with these frequencies and an
+    // estimated coded size of blockBits; the open segment ends at segLimit.
+    uint32_t segStart = 0, segLimit = SegmentSymbols;
+    uint32_t blockLitFreq[LiteralCodes + 2];
+    uint32_t blockDistFreq[DistanceCodes];
+    uint64_t blockBits = 0;
     uint64_t bitBuf = 0;
     uint32_t bitCount = 0;
     uint8_t* outPtr = nullptr;
@@ -213,7 +229,9 @@ struct TDeflateEncoder::State {
         std::fill(std::begin(litFreq), std::end(litFreq), 0);
         std::fill(std::begin(distFreq), std::end(distFreq), 0);
         litFreq[EndOfBlock] = 1;
-        symCount = distCount = 0;
+        symCount = 0;
+        segStart = 0;
+        segLimit = SegmentSymbols;
     }
 
     // ---- input -------------------------------------------------------------
@@ -324,29 +342,13 @@ struct TDeflateEncoder::State {
         symLit[symCount] = static_cast<uint8_t>(lengthMinus3);
         symDist[symCount] = static_cast<uint16_t>(dist);
         ++symCount;
-        ++distCount;
         ++litFreq[tables->LengthCode[lengthMinus3] + EndOfBlock + 1];
         ++distFreq[DistCodeOf(*tables, dist - 1)];
         return BlockFull();
     }
 
-    inline bool BlockFull() {
-        if (symCount == LitBufSize - 1) return true;
-        if (options.Level > 2 && (symCount & 0xFFF) == 0) return WorthEarlyFlush();
-        return false;
-    }
-
-    // Every 4096 symbols above level 2: flush early when the block is mostly
-    // literals and already compresses well, so that a change in the data gets
-    // fresh codes sooner.
-    bool WorthEarlyFlush() const {
-        uint64_t outLength = static_cast<uint64_t>(symCount) * 8;
-        for (int code = 0; code < DistanceCodes; ++code)
-            outLength += static_cast<uint64_t>(distFreq[code]) * (5 + tables->ExtraDistBits[code]);
-        outLength >>= 3;
-        uint64_t inLength = static_cast<uint64_t>(static_cast<int64_t>(strStart) - blockStart);
-        return distCount < symCount / 2 && outLength < inLength / 2;
-    }
+    // The open segment is full: the parser must call EndSegment.
+    inline bool BlockFull() const { return symCount == segLimit; }
 
     // ---- output ------------------------------------------------------------
 
@@ -395,8 +397,8 @@ struct TDeflateEncoder::State {
     // Writes the symbols of the current block with the given codes. The bit
     // buffer and output pointer live in locals here: the byte stores would
     // otherwise make the compiler reload and store them for every symbol.
-    void CompressSymbols(const uint16_t* litCode, const uint8_t* litLen, const uint16_t* distCode,
-                         const uint8_t* distLen) {
+    void CompressSymbols(uint32_t count, const uint16_t* litCode, const uint8_t* litLen,
+                         const uint16_t* distCode, const uint8_t* distLen) {
         const TTables& t = *tables;
         // Length symbol, its code and extra bits, combined per length.
         uint32_t lenBits[256];
@@ -409,7 +411,6 @@ struct TDeflateEncoder::State {
         }
         const uint8_t* lits = symLit.data();
         const uint16_t* dists = symDist.data();
-        const uint32_t count = symCount;
         const uint8_t* const flushAt = outBuf.data() + OutBufSize;
         uint64_t bits = bitBuf;
         uint32_t used = bitCount;
@@ -487,50 +488,127 @@ struct TDeflateEncoder::State {
         return count;
     }
 
-    void FlushBlock(bool last) {
+    // The codes of one block and their cost in bits, header included, for the
+    // dynamic and the fixed codes.
+    struct TBlockPlan {
+        uint8_t litLen[LiteralCodes + 2] = {};
+        uint8_t distLen[DistanceCodes] = {};
+        int maxLit = 0, maxDist = 0, maxBlIndex = 0, tokenCount = 0;
+        uint16_t tokens[LiteralCodes + DistanceCodes + 4];
+        uint8_t blLen[BitLengthCodes] = {};
+        uint64_t dynBits = 0, staticBits = 0;
+
+        void Make(const TTables& t, const uint32_t* litF, const uint32_t* distF) {
+            maxLit = BuildLengths(litF, LiteralCodes, MaxBits, litLen);
+            maxDist = BuildLengths(distF, DistanceCodes, MaxBits, distLen);
+            uint32_t blFreq[BitLengthCodes] = {};
+            int litTokens = ScanTree(litLen, maxLit, tokens, 0, blFreq);
+            tokenCount = ScanTree(distLen, maxDist, tokens, litTokens, blFreq);
+            BuildLengths(blFreq, BitLengthCodes, MaxBitLengthBits, blLen);
+            maxBlIndex = BitLengthCodes - 1;
+            while (maxBlIndex >= 3 && blLen[BitLengthOrder[maxBlIndex]] == 0) --maxBlIndex;
+            dynBits = 3 + 5 + 5 + 4 + 3 * static_cast<uint64_t>(maxBlIndex + 1);
+            for (int s = 0; s < BitLengthCodes; ++s)
+                dynBits += static_cast<uint64_t>(blFreq[s]) * (blLen[s] + BlExtra[s]);
+            staticBits = 3;
+            for (int s = 0; s < LiteralCodes; ++s) {
+                uint32_t extra = s > EndOfBlock ? t.ExtraLengthBits[s - EndOfBlock - 1] : 0;
+                dynBits += static_cast<uint64_t>(litF[s]) * (litLen[s] + extra);
+                staticBits += static_cast<uint64_t>(litF[s]) * (t.FixedLitLen[s] + extra);
+            }
+            for (int s = 0; s < DistanceCodes; ++s) {
+                dynBits += static_cast<uint64_t>(distF[s]) * (distLen[s] + t.ExtraDistBits[s]);
+                staticBits += static_cast<uint64_t>(distF[s]) * (5 + t.ExtraDistBits[s]);
+            }
+        }
+        uint64_t Bits() const { return std::min(dynBits, staticBits); }
+    };
+    static constexpr uint8_t BlExtra[BitLengthCodes] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                                        0, 0, 0, 0, 0, 0, 2, 3, 7};
+
+    uint64_t BlockBitsOf(const uint32_t* litF, const uint32_t* distF) const {
+        TBlockPlan plan;
+        plan.Make(*tables, litF, distF);
+        return plan.Bits();
+    }
+
+    // Input bytes the first `count` symbols of the buffer stand for.
+    uint64_t InputLengthOf(uint32_t count) const {
+        uint64_t n = 0;
+        for (uint32_t i = 0; i < count; ++i) n += symDist[i] == 0 ? 1 : symLit[i] + MinMatch;
+        return n;
+    }
+
+    // The open segment is full (or the input ended). A segment whose symbols are
+    // coded smaller in a block of their own than as part of the block so far
+    // ends that block: the block is written and the segment starts the next.
+    // The block is also written when the buffer has no room for one more segment.
+    void EndSegment(bool last) {
+        if (symCount > segStart) {
+            if (segStart == 0) {
+                blockBits = BlockBitsOf(litFreq, distFreq);
+            } else {
+                uint32_t segLit[LiteralCodes + 2], segDist[DistanceCodes];
+                for (int c = 0; c < LiteralCodes + 2; ++c) segLit[c] = litFreq[c] - blockLitFreq[c];
+                for (int c = 0; c < DistanceCodes; ++c) segDist[c] = distFreq[c] - blockDistFreq[c];
+                segLit[EndOfBlock] = 1;
+                uint64_t joined = BlockBitsOf(litFreq, distFreq);
+                uint64_t apart = BlockBitsOf(segLit, segDist);
+                if (blockBits + apart < joined) {
+                    WriteHead(segLit, segDist);
+                    blockBits = apart;
+                } else {
+                    blockBits = joined;
+                }
+            }
+            std::copy(std::begin(litFreq), std::end(litFreq), blockLitFreq);
+            std::copy(std::begin(distFreq), std::end(distFreq), blockDistFreq);
+            segStart = symCount;
+        }
+        if (last || symCount + SegmentSymbols > LitBufSize - 1) {
+            WriteBlock(last, symCount, litFreq, distFreq,
+                       static_cast<uint64_t>(static_cast<int64_t>(strStart) - blockStart));
+            blockStart = strStart;
+            ResetBlock();
+        } else {
+            segLimit = symCount + SegmentSymbols;
+        }
+    }
+
+    // Writes symbols [0, segStart) as a block of their own and moves the open
+    // segment (whose frequencies are given) to the start of the buffer.
+    void WriteHead(const uint32_t* segLit, const uint32_t* segDist) {
+        uint64_t headLength = InputLengthOf(segStart);
+        WriteBlock(false, segStart, blockLitFreq, blockDistFreq, headLength);
+        blockStart += static_cast<int64_t>(headLength);
+        uint32_t rest = symCount - segStart;
+        std::memmove(symLit.data(), symLit.data() + segStart, rest);
+        std::memmove(symDist.data(), symDist.data() + segStart, rest * sizeof(uint16_t));
+        symCount = rest;
+        std::copy(segLit, segLit + LiteralCodes + 2, litFreq);
+        std::copy(segDist, segDist + DistanceCodes, distFreq);
+        segStart = 0;
+    }
+
+    // Writes the first `count` symbols of the buffer as one block with the
+    // given frequencies; they stand for `storedLen` bytes from blockStart.
+    void WriteBlock(bool last, uint32_t count, const uint32_t* litF, const uint32_t* distF,
+                    uint64_t storedLen) {
         const TTables& t = *tables;
         const uint8_t* data = blockStart >= 0 ? window.data() + blockStart : nullptr;
-        uint64_t storedLen = static_cast<uint64_t>(static_cast<int64_t>(strStart) - blockStart);
 
         if (options.ClassifyText && result.TextKind < 0) {
             uint64_t binary = 0, text = 0;
-            for (int c = 0; c < 7; ++c) binary += litFreq[c];
-            for (int c = 7; c < 128; ++c) text += litFreq[c];
-            for (int c = 128; c < 256; ++c) binary += litFreq[c];
+            for (int c = 0; c < 7; ++c) binary += litF[c];
+            for (int c = 7; c < 128; ++c) text += litF[c];
+            for (int c = 128; c < 256; ++c) binary += litF[c];
             result.TextKind = (text >> 2) >= binary ? 1 : 0;
         }
 
-        // Dynamic trees and their cost.
-        uint8_t litLen[LiteralCodes + 2] = {};
-        uint8_t distLen[DistanceCodes] = {};
-        int maxLit = BuildLengths(litFreq, LiteralCodes, MaxBits, litLen);
-        int maxDist = BuildLengths(distFreq, DistanceCodes, MaxBits, distLen);
-        uint16_t tokens[LiteralCodes + DistanceCodes + 4];
-        uint32_t blFreq[BitLengthCodes] = {};
-        int litTokens = ScanTree(litLen, maxLit, tokens, 0, blFreq);
-        int tokenCount = ScanTree(distLen, maxDist, tokens, litTokens, blFreq);
-        uint8_t blLen[BitLengthCodes] = {};
-        BuildLengths(blFreq, BitLengthCodes, MaxBitLengthBits, blLen);
-        int maxBlIndex = BitLengthCodes - 1;
-        while (maxBlIndex >= 3 && blLen[BitLengthOrder[maxBlIndex]] == 0) --maxBlIndex;
-
-        static const uint8_t blExtra[BitLengthCodes] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                                        0, 0, 0, 0, 0, 0, 2, 3, 7};
-        uint64_t dynBits = 5 + 5 + 4 + 3 * static_cast<uint64_t>(maxBlIndex + 1);
-        for (int s = 0; s < BitLengthCodes; ++s)
-            dynBits += static_cast<uint64_t>(blFreq[s]) * (blLen[s] + blExtra[s]);
-        uint64_t staticBits = 0;
-        for (int s = 0; s < LiteralCodes; ++s) {
-            uint32_t extra = s > EndOfBlock ? t.ExtraLengthBits[s - EndOfBlock - 1] : 0;
-            dynBits += static_cast<uint64_t>(litFreq[s]) * (litLen[s] + extra);
-            staticBits += static_cast<uint64_t>(litFreq[s]) * (t.FixedLitLen[s] + extra);
-        }
-        for (int s = 0; s < DistanceCodes; ++s) {
-            dynBits += static_cast<uint64_t>(distFreq[s]) * (distLen[s] + t.ExtraDistBits[s]);
-            staticBits += static_cast<uint64_t>(distFreq[s]) * (5 + t.ExtraDistBits[s]);
-        }
-        uint64_t optBytes = (dynBits + 3 + 7) >> 3;
-        uint64_t staticBytes = (staticBits + 3 + 7) >> 3;
+        TBlockPlan plan;
+        plan.Make(t, litF, distF);
+        uint64_t optBytes = (plan.dynBits + 7) >> 3;
+        uint64_t staticBytes = (plan.staticBits + 7) >> 3;
         if (staticBytes <= optBytes) optBytes = staticBytes;
 
         if (last && options.WholeMemberStore && data && blockStart == 0 && !AnythingWritten() &&
@@ -543,34 +621,33 @@ struct TDeflateEncoder::State {
             WriteStored(data, storedLen, last);
         } else if (staticBytes == optBytes) {
             PutBits((1u << 1) | (last ? 1u : 0u), 3);
-            CompressSymbols(t.FixedLitCode, t.FixedLitLen, t.FixedDistCode, FixedDistLen());
+            CompressSymbols(count, t.FixedLitCode, t.FixedLitLen, t.FixedDistCode, FixedDistLen());
         } else {
             uint16_t litCode[LiteralCodes + 2];
             uint16_t distCode[DistanceCodes];
             uint16_t blCode[BitLengthCodes];
-            MakeCodes(litLen, LiteralCodes, litCode);
-            MakeCodes(distLen, DistanceCodes, distCode);
-            MakeCodes(blLen, BitLengthCodes, blCode);
+            MakeCodes(plan.litLen, LiteralCodes, litCode);
+            MakeCodes(plan.distLen, DistanceCodes, distCode);
+            MakeCodes(plan.blLen, BitLengthCodes, blCode);
             PutBits((2u << 1) | (last ? 1u : 0u), 3);
-            PutBits(static_cast<uint32_t>(maxLit + 1 - 257), 5);
-            PutBits(static_cast<uint32_t>(maxDist + 1 - 1), 5);
-            PutBits(static_cast<uint32_t>(maxBlIndex + 1 - 4), 4);
+            PutBits(static_cast<uint32_t>(plan.maxLit + 1 - 257), 5);
+            PutBits(static_cast<uint32_t>(plan.maxDist + 1 - 1), 5);
+            PutBits(static_cast<uint32_t>(plan.maxBlIndex + 1 - 4), 4);
             FlushBits();
-            for (int k = 0; k <= maxBlIndex; ++k) {
-                PutBits(blLen[BitLengthOrder[k]], 3);
+            for (int k = 0; k <= plan.maxBlIndex; ++k) {
+                PutBits(plan.blLen[BitLengthOrder[k]], 3);
                 FlushBits();
             }
-            for (int k = 0; k < tokenCount; ++k) {
-                int sym = tokens[k] & 0xFF;
-                if (blLen[sym] == 0) throw ECodecError(25246, "code-length code missing");
-                PutBits(blCode[sym], blLen[sym]);
-                if (sym >= 16) PutBits(static_cast<uint32_t>(tokens[k] >> 8), blExtra[sym]);
+            for (int k = 0; k < plan.tokenCount; ++k) {
+                int sym = plan.tokens[k] & 0xFF;
+                if (plan.blLen[sym] == 0) throw ECodecError(25246, "code-length code missing");
+                PutBits(blCode[sym], plan.blLen[sym]);
+                if (sym >= 16) PutBits(static_cast<uint32_t>(plan.tokens[k] >> 8), BlExtra[sym]);
                 FlushBits();
             }
             EnsureOutSpace();
-            CompressSymbols(litCode, litLen, distCode, distLen);
+            CompressSymbols(count, litCode, plan.litLen, distCode, plan.distLen);
         }
-        ResetBlock();
     }
 
     static const uint8_t* FixedDistLen() {
@@ -632,8 +709,8 @@ struct TDeflateEncoder::State {
             // end of the input the matches are clipped to the data instead.
             const uint32_t stop = endOfInput ? end : end - MinLookahead + 1;
             uint32_t n = symCount;
-            uint32_t matches = distCount;
-            while (s < stop && n < LitBufSize - 1) {
+            const uint32_t nLimit = segLimit;
+            while (s < stop && n < nLimit) {
                 uint32_t v = Load32(w + s);
                 uint16_t* b = table + 2 * BucketHash(v);
                 uint32_t c0 = b[0], c1 = b[1];
@@ -655,7 +732,6 @@ struct TDeflateEncoder::State {
                     lits[n] = static_cast<uint8_t>(best - MinMatch);
                     dists[n] = static_cast<uint16_t>(dist);
                     ++n;
-                    ++matches;
                     ++litFreq[t.LengthCode[best - MinMatch] + EndOfBlock + 1];
                     ++distFreq[DistCodeOf(t, dist - 1)];
                     misses = 0;
@@ -684,19 +760,15 @@ struct TDeflateEncoder::State {
                         dists[n] = 0;
                         ++n;
                         ++litFreq[c];
-                    } while (--run != 0 && s < stop && n < LitBufSize - 1);
+                    } while (--run != 0 && s < stop && n < nLimit);
                 }
             }
             lookahead = end - s;
             strStart = s;
             symCount = n;
-            distCount = matches;
-            if (n == LitBufSize - 1) {
-                FlushBlock(false);
-                blockStart = strStart;
-            }
+            if (n == nLimit) EndSegment(false);
         }
-        FlushBlock(true);
+        EndSegment(true);
     }
 
     // Level 3: take the longest match at each position at once.
@@ -734,11 +806,10 @@ struct TDeflateEncoder::State {
                 ++strStart;
             }
             if (flush) {
-                FlushBlock(false);
-                blockStart = strStart;
+                EndSegment(false);
             }
         }
-        FlushBlock(true);
+        EndSegment(true);
     }
 
     // Levels 4..9: look one position ahead before taking a match, and keep the
@@ -774,13 +845,11 @@ struct TDeflateEncoder::State {
                 matchLength = MinMatch - 1;
                 ++strStart;
                 if (flush) {
-                    FlushBlock(false);
-                    blockStart = strStart;
+                    EndSegment(false);
                 }
             } else if (matchAvailable) {
                 if (TallyLiteral(window[strStart - 1])) {
-                    FlushBlock(false);
-                    blockStart = strStart;
+                    EndSegment(false);
                 }
                 ++strStart;
                 --lookahead;
@@ -791,7 +860,7 @@ struct TDeflateEncoder::State {
             }
         }
         if (matchAvailable) TallyLiteral(window[strStart - 1]);
-        FlushBlock(true);
+        EndSegment(true);
     }
 
     void Run() {

@@ -6,7 +6,7 @@
 // The engine is an LZ77 coder (a quick greedy one with two candidates per hash
 // at levels 1 and 2, the one with hash chains and the classic level table at
 // 3..9), followed by per-block Huffman coding that picks stored, fixed or
-// dynamic codes by size. It pulls the
+// dynamic codes by size and ends a block where the data changes. It pulls the
 // source through a CodecInput (the writer's read hook: CRC, progress, read
 // errors) and pushes the compressed bytes through a CodecOutput (the writer's
 // write hook: encryption, counting, spanning). It never changes bytes it has
@@ -46,8 +46,8 @@ struct TDeflateResult {
     int TextKind = -1;
 };
 
-// A deflate encoder whose working memory (about 320 KiB for levels 1 and 2,
-// 390 KiB for the others, 520 KiB once both have been used) is allocated on first
+// A deflate encoder whose working memory (about 420 KiB for levels 1 and 2,
+// 490 KiB for the others, 610 KiB once both have been used) is allocated on first
 // use and reused for every member it compresses; the state of one member lives only
 // inside one call of Deflate. Not for use by two threads at once.
 class TDeflateEncoder {

@@ -1,5 +1,5 @@
-// Huffman code construction for the deflate encoder: heap-built lengths with a
-// length limit, canonical bit-reversed codes, and the format's fixed tables.
+// Huffman code construction for the deflate encoder: lengths by merging over
+// sorted frequencies with a length limit, canonical bit-reversed codes, and the format's fixed tables.
 // All of it runs once per block on at most 286 symbols, so clarity wins over
 // tricks here; the per-byte work is in Deflate.cpp.
 #include "archive/codecs/DeflateTrees.h"
@@ -63,99 +63,68 @@ const TTables& Tables() {
     return tables;
 }
 
-namespace {
-
-// Binary min-heap of tree nodes ordered by frequency, then by depth.
-struct THeap {
-    int items[2 * LiteralCodes + 2];
-    int count = 0;
-    const uint32_t* freq;
-    const uint8_t* depth;
-
-    bool Smaller(int a, int b) const {
-        return freq[a] < freq[b] || (freq[a] == freq[b] && depth[a] <= depth[b]);
-    }
-    void SiftDown(int k) {
-        int v = items[k];
-        for (int j = k * 2; j <= count; j = k * 2) {
-            if (j < count && Smaller(items[j + 1], items[j])) ++j;
-            if (Smaller(v, items[j])) break;
-            items[k] = items[j];
-            k = j;
-        }
-        items[k] = v;
-    }
-    int Pop() {
-        int top = items[1];
-        items[1] = items[count--];
-        SiftDown(1);
-        return top;
-    }
-};
-
-} // namespace
-
 int BuildLengths(const uint32_t* freqIn, int n, int maxBits, uint8_t* lengths) {
-    constexpr int MaxNodes = 2 * LiteralCodes + 2;
-    uint32_t freq[MaxNodes];
-    uint8_t depth[MaxNodes];
-    int parent[MaxNodes];
-    uint8_t nodeLen[MaxNodes];
-    THeap heap;
-    heap.freq = freq;
-    heap.depth = depth;
-
+    // Symbols sorted by frequency (then by symbol), as frequency << 16 | symbol.
+    uint64_t leaves[LiteralCodes + 2];
+    int count = 0;
     int maxCode = -1;
     for (int i = 0; i < n; ++i) {
         lengths[i] = 0;
-        depth[i] = 0;
-        freq[i] = freqIn[i];
         if (freqIn[i] != 0) {
-            heap.items[++heap.count] = i;
+            leaves[count++] = uint64_t{freqIn[i]} << 16 | static_cast<uint64_t>(i);
             maxCode = i;
         }
     }
     // Inflaters want at least two codes; add unused symbols with frequency 1.
-    while (heap.count < 2) {
+    while (count < 2) {
         int node = maxCode < 2 ? ++maxCode : 0;
-        freq[node] = 1;
-        heap.items[++heap.count] = node;
+        leaves[count++] = uint64_t{1} << 16 | static_cast<uint64_t>(node);
     }
-    for (int k = heap.count / 2; k >= 1; --k) heap.SiftDown(k);
+    std::sort(leaves, leaves + count);
 
-    // Merge the two rarest nodes until one tree is left, remembering the order
-    // in which nodes left the heap (rarest first) for the length fix below.
-    int popped[MaxNodes];
-    int poppedCount = 0;
-    int next = n;
-    while (heap.count >= 2) {
-        int a = heap.Pop();
-        int b = heap.items[1];
-        popped[poppedCount++] = a;
-        popped[poppedCount++] = b;
-        freq[next] = freq[a] + freq[b];
-        depth[next] = static_cast<uint8_t>(std::max(depth[a], depth[b]) + 1);
-        parent[a] = parent[b] = next;
-        heap.items[1] = next;
-        heap.SiftDown(1);
-        ++next;
+    // Huffman's merging with two queues: the leaves in order of frequency and
+    // the merged nodes, which are made in order of frequency too, so the two
+    // rarest nodes are always at the heads of the queues. A leaf wins a tie,
+    // which keeps the tree flat.
+    uint64_t weight[LiteralCodes + 2];
+    int parent[LiteralCodes + 2];     // of merged node k
+    int leafParent[LiteralCodes + 2]; // of leaf k
+    int nextLeaf = 0, nextNode = 0, made = 0;
+    auto takeRarest = [&](int& child) -> uint64_t {
+        if (nextLeaf < count && (nextNode == made || (leaves[nextLeaf] >> 16) <= weight[nextNode])) {
+            child = nextLeaf;
+            return leaves[nextLeaf++] >> 16;
+        }
+        child = ~nextNode;
+        return weight[nextNode++];
+    };
+    for (int k = 0; k < count - 1; ++k) {
+        int a, b;
+        uint64_t wa = takeRarest(a);
+        uint64_t wb = takeRarest(b);
+        weight[made] = wa + wb;
+        for (int c : {a, b}) {
+            if (c >= 0)
+                leafParent[c] = made;
+            else
+                parent[~c] = made;
+        }
+        ++made;
     }
-    int root = next - 1;
-
     // Depths from the root down (a parent is always made after its children).
+    int depth[LiteralCodes + 2];
+    depth[made - 1] = 0;
+    for (int k = made - 2; k >= 0; --k) depth[k] = depth[parent[k]] + 1;
+
     int blCount[MaxBits + 2] = {};
     bool overflow = false;
-    nodeLen[root] = 0;
-    for (int node = root - 1; node >= n; --node)
-        nodeLen[node] = static_cast<uint8_t>(std::min(nodeLen[parent[node]] + 1, 255));
-    for (int i = 0; i <= maxCode; ++i) {
-        if (freq[i] == 0) continue;
-        int bits = nodeLen[parent[i]] + 1;
+    for (int k = 0; k < count; ++k) {
+        int bits = depth[leafParent[k]] + 1;
         if (bits > maxBits) {
             bits = maxBits;
             overflow = true;
         }
-        lengths[i] = static_cast<uint8_t>(bits);
+        lengths[leaves[k] & 0xFFFF] = static_cast<uint8_t>(bits);
         ++blCount[bits];
     }
     if (!overflow) return maxCode;
@@ -180,14 +149,12 @@ int BuildLengths(const uint32_t* freqIn, int n, int maxBits, uint8_t* lengths) {
     // Hand the lengths out again, longest to the rarest leaves.
     int bits = maxBits;
     int left = blCount[bits];
-    for (int k = 0; k < poppedCount; ++k) {
-        int node = popped[k];
-        if (node >= n || freq[node] == 0 || node > maxCode) continue;
+    for (int k = 0; k < count; ++k) {
         while (left == 0) {
             --bits;
             left = blCount[bits];
         }
-        lengths[node] = static_cast<uint8_t>(bits);
+        lengths[leaves[k] & 0xFFFF] = static_cast<uint8_t>(bits);
         --left;
     }
     return maxCode;

@@ -2,8 +2,8 @@
 // Huffman code construction and the fixed tables of the deflate format
 // (RFC 1951), shared by the deflate encoder's block writer.
 //
-// Code lengths come from a frequency heap (ties go to the shallower subtree, so
-// trees stay flat) and are limited to 15 bits (7 for the code-length code) by
+// Code lengths come from Huffman's merging over the symbols sorted by frequency
+// (two queues, no heap; a leaf wins a tie, so trees stay flat) and are limited to 15 bits (7 for the code-length code) by
 // moving leaves down until the code is exactly complete again; codes are
 // canonical and kept bit-reversed, ready for a least-significant-first writer.
 #include <cstdint>

@@ -16,6 +16,8 @@
 // - match copies in wide pieces: sixteen bytes at a time for distances of 16 and
 //   more (the first 32 without a test), eight for 8..15, a byte fill for distance
 //   1, and for shorter periods eight-byte copies that double the repeated stretch;
+// - on processors with BMI2 the fast loop runs in a copy compiled for it, chosen
+//   at run time;
 // - the streaming form decodes into a linear window (32 KiB of history plus 128
 //   KiB of new output), so matches never wrap, and hands the output over in large
 //   pieces; the history is moved down once per 128 KiB.
@@ -24,6 +26,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <memory>
 
@@ -206,6 +209,25 @@ inline void Copy16(uint8_t* d, const uint8_t* s) {
 }
 
 struct StopRequested {};
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define MV_BMI2_TARGET __attribute__((target("bmi2")))
+#define MV_ALWAYS_INLINE __attribute__((always_inline)) inline
+bool ProcessorHasBmi2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("bmi2");
+}
+#else
+#define MV_BMI2_TARGET
+#define MV_ALWAYS_INLINE inline
+bool ProcessorHasBmi2() {
+    return false;
+}
+#endif
+std::atomic<bool>& Bmi2Enabled() {
+    static std::atomic<bool> enabled{ProcessorHasBmi2()};
+    return enabled;
+}
 
 constexpr size_t kInMargin = 16;   // input bytes the fast loop may read ahead
 constexpr size_t kOutMargin = 320; // output room the fast loop needs: two literals, a match, overcopy
@@ -474,7 +496,7 @@ private:
                 if (static_cast<size_t>(outEnd - out) < kOutMargin) MakeRoom();
             if (static_cast<size_t>(inEnd - in) >= kInMargin &&
                 static_cast<size_t>(outEnd - out) >= kOutMargin) {
-                if (FastLoop(lt, dt)) return;
+                if (useBmi2 ? FastLoopBmi2(lt, dt) : FastLoopPlain(lt, dt)) return;
                 continue;
             }
             if (SlowSymbol(lt, dt)) return;
@@ -488,7 +510,12 @@ private:
     // the next lookup (44 bits), or one length and distance with all their extra
     // bits and the next lookup (20 + 28 + 11 = 59 bits) are taken, so every table
     // index is made of real input and count never drops below zero.
-    bool FastLoop(const uint32_t* lt, const uint32_t* dt) {
+    // The loop is compiled twice: for any processor, and with the BMI2 shifts and
+    // bit extraction (three-operand, flag-free), taken when the processor has them.
+    bool FastLoopPlain(const uint32_t* lt, const uint32_t* dt) { return FastLoop(lt, dt); }
+    MV_BMI2_TARGET bool FastLoopBmi2(const uint32_t* lt, const uint32_t* dt) { return FastLoop(lt, dt); }
+
+    MV_ALWAYS_INLINE bool FastLoop(const uint32_t* lt, const uint32_t* dt) {
         uint64_t bits = bb;
         unsigned count = bc;
         const uint8_t* ip = in;
@@ -676,6 +703,7 @@ private:
     uint8_t* outEnd = nullptr;
     uint8_t* outBase = nullptr; // the oldest byte a distance may reach
     int dataError = kErrBlock;
+    const bool useBmi2 = Bmi2Enabled().load(std::memory_order_relaxed);
     // tables
     std::unique_ptr<uint32_t[]> lit, dist, fixedLit, fixedDist;
     bool fixedReady = false;
@@ -691,6 +719,14 @@ private:
 };
 
 } // namespace
+
+bool InflateUsesBmi2() {
+    return Bmi2Enabled().load(std::memory_order_relaxed);
+}
+
+void SetInflateBmi2(bool enabled) {
+    Bmi2Enabled() = enabled && ProcessorHasBmi2();
+}
 
 InflateResult Inflate(CodecInput& in, CodecOutput& out, uint64_t maxOutput) {
     auto engine = std::make_unique<InflateEngine<true>>(in, out, maxOutput);

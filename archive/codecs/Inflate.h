@@ -27,4 +27,10 @@ InflateResult Inflate(CodecInput& in, CodecOutput& out, uint64_t maxOutput = UIN
 size_t InflateMemory(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t dstCapacity,
                      size_t* consumed = nullptr);
 
+// Whether the decoding loop compiled for BMI2 is in use (chosen at run time when
+// the processor has it). The setting turns it off, or back on where the processor
+// allows, so that both forms can be checked on one machine.
+bool InflateUsesBmi2();
+void SetInflateBmi2(bool enabled);
+
 } // namespace mv

@@ -131,6 +131,54 @@ TEST(Deflate, RoundTripThroughZlibAtEveryLevel) {
     }
 }
 
+// Number of deflate blocks in a raw stream, counted by zlib stopping at each
+// block's end.
+int ZlibBlockCount(const std::vector<uint8_t>& packed, size_t expected) {
+    std::vector<uint8_t> out(expected + 1);
+    z_stream z{};
+    inflateInit2(&z, -15);
+    z.next_in = const_cast<uint8_t*>(packed.data());
+    z.avail_in = static_cast<uInt>(packed.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    int blocks = 0;
+    for (;;) {
+        int rc = inflate(&z, Z_BLOCK);
+        if (rc != Z_OK && rc != Z_STREAM_END) {
+            ADD_FAILURE() << "zlib: " << rc;
+            break;
+        }
+        if (z.data_type & 128) ++blocks;
+        if (rc == Z_STREAM_END) break;
+    }
+    inflateEnd(&z);
+    return blocks;
+}
+
+TEST(Deflate, DataThatChangesKindGetsBlocksOfItsOwn) {
+    // Letters, then bytes of the upper half in a skewed spread: one block over
+    // both would code each part with the other's statistics. The stream must
+    // split where the data changes and so cost no more than the two parts
+    // compressed apart.
+    auto text = mvtest::TextBytes(120000, 21);
+    std::vector<uint8_t> high(120000);
+    uint32_t x = 99;
+    for (auto& b : high) {
+        x = x * 1103515245u + 12345u;
+        uint32_t r = (x >> 16) & 0xFF;
+        b = static_cast<uint8_t>(128 + ((r * r) >> 9));
+    }
+    auto both = Concat({text, high});
+    for (int level : {1, 2, 3, 6, 9}) {
+        SCOPED_TRACE("level " + std::to_string(level));
+        auto c = Compress(both, level, false);
+        EXPECT_EQ(ZInflate(c.bytes, both.size()), both);
+        EXPECT_GE(ZlibBlockCount(c.bytes, both.size()), 2);
+        size_t apart = Compress(text, level, false).bytes.size() + Compress(high, level, false).bytes.size();
+        EXPECT_LE(c.bytes.size(), apart + apart / 100);
+    }
+}
+
 TEST(Deflate, EmptyInput) {
     auto c = Compress({}, 7);
     EXPECT_TRUE(c.result.Unpackable);

@@ -119,33 +119,48 @@ int ErrorOf(const std::vector<uint8_t>& stream, size_t capacity = 1 << 20) {
     return 0;
 }
 
+// Runs a check once with the decoding loop the processor is given by default
+// and once with the plain one, and leaves the default in place.
+template <class F> void WithEachLoop(F check) {
+    const bool original = InflateUsesBmi2();
+    for (bool bmi2 : {true, false}) {
+        SetInflateBmi2(bmi2);
+        SCOPED_TRACE(InflateUsesBmi2() ? "BMI2 loop" : "plain loop");
+        check();
+    }
+    SetInflateBmi2(original);
+    EXPECT_EQ(InflateUsesBmi2(), original);
+}
+
 } // namespace
 
 TEST(Inflate, MatchesZlibOnManyStreams) {
-    const int strategies[] = {Z_DEFAULT_STRATEGY, Z_FILTERED, Z_HUFFMAN_ONLY, Z_RLE, Z_FIXED};
-    for (uint32_t seed = 1; seed <= 400; ++seed) {
-        size_t size = (seed % 10 == 0) ? 150000 + seed * 7 : (seed * 2654435761u) % 9000;
-        auto data = Payload(size, seed);
-        int level = static_cast<int>(seed % 10);
-        int strategy = strategies[(seed / 10) % 5];
-        auto stream = ZlibRawDeflate(data, level, strategy, 1 + seed % 9);
-        SCOPED_TRACE("seed " + std::to_string(seed));
+    WithEachLoop([] {
+        const int strategies[] = {Z_DEFAULT_STRATEGY, Z_FILTERED, Z_HUFFMAN_ONLY, Z_RLE, Z_FIXED};
+        for (uint32_t seed = 1; seed <= 400; ++seed) {
+            size_t size = (seed % 10 == 0) ? 150000 + seed * 7 : (seed * 2654435761u) % 9000;
+            auto data = Payload(size, seed);
+            int level = static_cast<int>(seed % 10);
+            int strategy = strategies[(seed / 10) % 5];
+            auto stream = ZlibRawDeflate(data, level, strategy, 1 + seed % 9);
+            SCOPED_TRACE("seed " + std::to_string(seed));
 
-        std::vector<uint8_t> out(data.size() + 1);
-        size_t consumed = 0;
-        size_t got = InflateMemory(stream.data(), stream.size(), out.data(), out.size(), &consumed);
-        ASSERT_EQ(got, data.size());
-        out.resize(got);
-        ASSERT_TRUE(out == data);
-        EXPECT_EQ(consumed, stream.size());
+            std::vector<uint8_t> out(data.size() + 1);
+            size_t consumed = 0;
+            size_t got = InflateMemory(stream.data(), stream.size(), out.data(), out.size(), &consumed);
+            ASSERT_EQ(got, data.size());
+            out.resize(got);
+            ASSERT_TRUE(out == data);
+            EXPECT_EQ(consumed, stream.size());
 
-        ChunkedInput in(stream, seed);
-        MemoryOutput sink(data.size());
-        InflateResult r = Inflate(in, sink, data.size());
-        ASSERT_TRUE(sink.bytes == data);
-        EXPECT_EQ(r.written, data.size());
-        EXPECT_TRUE(r.complete);
-    }
+            ChunkedInput in(stream, seed);
+            MemoryOutput sink(data.size());
+            InflateResult r = Inflate(in, sink, data.size());
+            ASSERT_TRUE(sink.bytes == data);
+            EXPECT_EQ(r.written, data.size());
+            EXPECT_TRUE(r.complete);
+        }
+    });
 }
 
 // Every match copy path: periods 1..40 (fill, doubling short periods, eight- and
@@ -259,10 +274,12 @@ TEST(Inflate, ErrorTable) {
         stream.resize(stream.size() / 2);
         cases.push_back({"data ends early", stream, 25109});
     }
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(ErrorOf(c.stream), c.code);
-    }
+    WithEachLoop([&] {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.what);
+            EXPECT_EQ(ErrorOf(c.stream), c.code);
+        }
+    });
 }
 
 TEST(Inflate, NeverWritesBeyondTheDeclaredSize) {
