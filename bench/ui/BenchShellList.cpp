@@ -22,8 +22,6 @@
 #include <string>
 #include <vector>
 
-#include <QApplication>
-
 namespace {
 
 using namespace mv;
@@ -60,7 +58,7 @@ int main(int argc, char** argv) {
     }
     for (int i = 0; i < 50; ++i) fs::create_directories(folder / ("folder" + std::to_string(i)));
 
-    EnsureApplication();
+    TApplication& application = EnsureApplication();
     TMvManualClock clock; // no timers of their own
     TForm form(nullptr);
     form.SetBounds(0, 0, 800, 600);
@@ -77,7 +75,7 @@ int main(int argc, char** argv) {
     row("fill (enumerate, attributes, sort by name)", Milliseconds([&] { list.Folder().SetPath(folder.string()); }));
     row("show and paint the first screen", Milliseconds([&] {
             form.Show();
-            QApplication::processEvents();
+            application.ProcessMessages();
             list.Repaint();
         }));
     row("sort by size", Milliseconds([&] { list.SetSortColumnValue(2); }));

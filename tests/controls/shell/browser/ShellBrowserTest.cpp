@@ -18,6 +18,8 @@
 
 #include <QApplication>
 #include <QDragEnterEvent>
+#include <QImage>
+#include <QPainter>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
@@ -936,8 +938,21 @@ TEST(ShellBrowser, ScreenshotsOfTreeListAndCombo) {
         QApplication::processEvents();
         EXPECT_EQ(combo.Item(combo.ItemIndex())->Caption(), "data");
         const std::string base = folder + "/tree-list-combo-" + lang.name;
-        EXPECT_TRUE(SaveControlImage(form, base + ".png"));
+        combo.SetDroppedDown(true);
+        QApplication::processEvents();
         EXPECT_TRUE(combo.SaveDroppedDownImage(base + "-combo-open.png"));
+        // The form with the combo's list open over it, as the user sees it.
+        QImage picture = form.Widget()->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage open(QString::fromStdString(base + "-combo-open.png"));
+        ASSERT_FALSE(open.isNull());
+        EXPECT_GT(open.height(), combo.Height() * 3);
+        {
+            QPainter painter(&picture);
+            painter.drawImage(combo.Left(), combo.Top(), open);
+        }
+        EXPECT_TRUE(picture.save(QString::fromStdString(base + ".png"), "PNG"));
+        combo.SetDroppedDown(false);
+        QApplication::processEvents();
         // The sort arrow is in the header of the size column.
         TBitmap shot;
         ASSERT_TRUE(GrabControlImage(list, shot));
