@@ -928,10 +928,8 @@ void TMvCustomShellList::RegisterDropTarget(bool on) {
         return;
     }
     TDropTargetEvents events;
-    const auto rowsPoint = [this](TPoint at) {
-        const TPoint origin = RowsOrigin();
-        return Point(at.X - origin.X, at.Y - origin.Y);
-    };
+    // The view hands drags over its rows on with points of the rows' area.
+    const auto rowsPoint = [](TPoint at) { return at; };
     events.DragEnter = [this, rowsPoint](const TMimeBlocks& blocks, uint32_t keyState, TPoint at, uint32_t effect) {
         TShellDataObject* data = DataObjectFromMime(blocks);
         if (!data) return DROPEFFECT_NONE;

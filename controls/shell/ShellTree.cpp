@@ -345,10 +345,12 @@ void TMvCustomShellTree::SelectPidl(const TIdList& pidl) {
     if (!first) return;
     if (target.Count() == 0) {
         SetSelected(first);
+        FImmediate = false;
         return;
     }
     if (target.Count() <= baseChain.Count()) {
         SetSelected(first);
+        FImmediate = false;
         first->Expand(false);
         return;
     }
@@ -372,6 +374,8 @@ void TMvCustomShellTree::SelectPidl(const TIdList& pidl) {
         if (!last || (FShellList && FShellList->HasOption(ptsloHideFoldersWhenLinkedToTree))) node->Expand(false);
     }
     SetSelected(node);
+    // Used by the selection change above, or not needed when the node was selected.
+    FImmediate = false;
     node->MakeVisible();
 }
 

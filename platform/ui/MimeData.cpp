@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QAbstractScrollArea>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -174,8 +175,18 @@ uint32_t ExecDrag(TControl& source, const TMimeBlocks& blocks, uint32_t allowedE
     return FromAction(drag->exec(ToActions(allowedEffects), FirstAction(allowedEffects & 1 ? 1 : allowedEffects)));
 }
 
-void RegisterDragDrop(TControl& target, TDropTargetEvents events) {
+namespace {
+// The widget drags arrive at: the viewport of a scrolling view (its points are those of
+// the view's rows), else the control's widget.
+QWidget* DropReceiver(TControl& target) {
     QWidget* w = target.Widget();
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) return area->viewport();
+    return w;
+}
+} // namespace
+
+void RegisterDragDrop(TControl& target, TDropTargetEvents events) {
+    QWidget* w = DropReceiver(target);
     if (!w) return;
     RevokeDragDrop(target);
     auto* filter = new TDropFilter(w, std::move(events));
@@ -185,7 +196,7 @@ void RegisterDragDrop(TControl& target, TDropTargetEvents events) {
 }
 
 void RevokeDragDrop(TControl& target) {
-    QWidget* w = target.Widget();
+    QWidget* w = DropReceiver(target);
     if (!w) return;
     for (QObject* child : w->children())
         if (child->objectName() == FilterName) {

@@ -40,7 +40,8 @@ struct TDropTargetEvents {
     std::function<void()> DragLeave;
     std::function<uint32_t(const TMimeBlocks&, uint32_t keyState, TPoint, uint32_t effect)> Drop;
 };
-// Makes the control a drop target (again: replaces the events); Revoke ends it.
+// Makes the control a drop target (again: replaces the events); Revoke ends it. The
+// points of a scrolling view's drags are those of its rows' area.
 void RegisterDragDrop(TControl& target, TDropTargetEvents events);
 void RevokeDragDrop(TControl& target);
 

@@ -310,8 +310,12 @@ void TTreeNode::SetHasChildren(bool value) {
     if (FHasChildren == value) return;
     FHasChildren = value;
     FView->NodeChanged(this);
-    // Qt asks once whether a row has children; tell it again.
+    // Qt asks once whether a row has children; tell it again (once per update).
     if (!value && FChildren.empty() && FExpanded) Collapse(false);
+    if (FView->FItems.FUpdateCount > 0) {
+        FView->FItems.FLayoutPending = true;
+        return;
+    }
     FView->FImpl->Tree->viewport()->update();
     emit FView->FImpl->Model->layoutChanged();
 }
@@ -494,7 +498,13 @@ void TTreeNodes::BeginUpdate() {
 }
 
 void TTreeNodes::EndUpdate() {
-    if (FUpdateCount > 0 && --FUpdateCount == 0) FView->FImpl->Tree->setUpdatesEnabled(true);
+    if (FUpdateCount > 0 && --FUpdateCount == 0) {
+        if (FLayoutPending) {
+            FLayoutPending = false;
+            emit FView->FImpl->Model->layoutChanged();
+        }
+        FView->FImpl->Tree->setUpdatesEnabled(true);
+    }
 }
 
 // ---- TTreeView ----

@@ -113,6 +113,7 @@ private:
     TTreeView* FView;
     std::vector<std::unique_ptr<TTreeNode>> FTop;
     int FUpdateCount = 0;
+    bool FLayoutPending = false;
 };
 
 using TTVChangedEvent = std::function<void(TComponent* sender, TTreeNode* node)>;

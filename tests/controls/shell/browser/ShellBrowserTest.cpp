@@ -17,9 +17,14 @@
 #include "tests/support/DesktopFixture.h"
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QImage>
+#include <QPainter>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QUrl>
 #include <QWidget>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -165,6 +170,11 @@ TEST(ShellTree, FillsLazilyAndSelectsByPath) {
     EXPECT_EQ(tree.GetSelectedPath(), t.P("alpha/a2/deep"));
     EXPECT_EQ(tree.CurrentFolder().GetPath(), t.P("alpha/a2/deep"));
     EXPECT_EQ(tree.GetItemData(tree.Selected()->AbsoluteIndex())->GetPath(), t.P("alpha/a2/deep"));
+    // GoUp climbs, and stops at the root.
+    tree.GoUp(2);
+    EXPECT_EQ(tree.GetSelectedPath(), t.P("alpha"));
+    tree.GoUp(5);
+    EXPECT_EQ(tree.GetSelectedPath(), t.data.string());
     // A path outside the base leaves the selection alone.
     tree.SetPath(t.desk.Home().string());
     EXPECT_EQ(tree.Selected()->Text(), "data");
@@ -374,6 +384,36 @@ TEST(ShellTree, ADragKeepsTheRefreshAskedForMeanwhile) {
     EXPECT_NE(ChildNamed(tree.Items().GetFirstNode(), "epsilon"), nullptr);
 }
 
+TEST(ShellTree, ADropOnANodeCopiesIntoItsFolder) {
+    Tree t;
+    TMvManualClock clock;
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 300, 300);
+    TMvShellTree tree(&form);
+    tree.SetParent(&form);
+    tree.SetBounds(0, 0, 300, 300);
+    tree.BaseFolder().SetPath(t.data.string());
+    form.Show();
+    QApplication::processEvents();
+    const TIdList abs = PidlOf(t.P("notes.txt"));
+    const TMvIdListArray chain(abs);
+    auto* data = new TShellDataObject(chain.Ancestor(1), {chain.Item(chain.Count() - 1)});
+    data->AddRef();
+    TTreeNode* gamma = ChildNamed(tree.Items().GetFirstNode(), "gamma");
+    const TRect r = gamma->DisplayRect(true);
+    const TPoint at = Point(r.Left + 3, (r.Top + r.Bottom) / 2);
+    const uint32_t all = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+    // Entering and moving over the node probes its folder and highlights it.
+    EXPECT_EQ(tree.OleDragEnter(data, MK_LBUTTON | MK_CONTROL, at, all), DROPEFFECT_COPY);
+    EXPECT_TRUE(gamma->DropTarget());
+    EXPECT_EQ(tree.OleDragOver(MK_LBUTTON | MK_CONTROL, at, all), DROPEFFECT_COPY | DROPEFFECT_SCROLL);
+    EXPECT_EQ(tree.OleDrop(MK_CONTROL, at, all), DROPEFFECT_COPY);
+    data->Release();
+    EXPECT_TRUE(fs::exists(t.data / "gamma/notes.txt"));
+    EXPECT_TRUE(fs::exists(t.data / "notes.txt"));
+    EXPECT_FALSE(gamma->DropTarget());
+}
+
 // ---- List ----
 
 TEST(ShellList, FiltersAndFillsLargeFolders) {
@@ -531,6 +571,19 @@ TEST(ShellList, BackspaceAndEnterTravelThroughTheLinkedTree) {
     Key(list, Qt::Key_Backspace);
     EXPECT_EQ(tree.GetSelectedPath(), t.P("alpha"));
     EXPECT_EQ(list.Folder().GetPath(), t.P("alpha"));
+    // A file is offered to the owner before the shell opens it.
+    tree.SetPath(t.data.string());
+    int offered = 0;
+    list.OnDblClickOpen = [&](TComponent*, bool& handled) {
+        ++offered;
+        handled = true;
+    };
+    const int notes = RowOf(list, "notes.txt");
+    list.ClearSelection();
+    list.SetItemState(notes, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    Key(list, Qt::Key_Return);
+    EXPECT_EQ(offered, 1);
+    EXPECT_EQ(list.Folder().GetPath(), t.data.string());
 }
 
 TEST(ShellList, NewFoldersAreNumberedAndEditedAndRenamed) {
@@ -618,6 +671,38 @@ TEST(ShellList, ADropOnAFolderItemMovesTheFilesThere) {
     EXPECT_TRUE(fs::exists(t.data / "beta/readme.md"));
     EXPECT_FALSE(fs::exists(t.data / "readme.md"));
     EXPECT_FALSE(list.ItemState(RowOf(list, "beta"), LVIS_DROPHILITED));
+}
+
+TEST(ShellList, FilesDroppedByAnotherProgramArrive) {
+    Tree t;
+    TMvManualClock clock;
+    const fs::path outside = t.desk.Root() / "outside.txt";
+    WriteFile(outside, 42);
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 500, 400);
+    TMvShellList list(&form);
+    list.SetParent(&form);
+    list.SetBounds(0, 0, 500, 400);
+    list.Folder().SetPath(t.P("beta"));
+    form.Show();
+    QApplication::processEvents();
+    // Another program's drag: the files as a URI list, dropped on the empty rows.
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(outside.string()))});
+    QWidget* rows = list.RowsWidget();
+    const QPoint at(40, 200);
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ControlModifier);
+    QApplication::sendEvent(rows, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ControlModifier);
+    QApplication::sendEvent(rows, &move);
+    EXPECT_EQ(move.dropAction(), Qt::CopyAction);
+    QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ControlModifier);
+    QApplication::sendEvent(rows, &drop);
+    EXPECT_TRUE(fs::exists(t.data / "beta/outside.txt"));
+    EXPECT_TRUE(fs::exists(outside));
+    list.Refresh();
+    EXPECT_EQ(ListNames(list), (std::set<std::string>{"outside.txt"}));
 }
 
 TEST(ShellList, ADragKeepsTheRefreshAskedForMeanwhile) {
@@ -853,8 +938,21 @@ TEST(ShellBrowser, ScreenshotsOfTreeListAndCombo) {
         QApplication::processEvents();
         EXPECT_EQ(combo.Item(combo.ItemIndex())->Caption(), "data");
         const std::string base = folder + "/tree-list-combo-" + lang.name;
-        EXPECT_TRUE(SaveControlImage(form, base + ".png"));
+        combo.SetDroppedDown(true);
+        QApplication::processEvents();
         EXPECT_TRUE(combo.SaveDroppedDownImage(base + "-combo-open.png"));
+        // The form with the combo's list open over it, as the user sees it.
+        QImage picture = form.Widget()->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage open(QString::fromStdString(base + "-combo-open.png"));
+        ASSERT_FALSE(open.isNull());
+        EXPECT_GT(open.height(), combo.Height() * 3);
+        {
+            QPainter painter(&picture);
+            painter.drawImage(combo.Left(), combo.Top(), open);
+        }
+        EXPECT_TRUE(picture.save(QString::fromStdString(base + ".png"), "PNG"));
+        combo.SetDroppedDown(false);
+        QApplication::processEvents();
         // The sort arrow is in the header of the size column.
         TBitmap shot;
         ASSERT_TRUE(GrabControlImage(list, shot));
