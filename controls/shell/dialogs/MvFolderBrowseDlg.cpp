@@ -45,6 +45,9 @@ std::unique_ptr<TMvFrmFolderBrowseDlg> TMvCustomFolderBrowseDlg::CreateForm() {
 
 void TMvCustomFolderBrowseDlg::InitForm(TMvFrmFolderBrowseDlg& form) {
     form.OnSelChange = OnSelChange;
+    form.MvShellTree1->OnAddItem = OnAddItem;
+    form.MvShellTree1->OnCustomDrawSh = OnTvCustomDrawSh;
+    form.MvShellTree1->OnCustomDrawShEx = OnTvCustomDrawShEx;
     form.OnFormShow = OnFormShow;
     form.OnFormClose = OnFormClose;
     form.StatusTxt->SetCaption(FStatusText);

@@ -53,6 +53,10 @@ public:
     TMvFrmFolderBrowseDlg* Form() const { return FForm; }
 
     TMvFolderBrowseSelChangeEvent OnSelChange;
+    // Handed to the form's tree when a run starts.
+    TMvShAddItemEvent OnAddItem;
+    TMvShTvCustomDrawEvent OnTvCustomDrawSh;
+    TMvShTvCustomDrawEvent OnTvCustomDrawShEx;
 
 protected:
     bool DoExecute() override;

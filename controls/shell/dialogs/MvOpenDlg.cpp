@@ -247,6 +247,12 @@ std::unique_ptr<TMvFrmOpenDlg> TMvFileDlg::CreateForm() {
 }
 
 void TMvFileDlg::InitForm(TMvFrmOpenDlg& form) {
+    form.MvShellList1->OnAddItem = OnAddListItem;
+    form.MvShellTree1->OnAddItem = OnAddTreeItem;
+    form.MvShellList1->OnCustomDrawSh = OnLvCustomDrawSh;
+    form.MvShellList1->OnCustomDrawShEx = OnLvCustomDrawShEx;
+    form.MvShellTree1->OnCustomDrawSh = OnTvCustomDrawSh;
+    form.MvShellTree1->OnCustomDrawShEx = OnTvCustomDrawShEx;
     form.OnFormClose = OnFormClose;
     form.OnFormShow = OnFormShow;
     form.OnTypeChanged = OnTypeChanged;

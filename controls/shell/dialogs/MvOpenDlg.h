@@ -5,6 +5,8 @@
 // file list beside each other, the name edit and the type combo. The form turns what
 // the user typed or chose into full names and checks them against the options.
 #include "controls/shell/ImageCombo.h"
+#include "controls/shell/ShellList.h"
+#include "controls/shell/ShellTree.h"
 #include "controls/shell/dialogs/DialogNames.h"
 #include "controls/shell/dialogs/Splitter.h"
 #include "platform/ui/Buttons.h"
@@ -132,6 +134,15 @@ public:
     TNotifyEvent OnSelectionChanged;
     TNotifyEvent OnTypeChanged;
     THelpEvent OnHelp;
+    // Handed to the form's list and tree when a run starts. OnAddComboItem is kept but
+    // the form does not use it.
+    TMvShAddItemEvent OnAddListItem;
+    TMvShAddItemEvent OnAddTreeItem;
+    TMvShAddItemEvent OnAddComboItem;
+    TMvShLvCustomDrawEvent OnLvCustomDrawSh;
+    TMvShLvCustomDrawEvent OnLvCustomDrawShEx;
+    TMvShTvCustomDrawEvent OnTvCustomDrawSh;
+    TMvShTvCustomDrawEvent OnTvCustomDrawShEx;
 
 protected:
     bool DoExecute() override;

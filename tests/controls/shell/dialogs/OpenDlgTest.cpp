@@ -134,6 +134,27 @@ TEST_F(OpenDialogTest, DoubleClickOnAFileChoosesIt) {
     EXPECT_EQ(dialog.Files(), std::vector<std::string>{root + "/c.zip"});
 }
 
+TEST_F(OpenDialogTest, AddItemEventsReachTheListAndTree) {
+    TModalDriver driver;
+    TMvOpenDlg dialog(nullptr);
+    dialog.SetInitialDir(root);
+    dialog.SetOptions(dialog.Options() | ptofShowTree);
+    int treeAsked = 0;
+    dialog.OnAddListItem = [](TComponent*, const TShellFolder*, const TIdList& parent, const TIdList& item,
+                              uint32_t, bool& allowAdd) {
+        allowAdd = NamePart(PidlToPath(ConcatPidls(parent, item))) != "c.zip";
+    };
+    dialog.OnAddTreeItem = [&](TComponent*, const TShellFolder*, const TIdList&, const TIdList&, uint32_t,
+                               bool&) { ++treeAsked; };
+    driver.PressEscape([&](TForm& form) {
+        TMvShellList& list = *Frm(form).MvShellList1;
+        EXPECT_GE(RowOf(list, "a.zip"), 0);
+        EXPECT_EQ(RowOf(list, "c.zip"), -1);
+    });
+    dialog.Execute();
+    EXPECT_GT(treeAsked, 0);
+}
+
 TEST_F(OpenDialogTest, DoubleClickOnAFolderEntersIt) {
     TModalDriver driver;
     TMvOpenDlg dialog(nullptr);
