@@ -338,7 +338,10 @@ void TFormPrincipal::CreateList() {
             // A sort that fails leaves the list as it was.
         }
     };
-    ArquivosLv->OnClick = [this](TComponent*) { ArquivosLvClick(); };
+    // Rows chosen by a click, the keys or a range: the status bar shows their totals.
+    ArquivosLv->OnVMStateChanged = [this](TComponent*, const TLVStateChange&) {
+        if (FOpener) FOpener->DisplayTotals(true);
+    };
     ArquivosLv->Loaded();
 }
 
@@ -528,11 +531,6 @@ void TFormPrincipal::StatusBar1Click() {
     FOpener->StatusBarClick();
 }
 
-void TFormPrincipal::ArquivosLvClick() {
-    PlaySoundRes("CLEK");
-    FOpener->DisplayTotals(true);
-}
-
 void TFormPrincipal::ProcessCommandLine() {
     if (FCommandLineDone || FExitCode == QuitMarker) return;
     FCommandLineDone = true;
@@ -589,7 +587,7 @@ void TFormPrincipal::FormDestroy() {
     ArquivosLv->OnVMGetItemInfo = nullptr;
     ArquivosLv->OnVMCacheHint = nullptr;
     ArquivosLv->OnSortFinished = nullptr;
-    ArquivosLv->OnClick = nullptr;
+    ArquivosLv->OnVMStateChanged = nullptr;
     HistMenu->OnClick = nullptr;
     MenuBar1->OnMeasureItem = nullptr;
     MenuBar1->OnDrawItem = nullptr;
