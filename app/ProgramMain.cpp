@@ -37,9 +37,11 @@ int programMain(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     SetLanguageBase(StartLanguageBase([](const char* name) { return std::getenv(name); }));
 
-    // An unattended backup runs without any window and never waits for input.
-    if (args.size() >= 2 && IsVerb(args[0], "/W")) {
-        std::vector<std::string> verbArgs = {argc > 0 ? argv[0] : "morvelan", "/W", args[1]};
+    // An unattended backup runs without any window and never waits for input, also
+    // when its script name is missing (it then ends with its failure code).
+    if (!args.empty() && IsVerb(args[0], "/W")) {
+        std::vector<std::string> verbArgs = {argc > 0 ? argv[0] : "morvelan", "/W"};
+        if (args.size() >= 2) verbArgs.push_back(args[1]);
         std::vector<const char*> pointers;
         for (const std::string& a : verbArgs) pointers.push_back(a.c_str());
         return RunScriptHeadless(static_cast<int>(pointers.size()), pointers.data());

@@ -27,6 +27,7 @@
 #include "platform/ui/MenuBar.h"
 #include "platform/ui/Panels.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <unordered_map>
 
@@ -338,7 +339,10 @@ void TFormPrincipal::CreateList() {
             // A sort that fails leaves the list as it was.
         }
     };
-    ArquivosLv->OnClick = [this](TComponent*) { ArquivosLvClick(); };
+    // Rows chosen by a click, the keys or a range: the status bar shows their totals.
+    ArquivosLv->OnVMStateChanged = [this](TComponent*, const TLVStateChange&) {
+        if (FOpener) FOpener->DisplayTotals(true);
+    };
     ArquivosLv->Loaded();
 }
 
@@ -528,11 +532,6 @@ void TFormPrincipal::StatusBar1Click() {
     FOpener->StatusBarClick();
 }
 
-void TFormPrincipal::ArquivosLvClick() {
-    PlaySoundRes("CLEK");
-    FOpener->DisplayTotals(true);
-}
-
 void TFormPrincipal::ProcessCommandLine() {
     if (FCommandLineDone || FExitCode == QuitMarker) return;
     FCommandLineDone = true;
@@ -589,7 +588,7 @@ void TFormPrincipal::FormDestroy() {
     ArquivosLv->OnVMGetItemInfo = nullptr;
     ArquivosLv->OnVMCacheHint = nullptr;
     ArquivosLv->OnSortFinished = nullptr;
-    ArquivosLv->OnClick = nullptr;
+    ArquivosLv->OnVMStateChanged = nullptr;
     HistMenu->OnClick = nullptr;
     MenuBar1->OnMeasureItem = nullptr;
     MenuBar1->OnDrawItem = nullptr;
@@ -655,7 +654,32 @@ void TFormPrincipal::EndListUpdate() {
 void TFormPrincipal::AutoSizeColumns() {
     TCanvas canvas;
     canvas.Font().Assign(ArquivosLv->Font());
-    const auto widths = FList.AutoColumnWidths([&](const std::string& text) { return canvas.TextWidth(text); });
+    // A text is as wide as its characters, each measured once: a large archive has
+    // nine texts per row to measure, and measuring each whole text costs far more.
+    std::array<int, 128> ascii;
+    ascii.fill(-1);
+    std::unordered_map<std::string, int> others;
+    const auto textWidth = [&](const std::string& text) {
+        int width = 0;
+        for (size_t i = 0; i < text.size();) {
+            const auto lead = static_cast<unsigned char>(text[i]);
+            if (lead < 0x80) {
+                int& w = ascii[lead];
+                if (w < 0) w = canvas.TextWidth(std::string(1, static_cast<char>(lead)));
+                width += w;
+                ++i;
+                continue;
+            }
+            const size_t n = std::min(text.size() - i, size_t(lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1));
+            const std::string character = text.substr(i, n);
+            auto it = others.find(character);
+            if (it == others.end()) it = others.emplace(character, canvas.TextWidth(character)).first;
+            width += it->second;
+            i += n;
+        }
+        return width;
+    };
+    const auto widths = FList.AutoColumnWidths(textWidth);
     ArquivosLv->BeginUpdate();
     for (int i = 0; i < ArchiveColumnCount; ++i) ArquivosLv->Columns()[i]->SetWidth(widths[static_cast<size_t>(i)]);
     ArquivosLv->EndUpdate();

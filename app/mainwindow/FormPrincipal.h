@@ -103,7 +103,6 @@ public:
     void Explorer1Click();
     void EstiloClick(int style);
     void StatusBar1Click();
-    void ArquivosLvClick();
     // The command line of this run, once: a verb, or the archive to open.
     void ProcessCommandLine();
     // The message that runs ProcessCommandLine once the message loop runs.

@@ -318,10 +318,23 @@ TEST(FormPrincipal, TotalsOfAllRowsAndOfASelection) {
     ClickHeader(*f.ArquivosLv, colTamanho); // 10, 100, 1200, 5000
     f.ArquivosLv->SetItemState(1, LVIS_SELECTED, LVIS_SELECTED);
     f.ArquivosLv->SetItemState(3, LVIS_SELECTED, LVIS_SELECTED);
-    f.ArquivosLvClick();
     EXPECT_EQ(f.StatusPanelText(1), LoadLangStr(46) + "2");
     EXPECT_EQ(f.StatusPanelText(2), LoadLangStr(33) + ": " + FormatThousands(5100));
     EXPECT_EQ(f.StatusPanelText(0), ArchiveTypeNames()[static_cast<size_t>(TArcType::atZip)]);
+    // A click on a row: that row alone.
+    {
+        QWidget* rows = f.ArquivosLv->RowsWidget();
+        const TRect r = f.ArquivosLv->ItemRect(0);
+        const QPoint at(40, (r.Top + r.Bottom) / 2);
+        for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent event(type, QPointF(at), QPointF(rows->mapToGlobal(at)), Qt::LeftButton,
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(rows, &event);
+        }
+        Pump();
+        EXPECT_EQ(f.StatusPanelText(1), LoadLangStr(46) + "1");
+        EXPECT_EQ(f.StatusPanelText(2), LoadLangStr(33) + ": " + FormatThousands(10));
+    }
     // The panels in their order, also after the listing's simple text came and went.
     for (size_t i = 1; i < f.StatusFrames.size(); ++i) EXPECT_GT(f.StatusFrames[i]->Left(), f.StatusFrames[i - 1]->Left());
     // A click on the status bar: nothing selected, all rows counted.

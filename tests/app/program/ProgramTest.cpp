@@ -94,6 +94,9 @@ TEST(Program, BackupScriptRunsHeadlessWithItsExitCode) {
     // An unknown script: 169, at once.
     r = mvtest::Run("env -u DISPLAY QT_QPA_PLATFORM=offscreen timeout 60 " + Quote(ProgramPath()) + " /w Semanal </dev/null");
     EXPECT_EQ(r.exitCode, ecScriptFailed) << r.output;
+    // No script named: 169, no window, no box waiting for a click.
+    r = mvtest::Run("env -u DISPLAY QT_QPA_PLATFORM=offscreen timeout 60 " + Quote(ProgramPath()) + " /W </dev/null");
+    EXPECT_EQ(r.exitCode, ecScriptFailed) << r.output;
 }
 
 TEST(Program, ShowsItsWindowWithTheArchiveUnderXvfbAndEndsWhenClosed) {
