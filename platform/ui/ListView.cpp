@@ -650,6 +650,8 @@ TListView::TListView(TComponent* owner)
     impl.Model->setParent(table);
     table->setModel(impl.Model);
     table->setItemDelegate(new ListViewDelegate(this));
+    // The view does not own its delegate: the widget does, so that both go together.
+    table->itemDelegate()->setParent(table);
     table->verticalHeader()->hide();
     table->verticalHeader()->setMinimumSectionSize(1);
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
