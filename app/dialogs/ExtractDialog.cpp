@@ -5,6 +5,8 @@
 #include "app/common/Sounds.h"
 #include "app/common/StrUtils.h"
 #include "app/settings/Options.h"
+#include "controls/shell/ShellList.h"
+#include "controls/shell/ShellTree.h"
 #include "controls/toolkit/files/TypeAheadCombo.h"
 #include "controls/toolkit/placement/FormPlacement.h"
 #include "platform/AppPaths.h"
@@ -82,18 +84,18 @@ TfrmExtract::TfrmExtract(TComponent* owner, const std::string& iniFileName)
         ++tag;
     }
 
-    ArvorePn = new TPanel(this);
-    ArvorePn->SetName("ArvorePn");
-    ArvorePn->SetParent(this);
-    ArvorePn->SetBevelOuter(TBevelCut::bvLowered);
+    ArvoreTv = new TMvShellTree(this);
+    ArvoreTv->SetName("ArvoreTv");
+    ArvoreTv->SetParent(this);
     Splitter1 = new TPanel(this);
     Splitter1->SetName("Splitter1");
     Splitter1->SetParent(this);
     Splitter1->SetBevelOuter(TBevelCut::bvNone);
-    ListaPn = new TPanel(this);
-    ListaPn->SetName("ListaPn");
-    ListaPn->SetParent(this);
-    ListaPn->SetBevelOuter(TBevelCut::bvLowered);
+    ArquivosLv = new TMvShellList(this);
+    ArquivosLv->SetName("ArquivosLv");
+    ArquivosLv->SetParent(this);
+    ArquivosLv->SetMultiSelect(true);
+    ArvoreTv->SetShellList(ArquivosLv);
 
     ArquivosRg = new TRadioGroup(this);
     ArquivosRg->SetName("ArquivosRg");
@@ -161,8 +163,7 @@ TfrmExtract::TfrmExtract(TComponent* owner, const std::string& iniFileName)
     SpeedButton3->SetCaption("\u25AC");
     SpeedButton4->SetCaption("\u25D8");
     ExemploLbl->SetCaption("Ex.: *.txt");
-    // The folder list's new-folder command needs the list.
-    NovaPastaBtn->SetEnabled(false);
+    Splitter1->SetCaption("");
 
     // 2. size by the screen
     if (ScreenWidth() > 700) {
@@ -181,6 +182,14 @@ TfrmExtract::TfrmExtract(TComponent* owner, const std::string& iniFileName)
 
     VaiBtn->OnClick = [this](TComponent*) { VaiBtnClick(); };
     ParentButton->OnClick = [this](TComponent*) { ParentButtonClick(); };
+    NovaPastaBtn->OnClick = [this](TComponent*) { NovaPastaBtnClick(); };
+    // The folder list moved: its folder becomes the destination.
+    ArquivosLv->OnFolderChanged = [this](TComponent*) {
+        const std::string folder = ListFolder();
+        if (!folder.empty()) DestinoCb->SetTextValue(WithSeparator(folder));
+    };
+    ArquivosLv->OnClick = [](TComponent*) { PlaySoundRes("CLEK"); };
+    ArvoreTv->OnClick = [](TComponent*) { PlaySoundRes("CLEK"); };
     ArvoreBtn->OnClick = [this](TComponent*) { ArvoreBtnClick(); };
     ExtrairBtn->OnClick = [this](TComponent*) { ExtrairBtnClick(); };
     UsaPastaChk->OnClick = [](TComponent*) { PlaySoundRes("CLEK"); };
@@ -210,12 +219,20 @@ int TfrmExtract::TreeWidth() const {
 }
 
 std::string TfrmExtract::SelectedFolder() const {
-    return FTreeFolder;
+    const std::string folder = ArvoreTv->GetSelectedPath();
+    return folder.empty() ? std::string() : WithSeparator(folder);
 }
 
 void TfrmExtract::SelectFolder(const std::string& folder) {
-    FTreeFolder = folder;
-    if (!folder.empty()) FListFolder = folder;
+    if (folder.empty()) return;
+    std::string path = folder;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    ArvoreTv->SetPath(path);
+    ArvoreTv->FlushPendingSync(true);
+}
+
+std::string TfrmExtract::ListFolder() const {
+    return ArquivosLv->Folder().GetPath();
 }
 
 void TfrmExtract::Layout() {
@@ -253,13 +270,13 @@ void TfrmExtract::Layout() {
     const int paneHeight = optionsTop - margin - top;
     const bool tree = ArvoreBtn->Down();
     const int treeWidth = tree ? std::min(FTreeWidth, w / 2) : 0;
-    if (tree) ArvorePn->SetBounds(margin, top, treeWidth, paneHeight);
-    ArvorePn->SetVisible(tree);
+    if (tree) ArvoreTv->SetBounds(margin, top, treeWidth, paneHeight);
+    ArvoreTv->SetVisible(tree);
     const int splitter = tree ? 10 : 0;
     Splitter1->SetBounds(margin + treeWidth, top, splitter, paneHeight);
     Splitter1->SetVisible(tree);
     const int listLeft = margin + treeWidth + splitter;
-    ListaPn->SetBounds(listLeft, top, w - margin - listLeft, paneHeight);
+    ArquivosLv->SetBounds(listLeft, top, w - margin - listLeft, paneHeight);
 }
 
 void TfrmExtract::ApplyTreeVisibility() {
@@ -346,8 +363,8 @@ void TfrmExtract::ExtrairBtnClick() {
 }
 
 void TfrmExtract::GoToFolder(const std::string& folder) {
-    FListFolder = WithSeparator(folder);
-    DestinoCb->SetTextValue(FListFolder);
+    SelectFolder(folder);
+    DestinoCb->SetTextValue(WithSeparator(folder));
 }
 
 void TfrmExtract::VaiBtnClick() {
@@ -359,11 +376,16 @@ void TfrmExtract::VaiBtnClick() {
 
 void TfrmExtract::ParentButtonClick() {
     PlaySoundRes("CLEK");
-    std::string folder = FListFolder;
+    std::string folder = ListFolder();
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     if (folder.empty()) return;
     const std::string parent = platform::DirectoryOf(folder);
     if (!parent.empty()) GoToFolder(parent);
+}
+
+void TfrmExtract::NovaPastaBtnClick() {
+    PlaySoundRes("CLEK");
+    ArquivosLv->CreateNewFolder(true);
 }
 
 void TfrmExtract::ArvoreBtnClick() {

@@ -23,6 +23,8 @@ class TPanel;
 class TSpeedButton;
 class TTypeAheadCombo;
 class TFormPlacement;
+class TMvShellTree;
+class TMvShellList;
 
 // Sections and keys of morvelan.ini.
 constexpr const char* ExtractHistorySection = "Extrair";
@@ -39,7 +41,7 @@ public:
     std::string SelectedFolder() const;
     void SelectFolder(const std::string& folder);
     // The folder the folder list shows.
-    const std::string& ListFolder() const { return FListFolder; }
+    std::string ListFolder() const;
     const std::string& IniFileName() const { return FIniFileName; }
 
     TTypeAheadCombo* DestinoCb;
@@ -51,9 +53,9 @@ public:
     TSpeedButton* SpeedButton2;
     TSpeedButton* SpeedButton3;
     TSpeedButton* SpeedButton4;
-    TPanel* ArvorePn; // holds the folder tree
+    TMvShellTree* ArvoreTv;
     TPanel* Splitter1;
-    TPanel* ListaPn; // holds the folder list
+    TMvShellList* ArquivosLv;
     TRadioGroup* ArquivosRg;
     TCheckBox* UsaPastaChk;
     TGroupBox* ExtrairRg;
@@ -73,6 +75,7 @@ public:
     void ExtrairBtnClick();
     void VaiBtnClick();
     void ParentButtonClick();
+    void NovaPastaBtnClick();
     void ArvoreBtnClick();
 
 protected:
@@ -90,8 +93,6 @@ private:
     void GoToFolder(const std::string& folder);
 
     std::string FIniFileName;
-    std::string FTreeFolder;
-    std::string FListFolder;
     int FViewStyle = 3;
     int FTreeWidth = 169;
 };

@@ -516,6 +516,8 @@ TTreeView::TTreeView(TComponent* owner) : TWinControl(owner), FImpl(std::make_un
     FImpl->Model->setParent(tree);
     tree->setModel(FImpl->Model);
     tree->setItemDelegate(new TreeViewDelegate(this));
+    // The view does not own its delegate: the widget does, so that both go together.
+    tree->itemDelegate()->setParent(tree);
     tree->header()->hide();
     tree->setUniformRowHeights(true);
     tree->setRootIsDecorated(true);

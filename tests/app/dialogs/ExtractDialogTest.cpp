@@ -6,6 +6,8 @@
 
 #include "app/common/LangStr.h"
 #include "app/common/Sounds.h"
+#include "controls/shell/ShellList.h"
+#include "controls/shell/ShellTree.h"
 #include "controls/toolkit/files/TypeAheadCombo.h"
 #include "platform/IniFile.h"
 #include "platform/Sound.h"
@@ -15,6 +17,9 @@
 #include "tests/support/DesktopFixture.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -41,7 +46,13 @@ protected:
         SetSoundBackEnd(std::make_unique<TSilentSound>());
         ini = (dir / "morvelan.ini").string();
     }
-    void TearDown() override { SetLanguageBase(lbPortuguese); }
+    void TearDown() override {
+        SetLanguageBase(lbPortuguese);
+        // The dialog's widgets go when Qt deletes them later: a turn of an event loop lets it.
+        QEventLoop loop;
+        QTimer::singleShot(0, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
 
     // Shows the dialog for the choice; act runs while it is on screen (the user's
     // doing), then the form is left as act left it (closed by OK or by its close box).
@@ -218,16 +229,16 @@ TEST_F(ExtractDialogTest, TreeAndViewButtonsAndTheirSettings) {
     Run(choice, [&](TfrmExtract& f) {
         // The defaults: tree shown, 10-pixel splitter, details view.
         EXPECT_TRUE(f.ArvoreBtn->Down());
-        EXPECT_TRUE(f.ArvorePn->Visible());
+        EXPECT_TRUE(f.ArvoreTv->Visible());
         EXPECT_EQ(f.Splitter1->Width(), 10);
         EXPECT_EQ(f.TreeWidth(), 169);
         EXPECT_TRUE(f.SpeedButton4->Down());
         EXPECT_EQ(f.ViewStyle(), 3);
         UserClick(f.ArvoreBtn);
         EXPECT_FALSE(f.ArvoreBtn->Down());
-        EXPECT_FALSE(f.ArvorePn->Visible());
+        EXPECT_FALSE(f.ArvoreTv->Visible());
         EXPECT_EQ(f.Splitter1->Width(), 0);
-        EXPECT_EQ(f.ListaPn->Left(), 8);
+        EXPECT_EQ(f.ArquivosLv->Left(), 8);
         UserClick(f.SpeedButton2);
         EXPECT_EQ(f.ViewStyle(), 1);
         EXPECT_TRUE(f.SpeedButton2->Down());
@@ -241,7 +252,7 @@ TEST_F(ExtractDialogTest, TreeAndViewButtonsAndTheirSettings) {
     // Read back the next time.
     Run(choice, [&](TfrmExtract& f) {
         EXPECT_FALSE(f.ArvoreBtn->Down());
-        EXPECT_FALSE(f.ArvorePn->Visible());
+        EXPECT_FALSE(f.ArvoreTv->Visible());
         EXPECT_TRUE(f.SpeedButton2->Down());
         EXPECT_EQ(f.ViewStyle(), 1);
         f.Close();
