@@ -136,8 +136,9 @@ void Run(bool quick) {
     std::printf("input: %.1f MB of C headers and programs interleaved in 1 MiB pieces\n", data.size() / 1e6);
     std::printf("(raw deflate, memory to memory, no CRC on either side; MB/s of input; median of %d)\n",
                 quick ? 1 : 3);
-    const std::vector<int> widths = {7, 12, 12, 9, 9, 9};
-    mvbench::PrintRow({"level", "engine", "bytes", "size/zl", "MB/s", "speed/zl"}, widths);
+    const std::vector<int> widths = {7, 12, 12, 9, 9, 9, 9, 10};
+    mvbench::PrintRow({"level", "engine", "bytes", "size/zl", "size/ldf", "MB/s", "speed/zl", "speed/ldf"},
+                      widths);
     mv::TDeflateEncoder encoder;
     int reps = quick ? 1 : 3;
     bool allOk = true;
@@ -162,11 +163,14 @@ void Run(bool quick) {
             r.seconds = mvbench::MedianSeconds(reps, [&] { r.out = r.fn(); });
         }
         const auto& z = rows[0];
+        const auto& ld = rows[2];
         for (const auto& r : rows) {
             mvbench::PrintRow({std::to_string(level), r.name, std::to_string(r.out.size()),
                                mvbench::Fixed(double(r.out.size()) / z.out.size(), 4),
+                               mvbench::Fixed(double(r.out.size()) / ld.out.size(), 4),
                                mvbench::Fixed(mvbench::MBps(data.size(), r.seconds), 1),
-                               mvbench::Fixed(z.seconds / r.seconds, 2)},
+                               mvbench::Fixed(z.seconds / r.seconds, 2),
+                               mvbench::Fixed(ld.seconds / r.seconds, 2)},
                               widths);
         }
     }

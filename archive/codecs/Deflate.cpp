@@ -37,11 +37,12 @@
 // - symbols are kept as one byte plus one 16-bit distance and frequencies are
 //   counted as they are recorded.
 //
-// Where blocks end: symbols are gathered in segments of 8192. At the end of a
-// segment its cost in a block of its own is set against its cost as part of
-// the block so far (exact sizes from the trees each would get); when apart is
-// cheaper the block is written and the segment starts the next one. So a block
-// ends where the data changes kind, and runs long over data that does not.
+// Where blocks end: symbols are gathered in segments of 2048 (8192 for the
+// quick parser of levels 1 and 2). At the end of a segment its cost in a block
+// of its own is set against its cost as part of the block so far (exact sizes
+// from the trees each would get); when apart is cheaper the block is written
+// and the segment starts the next one. So a block ends where the data changes
+// kind, and runs long over data that does not.
 #include "archive/codecs/Deflate.h"
 
 #include "archive/codecs/DeflateTrees.h"
@@ -78,8 +79,10 @@ constexpr uint32_t MaxDist = WSize - MinLookahead;
 constexpr uint32_t TooFar = 4096;
 constexpr uint32_t LitBufSize = 65536;
 // Symbols are gathered in segments of this many; at the end of each the block
-// writer decides whether the segment joins the block or starts a new one.
-constexpr uint32_t SegmentSymbols = 8192;
+// writer decides whether the segment joins the block or starts a new one. The
+// quick parser's are longer: at its speed the costing of short ones would show.
+constexpr uint32_t SegmentSymbols = 2048;
+constexpr uint32_t QuickSegmentSymbols = 8192;
 // Zeroed bytes after the window, so that the 8-byte comparisons may run past
 // the data at the very end of the input.
 constexpr uint32_t WindowSlack = 2 * MaxMatch + 16;
@@ -91,7 +94,7 @@ struct TLevel {
 };
 constexpr TLevel LevelTable[10] = {
     {0, 0, 0, 0},    {4, 4, 8, 4},      {4, 5, 16, 8},     {4, 6, 32, 32},       {4, 4, 16, 16},
-    {8, 16, 32, 32}, {8, 16, 128, 128}, {8, 32, 128, 256}, {32, 128, 258, 1024}, {32, 258, 258, 4096}};
+    {8, 16, 32, 32}, {8, 16, 128, 128}, {8, 32, 128, 256}, {32, 128, 258, 1024}, {32, 258, 258, 1024}};
 
 inline uint16_t Load16(const uint8_t* p) {
     uint16_t v;
@@ -182,6 +185,7 @@ struct TDeflateEncoder::State {
     uint32_t distFreq[DistanceCodes];
     // The block so far is symbols [0, segStart) with these frequencies and an
     // estimated coded size of blockBits; the open segment ends at segLimit.
+    uint32_t segmentSymbols = SegmentSymbols;
     uint32_t segStart = 0, segLimit = SegmentSymbols;
     uint32_t blockLitFreq[LiteralCodes + 2];
     uint32_t blockDistFreq[DistanceCodes];
@@ -207,6 +211,7 @@ struct TDeflateEncoder::State {
         prevLength = MinMatch - 1;
         blockStart = 0;
         endOfInput = false;
+        segmentSymbols = QuickParser() ? QuickSegmentSymbols : SegmentSymbols;
         // Only the tables of the level's parser are used (and slid) for this member.
         if (QuickParser()) {
             buckets.assign(2u << BucketBits, 0);
@@ -231,7 +236,7 @@ struct TDeflateEncoder::State {
         litFreq[EndOfBlock] = 1;
         symCount = 0;
         segStart = 0;
-        segLimit = SegmentSymbols;
+        segLimit = segmentSymbols;
     }
 
     // ---- input -------------------------------------------------------------
@@ -565,13 +570,13 @@ struct TDeflateEncoder::State {
             std::copy(std::begin(distFreq), std::end(distFreq), blockDistFreq);
             segStart = symCount;
         }
-        if (last || symCount + SegmentSymbols > LitBufSize - 1) {
+        if (last || symCount + segmentSymbols > LitBufSize - 1) {
             WriteBlock(last, symCount, litFreq, distFreq,
                        static_cast<uint64_t>(static_cast<int64_t>(strStart) - blockStart));
             blockStart = strStart;
             ResetBlock();
         } else {
-            segLimit = symCount + SegmentSymbols;
+            segLimit = symCount + segmentSymbols;
         }
     }
 
