@@ -19,7 +19,7 @@
 
 namespace mv {
 
-// ---- The Qt pieces behind the control ----
+// ---- The Qt objects behind the control ----
 
 class TreeViewModel : public QAbstractItemModel {
 public:
