@@ -425,6 +425,41 @@ TEST(FormPrincipal, CommandLineArchiveOpensOnceTheWindowShows) {
     EXPECT_EQ(w.form->ArquivosLv->RowCount(), 0);
 }
 
+TEST(FormPrincipal, AHiddenCommandLineRunLeavesTheSavedLayoutAlone) {
+    SetLanguageBase(lbPortuguese);
+    mvtest::DesktopFixture desktop;
+    EnsureApplication();
+    {
+        platform::IniFile ini(platform::IniFilePath());
+        ini.WriteString("Explorer", "Ativo", "SIM");
+        ini.WriteInteger("Explorer", "AView", 240);
+    }
+    TMainWindowStart start;
+    start.Decision = DecideStart({"E", "a.zip", "/tmp/out"}, "", [](const std::string&) { return true; });
+    start.ArgumentCount = 3;
+    ASSERT_TRUE(start.Decision.Hidden);
+    int verbs = 0;
+    {
+        TFormPrincipal f(nullptr, start);
+        f.RunVerb = [&](const TStartDecision& d) {
+            ++verbs;
+            EXPECT_EQ(d.Verb, "E");
+            return QuitMarker;
+        };
+        f.ProcessCommandLine();
+        f.ProcessCommandLine(); // once only
+        EXPECT_EQ(f.ExitCode(), QuitMarker);
+        EXPECT_FALSE(f.Visible());
+        f.PanelExplorer->SetVisible(false);
+        f.FormClose();
+    }
+    EXPECT_EQ(verbs, 1);
+    const platform::IniFile ini(platform::IniFilePath());
+    EXPECT_EQ(ini.ReadString("Explorer", "Ativo", ""), "SIM");
+    EXPECT_EQ(ini.ReadInteger("Explorer", "AView", 0), 240);
+    EXPECT_FALSE(ini.SectionExists("Configuracoes"));
+}
+
 TEST(FormPrincipal, MenuBarShortcutsDefaultRadioItemsAndOwnerDrawing) {
     for (const Lang& lang : Langs) {
         SCOPED_TRACE(lang.name);
