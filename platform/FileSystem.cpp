@@ -164,6 +164,44 @@ std::unique_ptr<File> FileSystem::CreateUnnamedFile(const std::string&) {
     return nullptr;
 }
 
+void File::SetModTime(int64_t unixTime) {
+    Fs().SetModTime(Path(), unixTime);
+}
+
+void File::SetPermissions(uint32_t mode) {
+    Fs().SetPermissions(Path(), mode);
+}
+
+void OutputTree::CreateFolders(const std::string& relative) {
+    Fs().CreateDirectoriesBeneath(root, relative);
+}
+
+std::unique_ptr<File> OutputTree::CreateTemp(const std::string& relativeFolder, const std::string& prefix,
+                                             uint32_t mode) {
+    if (!relativeFolder.empty()) CreateFolders(relativeFolder);
+    auto file = Fs().CreateTempFile(relativeFolder.empty() ? root : JoinPath(root, relativeFolder), prefix);
+    try {
+        Fs().SetPermissions(file->Path(), mode & 0777);
+    } catch (const FileError&) {
+        // the file keeps the permissions it was made with
+    }
+    return file;
+}
+
+void OutputTree::Rename(const std::string& from, const std::string& to) {
+    Fs().Rename(JoinPath(root, from), JoinPath(root, to));
+}
+
+void OutputTree::RemoveFile(const std::string& relative) {
+    Fs().RemoveFile(JoinPath(root, relative));
+}
+
+std::unique_ptr<OutputTree> FileSystem::OpenOutputTree(const std::string& root) {
+    FileInfo info;
+    if (!Stat(root, info) || !info.IsDirectory) throw FileError(ENOTDIR, root, "cannot open the folder");
+    return std::make_unique<OutputTree>(root);
+}
+
 std::vector<DirEntry> ListMatching(const std::string& directory, const std::string& mask) {
     std::vector<DirEntry> all = Fs().ListDirectory(directory);
     std::vector<DirEntry> out;
@@ -231,6 +269,7 @@ AtomicWriter::AtomicWriter(const std::string& target) : target(target) {
     std::string dir = DirectoryOf(target);
     output = Fs().CreateTempFile(dir.empty() ? "." : dir, "." + NameOf(target) + ".");
     tempPath = output->Path();
+    guard.Set(tempPath);
 }
 
 AtomicWriter::~AtomicWriter() {
@@ -241,6 +280,7 @@ AtomicWriter::~AtomicWriter() {
     } catch (...) {
         // The temporary file may be gone already; the target is untouched either way.
     }
+    guard.Release();
 }
 
 void AtomicWriter::Commit() {
@@ -249,6 +289,7 @@ void AtomicWriter::Commit() {
     output->Close();
     Fs().Rename(tempPath, target);
     committed = true;
+    guard.Release();
 }
 
 } // namespace mv::platform

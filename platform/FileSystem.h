@@ -7,6 +7,8 @@
 // Paths are UTF-8 with "/" separators. Positions and sizes are 64-bit. Every
 // failure raises FileError with the system's error number, except where a
 // function says it answers false.
+#include "platform/TempFileGuard.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -97,11 +99,47 @@ public:
     // Gives a file made by CreateUnnamedFile the name path, which must not exist
     // yet (EEXIST). Other files raise ENOTSUP.
     virtual void LinkAs(const std::string& path);
+    // Sets the file's modification time (the real file sets it on the open file;
+    // the next write would move it again).
+    virtual void SetModTime(int64_t unixTime);
+    // Sets the permission bits of the open file.
+    virtual void SetPermissions(uint32_t mode);
 
     // Reads exactly count bytes or raises FileError(EIO) at the end of the file.
     void ReadExact(void* buffer, size_t count);
     // Reads up to count bytes at position (moves the position).
     size_t ReadAt(int64_t position, void* buffer, size_t count);
+};
+
+// The output of one extraction below a root folder. The folders it makes or
+// enters stay known for its lifetime (the real one keeps them open), so each
+// path component is checked, and made when missing, once per run and never
+// through a symbolic link; a file is written under a new temporary name in
+// its folder and put in place by one rename. Names are relative to the root,
+// with "/" separators, and follow the rules of FileSystem::OpenBeneath.
+class OutputTree {
+public:
+    explicit OutputTree(std::string root) : root(std::move(root)) {}
+    virtual ~OutputTree() = default;
+    OutputTree(const OutputTree&) = delete;
+    OutputTree& operator=(const OutputTree&) = delete;
+    const std::string& Root() const { return root; }
+
+    // Makes every missing folder of relative.
+    virtual void CreateFolders(const std::string& relative);
+    // A new, empty file with a temporary name ("<prefix>" and six characters)
+    // in the folder relativeFolder ("" for the root), its folders made first;
+    // mode: its permission bits, the umask already applied by the caller.
+    // File::Path() is its full name.
+    virtual std::unique_ptr<File> CreateTemp(const std::string& relativeFolder, const std::string& prefix,
+                                             uint32_t mode);
+    // Renames within one folder: from and to are names relative to the root
+    // whose folders match; a file at `to` is replaced.
+    virtual void Rename(const std::string& from, const std::string& to);
+    virtual void RemoveFile(const std::string& relative);
+
+private:
+    std::string root;
 };
 
 // What kind of drive holds a path.
@@ -160,6 +198,9 @@ public:
                                               OpenMode mode, bool createFolders) = 0;
     // Makes every missing folder of root + "/" + relative under the same rules.
     virtual void CreateDirectoriesBeneath(const std::string& root, const std::string& relative) = 0;
+    // The output of an extraction below root (which must exist). Without an
+    // override it works through the calls of this interface.
+    virtual std::unique_ptr<OutputTree> OpenOutputTree(const std::string& root);
     virtual void RemoveFile(const std::string& path) = 0;
     virtual void RemoveDirectory(const std::string& path) = 0; // empty folders only
     virtual void Rename(const std::string& from, const std::string& to) = 0;
@@ -257,6 +298,7 @@ private:
     std::string tempPath;
     std::unique_ptr<File> output;
     bool committed = false;
+    TempFileGuard guard; // removes the temporary file when SIGINT or SIGTERM stops the run
 };
 
 } // namespace mv::platform

@@ -10,11 +10,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace mv::platform {
 
@@ -94,6 +96,20 @@ public:
         if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) != 0)
             throw FileError(errno, target, "cannot give a name to");
         path = target;
+    }
+    void SetModTime(int64_t unixTime) override {
+        CheckOpen();
+        struct timespec times[2];
+        times[0].tv_sec = 0;
+        times[0].tv_nsec = UTIME_OMIT;
+        times[1].tv_sec = static_cast<time_t>(unixTime);
+        times[1].tv_nsec = 0;
+        if (::futimens(fd, times) != 0) throw FileError(errno, path, "cannot set the date of");
+    }
+    void SetPermissions(uint32_t mode) override {
+        CheckOpen();
+        if (::fchmod(fd, static_cast<mode_t>(mode & 07777)) != 0)
+            throw FileError(errno, path, "cannot set the permissions of");
     }
     bool IsOpen() const override { return fd >= 0; }
     const std::string& Path() const override { return path; }
@@ -213,8 +229,104 @@ std::unique_ptr<File> Checked(int fd, const std::string& path) {
     return std::make_unique<PosixFile>(fd, path);
 }
 
+// The output of one extraction: the root and every folder below it that the run
+// entered are held open (O_PATH), so a file's folder is reached by one lookup
+// of a known descriptor, folders are made once, and no name is resolved again
+// from the root. A folder is entered without following a symbolic link.
+class RealOutputTree final : public OutputTree {
+public:
+    RealOutputTree(std::string root, int rootFd) : OutputTree(std::move(root)), rootFd(rootFd) {
+        std::random_device seed;
+        state = (uint64_t(seed()) << 32) ^ seed() ^ uint64_t(::getpid());
+    }
+    ~RealOutputTree() override {
+        ForgetFolders();
+        ::close(rootFd);
+    }
+
+    void CreateFolders(const std::string& relative) override { Folder(relative); }
+
+    std::unique_ptr<File> CreateTemp(const std::string& relativeFolder, const std::string& prefix,
+                                     uint32_t mode) override {
+        const int dir = Folder(relativeFolder);
+        const std::string folder = relativeFolder.empty() ? Root() : JoinPath(Root(), relativeFolder);
+        static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        for (int attempt = 0; attempt < 1000; ++attempt) {
+            std::string name = prefix;
+            state = state * 6364136223846793005ull + 1442695040888963407ull;
+            uint64_t bits = state >> 16;
+            for (int i = 0; i < 6; ++i, bits /= 62) name += letters[bits % 62];
+            const int fd = ::openat(dir, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                    static_cast<mode_t>(mode & 0777));
+            if (fd >= 0) return std::make_unique<PosixFile>(fd, JoinPath(folder, name));
+            if (errno != EEXIST && errno != EINTR)
+                throw FileError(errno, JoinPath(folder, name), "cannot create a temporary file");
+        }
+        throw FileError(EEXIST, folder, "cannot create a temporary file in");
+    }
+
+    void Rename(const std::string& from, const std::string& to) override {
+        const int fromDir = Folder(DirectoryOf(from));
+        const int toDir = Folder(DirectoryOf(to));
+        if (::renameat(fromDir, NameOf(from).c_str(), toDir, NameOf(to).c_str()) != 0)
+            throw FileError(errno, JoinPath(Root(), from), "cannot rename to " + JoinPath(Root(), to) + ":");
+    }
+
+    void RemoveFile(const std::string& relative) override {
+        if (::unlinkat(Folder(DirectoryOf(relative)), NameOf(relative).c_str(), 0) != 0)
+            throw FileError(errno, JoinPath(Root(), relative), "cannot delete");
+    }
+
+private:
+    // Descriptors kept open at most; beyond them the known folders are let go
+    // and entered again when needed.
+    static constexpr size_t kMaxOpenFolders = 256;
+
+    int Folder(const std::string& relative) {
+        if (relative.empty()) return rootFd;
+        if (auto it = folders.find(relative); it != folders.end()) return it->second;
+        if (folders.size() >= kMaxOpenFolders) ForgetFolders();
+        return Enter(relative);
+    }
+
+    int Enter(const std::string& relative) {
+        if (relative.empty()) return rootFd;
+        if (auto it = folders.find(relative); it != folders.end()) return it->second;
+        const std::string name = NameOf(relative);
+        const std::string shown = JoinPath(Root(), relative);
+        if (relative[0] == '/' || name.empty() || name == "." || name == "..")
+            throw FileError(EINVAL, shown, "refused to open");
+        const int parent = Enter(DirectoryOf(relative));
+        const int flags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        int fd = ::openat(parent, name.c_str(), flags);
+        if (fd < 0 && errno == ENOENT) {
+            if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST)
+                throw FileError(errno, shown, "cannot create the folder");
+            fd = ::openat(parent, name.c_str(), flags);
+        }
+        if (fd < 0) throw FileError(errno, shown, "cannot open the folder of");
+        folders.emplace(relative, fd);
+        return fd;
+    }
+
+    void ForgetFolders() {
+        for (const auto& f : folders) ::close(f.second);
+        folders.clear();
+    }
+
+    int rootFd;
+    std::unordered_map<std::string, int> folders;
+    uint64_t state = 0;
+};
+
 class RealFileSystem final : public FileSystem {
 public:
+    std::unique_ptr<OutputTree> OpenOutputTree(const std::string& root) override {
+        const int fd = ::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) throw FileError(errno, root, "cannot open the folder");
+        return std::make_unique<RealOutputTree>(root, fd);
+    }
+
     std::unique_ptr<File> OpenBeneath(const std::string& root, const std::string& relative, OpenMode mode,
                                       bool createFolders) override {
         std::string shown = JoinPath(root, relative);

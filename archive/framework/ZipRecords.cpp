@@ -166,4 +166,20 @@ bool ZipUnicodePathExtra(const uint8_t* extra, size_t size, const std::string& r
     return false;
 }
 
+bool ZipUnixTimeExtra(const uint8_t* extra, size_t size, int64_t& mtime) {
+    size_t p = 0;
+    while (p + 4 <= size) {
+        const uint16_t tag = LE16(extra + p);
+        const uint16_t length = LE16(extra + p + 2);
+        if (p + 4 + length > size) return false;
+        // Flags first; bit 0 says the modification time follows.
+        if (tag == 0x5455 && length >= 5 && (extra[p + 4] & 1)) {
+            mtime = int64_t(LE32(extra + p + 5));
+            return true;
+        }
+        p += 4 + length;
+    }
+    return false;
+}
+
 } // namespace mv

@@ -152,4 +152,8 @@ inline bool NeedsZip64Count(uint64_t count) {
 // field 0x7075); taken only while it belongs to the name as stored (its CRC-32).
 bool ZipUnicodePathExtra(const uint8_t* extra, size_t size, const std::string& raw, std::string& utf8);
 
+// The modification time (seconds since 1970) of an extended timestamp (extra
+// field 0x5455) when it holds one; false otherwise.
+bool ZipUnixTimeExtra(const uint8_t* extra, size_t size, int64_t& mtime);
+
 } // namespace mv

@@ -55,6 +55,8 @@ struct TUnARJ::THeader {
     uint32_t DosDate() const {
         return Host() == kHostUnix ? FileDosDateTime(int64_t(DateTime())) : DateTime();
     }
+    // The date to the second where the host stored Unix seconds (-1: none).
+    int64_t UnixTime() const { return Host() == kHostUnix ? int64_t(DateTime()) : -1; }
     // DOS attributes in the low byte; Unix permissions in the high word, as a
     // regular file's mode (the field holds the permission bits alone).
     uint32_t Attributes() const {
@@ -68,6 +70,7 @@ struct TUnARJ::TOpenMember {
     std::unique_ptr<TArcStream> Out;
     std::string Name, ReportName;
     uint32_t Attributes = 32, DosDate = 0;
+    int64_t UnixTime = -1;
     bool Ok = true;
     bool Reported = false; // an error of its own was reported: its check is not
     bool Garbled = false;
@@ -198,7 +201,7 @@ void TUnARJ::FinishMember(TArcStream* stream, TOpenMember& m) {
     if (!m.Open) return;
     m.Open = false;
     const bool ok = m.Ok && !FCancel;
-    AfterExtractFile(m.Out, stream, m.Attributes, m.DosDate, m.Name, ok);
+    AfterExtractFile(m.Out, stream, m.Attributes, m.DosDate, m.Name, ok, m.UnixTime);
     if (OnEnd)
         OnEnd(this, m.ReportName, ok);
     else if (!ok && !FCancel && !m.Reported)
@@ -269,6 +272,7 @@ void TUnARJ::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
                         m.ReportName = ReportName(decided);
                         m.Attributes = h.Attributes();
                         m.DosDate = h.DosDate();
+                        m.UnixTime = h.UnixTime();
                         m.Garbled = (h.Flags() & kFlagGarbled) != 0;
                         if (OpenMemberOutput(m.Out, h.Unpacked())) {
                             m.Open = true;

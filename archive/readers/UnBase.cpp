@@ -96,12 +96,14 @@ TUnBase::TUnBase() {
 
 TUnBase::~TUnBase() {
     // An output still open here belongs to a member that never finished.
-    if (!FOutputTemp.empty()) {
-        try {
-            platform::Fs().RemoveFile(FOutputTemp);
-        } catch (const std::exception&) {
-        }
-    }
+    std::unique_ptr<TArcStream> none;
+    DiscardOutput(none);
+}
+
+uint32_t TUnBase::NewFileMode() {
+    // Reading the umask means setting it: done once per run.
+    if (FNewFileMode == ~0u) FNewFileMode = platform::Fs().DefaultFileMode();
+    return FNewFileMode;
 }
 
 int TUnBase::Extract() {
@@ -125,6 +127,9 @@ int TUnBase::RunExtract() {
     FReadPos = 0;
     FExtractedCount = 0;
     FFailedCount = 0;
+    FLinksSkipped = 0;
+    FNewFileMode = ~0u;
+    FOutputTree.reset();
     FMemberPending = false;
     FBytesLeft = 0;
     FProgressByArchive = 0;
@@ -148,6 +153,7 @@ int TUnBase::RunExtract() {
     std::unique_ptr<TArcStream> noOutput;
     auto cleanUp = [&] {
         DiscardOutput(noOutput);
+        FOutputTree.reset();
         SettleMember();
         FoundFiles().Done();
         if (OnElapsedTime) {
@@ -205,19 +211,41 @@ bool TUnBase::ExtractFolderEntry(const std::string& storedName) {
     if (bare.empty() || !IsFileSpecMatch(bare, false)) return false;
     const std::string relative = SafeRelativePath(bare, true);
     if (relative.empty()) return false;
-    std::string root = FExtractDir.empty() ? "." : FExtractDir;
-    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    const std::string root = OutputRoot();
+    if (!OpenOutputTree(root)) return false;
     try {
-        if (!platform::IsDirectory(root)) ForceDirs(root);
+        FOutputTree->CreateFolders(relative);
     } catch (const std::exception&) {
-        DoError(root, "", "0", arcerr::CannotCreateFolder);
-        return false;
-    }
-    if (!MakeFoldersBelow(root, relative)) {
         DoError(platform::JoinPath(root, relative), "", "0", arcerr::CannotCreateFolder);
         return false;
     }
     return true;
+}
+
+std::string TUnBase::OutputRoot() const {
+    std::string root = FExtractDir.empty() ? "." : FExtractDir;
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    return root;
+}
+
+bool TUnBase::OpenOutputTree(const std::string& root) {
+    if (FOutputTree && FOutputTree->Root() == root) return true;
+    FOutputTree.reset();
+    try {
+        // The output folder itself is the user's choice and may be made as it is.
+        if (!platform::IsDirectory(root)) ForceDirs(root);
+        FOutputTree = platform::Fs().OpenOutputTree(root);
+        return true;
+    } catch (const std::exception&) {
+        DoError(root, "", "0", arcerr::CannotCreateFolder);
+        return false;
+    }
+}
+
+void TUnBase::SkipLinkMember(const std::string& storedName, const std::string& target) {
+    if (FWriteMode != rwFile || FCancel || !IsFileSpecMatch(storedName, false)) return;
+    ++FLinksSkipped;
+    DoError(storedName, target, "0", arcerr::Discarded);
 }
 
 bool TUnBase::OpenOutputFile(std::unique_ptr<TArcStream>& file, const std::string& name, int64_t size,
@@ -227,35 +255,47 @@ bool TUnBase::OpenOutputFile(std::unique_ptr<TArcStream>& file, const std::strin
     DiscardOutput(file);
     FOutputRefused = false;
     if (name.empty()) return false;
-    std::string root = FExtractDir.empty() ? "." : FExtractDir;
-    while (root.size() > 1 && root.back() == '/') root.pop_back();
-    const std::string folder = platform::DirectoryOf(name);
-    try {
-        // The output folder itself is the user's choice and may be made as it is.
-        if (!platform::IsDirectory(root)) ForceDirs(root);
-    } catch (const std::exception&) {
-        DoError(root, "", "0", arcerr::CannotCreateFolder);
-        return false;
-    }
-    if (folder.size() > root.size() && folder.compare(0, root.size(), root) == 0 &&
-        (root.back() == '/' || folder[root.size()] == '/')) {
-        // The folders below it come from the archive: made here, never through a link.
-        if (!MakeFoldersBelow(root, folder.substr(root.size()))) {
+    const std::string root = OutputRoot();
+    const bool belowRoot = name.size() > root.size() + 1 && name.compare(0, root.size(), root) == 0 &&
+                           (root.back() == '/' || name[root.size()] == '/');
+    if (belowRoot) {
+        // The folders below the output folder come from the archive: made or
+        // entered once per run through the output tree, never through a link.
+        const std::string relative = name.substr(root.size() + (root.back() == '/' ? 0 : 1));
+        const std::string folder = platform::DirectoryOf(relative);
+        if (!OpenOutputTree(root)) return false;
+        try {
+            if (!folder.empty()) FOutputTree->CreateFolders(folder);
+        } catch (const std::exception&) {
             DoError(name, "", "0", arcerr::CannotCreateFolder);
             FOutputRefused = true;
             return false;
         }
-    } else if (!folder.empty() && folder != root) {
         try {
-            ForceDirs(folder); // a name the program chose in OnRenameCompressedFile
+            auto temp = FOutputTree->CreateTemp(folder, ".mvx-", NewFileMode());
+            FOutputTemp = temp->Path();
+            FOutputGuard.Set(FOutputTemp);
+            FOutputTempRelative = platform::JoinPath(folder, platform::NameOf(FOutputTemp));
+            FOutputTargetRelative = relative;
+            FOutputTarget = name;
+            file = std::make_unique<TArcFileStream>(std::move(temp));
+            return true;
         } catch (const std::exception&) {
-            DoError(folder, "", "0", arcerr::CannotCreateFolder);
             return false;
         }
+    }
+    // A name the program chose in OnRenameCompressedFile, outside the output folder.
+    const std::string folder = platform::DirectoryOf(name);
+    try {
+        if (!folder.empty() && !platform::IsDirectory(folder)) ForceDirs(folder);
+    } catch (const std::exception&) {
+        DoError(folder, "", "0", arcerr::CannotCreateFolder);
+        return false;
     }
     try {
         auto temp = platform::Fs().CreateTempFile(folder.empty() ? "." : folder, ".mvx-");
         FOutputTemp = temp->Path();
+        FOutputGuard.Set(FOutputTemp);
         FOutputTarget = name;
         file = std::make_unique<TArcFileStream>(std::move(temp));
         return true;
@@ -269,12 +309,18 @@ void TUnBase::DiscardOutput(std::unique_ptr<TArcStream>& file) {
     file.reset();
     if (!FOutputTemp.empty()) {
         try {
-            platform::Fs().RemoveFile(FOutputTemp);
+            if (!FOutputTempRelative.empty() && FOutputTree)
+                FOutputTree->RemoveFile(FOutputTempRelative);
+            else
+                platform::Fs().RemoveFile(FOutputTemp);
         } catch (const std::exception&) {
         }
     }
+    FOutputGuard.Release();
     FOutputTemp.clear();
     FOutputTarget.clear();
+    FOutputTempRelative.clear();
+    FOutputTargetRelative.clear();
 }
 
 bool TUnBase::BeforeExtractFile(std::string& name, TDateTime fileDate, bool& exists) {
@@ -345,7 +391,7 @@ TMemberDecision TUnBase::DecideMember(std::string& name, TDateTime fileDate, int
 }
 
 bool TUnBase::AfterExtractFile(std::unique_ptr<TArcStream>& file, TArcStream* stream, uint32_t attr,
-                               uint32_t dosDate, const std::string& name, bool complete) {
+                               uint32_t dosDate, const std::string& name, bool complete, int64_t unixTime) {
     (void)stream;
     (void)name;
     if (FWriteMode != rwFile) {
@@ -360,11 +406,35 @@ bool TUnBase::AfterExtractFile(std::unique_ptr<TArcStream>& file, TArcStream* st
         SettleMember();
         return false;
     }
+    auto* out = dynamic_cast<TArcFileStream*>(file.get());
+    if (complete && out) {
+        // Mode and date go on the open file, after its last write.
+        try {
+            // Permissions: those of a new file (the file was made with them), or the
+            // member's own (no set-id or sticky bits, umask applied).
+            const uint32_t unixMode = attr >> 16;
+            if (FRestoreFileAttr && unixMode && (unixMode & 0170000) == 0100000) {
+                const uint32_t umask = ~NewFileMode() & 0666;
+                const uint32_t mode = unixMode & 0777 & ~umask;
+                if (mode != NewFileMode()) out->File().SetPermissions(mode);
+            }
+        } catch (const std::exception&) {
+            // a mode that cannot be set does not fail the member
+        }
+        try {
+            if (FDateAttribute == TDateAttribute::daFileDate)
+                out->File().SetModTime(unixTime >= 0 ? unixTime : platform::UnixTimeOfDos(dosDate));
+            else if (FDateAttribute == TDateAttribute::daMaxFileDate)
+                out->File().SetModTime(platform::UnixTimeOfDos(FMaxFileDate));
+        } catch (const std::exception&) {
+            // nor a date that cannot be set
+        }
+    }
     bool closed = true;
     int closeError = 0;
-    if (auto* fs = dynamic_cast<TArcFileStream*>(file.get())) {
-        closed = fs->Close();
-        closeError = fs->LastError();
+    if (out) {
+        closed = out->Close();
+        closeError = out->LastError();
     }
     file.reset();
     if (!complete || !closed) {
@@ -375,26 +445,12 @@ bool TUnBase::AfterExtractFile(std::unique_ptr<TArcStream>& file, TArcStream* st
         SettleMember();
         return false;
     }
-    auto& fsys = platform::Fs();
-    const std::string temp = FOutputTemp, target = FOutputTarget;
+    const std::string target = FOutputTarget;
     try {
-        // Permissions: those of a new file, or the member's own (no set-id or sticky bits, umask applied).
-        uint32_t mode = fsys.DefaultFileMode();
-        const uint32_t unixMode = attr >> 16;
-        if (FRestoreFileAttr && unixMode && (unixMode & 0170000) == 0100000) {
-            const uint32_t umask = ~fsys.DefaultFileMode() & 0666;
-            mode = unixMode & 0777 & ~umask;
-        }
-        fsys.SetPermissions(temp, mode);
-        if (FDateAttribute == TDateAttribute::daFileDate)
-            fsys.SetModTime(temp, platform::UnixTimeOfDos(dosDate));
-        else if (FDateAttribute == TDateAttribute::daMaxFileDate)
-            fsys.SetModTime(temp, platform::UnixTimeOfDos(FMaxFileDate));
-    } catch (const std::exception&) {
-        // a date or mode that cannot be set does not fail the member
-    }
-    try {
-        fsys.Rename(temp, target);
+        if (!FOutputTempRelative.empty() && FOutputTree)
+            FOutputTree->Rename(FOutputTempRelative, FOutputTargetRelative);
+        else
+            platform::Fs().Rename(FOutputTemp, target);
     } catch (const std::exception&) {
         DoError(target, "", "0", arcerr::OpenError);
         DiscardOutput(file);
@@ -402,11 +458,14 @@ bool TUnBase::AfterExtractFile(std::unique_ptr<TArcStream>& file, TArcStream* st
         return false;
     }
     FMemberPending = false;
+    FOutputGuard.Release();
     FOutputTemp.clear();
     FOutputTarget.clear();
+    FOutputTempRelative.clear();
+    FOutputTargetRelative.clear();
     if (FRestoreFileAttr && (attr & 0xFF) != 32 && (attr & platform::faReadOnly)) {
         try {
-            fsys.SetReadOnly(target, true);
+            platform::Fs().SetReadOnly(target, true);
         } catch (const std::exception&) {
         }
     }
@@ -449,9 +508,10 @@ void TUnBase::RefuseMember(const std::string& reportName, int error, int64_t pac
 }
 
 bool TUnBase::EndMember(std::unique_ptr<TArcStream>& out, uint32_t attr, uint32_t dosDate,
-                        const std::string& name, const std::string& reportName, bool decoded, bool crcPass) {
+                        const std::string& name, const std::string& reportName, bool decoded, bool crcPass,
+                        int64_t unixTime) {
     if (decoded && !crcPass && !OnEnd) DoError(reportName, "", "0", arcerr::CrcError);
-    AfterExtractFile(out, nullptr, attr, dosDate, name, crcPass);
+    AfterExtractFile(out, nullptr, attr, dosDate, name, crcPass, unixTime);
     if (OnEnd && (decoded || !FCancel)) OnEnd(this, reportName, crcPass);
     return !FCancel;
 }

@@ -24,6 +24,8 @@
 //       (EndMember adds the check's report and OnEnd)
 #include "archive/codecs/CodecIo.h"
 #include "archive/framework/ZipCommon.h"
+#include "platform/FileSystem.h"
+#include "platform/TempFileGuard.h"
 
 #include <algorithm>
 #include <functional>
@@ -68,6 +70,9 @@ public:
     // Members the last extraction set out to extract that failed: an error, a
     // failed check, an output that could not be written or put in place.
     int FailedCount() const { return FFailedCount; }
+    // Members stored as symbolic links that the last extraction passed over:
+    // links are never created, and each one was reported (26800).
+    int LinksSkipped() const { return FLinksSkipped; }
 
     // Extracts the members that match FileSpec into ExtractDir. Result: the
     // number of members processed. Errors that stop the operation are raised
@@ -97,6 +102,12 @@ public:
     // FileSpec. A folder that cannot be made is reported (25156). Answers whether
     // the folder exists afterwards.
     bool ExtractFolderEntry(const std::string& storedName);
+
+    // A member stored as a symbolic link (target: where it points, when known):
+    // when the output goes to files and the name matches FileSpec, it is
+    // reported (26800, the stored name and the target) and counted in
+    // LinksSkipped; nothing is created. Other outputs pass over it quietly.
+    void SkipLinkMember(const std::string& storedName, const std::string& target);
 
     // Output of the codecs: a write that fails (a full disk, a file-size limit)
     // is reported as 25136 with the output's name and the system's reason, and
@@ -181,7 +192,7 @@ protected:
     // extraction was cancelled before the member was decoded. Answers whether the
     // extraction goes on (not cancelled).
     bool EndMember(std::unique_ptr<TArcStream>& out, uint32_t attr, uint32_t dosDate, const std::string& name,
-                   const std::string& reportName, bool decoded, bool crcPass);
+                   const std::string& reportName, bool decoded, bool crcPass, int64_t unixTime = -1);
     // The password chain of the readers that can test a password against the
     // member's encryption header (ZIP, BH): the preset Password, the known
     // Passwords, then up to PasswordAttempts answers of OnGetPassword, each one
@@ -226,9 +237,12 @@ protected:
     // the member's date (by DateAttribute) and, with RestoreFileAttr, its
     // attributes (low byte: DOS attributes, high word: unix permissions when not
     // 0). Otherwise the new file is removed and an existing one stays as it was.
+    // unixTime: the member's time in seconds since 1970 where the archive holds
+    // one finer than its DOS date (-1: none); daFileDate then sets it exactly.
     // Answers whether the output was put in place.
     bool AfterExtractFile(std::unique_ptr<TArcStream>& file, TArcStream* stream, uint32_t attr,
-                          uint32_t dosDate, const std::string& name, bool complete = true);
+                          uint32_t dosDate, const std::string& name, bool complete = true,
+                          int64_t unixTime = -1);
     // Copies MemberBytesLeft stored bytes from the archive to the output in pieces
     // of 32 KiB (decrypting when asked, with the CRC chosen by crcMode). Result:
     // the bytes copied.
@@ -263,6 +277,18 @@ protected:
     int64_t FMemberPackedTotal = 0; // packed size of the member being read (per-file progress)
     std::string FOutputTarget;      // where the member being written goes
     std::string FOutputTemp;        // the temporary file it is written to
+    int FLinksSkipped = 0;
+    uint32_t FNewFileMode = ~0u; // permissions of a new file, read once per run (~0u: not read yet)
+    uint32_t NewFileMode();
+    // ExtractDir without a trailing "/" ("." when empty).
+    std::string OutputRoot() const;
+    // FOutputTree for root, made when missing (root too); false when it cannot be (reported).
+    bool OpenOutputTree(const std::string& root);
+    // The folders below ExtractDir that this run made or entered; the output of a
+    // member inside ExtractDir goes through it, named relative to its root.
+    std::unique_ptr<platform::OutputTree> FOutputTree;
+    std::string FOutputTempRelative, FOutputTargetRelative; // empty: the output is not in the tree
+    platform::TempFileGuard FOutputGuard; // the temporary file goes if the run is stopped by a signal
 };
 
 } // namespace mv

@@ -49,7 +49,7 @@ void TUnBH::Collect(TArcStream& file, std::vector<TBhMember>& members) {
         m.Crc = header.Crc;
         m.Attributes = header.Attributes;
         m.DataOffset = pos + header.DataStart();
-        m.Name = OemToAnsiPath(raw);
+        m.Name = HostNameToAnsiPath(raw, true); // valid UTF-8 is UTF-8, other bytes OEM
         pos = m.DataOffset + m.PackedSize; // strictly forward, in 64 bits
         const bool usable = !(m.Flags & BhFlagEncrypted) || m.PackedSize >= 12;
         if (!usable || m.Name.empty() || !IsFileSpecMatch(m.Name, false)) continue;

@@ -117,7 +117,7 @@ bool TUnGZIP::BeginOutput(TOutput& o, int64_t fileSize) {
 bool TUnGZIP::EndOutput(TOutput& o, TArcStream* stream, bool ok, bool checkFailed) {
     FBytesLeft = 0;
     FMemberBytesLeft = 0;
-    const bool placed = AfterExtractFile(o.Out, stream, 32, o.DosDate, o.Name, ok);
+    const bool placed = AfterExtractFile(o.Out, stream, 32, o.DosDate, o.Name, ok, o.UnixTime);
     if (OnEnd)
         OnEnd(this, o.ReportName, ok);
     else if (checkFailed)
@@ -139,11 +139,13 @@ bool TUnGZIP::ExtractGZip(TArcStream& file, TArcStream* stream, uint16_t magic) 
     if (stored == "." || stored == "..") stored.clear();
     TOutput o;
     o.Name = stored.empty() ? DefaultName() : Utf8OrLatin1(stored);
-    if (h.MTime != 0)
-        o.DosDate = FileDosDateTime(int64_t(h.MTime));
-    else {
+    if (h.MTime != 0) {
+        o.UnixTime = int64_t(h.MTime);
+        o.DosDate = FileDosDateTime(o.UnixTime);
+    } else {
         platform::FileInfo info;
-        o.DosDate = platform::Fs().Stat(FArchiveFile, info) ? FileDosDateTime(info.ModTime) : 0;
+        if (platform::Fs().Stat(FArchiveFile, info)) o.UnixTime = info.ModTime;
+        o.DosDate = o.UnixTime >= 0 ? FileDosDateTime(o.UnixTime) : 0;
     }
     if (!BeginOutput(o, fileSize)) return false;
     bool ok = true, crcFailed = false;

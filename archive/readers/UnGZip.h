@@ -30,6 +30,7 @@ private:
         std::string ReportName; // the name events and errors give it
         std::string Target;     // the output file
         uint32_t DosDate = 0;
+        int64_t UnixTime = -1; // the same to the second (-1: none)
         std::unique_ptr<TArcStream> Out;
     };
     // SetFileName(o.Name), DecideMember and the output opened: false when there

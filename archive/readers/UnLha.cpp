@@ -88,8 +88,10 @@ void TUnLHA::Scan(TArcStream& file, int64_t start, std::vector<TLhaMember>& memb
             DoError(FArchiveFile, "", "0", arcerr::VersionNotSupported);
             break;
         }
-        // A stored folder is made; a symbolic link ("name|target") is not.
-        if (h.IsDirectory() && h.Name.find('|') == std::string::npos) ExtractFolderEntry(h.Name);
+        // A stored folder is made; a symbolic link ("name|target") is not: it is reported.
+        const size_t bar = h.IsDirectory() ? h.Name.find('|') : std::string::npos;
+        if (h.IsDirectory() && bar == std::string::npos) ExtractFolderEntry(h.Name);
+        if (bar != std::string::npos) SkipLinkMember(h.Name.substr(0, bar), h.Name.substr(bar + 1));
         if (!h.IsDirectory() && !h.Name.empty() && IsFileSpecMatch(h.Name, false)) {
             members.push_back({h.Offset, h.PackedSize, h.UnpackedSize});
             FMaxFileDate = std::max(FMaxFileDate, MemberDosDate(h));
@@ -170,7 +172,8 @@ bool TUnLHA::ExtractMember(TArcStream& file, const TLhaMember& m) {
     }
     const bool decoded = !FCancel;
     const bool crcPass = decoded && Crc16Register() == h.Crc;
-    return EndMember(out, MemberAttributes(h), dosDate, name, reportName, decoded, crcPass);
+    return EndMember(out, MemberAttributes(h), dosDate, name, reportName, decoded, crcPass,
+                     h.HasUnixTime ? h.UnixTime : -1);
 }
 
 } // namespace mv

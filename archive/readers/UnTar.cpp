@@ -71,6 +71,8 @@ void TUnTAR::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
             if (name.empty()) break; // an empty name ends the archive
             const bool folder = header.Type == TarTypeFolder || name.back() == '/';
             if (folder) ExtractFolderEntry(name);
+            // A symbolic link is never created: it is reported instead.
+            if (!folder && header.Type == '2') SkipLinkMember(name, Utf8OrOem(TrimBlanks(header.LinkName)));
             if (!folder && TarIsFileMember(header.Type) && IsFileSpecMatch(name, false)) {
                 TTarMember m;
                 m.Name = name;
@@ -141,7 +143,7 @@ void TUnTAR::ExtractMember(TArcStream& file, TArcStream* stream, const TTarMembe
     const std::string target = FEntry.FileName;
     // The stored mode goes with the DOS attributes as a regular file's mode.
     const uint32_t attr = m.Mode ? (32u | (0100000u | (m.Mode & 0777u)) << 16) : 32u;
-    if (AfterExtractFile(out, stream, attr, dosDate, name, ok)) {
+    if (AfterExtractFile(out, stream, attr, dosDate, name, ok, m.MTime > 0 ? m.MTime : -1)) {
         if (FWriteMode == rwFile)
             FExtracted[m.Name] = target;
         else

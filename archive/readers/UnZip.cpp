@@ -339,6 +339,12 @@ bool TUnZIP::CollectFromCentral(TZipVolumes& volumes, std::vector<TZipMember>& m
         m.UnpackedSize = r.UncompressedSize;
         // The high word holds a mode only where a Unix host wrote it.
         m.Attributes = ZipUnixHost(r.VersionMadeBy) ? r.ExternalAttributes : (r.ExternalAttributes & 0xFFFFu);
+        // A symbolic link stored by a Unix host is never created: it is reported.
+        if (FWriteMode == rwFile && ((m.Attributes >> 16) & 0170000) == 0120000) {
+            SkipLinkMember(m.Name, "");
+            continue;
+        }
+        ZipUnixTimeExtra(dir.data() + nameAt + r.NameLength, r.ExtraLength, m.UnixTime);
         m.Disk = volumes.LastDisk() == 0 ? 0 : r.DiskNumberStart;
         m.Offset = static_cast<int64_t>(r.LocalHeaderOffset) + shift;
         bool stop = false;
@@ -575,7 +581,7 @@ bool TUnZIP::ExtractMember(TZipVolumes& volumes, const TZipMember& m) {
     CloseMemberInput();
     const uint32_t crc = Crc32Register() ^ 0xFFFFFFFFu;
     const bool crcPass = decoded && crc == m.Crc;
-    return EndMember(out, m.Attributes, m.DosDate, name, reportName, decoded, crcPass);
+    return EndMember(out, m.Attributes, m.DosDate, name, reportName, decoded, crcPass, m.UnixTime);
 }
 
 } // namespace mv

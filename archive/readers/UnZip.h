@@ -29,6 +29,7 @@ public:
         int64_t PackedSize = 0; // as stored: includes the 12-byte encryption header
         int64_t UnpackedSize = 0;
         uint32_t Attributes = 32; // external attributes of the central record
+        int64_t UnixTime = -1;    // from an extended timestamp, when the record has one
         int Disk = 0;             // volume that holds the local header
         int64_t Offset = 0;       // of the local header in that volume
         std::string RawName;      // the stored bytes

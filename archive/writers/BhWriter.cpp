@@ -4,8 +4,10 @@
 #include "archive/codecs/LzhEncode.h"
 #include "archive/formats/bh/BhFormat.h"
 #include "archive/framework/SharedRoutines.h"
+#include "archive/framework/TextUtils.h"
 #include "archive/framework/ZipRecords.h"
 #include "archive/writers/GZipWriter.h"
+#include "platform/CodePage.h"
 
 #include <algorithm>
 #include <cstring>
@@ -19,6 +21,25 @@ namespace {
 constexpr size_t HeaderSize = BhHeaderSize;
 
 } // namespace
+
+std::string TBlakHole::StoredName(const std::string& path, const std::string& name) {
+    constexpr size_t maxLength = 0xFFFF - HeaderSize;
+    bool utf8 = false;
+    std::string stored = OemOrUtf8EntryName(path, name, maxLength, utf8);
+    if (stored.empty()) return {};
+    // The format has no mark for UTF-8: its readers take a name that is valid
+    // UTF-8 as UTF-8 and other bytes as OEM. An OEM form that would read back
+    // as UTF-8 ("├º" is C3 A7) is stored in UTF-8 too, so every name reads
+    // back as it was.
+    if (!utf8 && !platform::IsAscii(stored) && IsValidUtf8(stored)) {
+        stored = FEntry.FileName; // the name in UTF-8, "\" separated
+        if (stored.size() > maxLength) {
+            DoError(path, "", "0", arcerr::InvalidName);
+            return {};
+        }
+    }
+    return BackslashToSlash(stored);
+}
 
 TBlakHole::TBlakHole() {
     FOwnExt = ".bh";
@@ -44,7 +65,7 @@ bool TBlakHole::CompressFile(size_t index) {
     const std::string& path = head.SourcePath;
     std::string name;
     if (!BeginNewEntry(head, name)) return false;
-    const std::string stored = BackslashToSlash(OemEntryName(path, name, 0xFFFF - HeaderSize));
+    const std::string stored = StoredName(path, name);
     if (stored.empty()) return false;
     std::unique_ptr<platform::File> src = OpenSource(head);
     if (!src) return false;
@@ -133,7 +154,7 @@ void TBlakHole::ScanExistingEntries() {
         std::string raw(nameLength, '\0');
         if (in.ReadAt(pos + static_cast<int64_t>(HeaderSize), raw.data(), nameLength) != nameLength)
             RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
-        std::string name = OemToAnsiPath(SlashToBackslash(raw));
+        std::string name = HostNameToAnsiPath(SlashToBackslash(raw), true);
         int64_t entryStart = pos;
         pos = next;
         auto head = std::make_unique<THeadObject>();

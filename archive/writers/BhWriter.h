@@ -19,6 +19,9 @@ public:
 
 protected:
     bool CompressFile(size_t index) override;
+    // The stored form of a new entry's name: OEM where every character has an
+    // OEM form that cannot be taken for UTF-8, else UTF-8; empty when refused (reported).
+    std::string StoredName(const std::string& path, const std::string& name);
     int GetHeaderSize() override { return 37; }
     void ScanExistingEntries() override;
     void ReportNewEntries() override;

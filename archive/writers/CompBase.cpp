@@ -415,6 +415,7 @@ int TCompBase::Compress() {
     FProgressByArchive = 0;
     FBytesLeft = 0;
     FCompressedCount = FDeletedCount = 0;
+    FLinksSkipped = 0;
     FSpecFolder.clear();
     FCurrentVolume = FArchiveFile;
     ProgressProc = [this] { DefaultProgress(); };
@@ -568,6 +569,11 @@ bool TCompBase::AttrLeftOutBySearch(uint8_t attr) {
     return (attr & ~asked & (platform::faHidden | platform::faSysFile | platform::faVolumeID)) != 0;
 }
 
+void TCompBase::SkipLink(const std::string& path) {
+    ++FLinksSkipped;
+    DoError(path, "", "0", arcerr::Discarded);
+}
+
 bool TCompBase::AddMatchingFiles(size_t specIndex, const std::string& mask, const std::string& folder,
                                  int depth) {
     std::vector<platform::DirEntry> found;
@@ -580,11 +586,16 @@ bool TCompBase::AddMatchingFiles(size_t specIndex, const std::string& mask, cons
     for (const auto& e : found) {
         ProcessMessages();
         if (FCancel) return any;
-        // Regular files only: no folders, links, devices or pipes.
-        if (!e.Info.IsRegular || e.Info.IsSymlink) continue;
+        // Regular files only: no folders, links, devices or pipes; a link is reported.
         if (AttrLeftOutBySearch(e.Info.Attributes)) continue;
-        any = true;
         std::string path = folder + e.Name;
+        if (e.Info.IsSymlink) {
+            any = true;
+            SkipLink(path);
+            continue;
+        }
+        if (!e.Info.IsRegular) continue;
+        any = true;
         // Never the archive itself, nor the new archive being written beside it.
         if (path == FArchiveFile || path == FTempFileName) continue;
         if (!AttrPassesFilter(e.Info.Attributes)) continue;

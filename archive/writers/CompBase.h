@@ -110,6 +110,9 @@ public:
     bool Replaced() const { return FReplaced; }
     int CompressedCount() const { return FCompressedCount; }
     int DeletedCount() const { return FDeletedCount; }
+    // Symbolic links the search for files met and passed over: a link is never
+    // followed nor stored, and each one was reported (26800).
+    int LinksSkipped() const { return FLinksSkipped; }
     bool ArchiveIsNew() const { return FArchiveIsNew; }
     uint64_t PackedCount() const { return FPackedCount; }
     bool Unpackable() const { return FUnpackable; }
@@ -187,6 +190,8 @@ protected:
     // FileAttribute does not ask for is not found by the search (dot-names are
     // hidden here, so dot-files and dot-folders come exactly when ftHidden is set).
     bool AttrLeftOutBySearch(uint8_t attr);
+    // A symbolic link the search met (path, as found): reported and counted.
+    void SkipLink(const std::string& path);
     // Adds or merges a found file; answers its index in EntryList or -1 when new.
     // mode: its Unix permission bits (0: none known).
     int AddFileEntry(size_t specIndex, const std::string& path, uint32_t attr, uint32_t date, uint64_t size,
@@ -315,6 +320,7 @@ protected:
     bool FReplaced = false;
     int FCompressedCount = 0;
     int FDeletedCount = 0;
+    int FLinksSkipped = 0;
     std::vector<size_t> FSpecIndexList;
     std::string FSpecFolder;
     std::vector<TEntryLine> FEntryList;

@@ -146,8 +146,14 @@ void TGZip::CompressArchive() {
         for (const auto& e : found) {
             ProcessMessages();
             if (FCancel) break;
-            if (!e.Info.IsRegular || e.Info.IsSymlink) continue;
             if (AttrLeftOutBySearch(e.Info.Attributes)) continue;
+            if (e.Info.IsSymlink) {
+                // A link is never followed nor compressed: it is reported.
+                any = true;
+                SkipLink(AppendBackslash(folder) + e.Name);
+                continue;
+            }
+            if (!e.Info.IsRegular) continue;
             any = true;
             if (!AttrPassesFilter(e.Info.Attributes)) continue;
             sources.push_back(AppendBackslash(folder) + e.Name);

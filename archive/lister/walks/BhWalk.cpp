@@ -26,7 +26,8 @@ void TArcLister::StepBh() {
     std::vector<uint8_t> name(h.NameLength);
     if (!ReadExactAt(FStepOffset, name.data(), h.NameLength)) return TruncatedError();
     FStepOffset = FHeaderStart + h.DataStart();
-    SetEntryName(FixedName(name.data(), name.size()));
+    // A name in valid UTF-8 is read as UTF-8 (the writer stores so the names with no OEM form).
+    SetEntryName(FixedName(name.data(), name.size()), true);
     FireReadFile();
     if (Match()) {
         FEntry.DateTime = ConvertDate(h.DosDateTime);
