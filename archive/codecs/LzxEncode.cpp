@@ -209,6 +209,7 @@ struct TLzxEncoder::State {
     std::vector<uint32_t> head3; // absolute position + 1 of the latest 3-byte prefix
     bool first = true;
     uint32_t rep[3] = {1, 1, 1}; // the decoder's repeated offsets, mirrored
+    uint32_t misses = 0;         // searches in vain since the last match
     uint8_t prevMain[256 + 8 * kMaxSlots];
     uint8_t prevLength[kLengthSymbols];
 
@@ -221,6 +222,7 @@ struct TLzxEncoder::State {
         std::fill(longNewest.begin(), longNewest.end(), 0);
         first = true;
         rep[0] = rep[1] = rep[2] = 1;
+        misses = 0;
         std::memset(prevMain, 0, sizeof prevMain);
         std::memset(prevLength, 0, sizeof prevLength);
     }
@@ -424,14 +426,21 @@ std::vector<uint8_t> TLzxEncoder::EncodeFrame(const uint8_t* in, size_t n) {
     Match cur = find(pos);
     while (pos < frameEnd) {
         if (cur.len == 0) {
-            uint8_t lit = b[pos];
-            symbols.push_back(Symbol{lit, 0, 0, 0});
-            mainFreq[lit]++;
-            insertUpTo(pos + 1);
-            ++pos;
+            // On data that does not match, search ever fewer positions (one
+            // more skipped per 32 vain searches); the skipped bytes still go
+            // into the buckets, so later copies of them are found.
+            uint64_t run = 1 + (s.misses++ >> 5);
+            do {
+                uint8_t lit = b[pos];
+                symbols.push_back(Symbol{lit, 0, 0, 0});
+                mainFreq[lit]++;
+                insertUpTo(pos + 1);
+                ++pos;
+            } while (--run != 0 && pos < frameEnd);
             cur = find(pos);
             continue;
         }
+        s.misses = 0;
         if (cur.len < kLazyLength && pos + 1 < frameEnd) {
             insertUpTo(pos + 1);
             Match next = find(pos + 1);
