@@ -4,6 +4,7 @@
 // shared deflate encoder, writes the central directory and the end record
 // (over several parts when spanning), and puts the new archive in place of the
 // old one by a rename once everything is written and flushed.
+#include "archive/codecs/DeflatePieces.h"
 #include "archive/framework/Crc.h"
 #include "archive/framework/ZipRecords.h"
 #include "platform/CodePage.h"
@@ -615,7 +616,7 @@ bool TZipEngine::TRun::ZipOneFile(const std::string& name, TZipHeaderInfo& rec) 
             options.Level = e.FPackLevel;
             options.WholeMemberStore = true;
             options.ClassifyText = true;
-            TDeflateResult r = e.FDeflater->Deflate(in, out, options);
+            TDeflateResult r = DeflateInPieces(*e.FDeflater, in, out, options);
             if (r.Cancelled) throw EUserCanceled(ZipEngineText(181));
             rec.InternalAttributes = static_cast<uint16_t>(r.TextKind > 0 ? 1 : 0);
             if (r.Unpackable) {

@@ -599,6 +599,7 @@ struct TDeflateEncoder::State {
     // given frequencies; they stand for `storedLen` bytes from blockStart.
     void WriteBlock(bool last, uint32_t count, const uint32_t* litF, const uint32_t* distF,
                     uint64_t storedLen) {
+        if (options.EndOnByteBoundary) last = false;
         const TTables& t = *tables;
         const uint8_t* data = blockStart >= 0 ? window.data() + blockStart : nullptr;
 
@@ -678,8 +679,34 @@ struct TDeflateEncoder::State {
     }
 
     void FinishStream() {
+        if (options.EndOnByteBoundary) {
+            // An empty stored block, not final: a following stream continues on
+            // the byte boundary it ends on.
+            PutBits(0, 3);
+            AlignToByte();
+            const uint8_t empty[4] = {0x00, 0x00, 0xFF, 0xFF};
+            std::memcpy(outPtr, empty, 4);
+            outPtr += 4;
+        }
         AlignToByte();
         FlushOut();
+    }
+
+    // Puts the tail of the preset history at the start of the window and into
+    // the match tables; the input then follows it.
+    void LoadDictionary() {
+        size_t n = std::min<size_t>(options.DictionarySize, WSize);
+        if (!options.Dictionary || n == 0) return;
+        std::memcpy(window.data(), options.Dictionary + options.DictionarySize - n, n);
+        const uint32_t d = static_cast<uint32_t>(n);
+        for (uint32_t p = 0; p + 4 <= d; ++p) {
+            if (QuickParser())
+                BucketInsert(buckets.data(), window.data(), p);
+            else
+                Insert(p);
+        }
+        strStart = d;
+        blockStart = d;
     }
 
     // ---- the two parsers ---------------------------------------------------
@@ -869,6 +896,7 @@ struct TDeflateEncoder::State {
     }
 
     void Run() {
+        LoadDictionary();
         FillWindow();
         if (lookahead == 0 && options.WholeMemberStore) {
             // Nothing to compress: no output at all, recorded as stored.

@@ -32,6 +32,13 @@ struct TDeflateOptions {
     // Classify the member as text or binary by the literals of its first block
     // (for a ZIP internal-attributes field).
     bool ClassifyText = false;
+    // History that precedes the input (its last 32 KiB are used): matches may
+    // reach back into it, as a decoder that has already produced it allows.
+    const uint8_t* Dictionary = nullptr;
+    size_t DictionarySize = 0;
+    // Leave the stream open for another to follow: the last block is not
+    // marked final and an empty stored block ends the output on a byte boundary.
+    bool EndOnByteBoundary = false;
 };
 
 struct TDeflateResult {

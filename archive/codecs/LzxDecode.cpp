@@ -8,10 +8,12 @@
 // add an 8-symbol tree for the low three bits of long offsets. Uncompressed
 // blocks carry the three repeated offsets and raw bytes.
 //
-// Fast because: Huffman symbols of up to 10 bits take one table lookup on a
-// 32-bit bit buffer; the window is a power-of-two ring twice the needed size so
-// copies only mask, and a match that runs past the frame end never overwrites
-// bytes of the frame still to be handed out.
+// Fast because: Huffman symbols of up to 12 bits take one table lookup on a
+// 64-bit bit buffer that one refill keeps full for a whole match; the window is
+// a power-of-two ring twice the needed size, so a match that does not wrap is a
+// plain forward copy (8 bytes at a time when it does not overlap itself that
+// closely), a match that runs past the frame end never overwrites bytes of the
+// frame still to be handed out, and frames leave the ring as one or two copies.
 #include "archive/codecs/LzxDecode.h"
 #include "archive/codecs/LzxFormat.h"
 
@@ -27,14 +29,20 @@ using namespace lzx;
 
 constexpr int kCorrupt = 25139;
 constexpr int kBadCode = 25152;
+// Zero bytes a block may be read past its end (the bit buffer's look-ahead).
+constexpr size_t kOverread = 16;
+// Bytes after the ring, so that match copies may run 8 bytes at a time.
+constexpr size_t kRingSlack = 16;
 
-// Bit reader over one data block. Bytes past the end read as zero; more than a
-// few of them mean the block was truncated.
+// Bit reader over one data block: a 64-bit buffer topped up a 16-bit word at
+// a time, so one refill serves a main symbol, a length symbol and the extra
+// bits of an offset. Bytes past the end read as zero; more than a few of them
+// mean the block was truncated.
 struct BitReader {
     const uint8_t* p = nullptr;
     size_t size = 0;
     size_t pos = 0;
-    uint32_t buf = 0;
+    uint64_t buf = 0;
     int left = 0;
 
     void Init(const uint8_t* data, size_t n) {
@@ -44,20 +52,32 @@ struct BitReader {
         buf = 0;
         left = 0;
     }
-    void Fill() {
-        while (left <= 16) {
+    // Brings the buffer above 48 bits.
+    void Refill() {
+        if (pos + 8 <= size) {
+            do {
+                buf |= uint64_t(uint32_t(p[pos]) | uint32_t(p[pos + 1]) << 8) << (48 - left);
+                pos += 2;
+                left += 16;
+            } while (left <= 48);
+            return;
+        }
+        while (left <= 48) {
+            if (pos >= size + kOverread) throw ECodecError(kCorrupt, "LZX data ends early");
             uint32_t w = 0;
             if (pos < size) w = p[pos];
             if (pos + 1 < size) w |= uint32_t(p[pos + 1]) << 8;
-            if (pos >= size + 8) throw ECodecError(kCorrupt, "LZX data ends early");
             pos += 2;
-            buf |= w << (16 - left);
+            buf |= uint64_t(w) << (48 - left);
             left += 16;
         }
     }
+    void Ensure(int n) {
+        if (left < n) Refill();
+    }
     uint32_t Peek16() {
-        Fill();
-        return buf >> 16;
+        Ensure(16);
+        return static_cast<uint32_t>(buf >> 48);
     }
     void Remove(int n) {
         buf <<= n;
@@ -65,8 +85,8 @@ struct BitReader {
     }
     uint32_t Read(int n) {
         if (n == 0) return 0;
-        Fill();
-        uint32_t v = buf >> (32 - n);
+        Ensure(n);
+        uint32_t v = static_cast<uint32_t>(buf >> (64 - n));
         Remove(n);
         return v;
     }
@@ -82,14 +102,8 @@ struct BitReader {
     }
 };
 
-unsigned DecodeSymbol(const TLzxHuffman& h, BitReader& br) {
-    if (h.empty) throw ECodecError(kBadCode, "LZX symbol from an empty tree");
-    uint32_t peek = br.Peek16();
-    uint16_t e = h.fast[peek >> (16 - TLzxHuffman::kFastBits)];
-    if (e != 0) {
-        br.Remove(e & 31);
-        return e >> 5;
-    }
+// Long codes (past the lookup table's bits): a canonical walk.
+[[gnu::noinline]] unsigned DecodeLong(const TLzxHuffman& h, BitReader& br, uint32_t peek) {
     for (unsigned len = TLzxHuffman::kFastBits + 1; len <= 16; ++len) {
         uint32_t code = peek >> (16 - len);
         uint32_t d = code - h.firstCode[len];
@@ -99,6 +113,17 @@ unsigned DecodeSymbol(const TLzxHuffman& h, BitReader& br) {
         }
     }
     throw ECodecError(kBadCode, "LZX code not in the tree");
+}
+
+inline unsigned DecodeSymbol(const TLzxHuffman& h, BitReader& br) {
+    uint32_t peek = br.Peek16();
+    uint16_t e = h.fast[peek >> (16 - TLzxHuffman::kFastBits)];
+    if (e != 0) [[likely]] {
+        br.Remove(e & 31);
+        return e >> 5;
+    }
+    if (h.empty) throw ECodecError(kBadCode, "LZX symbol from an empty tree");
+    return DecodeLong(h, br, peek);
 }
 
 } // namespace
@@ -258,70 +283,85 @@ struct TLzxDecoder::State {
         if (blockLeft <= 0) throw ECodecError(kCorrupt, "LZX match crosses a block");
     }
 
-    void PutByte(uint8_t b) {
-        ring[total & ringMask] = b;
-        ++total;
-    }
-
-    void CopyMatch(uint32_t offset, uint32_t length) {
-        if (offset == 0 || offset > total || offset > windowSize)
-            throw ECodecError(kCorrupt, "LZX match before the window");
-        uint64_t from = total - offset;
-        for (uint32_t i = 0; i < length; ++i) ring[(total + i) & ringMask] = ring[(from + i) & ringMask];
-        total += length;
-    }
-
-    // Decodes compressed symbols until `run` bytes are produced (a last match may overrun).
+    // Decodes compressed symbols until `run` bytes are produced (a last match may
+    // overrun). The loop works on local copies of the bit reader, the position
+    // and the repeated offsets: the ring's byte stores could alias the members,
+    // which would otherwise be reloaded after every byte.
     int64_t DecodeRun(int64_t run) {
-        int64_t done = 0;
         if (blockKind == 3) {
-            for (; done < run; ++done) PutByte(br.RawByte());
-            return done;
+            for (int64_t done = 0; done < run; ++done) ring[total++ & ringMask] = br.RawByte();
+            return run;
         }
         const bool aligned = blockKind == 2;
-        while (done < run) {
-            unsigned sym = DecodeSymbol(mainTree, br);
+        BitReader b = br;
+        uint8_t* const rp = ring.data();
+        const size_t mask = ringMask;
+        const uint64_t start = total;
+        const uint64_t stop = total + static_cast<uint64_t>(run);
+        const uint64_t window = windowSize;
+        uint64_t t = total;
+        uint32_t x0 = r0, x1 = r1, x2 = r2;
+        while (t < stop) {
+            unsigned sym = DecodeSymbol(mainTree, b);
             if (sym < kMainLiterals) {
-                PutByte(static_cast<uint8_t>(sym));
-                ++done;
+                rp[t++ & mask] = static_cast<uint8_t>(sym);
                 continue;
             }
             sym -= kMainLiterals;
             uint32_t length = (sym & 7) + 2;
-            unsigned slot = sym >> 3;
-            if ((sym & 7) == 7) {
-                unsigned extraLen = DecodeSymbol(lengthTree, br);
-                length += extraLen;
-            }
+            const unsigned slot = sym >> 3;
+            if ((sym & 7) == 7) length += DecodeSymbol(lengthTree, b);
             uint32_t offset;
             if (slot == 0) {
-                offset = r0;
+                offset = x0;
             } else if (slot == 1) {
-                offset = r1;
-                r1 = r0;
-                r0 = offset;
+                offset = x1;
+                x1 = x0;
+                x0 = offset;
             } else if (slot == 2) {
-                offset = r2;
-                r2 = r0;
-                r0 = offset;
+                offset = x2;
+                x2 = x0;
+                x0 = offset;
             } else {
-                unsigned extra = kSlots.extra[slot];
+                const unsigned extra = kSlots.extra[slot];
                 uint32_t v;
                 if (aligned && extra >= 3) {
-                    v = br.Read(static_cast<int>(extra - 3)) << 3;
-                    v += DecodeSymbol(alignedTree, br);
+                    v = b.Read(static_cast<int>(extra - 3)) << 3;
+                    v += DecodeSymbol(alignedTree, b);
                 } else {
-                    v = br.Read(static_cast<int>(extra));
+                    v = b.Read(static_cast<int>(extra));
                 }
                 offset = kSlots.base[slot] + v - 2;
-                r2 = r1;
-                r1 = r0;
-                r0 = offset;
+                x2 = x1;
+                x1 = x0;
+                x0 = offset;
             }
-            CopyMatch(offset, length);
-            done += length;
+            if (offset == 0 || offset > t || offset > window)
+                throw ECodecError(kCorrupt, "LZX match before the window");
+            const size_t to = t & mask;
+            const size_t from = (t - offset) & mask;
+            if (to + length <= mask + 1 && from + length <= mask + 1) {
+                // Neither end wraps: a plain forward copy, 8 bytes at a time when
+                // the source stays 8 bytes behind (the last step may write into
+                // bytes not yet decoded, or the slack after the ring: harmless).
+                uint8_t* d = rp + to;
+                const uint8_t* f = rp + from;
+                if (offset >= 8) {
+                    for (uint32_t i = 0; i < length; i += 8) std::memcpy(d + i, f + i, 8);
+                } else {
+                    for (uint32_t i = 0; i < length; ++i) d[i] = f[i];
+                }
+            } else {
+                for (uint32_t i = 0; i < length; ++i) rp[(t + i) & mask] = rp[(t - offset + i) & mask];
+            }
+            t += length;
         }
-        return done;
+        br = b;
+        total = t;
+        r0 = x0;
+        r1 = x1;
+        r2 = x2;
+        return static_cast<int64_t>(t - start);
     }
 
     void Translate(uint8_t* out, size_t n) {
@@ -329,8 +369,9 @@ struct TLzxDecoder::State {
         const int64_t cur = static_cast<int64_t>(frameStart);
         for (size_t i = 0; i < n - 10;) {
             if (out[i] != 0xE8) {
-                ++i;
-                continue;
+                const void* hit = std::memchr(out + i, 0xE8, n - 10 - i);
+                if (!hit) break;
+                i = static_cast<size_t>(static_cast<const uint8_t*>(hit) - out);
             }
             int32_t abs = static_cast<int32_t>(uint32_t(out[i + 1]) | uint32_t(out[i + 2]) << 8 |
                                                uint32_t(out[i + 3]) << 16 | uint32_t(out[i + 4]) << 24);
@@ -353,7 +394,7 @@ TLzxDecoder::TLzxDecoder(unsigned windowBits) : FState(std::make_unique<State>()
     State& s = *FState;
     s.windowBits = windowBits;
     s.windowSize = 1u << windowBits;
-    s.ring.assign(size_t{2} << windowBits, 0);
+    s.ring.assign((size_t{2} << windowBits) + kRingSlack, 0);
     s.ringMask = (2u << windowBits) - 1;
     s.slots = SlotsForWindow(windowBits);
     s.mainSize = kMainLiterals + 8 * s.slots;
@@ -389,7 +430,10 @@ void TLzxDecoder::DecodeFrame(const uint8_t* in, size_t inSize, uint8_t* out, si
         if (s.blockKind == 3 && s.blockLeft == 0 && s.blockOdd) s.padPending = true;
     }
     s.pending = static_cast<uint32_t>(carried + (produced - static_cast<int64_t>(outSize)));
-    for (size_t i = 0; i < outSize; ++i) out[i] = s.ring[(s.frameStart + i) & s.ringMask];
+    const size_t at = s.frameStart & s.ringMask;
+    const size_t first = std::min(outSize, size_t{s.ringMask} + 1 - at);
+    std::memcpy(out, s.ring.data() + at, first);
+    std::memcpy(out + first, s.ring.data(), outSize - first);
     s.Translate(out, outSize);
     s.frameStart += outSize;
     s.frameIndex++;

@@ -15,7 +15,7 @@ namespace mv {
 // Huffman decoding table of the LZX coders (codes of up to 16 bits, read most
 // significant bit first): one lookup for short codes, a canonical walk for long ones.
 struct TLzxHuffman {
-    static constexpr int kFastBits = 10;
+    static constexpr int kFastBits = 12;
     void Build(const uint8_t* lengths, unsigned count); // throws 25152 for an over-full code
     uint16_t fast[1u << kFastBits];                     // symbol << 5 | length; 0 = long code
     uint16_t firstCode[18];

@@ -14,6 +14,7 @@
 #include "archive/codecs/LzxFormat.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <queue>
 
@@ -25,9 +26,59 @@ using namespace lzx;
 
 constexpr unsigned kMinMatch = 3;
 constexpr unsigned kMaxMatch = 257;
+constexpr unsigned kFrame = 32768;
+constexpr unsigned kSlack = 16;
 constexpr unsigned kHashBits = 15;
-constexpr unsigned kChainDepth = 256;
-constexpr unsigned kNiceLength = 128;
+constexpr unsigned kWays = 32;
+constexpr unsigned kLongBits = 16;
+constexpr unsigned kLongWays = 16;
+constexpr unsigned kHash3Bits = 14;
+constexpr unsigned kNiceLength = 96;
+constexpr unsigned kLazyLength = 257;
+// A 3-byte match further back than this costs more bits than its literals.
+constexpr uint32_t kFarThree = 32768;
+
+inline uint32_t Load32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+inline uint64_t Load64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+inline uint32_t Hash4(const uint8_t* p) {
+    return (Load32(p) * 2654435761u) >> (32 - kHashBits);
+}
+
+inline uint32_t Hash8(const uint8_t* p) {
+    return static_cast<uint32_t>((Load64(p) * 0x9E3779B97F4A7C15ull) >> (64 - kLongBits));
+}
+
+inline uint32_t Hash3(const uint8_t* p) {
+    return ((Load32(p) & 0xFFFFFF) * 2654435761u) >> (32 - kHash3Bits);
+}
+
+// Length of the common prefix of a and b, at most max; reads up to 7 bytes
+// past the shorter end, which the history's slack covers.
+inline unsigned MatchLength(const uint8_t* a, const uint8_t* b, unsigned max) {
+    unsigned len = 0;
+    while (len < max) {
+        uint64_t x = Load64(a + len) ^ Load64(b + len);
+        if (x) {
+            if constexpr (std::endian::native == std::endian::little)
+                len += static_cast<unsigned>(std::countr_zero(x)) >> 3;
+            else
+                len += static_cast<unsigned>(std::countl_zero(x)) >> 3;
+            return std::min(len, max);
+        }
+        len += 8;
+    }
+    return max;
+}
 
 unsigned SlotOf(uint32_t formatted) {
     unsigned lo = 0, hi = kMaxSlots;
@@ -140,35 +191,40 @@ struct TLzxEncoder::State {
     unsigned windowBits;
     uint32_t windowSize;
     unsigned mainSize;
-    std::vector<uint8_t> buf; // history: buf[0] is absolute position `base`
+    // History: buf[0] is absolute position `base`. It holds two windows and a
+    // frame, so the history slides by a whole window only once per window of
+    // input, plus zeroed slack for the 8-byte comparisons past a frame's end.
+    std::vector<uint8_t> buf;
     uint64_t base = 0;
     uint64_t end = 0;
-    std::vector<uint32_t> head; // absolute position + 1 of the latest 3-byte prefix
-    std::vector<uint32_t> prev; // previous position + 1 with the same prefix
+    // Per hash of a 4-byte prefix, a bucket of the latest positions + 1 with
+    // that hash, used as a ring: newest[h] counts the insertions, so the newest
+    // entry is at newest[h] - 1. A bucket's candidates are independent loads,
+    // where a hash chain would be a walk of dependent ones.
+    std::vector<uint32_t> head;
+    std::vector<uint8_t> newest;
+    // The same for 8-byte prefixes, fewer entries each.
+    std::vector<uint32_t> longHead;
+    std::vector<uint8_t> longNewest;
+    std::vector<uint32_t> head3; // absolute position + 1 of the latest 3-byte prefix
     bool first = true;
-    uint32_t r0 = 1, r1 = 1, r2 = 1; // the decoder's repeated offsets, mirrored
+    uint32_t rep[3] = {1, 1, 1}; // the decoder's repeated offsets, mirrored
+    uint32_t misses = 0;         // searches in vain since the last match
     uint8_t prevMain[256 + 8 * kMaxSlots];
     uint8_t prevLength[kLengthSymbols];
 
     void Reset() {
         base = end = 0;
         std::fill(head.begin(), head.end(), 0);
-        std::fill(prev.begin(), prev.end(), 0);
+        std::fill(head3.begin(), head3.end(), 0);
+        std::fill(newest.begin(), newest.end(), 0);
+        std::fill(longHead.begin(), longHead.end(), 0);
+        std::fill(longNewest.begin(), longNewest.end(), 0);
         first = true;
-        r0 = r1 = r2 = 1;
+        rep[0] = rep[1] = rep[2] = 1;
+        misses = 0;
         std::memset(prevMain, 0, sizeof prevMain);
         std::memset(prevLength, 0, sizeof prevLength);
-    }
-
-    uint32_t Hash(uint64_t pos) const {
-        const uint8_t* p = buf.data() + (pos - base);
-        return ((uint32_t(p[0]) << 10) ^ (uint32_t(p[1]) << 5) ^ p[2]) & ((1u << kHashBits) - 1);
-    }
-
-    void Insert(uint64_t pos) {
-        uint32_t h = Hash(pos);
-        prev[pos & (windowSize - 1)] = head[h];
-        head[h] = static_cast<uint32_t>(pos + 1);
     }
 
     // Sends lens[first, last) as pretree-coded deltas against prevLens, with runs
@@ -220,9 +276,12 @@ TLzxEncoder::TLzxEncoder(unsigned windowBits) : FState(std::make_unique<State>()
     s.windowBits = windowBits;
     s.windowSize = 1u << windowBits;
     s.mainSize = kMainLiterals + 8 * SlotsForWindow(windowBits);
-    s.buf.assign(s.windowSize + 32768, 0);
-    s.head.assign(1u << kHashBits, 0);
-    s.prev.assign(s.windowSize, 0);
+    s.buf.assign(2 * size_t{s.windowSize} + kFrame + kSlack, 0);
+    s.head.assign(size_t{kWays} << kHashBits, 0);
+    s.head3.assign(1u << kHash3Bits, 0);
+    s.newest.assign(1u << kHashBits, 0);
+    s.longHead.assign(size_t{kLongWays} << kLongBits, 0);
+    s.longNewest.assign(1u << kLongBits, 0);
     s.Reset();
 }
 
@@ -234,14 +293,16 @@ void TLzxEncoder::Reset() {
 
 std::vector<uint8_t> TLzxEncoder::EncodeFrame(const uint8_t* in, size_t n) {
     State& s = *FState;
-    if (n == 0 || n > 32768) throw ECodecError(25109, "LZX frame size out of range");
+    if (n == 0 || n > kFrame) throw ECodecError(25109, "LZX frame size out of range");
     // Make room: keep the last window of history.
-    if (s.end - s.base + n > s.buf.size()) {
+    if (s.end - s.base + n > s.buf.size() - kSlack) {
         uint64_t keep = std::min<uint64_t>(s.windowSize, s.end - s.base);
         std::memmove(s.buf.data(), s.buf.data() + (s.end - keep - s.base), keep);
         s.base = s.end - keep;
     }
     std::memcpy(s.buf.data() + (s.end - s.base), in, n);
+    // Zeroes after the frame: the hashes of its last positions read them.
+    std::memset(s.buf.data() + (s.end - s.base) + n, 0, kSlack);
     const uint64_t frameStart = s.end;
     const uint64_t frameEnd = s.end + n;
     s.end = frameEnd;
@@ -251,52 +312,110 @@ std::vector<uint8_t> TLzxEncoder::EncodeFrame(const uint8_t* in, size_t n) {
     symbols.reserve(n);
     uint32_t mainFreq[256 + 8 * kMaxSlots] = {};
     uint32_t lengthFreq[kLengthSymbols] = {};
-    const uint8_t* b = s.buf.data();
+    uint8_t* const b = s.buf.data() - s.base; // b[pos] is the byte at absolute position pos
+    uint32_t* const head = s.head.data();
+    uint32_t* const head3 = s.head3.data();
+    uint8_t* const newest = s.newest.data();
+    uint32_t* const longHead = s.longHead.data();
+    uint8_t* const longNewest = s.longNewest.data();
     uint64_t inserted = frameStart; // positions below this are in the chains
 
+    // Matches never run past the frame end; the last few positions of a frame
+    // are left out of the chains, since their prefixes are not all in the frame.
+    const uint64_t insertEnd = frameEnd >= 4 ? frameEnd - 3 : 0;
     auto insertUpTo = [&](uint64_t upTo) {
-        for (; inserted < upTo; ++inserted)
-            if (frameEnd - inserted >= kMinMatch) s.Insert(inserted);
+        upTo = std::min(upTo, insertEnd);
+        for (; inserted < upTo; ++inserted) {
+            const uint8_t* p = b + inserted;
+            const uint32_t h = Hash4(p);
+            head[size_t{h} * kWays + (newest[h]++ & (kWays - 1))] = static_cast<uint32_t>(inserted + 1);
+            const uint32_t h8 = Hash8(p);
+            longHead[size_t{h8} * kLongWays + (longNewest[h8]++ & (kLongWays - 1))] =
+                static_cast<uint32_t>(inserted + 1);
+            head3[Hash3(p)] = static_cast<uint32_t>(inserted + 1);
+        }
     };
     struct Match {
         unsigned len = 0;
         uint32_t dist = 0;
-        bool repeat = false;
+        int repeat = -1; // which repeated offset, or -1 for a new one
     };
-    // The best match at pos: the longest over the hash chain, or the match at
-    // the last offset when it is about as long (it costs only a few bits).
+    // The best match at pos: the longest over the hash chain (or the latest
+    // 3-byte prefix when nothing longer is near), replaced by a match at one of
+    // the repeated offsets when it is about as long, since those cost only a
+    // few bits.
     auto find = [&](uint64_t pos) {
         Match best;
         const uint64_t avail = frameEnd - pos;
         if (avail < kMinMatch) return best;
         const unsigned maxLen = static_cast<unsigned>(std::min<uint64_t>(avail, kMaxMatch));
-        const uint8_t* cur = b + (pos - s.base);
-        uint32_t cand = s.head[s.Hash(pos)];
-        for (unsigned depth = 0; cand && depth < kChainDepth; ++depth) {
-            uint64_t from = cand - 1;
-            if (from < s.base || from >= pos || pos - from > maxDist) break;
-            const uint8_t* m = b + (from - s.base);
-            if (m[best.len] == cur[best.len]) {
-                unsigned len = 0;
-                while (len < maxLen && m[len] == cur[len]) ++len;
-                if (len > best.len) {
-                    best.len = len;
-                    best.dist = static_cast<uint32_t>(pos - from);
-                    if (len >= kNiceLength || len == maxLen) break;
+        const uint8_t* cur = b + pos;
+        const uint64_t lowest = std::max<uint64_t>(s.base, pos > maxDist ? pos - maxDist : 0);
+        if (pos < insertEnd) {
+            // Long prefixes first: they find the long matches far back that
+            // the short prefixes' buckets have long forgotten.
+            const uint32_t h8 = Hash8(cur);
+            const uint32_t* longBucket = longHead + size_t{h8} * kLongWays;
+            const unsigned longTop = longNewest[h8];
+            for (unsigned way = 1; way <= kLongWays; ++way) {
+                const uint32_t cand = longBucket[(longTop - way) & (kLongWays - 1)];
+                if (!cand) break;
+                uint64_t from = cand - 1;
+                if (from < lowest || from >= pos) break;
+                const uint8_t* m = b + from;
+                if (m[best.len] == cur[best.len]) {
+                    unsigned len = MatchLength(cur, m, maxLen);
+                    if (len > best.len) {
+                        best.len = len;
+                        best.dist = static_cast<uint32_t>(pos - from);
+                        if (len >= kNiceLength) break;
+                    }
                 }
             }
-            uint32_t next = s.prev[from & (s.windowSize - 1)];
-            if (next >= cand) break;
-            cand = next;
+            const uint32_t h = Hash4(cur);
+            const uint32_t* bucket = head + size_t{h} * kWays;
+            const uint32_t first4 = Load32(cur);
+            const unsigned top = newest[h];
+            for (unsigned way = 1; way <= kWays && best.len < kNiceLength; ++way) {
+                const uint32_t cand = bucket[(top - way) & (kWays - 1)];
+                if (!cand) break;
+                uint64_t from = cand - 1;
+                if (from < lowest || from >= pos) break;
+                const uint8_t* m = b + from;
+                if (Load32(m) == first4 && m[best.len] == cur[best.len]) {
+                    unsigned len = MatchLength(cur, m, maxLen);
+                    if (len > best.len) {
+                        best.len = len;
+                        best.dist = static_cast<uint32_t>(pos - from);
+                        if (len >= kNiceLength) break;
+                    }
+                }
+            }
+            if (best.len < 4) {
+                uint32_t c3 = head3[Hash3(cur)];
+                if (c3) {
+                    uint64_t from = c3 - 1;
+                    if (from >= lowest && from < pos && pos - from <= kFarThree) {
+                        unsigned len = MatchLength(cur, b + from, maxLen);
+                        if (len >= kMinMatch && len > best.len) {
+                            best.len = len;
+                            best.dist = static_cast<uint32_t>(pos - from);
+                        }
+                    }
+                }
+            }
         }
-        if (s.r0 <= pos && pos - s.r0 >= s.base && s.r0 <= maxDist) {
-            const uint8_t* m = cur - s.r0;
-            unsigned len = 0;
-            while (len < maxLen && m[len] == cur[len]) ++len;
-            if (len >= kMinMatch && (len >= best.len || (len + 2 >= best.len && best.dist > 4096))) {
+        for (int r = 0; r < 3; ++r) {
+            const uint32_t d = s.rep[r];
+            if (d > maxDist || pos < d || pos - d < s.base) continue;
+            unsigned len = MatchLength(cur, cur - d, maxLen);
+            if (len < kMinMatch) continue;
+            // A new offset costs its slot's extra bits more than a repeat.
+            unsigned bonus = best.repeat >= 0 ? 0 : best.dist > 4096 ? 2 : best.dist > 64 ? 1 : 0;
+            if (len + bonus > best.len || (best.repeat < 0 && len + bonus == best.len)) {
                 best.len = len;
-                best.dist = s.r0;
-                best.repeat = true;
+                best.dist = d;
+                best.repeat = r;
             }
         }
         if (best.len < kMinMatch) best = Match{};
@@ -307,19 +426,26 @@ std::vector<uint8_t> TLzxEncoder::EncodeFrame(const uint8_t* in, size_t n) {
     Match cur = find(pos);
     while (pos < frameEnd) {
         if (cur.len == 0) {
-            uint8_t lit = b[pos - s.base];
-            symbols.push_back(Symbol{lit, 0, 0, 0});
-            mainFreq[lit]++;
-            insertUpTo(pos + 1);
-            ++pos;
+            // On data that does not match, search ever fewer positions (one
+            // more skipped per 32 vain searches); the skipped bytes still go
+            // into the buckets, so later copies of them are found.
+            uint64_t run = 1 + (s.misses++ >> 5);
+            do {
+                uint8_t lit = b[pos];
+                symbols.push_back(Symbol{lit, 0, 0, 0});
+                mainFreq[lit]++;
+                insertUpTo(pos + 1);
+                ++pos;
+            } while (--run != 0 && pos < frameEnd);
             cur = find(pos);
             continue;
         }
-        if (cur.len < 32 && pos + 1 < frameEnd) {
+        s.misses = 0;
+        if (cur.len < kLazyLength && pos + 1 < frameEnd) {
             insertUpTo(pos + 1);
             Match next = find(pos + 1);
-            if (next.len > cur.len) {
-                uint8_t lit = b[pos - s.base];
+            if (next.len > cur.len + (next.repeat < 0 && cur.repeat >= 0 ? 1 : 0)) {
+                uint8_t lit = b[pos];
                 symbols.push_back(Symbol{lit, 0, 0, 0});
                 mainFreq[lit]++;
                 ++pos;
@@ -329,16 +455,17 @@ std::vector<uint8_t> TLzxEncoder::EncodeFrame(const uint8_t* in, size_t n) {
         }
         unsigned lh = std::min(cur.len - 2, 7u);
         Symbol sym{};
-        if (cur.repeat) {
-            sym.main = static_cast<uint16_t>(kMainLiterals + lh);
+        if (cur.repeat >= 0) {
+            sym.main = static_cast<uint16_t>(kMainLiterals + cur.repeat * 8 + lh);
+            std::swap(s.rep[0], s.rep[cur.repeat]);
         } else {
             uint32_t formatted = cur.dist + 2;
             unsigned slot = SlotOf(formatted);
             sym = Symbol{static_cast<uint16_t>(kMainLiterals + slot * 8 + lh), 0,
                          formatted - kSlots.base[slot], kSlots.extra[slot]};
-            s.r2 = s.r1;
-            s.r1 = s.r0;
-            s.r0 = cur.dist;
+            s.rep[2] = s.rep[1];
+            s.rep[1] = s.rep[0];
+            s.rep[0] = cur.dist;
         }
         if (lh == 7) {
             sym.length = static_cast<uint16_t>(cur.len - 9 + 1);

@@ -1,6 +1,7 @@
 // The GZip writer, and the encoder hooks and helpers the writers share.
 #include "archive/writers/GZipWriter.h"
 
+#include "archive/codecs/DeflatePieces.h"
 #include "archive/framework/ArcTimer.h"
 #include "archive/framework/Crc.h"
 #include "archive/framework/SharedRoutines.h"
@@ -322,7 +323,7 @@ bool TGZip::CompressOne(const std::string& source) {
         o.WholeMemberStore = false; // a gzip member always holds a deflate stream
         TDeflateResult r;
         try {
-            r = FEncoder.Deflate(in, pack, o);
+            r = DeflateInPieces(FEncoder, in, pack, o);
         } catch (const ECodecError& e) {
             DoError(source, "", "0", e.Code());
             return false;

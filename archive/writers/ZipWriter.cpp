@@ -1,6 +1,7 @@
 // The ZIP and JAR writers on the writer driver.
 #include "archive/writers/ZipWriter.h"
 
+#include "archive/codecs/DeflatePieces.h"
 #include "archive/framework/Crc.h"
 #include "archive/framework/DiskManager.h"
 #include "archive/framework/SharedRoutines.h"
@@ -263,7 +264,7 @@ bool TZip::CompressFile(size_t index) {
                 o.Level = FDeflateLevel;
                 o.WholeMemberStore = true;
                 o.ClassifyText = true;
-                TDeflateResult r = FEncoder.Deflate(in, out, o);
+                TDeflateResult r = DeflateInPieces(FEncoder, in, out, o);
                 if (r.Cancelled) RaiseError(FArchiveFile, "", "0", arcerr::UserAbort);
                 textKind = r.TextKind;
                 FUnpackable = r.Unpackable;

@@ -181,4 +181,37 @@ TEST(LzxCodec, RoundTripOverWindows) {
     }
 }
 
+// Short periods (matches that overlap themselves closely), long runs and
+// repeats far back, over a small window so that matches wrap around the
+// decoder's ring many times.
+TEST(LzxCodec, RoundTripOfOverlappingAndWrappingMatches) {
+    std::vector<uint8_t> data;
+    for (unsigned period = 1; period <= 9; ++period)
+        for (size_t i = 0; i < 7000 + period * 333; ++i) data.push_back(static_cast<uint8_t>('a' + i % period));
+    auto text = TextBytes(90000, 11);
+    auto rnd = RandomBytes(30000, 12);
+    for (int round = 0; round < 4; ++round) {
+        data.insert(data.end(), text.begin() + round * 1000, text.end());
+        data.insert(data.end(), rnd.begin(), rnd.end());
+        data.insert(data.end(), 5000 + round, static_cast<uint8_t>(round));
+    }
+    for (unsigned bits : {15u, 16u}) {
+        SCOPED_TRACE(bits);
+        mv::TLzxEncoder enc(bits);
+        mv::TLzxDecoder dec(bits);
+        size_t packedTotal = 0;
+        std::vector<uint8_t> back;
+        for (size_t at = 0; at < data.size(); at += 32768) {
+            size_t n = std::min<size_t>(32768, data.size() - at);
+            auto packed = enc.EncodeFrame(data.data() + at, n);
+            packedTotal += packed.size();
+            std::vector<uint8_t> out(n);
+            dec.DecodeFrame(packed.data(), packed.size(), out.data(), n);
+            back.insert(back.end(), out.begin(), out.end());
+        }
+        EXPECT_TRUE(back == data);
+        EXPECT_LT(packedTotal, data.size() / 3);
+    }
+}
+
 } // namespace
