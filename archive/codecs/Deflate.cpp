@@ -39,6 +39,7 @@
 #include "archive/codecs/Deflate.h"
 
 #include "archive/codecs/DeflateTrees.h"
+#include "resources/ArcErrorNumbers.h"
 
 #include <algorithm>
 #include <bit>
@@ -245,7 +246,7 @@ struct TDeflateEncoder::State {
                 endOfInput = true;
                 return;
             }
-            if (n > more) throw ECodecError(25236, "read beyond the requested count");
+            if (n > more) throw ECodecError(arcerr::ReadError, "read beyond the requested count");
             lookahead += static_cast<uint32_t>(n);
             result.UnpackedSize += n;
         } while (lookahead < MinLookahead);
@@ -562,7 +563,8 @@ struct TDeflateEncoder::State {
             }
             for (int k = 0; k < tokenCount; ++k) {
                 int sym = tokens[k] & 0xFF;
-                if (blLen[sym] == 0) throw ECodecError(25246, "code-length code missing");
+                if (blLen[sym] == 0)
+                    throw ECodecError(arcerr::InconsistentBitCounts, "code-length code missing");
                 PutBits(blCode[sym], blLen[sym]);
                 if (sym >= 16) PutBits(static_cast<uint32_t>(tokens[k] >> 8), blExtra[sym]);
                 FlushBits();

@@ -14,6 +14,7 @@
 // bytes of the frame still to be handed out.
 #include "archive/codecs/LzxDecode.h"
 #include "archive/codecs/LzxFormat.h"
+#include "resources/ArcErrorNumbers.h"
 
 #include <algorithm>
 #include <cstring>
@@ -25,8 +26,8 @@ namespace {
 
 using namespace lzx;
 
-constexpr int kCorrupt = 25139;
-constexpr int kBadCode = 25152;
+constexpr int kCorrupt = arcerr::CorruptEntry;
+constexpr int kBadCode = arcerr::BadDecodeTree;
 
 // Bit reader over one data block. Bytes past the end read as zero; more than a
 // few of them mean the block was truncated.
@@ -349,7 +350,8 @@ struct TLzxDecoder::State {
 };
 
 TLzxDecoder::TLzxDecoder(unsigned windowBits) : FState(std::make_unique<State>()) {
-    if (windowBits < 15 || windowBits > 21) throw ECodecError(25326, "LZX window size not supported");
+    if (windowBits < 15 || windowBits > 21)
+        throw ECodecError(arcerr::UnknownMethod, "LZX window size not supported");
     State& s = *FState;
     s.windowBits = windowBits;
     s.windowSize = 1u << windowBits;
