@@ -18,7 +18,9 @@ spec.loader.exec_module(check_layers)
 # A tree whose includes all point down (or sideways within a layer).
 CLEAN = {
     "archive/codecs/Inflate.h": '#pragma once\n#include <cstdint>\n',
-    "archive/codecs/Inflate.cpp": '#include "archive/codecs/Inflate.h"\n#include <queue>\n',
+    "archive/codecs/Inflate.cpp": '#include "archive/codecs/Inflate.h"\n#include "resources/ArcErrorNumbers.h"\n'
+                                  '#include <queue>\n',
+    "resources/ArcErrorNumbers.h": '#pragma once\n',
     "platform/FileSystem.h": '#pragma once\n#include "resources/StringTable.h"\n',
     "resources/StringTable.h": '#pragma once\n',
     "archive/framework/Crc.h": '#pragma once\n#include "platform/FileSystem.h"\n',
@@ -65,10 +67,16 @@ class LayerCheckTest(unittest.TestCase):
         cases = [
             ("codec includes the framework", "archive/codecs/Bad.cpp", '#include "archive/framework/Crc.h"\n',
              "codecs includes archive/framework/Crc.h of the layer framework"),
+            ("codec includes a resource other than the error numbers", "archive/codecs/Bad.cpp",
+             '#include "resources/StringTable.h"\n', "codecs includes resources/StringTable.h of the layer resources"),
             ("platform includes a reader", "platform/Bad.cpp", '#include "archive/readers/UnRar.cpp"\n',
              "platform includes archive/readers/UnRar.cpp of the layer archive"),
             ("library includes a reader", "archive/libraries/ace/Bad.cpp",
              '  #  include "archive/readers/UnRar.cpp"\n', "of the layer archive"),
+            ("format records include a library", "archive/formats/rar/Bad.cpp",
+             '#include "archive/libraries/rar/Unrar.cpp"\n', "formats includes archive/libraries/rar/Unrar.cpp"),
+            ("format records include a reader", "archive/formats/zip/Bad.cpp",
+             '#include "archive/readers/UnRar.cpp"\n', "of the layer archive"),
             ("ui includes a control", "platform/ui/Bad.cpp", '#include "controls/Strip.cpp"\n',
              "ui includes controls/Strip.cpp"),
             ("control includes the application", "controls/Bad.cpp", '#include "app/Main.cpp"\n',

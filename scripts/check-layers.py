@@ -21,14 +21,17 @@ import sys
 # (layer, folder prefixes, layers it uses directly). The first matching prefix
 # decides, so deeper folders come before their parents.
 LAYERS = [
-    ("codecs", ["archive/codecs/"], []),
-    ("resources", ["resources/"], []),
+    # The error numbers' names: constants only, for every layer, the codecs too.
+    ("numbers", ["resources/ArcErrorNumbers.h"], []),
+    ("codecs", ["archive/codecs/"], ["numbers"]),
+    ("resources", ["resources/"], ["numbers"]),
     ("ui", ["platform/ui/"], ["platform"]),
     ("desktop", ["platform/desktop/"], ["platform"]),
     ("platform", ["platform/"], ["resources"]),
     ("framework", ["archive/framework/"], ["platform", "resources"]),
-    ("libraries", ["archive/libraries/"], ["codecs", "framework", "platform"]),
-    ("archive", ["archive/"], ["framework", "codecs", "libraries"]),
+    ("formats", ["archive/formats/"], ["framework"]),
+    ("libraries", ["archive/libraries/"], ["codecs", "formats", "framework", "platform"]),
+    ("archive", ["archive/"], ["framework", "codecs", "formats", "libraries"]),
     ("zipwriter", ["zipwriter/"], ["framework", "codecs", "platform"]),
     ("controls", ["controls/"], ["ui", "desktop"]),
     ("stubs", ["app/packager/stub/"], ["codecs", "framework", "platform"]),

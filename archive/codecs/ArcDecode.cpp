@@ -6,18 +6,14 @@
 // so damaged data ends with an error number instead of reading out of range.
 #include "archive/codecs/ArcDecode.h"
 
+#include "resources/ArcErrorNumbers.h"
+
 #include <array>
 #include <vector>
 
 namespace mv {
 
 namespace {
-
-constexpr int kErrBadTree = 25152;
-constexpr int kErrBitCount = 25134;
-constexpr int kErrBadCode = 25139;
-constexpr int kErrStack = 25298;
-constexpr int kErrMethod = 25326;
 
 // Packed bytes of the member, one at a time from a buffer; -1 at the end.
 class TByteSource {
@@ -113,16 +109,16 @@ void DecodeStored(TByteSource& in, TByteSink& out) {
 void DecodeSqueezed(TByteSource& in, TByteSink& out) {
     auto word = [&]() -> int {
         const int lo = in.Get(), hi = in.Get();
-        if (lo < 0 || hi < 0) throw ECodecError(kErrBadTree);
+        if (lo < 0 || hi < 0) throw ECodecError(arcerr::BadDecodeTree);
         return lo | hi << 8;
     };
     const int count = word();
-    if (count > 256) throw ECodecError(kErrBadTree);
+    if (count > 256) throw ECodecError(arcerr::BadDecodeTree);
     if (count == 0) return; // the root's children are both the end symbol
     std::vector<int16_t> nodes(static_cast<size_t>(count) * 2);
     for (auto& child : nodes) {
         const int v = static_cast<int16_t>(word());
-        if (v >= count || v < -257) throw ECodecError(kErrBadTree);
+        if (v >= count || v < -257) throw ECodecError(arcerr::BadDecodeTree);
         child = static_cast<int16_t>(v);
     }
     int node = 0;
@@ -195,7 +191,7 @@ void DecodeCrunched(TByteSource& in, TByteSink& out, bool newHash) {
     std::vector<uint8_t> stack(4096);
     int old = code();
     if (old < 0) return;
-    if (!tab[old].used || tab[old].pred != kNoPred) throw ECodecError(kErrBadCode);
+    if (!tab[old].used || tab[old].pred != kNoPred) throw ECodecError(arcerr::CorruptEntry);
     uint8_t first = tab[old].follower;
     out.Put(first);
     int c;
@@ -207,16 +203,16 @@ void DecodeCrunched(TByteSource& in, TByteSink& out, bool newHash) {
             stack[sp++] = first;
         }
         while (tab[walk].pred != kNoPred) {
-            if (sp == stack.size()) throw ECodecError(kErrStack);
+            if (sp == stack.size()) throw ECodecError(arcerr::StackOverflow);
             stack[sp++] = tab[walk].follower;
             walk = tab[walk].pred;
         }
-        if (sp == stack.size()) throw ECodecError(kErrStack);
+        if (sp == stack.size()) throw ECodecError(arcerr::StackOverflow);
         first = tab[walk].follower;
         stack[sp++] = first;
         while (sp) out.Put(stack[--sp]);
         if (left > 0) add(static_cast<uint16_t>(old), first);
-        if (!tab[c].used) throw ECodecError(kErrBadCode); // the new entry must be the code
+        if (!tab[c].used) throw ECodecError(arcerr::CorruptEntry); // the new entry must be the code
         old = c;
     }
 }
@@ -262,7 +258,7 @@ void DecodeDynamic(TByteSource& in, TByteSink& out, int maxBits) {
     };
     int old = code();
     if (old < 0) return;
-    if (old > 255) throw ECodecError(kErrBadCode);
+    if (old > 255) throw ECodecError(arcerr::CorruptEntry);
     uint8_t first = static_cast<uint8_t>(old);
     out.Put(first);
     int c;
@@ -275,18 +271,18 @@ void DecodeDynamic(TByteSource& in, TByteSink& out, int maxBits) {
         const int incode = c;
         size_t sp = 0;
         uint32_t walk = static_cast<uint32_t>(c);
-        if (walk > freeEnt) throw ECodecError(kErrBadCode);
+        if (walk > freeEnt) throw ECodecError(arcerr::CorruptEntry);
         if (walk == freeEnt) {
-            if (freeEnt >= maxMax) throw ECodecError(kErrBadCode);
+            if (freeEnt >= maxMax) throw ECodecError(arcerr::CorruptEntry);
             stack[sp++] = first;
             walk = static_cast<uint32_t>(old);
         }
         while (walk >= 256) {
-            if (sp == stack.size()) throw ECodecError(kErrStack);
+            if (sp == stack.size()) throw ECodecError(arcerr::StackOverflow);
             stack[sp++] = suffix[walk];
             walk = prefix[walk];
         }
-        if (sp == stack.size()) throw ECodecError(kErrStack);
+        if (sp == stack.size()) throw ECodecError(arcerr::StackOverflow);
         first = suffix[walk];
         stack[sp++] = first;
         while (sp) out.Put(stack[--sp]);
@@ -306,7 +302,7 @@ bool IsArcMethodSupported(uint8_t method) {
 }
 
 uint64_t ArcDecode(uint8_t method, CodecInput& input, CodecOutput& output, uint64_t unpackedSize) {
-    if (!IsArcMethodSupported(method)) throw ECodecError(kErrMethod);
+    if (!IsArcMethodSupported(method)) throw ECodecError(arcerr::UnknownMethod);
     const bool runLength = method == 3 || method == 4 || method == 6 || method == 7 || method == 8;
     TByteSource in(input);
     TByteSink out(output, unpackedSize, runLength);
@@ -327,7 +323,7 @@ uint64_t ArcDecode(uint8_t method, CodecInput& input, CodecOutput& output, uint6
     case 8: {
         const int width = in.Get();
         if (width < 0) break;
-        if (width != 12) throw ECodecError(kErrBitCount);
+        if (width != 12) throw ECodecError(arcerr::BitCountError);
         DecodeDynamic(in, out, 12);
         break;
     }

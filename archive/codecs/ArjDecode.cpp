@@ -12,6 +12,7 @@
 // asking for bits long after its packed bytes end stops with an error.
 #include "archive/codecs/ArjDecode.h"
 #include "archive/codecs/MsbBitInput.h"
+#include "resources/ArcErrorNumbers.h"
 
 #include <bit>
 #include <cstring>
@@ -20,8 +21,6 @@
 namespace mv {
 
 namespace {
-
-constexpr int ErrCorrupt = 25139;
 
 // Longest match: length code (2^7 - 1) + 127, plus 2.
 constexpr size_t MaxMatch = 256;
@@ -76,7 +75,8 @@ uint64_t ArjDecodeFast(CodecInput& input, CodecOutput& output, uint64_t unpacked
         int pwidth = 9 + extra;
         size_t distance = (1u << pwidth) - 512 + bits.Peek(pwidth) + 1;
         bits.Skip(pwidth);
-        if (distance > base0 + pos) throw ECodecError(ErrCorrupt, "match reaches before the member's start");
+        if (distance > base0 + pos)
+            throw ECodecError(arcerr::CorruptEntry, "match reaches before the member's start");
         uint64_t left = unpackedSize - (base0 + pos);
         size_t length = c + 2;
         if (length > left) length = size_t(left);

@@ -8,6 +8,8 @@
 // A codec reports a failure by throwing ECodecError with the archive
 // components' error number (the reader turns it into its error report), and
 // stops quietly when Cancelled() answers true.
+#include "resources/ArcErrorNumbers.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -68,7 +70,8 @@ public:
     // cannot grow the buffer beyond what the caller expects.
     explicit MemoryOutput(size_t limit = SIZE_MAX) : limit(limit) {}
     void Write(const uint8_t* buf, size_t n) override {
-        if (n > limit - bytes.size()) throw ECodecError(25109, "output exceeds the declared size");
+        if (n > limit - bytes.size())
+            throw ECodecError(arcerr::BlockError, "output exceeds the declared size");
         bytes.insert(bytes.end(), buf, buf + n);
     }
     std::vector<uint8_t> bytes;

@@ -15,16 +15,14 @@
 // caller's output bounds how much is produced.
 #include "archive/codecs/CompressDecode.h"
 
+#include "resources/ArcErrorNumbers.h"
+
 #include <cstring>
 #include <vector>
 
 namespace mv {
 
 namespace {
-
-constexpr int ErrBadWidth = 25134;
-constexpr int ErrMode = 25138;
-constexpr int ErrCorrupt = 25139;
 
 constexpr uint32_t ClearCode = 256;
 constexpr size_t ChunkSize = 64 * 1024;
@@ -104,13 +102,14 @@ TCompressResult CompressDecode(CodecInput& input, CodecOutput& output) {
     size_t got = 0;
     while (got < 3) {
         size_t n = input.Read(header + got, 3 - got);
-        if (n == 0) throw ECodecError(ErrCorrupt, "compress header is incomplete");
+        if (n == 0) throw ECodecError(arcerr::CorruptEntry, "compress header is incomplete");
         got += n;
     }
     const uint8_t mode = header[2];
-    if (mode & 0x60) throw ECodecError(ErrMode, "unknown compress mode bits");
+    if (mode & 0x60) throw ECodecError(arcerr::IncompleteCode, "unknown compress mode bits");
     const int maxBits = mode & 0x1F;
-    if (maxBits < 9 || maxBits > 16) throw ECodecError(ErrBadWidth, "compress code width outside 9..16");
+    if (maxBits < 9 || maxBits > 16)
+        throw ECodecError(arcerr::BitCountError, "compress code width outside 9..16");
     const bool blockMode = (mode & 0x80) != 0;
     const uint32_t maxMaxCode = 1u << maxBits;
 
@@ -146,7 +145,7 @@ TCompressResult CompressDecode(CodecInput& input, CodecOutput& output) {
         }
         if (!reader.Get(width, code)) break;
         if (oldCode < 0) {
-            if (code >= 256) throw ECodecError(ErrCorrupt, "first compress code is not a byte");
+            if (code >= 256) throw ECodecError(arcerr::CorruptEntry, "first compress code is not a byte");
             finChar = uint8_t(code);
             oldCode = int32_t(code);
             out[outPos++] = finChar;

@@ -46,6 +46,7 @@
 #include "archive/codecs/Deflate.h"
 
 #include "archive/codecs/DeflateTrees.h"
+#include "resources/ArcErrorNumbers.h"
 
 #include <algorithm>
 #include <bit>
@@ -268,7 +269,7 @@ struct TDeflateEncoder::State {
                 endOfInput = true;
                 return;
             }
-            if (n > more) throw ECodecError(25236, "read beyond the requested count");
+            if (n > more) throw ECodecError(arcerr::ReadError, "read beyond the requested count");
             lookahead += static_cast<uint32_t>(n);
             result.UnpackedSize += n;
         } while (lookahead < MinLookahead);
@@ -646,7 +647,7 @@ struct TDeflateEncoder::State {
             }
             for (int k = 0; k < plan.tokenCount; ++k) {
                 int sym = plan.tokens[k] & 0xFF;
-                if (plan.blLen[sym] == 0) throw ECodecError(25246, "code-length code missing");
+                if (plan.blLen[sym] == 0) throw ECodecError(arcerr::InconsistentBitCounts, "code-length code missing");
                 PutBits(blCode[sym], plan.blLen[sym]);
                 if (sym >= 16) PutBits(static_cast<uint32_t>(plan.tokens[k] >> 8), BlExtra[sym]);
                 FlushBits();

@@ -6,6 +6,7 @@
 // A piece is known to be the last only when the read after it finds the end
 // of the input, so a piece is queued once the next one has been read.
 #include "archive/codecs/DeflatePieces.h"
+#include "resources/ArcErrorNumbers.h"
 
 #include <algorithm>
 #include <atomic>
@@ -74,7 +75,7 @@ size_t ReadFull(CodecInput& in, std::vector<uint8_t>& buf, size_t size) {
     while (got < size) {
         size_t k = in.Read(buf.data() + got, size - got);
         if (k == 0) break;
-        if (k > size - got) throw ECodecError(25236, "read beyond the requested count");
+        if (k > size - got) throw ECodecError(arcerr::ReadError, "read beyond the requested count");
         got += k;
     }
     buf.resize(got);

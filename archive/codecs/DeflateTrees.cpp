@@ -5,6 +5,7 @@
 #include "archive/codecs/DeflateTrees.h"
 
 #include "archive/codecs/CodecIo.h"
+#include "resources/ArcErrorNumbers.h"
 
 #include <algorithm>
 
@@ -140,7 +141,8 @@ int BuildLengths(const uint32_t* freqIn, int n, int maxBits, uint8_t* lengths) {
     while (kraft > full) {
         int bits = maxBits - 1;
         while (bits > 0 && blCount[bits] == 0) --bits;
-        if (bits == 0 || blCount[maxBits] == 0) throw ECodecError(25246, "inconsistent bit counts");
+        if (bits == 0 || blCount[maxBits] == 0)
+            throw ECodecError(arcerr::InconsistentBitCounts, "inconsistent bit counts");
         --blCount[bits];
         blCount[bits + 1] += 2;
         --blCount[maxBits];
@@ -175,7 +177,8 @@ void MakeCodes(const uint8_t* lengths, int n, uint16_t* codes) {
     uint64_t kraft = 0;
     for (int bits = 1; bits <= MaxBits; ++bits)
         kraft += static_cast<uint64_t>(blCount[bits]) << (MaxBits - bits);
-    if (kraft != (uint64_t{1} << MaxBits)) throw ECodecError(25246, "inconsistent bit counts");
+    if (kraft != (uint64_t{1} << MaxBits))
+        throw ECodecError(arcerr::InconsistentBitCounts, "inconsistent bit counts");
     for (int i = 0; i < n; ++i) {
         int len = lengths[i];
         codes[i] = len ? Reverse(nextCode[len]++, len) : 0;

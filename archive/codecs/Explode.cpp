@@ -11,6 +11,7 @@
 #include "archive/codecs/Explode.h"
 
 #include "archive/codecs/ZipDecodeBits.h"
+#include "resources/ArcErrorNumbers.h"
 
 #include <algorithm>
 #include <numeric>
@@ -19,8 +20,6 @@
 namespace mv {
 
 namespace {
-constexpr int kErrBlock = 25109;
-constexpr int kErrTree = 25293;
 constexpr unsigned kRing = 8192;
 
 class ShannonFanoTable {
@@ -33,10 +32,11 @@ public:
             const unsigned b = bits.Get(8);
             const unsigned count = (b >> 4) + 1;
             const uint8_t len = static_cast<uint8_t>((b & 15) + 1);
-            if (lens.size() + count > n) throw ECodecError(kErrBlock, "implode tree has too many lengths");
+            if (lens.size() + count > n)
+                throw ECodecError(arcerr::BlockError, "implode tree has too many lengths");
             lens.insert(lens.end(), count, len);
         }
-        if (lens.size() != n) throw ECodecError(kErrBlock, "implode tree has too few lengths");
+        if (lens.size() != n) throw ECodecError(arcerr::BlockError, "implode tree has too few lengths");
         maxLen = *std::max_element(lens.begin(), lens.end());
         // Sort by bit length, stable in symbol order, then hand out codes from the end.
         std::vector<uint16_t> order(n);
@@ -53,20 +53,21 @@ public:
                 lastLen = lens[sym];
                 increment = 1u << (16 - lastLen);
             }
-            if (code > 0xFFFF) throw ECodecError(kErrTree, "implode tree codes overflow");
+            if (code > 0xFFFF) throw ECodecError(arcerr::DuplicateShannonFano, "implode tree codes overflow");
             const unsigned len = lens[sym];
             const uint32_t top = code >> (16 - len); // the code, most significant bit first
             uint32_t reversed = 0;
             for (unsigned b = 0; b < len; ++b) reversed |= ((top >> b) & 1u) << (len - 1 - b);
             for (size_t k = reversed; k < table.size(); k += size_t{1} << len) {
-                if (table[k]) throw ECodecError(kErrTree, "implode tree defines a code twice");
+                if (table[k])
+                    throw ECodecError(arcerr::DuplicateShannonFano, "implode tree defines a code twice");
                 table[k] = static_cast<uint16_t>(0x8000 | len << 8 | sym);
             }
         }
     }
     unsigned Decode(ZipBitReader& bits) const {
         const uint16_t e = table[bits.Peek(maxLen)];
-        if (!e) throw ECodecError(kErrBlock, "undefined implode code");
+        if (!e) throw ECodecError(arcerr::BlockError, "undefined implode code");
         bits.Skip((e >> 8) & 31);
         return e & 0xFF;
     }

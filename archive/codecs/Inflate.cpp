@@ -24,6 +24,8 @@
 // Everything the decoder needs lives in one object per call: nothing is global.
 #include "archive/codecs/Inflate.h"
 
+#include "resources/ArcErrorNumbers.h"
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -33,10 +35,14 @@
 namespace mv {
 namespace {
 
-constexpr int kErrBlock = 25109;      // bad block, bad code, data ends early, stored length check
-constexpr int kErrIncomplete = 25138; // incomplete code set, bad repeat, bad dynamic block data
-constexpr int kErrCounts = 25247;     // bad code-length counts
-constexpr int kErrMemory = 25253;     // table does not fit
+// The failures by their error numbers: a bad block, a bad code, data ending
+// early, a stored length that fails its check; an incomplete code set, a bad
+// repeat, bad dynamic block data; bad code-length counts; a table that does
+// not fit.
+constexpr int kErrBlock = arcerr::BlockError;
+constexpr int kErrIncomplete = arcerr::IncompleteCode;
+constexpr int kErrCounts = arcerr::InvalidLengths;
+constexpr int kErrMemory = arcerr::OutOfMemory;
 
 // A table entry: the low byte is the number of bits the entry consumes (code length
 // plus extra bits, or the first level's width for a pointer to a second-level table),

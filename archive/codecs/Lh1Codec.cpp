@@ -12,6 +12,8 @@
 // coded at once.
 #include "archive/codecs/Lh1Codec.h"
 
+#include "resources/ArcErrorNumbers.h"
+
 #include <array>
 #include <cstring>
 #include <memory>
@@ -189,7 +191,7 @@ private:
             if (FNext < FEnd) {
                 b = FBuffer[FNext++];
             } else if (++FPadBytes > PadLimit) {
-                throw ECodecError(25236, "packed data ends before the declared size");
+                throw ECodecError(arcerr::ReadError, "packed data ends before the declared size");
             }
             FBits |= b << (56 - FCount);
             FCount += 8;

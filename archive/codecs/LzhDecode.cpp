@@ -20,6 +20,7 @@
 // an error instead of inventing gigabytes of output.
 #include "archive/codecs/LzhDecode.h"
 #include "archive/codecs/MsbBitInput.h"
+#include "resources/ArcErrorNumbers.h"
 
 #include <algorithm>
 #include <cstring>
@@ -28,9 +29,6 @@
 namespace mv {
 
 namespace {
-
-constexpr int ErrHuffman = 25120;
-constexpr int ErrCorrupt = 25139;
 
 constexpr int LiteralAlphabet = 510;   // NC
 constexpr int CodeLengthAlphabet = 19; // NT
@@ -65,7 +63,7 @@ public:
             return;
         }
         if (kraft != (1u << MaxCodeLength))
-            throw ECodecError(ErrHuffman, "incomplete or oversubscribed code");
+            throw ECodecError(arcerr::HuffmanError, "incomplete or oversubscribed code");
 
         // First code of each length, canonical order (by length, then symbol).
         uint32_t next[MaxCodeLength + 2];
@@ -143,7 +141,8 @@ public:
     TLzh3Decoder(CodecInput& input, CodecOutput& output, const TLzh3Params& params)
         : FIn(input), FOutput(output), FPositionAlphabet(params.DicBit + 1), FPBit(params.PBit),
           FRingSize(params.RingSize) {
-        if (FPositionAlphabet > 31 || FRingSize == 0) throw ECodecError(ErrCorrupt, "bad decoder parameters");
+        if (FPositionAlphabet > 31 || FRingSize == 0)
+            throw ECodecError(arcerr::CorruptEntry, "bad decoder parameters");
         FLiteral.Init(LiteralRootBits);
         FPosition.Init(PositionRootBits);
         FCodeLength.Init(8);
@@ -223,7 +222,7 @@ public:
                 }
                 if (distance >= FRingSize) {
                     FIn.Load(st);
-                    throw ECodecError(ErrCorrupt, "distance beyond the window");
+                    throw ECodecError(arcerr::CorruptEntry, "distance beyond the window");
                 }
                 if (len > hardEnd - pos) len = hardEnd - pos;
                 uint8_t* dst = win + pos;
@@ -275,11 +274,11 @@ private:
         int n = int(FIn.Get(countBits));
         if (n == 0) {
             int c = int(FIn.Get(countBits));
-            if (c >= alphabet) throw ECodecError(ErrHuffman, "single code out of range");
+            if (c >= alphabet) throw ECodecError(arcerr::HuffmanError, "single code out of range");
             table.SetSingle(c);
             return;
         }
-        if (n > alphabet) throw ECodecError(ErrHuffman, "too many code lengths");
+        if (n > alphabet) throw ECodecError(arcerr::HuffmanError, "too many code lengths");
         uint8_t lengths[32] = {};
         int i = 0;
         while (i < n) {
@@ -290,7 +289,7 @@ private:
                 uint64_t rest = FIn.Bits() << 3;
                 while (rest & (uint64_t(1) << 63)) {
                     ++c;
-                    if (c > MaxCodeLength) throw ECodecError(ErrHuffman, "code length over 16");
+                    if (c > MaxCodeLength) throw ECodecError(arcerr::HuffmanError, "code length over 16");
                     rest <<= 1;
                 }
                 FIn.Skip(c - 3);
@@ -310,11 +309,11 @@ private:
         int n = int(FIn.Get(9));
         if (n == 0) {
             int c = int(FIn.Get(9));
-            if (c >= LiteralAlphabet) throw ECodecError(ErrHuffman, "single literal out of range");
+            if (c >= LiteralAlphabet) throw ECodecError(arcerr::HuffmanError, "single literal out of range");
             FLiteral.SetSingle(c);
             return;
         }
-        if (n > LiteralAlphabet) throw ECodecError(ErrHuffman, "too many literal lengths");
+        if (n > LiteralAlphabet) throw ECodecError(arcerr::HuffmanError, "too many literal lengths");
         uint8_t lengths[LiteralAlphabet] = {};
         int i = 0;
         while (i < n) {
@@ -322,7 +321,7 @@ private:
             int c = int(FCodeLength.Decode(FIn));
             if (c <= 2) {
                 int run = c == 0 ? 1 : c == 1 ? int(FIn.Get(4)) + 3 : int(FIn.Get(9)) + 20;
-                if (run > n - i) throw ECodecError(ErrHuffman, "zero run past the literal lengths");
+                if (run > n - i) throw ECodecError(arcerr::HuffmanError, "zero run past the literal lengths");
                 i += run; // lengths are already zero
             } else {
                 lengths[i++] = uint8_t(c - 2);

@@ -16,6 +16,7 @@
 // frame still to be handed out, and frames leave the ring as one or two copies.
 #include "archive/codecs/LzxDecode.h"
 #include "archive/codecs/LzxFormat.h"
+#include "resources/ArcErrorNumbers.h"
 
 #include <algorithm>
 #include <cstring>
@@ -27,8 +28,8 @@ namespace {
 
 using namespace lzx;
 
-constexpr int kCorrupt = 25139;
-constexpr int kBadCode = 25152;
+constexpr int kCorrupt = arcerr::CorruptEntry;
+constexpr int kBadCode = arcerr::BadDecodeTree;
 // Zero bytes a block may be read past its end (the bit buffer's look-ahead).
 constexpr size_t kOverread = 16;
 // Bytes after the ring, so that match copies may run 8 bytes at a time.
@@ -390,7 +391,8 @@ struct TLzxDecoder::State {
 };
 
 TLzxDecoder::TLzxDecoder(unsigned windowBits) : FState(std::make_unique<State>()) {
-    if (windowBits < 15 || windowBits > 21) throw ECodecError(25326, "LZX window size not supported");
+    if (windowBits < 15 || windowBits > 21)
+        throw ECodecError(arcerr::UnknownMethod, "LZX window size not supported");
     State& s = *FState;
     s.windowBits = windowBits;
     s.windowSize = 1u << windowBits;

@@ -12,6 +12,7 @@
 // a flat symbol list.
 #include "archive/codecs/LzxEncode.h"
 #include "archive/codecs/LzxFormat.h"
+#include "resources/ArcErrorNumbers.h"
 
 #include <algorithm>
 #include <bit>
@@ -271,7 +272,8 @@ struct TLzxEncoder::State {
 };
 
 TLzxEncoder::TLzxEncoder(unsigned windowBits) : FState(std::make_unique<State>()) {
-    if (windowBits < 15 || windowBits > 21) throw ECodecError(25326, "LZX window size not supported");
+    if (windowBits < 15 || windowBits > 21)
+        throw ECodecError(arcerr::UnknownMethod, "LZX window size not supported");
     State& s = *FState;
     s.windowBits = windowBits;
     s.windowSize = 1u << windowBits;
@@ -293,7 +295,7 @@ void TLzxEncoder::Reset() {
 
 std::vector<uint8_t> TLzxEncoder::EncodeFrame(const uint8_t* in, size_t n) {
     State& s = *FState;
-    if (n == 0 || n > kFrame) throw ECodecError(25109, "LZX frame size out of range");
+    if (n == 0 || n > kFrame) throw ECodecError(arcerr::BlockError, "LZX frame size out of range");
     // Make room: keep the last window of history.
     if (s.end - s.base + n > s.buf.size() - kSlack) {
         uint64_t keep = std::min<uint64_t>(s.windowSize, s.end - s.base);

@@ -9,20 +9,21 @@
 #include "archive/codecs/MsZip.h"
 
 #include "archive/codecs/Inflate.h"
+#include "resources/ArcErrorNumbers.h"
 
 #include <cstring>
 
 namespace mv {
 
 namespace {
-constexpr int kCorrupt = 25139;
 constexpr size_t kHistory = 32768;
 } // namespace
 
 void TMsZipDecoder::DecodeFrame(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize) {
-    if (outSize == 0 || outSize > 32768) throw ECodecError(kCorrupt, "MSZIP block size out of range");
+    if (outSize == 0 || outSize > 32768)
+        throw ECodecError(arcerr::CorruptEntry, "MSZIP block size out of range");
     if (inSize < 2 || in[0] != 'C' || in[1] != 'K')
-        throw ECodecError(kCorrupt, "MSZIP block without its signature");
+        throw ECodecError(arcerr::CorruptEntry, "MSZIP block without its signature");
     const size_t h = history.size();
     source.resize(5 + h + inSize - 2);
     size_t at = 0;
@@ -42,9 +43,9 @@ void TMsZipDecoder::DecodeFrame(const uint8_t* in, size_t inSize, uint8_t* out, 
     try {
         got = InflateMemory(source.data(), source.size(), target.data(), target.size());
     } catch (const ECodecError&) {
-        throw ECodecError(kCorrupt, "MSZIP block damaged");
+        throw ECodecError(arcerr::CorruptEntry, "MSZIP block damaged");
     }
-    if (got != h + outSize) throw ECodecError(kCorrupt, "MSZIP block of the wrong size");
+    if (got != h + outSize) throw ECodecError(arcerr::CorruptEntry, "MSZIP block of the wrong size");
     std::memcpy(out, target.data() + h, outSize);
     // Keep the last 32 KiB of output as history for the next block.
     if (outSize >= kHistory) {

@@ -5,6 +5,7 @@
 // the chunk allows. A stream that keeps asking for bits well past its packed
 // bytes ends with 25236 instead of decoding zeros for ever.
 #include "archive/codecs/CodecIo.h"
+#include "resources/ArcErrorNumbers.h"
 
 #include <cstdint>
 #include <cstring>
@@ -79,7 +80,7 @@ private:
             if (FNext < FEnd) {
                 b = *FNext++;
             } else if (++FPadBytes > PadLimit) {
-                throw ECodecError(25236, "packed data ends before the declared size");
+                throw ECodecError(arcerr::ReadError, "packed data ends before the declared size");
             }
             FBits |= b << (56 - FCount);
             FCount += 8;

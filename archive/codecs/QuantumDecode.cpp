@@ -13,6 +13,8 @@
 // ring twice the needed size, so a copy only masks its positions.
 #include "archive/codecs/QuantumDecode.h"
 
+#include "resources/ArcErrorNumbers.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -20,8 +22,6 @@
 namespace mv {
 
 namespace {
-
-constexpr int kCorrupt = 25139;
 
 struct QuantumTables {
     uint32_t posBase[42];
@@ -121,7 +121,7 @@ struct TQuantumDecoder::State {
 
     uint32_t Bit() {
         if (bitsLeft == 0) {
-            if (pos >= size + 16) throw ECodecError(kCorrupt, "Quantum data ends early");
+            if (pos >= size + 16) throw ECodecError(arcerr::CorruptEntry, "Quantum data ends early");
             bitBuf = pos < size ? p[pos] : 0;
             ++pos;
             bitsLeft = 8;
@@ -171,7 +171,7 @@ struct TQuantumDecoder::State {
 
     void CopyMatch(uint32_t offset, uint32_t length) {
         if (offset == 0 || offset > total || offset > windowSize)
-            throw ECodecError(kCorrupt, "Quantum match before the window");
+            throw ECodecError(arcerr::CorruptEntry, "Quantum match before the window");
         uint64_t from = total - offset;
         for (uint32_t i = 0; i < length; ++i) ring[(total + i) & ringMask] = ring[(from + i) & ringMask];
         total += length;
@@ -179,7 +179,8 @@ struct TQuantumDecoder::State {
 };
 
 TQuantumDecoder::TQuantumDecoder(unsigned windowBits) : FState(std::make_unique<State>()) {
-    if (windowBits < 10 || windowBits > 21) throw ECodecError(25326, "Quantum window size not supported");
+    if (windowBits < 10 || windowBits > 21)
+        throw ECodecError(arcerr::UnknownMethod, "Quantum window size not supported");
     State& s = *FState;
     s.windowBits = windowBits;
     s.windowSize = 1u << windowBits;
@@ -197,7 +198,8 @@ void TQuantumDecoder::Reset() {
 
 void TQuantumDecoder::DecodeFrame(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize) {
     State& s = *FState;
-    if (outSize == 0 || outSize > 32768) throw ECodecError(kCorrupt, "Quantum frame size out of range");
+    if (outSize == 0 || outSize > 32768)
+        throw ECodecError(arcerr::CorruptEntry, "Quantum frame size out of range");
     s.p = in;
     s.size = inSize;
     s.pos = 0;
@@ -226,7 +228,7 @@ void TQuantumDecoder::DecodeFrame(const uint8_t* in, size_t inSize, uint8_t* out
             length = kTables.lenBase[ls] + s.Bits(kTables.lenExtra[ls]) + 5;
             slot = s.Decode(s.pos5);
         } else {
-            throw ECodecError(kCorrupt, "Quantum selector out of range");
+            throw ECodecError(arcerr::CorruptEntry, "Quantum selector out of range");
         }
         uint32_t offset = kTables.posBase[slot] + s.Bits(kTables.posExtra[slot]) + 1;
         s.CopyMatch(offset, length);

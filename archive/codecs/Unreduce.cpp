@@ -10,13 +10,13 @@
 #include "archive/codecs/Unreduce.h"
 
 #include "archive/codecs/ZipDecodeBits.h"
+#include "resources/ArcErrorNumbers.h"
 
 #include <vector>
 
 namespace mv {
 
 namespace {
-constexpr int kErrBlock = 25109;
 constexpr uint8_t kDle = 144;
 constexpr unsigned kRing = 4096;
 
@@ -29,7 +29,7 @@ unsigned IndexBits(unsigned n) {
 } // namespace
 
 void Unreduce(CodecInput& in, CodecOutput& out, uint64_t unpackedSize, int factor) {
-    if (factor < 1 || factor > 4) throw ECodecError(25326, "bad reduce factor");
+    if (factor < 1 || factor > 4) throw ECodecError(arcerr::UnknownMethod, "bad reduce factor");
     if (unpackedSize == 0) return;
     ZipBitReader bits(in);
     ZipBoundedOutput output(out, unpackedSize);
@@ -60,7 +60,7 @@ void Unreduce(CodecInput& in, CodecOutput& out, uint64_t unpackedSize, int facto
             c = static_cast<uint8_t>(bits.Get(8));
         } else {
             const unsigned index = bits.Get(IndexBits(n));
-            if (index >= n) throw ECodecError(kErrBlock, "follower index outside its set");
+            if (index >= n) throw ECodecError(arcerr::BlockError, "follower index outside its set");
             c = followers[last * 64 + index];
         }
         last = c;

@@ -10,6 +10,7 @@
 #include "archive/codecs/Unshrink.h"
 
 #include "archive/codecs/ZipDecodeBits.h"
+#include "resources/ArcErrorNumbers.h"
 
 #include <vector>
 
@@ -18,8 +19,6 @@ namespace mv {
 namespace {
 constexpr unsigned kCodes = 8192;
 constexpr unsigned kFirstFree = 257;
-constexpr int kErrBlock = 25109;
-constexpr int kErrStack = 25298;
 } // namespace
 
 void Unshrink(CodecInput& in, CodecOutput& out, uint64_t unpackedSize) {
@@ -37,9 +36,10 @@ void Unshrink(CodecInput& in, CodecOutput& out, uint64_t unpackedSize) {
     unsigned codeSize = 9;
     unsigned nextFree = kFirstFree;
 
-    if (!bits.Have(9)) throw ECodecError(kErrBlock, "shrunk data has no first code");
+    if (!bits.Have(9)) throw ECodecError(arcerr::BlockError, "shrunk data has no first code");
     unsigned previous = bits.Get(9);
-    if (previous >= 256) throw ECodecError(kErrBlock, "shrunk data starts with a code that is not a byte");
+    if (previous >= 256)
+        throw ECodecError(arcerr::BlockError, "shrunk data starts with a code that is not a byte");
     output.Put(static_cast<uint8_t>(previous));
 
     while (!output.Done()) {
@@ -48,7 +48,7 @@ void Unshrink(CodecInput& in, CodecOutput& out, uint64_t unpackedSize) {
         if (code == 256) {
             const unsigned control = bits.Get(codeSize);
             if (control == 1) {
-                if (codeSize == 13) throw ECodecError(kErrBlock, "shrink code size beyond 13 bits");
+                if (codeSize == 13) throw ECodecError(arcerr::BlockError, "shrink code size beyond 13 bits");
                 ++codeSize;
             } else if (control == 2) {
                 // Partial clear: free every code that is no other code's prefix.
@@ -60,7 +60,7 @@ void Unshrink(CodecInput& in, CodecOutput& out, uint64_t unpackedSize) {
                 nextFree = kFirstFree;
                 while (nextFree < kCodes && inUse[nextFree]) ++nextFree;
             } else {
-                throw ECodecError(kErrBlock, "bad shrink control code");
+                throw ECodecError(arcerr::BlockError, "bad shrink control code");
             }
             continue;
         }
@@ -69,10 +69,10 @@ void Unshrink(CodecInput& in, CodecOutput& out, uint64_t unpackedSize) {
         unsigned c = undefined ? previous : code;
         size_t depth = 0;
         while (c >= 256) {
-            if (c == 256) throw ECodecError(kErrBlock, "bad shrink code");
+            if (c == 256) throw ECodecError(arcerr::BlockError, "bad shrink code");
             if (depth == kCodes - 1) {
                 output.Flush();
-                throw ECodecError(kErrStack, "shrink string too long");
+                throw ECodecError(arcerr::StackOverflow, "shrink string too long");
             }
             stack[depth++] = suffix[c];
             c = prefix[c];

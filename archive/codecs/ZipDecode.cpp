@@ -8,6 +8,7 @@
 #include "archive/codecs/Inflate.h"
 #include "archive/codecs/Unreduce.h"
 #include "archive/codecs/Unshrink.h"
+#include "resources/ArcErrorNumbers.h"
 
 #include <algorithm>
 #include <memory>
@@ -48,7 +49,7 @@ void DecodeZipData(uint16_t method, uint16_t flags, CodecInput& in, CodecOutput&
         Inflate(in, out, unpackedSize);
         return;
     default:
-        throw ECodecError(25326, "unsupported compression method");
+        throw ECodecError(arcerr::UnknownMethod, "unsupported compression method");
     }
 }
 

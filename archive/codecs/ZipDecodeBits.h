@@ -3,6 +3,7 @@
 // methods (shrink, reduce, implode): input comes in blocks of up to 32 KiB, and
 // output goes out a buffer at a time, never beyond the member's declared size.
 #include "archive/codecs/CodecIo.h"
+#include "resources/ArcErrorNumbers.h"
 
 #include <cstdint>
 #include <memory>
@@ -24,7 +25,7 @@ public:
     }
     // Reads n bits; the input ending first is the error "data ends early" (25109).
     uint32_t Get(unsigned n) {
-        if (!Have(n)) throw ECodecError(25109, "compressed data ends early");
+        if (!Have(n)) throw ECodecError(arcerr::BlockError, "compressed data ends early");
         const uint32_t v = static_cast<uint32_t>(bits & ((uint64_t{1} << n) - 1));
         bits >>= n;
         count -= n;
@@ -37,7 +38,7 @@ public:
     }
     // Takes n bits that Peek showed; taking stand-in bits is 25109.
     void Skip(unsigned n) {
-        if (n > count) throw ECodecError(25109, "compressed data ends early");
+        if (n > count) throw ECodecError(arcerr::BlockError, "compressed data ends early");
         bits >>= n;
         count -= n;
     }

@@ -5,6 +5,8 @@
 // entry, so damaged data ends with an error number, never a stray read.
 #include "archive/codecs/ZooLzd.h"
 
+#include "resources/ArcErrorNumbers.h"
+
 #include <array>
 #include <vector>
 
@@ -12,8 +14,6 @@ namespace mv {
 
 namespace {
 
-constexpr int kErrBadCode = 25139;
-constexpr int kErrStack = 25298;
 constexpr uint32_t kClear = 256;
 constexpr uint32_t kEnd = 257;
 constexpr uint32_t kFirstFree = 258;
@@ -89,14 +89,14 @@ uint64_t ZooLzdDecode(CodecInput& input, CodecOutput& output, uint64_t unpackedS
             limit = 512;
             next = kFirstFree;
             if (!in.Get(bits, code) || code == kEnd) break;
-            if (code > 255) throw ECodecError(kErrBadCode);
+            if (code > 255) throw ECodecError(arcerr::CorruptEntry);
             old = code;
             first = static_cast<uint8_t>(code);
             out.Put(first);
             continue;
         }
         if (code == kEnd) break;
-        if (code > next) throw ECodecError(kErrBadCode);
+        if (code > next) throw ECodecError(arcerr::CorruptEntry);
         const uint32_t incode = code;
         size_t sp = 0;
         uint32_t walk = code;
@@ -105,11 +105,11 @@ uint64_t ZooLzdDecode(CodecInput& input, CodecOutput& output, uint64_t unpackedS
             walk = old;
         }
         while (walk > 255) {
-            if (sp == stack.size()) throw ECodecError(kErrStack);
+            if (sp == stack.size()) throw ECodecError(arcerr::StackOverflow);
             stack[sp++] = suffix[walk];
             walk = prefix[walk];
         }
-        if (sp == stack.size()) throw ECodecError(kErrStack);
+        if (sp == stack.size()) throw ECodecError(arcerr::StackOverflow);
         first = static_cast<uint8_t>(walk);
         stack[sp++] = first;
         while (sp) out.Put(stack[--sp]);

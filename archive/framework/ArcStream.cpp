@@ -4,6 +4,19 @@
 
 namespace mv {
 
+TReadAt ReadAtOf(TArcStream& stream) {
+    return [&stream](int64_t pos, uint8_t* buffer, int64_t n) -> int64_t {
+        if (!stream.Seek(pos)) return 0;
+        int64_t done = 0;
+        while (done < n) {
+            const int64_t got = stream.Read(buffer + done, n - done);
+            if (got <= 0) break;
+            done += got;
+        }
+        return done;
+    };
+}
+
 int64_t TMemoryStream::Read(void* buffer, int64_t count) {
     if (count < 0) return -1;
     int64_t left = Size() - FPosition;

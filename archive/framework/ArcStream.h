@@ -1,6 +1,8 @@
 #pragma once
 // Byte streams the archive components read from and write to: the archive file,
 // a stream handed in by the program, memory. Positions and sizes are 64-bit.
+#include "archive/framework/Bytes.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -25,6 +27,10 @@ public:
         (void)name, (void)size, (void)start;
     }
 };
+
+// Reads of a stream at absolute positions, for the formats' header parsers: the
+// stream is moved to pos and read until n bytes are in or it ends.
+TReadAt ReadAtOf(TArcStream& stream);
 
 // A growing stream in memory.
 class TMemoryStream : public TArcStream {

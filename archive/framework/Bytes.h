@@ -5,9 +5,15 @@
 // cursor never read outside the bytes they were given.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace mv {
+
+// Reads up to n bytes at absolute position pos of an archive; the count read
+// (0 or less when nothing could be read). The header parsers of the formats read
+// through it, from a file, a stream or the lister's window alike.
+using TReadAt = std::function<int64_t(int64_t pos, uint8_t* buffer, int64_t n)>;
 
 // --- Fields of a buffer the caller has already checked ---
 

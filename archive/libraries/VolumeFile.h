@@ -12,10 +12,14 @@ namespace mv::libraries {
 
 class VolumeFile {
 public:
+    // True when path names a regular file (through links): a volume that can be opened.
+    static bool Exists(const std::string& path) {
+        platform::FileInfo info;
+        return platform::Fs().StatTarget(path, info) && info.IsRegular;
+    }
     bool Open(const std::string& path) {
         Close();
-        platform::FileInfo info;
-        if (!platform::Fs().StatTarget(path, info) || !info.IsRegular) return false;
+        if (!Exists(path)) return false;
         try {
             FFile = platform::Fs().Open(path, platform::OpenMode::Read);
             FSize = uint64_t(FFile->Size());

@@ -13,6 +13,7 @@
 namespace mv {
 
 struct TTarPending;
+struct TArjHeader;
 
 class TArcLister : public TZipCommon {
 public:
@@ -123,7 +124,7 @@ private:
     void StepArc();
     void StartArj();
     void StepArj();
-    bool ReadArjHeader(int64_t pos, std::vector<uint8_t>& basic, int64_t& next);
+    bool ReadArjAt(int64_t pos, TArjHeader& header);
     void StepBh();
     bool OpenCabinet(bool first);
     void StepCab();

@@ -7,6 +7,7 @@
 
 #include "archive/codecs/ArjDecode.h"
 #include "archive/codecs/LzhDecode.h"
+#include "archive/formats/arj/ArjFormat.h"
 #include "archive/framework/Crc.h"
 #include "archive/framework/SharedRoutines.h"
 #include "archive/framework/TextUtils.h"
@@ -19,48 +20,18 @@
 
 namespace mv {
 
-namespace {
-
-constexpr int kMaxBasic = 2600;
-constexpr int64_t kSearchLimit = 25000;
-constexpr uint8_t kFlagGarbled = 0x01, kFlagVolume = 0x04;
-constexpr uint8_t kHostUnix = 2;
-constexpr uint8_t kTypeFolder = 3;
-
-} // namespace
-
-struct TUnARJ::THeader {
-    uint8_t Basic[kMaxBasic];
-    int Size = 0;
-    int64_t DataPos = 0; // first byte after the header
-    uint8_t ArjVersion() const { return Basic[1]; }
-    uint8_t MinVersion() const { return Basic[2]; }
-    uint8_t Host() const { return Basic[3]; }
-    uint8_t Flags() const { return Basic[4]; }
-    uint8_t Method() const { return Basic[5]; }
-    uint8_t FileType() const { return Basic[6]; }
-    uint8_t PasswordModifier() const { return Basic[7]; }
-    uint32_t DateTime() const { return LE32(Basic + 8); }
-    uint32_t Packed() const { return LE32(Basic + 12); }
-    uint32_t Unpacked() const { return LE32(Basic + 16); }
-    uint32_t Crc() const { return LE32(Basic + 20); }
-    uint16_t Mode() const { return Size >= 28 ? LE16(Basic + 26) : 0; }
-    std::string Name() const {
-        int start = std::min<int>(Basic[0], Size);
-        const uint8_t* p = Basic + start;
-        const uint8_t* end = static_cast<const uint8_t*>(std::memchr(p, 0, size_t(Size - start)));
-        return std::string(reinterpret_cast<const char*>(p), end ? size_t(end - p) : size_t(Size - start));
-    }
+// A member's header with what the reader derives from it.
+struct TUnARJ::THeader : TArjHeader {
     // The DOS date of the member: Unix hosts store Unix seconds.
     uint32_t DosDate() const {
-        return Host() == kHostUnix ? FileDosDateTime(int64_t(DateTime())) : DateTime();
+        return Host() == ArjHostUnix ? FileDosDateTime(int64_t(DateTime())) : DateTime();
     }
     // The date to the second where the host stored Unix seconds (-1: none).
-    int64_t UnixTime() const { return Host() == kHostUnix ? int64_t(DateTime()) : -1; }
+    int64_t UnixTime() const { return Host() == ArjHostUnix ? int64_t(DateTime()) : -1; }
     // DOS attributes in the low byte; Unix permissions in the high word, as a
     // regular file's mode (the field holds the permission bits alone).
     uint32_t Attributes() const {
-        if (Host() == kHostUnix)
+        if (Host() == ArjHostUnix)
             return 0x20u | ((Mode() & 0200) ? 0u : 0x01u) | (0100000u | (Mode() & 0777u)) << 16;
         return (Mode() & 0x27) | 0x20u;
     }
@@ -83,45 +54,29 @@ TUnARJ::~TUnARJ() = default;
 
 bool TUnARJ::ReadHeader(TArcStream& file, int64_t pos, THeader& h, int member) {
     const std::string detail = std::to_string(member);
-    uint8_t b[4];
     if (!file.Seek(pos)) RaiseError(FArchiveFile, detail, "0", arcerr::SeekError);
-    if (!ReadFully(file, b, 4)) RaiseError(FArchiveFile, detail, "0", arcerr::ReadError);
-    if (LE16(b) != 0xEA60) RaiseError(FArchiveFile, detail, "0", arcerr::HeaderError);
-    h.Size = LE16(b + 2);
-    if (h.Size == 0) return false;
-    if (h.Size > kMaxBasic) RaiseError(FArchiveFile, detail, "0", arcerr::HeaderError);
-    uint8_t crc[4];
-    if (!ReadFully(file, h.Basic, h.Size) || !ReadFully(file, crc, 4))
-        RaiseError(FArchiveFile, detail, "0", arcerr::ReadError);
-    if (Crc32Of(h.Basic, size_t(h.Size)) != LE32(crc))
-        RaiseError(FArchiveFile, detail, "0", arcerr::HeaderCrcError);
-    if (h.Size < 30) RaiseError(FArchiveFile, detail, "0", arcerr::HeaderError);
-    // Extended headers: size, data and CRC each, until a size of 0.
-    int64_t p = pos + 4 + h.Size + 4;
-    for (int n = 0;; ++n) {
-        uint8_t s[2];
-        if (!file.Seek(p) || !ReadFully(file, s, 2)) RaiseError(FArchiveFile, detail, "0", arcerr::ReadError);
-        p += 2;
-        if (LE16(s) == 0) break;
-        p += LE16(s) + 4;
-        if (n > 64 || p > file.Size()) RaiseError(FArchiveFile, detail, "0", arcerr::HeaderError);
-    }
-    h.DataPos = p;
+    const TArjHeaderStatus status = ReadArjHeader(ReadAtOf(file), pos, file.Size(), h);
+    if (status == TArjHeaderStatus::ahEnd) return false;
+    if (status == TArjHeaderStatus::ahShort) RaiseError(FArchiveFile, detail, "0", arcerr::ReadError);
+    if (status == TArjHeaderStatus::ahBadCrc) RaiseError(FArchiveFile, detail, "0", arcerr::HeaderCrcError);
+    if (status != TArjHeaderStatus::ahOk) RaiseError(FArchiveFile, detail, "0", arcerr::HeaderError);
+    if (h.Size() < ArjMinLocalSize) RaiseError(FArchiveFile, detail, "0", arcerr::HeaderError);
     return true;
 }
 
 int64_t TUnARJ::FindMainHeader(TArcStream& file, int64_t from) {
     const int64_t size = file.Size();
     if (from < 0 || from >= size) return -1;
-    const int64_t limit = std::min<int64_t>(size - from - 2, kSearchLimit);
-    std::vector<uint8_t> buf(
-        size_t(std::max<int64_t>(0, std::min<int64_t>(size - from, kSearchLimit + 2 + 4 + kMaxBasic + 4))));
+    const int64_t limit = std::min<int64_t>(size - from - 2, ArjMainSearchLimit);
+    std::vector<uint8_t> buf(size_t(std::max<int64_t>(
+        0, std::min<int64_t>(size - from, ArjMainSearchLimit + 2 + 4 + ArjMaxBasicSize + 4))));
     if (!file.Seek(from) || !ReadFully(file, buf.data(), int64_t(buf.size()))) return -1;
     for (int64_t i = 0; i < limit; ++i) {
-        if (buf[size_t(i)] != 0x60 || buf[size_t(i) + 1] != 0xEA) continue;
+        if (LE16(&buf[size_t(i)]) != ArjHeaderId) continue;
         if (size_t(i) + 4 > buf.size()) break;
         const int basic = LE16(&buf[size_t(i) + 2]);
-        if (basic < 30 || basic > kMaxBasic || size_t(i) + 4 + basic + 4 > buf.size()) continue;
+        if (basic < int(ArjMinLocalSize) || basic > ArjMaxBasicSize || size_t(i) + 4 + basic + 4 > buf.size())
+            continue;
         if (Crc32Of(&buf[size_t(i) + 4], size_t(basic)) == LE32(&buf[size_t(i) + 4 + basic])) return from + i;
     }
     return -1;
@@ -145,7 +100,7 @@ bool TUnARJ::DecodePart(TArcStream& file, TArcStream* stream, const THeader& h, 
     FMemberBytesLeft = h.Packed();
     FMemberPackedTotal = h.Packed();
     SetCrc32Register(CrcSeed);
-    const bool garbled = (h.Flags() & kFlagGarbled) != 0;
+    const bool garbled = (h.Flags() & ArjFlagGarbled) != 0;
     const std::string savedPassword = FPassword;
     bool decoded = true;
     if (garbled) {
@@ -224,7 +179,7 @@ void TUnARJ::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
         for (;;) {
             THeader main;
             if (!ReadHeader(*file, start, main, 0)) break;
-            const bool multiVolume = (main.Flags() & kFlagVolume) != 0;
+            const bool multiVolume = (main.Flags() & ArjFlagVolume) != 0;
             int64_t pos = main.DataPos;
             THeader h;
             while (!FCancel && ReadHeader(*file, pos, h, ++member)) {
@@ -233,13 +188,13 @@ void TUnARJ::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
                 // Method 4 came with archiver version 2: a version 1 header naming it is damaged.
                 if (h.Method() > 4 || (h.Method() == 4 && h.ArjVersion() == 1))
                     RaiseError(FArchiveFile, std::to_string(member), "0", arcerr::UnknownMethod);
-                const bool folder = h.FileType() == kTypeFolder;
+                const bool folder = h.FileType() == ArjTypeFolder;
                 const std::string name = Utf8OrOem(h.Name());
                 if (continuing) {
                     // The first member of this volume carries the rest of the open one.
                     continuing = false;
                     if (!DecodePart(*file, stream, h, m)) m.Ok = false;
-                    if (m.Ok && (h.Flags() & kFlagVolume)) {
+                    if (m.Ok && (h.Flags() & ArjFlagVolume)) {
                         continuing = true;
                         break;
                     }
@@ -273,11 +228,11 @@ void TUnARJ::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* strea
                         m.Attributes = h.Attributes();
                         m.DosDate = h.DosDate();
                         m.UnixTime = h.UnixTime();
-                        m.Garbled = (h.Flags() & kFlagGarbled) != 0;
+                        m.Garbled = (h.Flags() & ArjFlagGarbled) != 0;
                         if (OpenMemberOutput(m.Out, h.Unpacked())) {
                             m.Open = true;
                             m.Ok = DecodePart(*file, stream, h, m);
-                            if (m.Ok && (h.Flags() & kFlagVolume)) {
+                            if (m.Ok && (h.Flags() & ArjFlagVolume)) {
                                 continuing = true;
                                 break;
                             }

@@ -7,6 +7,7 @@
 
 #include "archive/codecs/CompressDecode.h"
 #include "archive/codecs/Inflate.h"
+#include "archive/formats/gzip/GZipFormat.h"
 #include "archive/framework/Bytes.h"
 #include "archive/framework/Crc.h"
 #include "archive/framework/SharedRoutines.h"
@@ -18,49 +19,11 @@ namespace mv {
 
 namespace {
 
-constexpr uint8_t kFlagHeaderCrc = 0x02, kFlagExtra = 0x04, kFlagName = 0x08, kFlagComment = 0x10,
-                  kFlagEncrypted = 0x20, kFlagReserved = 0xC0;
-
-// Reads a NUL-ended field; keeps at most `keep` bytes of it.
-bool ReadZeroEnded(TArcStream& f, std::string& s, size_t keep) {
-    s.clear();
-    uint8_t c;
-    for (;;) {
-        if (!ReadFully(f, &c, 1)) return false;
-        if (c == 0) return true;
-        if (s.size() < keep) s.push_back(char(c));
-    }
-}
-
-struct TGZipHeader {
-    uint16_t Magic = 0;
-    uint8_t Method = 0, Flags = 0;
-    uint32_t MTime = 0;
-    std::string Name;
-};
-
 // Reads a member header at the stream's position; the position is left at the data.
 bool ReadHeader(TArcStream& f, TGZipHeader& h) {
-    uint8_t b[10];
-    if (!ReadFully(f, b, 10)) return false;
-    h.Magic = LE16(b);
-    h.Method = b[2];
-    h.Flags = b[3];
-    h.MTime = LE32(b + 4);
-    if (h.Flags & kFlagExtra) {
-        uint8_t l[2];
-        if (!ReadFully(f, l, 2)) return false;
-        const int64_t len = LE16(l);
-        if (!f.Seek(f.Position() + len) || f.Position() > f.Size()) return false;
-    }
-    std::string skipped;
-    if ((h.Flags & kFlagName) && !ReadZeroEnded(f, h.Name, 255)) return false;
-    if ((h.Flags & kFlagComment) && !ReadZeroEnded(f, skipped, 0)) return false;
-    if (h.Flags & kFlagHeaderCrc) {
-        uint8_t c[2];
-        if (!ReadFully(f, c, 2)) return false;
-    }
-    return true;
+    if (ReadGZipHeader(ReadAtOf(f), f.Position(), f.Size(), h) != TGZipHeaderStatus::ghOk) return false;
+    if (h.Name.size() > GZipNameKept) h.Name.resize(GZipNameKept);
+    return f.Seek(h.DataPos);
 }
 
 } // namespace
@@ -90,9 +53,9 @@ void TUnGZIP::ExtractArchive(std::unique_ptr<TArcStream>& file, TArcStream* stre
         const uint16_t magic = LE16(m);
         if (!IsGZipMagic(magic)) RaiseError(FArchiveFile, "", "0", arcerr::HeaderIdError);
         FTotalPacked = FTotalUnpacked = FBytesLeft = file->Size();
-        if (magic == 0x8B1F || magic == 0x9E1F)
+        if (HasGZipHeader(magic))
             ExtractGZip(*file, stream, magic);
-        else if (magic == 0x9D1F)
+        else if (magic == CompressMagic)
             ExtractCompress(*file, stream);
         else
             DoError(FArchiveFile, "", "0", arcerr::UnknownMethod);
@@ -132,8 +95,9 @@ bool TUnGZIP::ExtractGZip(TArcStream& file, TArcStream* stream, uint16_t magic) 
     file.Seek(0);
     TGZipHeader h;
     if (!ReadHeader(file, h)) RaiseError(FArchiveFile, "", "0", arcerr::ReadError);
-    if (h.Flags & kFlagEncrypted) RaiseError(FArchiveFile, "", "0", arcerr::PasswordProtected);
-    if ((h.Flags & kFlagReserved) || h.Method != 8) RaiseError(FArchiveFile, "", "0", arcerr::UnknownMethod);
+    if (h.Flags & GZipFlagEncrypted) RaiseError(FArchiveFile, "", "0", arcerr::PasswordProtected);
+    if ((h.Flags & GZipFlagReserved) || h.Method != GZipMethodDeflate)
+        RaiseError(FArchiveFile, "", "0", arcerr::UnknownMethod);
     // gzip's own rule: the stored name's last component only.
     std::string stored = ExtractEntryFileName(h.Name);
     if (stored == "." || stored == "..") stored.clear();
@@ -184,8 +148,8 @@ bool TUnGZIP::ExtractGZip(TArcStream& file, TArcStream* stream, uint16_t magic) 
                 break;
             file.Seek(next);
             TGZipHeader more;
-            if (!ReadHeader(file, more) || more.Method != 8 ||
-                (more.Flags & (kFlagEncrypted | kFlagReserved))) {
+            if (!ReadHeader(file, more) || more.Method != GZipMethodDeflate ||
+                (more.Flags & (GZipFlagEncrypted | GZipFlagReserved))) {
                 file.Seek(next);
                 break; // not a member after all: trailing bytes
             }

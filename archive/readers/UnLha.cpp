@@ -12,14 +12,6 @@ namespace mv {
 
 namespace {
 
-TLhaReadAt ReadAtOf(TArcStream& file) {
-    return [&file](int64_t pos, uint8_t* buf, int64_t n) -> int64_t {
-        if (!file.Seek(pos)) return 0;
-        int64_t got = file.Read(buf, n);
-        return got < 0 ? 0 : got;
-    };
-}
-
 bool HasWildcardChar(const std::string& s) {
     return s.find_first_of("*?") != std::string::npos;
 }

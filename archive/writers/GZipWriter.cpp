@@ -2,6 +2,7 @@
 #include "archive/writers/GZipWriter.h"
 
 #include "archive/codecs/DeflatePieces.h"
+#include "archive/formats/gzip/GZipFormat.h"
 #include "archive/framework/ArcTimer.h"
 #include "archive/framework/Crc.h"
 #include "archive/framework/SharedRoutines.h"
@@ -189,31 +190,16 @@ void TGZip::ListExistingEntries() {
     try {
         auto in = Fs().Open(FArchiveFile, platform::OpenMode::Read);
         const int64_t size = in->Size();
-        uint8_t h[10];
-        if (size < 18 || in->ReadAt(0, h, sizeof h) != sizeof h || h[0] != 0x1F || h[1] != 0x8B || h[2] != 8)
-            RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
-        const uint8_t flags = h[3];
-        int64_t pos = 10;
-        if (flags & 0x04) { // extra field
-            uint8_t x[2];
-            if (in->ReadAt(pos, x, 2) != 2) RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
-            pos += 2 + LE16(x);
-        }
-        // A zero-terminated text of the header (name or comment), at most 64 KiB.
-        auto text = [&](std::string* out) {
-            uint8_t c = 0;
-            for (int n = 0;; ++n) {
-                if (n > 0xFFFF || pos >= size || in->ReadAt(pos, &c, 1) != 1)
-                    RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
-                ++pos;
-                if (c == 0) break;
-                if (out) out->push_back(static_cast<char>(c));
-            }
+        const TReadAt readAt = [&in](int64_t pos, uint8_t* buffer, int64_t n) -> int64_t {
+            return static_cast<int64_t>(in->ReadAt(pos, buffer, static_cast<size_t>(n)));
         };
-        std::string name;
-        if (flags & 0x08) text(&name);
-        if (flags & 0x10) text(nullptr);
-        if (flags & 0x02) pos += 2; // header CRC
+        TGZipHeader h;
+        if (size < int64_t(GZipHeaderSize + GZipTrailerSize) ||
+            ReadGZipHeader(readAt, 0, size, h) != TGZipHeaderStatus::ghOk || h.Magic != GZipMagic ||
+            h.Method != GZipMethodDeflate)
+            RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
+        const int64_t pos = h.DataPos;
+        std::string name = h.Name;
         uint8_t t[8];
         if (pos + 8 > size || in->ReadAt(size - 8, t, sizeof t) != sizeof t)
             RaiseError(FArchiveFile, "", "0", arcerr::NoHeader);
@@ -231,10 +217,10 @@ void TGZip::ListExistingEntries() {
         FEntry.CRC = LE32(t);
         FEntry.MethodCode = 8;
         // The extra flags tell the level: 2 the best, 4 the fastest.
-        const uint8_t level = h[8] == 2 ? 9 : h[8] == 4 ? 1 : 6;
+        const uint8_t level = h.ExtraFlags == 2 ? 9 : h.ExtraFlags == 4 ? 1 : 6;
         FEntry.MethodText = DeflateLevelName(ZipDeflateFlagBits(level));
         FEntry.Ratio = CompressRatio(FEntry.PackedSize, FEntry.UnpackedSize);
-        if (const uint32_t stamp = LE32(h + 4)) FEntry.DateTime = UnixTimeToDateTime(stamp);
+        if (const uint32_t stamp = h.MTime) FEntry.DateTime = UnixTimeToDateTime(stamp);
         BeforeListEntry(FEntry.FileName);
         ++FFileCount;
         OnRead(this, 0, FFileCount);
@@ -303,8 +289,8 @@ bool TGZip::CompressOne(const std::string& source) {
     // gzip keeps 32 bits of Unix time; 0 means "no time".
     uint32_t stamp = mtime > 0 && mtime <= 0xFFFFFFFFll ? static_cast<uint32_t>(mtime) : 0;
     std::string fname = platform::NameOf(source);
-    uint8_t header[10] = {0x1F, 0x8B, 8, 8, 0, 0, 0, 0, 0, 0};
-    PutLE32(header + 4, stamp);
+    uint8_t header[GZipHeaderSize];
+    PutGZipHeader(header, GZipFlagName, stamp, 0, 0);
     uint32_t crc = 0;
     uint64_t size = 0, packed = 0;
     try {

@@ -8,14 +8,15 @@
 // "-xxx-" frame of the method, reporting a damaged header (25108); the reader
 // and the writer do not, since the data's CRC-16 catches the damage that
 // matters to them and old archivers wrote checksums that do not match.
+#include "archive/framework/Bytes.h"
+
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace mv {
 
 // Reads up to n bytes at absolute position pos; the count read.
-using TLhaReadAt = std::function<int64_t(int64_t pos, uint8_t* buffer, int64_t n)>;
+using TLhaReadAt = TReadAt;
 
 constexpr uint8_t LhaOsUnix = 'U';
 

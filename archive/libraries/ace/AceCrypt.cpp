@@ -1,6 +1,8 @@
 // Key derivation and Blowfish-CBC decryption of encrypted ACE members (see AceCrypt.h).
 #include "archive/libraries/ace/AceCrypt.h"
 
+#include "archive/framework/Bytes.h"
+
 #include <cstring>
 
 namespace mv::unace {
@@ -8,15 +10,6 @@ namespace mv::unace {
 namespace {
 inline uint32_t Rotl(uint32_t v, int k) {
     return (v << k) | (v >> (32 - k));
-}
-inline uint32_t Le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-inline void Put32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-    p[3] = uint8_t(v >> 24);
 }
 } // namespace
 
@@ -26,7 +19,7 @@ void AceKeyFromPassword(const std::string& password, uint32_t key[5]) {
     std::memcpy(block, password.data(), len);
     block[len] = 0x80;
     uint32_t w[80];
-    for (int i = 0; i < 15; ++i) w[i] = Le32(block + 4 * i);
+    for (int i = 0; i < 15; ++i) w[i] = LE32(block + 4 * i);
     w[15] = uint32_t(len * 8);
     for (int t = 16; t < 80; ++t) w[t] = w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16];
     const uint32_t h[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
@@ -105,11 +98,11 @@ void AceCipher::SetPassword(const std::string& password) {
 
 void AceCipher::Decrypt(uint8_t* data, size_t n) {
     for (size_t off = 0; off + 8 <= n; off += 8) {
-        const uint32_t cl = Le32(data + off), cr = Le32(data + off + 4);
+        const uint32_t cl = LE32(data + off), cr = LE32(data + off + 4);
         uint32_t l = cl, r = cr;
         DecryptBlock(l, r);
-        Put32(data + off, l ^ FIvL);
-        Put32(data + off + 4, r ^ FIvR);
+        PutLE32(data + off, l ^ FIvL);
+        PutLE32(data + off + 4, r ^ FIvR);
         FIvL = cl;
         FIvR = cr;
     }

@@ -3,10 +3,11 @@
 // decompressors.
 #include "archive/libraries/ace/Unace.h"
 
+#include "archive/formats/ace/AceFormat.h"
 #include "archive/framework/Crc.h"
+#include "archive/libraries/VolumeFile.h"
 #include "archive/libraries/ace/AceCrypt.h"
 #include "archive/libraries/ace/AceDecode.h"
-#include "archive/libraries/VolumeFile.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
@@ -23,80 +24,43 @@ namespace {
 
 using libraries::VolumeFile;
 
-bool FileExists(const std::string& path) {
-    platform::FileInfo info;
-    return platform::Fs().StatTarget(path, info) && info.IsRegular;
-}
-
-uint32_t Le16(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8;
-}
-uint32_t Le32(const uint8_t* p) {
-    return Le16(p) | Le16(p + 2) << 16;
-}
-uint64_t Le64(const uint8_t* p) {
-    return uint64_t(Le32(p)) | uint64_t(Le32(p + 4)) << 32;
-}
-
 // Failures raised inside the member input and output, turned into result codes.
 struct AceFailure {
     int code;
 };
 
-// One block: its head and header bytes (from HEAD_TYPE on), checked.
-struct Block {
-    int type = 0;
-    uint32_t flags = 0;
-    uint64_t addSize = 0;
+// One block, checked, and where its data begins.
+struct Block : TAceBlock {
     uint64_t dataStart = 0; // first byte after the header
-    std::vector<uint8_t> h; // HEAD_SIZE bytes from HEAD_TYPE
 };
 
 // Reads the block at pos. ACE_SUCCESS, ACE_END_ARCHIVE (nothing left) or ACE_ERR_HEADER.
 int ReadBlock(const VolumeFile& f, uint64_t pos, Block& b) {
     if (pos >= f.Size()) return ACE_END_ARCHIVE;
-    uint8_t head[4];
-    if (f.ReadAt(pos, head, 4) != 4) return ACE_ERR_HEADER;
-    const uint32_t size = Le16(head + 2);
+    uint8_t head[AceBlockHeadSize];
+    if (f.ReadAt(pos, head, sizeof head) != sizeof head) return ACE_ERR_HEADER;
+    const uint32_t size = AceHeaderSizeOf(head);
     if (size < 3) return ACE_ERR_HEADER;
-    b.h.resize(size);
-    if (f.ReadAt(pos + 4, b.h.data(), size) != size) return ACE_ERR_HEADER;
-    uint32_t reg = CrcSeed;
-    UpdateCRC32(b.h.data(), size, reg);
-    if ((reg & 0xFFFF) != Le16(head)) return ACE_ERR_HEADER;
-    b.type = b.h[0];
-    b.flags = Le16(b.h.data() + 1);
-    b.addSize = 0;
-    if (b.flags & 1) {
-        const bool wide = (b.type == 3 || b.type == 4 || b.type == 5) && (b.flags & 4);
-        if (size < (wide ? 11u : 7u)) return ACE_ERR_HEADER;
-        b.addSize = wide ? Le64(b.h.data() + 3) : Le32(b.h.data() + 3);
-    }
-    b.dataStart = pos + 4 + size;
+    std::vector<uint8_t> h(size);
+    if (f.ReadAt(pos + AceBlockHeadSize, h.data(), size) != size) return ACE_ERR_HEADER;
+    if (!ReadAceBlock(head, h.data(), size, b) || !b.CrcOk) return ACE_ERR_HEADER;
+    b.dataStart = pos + AceBlockHeadSize + size;
     return ACE_SUCCESS;
 }
 
 // Fills a header record from a file block; false when the block is malformed.
 bool ParseFileHeader(const Block& b, ACEHeaderData& hd) {
-    const bool wide = b.type == 3;
-    if (wide != ((b.flags & 4) != 0) || !(b.flags & 1)) return false;
-    const size_t shift = wide ? 8 : 0;
-    const uint8_t* h = b.h.data();
-    if (b.h.size() < 31 + shift) return false;
-    hd.Flags = b.flags;
-    hd.PackSize = b.addSize;
-    hd.UnpSize = wide ? Le64(h + 11) : Le32(h + 7);
-    h += shift;
-    hd.FileTime = Le32(h + 11);
-    hd.FileAttr = Le32(h + 15);
-    hd.FileCRC = Le32(h + 19);
-    hd.Type = h[23];
-    hd.Quality = h[24];
-    const size_t nameLen = Le16(h + 29);
-    if (31 + shift + nameLen > b.h.size()) return false;
-    hd.FileName.assign(reinterpret_cast<const char*>(h + 31), nameLen);
-    const size_t nul = hd.FileName.find('\0');
-    if (nul != std::string::npos) hd.FileName.resize(nul);
+    TAceFile f;
+    if (!ReadAceFile(b, f)) return false;
+    hd.Flags = f.Flags;
+    hd.PackSize = f.PackSize;
+    hd.UnpSize = f.UnpSize;
+    hd.FileTime = f.FileTime;
+    hd.FileAttr = f.Attr;
+    hd.FileCRC = f.Crc;
+    hd.Type = f.Method;
+    hd.Quality = f.Quality;
+    hd.FileName = f.Name;
     return true;
 }
 
@@ -141,18 +105,17 @@ struct AceArchive {
 };
 
 int AceArchive::OpenVolume(const std::string& path, int expectedNum) {
-    if (!file.Open(path)) return FileExists(path) ? ACE_ERR_OPEN : ACE_ERR_NOT_FOUND;
+    if (!file.Open(path)) return VolumeFile::Exists(path) ? ACE_ERR_OPEN : ACE_ERR_NOT_FOUND;
     Block b;
+    TAceMain main;
     int r = ReadBlock(file, 0, b);
-    if (r != ACE_SUCCESS || b.type != 0 || b.h.size() < 26 ||
-        std::memcmp(b.h.data() + 3, "**ACE**", 7) != 0 || (b.flags & 1))
-        return ACE_ERR_UNSUPPORTED;
-    const int num = b.h[13];
+    if (r != ACE_SUCCESS || !ReadAceMain(b, main) || (b.Flags & AceFlagAddSize)) return ACE_ERR_UNSUPPORTED;
+    const int num = main.VolumeNumber;
     if (expectedNum >= 0 && num != expectedNum) return ACE_ERR_NOT_FOUND;
     volumeNum = num;
-    hostOS = b.h[12];
-    solid = solid || (b.flags & 0x8000) != 0;
-    multiVolume = (b.flags & 0x0800) != 0;
+    hostOS = main.Host;
+    solid = solid || (main.Flags & AceFlagSolid) != 0;
+    multiVolume = (main.Flags & AceFlagMultiVolume) != 0;
     nextPos = b.dataStart;
     return ACE_SUCCESS;
 }
@@ -179,7 +142,7 @@ int AceArchive::NextVolume() {
     std::memset(buf, 0, sizeof(buf));
     std::strncpy(buf, proposed.c_str(), sizeof(buf) - 1);
     for (int attempt = 0; attempt < 4; ++attempt) {
-        if (FileExists(buf)) {
+        if (VolumeFile::Exists(buf)) {
             int r = OpenVolume(buf, expected);
             if (r != ACE_SUCCESS) return r;
             if (volProc && volProc(buf, ACE_VOL_NOTIFY) == 0) return ACE_ERR_NOT_FOUND;
@@ -199,7 +162,7 @@ int AceArchive::FindContinuation() {
         Block b;
         r = ReadBlock(file, nextPos, b);
         if (r != ACE_SUCCESS) return r == ACE_END_ARCHIVE ? ACE_ERR_READ : r;
-        if (b.type == 1 || b.type == 3) {
+        if (b.IsFile()) {
             ACEHeaderData part;
             if (!ParseFileHeader(b, part) || !(part.Flags & ACE_FLAG_CONTINUED) ||
                 part.FileName != hd.FileName)
@@ -210,7 +173,7 @@ int AceArchive::FindContinuation() {
             nextPos = b.dataStart + part.PackSize;
             return ACE_SUCCESS;
         }
-        nextPos = b.dataStart + b.addSize;
+        nextPos = b.dataStart + b.AddSize;
     }
 }
 
@@ -439,18 +402,19 @@ int ACEReadHeader(AceHandle a, ACEHeaderData* header) {
             int r = ReadBlock(a->file, a->nextPos, b);
             if (r == ACE_END_ARCHIVE) {
                 // The set goes on in the next volume when there is one.
-                if (!a->multiVolume || !FileExists(AceNextVolumeName(a->file.Name()))) return ACE_END_ARCHIVE;
+                if (!a->multiVolume || !VolumeFile::Exists(AceNextVolumeName(a->file.Name())))
+                    return ACE_END_ARCHIVE;
                 r = a->NextVolume();
                 if (r != ACE_SUCCESS) return r;
                 continue;
             }
             if (r != ACE_SUCCESS) return r;
-            if (b.addSize > a->file.Size() || b.dataStart > a->file.Size() - b.addSize) {
+            if (b.AddSize > a->file.Size() || b.dataStart > a->file.Size() - b.AddSize) {
                 // Data beyond the end of the volume: the header is still given, its data read fails.
-                if (!(b.type == 1 || b.type == 3)) return ACE_ERR_READ;
+                if (!(b.IsFile())) return ACE_ERR_READ;
             }
-            const uint64_t next = b.dataStart + b.addSize;
-            if (b.type == 1 || b.type == 3) {
+            const uint64_t next = b.dataStart + b.AddSize;
+            if (b.IsFile()) {
                 ACEHeaderData hd;
                 if (!ParseFileHeader(b, hd)) return ACE_ERR_HEADER;
                 a->nextPos = next < b.dataStart ? a->file.Size() : next;

@@ -11,7 +11,7 @@
 // limit asks for a next one and ends with "format limit" (sets are not made).
 #include "archive/codecs/LzxEncode.h"
 #include "archive/codecs/MsZip.h"
-#include "archive/libraries/cab/CabFormat.h"
+#include "archive/formats/cab/CabFormat.h"
 #include "archive/libraries/cab/Cabinet.h"
 
 #include <algorithm>

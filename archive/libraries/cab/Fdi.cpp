@@ -16,7 +16,7 @@
 #include "archive/codecs/LzxDecode.h"
 #include "archive/codecs/MsZip.h"
 #include "archive/codecs/QuantumDecode.h"
-#include "archive/libraries/cab/CabFormat.h"
+#include "archive/formats/cab/CabFormat.h"
 #include "archive/libraries/cab/Cabinet.h"
 #include "platform/FileSystem.h"
 
@@ -103,32 +103,12 @@ std::shared_ptr<OpenCabinet> OpenCabinetFile(const TCabFileCallbacks& cb, const 
     return cab;
 }
 
-// Reads a NUL-terminated name of at most 255 bytes from p[*at, end).
-std::string TakeName(const uint8_t* p, size_t end, size_t* at) {
-    size_t i = *at;
-    size_t limit = std::min(end, *at + 256);
-    while (i < limit && p[i]) ++i;
-    if (i >= limit) Fail(fdieCorruptCabinet);
-    std::string s(reinterpret_cast<const char*>(p + *at), i - *at);
-    *at = i + 1;
-    return s;
-}
-
 // Reads and checks the header and, unless headerOnly, the folder and file records.
 void ReadHeader(OpenCabinet& cab, TCabHeader& h, bool headerOnly) {
     uint8_t fixed[kHeaderSize];
     if (cab.size < static_cast<int64_t>(kHeaderSize)) Fail(fdieNotACabinet);
     cab.ReadAt(0, fixed, kHeaderSize);
-    if (std::memcmp(fixed, "MSCF", 4) != 0) Fail(fdieNotACabinet);
-    h.cabinetSize = Get32(fixed + 8);
-    h.filesOffset = Get32(fixed + 16);
-    h.versionMinor = fixed[24];
-    h.versionMajor = fixed[25];
-    h.folderCount = Get16(fixed + 26);
-    h.fileCount = Get16(fixed + 28);
-    h.flags = Get16(fixed + 30);
-    h.setID = Get16(fixed + 32);
-    h.iCabinet = Get16(fixed + 34);
+    if (!ReadCabFixedHeader(fixed, h)) Fail(fdieNotACabinet);
     if (h.versionMajor != 1) Fail(fdieUnknownCabinetVersion);
     if (headerOnly) return;
     // Everything up to the end of the file records, bounded by the file itself.
@@ -139,43 +119,12 @@ void ReadHeader(OpenCabinet& cab, TCabHeader& h, bool headerOnly) {
     cab.ReadAt(0, buf.data(), buf.size());
     const uint8_t* p = buf.data();
     const size_t end = buf.size();
-    size_t at = kHeaderSize;
-    if (h.flags & kFlagReserve) {
-        if (at + 4 > end) Fail(fdieCorruptCabinet);
-        h.reserveHeader = Get16(p + at);
-        h.reserveFolder = p[at + 2];
-        h.reserveData = p[at + 3];
-        at += 4 + h.reserveHeader;
-    }
-    if (h.flags & kFlagPrevCabinet) {
-        h.prevCabinet = TakeName(p, end, &at);
-        h.prevDisk = TakeName(p, end, &at);
-    }
-    if (h.flags & kFlagNextCabinet) {
-        h.nextCabinet = TakeName(p, end, &at);
-        h.nextDisk = TakeName(p, end, &at);
-    }
-    for (unsigned i = 0; i < h.folderCount; ++i) {
-        if (at + kFolderSize > end) Fail(fdieCorruptCabinet);
-        TCabFolderRecord f;
-        f.dataOffset = Get32(p + at);
-        f.blockCount = Get16(p + at + 4);
-        f.compression = Get16(p + at + 6);
-        at += kFolderSize + h.reserveFolder;
-        h.folders.push_back(f);
-    }
+    size_t at = 0;
+    if (!ReadCabPrelude(p, end, h, at)) Fail(fdieCorruptCabinet);
     at = h.filesOffset;
     for (unsigned i = 0; i < h.fileCount; ++i) {
-        if (at + kFileFixedSize > end) Fail(fdieCorruptCabinet);
         TCabFileRecord f;
-        f.size = Get32(p + at);
-        f.folderOffset = Get32(p + at + 4);
-        f.folder = Get16(p + at + 8);
-        f.date = Get16(p + at + 10);
-        f.time = Get16(p + at + 12);
-        f.attribs = Get16(p + at + 14);
-        at += kFileFixedSize;
-        f.name = TakeName(p, end, &at);
+        if (!ReadCabFileRecord(p, end, at, f)) Fail(fdieCorruptCabinet);
         h.files.push_back(std::move(f));
     }
 }
@@ -298,9 +247,9 @@ void TFdiContext::NextFrame(FolderStream& s) {
         }
         uint8_t head[kDataHeaderSize];
         s.cab->ReadAt(s.blockOffset, head, kDataHeaderSize);
-        uint32_t sum = Get32(head);
-        uint16_t packed = Get16(head + 4);
-        uint16_t unpacked = Get16(head + 6);
+        uint32_t sum = LE32(head);
+        uint16_t packed = LE16(head + 4);
+        uint16_t unpacked = LE16(head + 6);
         std::vector<uint8_t> data(packed);
         s.cab->ReadAt(s.blockOffset + kDataHeaderSize + s.reserveData, data.data(), packed);
         s.blockOffset += kDataHeaderSize + s.reserveData + packed;
@@ -530,7 +479,7 @@ bool FdiDestroy(TFdiContext* context) {
 uint32_t CabChecksum(const uint8_t* data, size_t size, uint32_t seed) {
     uint32_t sum = seed;
     size_t i = 0;
-    for (; i + 4 <= size; i += 4) sum ^= Get32(data + i);
+    for (; i + 4 <= size; i += 4) sum ^= LE32(data + i);
     uint32_t tail = 0;
     switch (size & 3) {
     case 3:

@@ -1,5 +1,7 @@
 #include "archive/libraries/rar/RarCrypt.h"
 
+#include "archive/framework/Bytes.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -129,9 +131,6 @@ inline uint32_t Rol(uint32_t v, int n) {
 inline uint32_t Ror(uint32_t v, int n) {
     return (v >> n) | (v << (32 - n));
 }
-inline uint32_t Be32(const uint8_t* p) {
-    return (uint32_t(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
-}
 
 // SHA-1 and SHA-256 close alike: 0x80, zeros up to 56 bytes into a block, the message
 // length in bits big-endian; the digest is the N state words big-endian.
@@ -161,7 +160,7 @@ Sha1::Sha1() {
 
 void Sha1::Transform(const uint8_t* block, uint8_t* writeBack) {
     uint32_t w[80];
-    for (int i = 0; i < 16; ++i) w[i] = Be32(block + 4 * i);
+    for (int i = 0; i < 16; ++i) w[i] = BE32(block + 4 * i);
     for (int i = 16; i < 80; ++i) w[i] = Rol(w[i - 3] ^ w[i - 8] ^ w[i - 14] ^ w[i - 16], 1);
     uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
     for (int i = 0; i < 80; ++i) {
@@ -245,7 +244,7 @@ Sha256::Sha256() {
 
 void Sha256::Transform(const uint8_t* block) {
     uint32_t w[64];
-    for (int i = 0; i < 16; ++i) w[i] = Be32(block + 4 * i);
+    for (int i = 0; i < 16; ++i) w[i] = BE32(block + 4 * i);
     for (int i = 16; i < 64; ++i) {
         uint32_t s0 = Ror(w[i - 15], 7) ^ Ror(w[i - 15], 18) ^ (w[i - 15] >> 3);
         uint32_t s1 = Ror(w[i - 2], 17) ^ Ror(w[i - 2], 19) ^ (w[i - 2] >> 10);

@@ -4,6 +4,7 @@
 // RarUnpack15/20/29/5.cpp.
 #include "archive/libraries/rar/RarUnpack.h"
 
+#include "archive/framework/Bytes.h"
 #include "archive/libraries/rar/RarPpm.h"
 
 #include <algorithm>
@@ -314,15 +315,6 @@ void RarUnpack::Flush(bool final) {
 // ---------------------------------------------------------------- filters
 
 namespace {
-uint32_t Get32(const uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24);
-}
-void Put32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-    p[3] = uint8_t(v >> 24);
-}
 uint32_t ItaniumGetBits(const uint8_t* data, uint32_t bitPos, uint32_t bitCount) {
     uint32_t a = bitPos / 8, b = bitPos & 7;
     uint32_t field = data[a] | (data[a + 1] << 8) | (data[a + 2] << 16) | (uint32_t(data[a + 3]) << 24);
@@ -357,11 +349,11 @@ void RarUnpack::ApplyFilter(RarFilter& f, std::vector<uint8_t>& data) {
             if (b == 0xe8 || b == cmp2) {
                 uint32_t offset = pos + fileOffset;
                 if (rar5Filters) offset %= fileSize;
-                uint32_t addr = Get32(d + pos);
+                uint32_t addr = LE32(d + pos);
                 if (addr & 0x80000000u) {
-                    if (((addr + offset) & 0x80000000u) == 0) Put32(d + pos, addr + fileSize);
+                    if (((addr + offset) & 0x80000000u) == 0) PutLE32(d + pos, addr + fileSize);
                 } else if ((addr - fileSize) & 0x80000000u) {
-                    Put32(d + pos, addr - offset);
+                    PutLE32(d + pos, addr - offset);
                 }
                 pos += 4;
             }

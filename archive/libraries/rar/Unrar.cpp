@@ -3,17 +3,20 @@
 // through our own decompressors.
 #include "archive/libraries/rar/Unrar.h"
 
+#include "archive/formats/rar/RarFormat.h"
+#include "archive/framework/Bytes.h"
+#include "archive/framework/TextUtils.h"
+#include "archive/libraries/VolumeFile.h"
 #include "archive/libraries/rar/RarCrc.h"
 #include "archive/libraries/rar/RarCrypt.h"
 #include "archive/libraries/rar/RarUnpack.h"
-#include "archive/libraries/VolumeFile.h"
 #include "platform/FileSystem.h"
+#include "platform/LocalTime.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <map>
 #include <memory>
 #include <vector>
@@ -23,162 +26,10 @@ namespace mv::unrar {
 namespace {
 
 constexpr uint64_t kMaxSfxSearch = uint64_t(4) << 20;
-constexpr uint32_t kMaxHeader5 = 0x200000;
 
 // ---------------------------------------------------------------- files
 
 using libraries::VolumeFile;
-
-bool FileExists(const std::string& path) {
-    platform::FileInfo info;
-    return platform::Fs().StatTarget(path, info) && info.IsRegular;
-}
-
-// ---------------------------------------------------------------- bounded parsing
-
-struct Bytes {
-    const uint8_t* p;
-    size_t n;
-    size_t pos = 0;
-    bool bad = false;
-    uint8_t U8() {
-        if (pos + 1 > n) {
-            bad = true;
-            return 0;
-        }
-        return p[pos++];
-    }
-    uint32_t U16() {
-        uint32_t a = U8();
-        return a | (uint32_t(U8()) << 8);
-    }
-    uint32_t U32() {
-        uint32_t a = U16();
-        return a | (U16() << 16);
-    }
-    uint64_t U64() {
-        uint64_t a = U32();
-        return a | (uint64_t(U32()) << 32);
-    }
-    uint64_t VInt() {
-        uint64_t v = 0;
-        for (int shift = 0; shift < 64; shift += 7) {
-            uint8_t b = U8();
-            if (bad) return 0;
-            v |= uint64_t(b & 0x7f) << shift;
-            if (!(b & 0x80)) return v;
-        }
-        bad = true;
-        return 0;
-    }
-    bool Take(size_t k, const uint8_t*& out) {
-        if (k > n - std::min(pos, n) || pos > n) {
-            bad = true;
-            return false;
-        }
-        out = p + pos;
-        pos += k;
-        return true;
-    }
-};
-
-// ---------------------------------------------------------------- names and times
-
-void AppendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xc0 | (c >> 6));
-        out += char(0x80 | (c & 0x3f));
-    } else if (c < 0x10000) {
-        out += char(0xe0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3f));
-        out += char(0x80 | (c & 0x3f));
-    } else {
-        out += char(0xf0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3f));
-        out += char(0x80 | ((c >> 6) & 0x3f));
-        out += char(0x80 | (c & 0x3f));
-    }
-}
-
-bool ValidUtf8(const std::string& s) {
-    for (size_t i = 0; i < s.size();) {
-        uint8_t c = uint8_t(s[i]);
-        size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (n == 0 || i + n > s.size()) return false;
-        for (size_t k = 1; k < n; ++k)
-            if ((uint8_t(s[i + k]) & 0xc0) != 0x80) return false;
-        i += n;
-    }
-    return true;
-}
-
-// The RAR 2.x/3.x Unicode name: a compact encoding of UTF-16 against the OEM name.
-std::string DecodeUnicodeName(const uint8_t* name, size_t nameLen, const uint8_t* enc, size_t encSize) {
-    std::vector<uint32_t> w;
-    size_t encPos = 0;
-    const size_t maxDec = 1024;
-    auto at = [&](size_t i) -> uint32_t { return i < encSize ? enc[i] : 0; };
-    auto oem = [&](size_t i) -> uint32_t { return i < nameLen ? name[i] : 0; };
-    if (encSize == 0) return {};
-    uint32_t highByte = at(encPos++);
-    uint32_t flags = 0;
-    int flagBits = 0;
-    while (encPos < encSize && w.size() < maxDec) {
-        if (flagBits == 0) {
-            flags = at(encPos++);
-            flagBits = 8;
-        }
-        switch (flags >> 6) {
-        case 0:
-            w.push_back(at(encPos++));
-            break;
-        case 1:
-            w.push_back(at(encPos++) + (highByte << 8));
-            break;
-        case 2:
-            w.push_back(at(encPos) + (at(encPos + 1) << 8));
-            encPos += 2;
-            break;
-        case 3: {
-            uint32_t length = at(encPos++);
-            if (length & 0x80) {
-                uint32_t correction = at(encPos++);
-                for (length = (length & 0x7f) + 2; length > 0 && w.size() < maxDec; --length)
-                    w.push_back(((oem(w.size()) + correction) & 0xff) + (highByte << 8));
-            } else {
-                for (length += 2; length > 0 && w.size() < maxDec; --length) w.push_back(oem(w.size()));
-            }
-            break;
-        }
-        }
-        flags = (flags << 2) & 0xff;
-        flagBits -= 2;
-    }
-    std::string out;
-    for (size_t i = 0; i < w.size(); ++i) {
-        uint32_t c = w[i];
-        if (c == 0) break;
-        if (c >= 0xd800 && c < 0xdc00 && i + 1 < w.size() && w[i + 1] >= 0xdc00 && w[i + 1] < 0xe000) {
-            c = 0x10000 + ((c - 0xd800) << 10) + (w[i + 1] - 0xdc00);
-            ++i;
-        }
-        AppendUtf8(out, c);
-    }
-    return out;
-}
-
-uint32_t UnixToDos(int64_t t) {
-    time_t tt = time_t(t);
-    struct tm tmv;
-    if (!localtime_r(&tt, &tmv)) return (0u << 25) | (1 << 21) | (1 << 16);
-    int year = tmv.tm_year + 1900;
-    if (year < 1980) return (1u << 21) | (1u << 16);
-    if (year > 2107) year = 2107;
-    return (uint32_t(year - 1980) << 25) | (uint32_t(tmv.tm_mon + 1) << 21) | (uint32_t(tmv.tm_mday) << 16) |
-           (uint32_t(tmv.tm_hour) << 11) | (uint32_t(tmv.tm_min) << 5) | uint32_t(tmv.tm_sec / 2);
-}
 
 struct VolumeError {
     int code;
@@ -282,19 +133,11 @@ bool FindSignature(const VolumeFile& f, uint64_t& offset, bool& rar5) {
     while (pos < limit) {
         size_t n = f.ReadAt(pos, buf.data(), buf.size());
         if (n < 7) return false;
-        for (size_t i = 0; i + 7 <= n; ++i) {
-            if (buf[i] == 'R' && buf[i + 1] == 'a' && buf[i + 2] == 'r' && buf[i + 3] == '!' &&
-                buf[i + 4] == 0x1a && buf[i + 5] == 0x07) {
-                if (buf[i + 6] == 0) {
-                    offset = pos + i;
-                    rar5 = false;
-                    return true;
-                }
-                if (buf[i + 6] == 1 && i + 8 <= n && buf[i + 7] == 0) {
-                    offset = pos + i;
-                    rar5 = true;
-                    return true;
-                }
+        for (size_t i = 0; i + RarMarkSize <= n; ++i) {
+            if (const int mark = RarMarkAt(buf.data() + i, n - i)) {
+                offset = pos + i;
+                rar5 = mark == 5;
+                return true;
             }
         }
         if (n < buf.size()) return false;
@@ -313,20 +156,18 @@ int RarArchive::OpenVolume(const std::string& name) {
     if (!FindSignature(file, off, isRar5)) return ERAR_BAD_ARCHIVE;
     rar5 = isRar5;
     sfxOffset = off;
-    nextPos = off + (rar5 ? 8 : 7);
+    nextPos = off + (rar5 ? Rar5MarkSize : RarMarkSize);
     endSeen = endNextVolume = false;
     headersEncrypted = false;
     if (!rar5) {
-        // The main header: CRC(2) type(1) flags(2) size(2) reserved(6).
-        uint8_t h[13];
-        if (file.ReadAt(nextPos, h, 13) < 13) return ERAR_EREAD;
-        if (h[2] != 0x73) return ERAR_BAD_ARCHIVE;
-        uint32_t flags = h[3] | (h[4] << 8), size = h[5] | (h[6] << 8);
-        if (size < 13) return ERAR_BAD_ARCHIVE;
-        volume = flags & 0x01;
-        solid = flags & 0x08;
-        newNumbering = flags & 0x10;
-        headersEncrypted = flags & 0x80;
+        uint8_t h[RarMainHeaderSize];
+        if (file.ReadAt(nextPos, h, sizeof h) < sizeof h) return ERAR_EREAD;
+        uint16_t flags = 0, size = 0;
+        if (!ReadRarMainHeader(h, flags, size)) return ERAR_BAD_ARCHIVE;
+        volume = flags & RarMainVolume;
+        solid = flags & RarMainSolid;
+        newNumbering = flags & RarMainNewNumbering;
+        headersEncrypted = flags & RarMainEncryptedHeaders;
         nextPos += size;
     } else {
         newNumbering = true;
@@ -342,7 +183,7 @@ int RarArchive::NextVolume() {
     std::memset(buf, 0, sizeof(buf));
     std::strncpy(buf, proposed.c_str(), sizeof(buf) - 1);
     for (int attempt = 0; attempt < 4; ++attempt) {
-        if (FileExists(buf)) {
+        if (VolumeFile::Exists(buf)) {
             bool wasSolid = solid;
             int r = OpenVolume(buf);
             if (r != RAR_SUCCESS) return r == ERAR_EOPEN ? ERAR_BROKEN_VOLUMES : r;
@@ -395,88 +236,61 @@ int RarArchive::ReadBlock4(RarEntry& e, bool& gotFile) {
         aes.SetDecryptKey(key, 128);
         uint8_t plain[16];
         aes.DecryptCbc(iv, first, plain, 16);
-        uint32_t headSize = plain[5] | (plain[6] << 8);
-        if (headSize < 7) return ERAR_BAD_PASSWORD;
+        const uint32_t headSize = ReadRarBlockBase(plain).HeadSize;
+        if (headSize < RarBlockBaseSize) return ERAR_BAD_PASSWORD;
         uint32_t encSize = (headSize + 15) & ~15u;
         if (int r = ReadEncryptedHeader(pos + 8, encSize, aes, iv, h)) return r;
         h.resize(headSize);
         uint32_t crc = Crc32(0, h.data() + 2, headSize - 2) & 0xffff;
-        if (crc != uint32_t(h[0] | (h[1] << 8))) return ERAR_BAD_PASSWORD;
+        if (crc != LE16(h.data())) return ERAR_BAD_PASSWORD;
         dataStart = pos + 8 + encSize;
     } else {
-        uint8_t base[7];
-        const size_t got = file.ReadAt(pos, base, 7);
-        if (got < 7) {
+        uint8_t base[RarBlockBaseSize];
+        const size_t got = file.ReadAt(pos, base, sizeof base);
+        if (got < sizeof base) {
             // Nothing after the last block is the end; part of a header is an archive cut short.
             endSeen = true;
             return got == 0 ? ERAR_END_ARCHIVE : ERAR_EREAD;
         }
-        uint32_t headSize = base[5] | (base[6] << 8);
-        if (headSize < 7) return ERAR_BAD_DATA;
+        const uint32_t headSize = ReadRarBlockBase(base).HeadSize;
+        if (headSize < RarBlockBaseSize) return ERAR_BAD_DATA;
         h.resize(headSize);
         if (file.ReadAt(pos, h.data(), headSize) < headSize) return ERAR_EREAD;
         dataStart = pos + headSize;
     }
-    Bytes b{h.data(), h.size()};
-    uint32_t headCrc = b.U16();
-    uint8_t type = b.U8();
-    uint32_t flags = b.U16();
-    uint32_t headSize = b.U16();
-    uint64_t addSize = 0;
-    if (type == 0x74 || type == 0x7a || (flags & 0x8000)) {
-        if (h.size() < 11) return ERAR_BAD_DATA;
-        addSize = b.U32();
-    }
-    if (type == 0x74) {
-        if (h.size() < 32) return ERAR_BAD_DATA;
-        if (!headersEncrypted && (Crc32(0, h.data() + 2, headSize - 2) & 0xffff) != headCrc) {
-            // RAR 1.5-2.x keep a file comment inside the header; the check then ends with the name.
-            uint32_t nameEnd = 32 + (h[26] | (h[27] << 8));
-            if (!(flags & 0x08) || nameEnd > headSize ||
-                (Crc32(0, h.data() + 2, nameEnd - 2) & 0xffff) != headCrc)
-                return ERAR_BAD_DATA;
-        }
+    const TRarBlockBase base = ReadRarBlockBase(h.data());
+    const uint8_t type = base.Type;
+    const uint32_t flags = base.Flags;
+    if ((type == RarFileBlock || type == RarSubBlock || (flags & RarBlockLongData)) && h.size() < 11)
+        return ERAR_BAD_DATA;
+    const uint64_t addSize = RarBlockDataSize(h.data(), h.size());
+    if (type == RarFileBlock) {
+        TRarFileHeader f;
+        if (!ReadRarFileHeader(h.data(), h.size(), f)) return ERAR_BAD_DATA;
+        if (!headersEncrypted && !RarFileHeaderCrcMatches(h.data(), h.size())) return ERAR_BAD_DATA;
         e = RarEntry();
-        e.packSize = addSize;
-        e.unpSize = b.U32();
-        e.hostOS = b.U8();
-        e.fileCRC = b.U32();
-        e.fileTime = b.U32();
-        e.unpVer = b.U8();
-        e.method = b.U8();
-        uint32_t nameSize = b.U16();
-        e.attr = b.U32();
-        if (flags & 0x100) {
-            uint64_t highPack = b.U32(), highUnp = b.U32();
-            e.packSize |= highPack << 32;
-            e.unpSize |= highUnp << 32;
-        }
-        const uint8_t* name = nullptr;
-        if (!b.Take(nameSize, name)) return ERAR_BAD_DATA;
-        std::string raw(reinterpret_cast<const char*>(name), nameSize);
-        size_t zero = raw.find('\0');
-        if ((flags & 0x200) && zero != std::string::npos) {
-            e.utf8Name = DecodeUnicodeName(name, zero, name + zero + 1, nameSize - zero - 1);
-            raw.resize(zero);
-        } else if (flags & 0x200) {
-            e.utf8Name = raw; // a Unicode flag without the OEM part: the name is UTF-8
-        } else if (zero != std::string::npos) {
-            raw.resize(zero);
-        }
-        e.rawName = raw;
-        if (e.utf8Name.empty() && e.hostOS == 3 && ValidUtf8(raw)) e.utf8Name = raw;
-        if (flags & 0x400) {
-            const uint8_t* s = nullptr;
-            if (!b.Take(8, s)) return ERAR_BAD_DATA;
-            std::memcpy(e.salt, s, 8);
+        e.packSize = f.PackSize;
+        e.unpSize = f.UnpSize;
+        e.hostOS = f.HostOS;
+        e.fileCRC = f.FileCrc;
+        e.fileTime = f.FileTime;
+        e.unpVer = f.UnpVer;
+        e.method = f.Method;
+        e.attr = f.Attr;
+        if (flags & RarFileUnicode) // without the OEM part the name is UTF-8
+            e.utf8Name = f.NameHasNul ? f.UnicodeName : f.Name;
+        e.rawName = f.Name;
+        if (e.utf8Name.empty() && e.hostOS == 3 && IsValidUtf8(f.Name)) e.utf8Name = f.Name;
+        if (f.HasSalt) {
+            std::memcpy(e.salt, f.Salt, 8);
             e.hasSalt = true;
         }
         e.flags = flags & 0xff;
-        e.splitBefore = flags & 0x01;
-        e.splitAfter = flags & 0x02;
-        e.encrypted = flags & 0x04;
-        e.solid = flags & 0x10;
-        e.directory = (flags & 0xe0) == 0xe0;
+        e.splitBefore = flags & RarFileSplitBefore;
+        e.splitAfter = flags & RarFileSplitAfter;
+        e.encrypted = flags & RarFileEncrypted;
+        e.solid = flags & RarFileSolid;
+        e.directory = f.IsDirectory();
         e.dictSize = uint64_t(4) << 20;
         e.dataPos = dataStart;
         // A member split over volumes carries its CRC in its last part: we check it.
@@ -488,9 +302,9 @@ int RarArchive::ReadBlock4(RarEntry& e, bool& gotFile) {
         gotFile = true;
         return RAR_SUCCESS;
     }
-    if (type == 0x7b) {
+    if (type == RarEndBlock) {
         endSeen = true;
-        endNextVolume = flags & 0x01;
+        endNextVolume = flags & RarEndNextVolume;
         return ERAR_END_ARCHIVE;
     }
     uint64_t next = dataStart + addSize;
@@ -517,11 +331,11 @@ int RarArchive::ReadBlock5(RarEntry& e, bool& gotFile) {
         aes.SetDecryptKey(k.key, 256);
         uint8_t plain[16];
         aes.DecryptCbc(iv, first, plain, 16);
-        Bytes pb{plain, 16};
-        pb.U32();
-        uint64_t size = pb.VInt();
-        if (pb.bad || size > kMaxHeader5) return ERAR_BAD_PASSWORD;
-        uint64_t total = pb.pos + size;
+        uint64_t size = 0;
+        size_t prefix = 0;
+        if (!ReadRar5HeaderSize(plain, sizeof plain, size, prefix) || size > Rar5MaxHeaderSize)
+            return ERAR_BAD_PASSWORD;
+        uint64_t total = prefix + size;
         uint64_t encSize = (total + 15) & ~uint64_t(15);
         if (int r = ReadEncryptedHeader(pos + 16, encSize, aes, iv, h)) return r;
         h.resize(total);
@@ -529,56 +343,43 @@ int RarArchive::ReadBlock5(RarEntry& e, bool& gotFile) {
     } else {
         uint8_t head[14];
         size_t got = file.ReadAt(pos, head, 14);
-        Bytes pb{head, got};
-        pb.U32();
-        uint64_t size = pb.VInt();
-        if (pb.bad) {
+        uint64_t size = 0;
+        size_t prefix = 0;
+        if (!ReadRar5HeaderSize(head, got, size, prefix)) {
             endSeen = true;
             // Nothing after the last block is the end; part of a header is an archive cut short.
             return got == 0 ? ERAR_END_ARCHIVE : got < 14 ? ERAR_EREAD : ERAR_BAD_DATA;
         }
-        if (size > kMaxHeader5 || size == 0) return ERAR_BAD_DATA;
-        uint64_t total = pb.pos + size;
+        if (size > Rar5MaxHeaderSize || size == 0) return ERAR_BAD_DATA;
+        uint64_t total = prefix + size;
         h.resize(total);
         if (file.ReadAt(pos, h.data(), total) < total) return ERAR_EREAD;
         dataStart = pos + total;
     }
-    uint32_t crc = h[0] | (h[1] << 8) | (h[2] << 16) | (uint32_t(h[3]) << 24);
-    if (Crc32(0, h.data() + 4, h.size() - 4) != crc)
-        return headersEncrypted ? ERAR_BAD_PASSWORD : ERAR_BAD_DATA;
-    Bytes b{h.data(), h.size()};
-    b.pos = 4;
-    b.VInt(); // size
-    uint64_t type = b.VInt();
-    uint64_t hflags = b.VInt();
-    uint64_t extraSize = (hflags & 0x01) ? b.VInt() : 0;
-    uint64_t dataSize = (hflags & 0x02) ? b.VInt() : 0;
-    if (b.bad || extraSize > h.size()) return ERAR_BAD_DATA;
-    uint64_t next = dataStart + dataSize;
+    TRar5Header hd;
+    const bool fieldsOk = ReadRar5Header(h.data(), h.size(), hd);
+    if (!hd.CrcMatches) return headersEncrypted ? ERAR_BAD_PASSWORD : ERAR_BAD_DATA;
+    if (!fieldsOk) return ERAR_BAD_DATA;
+    uint64_t next = dataStart + hd.DataSize;
     if (next < dataStart) return ERAR_BAD_DATA;
-    size_t extraStart = h.size() - size_t(extraSize);
-    if (extraStart < b.pos) return ERAR_BAD_DATA;
-    switch (type) {
-    case 1: { // main
-        uint64_t aflags = b.VInt();
-        volume = aflags & 0x01;
-        solid = aflags & 0x04;
+    TByteCursor b(h.data() + hd.FieldsAt, h.size() - hd.FieldsAt);
+    switch (hd.Type) {
+    case Rar5MainHeader: {
+        uint64_t aflags = b.VarInt();
+        volume = aflags & Rar5ArchiveVolume;
+        solid = aflags & Rar5ArchiveSolid;
         unpack.SetSolidArchive(solid);
         break;
     }
-    case 4: { // archive encryption: every later header is encrypted
-        uint64_t version = b.VInt();
-        uint64_t eflags = b.VInt();
-        uint8_t lg2 = b.U8();
-        const uint8_t* s = nullptr;
-        if (!b.Take(16, s) || version != 0 || lg2 > 24) return ERAR_UNKNOWN_FORMAT;
-        std::memcpy(hdrSalt5, s, 16);
-        hdrLg2 = lg2;
-        hdrCheckPresent = eflags & 0x01;
+    case Rar5CryptHeader: { // archive encryption: every later header is encrypted
+        TRar5Crypt crypt;
+        if (!ReadRar5CryptHeader(h.data(), h.size(), hd, crypt)) return ERAR_UNKNOWN_FORMAT;
+        if (!crypt.Complete) return ERAR_BAD_DATA;
+        std::memcpy(hdrSalt5, crypt.Salt, 16);
+        hdrLg2 = crypt.Lg2Count;
+        hdrCheckPresent = crypt.CheckPresent;
         if (hdrCheckPresent) {
-            const uint8_t* c = nullptr;
-            if (!b.Take(12, c)) return ERAR_BAD_DATA;
-            std::memcpy(hdrCheck5, c, 12);
+            std::memcpy(hdrCheck5, crypt.Check, 12);
             Sha256 sh;
             sh.Update(hdrCheck5, 8);
             auto d = sh.Final();
@@ -587,32 +388,32 @@ int RarArchive::ReadBlock5(RarEntry& e, bool& gotFile) {
         headersEncrypted = true;
         break;
     }
-    case 5: { // end of archive
-        uint64_t eflags = b.VInt();
+    case Rar5EndHeader: {
+        uint64_t eflags = b.VarInt();
         endSeen = true;
         endNextVolume = eflags & 0x01;
         nextPos = next;
         return ERAR_END_ARCHIVE;
     }
-    case 2: { // file
+    case Rar5FileHeader: {
+        TRar5File f;
+        if (!ReadRar5File(h.data(), h.size(), hd, f) || f.Name.size() > 0x10000) return ERAR_BAD_DATA;
         e = RarEntry();
-        uint64_t fflags = b.VInt();
-        e.unpSize = b.VInt();
-        e.attr = uint32_t(b.VInt());
-        uint32_t mtime = 0;
-        bool haveTime = fflags & 0x02;
-        if (haveTime) mtime = b.U32();
-        e.crcPresent = fflags & 0x04;
-        if (e.crcPresent) e.fileCRC = b.U32();
-        uint64_t comp = b.VInt();
-        uint64_t host = b.VInt();
-        uint64_t nameLen = b.VInt();
-        const uint8_t* name = nullptr;
-        if (b.bad || nameLen > 0x10000 || !b.Take(size_t(nameLen), name)) return ERAR_BAD_DATA;
-        e.utf8Name.assign(reinterpret_cast<const char*>(name), size_t(nameLen));
+        e.unpSize = f.UnpSize;
+        e.attr = uint32_t(f.Attributes);
+        bool haveTime = f.FileFlags & Rar5FileHasTime;
+        uint32_t mtime = f.MTime;
+        if (f.HasExtraTime && f.ExtraTime >= 0) {
+            mtime = uint32_t(std::min<int64_t>(f.ExtraTime, 0xffffffff));
+            haveTime = true;
+        }
+        e.crcPresent = f.FileFlags & Rar5FileHasCrc;
+        e.fileCRC = f.Crc;
+        const uint64_t comp = f.CompInfo;
+        e.utf8Name = f.Name;
         std::replace(e.utf8Name.begin(), e.utf8Name.end(), '/', '\\');
         e.rawName = e.utf8Name;
-        e.hostOS = host == 0 ? 2 : host == 1 ? 3 : uint32_t(host);
+        e.hostOS = f.HostOS == 0 ? 2 : f.HostOS == 1 ? 3 : uint32_t(f.HostOS);
         uint32_t algo = uint32_t(comp & 0x3f);
         e.method = 0x30 + uint32_t((comp >> 7) & 7);
         e.unpVer = algo == 0 ? 50 : algo == 1 ? 70 : 1000 + algo;
@@ -621,63 +422,30 @@ int RarArchive::ReadBlock5(RarEntry& e, bool& gotFile) {
         uint64_t dict = uint64_t(0x20000) << std::min<uint32_t>(dictBits, 40);
         if (algo == 1) dict += dict / 32 * ((comp >> 15) & 0x1f);
         e.dictSize = dict;
-        e.directory = fflags & 0x01;
-        e.splitBefore = hflags & 0x08;
-        e.splitAfter = hflags & 0x10;
-        e.packSize = dataSize;
-        // extra records
-        Bytes x{h.data() + extraStart, size_t(extraSize)};
-        while (x.pos < x.n && !x.bad) {
-            uint64_t recSize = x.VInt();
-            size_t recStart = x.pos;
-            if (x.bad || recSize == 0 || recSize > x.n - recStart) break;
-            Bytes r{h.data() + extraStart + recStart, size_t(recSize)};
-            uint64_t recType = r.VInt();
-            if (recType == 1) { // encryption
-                uint64_t version = r.VInt();
-                uint64_t cflags = r.VInt();
-                e.encrypted = true;
-                e.lg2 = r.U8();
-                const uint8_t *s = nullptr, *iv = nullptr;
-                if (version != 0 || e.lg2 > 24 || !r.Take(16, s) || !r.Take(16, iv)) {
-                    e.unknownCrypt = true;
-                } else {
-                    std::memcpy(e.salt5, s, 16);
-                    std::memcpy(e.iv5, iv, 16);
-                    e.checkPresent = cflags & 0x01;
-                    e.useMac = cflags & 0x02;
-                    if (e.checkPresent) {
-                        const uint8_t* c = nullptr;
-                        if (r.Take(12, c)) {
-                            std::memcpy(e.check5, c, 12);
-                            Sha256 sh;
-                            sh.Update(e.check5, 8);
-                            auto d = sh.Final();
-                            if (std::memcmp(d.data(), e.check5 + 8, 4) != 0) e.checkPresent = false;
-                        } else {
-                            e.checkPresent = false;
-                        }
-                    }
-                }
-            } else if (recType == 3) { // times
-                uint64_t tflags = r.VInt();
-                if (tflags & 0x02) {
-                    if (tflags & 0x01) {
-                        mtime = r.U32();
-                        haveTime = !r.bad;
-                    } else {
-                        uint64_t ft = r.U64();
-                        if (!r.bad && ft >= 116444736000000000ull) {
-                            mtime = uint32_t(
-                                std::min<uint64_t>((ft - 116444736000000000ull) / 10000000, 0xffffffffu));
-                            haveTime = true;
-                        }
-                    }
+        e.directory = f.FileFlags & Rar5FileDirectory;
+        e.splitBefore = hd.Flags & Rar5SplitBefore;
+        e.splitAfter = hd.Flags & Rar5SplitAfter;
+        e.packSize = hd.DataSize;
+        if (f.Encrypted) {
+            e.encrypted = true;
+            e.lg2 = f.Crypt.Lg2Count;
+            if (!f.Crypt.Complete) {
+                e.unknownCrypt = true;
+            } else {
+                std::memcpy(e.salt5, f.Crypt.Salt, 16);
+                std::memcpy(e.iv5, f.Crypt.Iv, 16);
+                e.checkPresent = f.Crypt.CheckPresent;
+                e.useMac = f.Crypt.Flags & 0x02;
+                if (e.checkPresent) {
+                    std::memcpy(e.check5, f.Crypt.Check, 12);
+                    Sha256 sh;
+                    sh.Update(e.check5, 8);
+                    auto d = sh.Final();
+                    if (std::memcmp(d.data(), e.check5 + 8, 4) != 0) e.checkPresent = false;
                 }
             }
-            x.pos = recStart + size_t(recSize);
         }
-        e.fileTime = haveTime ? UnixToDos(mtime) : UnixToDos(0);
+        e.fileTime = platform::DosDateTimeOf(haveTime ? mtime : 0);
         e.flags = (e.splitBefore ? uint32_t(RHDF_SPLITBEFORE) : 0u) |
                   (e.splitAfter ? uint32_t(RHDF_SPLITAFTER) : 0u) |
                   (e.encrypted ? uint32_t(RHDF_ENCRYPTED) : 0u) | (e.solid ? uint32_t(RHDF_SOLID) : 0u) |
@@ -687,7 +455,6 @@ int RarArchive::ReadBlock5(RarEntry& e, bool& gotFile) {
                     : (e.encrypted && e.useMac) ? kCrcByLibrary
                                                 : kCrcPlain;
         e.dataPos = dataStart;
-        if (b.bad) return ERAR_BAD_DATA;
         nextPos = next;
         lastSplitAfter = e.splitAfter;
         gotFile = true;
@@ -696,7 +463,7 @@ int RarArchive::ReadBlock5(RarEntry& e, bool& gotFile) {
     default: // service headers (comments, quick open, recovery) and unknown ones
         break;
     }
-    if (b.bad) return ERAR_BAD_DATA;
+    if (!b.Ok()) return ERAR_BAD_DATA;
     nextPos = next;
     return RAR_SUCCESS;
 }

@@ -1,6 +1,5 @@
 // The lister's walk of ACE archives: its start and its step.
-#include "archive/formats/lha/LhaHeader.h"
-#include "archive/formats/tar/TarFormat.h"
+#include "archive/formats/ace/AceFormat.h"
 #include "archive/framework/Bytes.h"
 #include "archive/framework/DiskManager.h"
 #include "archive/framework/SharedRoutines.h"
@@ -18,15 +17,20 @@ namespace mv {
 using namespace listerwalk;
 
 bool TArcLister::ReadAceMainHeader(int64_t pos, int64_t& next) {
-    uint8_t h[31];
-    if (!ReadExactAt(pos, h, 31)) return false;
-    uint16_t size = LE16(h + 2);
-    if (h[4] != 0 || size < 26 || std::memcmp(h + 7, "**ACE**", 7) != 0) return false;
-    if (pos + 4 + size > FEndOffset) return false;
-    FAceVersion = h[15];
-    FAceHost = h[16];
+    uint8_t head[AceBlockHeadSize];
+    if (!ReadExactAt(pos, head, sizeof head)) return false;
+    const uint16_t size = AceHeaderSizeOf(head);
+    if (size < AceMainMinSize || pos + int64_t(AceBlockHeadSize) + size > FEndOffset) return false;
+    std::vector<uint8_t> h(size);
+    TAceBlock block;
+    TAceMain main;
+    if (!ReadExactAt(pos + AceBlockHeadSize, h.data(), size) || !ReadAceBlock(head, h.data(), size, block) ||
+        !ReadAceMain(block, main))
+        return false;
+    FAceVersion = main.Version;
+    FAceHost = main.Host;
     // the next block follows the whole header, whatever optional fields it holds
-    next = pos + 4 + size;
+    next = pos + AceBlockHeadSize + size;
     return true;
 }
 
@@ -42,60 +46,40 @@ void TArcLister::StartAce() {
 }
 
 void TArcLister::StepAce() {
-    const uint8_t* b = FStepBuffer.data();
-    uint16_t headSize = LE16(b + 2);
-    uint8_t type = b[4];
-    uint16_t flags = LE16(b + 5);
-    int64_t headerEnd = FHeaderStart + 4 + headSize;
+    const uint16_t headSize = AceHeaderSizeOf(FStepBuffer.data());
+    const int64_t headerEnd = FHeaderStart + int64_t(AceBlockHeadSize) + headSize;
     if (headSize < 3 || headerEnd > FEndOffset) {
         TruncatedError();
         return;
     }
-    std::vector<uint8_t> h(static_cast<size_t>(4 + headSize));
-    if (!ReadExactAt(FHeaderStart, h.data(), static_cast<int64_t>(h.size()))) {
+    std::vector<uint8_t> h(headSize);
+    if (!ReadExactAt(FHeaderStart + AceBlockHeadSize, h.data(), headSize)) {
         TruncatedError();
         return;
     }
-    uint32_t reg = CrcSeed;
-    UpdateCRC32(h.data() + 4, headSize, reg);
-    if ((reg & 0xFFFF) != LE16(h.data())) {
-        HeaderError();
-        return;
-    }
-    bool wide = type == 3;
-    if (type != 1 && type != 3) {
+    TAceBlock block;
+    const bool fieldsOk = ReadAceBlock(FStepBuffer.data(), h.data(), headSize, block);
+    if (!block.CrcOk || !fieldsOk) return HeaderError();
+    if (!block.IsFile()) {
         // recovery records and other blocks are stepped over by their sizes
-        int64_t add = 0;
-        if (flags & 1) {
-            if (h.size() < 11) return HeaderError();
-            add = (type >= 3 && (flags & 4) && h.size() >= 15) ? static_cast<int64_t>(LE64(h.data() + 7))
-                                                               : LE32(h.data() + 7);
-        }
-        if (type == 0) return HeaderError();
-        FStepOffset = headerEnd + add;
+        if (block.Type == AceMainBlock || block.AddSize > uint64_t(MaxEntrySize)) return HeaderError();
+        FStepOffset = headerEnd + int64_t(block.AddSize);
         return;
     }
-    size_t w = wide ? 8 : 0;
-    if (h.size() < 35 + 2 * w || (wide && !(flags & 4))) return HeaderError();
-    int64_t packed = wide ? static_cast<int64_t>(LE64(h.data() + 7)) : LE32(h.data() + 7);
-    int64_t unpacked = wide ? static_cast<int64_t>(LE64(h.data() + 15)) : LE32(h.data() + 11);
-    if (packed < 0 || unpacked < 0 || packed > MaxEntrySize || unpacked > MaxEntrySize) return HeaderError();
-    uint32_t ftime = LE32(h.data() + 15 + 2 * w);
-    uint32_t attr = LE32(h.data() + 19 + 2 * w);
-    uint32_t crc = LE32(h.data() + 23 + 2 * w);
-    uint8_t quality = h[28 + 2 * w];
-    uint16_t nameSize = LE16(h.data() + 33 + 2 * w);
-    if (35 + 2 * w + nameSize > h.size()) return HeaderError();
-    SetEntryName(std::string(reinterpret_cast<const char*>(h.data() + 35 + 2 * w), nameSize));
+    TAceFile f;
+    if (!ReadAceFile(block, f) || f.PackSize > uint64_t(MaxEntrySize) || f.UnpSize > uint64_t(MaxEntrySize))
+        return HeaderError();
+    const int64_t packed = int64_t(f.PackSize);
+    SetEntryName(f.Name);
     FStepOffset = headerEnd + packed;
     // an entry over several volumes is reported once, by its last part, with the
     // packed sizes of its parts summed
-    if (flags & 0x1000)
+    if (f.Flags & AceFlagContinued)
         FAccPacked += packed;
     else
         FAccPacked = packed;
-    FAccUnpacked = unpacked;
-    if (flags & 0x2000) {
+    FAccUnpacked = int64_t(f.UnpSize);
+    if (f.Flags & AceFlagContinues) {
         std::string name = GetNextVolumeName(FArchiveFile, FVolumeNumber);
         if (!OnNextVolume || !RequestVolume(name, std::to_string(FVolumeNumber))) {
             FCancel = true;
@@ -110,17 +94,17 @@ void TArcLister::StepAce() {
     }
     FireReadFile();
     if (!Match()) return;
-    FEntry.DateTime = ConvertDate(ftime);
+    FEntry.DateTime = ConvertDate(f.FileTime);
     FEntry.VersionMadeBy = FEntry.VersionNeeded = FAceVersion;
     FEntry.PackedSize = FAccPacked;
     FEntry.UnpackedSize = FAccUnpacked;
     // the header keeps the CRC register without its final inversion
-    FEntry.CRC = crc ^ 0xFFFFFFFFu;
-    FEntry.Encrypted = flags & 0x4000;
-    FEntry.MethodCode = quality;
-    MethodName(quality, 0, FEntry.MethodText);
-    FEntry.InternalAttr = static_cast<uint16_t>(attr);
-    FEntry.ExternalAttr = attr;
+    FEntry.CRC = f.Crc ^ 0xFFFFFFFFu;
+    FEntry.Encrypted = f.Flags & AceFlagPassword;
+    FEntry.MethodCode = f.Quality;
+    MethodName(f.Quality, 0, FEntry.MethodText);
+    FEntry.InternalAttr = static_cast<uint16_t>(f.Attr);
+    FEntry.ExternalAttr = f.Attr;
     Report(FHeaderStart);
 }
 

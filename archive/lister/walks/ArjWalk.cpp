@@ -1,6 +1,5 @@
 // The lister's walk of ARJ archives: its start and its step.
-#include "archive/formats/lha/LhaHeader.h"
-#include "archive/formats/tar/TarFormat.h"
+#include "archive/formats/arj/ArjFormat.h"
 #include "archive/framework/Bytes.h"
 #include "archive/framework/DiskManager.h"
 #include "archive/framework/SharedRoutines.h"
@@ -56,76 +55,46 @@ uint32_t Crc32Combine(uint32_t crc1, uint32_t crc2, int64_t length2) {
 
 } // namespace
 
-// Reads the header at pos (id, size, basic header, its CRC, extended headers);
-// `next` is where the data of the entry (or the next header) begins.
-bool TArcLister::ReadArjHeader(int64_t pos, std::vector<uint8_t>& basic, int64_t& next) {
-    uint8_t h[4];
-    if (!ReadExactAt(pos, h, 4)) return false;
-    uint16_t size = LE16(h + 2);
-    if (LE16(h) != 0xEA60 || size == 0 || size > 2600) return false;
-    basic.resize(size);
-    uint8_t crc[4];
-    if (!ReadExactAt(pos + 4, basic.data(), size) || !ReadExactAt(pos + 4 + size, crc, 4)) return false;
-    if (StandardCrc32(basic.data(), size) != LE32(crc)) return false;
-    int64_t p = pos + 4 + size + 4;
-    // extended headers: a size, the header and its CRC, until a size of 0
-    for (int guard = 0; guard < 1000; ++guard) {
-        uint8_t e[2];
-        if (!ReadExactAt(p, e, 2)) return false;
-        uint16_t ext = LE16(e);
-        p += 2;
-        if (ext == 0) {
-            next = p;
-            return true;
-        }
-        p += ext + 4;
-        if (p > FEndOffset) return false;
-    }
-    return false;
+// Reads the header at pos; false on any failure (the caller tells a damaged
+// header from an archive cut short).
+bool TArcLister::ReadArjAt(int64_t pos, TArjHeader& h) {
+    const auto readAt = [this](int64_t at, uint8_t* buffer, int64_t n) { return ReadAt(at, buffer, n); };
+    return ReadArjHeader(readAt, pos, FEndOffset, h) == TArjHeaderStatus::ahOk;
 }
 
 void TArcLister::StartArj() {
     FWalk = Walk::Arj;
-    std::vector<uint8_t> basic;
-    int64_t next = 0;
-    if (!ReadArjHeader(FHeaderPos - 1, basic, next) || basic.size() < 11)
+    TArjHeader main;
+    if (!ReadArjAt(FHeaderPos - 1, main) || main.Size() < ArjMinMainSize)
         RaiseError(FArchiveFile, "", "0", arcerr::HeaderError);
-    FMultiVolume = basic[4] & 0x04;
-    FStepSize = 4;
-    FHeaderPos = next + 1;
+    FMultiVolume = main.Flags() & ArjFlagVolume;
+    FStepSize = ArjFrameSize;
+    FHeaderPos = main.DataPos + 1;
 }
 
 void TArcLister::StepArj() {
-    if (LE16(FStepBuffer.data()) != 0xEA60) return HeaderError();
+    if (LE16(FStepBuffer.data()) != ArjHeaderId) return HeaderError();
     if (LE16(FStepBuffer.data() + 2) == 0) return Stop(); // end of the archive
-    std::vector<uint8_t> basic;
-    int64_t next = 0;
-    if (!ReadArjHeader(FHeaderStart, basic, next)) {
+    TArjHeader h;
+    if (!ReadArjAt(FHeaderStart, h)) {
         if (FHeaderStart + 4 + LE16(FStepBuffer.data() + 2) + 4 > FEndOffset) return TruncatedError();
         return HeaderError();
     }
-    if (basic.size() < 30) return HeaderError();
-    uint8_t firstSize = basic[0];
-    if (firstSize < 26 || firstSize >= basic.size()) return HeaderError();
-    uint8_t flags = basic[4];
-    uint8_t method = basic[5];
-    uint8_t fileType = basic[6];
-    int64_t packed = LE32(basic.data() + 12);
-    int64_t unpacked = LE32(basic.data() + 16);
-    uint32_t crc = LE32(basic.data() + 20);
-    uint16_t access = LE16(basic.data() + 26);
-    uint8_t vMade = basic[1], vNeed = basic[2];
+    if (h.Size() < ArjMinLocalSize) return HeaderError();
+    if (h.FirstSize() < 26 || h.FirstSize() >= h.Size()) return HeaderError();
+    uint8_t flags = h.Flags();
+    const uint8_t fileType = h.FileType();
+    const int64_t packed = h.Packed();
+    uint32_t crc = h.Crc();
     // A Unix host stores Unix seconds and its own (UTF-8) names.
-    const bool unixHost = basic[3] == 2;
-    uint32_t ftime = LE32(basic.data() + 8);
-    std::string name = ZeroTerminated(basic.data() + firstSize, basic.size() - firstSize);
-    FStepOffset = next + packed;
+    const bool unixHost = h.Host() == ArjHostUnix;
+    FStepOffset = h.DataPos + packed;
     FAccPacked = packed;
-    FAccUnpacked = unpacked;
+    FAccUnpacked = h.Unpacked();
     int64_t reportOffset = FHeaderStart;
-    if (flags & 0x04) {
+    if (flags & ArjFlagVolume) {
         // the entry goes on in the following volumes
-        for (int guard = 0; guard < 1000 && (flags & 0x04); ++guard) {
+        for (int guard = 0; guard < 1000 && (flags & ArjFlagVolume); ++guard) {
             std::string volume = FVolumeName;
             if (!OnNextVolume) {
                 FCancel = true;
@@ -137,39 +106,38 @@ void TArcLister::StepArj() {
                 return Stop();
             }
             if (!OpenVolume(vname)) RaiseError(vname, "", std::to_string(FVolumeNumber), arcerr::OpenError);
-            std::vector<uint8_t> mainHeader;
-            int64_t first = 0;
-            if (!ReadArjHeader(0, mainHeader, first)) return HeaderError();
-            std::vector<uint8_t> part;
-            int64_t data = 0;
-            if (!ReadArjHeader(first, part, data) || part.size() < 30) return HeaderError();
-            flags = part[4];
-            FAccPacked += LE32(part.data() + 12);
-            FAccUnpacked += LE32(part.data() + 16);
+            TArjHeader mainHeader;
+            if (!ReadArjAt(0, mainHeader)) return HeaderError();
+            const int64_t first = mainHeader.DataPos;
+            TArjHeader part;
+            if (!ReadArjAt(first, part) || part.Size() < ArjMinLocalSize) return HeaderError();
+            flags = part.Flags();
+            FAccPacked += part.Packed();
+            FAccUnpacked += part.Unpacked();
             // each part carries the CRC of its own piece: the whole file's follows from them
-            crc = Crc32Combine(crc, LE32(part.data() + 20), LE32(part.data() + 16));
-            FStepOffset = data + LE32(part.data() + 12);
+            crc = Crc32Combine(crc, part.Crc(), part.Unpacked());
+            FStepOffset = part.DataPos + part.Packed();
             FHeaderPos = first + 1;
         }
-    } else if (FMultiVolume && (flags & 0x08)) {
+    } else if (FMultiVolume && (flags & ArjFlagExtFile)) {
         return; // begins in a previous volume: reported there
     }
     FArjFileType = fileType;
-    SetEntryName(name, unixHost);
+    SetEntryName(h.Name(), unixHost);
     FireReadFile();
-    bool report = (fileType == 3 && FShowBlankDirs) || Match();
+    bool report = (fileType == ArjTypeFolder && FShowBlankDirs) || Match();
     if (!report) return;
-    FEntry.DateTime = unixHost ? UnixTimeToDateTime(int64_t(ftime)) : ConvertDate(ftime);
-    FEntry.VersionMadeBy = vMade;
-    FEntry.VersionNeeded = vNeed;
+    FEntry.DateTime = unixHost ? UnixTimeToDateTime(int64_t(h.DateTime())) : ConvertDate(h.DateTime());
+    FEntry.VersionMadeBy = h.ArjVersion();
+    FEntry.VersionNeeded = h.MinVersion();
     FEntry.PackedSize = FAccPacked;
     FEntry.UnpackedSize = FAccUnpacked;
     FEntry.CRC = crc;
-    FEntry.Encrypted = flags & 0x01;
-    FEntry.MethodCode = method;
-    MethodName(method, 0, FEntry.MethodText);
-    FEntry.InternalAttr = access;
-    FEntry.ExternalAttr = access;
+    FEntry.Encrypted = flags & ArjFlagGarbled;
+    FEntry.MethodCode = h.Method();
+    MethodName(h.Method(), 0, FEntry.MethodText);
+    FEntry.InternalAttr = h.Mode();
+    FEntry.ExternalAttr = h.Mode();
     Report(reportOffset);
 }
 

@@ -1,6 +1,5 @@
 // The lister's walk of cabinets: its start and its step.
-#include "archive/formats/lha/LhaHeader.h"
-#include "archive/formats/tar/TarFormat.h"
+#include "archive/formats/cab/CabFormat.h"
 #include "archive/framework/Bytes.h"
 #include "archive/framework/DiskManager.h"
 #include "archive/framework/SharedRoutines.h"
@@ -22,62 +21,42 @@ void TArcLister::StartCab() {
 }
 
 bool TArcLister::OpenCabinet(bool first) {
-    uint8_t h[36];
-    if (!ReadExactAt(first ? FHeaderPos - 1 : 0, h, 36) || std::memcmp(h, "MSCF", 4) != 0) {
+    uint8_t fixed[cab::kHeaderSize];
+    cab::TCabHeader h;
+    if (!ReadExactAt(first ? FHeaderPos - 1 : 0, fixed, sizeof fixed) || !cab::ReadCabFixedHeader(fixed, h)) {
         DoError(FVolumeName, FCabNextDisk, "0", arcerr::HeaderError);
         FErrorReported = true;
         return false;
     }
     int64_t base = first ? FHeaderPos - 1 : 0;
-    int64_t pos = base + 36;
-    uint16_t flags = LE16(h + 30);
-    uint8_t folderReserve = 0;
-    if (flags & 4) {
-        uint8_t r[4];
-        if (!ReadExactAt(pos, r, 4)) return TruncatedError(), false;
-        folderReserve = r[2];
-        pos += 4 + LE16(r);
-    }
-    auto readName = [&](std::string& s) {
-        uint8_t buf[256];
-        int64_t n = ReadAt(pos, buf, 256);
-        if (n <= 0) return false;
-        size_t k = 0;
-        while (k < static_cast<size_t>(n) && buf[k]) ++k;
-        if (k == static_cast<size_t>(n)) return false;
-        s.assign(reinterpret_cast<const char*>(buf), k);
-        pos += static_cast<int64_t>(k) + 1;
-        return true;
-    };
-    std::string prev, prevDisk;
-    FCabNext.clear();
-    FCabNextDisk = "0";
-    if ((flags & 1) && (!readName(prev) || !readName(prevDisk))) return TruncatedError(), false;
-    if ((flags & 2) && (!readName(FCabNext) || !readName(FCabNextDisk))) return TruncatedError(), false;
-    uint16_t folders = LE16(h + 26);
+    // The reserve sizes, the cabinet names and the folder records: as many bytes
+    // as the longest of them can take.
+    const size_t longest = cab::kHeaderSize + 4 + 0xFFFF + 4 * (cab::kMaxNameSize + 1) +
+                           size_t(h.folderCount) * (cab::kFolderSize + 0xFF);
+    std::vector<uint8_t> prelude(size_t(std::clamp<int64_t>(FEndOffset - base, 0, int64_t(longest))));
+    const int64_t got = ReadAt(base, prelude.data(), int64_t(prelude.size()));
+    size_t at = 0;
+    if (got < int64_t(cab::kHeaderSize) || !cab::ReadCabPrelude(prelude.data(), size_t(got), h, at))
+        return TruncatedError(), false;
+    FCabNext = h.nextCabinet;
+    FCabNextDisk = (h.flags & cab::kFlagNextCabinet) ? h.nextDisk : "0";
     FCabFolderTypes.clear();
-    for (int i = 0; i < folders; ++i) {
-        uint8_t fr[8];
-        if (!ReadExactAt(pos, fr, 8)) return TruncatedError(), false;
-        FCabFolderTypes.push_back(LE16(fr + 6));
-        if (i == 0) {
-            uint8_t probe[8];
-            int64_t dataOffset = base + LE32(fr);
-            if (!ReadExactAt(dataOffset, probe, 8)) {
-                DoError(FVolumeName, "", "0", arcerr::ReadError);
-                FErrorReported = true;
-                return false;
-            }
+    for (const cab::TCabFolderRecord& folder : h.folders) FCabFolderTypes.push_back(folder.compression);
+    if (!h.folders.empty()) {
+        uint8_t probe[8];
+        if (!ReadExactAt(base + h.folders[0].dataOffset, probe, sizeof probe)) {
+            DoError(FVolumeName, "", "0", arcerr::ReadError);
+            FErrorReported = true;
+            return false;
         }
-        pos += 8 + folderReserve;
     }
     // the cabinet says how long it is
-    if (base + static_cast<int64_t>(LE32(h + 8)) > FEndOffset) return TruncatedError(), false;
-    FCabVersionMinor = h[24];
-    FCabVersionMajor = h[25];
-    FCabFilesLeft = LE16(h + 28);
-    FStepSize = 16;
-    FHeaderPos = base + LE32(h + 16) + 1;
+    if (base + static_cast<int64_t>(h.cabinetSize) > FEndOffset) return TruncatedError(), false;
+    FCabVersionMinor = h.versionMinor;
+    FCabVersionMajor = h.versionMajor;
+    FCabFilesLeft = h.fileCount;
+    FStepSize = cab::kFileFixedSize;
+    FHeaderPos = base + h.filesOffset + 1;
     return true;
 }
 
@@ -109,38 +88,35 @@ void TArcLister::StepCab() {
         FStepOffset = FHeaderPos - 1;
         return;
     }
-    const uint8_t* r = FStepBuffer.data();
-    uint8_t buf[257];
-    int64_t n = ReadAt(FStepOffset, buf, 256);
-    size_t k = 0;
-    while (k < static_cast<size_t>(std::max<int64_t>(n, 0)) && buf[k]) ++k;
-    if (n <= 0 || k == static_cast<size_t>(n)) return TruncatedError();
-    FStepOffset += static_cast<int64_t>(k) + 1;
+    uint8_t record[cab::kFileFixedSize + cab::kMaxNameSize + 1];
+    const int64_t n = ReadAt(FHeaderStart, record, sizeof record);
+    size_t at = 0;
+    cab::TCabFileRecord f;
+    if (n <= 0 || !cab::ReadCabFileRecord(record, size_t(n), at, f)) return TruncatedError();
+    FStepOffset = FHeaderStart + int64_t(at);
     --FCabFilesLeft;
-    std::string raw(reinterpret_cast<const char*>(buf), k);
-    uint16_t attribs = LE16(r + 14);
-    if (attribs & 0x80) {
-        // the name is UTF-8
-        FEntry.FileName = raw;
+    const uint16_t attribs = f.attribs;
+    if (attribs & cab::kAttrNameIsUtf8) {
+        FEntry.FileName = f.name;
         std::replace(FEntry.FileName.begin(), FEntry.FileName.end(), '/', '\\');
     } else {
-        SetEntryName(raw);
+        SetEntryName(f.name);
     }
     FireReadFile();
-    uint16_t folder = LE16(r + 8);
-    // 0xFFFD continues from the previous cabinet and 0xFFFF goes over it from the
-    // previous to the next: both were listed in an earlier cabinet
-    if (folder == 0xFFFD || folder == 0xFFFF) return;
+    const uint16_t folder = f.folder;
+    // a folder continued from the previous cabinet, or going over this one from
+    // the previous to the next: both were listed in an earlier cabinet
+    if (folder == cab::kFolderContinuedFromPrev || folder == cab::kFolderContinuedPrevAndNext) return;
     if (!Match()) return;
     uint16_t type = 0;
     if (!FCabFolderTypes.empty()) {
-        size_t index = folder == 0xFFFE ? FCabFolderTypes.size() - 1 : folder;
+        size_t index = folder == cab::kFolderContinuedToNext ? FCabFolderTypes.size() - 1 : folder;
         type = FCabFolderTypes[std::min(index, FCabFolderTypes.size() - 1)];
     }
-    FEntry.DateTime = ConvertDate((static_cast<uint32_t>(LE16(r + 10)) << 16) | LE16(r + 12));
+    FEntry.DateTime = ConvertDate((static_cast<uint32_t>(f.date) << 16) | f.time);
     FEntry.VersionMadeBy = FCabVersionMinor;
     FEntry.VersionNeeded = FCabVersionMajor;
-    FEntry.PackedSize = FEntry.UnpackedSize = LE32(r);
+    FEntry.PackedSize = FEntry.UnpackedSize = f.size;
     FEntry.CRC = 0;
     FEntry.Encrypted = false;
     FEntry.MethodCode = type;

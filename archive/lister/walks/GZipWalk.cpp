@@ -1,6 +1,5 @@
 // The lister's walk of gzip and compress files: its start and its step.
-#include "archive/formats/lha/LhaHeader.h"
-#include "archive/formats/tar/TarFormat.h"
+#include "archive/formats/gzip/GZipFormat.h"
 #include "archive/framework/Bytes.h"
 #include "archive/framework/DiskManager.h"
 #include "archive/framework/SharedRoutines.h"
@@ -27,20 +26,20 @@ void TArcLister::StepGZip() {
     if (magic != 0x1E1F && magic != 0x8B1F && magic != 0x9D1F && magic != 0x9E1F && magic != 0xA01F)
         return HeaderError();
     FGZipMagic = magic;
-    bool gzip = magic == 0x8B1F || magic == 0x9E1F;
+    const bool gzip = HasGZipHeader(magic);
     uint8_t method = r[2];
     uint8_t flags = r[3];
-    int64_t pos = FHeaderStart + 10;
+    int64_t pos = FHeaderStart + GZipHeaderSize;
     FEntry.CRC = 0;
     FEntry.Encrypted = false;
+    TGZipHeader h;
     if (gzip) {
-        if (flags & 0x04) {
-            uint8_t x[2];
-            if (!ReadExactAt(pos, x, 2)) return TruncatedError();
-            pos += 2 + LE16(x);
-        }
-        FEntry.DateTime = UnixTimeToDateTime(LE32(r + 4));
-    } else if (magic == 0x9D1F) {
+        const auto readAt = [this](int64_t at, uint8_t* buffer, int64_t n) { return ReadAt(at, buffer, n); };
+        if (ReadGZipHeader(readAt, FHeaderStart, FEndOffset, h) != TGZipHeaderStatus::ghOk)
+            return TruncatedError();
+        pos = h.DataPos;
+        FEntry.DateTime = UnixTimeToDateTime(h.MTime);
+    } else if (magic == CompressMagic) {
         platform::FileInfo info;
         FEntry.DateTime =
             platform::Fs().Stat(FArchiveFile, info) ? UnixTimeToDateTime(info.ModTime) : DateTime1980;
@@ -48,34 +47,15 @@ void TArcLister::StepGZip() {
         FEntry.DateTime = UnixTimeToDateTime(LE32(r + 4));
     }
     std::string name;
-    if (gzip && (flags & 0x08)) {
-        uint8_t buf[256];
-        int64_t n = ReadAt(pos, buf, 256);
-        if (n <= 0) return TruncatedError();
-        size_t k = 0;
-        while (k < static_cast<size_t>(n) && buf[k]) ++k;
-        name.assign(reinterpret_cast<const char*>(buf), k);
-        // a longer stored name is cut at 255 bytes; the header goes on after its NUL
-        if (k == static_cast<size_t>(n)) {
-            int64_t p = pos + n;
-            uint8_t c = 1;
-            while (c && p < FEndOffset && ReadExactAt(p, &c, 1)) ++p;
-            pos = p;
-        } else {
-            pos += static_cast<int64_t>(k) + 1;
-        }
+    if (gzip && (flags & GZipFlagName)) {
+        name = h.Name.substr(0, GZipNameKept);
     } else {
         std::string file = platform::NameOf(FArchiveFile);
         size_t dot = file.find_last_of('.');
         name = dot == std::string::npos ? file : file.substr(0, dot);
     }
-    if (gzip && (flags & 0x10)) { // comment
-        uint8_t c = 1;
-        while (c && pos < FEndOffset && ReadExactAt(pos, &c, 1)) ++pos;
-    }
-    if (gzip && (flags & 0x02)) pos += 2; // header CRC
     if (gzip) {
-        if (pos + 8 > FEndOffset) return TruncatedError();
+        if (pos + int64_t(GZipTrailerSize) > FEndOffset) return TruncatedError();
         uint8_t t[8];
         if (!ReadExactAt(FEndOffset - 8, t, 8)) return TruncatedError();
         int64_t trailerStart = FEndOffset - 8;
@@ -95,7 +75,7 @@ void TArcLister::StepGZip() {
         FEntry.CRC = LE32(t);
         FEntry.UnpackedSize = LE32(t + 4);
         FEntry.PackedSize = trailerStart - pos;
-        FEntry.Encrypted = flags & 0x20;
+        FEntry.Encrypted = flags & GZipFlagEncrypted;
     } else {
         FEntry.PackedSize = FEntry.UnpackedSize = FEndOffset - 10;
     }

@@ -1,19 +1,11 @@
 #pragma once
 // What the lister's walks (archive/lister/walks/) share besides the lister
 // itself.
-#include "archive/framework/Crc.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace mv::listerwalk {
-
-inline uint32_t StandardCrc32(const uint8_t* p, size_t n) {
-    uint32_t reg = CrcSeed;
-    UpdateCRC32(p, n, reg);
-    return reg ^ 0xFFFFFFFFu;
-}
 
 // Sizes over this are no quantity of any of the listed formats and no file this
 // system handles: they mark a hostile or broken header.

@@ -264,25 +264,27 @@ bool TArcLister::GatherSpannedDirectory(uint16_t firstDisk, uint16_t lastDisk, i
 void TArcLister::StepZip() {
     const uint8_t* r = FStepBuffer.data();
     uint32_t sig = LE32(r);
-    bool central = FStepSize == 46;
-    if (sig != (central ? 0x02014B50u : 0x04034B50u)) {
+    bool central = FStepSize == int64_t(ZipCentralRecordSize);
+    if (sig != (central ? ZipCentralSignature : ZipLocalSignature)) {
         bool end = central ? FHeaderStart >= FZipCentralEnd
-                           : (sig == 0x02014B50u || sig == 0x06054B50u || sig == 0x06064B50u);
+                           : (sig == ZipCentralSignature || sig == ZipEndSignature || sig == Zip64EndSignature);
         if (!end) return HeaderError();
         // a local walk is taken when no end record was found: the archive ends short
         if (!central) return TruncatedError();
         return Stop();
     }
     if (!central) {
-        uint16_t flags = LE16(r + 6);
-        uint16_t method = LE16(r + 8);
-        uint32_t dos = (static_cast<uint32_t>(LE16(r + 12)) << 16) | LE16(r + 10);
-        uint32_t crc = LE32(r + 14);
-        int64_t packed = LE32(r + 18);
-        int64_t unpacked = LE32(r + 22);
-        uint16_t nameLen = LE16(r + 26), extraLen = LE16(r + 28);
-        if (LE32(r + 18) == 0xFFFFFFFFu || LE32(r + 22) == 0xFFFFFFFFu)
+        // the signature is checked above: the record is read (zrOk) or needs Zip64
+        TZipLocalHeader local;
+        if (ReadZipLocalHeader(r, FStepBuffer.size(), local) != TZipRecordStatus::zrOk)
             RaiseError(FArchiveFile, "Zip64", "0", arcerr::TooLarge);
+        const uint16_t flags = local.Flags;
+        const uint16_t method = local.Method;
+        const uint32_t dos = local.DosDateTime;
+        uint32_t crc = local.Crc32;
+        int64_t packed = local.CompressedSize;
+        int64_t unpacked = local.UncompressedSize;
+        const uint16_t nameLen = local.NameLength, extraLen = local.ExtraLength;
         std::string name(nameLen, '\0');
         if (!ReadExactAt(FStepOffset, name.data(), nameLen)) return TruncatedError();
         int64_t dataStart = FStepOffset + nameLen + extraLen;
@@ -322,11 +324,11 @@ void TArcLister::StepZip() {
         FireReadFile();
         if (!Match()) return;
         FEntry.DateTime = ConvertDate(dos);
-        FEntry.VersionMadeBy = FEntry.VersionNeeded = LE16(r + 4);
+        FEntry.VersionMadeBy = FEntry.VersionNeeded = local.VersionNeeded;
         FEntry.PackedSize = packed;
         FEntry.UnpackedSize = unpacked;
         FEntry.CRC = crc;
-        FEntry.Encrypted = flags & 1;
+        FEntry.Encrypted = flags & ZipFlagEncrypted;
         FEntry.InternalAttr = 0;
         FEntry.ExternalAttr = 0;
         FEntry.MethodCode = method;
@@ -334,8 +336,12 @@ void TArcLister::StepZip() {
         Report(FHeaderStart);
         return;
     }
-    uint16_t flags = LE16(r + 8);
-    uint16_t nameLen = LE16(r + 28), extraLen = LE16(r + 30), commentLen = LE16(r + 32);
+    // the signature is checked above; Zip64 values are refused once the record's
+    // variable part is known to be there
+    TZipCentralRecord c;
+    ReadZipCentralRecord(r, FStepBuffer.size(), c);
+    const uint16_t flags = c.Flags;
+    const uint16_t nameLen = c.NameLength, extraLen = c.ExtraLength, commentLen = c.CommentLength;
     int64_t varEnd = FStepOffset + nameLen + extraLen + commentLen;
     if (varEnd > FZipCentralEnd && varEnd > FEndOffset) return TruncatedError();
     std::string name(nameLen, '\0');
@@ -348,7 +354,7 @@ void TArcLister::StepZip() {
             return TruncatedError();
     }
     FStepOffset = varEnd;
-    if (LE32(r + 20) == 0xFFFFFFFFu || LE32(r + 24) == 0xFFFFFFFFu || LE32(r + 42) == 0xFFFFFFFFu)
+    if (NeedsZip64(c.CompressedSize) || NeedsZip64(c.UncompressedSize) || NeedsZip64(c.LocalHeaderOffset))
         RaiseError(FArchiveFile, "Zip64", "0", arcerr::TooLarge);
     std::string unicodeName;
     if (flags & 0x800) {
@@ -358,27 +364,27 @@ void TArcLister::StepZip() {
                                    unicodeName)) {
         FEntry.FileName = Utf8ToAnsiPath(unicodeName);
     } else {
-        SetEntryName(name, ZipUnixHost(LE16(r + 4)));
+        SetEntryName(name, ZipUnixHost(c.VersionMadeBy));
         if (HasZipEscapes(FEntry.FileName)) FEntry.FileName = DecodeZipEscapes(FEntry.FileName);
     }
     FireReadFile();
     if (!Match()) return;
-    uint32_t ext = LE32(r + 38);
+    const uint32_t ext = c.ExternalAttributes;
     bool dir = (ext & 0x10) || (!FEntry.FileName.empty() && FEntry.FileName.back() == '\\');
     FEntry.ExternalAttr = (ext & 0xFFFF) | (dir ? 0x10 : 0);
-    FEntry.DateTime = ConvertDate((static_cast<uint32_t>(LE16(r + 14)) << 16) | LE16(r + 12));
-    FEntry.VersionMadeBy = LE16(r + 4);
-    FEntry.VersionNeeded = LE16(r + 6);
-    FEntry.PackedSize = LE32(r + 20);
-    FEntry.UnpackedSize = LE32(r + 24);
-    FEntry.CRC = LE32(r + 16);
-    FEntry.Encrypted = flags & 1;
-    FEntry.MethodCode = LE16(r + 10);
+    FEntry.DateTime = ConvertDate(c.DosDateTime);
+    FEntry.VersionMadeBy = c.VersionMadeBy;
+    FEntry.VersionNeeded = c.VersionNeeded;
+    FEntry.PackedSize = c.CompressedSize;
+    FEntry.UnpackedSize = c.UncompressedSize;
+    FEntry.CRC = c.Crc32;
+    FEntry.Encrypted = flags & ZipFlagEncrypted;
+    FEntry.MethodCode = c.Method;
     MethodName(FEntry.MethodCode, flags, FEntry.MethodText);
-    FEntry.InternalAttr = LE16(r + 36);
-    int64_t offset = static_cast<int64_t>(LE32(r + 42)) + FZipDelta;
+    FEntry.InternalAttr = c.InternalAttributes;
+    int64_t offset = static_cast<int64_t>(c.LocalHeaderOffset) + FZipDelta;
     // a local header on this disk lies before the central directory
-    if (LE16(r + 34) == FZipThisDisk && (offset < 0 || offset + 30 > FZipCentralStart)) return HeaderError();
+    if (c.DiskNumberStart == FZipThisDisk && (offset < 0 || offset + 30 > FZipCentralStart)) return HeaderError();
     if (dir) {
         if (FShowBlankDirs) Report(offset, false);
         return;

@@ -1,6 +1,11 @@
 #pragma once
-// Cabinet records as both interfaces of the cabinet library see them, and the
-// bounds-checked little-endian helpers they are read and written with.
+// Cabinet records: the fixed header ("MSCF"), the optional reserve sizes, the
+// names of the previous and next cabinets, the folder records and the file
+// records, each name NUL-ended and at most 255 bytes. The cabinet library (its
+// reading and its writing side) and the lister read and write them through
+// these helpers, every field from a buffer whose size is checked.
+#include "archive/framework/Bytes.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -12,6 +17,7 @@ constexpr size_t kHeaderSize = 36;
 constexpr size_t kFolderSize = 8;
 constexpr size_t kFileFixedSize = 16;
 constexpr size_t kDataHeaderSize = 8;
+constexpr size_t kMaxNameSize = 255;
 constexpr uint32_t kFrameSize = 32768;
 
 constexpr uint16_t kFlagPrevCabinet = 0x0001;
@@ -58,12 +64,20 @@ struct TCabHeader {
     std::vector<TCabFileRecord> files;
 };
 
-inline uint16_t Get16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-inline uint32_t Get32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
+// The fixed header from its kHeaderSize bytes: false when they are no cabinet.
+bool ReadCabFixedHeader(const uint8_t* fixed, TCabHeader& h);
+
+// What follows the fixed header up to the folder records' end: the reserve
+// sizes, the cabinet names and the folder records, read from p[kHeaderSize,
+// end) of the cabinet's first bytes. False when they run past end. at is left
+// after the last folder record.
+bool ReadCabPrelude(const uint8_t* p, size_t end, TCabHeader& h, size_t& at);
+
+// One file record at p[at, end): its fixed part and its name; at moves past it.
+// False when it runs past end or the name is longer than kMaxNameSize.
+bool ReadCabFileRecord(const uint8_t* p, size_t end, size_t& at, TCabFileRecord& f);
+
+// Little-endian fields appended to a record being written.
 inline void Put16(std::vector<uint8_t>& v, uint16_t x) {
     v.push_back(static_cast<uint8_t>(x));
     v.push_back(static_cast<uint8_t>(x >> 8));
