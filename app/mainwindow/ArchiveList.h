@@ -72,6 +72,8 @@ bool SortKeyLess(const TSortKey& a, const TSortKey& b);
 // Texts of the rows in the user's language: date and time in the form of string
 // 84 ("dd/mm/yy hh:mm"), sizes grouped by thousands as "#,###,###" (the language's
 // separator; a zero gives an empty text).
+// The date pattern of the Modified column in the current language (string 84).
+std::string RowDatePattern();
 std::string RowDateText(TDateTime value);
 std::string FormatDateTimePattern(const std::string& pattern, TDateTime value);
 std::string FormatThousands(int64_t value);
@@ -91,11 +93,15 @@ public:
     // ---- filling (one row per entry, in the archive's order)
     // Empties the rows, the key lists and the cache.
     void ClearList();
-    // Appends the row and one key to each of the nine key lists; its index is its position.
+    // Appends the row; its index is its position. A column's key list is made from
+    // the rows when it is first needed (a sort by it, or Keys) and then grows with
+    // each row; sorting by one column lets the others go, so a list of a million
+    // entries keeps one key list, not nine.
     void AddRow(TArchiveRow row);
     int RowCount() const { return static_cast<int>(FRows.size()); }
     const std::vector<TArchiveRow>& Rows() const { return FRows; }
-    const std::vector<TSortKey>& Keys(int column) const { return FKeys.at(static_cast<size_t>(column)); }
+    // The key list of a column in its present order (the rows' order until sorted).
+    const std::vector<TSortKey>& Keys(int column) const;
 
     // ---- sorting (the list view's "sort finished": a header was clicked, or a
     // listing ended and the current sort is applied again)
@@ -142,7 +148,9 @@ public:
 
 private:
     std::vector<TArchiveRow> FRows;
-    std::array<std::vector<TSortKey>, ArchiveColumnCount> FKeys;
+    void ReleaseKeys(int column) const;
+    mutable std::array<std::vector<TSortKey>, ArchiveColumnCount> FKeys;
+    mutable std::array<bool, ArchiveColumnCount> FKeysMade{};
     int FSortColumn = 0;
     bool FSortAscending = true;
     std::vector<TArchiveRow> FCache;
