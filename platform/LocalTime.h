@@ -33,6 +33,11 @@ bool SplitDosDateTime(uint32_t dosDateTime, LocalDateTime& local);
 // The DOS date and time of a local time (clamped to 1980..2107 as above).
 uint32_t PackDosDateTime(const LocalDateTime& local);
 
+// Days from 1970-01-01 of a date of the proleptic Gregorian calendar (month 1..12),
+// and the date of such a day number.
+int64_t DaysFromCivil(int64_t year, int month, int day);
+void CivilFromDays(int64_t days, int& year, int& month, int& day);
+
 // Milliseconds of a monotonic clock (never wraps in practice).
 uint64_t TickCountMs();
 

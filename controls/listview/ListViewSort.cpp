@@ -1,4 +1,5 @@
 #include "controls/listview/ListViewSort.h"
+#include "platform/LocalTime.h"
 
 #include <cctype>
 #include <charconv>
@@ -15,14 +16,9 @@ std::string Trim(const std::string& s) {
     return s.substr(a, b - a);
 }
 
-// Days from 1899-12-30, the day 0 of the date values.
+// Days from 1899-12-30, the day 0 of the date values (1970-01-01 is day 25569).
 int64_t DaysFromCivil(int64_t y, int m, int d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468 + 25569; // 1970-01-01 is day 25569
+    return platform::DaysFromCivil(y, m, d) + 25569;
 }
 
 bool LeapYear(int y) {
