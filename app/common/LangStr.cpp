@@ -1,6 +1,7 @@
 #include "app/common/LangStr.h"
 
 #include "app/common/StrUtils.h"
+#include "platform/desktop/ShellNamespace.h"
 #include "platform/ui/Form.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/StdControls.h"
@@ -95,6 +96,9 @@ int32_t LanguageBase() {
 }
 void SetLanguageBase(int32_t value) {
     languageBase.store(value);
+    // The folder views and file dialogs name their columns, folders and buttons
+    // in the program's language.
+    desktop::SetNamespaceLanguageBase(value);
 }
 
 int32_t LanguageBaseForLocale(const std::string& locale) {

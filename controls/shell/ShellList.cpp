@@ -21,8 +21,8 @@ constexpr uint32_t ListAddMask = 0xF20B0000;
 constexpr uint16_t VK_BACK = 0x08, VK_RETURN = 0x0D;
 const char* const ExplorerKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
 
-// The file columns' titles.
-const char* const FileColumnTitles[4] = {"Nome", "Tamanho", "Tipo", "Modificado"};
+// The file columns' titles (Name, Size, Type, Modified), in the namespace's language.
+const int32_t FileColumnTitles[4] = {715, 718, 716, 719};
 const int DefaultColumnWidths[5] = {200, 60, 100, 120, 50};
 
 // The column widths kept for every list of the process, and the setting they were made
@@ -431,7 +431,7 @@ void TMvCustomShellList::SetupColumns() {
     const bool read = ReadDirectoryCols(cols);
     for (int i = 0; i < 4; ++i) {
         TListColumn* column = Columns().Add();
-        column->SetCaption(FileColumnTitles[i]);
+        column->SetCaption(desktop::NamespaceText(FileColumnTitles[i]));
         if (i == 1) column->SetAlignment(TAlignment::taRightJustify);
     }
     std::vector<uint8_t> value = read ? cols.Bytes : std::vector<uint8_t>();

@@ -495,7 +495,8 @@ TEST(ShellList, ColumnsFollowTheFileManagerSettingAndKeepTheirWidths) {
         EXPECT_EQ(list.ColumnSetupKind(), 2);
         std::vector<std::string> titles;
         for (int i = 0; i < list.Columns().Count(); ++i) titles.push_back(list.Columns()[i]->Caption());
-        EXPECT_EQ(titles, (std::vector<std::string>{"Nome", "Tamanho", "Tipo", "Modificado"}));
+        // In the language of the namespace (English in these tests).
+        EXPECT_EQ(titles, (std::vector<std::string>{"Name", "Size", "Type", "Modified"}));
         EXPECT_EQ(list.Columns()[1]->Alignment(), TAlignment::taRightJustify);
         EXPECT_EQ(widthsOf(list), (std::vector<int>{150, 80, 90, 110}));
         list.Columns()[0]->SetWidth(222);
