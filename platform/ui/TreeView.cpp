@@ -12,6 +12,9 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QResizeEvent>
+#include <QShowEvent>
+#include <QWheelEvent>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTreeView>
@@ -123,6 +126,29 @@ public:
     bool Editing() const { return state() == QAbstractItemView::EditingState; }
 
 protected:
+    // A node selected before the tree had its size was scrolled to against a
+    // viewport of the wrong height; until the user scrolls, the selection is
+    // brought into view again when the tree is shown or resized.
+    bool RevealSelection = true;
+    void RevealCurrent() {
+        if (RevealSelection && currentIndex().isValid()) scrollTo(currentIndex());
+    }
+    void showEvent(QShowEvent* event) override {
+        QTreeView::showEvent(event);
+        RevealCurrent();
+    }
+    void resizeEvent(QResizeEvent* event) override {
+        QTreeView::resizeEvent(event);
+        RevealCurrent();
+    }
+    void wheelEvent(QWheelEvent* event) override {
+        RevealSelection = false;
+        QTreeView::wheelEvent(event);
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        RevealSelection = false;
+        QTreeView::keyPressEvent(event);
+    }
     void paintEvent(QPaintEvent* event) override {
         if (!View) return;
         auto& impl = *View->FImpl;
@@ -138,6 +164,7 @@ protected:
         QTreeView::paintEvent(event);
     }
     void mousePressEvent(QMouseEvent* event) override {
+        RevealSelection = false;
         if (!View) return;
         auto& impl = *View->FImpl;
         const QPoint at = event->position().toPoint();
