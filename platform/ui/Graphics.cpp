@@ -24,6 +24,14 @@ TColor ColorToRGB(TColor color) {
     return color & 0xFFFFFF;
 }
 
+QPalette ItemViewPalette(QPalette palette) {
+    palette.setColor(QPalette::Base, ToQColor(clWindow));
+    palette.setColor(QPalette::Text, ToQColor(clWindowText));
+    palette.setColor(QPalette::Highlight, ToQColor(clHighlight));
+    palette.setColor(QPalette::HighlightedText, ToQColor(clHighlightText));
+    return palette;
+}
+
 QColor ToQColor(TColor color) {
     const TColor rgb = ColorToRGB(color);
     return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);

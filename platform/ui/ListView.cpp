@@ -666,11 +666,7 @@ TListView::TListView(TComponent* owner)
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setMouseTracking(true);
     table->setCornerButtonEnabled(false);
-    QPalette palette = table->palette();
-    palette.setColor(QPalette::Base, ToQColor(clWindow));
-    palette.setColor(QPalette::Text, ToQColor(clWindowText));
-    palette.setColor(QPalette::Highlight, ToQColor(clHighlight));
-    palette.setColor(QPalette::HighlightedText, ToQColor(clHighlightText));
+    QPalette palette = ItemViewPalette(table->palette());
     palette.setColor(QPalette::Button, ToQColor(clBtnFace));
     palette.setColor(QPalette::Window, ToQColor(clBtnFace));
     table->setPalette(palette);

@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QImage>
 #include <QPainter>
+#include <QPalette>
 #include <QRegion>
 #include <QString>
 #include <functional>
@@ -25,6 +26,9 @@ inline std::string FromQ(const QString& s) {
 
 QColor ToQColor(TColor color);
 TColor FromQColor(const QColor& color);
+// The palette of an item view on the system colours: window background and text,
+// highlight and highlighted text.
+QPalette ItemViewPalette(QPalette palette);
 // The Qt font for a class-library font: the family mapped to the bundled one, the
 // size turned into pixels at 96 dots per inch.
 QFont ToQFont(const TFont& font);

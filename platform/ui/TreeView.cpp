@@ -556,12 +556,7 @@ TTreeView::TTreeView(TComponent* owner) : TWinControl(owner), FImpl(std::make_un
     tree->header()->setStretchLastSection(false);
     tree->setExpandsOnDoubleClick(true);
     tree->setAnimated(false);
-    QPalette palette = tree->palette();
-    palette.setColor(QPalette::Base, ToQColor(clWindow));
-    palette.setColor(QPalette::Text, ToQColor(clWindowText));
-    palette.setColor(QPalette::Highlight, ToQColor(clHighlight));
-    palette.setColor(QPalette::HighlightedText, ToQColor(clHighlightText));
-    tree->setPalette(palette);
+    tree->setPalette(ItemViewPalette(tree->palette()));
     AttachWidget(tree);
     SetColor(clWindow);
     SetTabStop(true);

@@ -22,21 +22,9 @@ std::string TMvCustomFolderBrowseDlg::GetSelectedPath() {
 
 bool TMvCustomFolderBrowseDlg::DoExecute() {
     if (FForm) throw std::runtime_error("TMvFolderBrowseDlg form already active");
-    std::unique_ptr<TMvFrmFolderBrowseDlg> form;
-    bool result = false;
-    try {
-        form = CreateForm();
-        InitForm(*form);
-        FForm = form.get();
-        DoInitialized();
-        result = form->ShowModal() == mrOk;
-        ReadForm(*form);
-    } catch (...) {
-        FForm = nullptr;
-        throw;
-    }
-    FForm = nullptr;
-    return result;
+    return RunForm(
+        FForm, CreateForm(), [this](TMvFrmFolderBrowseDlg& form) { InitForm(form); },
+        [this](TMvFrmFolderBrowseDlg& form) { ReadForm(form); });
 }
 
 std::unique_ptr<TMvFrmFolderBrowseDlg> TMvCustomFolderBrowseDlg::CreateForm() {

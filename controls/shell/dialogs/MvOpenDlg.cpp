@@ -225,21 +225,9 @@ void TMvFileDlg::WriteFormGeometry(std::ostream& stream) const {
 
 bool TMvFileDlg::DoExecute() {
     if (FForm) throw std::runtime_error((Name().empty() ? ClassName() : Name()) + " already executing");
-    std::unique_ptr<TMvFrmOpenDlg> form;
-    bool result = false;
-    try {
-        form = CreateForm();
-        InitForm(*form);
-        FForm = form.get();
-        DoInitialized();
-        result = form->ShowModal() == mrOk;
-        ReadForm(*form);
-    } catch (...) {
-        FForm = nullptr;
-        throw;
-    }
-    FForm = nullptr;
-    return result;
+    return RunForm(
+        FForm, CreateForm(), [this](TMvFrmOpenDlg& form) { InitForm(form); },
+        [this](TMvFrmOpenDlg& form) { ReadForm(form); });
 }
 
 std::unique_ptr<TMvFrmOpenDlg> TMvFileDlg::CreateForm() {

@@ -85,6 +85,23 @@ protected:
     virtual void DoInitialized();
     virtual bool DoExecute() = 0;
 
+    // One run of a dialog's form: `current` points at the form while it is up (also
+    // when a step raises), the form is prepared before it is shown and read back after
+    // it closes, whatever the button. True when it closed with OK.
+    template <class TDlgForm, class TPrepare, class TReadBack>
+    bool RunForm(TDlgForm*& current, std::unique_ptr<TDlgForm> form, TPrepare prepare, TReadBack readBack) {
+        struct TClear {
+            TDlgForm*& Form;
+            ~TClear() { Form = nullptr; }
+        } clear{current};
+        prepare(*form);
+        current = form.get();
+        DoInitialized();
+        const bool ok = form->ShowModal() == mrOk;
+        readBack(*form);
+        return ok;
+    }
+
     int FFormWidth = -1;
     int FFormHeight = -1;
     TWindowState FFormWindowState = TWindowState::wsNormal;
