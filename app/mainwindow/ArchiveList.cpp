@@ -3,6 +3,7 @@
 #include "app/common/LangStr.h"
 #include "archive/framework/SharedRoutines.h"
 #include "archive/framework/ZipCommon.h"
+#include "platform/LocalTime.h"
 
 #include <algorithm>
 #include <array>
@@ -59,6 +60,10 @@ std::array<std::string, ArchiveColumnCount> FieldTexts(const TArchiveRow& r, con
 
 // ---- texts ------------------------------------------------------------------------
 
+// The month names (January first) and weekday names (Sunday first) in the string tables.
+constexpr int MonthNameStrings = 2970;
+constexpr int DayNameStrings = 2982;
+
 std::string FormatDateTimePattern(const std::string& pattern, TDateTime value) {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     DecodeDateTime(value, year, month, day, hour, minute, second);
@@ -70,18 +75,46 @@ std::string FormatDateTimePattern(const std::string& pattern, TDateTime value) {
         while (i + n < pattern.size() && std::tolower(static_cast<unsigned char>(pattern[i + n])) == c) ++n;
         return n;
     };
+    // "dddd"/"mmmm" give the weekday's and month's names in the current language,
+    // "ddd"/"mmm" their first three letters.
+    auto named = [](int number, size_t letters) {
+        std::string name = LoadLangStr(number);
+        if (letters >= 4) return name;
+        size_t end = 0;
+        for (int k = 0; k < 3 && end < name.size(); ++k)
+            do ++end;
+            while (end < name.size() && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80);
+        return name.substr(0, end);
+    };
     while (i < pattern.size()) {
         const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(pattern[i])));
         size_t n = 0;
         switch (c) {
+        case '\'':
+        case '"': {
+            // A quoted text is copied as it stands.
+            const size_t close = pattern.find(pattern[i], i + 1);
+            const size_t end = close == std::string::npos ? pattern.size() : close;
+            out.append(pattern, i + 1, end - i - 1);
+            n = end - i + (close == std::string::npos ? 0 : 1);
+            break;
+        }
         case 'd':
             n = run('d');
-            out += n >= 2 ? Digits(day, 2) : std::to_string(day);
+            if (n >= 3) {
+                const int64_t days = platform::DaysFromCivil(year, month, day);
+                const int weekday = static_cast<int>(((days + 4) % 7 + 7) % 7); // 1970-01-01 was a Thursday
+                out += named(DayNameStrings + weekday, n);
+            } else {
+                out += n >= 2 ? Digits(day, 2) : std::to_string(day);
+            }
             break;
         case 'm':
             n = run('m');
             if (afterHour)
                 out += n >= 2 ? Digits(minute, 2) : std::to_string(minute);
+            else if (n >= 3)
+                out += named(MonthNameStrings + month - 1, n);
             else
                 out += n >= 2 ? Digits(month, 2) : std::to_string(month);
             afterHour = false;

@@ -175,3 +175,31 @@ TEST(ArchiveList, ColumnWidthsFromTheTexts) {
 
 } // namespace
 } // namespace mv
+
+namespace mv {
+namespace {
+
+// The long date of the overwrite question: names of the weekday and month in each
+// language, quoted texts copied as they stand, short names cut to three letters.
+TEST(ArchiveList, DatePatternNamesAndQuotedTexts) {
+    const TDateTime when = EncodeDateTime(2026, 12, 11, 5, 32, 33); // a Friday
+    const struct {
+        int32_t base;
+        std::string pattern, expected;
+    } cases[] = {
+        {lbSpanish, " dddd, d 'de' mmmm 'de' yyyy, hh:mm:ss", " viernes, 11 de diciembre de 2026, 05:32:33"},
+        {lbPortuguese, " dddd, d 'de' mmmm 'de' yyyy, hh:mm:ss", " sexta-feira, 11 de dezembro de 2026, 05:32:33"},
+        {lbEnglish, " dddd, mmmm d, yyyy, hh:mm:ss", " Friday, December 11, 2026, 05:32:33"},
+        {lbPortuguese, "ddd dd/mmm \"h\"hh", "sex 11/dez h05"},
+        {lbEnglish, "dd/mm/yy 'unclosed", "11/12/26 unclosed"},
+    };
+    for (const auto& c : cases) {
+        LanguageScope language(c.base);
+        EXPECT_EQ(FormatDateTimePattern(c.pattern, when), c.expected) << c.pattern;
+    }
+    LanguageScope spanish(lbSpanish);
+    EXPECT_EQ(FormatDateTimePattern("ddd", EncodeDateTime(2026, 12, 9, 0, 0, 0)), "mié"); // three letters, not bytes
+}
+
+} // namespace
+} // namespace mv
