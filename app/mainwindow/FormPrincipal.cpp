@@ -681,7 +681,13 @@ void TFormPrincipal::AutoSizeColumns() {
     };
     const auto widths = FList.AutoColumnWidths(textWidth);
     ArquivosLv->BeginUpdate();
-    for (int i = 0; i < ArchiveColumnCount; ++i) ArquivosLv->Columns()[i]->SetWidth(widths[static_cast<size_t>(i)]);
+    for (int i = 0; i < ArchiveColumnCount; ++i) {
+        TListColumn* column = ArquivosLv->Columns()[i];
+        int width = widths[static_cast<size_t>(i)];
+        // A shown column is never narrower than its title with room for the sort arrow.
+        if (width > 0) width = std::max(width, textWidth(column->Caption()) + 24);
+        column->SetWidth(width);
+    }
     ArquivosLv->EndUpdate();
 }
 
