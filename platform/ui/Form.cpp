@@ -391,7 +391,23 @@ int TForm::ShowModal() {
         TModalFormHook hook = modalFormHook;
         QTimer::singleShot(0, window, [this, hook] { Guarded([&] { hook(*this, TModalPhase::mpShown); }); });
     }
-    while (FModalResult == mrNone) loop.exec();
+    // A modal result set by a button ends the run only when the form agrees to
+    // close: OnCloseQuery may refuse and OnClose may keep the form open (caNone),
+    // and both run once, as when the user closes the window.
+    FCloseAsked = false;
+    for (;;) {
+        while (FModalResult == mrNone) loop.exec();
+        if (FCloseAsked) break;
+        bool canClose = true;
+        TCloseAction action = TCloseAction::caHide;
+        Guarded([&] {
+            if (OnCloseQuery) OnCloseQuery(this, canClose);
+            if (canClose && OnClose) OnClose(this, action);
+        });
+        if (canClose && action != TCloseAction::caNone) break;
+        FModalResult = mrNone;
+    }
+    FCloseAsked = false;
     FModalLoop = nullptr;
     FModal = false;
     SetVisible(false);
@@ -412,6 +428,7 @@ void TForm::Close() {
     if (OnClose) OnClose(this, action);
     if (action == TCloseAction::caNone) return;
     if (FModal) {
+        FCloseAsked = true;
         SetModalResult(mrCancel);
         return;
     }

@@ -136,6 +136,8 @@ private:
     bool FModal = false;
     void* FModalLoop = nullptr;
     bool FClosing = false;
+    // Close() already asked OnCloseQuery and ran OnClose for the modal run ending now.
+    bool FCloseAsked = false;
     TWindowState FWindowState = TWindowState::wsNormal;
     TRect FNormalBounds;
     TPoint FMinPosition{-1, -1};

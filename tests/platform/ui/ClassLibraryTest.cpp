@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <QTimer>
 #include <QWindow>
 #include <chrono>
 #include <cstdlib>
@@ -207,6 +208,51 @@ TEST(ClassLibrary, ModalDriverAnswersWithRealKeysAndRecordsTexts) {
     EXPECT_EQ(driver.Shown()[0].Caption, "Question");
     EXPECT_EQ(driver.Shown()[0].Texts, (std::vector<std::string>{"&Proceed?", "&Yes", "&No"}));
     EXPECT_EQ(driver.Shown()[2].ModalResult, mrCancel);
+}
+
+// A button's modal result closes the form the way the close box does: the form is
+// asked first and may refuse, and its close handler runs once (dialogs save their
+// settings there).
+TEST(ClassLibrary, ModalResultOfAButtonAsksTheFormAndRunsItsCloseHandler) {
+    EnsureApplication();
+    TForm form(nullptr);
+    auto* ok = new TButton(&form);
+    ok->SetParent(&form);
+    ok->SetCaption("OK");
+    ok->SetModalResult(mrOk);
+    std::vector<std::string> log;
+    int queries = 0;
+    form.OnCloseQuery = [&](TComponent*, bool& canClose) {
+        log.push_back("query");
+        canClose = ++queries > 1;
+        // Refused once: the user clicks again.
+        if (!canClose) QTimer::singleShot(0, [ok] { ok->Click(); });
+    };
+    form.OnClose = [&](TComponent*, TCloseAction&) { log.push_back("close"); };
+    TModalDriver driver;
+    driver.Click(mrOk);
+    EXPECT_EQ(form.ShowModal(), mrOk);
+    EXPECT_EQ(log, (std::vector<std::string>{"query", "query", "close"}));
+
+    // The close box asks once too, not again when the run ends.
+    log.clear();
+    driver.CloseBox();
+    EXPECT_EQ(form.ShowModal(), mrCancel);
+    EXPECT_EQ(log, (std::vector<std::string>{"query", "close"}));
+
+    // A close handler that keeps the form open keeps the run going.
+    log.clear();
+    int closes = 0;
+    form.OnClose = [&](TComponent*, TCloseAction& action) {
+        log.push_back("close");
+        if (++closes == 1) {
+            action = TCloseAction::caNone;
+            QTimer::singleShot(0, [ok] { ok->Click(); });
+        }
+    };
+    driver.Click(mrOk);
+    EXPECT_EQ(form.ShowModal(), mrOk);
+    EXPECT_EQ(log, (std::vector<std::string>{"query", "close", "query", "close"}));
 }
 
 TEST(ClassLibrary, StandardControlsKeepTheirState) {
