@@ -862,6 +862,12 @@ void TFormPrincipal::SetBusyCursor(bool busy) {
 }
 
 void TFormPrincipal::ShowProgressWindow(bool visible) {
+    // Each operation shows its progress in the middle of the screen.
+    if (visible && !ProgressWindow->Visible() && ProgressWindow->Floating()) {
+        TForm* host = ProgressWindow->FloatingHost();
+        host->SetBounds((ScreenWidth() - host->Width()) / 2, (ScreenHeight() - host->Height()) / 2, host->Width(),
+                        host->Height());
+    }
     ProgressWindow->SetVisible(visible);
 }
 

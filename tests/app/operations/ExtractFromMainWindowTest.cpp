@@ -31,6 +31,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -522,9 +523,15 @@ void SendDoubleClick(TExtListView& list) {
     QApplication::sendEvent(widget, &event);
 }
 
-// Cancel on the progress window in mid-run: the run stops with "Cancelling...", no
-// error box; meanwhile every other command is held (menus, buttons, reopen menu, the
-// list's double click), and each comes back as it was.
+// Enter on the list (a key no menu item takes as its shortcut).
+void SendEnterKey(TExtListView& list) {
+    QKeyEvent event(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(list.Widget(), &event);
+}
+
+// Cancel on the progress window (centred on the screen) in mid-run: the run stops with
+// "Cancelling..."; meanwhile every other command is held (menus, buttons, reopen menu,
+// the list's double click and keys, closing the window), and each comes back as it was.
 TEST(ExtractFromMainWindow, CancelMidRunWhileEveryOtherCommandIsHeld) {
     MV_REQUIRE_TOOL("zip");
     const TempDir src;
@@ -538,8 +545,9 @@ TEST(ExtractFromMainWindow, CancelMidRunWhileEveryOtherCommandIsHeld) {
         Window w;
         TFormPrincipal& f = w.f();
         w.Open((src / archive).string());
-        int doubleClicks = 0;
+        int doubleClicks = 0, listKeys = 0;
         f.ArquivosLv->OnDblClick = [&](TComponent*) { ++doubleClicks; };
+        f.ArquivosLv->OnKeyDown = [&](TComponent*, uint16_t&, TShiftState) { ++listKeys; };
         const std::vector<TMenuItem*> items = {f.AbrirArquivo1, f.Reabrir1, f.mnuFecharArquivo1, f.Sair1,
                                                f.mnuAdicionar1, f.Extrair1, f.Excluir1, f.Refresh1,
                                                f.Explorer1, f.AjudadoMorvelan1};
@@ -549,7 +557,8 @@ TEST(ExtractFromMainWindow, CancelMidRunWhileEveryOtherCommandIsHeld) {
         for (TSpeedButton* b : buttons) before.push_back(b->Enabled());
 
         int ticks = 0;
-        bool anyEnabled = false, cancelLive = false, progressShown = false;
+        bool anyEnabled = false, cancelLive = false, progressShown = false, stayedOpen = false,
+             progressCentred = false;
         int shownWhileBusy = -1;
         TModalDriver* driver = nullptr;
         Ticker ticker(0, [&] {
@@ -565,7 +574,13 @@ TEST(ExtractFromMainWindow, CancelMidRunWhileEveryOtherCommandIsHeld) {
             UserClick(f.ExtrairBtn);
             f.mnuExtrair1Click();
             SendDoubleClick(*f.ArquivosLv);
+            SendEnterKey(*f.ArquivosLv);
+            // Closing the window waits for the run.
+            f.Close();
+            stayedOpen = f.Visible();
             shownWhileBusy = int(driver->Shown().size() - shown);
+            progressCentred = std::abs(f.ProgressWindow->FloatingHost()->Left() +
+                                       f.ProgressWindow->FloatingHost()->Width() / 2 - ScreenWidth() / 2) <= 1;
             UserClick(f.CancelarBtn);
         });
         const fs::path out = w.temp / "out";
@@ -583,6 +598,9 @@ TEST(ExtractFromMainWindow, CancelMidRunWhileEveryOtherCommandIsHeld) {
         EXPECT_TRUE(progressShown);
         EXPECT_EQ(shownWhileBusy, 0);
         EXPECT_EQ(doubleClicks, 0);
+        EXPECT_EQ(listKeys, 0);
+        EXPECT_TRUE(stayedOpen);
+        EXPECT_TRUE(progressCentred);
         // A reader stops quietly; the vendor library says the operation was cancelled.
         const bool vendor = std::string(archive) == "c.zip";
         ASSERT_EQ(modal.Shown().size(), vendor ? 2u : 1u);
@@ -599,7 +617,9 @@ TEST(ExtractFromMainWindow, CancelMidRunWhileEveryOtherCommandIsHeld) {
         for (TSpeedButton* b : buttons) after.push_back(b->Enabled());
         EXPECT_EQ(after, before);
         SendDoubleClick(*f.ArquivosLv);
+        SendEnterKey(*f.ArquivosLv);
         EXPECT_EQ(doubleClicks, 1);
+        EXPECT_EQ(listKeys, 1);
         // The next run goes to the end.
         Extract(w, {out});
         EXPECT_EQ(ReadTree(out).size(), 30u);
