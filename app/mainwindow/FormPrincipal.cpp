@@ -67,6 +67,9 @@ enum : int32_t {
     sBtnExplorer,
 };
 
+// The progress window's captions of its folder and file labels.
+constexpr int32_t sProgressFolder = 3000, sProgressFile = 3001;
+
 constexpr const char* ColumnsKey = "Software\\Morvelan\\Colunas";
 constexpr const char* HistoryBaseKey = "Software\\Morvelan\\MorvelanLastFiles";
 // The open dialog's filter (one text in every language).
@@ -393,15 +396,18 @@ void TFormPrincipal::CreateProgressWindow() {
     ProgressWindow->SetHideWhenInactive(false);
     ProgressWindow->Loaded();
     ProgressWindow->SetClientAreaSize(300, 114);
-    auto label = [this](const char* name, int top) {
+    auto label = [this](const char* name, int left, int top, int width) {
         auto* l = Make<TLabel>(this, name);
-        l->SetBounds(6, top, 288, 16);
+        l->SetBounds(left, top, width, 16);
         l->SetParent(ProgressWindow);
         return l;
     };
-    ProgressFolderLbl = label("ProgressFolderLbl", 4);
-    ProgressFileLbl = label("ProgressFileLbl", 22);
-    ProgressMessageLbl = label("ProgressMessageLbl", 40);
+    // The folder and the file under way, each after its caption.
+    label("ProgressFolderCaption", 6, 4, 60)->SetCaption(LoadLangStr(sProgressFolder));
+    label("ProgressFileCaption", 6, 22, 60)->SetCaption(LoadLangStr(sProgressFile));
+    ProgressFolderLbl = label("ProgressFolderLbl", 68, 4, 226);
+    ProgressFileLbl = label("ProgressFileLbl", 68, 22, 226);
+    ProgressMessageLbl = label("ProgressMessageLbl", 6, 40, 288);
     ProgressBar = Make<TProgressBar>(this, "ProgressBar");
     ProgressBar->SetBounds(6, 60, 288, 16);
     ProgressBar->SetRange(0, 100);

@@ -279,6 +279,35 @@ INSTANTIATE_TEST_SUITE_P(ExtractFromMainWindow, ExtractEveryType, ::testing::Val
                              return name;
                          });
 
+// A self-extracting ZIP (an installer script with the zip after it): all, selected
+// and without folders, as the peer extracts it.
+TEST(ExtractFromMainWindow, ASelfExtractingZip) {
+    MV_REQUIRE_TOOL("zip");
+    MV_REQUIRE_TOOL("7z");
+    const TempDir src;
+    fs::create_directories(src / "in/docs");
+    mvtest::WriteFileBytes(src / "in/setup.bin", mvtest::RandomBytes(7000, 3));
+    mvtest::WriteFileBytes(src / "in/docs/read me.txt", mvtest::TextBytes(2500, 4));
+    ASSERT_EQ(mvtest::Run("cd " + Quote((src / "in").string()) + " && zip -q -r ../p.zip setup.bin docs").exitCode, 0);
+    {
+        std::ofstream sfx(src / "setup.sh", std::ios::binary);
+        sfx << "#!/bin/sh\necho installing\nexit 0\n" << ReadAll(src / "p.zip");
+    }
+    ASSERT_EQ(mvtest::Run("zip -q -A " + Quote((src / "setup.sh").string())).exitCode, 0);
+    Window w;
+    w.Open((src / "setup.sh").string());
+    ASSERT_EQ(w.f().Opener().ArcType(), TArcType::atZipExe);
+    const Tree peer = PeerExtraction((src / "setup.sh").string(), w.temp / "peer");
+    ASSERT_EQ(peer.size(), 2u);
+    Extract(w, {w.temp / "all"});
+    EXPECT_TRUE(ReadTree(w.temp / "all") == peer);
+    Extract(w, {w.temp / "flat", false});
+    EXPECT_EQ(Names(ReadTree(w.temp / "flat")), (std::vector<std::string>{"read me.txt", "setup.bin"}));
+    SelectRows(w.f(), {"docs\\read me.txt"});
+    Extract(w, {w.temp / "sel", true, Which::Selected});
+    EXPECT_EQ(ReadTree(w.temp / "sel"), (Tree{{"docs/read me.txt", peer.at("docs/read me.txt")}}));
+}
+
 // The folder chosen last is the one the dialog proposes next time ("last used").
 TEST(ExtractFromMainWindow, TheDialogProposesTheLastFolder) {
     Window w;
