@@ -565,6 +565,8 @@ const TStringEntry LanguageStringTable[] = {
     {12986, "quinta-feira"},
     {12987, "sexta-feira"},
     {12988, "s\303\241bado"},
+    {13000, "Pasta:"},
+    {13001, "Arquivo:"},
     {20002, "&Add"},
     {20003, "&Extract"},
     {20011, "&Close"},
@@ -1124,6 +1126,8 @@ const TStringEntry LanguageStringTable[] = {
     {22986, "Thursday"},
     {22987, "Friday"},
     {22988, "Saturday"},
+    {23000, "Folder:"},
+    {23001, "File:"},
     {50002, "&Agregar"},
     {50003, "&Extraer"},
     {50011, "&Cerrar"},
@@ -1683,6 +1687,8 @@ const TStringEntry LanguageStringTable[] = {
     {52986, "jueves"},
     {52987, "viernes"},
     {52988, "s\303\241bado"},
+    {53000, "Carpeta:"},
+    {53001, "Archivo:"},
 };
 } // namespace
 
