@@ -101,6 +101,7 @@ TFrmExplorer::TFrmExplorer(TComponent* owner, const std::string& iniFileName)
     ArquivosLv->SetParent(this);
     ArquivosLv->SetMultiSelect(true);
     ArvoreTv->SetShellList(ArquivosLv);
+    MvShellCombo1->SetShellTree(ArvoreTv);
     MvShellCombo1->SetShellList(ArquivosLv);
 
     EspacoLivreEdit = new TEdit(this);
@@ -121,7 +122,6 @@ TFrmExplorer::TFrmExplorer(TComponent* owner, const std::string& iniFileName)
     SairBtn->SetParent(this);
     SairBtn->SetTag(187);
     SairBtn->SetHint("184");
-    SairBtn->SetModalResult(mrOk);
     SairBtn->SetCancel(true);
     SairBtn->SetDefault(true);
 
@@ -151,6 +151,9 @@ TFrmExplorer::TFrmExplorer(TComponent* owner, const std::string& iniFileName)
     ArvoreBtn->OnClick = [this](TComponent*) { ArvoreBtnClick(); };
     DeleteBtn->OnClick = [this](TComponent*) { DeleteBtnClick(); };
     FormatarBtn->OnClick = [this](TComponent*) { FormatarBtnClick(); };
+    SairBtn->OnClick = [this](TComponent*) { Close(); };
+    // The list was filled again (F5, a change on the disk): the free space follows.
+    ArquivosLv->OnFillComplete = [this](TComponent*) { UpdateFreeSpace(); };
     ArquivosLv->OnFolderChanged = [this](TComponent*) { UpdateFreeSpace(); };
     ArquivosLv->OnClick = [](TComponent*) { PlaySoundRes("CLEK"); };
     ArvoreTv->OnClick = [](TComponent*) { PlaySoundRes("CLEK"); };

@@ -400,19 +400,15 @@ void TFormProcura::OpenSelectedResult() {
     if (!node) return;
     while (node->Parent()) node = node->Parent();
     FChosenArchive = node->Text();
-    if (FRun.Running()) {
-        FClosing = true;
-        FRun.Cancel();
-    }
-    SetModalResult(mrOk);
+    Close(); // a running search stops first
 }
 
 bool ShowSearchForm(std::string& chosenArchive, const std::string& folder, const std::string& iniFileName) {
     auto form = std::make_unique<TFormProcura>(nullptr, iniFileName);
     form->SetFolder(folder);
-    const int result = form->ShowModal();
+    form->ShowModal();
     chosenArchive = form->ChosenArchive();
-    return result == mrOk && !chosenArchive.empty();
+    return !chosenArchive.empty();
 }
 
 } // namespace mv

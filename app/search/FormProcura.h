@@ -60,7 +60,7 @@ public:
     std::string StatusBarText() const;
     // The view style of the folder list: 0 large icons, 1 small icons, 2 list, 3 details.
     int ViewStyle() const { return FViewStyle; }
-    // The archive a result chose (empty: none); the form closes with mrOk then.
+    // The archive a result chose (empty: none); the form closes then.
     const std::string& ChosenArchive() const { return FChosenArchive; }
     // Points the folder list at a folder.
     void SetFolder(const std::string& folder);
