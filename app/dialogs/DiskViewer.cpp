@@ -173,6 +173,8 @@ TFrmExplorer::TFrmExplorer(TComponent* owner, const std::string& iniFileName)
         WriteSettings();
     };
     Layout();
+    // The placement takes over the form's events set above (keeping them).
+    FormPlacement->Loaded();
 }
 
 TFrmExplorer::~TFrmExplorer() = default;

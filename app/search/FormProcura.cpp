@@ -253,6 +253,8 @@ TFormProcura::TFormProcura(TComponent* owner, const std::string& iniFileName)
     };
     OnClose = [](TComponent*, TCloseAction&) { PlaySoundRes("CLICK"); };
     Layout();
+    // The placement takes over the form's events set above (keeping them).
+    FormPlacement->Loaded();
 }
 
 TFormProcura::~TFormProcura() {

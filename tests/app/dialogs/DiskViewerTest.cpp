@@ -304,6 +304,33 @@ TEST_F(DiskViewerTest, F5ShowsTheDiskAgain) {
     EXPECT_EQ(after, "1.323 Kbytes livres");
 }
 
+TEST_F(DiskViewerTest, SoundsAndTheSharedPlacementSection) {
+    WriteBytes(fs::path(usb) / "a.bin", 10);
+    auto backEnd = std::make_unique<TRecordingSound>();
+    TRecordingSound* recorder = backEnd.get();
+    SetSoundBackEnd(std::move(backEnd));
+    SetSoundsOption(true);
+    SetSoundsEnabled(false); // the next-disk prompt cleared it; the viewer sets it again
+    answers.push_back({TModalAction::maClickResult, mrNo, std::nullopt, {}});
+    bool enabledOnShow = false;
+    Show(usb, true, [&](TFrmExplorer& f) {
+        enabledOnShow = SoundsEnabled();
+        recorder->Finish();
+        SelectNames(f, {"a.bin"});
+        UserClick(f.DeleteBtn);
+        recorder->Finish();
+        UserClick(f.SmallIconsBtn);
+        recorder->Finish();
+        UserClick(f.FormatarBtn);
+    });
+    SetSoundsOption(false);
+    EXPECT_TRUE(enabledOnShow);
+    EXPECT_EQ(recorder->Played(), (std::vector<std::string>{"LIXO", "CLEK", "BEEP"}));
+    EXPECT_TRUE(fs::exists(fs::path(usb) / "a.bin"));
+    // The window's placement is kept with the extract dialog's.
+    EXPECT_TRUE(platform::IniFile(ini).SectionExists("Form Extrair"));
+}
+
 TEST_F(DiskViewerTest, TheNextDiskPromptOpensTheViewerThroughTheMainWindow) {
     // The main window puts the viewer behind the prompt's browse button.
     TFormPrincipal main(nullptr);

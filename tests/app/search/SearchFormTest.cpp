@@ -9,8 +9,10 @@
 #include "app/common/Sounds.h"
 #include "app/mainwindow/ArchiveList.h"
 #include "app/mainwindow/FormPrincipal.h"
+#include "archive/framework/ZipCrypt.h"
 #include "controls/listview/ExtListView.h"
 #include "controls/shell/ShellList.h"
+#include "platform/IniFile.h"
 #include "platform/Sound.h"
 #include "platform/ui/Edits.h"
 #include "platform/ui/ListView.h"
@@ -150,31 +152,46 @@ protected:
     int unanswered = 0;
 };
 
-TEST_F(SearchFormTest, ResultTreeWithArchivesOnlyOnAndOff) {
+TEST_F(SearchFormTest, ResultTreeByArchivesOnlyCaseAndMode) {
     Fixture fx;
+    using Results_t = std::map<std::string, std::vector<std::string>>;
     const struct {
-        bool archivesOnly;
-        std::map<std::string, std::vector<std::string>> results;
+        const char* name;
+        bool archivesOnly, caseSensitive;
+        int mode; // RadioGroup1's item
+        std::string text;
+        Results_t results;
         int inspected;
     } cases[] = {
         // The text file is never opened: the zip and the arj are inspected.
-        {true, {{fx.zip, {"inner.txt"}}}, 2},
+        {"archives only", true, false, 0, "needle", {{fx.zip, {"inner.txt"}}}, 2},
         // Searched as raw data, the text file is a node without children.
-        {false, {{fx.zip, {"inner.txt"}}, {fx.txt, {}}}, 3},
+        {"all files", false, false, 0, "needle", {{fx.zip, {"inner.txt"}}, {fx.txt, {}}}, 3},
+        // The member holds "Needle": with case, only the text file matches.
+        {"case", false, true, 0, "needle", {{fx.txt, {}}}, 3},
+        // Hexadecimal bytes of "needle".
+        {"hex", false, false, 3, "6E 65 65 64 6C 65", {{fx.zip, {"inner.txt"}}, {fx.txt, {}}}, 3},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.archivesOnly);
+        SCOPED_TRACE(c.name);
         AnswerOk(); // the summary box
-        std::map<std::string, std::vector<std::string>> results;
-        bool idleAgain = false;
+        Results_t results;
+        bool idleAgain = false, busyDuring = false;
         Show(fx.Folder(), [&](TFormProcura& f) {
             EXPECT_FALSE(f.CancelarBtn->Enabled());
-            Search(f, "needle", c.archivesOnly);
+            f.cbDiferencia->SetChecked(c.caseSensitive);
+            f.RadioGroup1->SetItemIndex(c.mode);
+            f.Run().OnHit = [&f, &busyDuring, hit = f.Run().OnHit](const TSearchHit& h) {
+                busyDuring = !f.ProcuraBtn->Enabled() && f.CancelarBtn->Enabled();
+                hit(h);
+            };
+            Search(f, c.text, c.archivesOnly);
             results = Results(f);
             idleAgain = f.ProcuraBtn->Enabled() && !f.CancelarBtn->Enabled();
             UserClick(f.FecharBtn);
         });
         EXPECT_EQ(results, c.results);
+        EXPECT_TRUE(busyDuring);
         EXPECT_TRUE(idleAgain);
         // the seconds are whatever the run took: compare the lines before them
         ASSERT_GE(shown.size(), 2u);
@@ -185,6 +202,29 @@ TEST_F(SearchFormTest, ResultTreeWithArchivesOnlyOnAndOff) {
         EXPECT_TRUE(found) << "summary box not shown with " << expectedStart;
         EXPECT_EQ(unanswered, 0);
     }
+}
+
+TEST_F(SearchFormTest, SoundsAndThePlacementSection) {
+    Fixture fx;
+    auto backEnd = std::make_unique<TRecordingSound>();
+    TRecordingSound* recorder = backEnd.get();
+    SetSoundBackEnd(std::move(backEnd));
+    SetSoundsOption(true);
+    SetSoundsEnabled(false); // the main window's command cleared it; the form sets it again
+    AnswerOk();
+    Show(fx.Folder(), [&](TFormProcura& f) {
+        EXPECT_TRUE(SoundsEnabled());
+        recorder->Finish();
+        f.Edit1->SetTextValue("needle");
+        UserClick(f.ProcuraBtn);
+        recorder->Finish();
+        UserClick(f.SubPastasChk);
+        recorder->Finish();
+        UserClick(f.FecharBtn);
+    });
+    EXPECT_EQ(recorder->Played(), (std::vector<std::string>{"BEEP", "CLEK", "CLICK"}));
+    SetSoundsOption(false);
+    EXPECT_TRUE(platform::IniFile(ini).SectionExists(SearchFormSection));
 }
 
 TEST_F(SearchFormTest, TwoSelectedNamesAreSearchedHereAndBelow) {
@@ -235,13 +275,36 @@ TEST_F(SearchFormTest, SummaryFormatsAndNothingToSearch) {
     EXPECT_TRUE(BoxShown(LoadLangStr(177) + "0\n" + LoadLangStr(178) + "\n\n" + LoadLangStr(179) + "0s"));
 }
 
+// Whether a password passes the check byte of the first entry's encryption header.
+bool PasswordPassesCheck(const std::string& zip, const std::string& password) {
+    const std::vector<uint8_t> b = mvtest::ReadFileBytes(zip);
+    if (b.size() < 30) return false;
+    auto u16 = [&](size_t at) { return static_cast<uint32_t>(b[at] | b[at + 1] << 8); };
+    auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+    const size_t header = 30 + u16(26) + u16(28);
+    if (b.size() < header + ZipEncryptHeaderSize) return false;
+    TZipKeys keys;
+    return ZipTestEncryptHeader(keys, &b[header], static_cast<uint16_t>(u16(6)), password, u32(10), u32(14));
+}
+
 TEST_F(SearchFormTest, EncryptedMemberAsksPerAttemptMaskedAndCancelSkipsIt) {
     TempDir dir;
     WriteText(dir / "src/secret.txt", "the needle is here\n");
     fs::create_directories(dir / "f");
     const std::string zip = (dir / "f/locked.zip").string();
-    const auto r = mvtest::Run("zip -q -X -P right " + zip + " secret.txt", dir / "src");
-    ASSERT_EQ(r.exitCode, 0) << r.output;
+    // A wrong password passes the encryption header's check byte once in 256 times;
+    // the archive is made again until none of the wrong ones here does.
+    const std::vector<std::string> wrong = {"wrong", "also wrong", "a", "b", "c"};
+    bool clean = false;
+    for (int attempt = 0; attempt < 50 && !clean; ++attempt) {
+        fs::remove(zip);
+        const auto r = mvtest::Run("zip -q -X -P right " + zip + " secret.txt", dir / "src");
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+        clean = std::none_of(wrong.begin(), wrong.end(), [&](const std::string& password) {
+            return PasswordPassesCheck(zip, password);
+        });
+    }
+    ASSERT_TRUE(clean);
 
     const struct {
         std::vector<std::optional<std::string>> typed; // nullopt: Cancel
@@ -270,7 +333,9 @@ TEST_F(SearchFormTest, EncryptedMemberAsksPerAttemptMaskedAndCancelSkipsIt) {
             UserClick(f.FecharBtn);
         });
         // One question per attempt, with the member's name as caption and text 181.
-        ASSERT_EQ(shown.size(), c.typed.size() + 2);
+        std::string captions;
+        for (const auto& form : shown) captions += form.Caption + "|";
+        ASSERT_EQ(shown.size(), c.typed.size() + 2) << captions;
         for (size_t i = 1; i <= c.typed.size(); ++i) {
             EXPECT_EQ(shown[i].Caption, "secret.txt");
             EXPECT_NE(std::find(shown[i].Texts.begin(), shown[i].Texts.end(), LoadLangStr(181)), shown[i].Texts.end());
