@@ -6,9 +6,11 @@
 #include "app/common/Sounds.h"
 #include "app/common/StrUtils.h"
 #include "app/dialogs/ExtractDialog.h"
+#include "app/dialogs/DiskViewer.h"
 #include "app/dialogs/SmallPrompts.h"
 #include "app/mainwindow/ArchiveRows.h"
 #include "app/mainwindow/OpenArchiveDialog.h"
+#include "app/search/FormProcura.h"
 #include "controls/listview/ExtListView.h"
 #include "controls/shell/ShellUtils.h"
 #include "controls/shell/SystemImages.h"
@@ -201,6 +203,9 @@ void TFormPrincipal::CreateMenus() {
     AntiVirus1 = AddItem(Acoes1, this, "AntiVirus1", LoadLangStr(sMenuAntiVirus));
     Sfx1 = AddItem(Acoes1, this, "Sfx1", LoadLangStr(sMenuSfx));
     Email1 = AddItem(Acoes1, this, "Email1", LoadLangStr(sMenuEmail));
+    // The search form, and the disk viewer the next-disk prompt opens.
+    Procurar1 = AddItem(Acoes1, this, "Procurar1", LoadLangStr(165), [this] { ProcurarBtnClick(); });
+    SetDiskViewerOpener([](const std::string& folder, bool formatEnabled) { ShowDiskViewer(folder, formatEnabled); });
     AddSeparator(Acoes1, this);
     Refresh1 = AddItem(Acoes1, this, "Refresh1", LoadLangStr(sMenuAtualizar), [this] { Refresh1Click(); });
     Refresh1->SetShortCut("F5");
@@ -544,6 +549,15 @@ void TFormPrincipal::EstiloClick(int style) {
 
 void TFormPrincipal::StatusBar1Click() {
     FOpener->StatusBarClick();
+}
+
+void TFormPrincipal::ProcurarBtnClick() {
+    PlaySoundRes("CLICK");
+    SetSoundsEnabled(false);
+    std::string chosen;
+    if (!ShowSearchForm(chosen)) return;
+    FOpener->OpenArchive(chosen);
+    RefreshReopenMenu();
 }
 
 void TFormPrincipal::ProcessCommandLine() {

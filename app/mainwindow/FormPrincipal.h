@@ -106,6 +106,9 @@ public:
     void Explorer1Click();
     void EstiloClick(int style);
     void StatusBar1Click();
+    // Search: the search form on the machine's drives; a result it chose is opened here.
+    TMenuItem* Procurar1 = nullptr;
+    void ProcurarBtnClick();
     // The command line of this run, once: a verb, or the archive to open.
     void ProcessCommandLine();
     // The message that runs ProcessCommandLine once the message loop runs.

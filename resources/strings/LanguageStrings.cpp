@@ -567,6 +567,7 @@ const TStringEntry LanguageStringTable[] = {
     {12988, "s\303\241bado"},
     {13000, "Pasta:"},
     {13001, "Arquivo:"},
+    {13150, "Enviar para a lixeira os itens abaixo?"},
     {20002, "&Add"},
     {20003, "&Extract"},
     {20011, "&Close"},
@@ -1128,6 +1129,7 @@ const TStringEntry LanguageStringTable[] = {
     {22988, "Saturday"},
     {23000, "Folder:"},
     {23001, "File:"},
+    {23150, "Move the items below to the trash?"},
     {50002, "&Agregar"},
     {50003, "&Extraer"},
     {50011, "&Cerrar"},
@@ -1689,6 +1691,7 @@ const TStringEntry LanguageStringTable[] = {
     {52988, "s\303\241bado"},
     {53000, "Carpeta:"},
     {53001, "Archivo:"},
+    {53150, "\302\277Enviar a la papelera los elementos siguientes?"},
 };
 } // namespace
 
