@@ -74,8 +74,10 @@ bool ChooseFile(bool save, int title, int filter, const std::string& initialDir,
     if (title) dialog->SetTitle(LoadLangStr(title));
     dialog->SetFilter(LoadLangStr(filter));
     dialog->SetFilterIndex(1);
-    if (!initialDir.empty() && platform::IsDirectory(initialDir)) dialog->SetInitialDir(initialDir);
-    if (!proposed.empty()) dialog->SetFileName(proposed);
+    const bool folder = !initialDir.empty() && platform::IsDirectory(initialDir);
+    // A proposed name goes in with its folder, where the dialog starts.
+    if (!proposed.empty()) dialog->SetFileName(folder ? platform::JoinPath(initialDir, proposed) : proposed);
+    else if (folder) dialog->SetInitialDir(initialDir);
     if (!dialog->Execute() || dialog->Files().empty()) return false;
     chosen = dialog->Files().front();
     return true;
@@ -100,13 +102,14 @@ TFormSFX::TFormSFX(TComponent* owner, std::string archive, const std::vector<std
     SetScaled(false);
     SetBorderStyle(TFormBorderStyle::bsDialog);
     SetPosition(TPosition::poScreenCenter);
-    SetClientWidth(760);
+    SetClientWidth(800);
     SetClientHeight(530);
 
-    Pages = Add<TExtPageControl>(*this, *this, "Pages", 8, 8, 744, 470);
+    Pages = Add<TExtPageControl>(*this, *this, "Pages", 8, 8, 784, 470);
     for (int caption : {235, 247, 252, 260, 265, 267, 271, 280}) Pages->AddPage(LoadLangStr(caption));
     Pages->SetTabPosition(TExtTabPosition::tabPosLeft);
-    Pages->SetTabWidth(130);
+    // Wide enough for the longest page title of every language in two lines.
+    Pages->SetTabWidth(170);
     Pages->SetTabHeight(40);
     Pages->SetTabWordWrap(true);
     auto page = [this](int i) -> TWinControl& { return *Pages->Page(i); };
@@ -174,7 +177,7 @@ TFormSFX::TFormSFX(TComponent* owner, std::string archive, const std::vector<std
             if (r == 0) e->SetReadOnly(true);
             ProgramGroupGrid[static_cast<size_t>(r)][static_cast<size_t>(c)] = e;
         }
-        const int widths[] = {48, 120, 124};
+        const int widths[] = {68, 110, 118};
         int x = 304;
         for (int c = 0; c < 3; ++c) {
             auto* e = Add<TEdit>(page(5), *this, "", x, y, widths[c] - 2, 21);
@@ -186,7 +189,7 @@ TFormSFX::TFormSFX(TComponent* owner, std::string archive, const std::vector<std
     }
     const int buttonsTop = gridTop + 11 * 22 + 4;
     PGButton = AddBrowse(page(5), *this, "PGButton", 12, buttonsTop);
-    EXTButton = AddBrowse(page(5), *this, "EXTButton", 304 + 48, buttonsTop);
+    EXTButton = AddBrowse(page(5), *this, "EXTButton", 304 + 68, buttonsTop);
     // The buttons leave the focus in the grid, so that they know its current cell.
     PGButton->SetTabStop(false);
     EXTButton->SetTabStop(false);
@@ -232,10 +235,10 @@ TFormSFX::TFormSFX(TComponent* owner, std::string archive, const std::vector<std
         FolderMenu->Items().Add(LoadLangStr(SfxFolderMenuCaption(item)));
     FolderMenu->SetVisible(false);
 
-    VoltarBtn = AddText<TButton>(*this, *this, "VoltarBtn", 424, 490, 104, 30, 243);
-    AvancarBtn = AddText<TButton>(*this, *this, "AvancarBtn", 536, 490, 104, 30, 244);
+    VoltarBtn = AddText<TButton>(*this, *this, "VoltarBtn", 464, 490, 104, 30, 243);
+    AvancarBtn = AddText<TButton>(*this, *this, "AvancarBtn", 576, 490, 104, 30, 244);
     AvancarBtn->SetDefault(true);
-    SairBtn = AddText<TButton>(*this, *this, "SairBtn", 648, 490, 104, 30, 172);
+    SairBtn = AddText<TButton>(*this, *this, "SairBtn", 688, 490, 104, 30, 172);
     SairBtn->SetCancel(true);
 
     AvancarBtn->OnClick = [this](TComponent*) { AvancarBtnClick(); };
