@@ -4,6 +4,7 @@
 #include "app/packager/stub/SfxRun.h"
 #include "archive/framework/Crc.h"
 #include "archive/framework/ZipRecords.h"
+#include "tests/app/packager/FakeDialogs.h"
 #include "tests/support/TestSupport.h"
 
 #include <cstdlib>
@@ -150,66 +151,6 @@ TEST(SfxStub, ADamagedContainerIsAClearError) {
     EXPECT_FALSE(fs::exists(dir / "a.txt"));
 }
 
-// A stand-in for zenity or kdialog: each call is logged as its arguments (each
-// followed by a unit separator, the call by a record separator), and answered with the next scripted reply
-// "<exit status>|<output>". Shell built-ins only: the installer runs with a PATH
-// holding nothing but these stand-ins.
-class FakeDialogs {
-public:
-    FakeDialogs(const fs::path& dir, const std::vector<std::string>& programs) : bin(dir / "bin"), dir(dir) {
-        fs::create_directories(bin);
-        for (const auto& name : programs) {
-            const fs::path script = bin / name;
-            mvtest::WriteFileText(script, "#!/bin/sh\n"
-                                          "d=" + mvtest::Quote(dir.string()) + "\n"
-                                          "n=0; [ -f \"$d/count\" ] && read n < \"$d/count\"\n"
-                                          "n=$((n+1)); echo $n > \"$d/count\"\n"
-                                          "{ printf '%s\\037' \"${0##*/}\" \"$@\"; printf '\\036'; } >> \"$d/log\"\n"
-                                          "i=0\n"
-                                          "while IFS= read -r line; do i=$((i+1)); if [ $i -eq $n ]; then\n"
-                                          "  out=${line#*|}; [ -n \"$out\" ] && printf '%s\\n' \"$out\"; exit ${line%%|*}\n"
-                                          "fi; done < \"$d/replies\"\n"
-                                          "exit 1\n");
-            fs::permissions(script, fs::perms::owner_all);
-        }
-    }
-    // Runs the installer with a desktop session (display set) and these replies;
-    // stdin answers the terminal, if it comes to that.
-    mvtest::RunResult Run(const fs::path& installer, const std::vector<std::string>& replies,
-                          const std::string& stdinText = {}, const std::string& env = "DISPLAY=:99",
-                          const std::string& args = {}) {
-        std::string text;
-        for (const auto& r : replies) text += r + "\n";
-        mvtest::WriteFileText(dir / "replies", text);
-        mvtest::WriteFileText(dir / "stdin", stdinText);
-        fs::remove(dir / "count");
-        fs::remove(dir / "log");
-        return mvtest::Run("env -u MORVELAN_SFX_ANSWERS -u WAYLAND_DISPLAY -u DISPLAY " + env +
-                           " PATH=" + mvtest::Quote(bin.string()) + " " + mvtest::Quote(installer.string()) + " " +
-                           args + " < " + mvtest::Quote((dir / "stdin").string()));
-    }
-    // The calls made, each as its argument list.
-    std::vector<std::vector<std::string>> Calls() const {
-        std::vector<std::vector<std::string>> calls;
-        if (!fs::exists(dir / "log")) return calls;
-        const auto bytes = mvtest::ReadFileBytes(dir / "log");
-        std::string line;
-        for (char c : std::string(bytes.begin(), bytes.end())) {
-            if (c != '\036') {
-                line += c;
-                continue;
-            }
-            std::vector<std::string> args;
-            for (size_t at = 0, bar; (bar = line.find('\037', at)) != std::string::npos; at = bar + 1)
-                args.push_back(line.substr(at, bar - at));
-            calls.push_back(args);
-            line.clear();
-        }
-        return calls;
-    }
-    fs::path bin, dir;
-};
-
 // The installer of the desktop (VzSfx32) asks through zenity or kdialog when a
 // display is there: each question with its title, text and the author's button
 // captions, and each answer (buttons, typed folder, list choice) is honoured.
@@ -231,7 +172,7 @@ TEST(SfxStub, DesktopDialogsAskAndTheirAnswersAreHonoured) {
     for (const std::string program : {"zenity", "kdialog"}) {
         SCOPED_TRACE(program);
         const bool kde = program == "kdialog";
-        FakeDialogs fake(dir / program, {program});
+        mvtest::FakeDialogs fake(dir / program, {program});
         const fs::path target = dir / (program + "-out");
         const std::string t = target.string();
 
@@ -323,7 +264,7 @@ TEST(SfxStub, TerminalWhenTheDesktopDialogsCannotAsk) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         const fs::path work = dir / row.what;
-        FakeDialogs fake(work, row.programs);
+        mvtest::FakeDialogs fake(work, row.programs);
         const fs::path target = work / "out";
         fs::create_directories(target);
         // The answers typed at the terminal: on past the welcome, and the licence agreed to.
