@@ -232,12 +232,15 @@ TEST(FormSFX, GridBrowseButtonsWriteTheChosenFileIntoTheApplicationCell) {
     EXPECT_EQ(form.ExtensaoGrid[1][1]->Text(), "<Destino>\\setup.sh");
 
     // With the focus in a cell of the application column, that cell is the one written.
+    for (int step = 1; step < 6; ++step) form.AvancarBtn->Click();
+    ASSERT_EQ(form.Pages->ActivePageIndex(), 5);
     TModalDriver driver;
-    driver.PressEscape([&](TForm&) {
-        form.Pages->SetActivePageIndex(5);
+    driver.PressEscape([&](TForm& f) {
         form.ProgramGroupGrid[5][0]->SetFocus();
         ASSERT_TRUE(form.ProgramGroupGrid[5][0]->Focused());
         form.PGButton->Click();
+        EXPECT_TRUE(form.ArquivosLb->Visible());
+        EXPECT_TRUE(SaveControlImage(f, mvtest::ScreenshotFolder("packager") + "/wizard-grid-file-list-pt.png"));
         form.ArquivosLb->SetItemIndex(0);
         form.ArquivosLbClick();
     });

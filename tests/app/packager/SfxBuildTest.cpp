@@ -6,7 +6,7 @@
 #include "app/common/SfxPlaceholders.h"
 #include "archive/framework/ArcDetect.h"
 #include "tests/support/DesktopFixture.h"
-#include "tests/app/packager/FakeDialogs.h"
+#include "tests/support/FakeDialogs.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "app/packager/stub/SfxRun.h"
 #include "archive/framework/Crc.h"
 #include "archive/framework/ZipRecords.h"
-#include "tests/app/packager/FakeDialogs.h"
+#include "tests/support/FakeDialogs.h"
 #include "tests/support/TestSupport.h"
 
 #include <cstdlib>

@@ -1,5 +1,5 @@
 #pragma once
-// Test helper of the installer tests: stand-ins for the desktop's dialog programs.
+// Stand-ins for the desktop's dialog programs (zenity, kdialog), for the installer tests.
 #include "tests/support/TestSupport.h"
 
 #include <string>
