@@ -6,6 +6,7 @@
 #include "app/packager/SfxBuild.h"
 #include "app/common/SfxPlaceholders.h"
 #include "app/packager/SmpFile.h"
+#include "controls/shell/dialogs/MvOpenDlg.h"
 #include "controls/toolkit/colour/ExtPageControl.h"
 #include "platform/AppPaths.h"
 #include "platform/FileSystem.h"
@@ -13,6 +14,7 @@
 #include "platform/ui/StdControls.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace mv {
 
@@ -53,6 +55,42 @@ std::vector<std::string> Lines(const std::string& text) {
     }
 }
 
+// A small button beside a field that opens a file dialog for it.
+TButton* AddBrowse(TWinControl& parent, TComponent& owner, const char* name, int x, int y) {
+    auto* b = Add<TButton>(parent, owner, name, x, y, 36, 22);
+    b->SetCaption("...");
+    return b;
+}
+
+// One run of the program's open or save dialog: title and filter are string
+// numbers (title 0: the dialog's own), the first filter chosen; true with the
+// chosen full name.
+bool ChooseFile(bool save, int title, int filter, const std::string& initialDir, const std::string& proposed,
+                std::string& chosen) {
+    std::unique_ptr<TMvFileDlg> dialog;
+    if (save) dialog = std::make_unique<TMvSaveDlg>(nullptr);
+    else dialog = std::make_unique<TMvOpenDlg>(nullptr);
+    dialog->SetOptions(DefaultOpenOptions | ptofPathMustExist | ptofShowTree | (save ? 0 : ptofFileMustExist));
+    if (title) dialog->SetTitle(LoadLangStr(title));
+    dialog->SetFilter(LoadLangStr(filter));
+    dialog->SetFilterIndex(1);
+    const bool folder = !initialDir.empty() && platform::IsDirectory(initialDir);
+    // A proposed name goes in with its folder, where the dialog starts.
+    if (!proposed.empty()) dialog->SetFileName(folder ? platform::JoinPath(initialDir, proposed) : proposed);
+    else if (folder) dialog->SetInitialDir(initialDir);
+    if (!dialog->Execute() || dialog->Files().empty()) return false;
+    chosen = dialog->Files().front();
+    return true;
+}
+
+// The memo shows "\n" line ends; texts loaded from a settings file carry CR LF.
+std::string MemoText(const std::string& text) {
+    std::string out;
+    for (char c : text)
+        if (c != '\r') out += c;
+    return out;
+}
+
 constexpr TColor White = 0xFFFFFF;
 constexpr TColor Grey = 12632256;
 
@@ -64,20 +102,22 @@ TFormSFX::TFormSFX(TComponent* owner, std::string archive, const std::vector<std
     SetScaled(false);
     SetBorderStyle(TFormBorderStyle::bsDialog);
     SetPosition(TPosition::poScreenCenter);
-    SetClientWidth(760);
+    SetClientWidth(800);
     SetClientHeight(530);
 
-    Pages = Add<TExtPageControl>(*this, *this, "Pages", 8, 8, 744, 470);
+    Pages = Add<TExtPageControl>(*this, *this, "Pages", 8, 8, 784, 470);
     for (int caption : {235, 247, 252, 260, 265, 267, 271, 280}) Pages->AddPage(LoadLangStr(caption));
     Pages->SetTabPosition(TExtTabPosition::tabPosLeft);
-    Pages->SetTabWidth(130);
+    // Wide enough for the longest page title of every language in two lines.
+    Pages->SetTabWidth(170);
     Pages->SetTabHeight(40);
     Pages->SetTabWordWrap(true);
     auto page = [this](int i) -> TWinControl& { return *Pages->Page(i); };
 
     // 1: settings file, mode, stub
     AddText<TLabel>(page(0), *this, "ConfigLbl", 12, 14, 300, 16, 245);
-    ConfigEdit = Add<TEdit>(page(0), *this, "ConfigEdit", 12, 34, 560, 22);
+    ConfigEdit = Add<TEdit>(page(0), *this, "ConfigEdit", 12, 34, 520, 22);
+    OpenBtn = AddBrowse(page(0), *this, "OpenBtn", 536, 34);
     auto* modes = AddText<TGroupBox>(page(0), *this, "ModoGrp", 12, 72, 560, 80, 237);
     RgModoBasico = AddText<TRadioButton>(*modes, *this, "RgModoBasico", 14, 22, 500, 22, 238);
     RgModoProfissional = AddText<TRadioButton>(*modes, *this, "RgModoProfissional", 14, 48, 500, 22, 239);
@@ -89,12 +129,12 @@ TFormSFX::TFormSFX(TComponent* owner, std::string archive, const std::vector<std
     AddText<TLabel>(page(1), *this, "TituloLbl", 12, 14, 300, 16, 248);
     TituloEdit = Add<TEdit>(page(1), *this, "TituloEdit", 12, 34, 560, 22);
     AddText<TLabel>(page(1), *this, "IntroLbl", 12, 66, 300, 16, 249);
-    Memo = Add<TEdit>(page(1), *this, "Memo", 12, 86, 560, 22);
-    AddText<TLabel>(page(1), *this, "PastaLbl", 12, 120, 300, 16, 250);
-    PastaDefaultEdit = Add<TEdit>(page(1), *this, "PastaDefaultEdit", 12, 140, 520, 22);
-    EspecialBtn = Add<TButton>(page(1), *this, "EspecialBtn", 536, 140, 36, 22);
+    Memo = Add<TMemo>(page(1), *this, "Memo", 12, 86, 560, 150);
+    AddText<TLabel>(page(1), *this, "PastaLbl", 12, 248, 300, 16, 250);
+    PastaDefaultEdit = Add<TEdit>(page(1), *this, "PastaDefaultEdit", 12, 268, 520, 22);
+    EspecialBtn = Add<TButton>(page(1), *this, "EspecialBtn", 536, 268, 36, 22);
     EspecialBtn->SetCaption(">>");
-    auto* note = AddText<TLabel>(page(1), *this, "NotaLbl", 12, 168, 560, 32, 251);
+    auto* note = AddText<TLabel>(page(1), *this, "NotaLbl", 12, 296, 560, 32, 251);
     note->SetWordWrap(true);
 
     // 3: advanced options
@@ -114,14 +154,14 @@ TFormSFX::TFormSFX(TComponent* owner, std::string archive, const std::vector<std
     RgProtecaoExclusiva = AddText<TRadioButton>(page(3), *this, "RgProtecaoExclusiva", 12, 108, 560, 22, 264);
 
     // 5: messages and buttons
-    TreeView = Add<TListBox>(page(4), *this, "TreeView", 12, 12, 560, 330);
+    TreeView = Add<TListBox>(page(4), *this, "TreeView", 12, 12, 560, 270);
     for (int i = 0; i < SfxTextCount; ++i) {
         const int caption = SfxTextCaption(i);
         const std::string text = caption ? LoadLangStr(caption) : "OK";
         TreeView->Items().Add(IsSfxGroupNode(i) ? text : "      " + text);
     }
-    AddText<TLabel>(page(4), *this, "ItemLbl", 12, 350, 300, 16, 266);
-    ItemSelecionado = Add<TEdit>(page(4), *this, "ItemSelecionado", 12, 370, 560, 22);
+    AddText<TLabel>(page(4), *this, "ItemLbl", 12, 290, 300, 16, 266);
+    ItemSelecionado = Add<TMemo>(page(4), *this, "ItemSelecionado", 12, 310, 560, 120);
 
     // 6: program group and associations
     GrupoProgramasChk = AddText<TCheckBox>(page(5), *this, "GrupoProgramasChk", 12, 8, 280, 22, 268);
@@ -137,7 +177,7 @@ TFormSFX::TFormSFX(TComponent* owner, std::string archive, const std::vector<std
             if (r == 0) e->SetReadOnly(true);
             ProgramGroupGrid[static_cast<size_t>(r)][static_cast<size_t>(c)] = e;
         }
-        const int widths[] = {48, 120, 124};
+        const int widths[] = {68, 110, 118};
         int x = 304;
         for (int c = 0; c < 3; ++c) {
             auto* e = Add<TEdit>(page(5), *this, "", x, y, widths[c] - 2, 21);
@@ -147,24 +187,34 @@ TFormSFX::TFormSFX(TComponent* owner, std::string archive, const std::vector<std
             x += widths[c];
         }
     }
-    ArquivosLb = Add<TListBox>(page(5), *this, "ArquivosLb", 12, 330, 560, 100);
+    const int buttonsTop = gridTop + 11 * 22 + 4;
+    PGButton = AddBrowse(page(5), *this, "PGButton", 12, buttonsTop);
+    EXTButton = AddBrowse(page(5), *this, "EXTButton", 304 + 68, buttonsTop);
+    // The buttons leave the focus in the grid, so that they know its current cell.
+    PGButton->SetTabStop(false);
+    EXTButton->SetTabStop(false);
+    ArquivosLb = Add<TListBox>(page(5), *this, "ArquivosLb", 12, buttonsTop + 26, 584, 100);
     ArquivosLb->SetVisible(false);
 
     // 7: final actions
     MostrarTextoChk = AddText<TCheckBox>(page(6), *this, "MostrarTextoChk", 12, 10, 560, 22, 272);
-    ArquivoTextoEdit = Add<TComboBox>(page(6), *this, "ArquivoTextoEdit", 36, 36, 496, 22);
-    Especial1Btn = Add<TButton>(page(6), *this, "Especial1Btn", 536, 36, 36, 22);
+    ArquivoTextoEdit = Add<TComboBox>(page(6), *this, "ArquivoTextoEdit", 36, 36, 456, 22);
+    Especial1Btn = Add<TButton>(page(6), *this, "Especial1Btn", 496, 36, 36, 22);
+    Browse1Btn = AddBrowse(page(6), *this, "Browse1Btn", 536, 36);
     ExecutarAplicacaoChk = AddText<TCheckBox>(page(6), *this, "ExecutarAplicacaoChk", 12, 76, 560, 22, 273);
     AddText<TLabel>(page(6), *this, "AplicacaoLbl", 36, 104, 100, 16, 274);
-    AplicacaoEdit = Add<TComboBox>(page(6), *this, "AplicacaoEdit", 36, 122, 496, 22);
-    Especial2Btn = Add<TButton>(page(6), *this, "Especial2Btn", 536, 122, 36, 22);
+    AplicacaoEdit = Add<TComboBox>(page(6), *this, "AplicacaoEdit", 36, 122, 456, 22);
+    Especial2Btn = Add<TButton>(page(6), *this, "Especial2Btn", 496, 122, 36, 22);
+    Browse2Btn = AddBrowse(page(6), *this, "Browse2Btn", 536, 122);
     AddText<TLabel>(page(6), *this, "ParametrosLbl", 36, 150, 100, 16, 275);
-    ParametrosEdit = Add<TComboBox>(page(6), *this, "ParametrosEdit", 36, 168, 496, 22);
-    Especial3Btn = Add<TButton>(page(6), *this, "Especial3Btn", 536, 168, 36, 22);
+    ParametrosEdit = Add<TComboBox>(page(6), *this, "ParametrosEdit", 36, 168, 456, 22);
+    Especial3Btn = Add<TButton>(page(6), *this, "Especial3Btn", 496, 168, 36, 22);
+    Browse3Btn = AddBrowse(page(6), *this, "Browse3Btn", 536, 168);
     InstalacaoChk = AddText<TCheckBox>(page(6), *this, "InstalacaoChk", 36, 198, 536, 22, 276);
     auto* icon = AddText<TGroupBox>(page(6), *this, "IconeGrp", 12, 236, 560, 64, 277);
-    ImagemEscolhidaEdit = Add<TEdit>(*icon, *this, "ImagemEscolhidaEdit", 12, 26, 420, 22);
-    IconePadraoBtn = AddText<TButton>(*icon, *this, "IconePadraoBtn", 440, 24, 108, 26, 278);
+    ImagemEscolhidaEdit = Add<TEdit>(*icon, *this, "ImagemEscolhidaEdit", 12, 26, 300, 22);
+    IconePadraoBtn = AddText<TButton>(*icon, *this, "IconePadraoBtn", 320, 24, 112, 26, 278);
+    ProcurarBtn = AddText<TButton>(*icon, *this, "ProcurarBtn", 440, 24, 108, 26, 279);
     for (TComboBox* box : {ArquivoTextoEdit, AplicacaoEdit, ParametrosEdit})
         for (const auto& entry : entries) box->Items().Add(LoadLangStr(500) + "\\" + entry);
     for (const auto& entry : entries) ArquivosLb->Items().Add(LoadLangStr(500) + "\\" + entry);
@@ -172,7 +222,8 @@ TFormSFX::TFormSFX(TComponent* owner, std::string archive, const std::vector<std
 
     // 8: final page
     AddText<TLabel>(page(7), *this, "DestinoLbl", 12, 14, 300, 16, 322);
-    DestinoEdit = Add<TEdit>(page(7), *this, "DestinoEdit", 12, 34, 560, 22);
+    DestinoEdit = Add<TEdit>(page(7), *this, "DestinoEdit", 12, 34, 520, 22);
+    DestinoBrowser = AddBrowse(page(7), *this, "DestinoBrowser", 536, 34);
     CriarBtn = AddText<TButton>(page(7), *this, "CriarBtn", 12, 80, 270, 32, 282);
     SalvarBtn = AddText<TButton>(page(7), *this, "SalvarBtn", 302, 80, 270, 32, 283);
     StatusLb = Add<TLabel>(page(7), *this, "StatusLb", 12, 130, 560, 16);
@@ -184,10 +235,10 @@ TFormSFX::TFormSFX(TComponent* owner, std::string archive, const std::vector<std
         FolderMenu->Items().Add(LoadLangStr(SfxFolderMenuCaption(item)));
     FolderMenu->SetVisible(false);
 
-    VoltarBtn = AddText<TButton>(*this, *this, "VoltarBtn", 424, 490, 104, 30, 243);
-    AvancarBtn = AddText<TButton>(*this, *this, "AvancarBtn", 536, 490, 104, 30, 244);
+    VoltarBtn = AddText<TButton>(*this, *this, "VoltarBtn", 464, 490, 104, 30, 243);
+    AvancarBtn = AddText<TButton>(*this, *this, "AvancarBtn", 576, 490, 104, 30, 244);
     AvancarBtn->SetDefault(true);
-    SairBtn = AddText<TButton>(*this, *this, "SairBtn", 648, 490, 104, 30, 172);
+    SairBtn = AddText<TButton>(*this, *this, "SairBtn", 688, 490, 104, 30, 172);
     SairBtn->SetCancel(true);
 
     AvancarBtn->OnClick = [this](TComponent*) { AvancarBtnClick(); };
@@ -196,6 +247,15 @@ TFormSFX::TFormSFX(TComponent* owner, std::string archive, const std::vector<std
     RgModoBasico->OnClick = [this](TComponent*) { RgModoBasicoClick(); };
     RgModoProfissional->OnClick = [this](TComponent*) { RgModoProfissionalClick(); };
     ConfigEdit->OnChange = [this](TComponent*) { ConfigEditChange(); };
+    OpenBtn->OnClick = [this](TComponent*) { OpenBtnClick(); };
+    Browse1Btn->OnClick = [this](TComponent*) { BrowseBtnClick(TSfxFolderTarget::Readme); };
+    Browse2Btn->OnClick = [this](TComponent*) { BrowseBtnClick(TSfxFolderTarget::Application); };
+    Browse3Btn->OnClick = [this](TComponent*) { BrowseBtnClick(TSfxFolderTarget::Parameters); };
+    ProcurarBtn->OnClick = [this](TComponent*) { ProcurarBtnClick(); };
+    DestinoBrowser->OnClick = [this](TComponent*) { DestinoBrowserClick(); };
+    PGButton->OnClick = [this](TComponent*) { PGButtonClick(); };
+    EXTButton->OnClick = [this](TComponent*) { EXTButtonClick(); };
+    ArquivosLb->OnClick = [this](TComponent*) { ArquivosLbClick(); };
     EspecialBtn->OnClick = [this](TComponent*) { EspecialBtnClick(TSfxFolderTarget::DefaultFolder); };
     Especial1Btn->OnClick = [this](TComponent*) { EspecialBtnClick(TSfxFolderTarget::Readme); };
     Especial2Btn->OnClick = [this](TComponent*) { EspecialBtnClick(TSfxFolderTarget::Application); };
@@ -229,7 +289,7 @@ void TFormSFX::ShowWizard() {
     Rg16Bits->SetChecked(s.Versao16);
     Rg32Bits->SetChecked(s.Versao32);
     TituloEdit->SetTextValue(s.Titulo);
-    Memo->SetTextValue(Joined(s.Introducao));
+    Memo->SetTextValue(MemoText(Joined(s.Introducao)));
     PastaDefaultEdit->SetTextValue(s.PastaDefault);
     ModificaPastaChk->SetChecked(s.ModificaPasta);
     CriarPastaChk->SetChecked(s.CriarPasta);
@@ -242,7 +302,7 @@ void TFormSFX::ShowWizard() {
     RgProtecaoExclusiva->SetChecked(s.ProtecaoExclusiva);
     SenhaEdit->SetTextValue(s.Senha);
     FWizard.SelectText(TreeView->ItemIndex());
-    ItemSelecionado->SetTextValue(FWizard.EditorText());
+    ItemSelecionado->SetTextValue(MemoText(FWizard.EditorText()));
     ItemSelecionado->SetEnabled(FWizard.EditorEnabled());
     GrupoProgramasChk->SetChecked(s.GrupoProgramas);
     TituloRegistroEdit->SetTextValue(s.TituloRegistro);
@@ -324,14 +384,17 @@ void TFormSFX::EnableBoxes() {
         c->SetColor(on ? White : Grey);
     };
     shade(TituloRegistroEdit, s.GrupoProgramas);
+    PGButton->SetEnabled(s.GrupoProgramas);
+    EXTButton->SetEnabled(s.Extensoes);
+    if (!s.GrupoProgramas && !s.Extensoes) ArquivosLb->SetVisible(false);
     for (size_t r = 1; r <= 10; ++r) {
         for (TEdit* e : ProgramGroupGrid[r]) shade(e, s.GrupoProgramas);
         for (TEdit* e : ExtensaoGrid[r]) shade(e, s.Extensoes);
     }
-    ArquivoTextoEdit->SetEnabled(s.MostrarTexto);
-    Especial1Btn->SetEnabled(s.MostrarTexto);
-    for (TControl* c : std::initializer_list<TControl*>{AplicacaoEdit, Especial2Btn, ParametrosEdit, Especial3Btn,
-                                                        InstalacaoChk})
+    for (TControl* c : std::initializer_list<TControl*>{ArquivoTextoEdit, Especial1Btn, Browse1Btn})
+        c->SetEnabled(s.MostrarTexto);
+    for (TControl* c : std::initializer_list<TControl*>{AplicacaoEdit, Especial2Btn, Browse2Btn, ParametrosEdit,
+                                                        Especial3Btn, Browse3Btn, InstalacaoChk})
         c->SetEnabled(s.ExecutarAplicacao);
 }
 
@@ -384,6 +447,13 @@ void TFormSFX::ConfigEditExit() {
     FShowing = false;
 }
 
+void TFormSFX::OpenBtnClick() {
+    PlaySoundRes("CLEK");
+    std::string name;
+    // The chosen name goes into the field, whose change loads the file.
+    if (ChooseFile(false, 620, 619, platform::HomeDir(), "", name)) ConfigEdit->SetTextValue(name);
+}
+
 void TFormSFX::EspecialBtnClick(TSfxFolderTarget target) {
     PlaySoundRes("CLEK");
     FMenuTarget = target;
@@ -418,7 +488,7 @@ void TFormSFX::FolderMenuClick(int item) {
 void TFormSFX::TreeViewChange() {
     FWizard.SelectText(TreeView->ItemIndex());
     FShowing = true;
-    ItemSelecionado->SetTextValue(FWizard.EditorText());
+    ItemSelecionado->SetTextValue(MemoText(FWizard.EditorText()));
     ItemSelecionado->SetEnabled(FWizard.EditorEnabled());
     FShowing = false;
 }
@@ -450,6 +520,73 @@ void TFormSFX::ExecutarAplicacaoChkClick() {
     EnableBoxes();
 }
 
+void TFormSFX::GridButtonClick(bool extensions) {
+    if (ArquivosLb->Visible()) {
+        ArquivosLb->SetVisible(false);
+        return;
+    }
+    // The application column: 0 of the program-group grid, 1 of the extension grid.
+    const size_t column = extensions ? 1 : 0;
+    FGridCell = nullptr;
+    for (size_t r = 1; r <= 10 && !FGridCell; ++r) {
+        TEdit* cell = extensions ? ExtensaoGrid[r][column] : ProgramGroupGrid[r][column];
+        if (cell->Focused()) FGridCell = cell;
+    }
+    for (size_t r = 1; r <= 10 && !FGridCell; ++r) {
+        TEdit* cell = extensions ? ExtensaoGrid[r][column] : ProgramGroupGrid[r][column];
+        if (cell->Text().empty()) FGridCell = cell;
+    }
+    if (!FGridCell) return;
+    ArquivosLb->SetItemIndex(-1);
+    ArquivosLb->SetVisible(true);
+}
+
+void TFormSFX::PGButtonClick() {
+    GridButtonClick(false);
+}
+
+void TFormSFX::EXTButtonClick() {
+    GridButtonClick(true);
+}
+
+void TFormSFX::ArquivosLbClick() {
+    const int item = ArquivosLb->ItemIndex();
+    if (item < 0 || !FGridCell) return;
+    FGridCell->SetTextValue(ArquivosLb->Items()[static_cast<size_t>(item)]);
+    ArquivosLb->SetVisible(false);
+    ReadControls();
+    FGridCell->SetFocus();
+}
+
+void TFormSFX::BrowseBtnClick(TSfxFolderTarget target) {
+    std::string name;
+    if (!ChooseFile(false, 620, 518, platform::DirectoryOf(FArchive), "", name)) return;
+    TComboBox* field = target == TSfxFolderTarget::Readme        ? ArquivoTextoEdit
+                       : target == TSfxFolderTarget::Application ? AplicacaoEdit
+                                                                 : ParametrosEdit;
+    field->SetTextValue(name);
+    ReadControls();
+}
+
+void TFormSFX::ProcurarBtnClick() {
+    PlaySoundRes("BEEP");
+    std::string name;
+    if (!ChooseFile(false, 620, 517, platform::DirectoryOf(FWizard.Settings().Icone), "", name)) return;
+    const size_t a = name.find_first_not_of(' ');
+    name = a == std::string::npos ? "" : name.substr(a, name.find_last_not_of(' ') - a + 1);
+    ImagemEscolhidaEdit->SetTextValue(name);
+    ReadControls();
+}
+
+void TFormSFX::DestinoBrowserClick() {
+    ReadControls();
+    const std::string destination = FWizard.Settings().Destino;
+    std::string name;
+    if (!ChooseFile(true, 572, 518, platform::DirectoryOf(destination), platform::NameOf(destination), name)) return;
+    FWizard.SetDestinationFromDialog(name);
+    DestinoEdit->SetTextValue(FWizard.Settings().Destino);
+}
+
 void TFormSFX::IconePadraoBtnClick() {
     PlaySoundRes("BEEP");
     FWizard.SetDefaultIcon();
@@ -476,16 +613,13 @@ void TFormSFX::CriarBtnClick() {
     DestinoEdit->SetTextValue(FWizard.Settings().Destino);
 }
 
-// There is no save dialog here: the name is asked in an input box, proposed
-// from the destination.
 void TFormSFX::SalvarBtnClick() {
     PlaySoundRes("BEEP");
     ReadControls();
     FWizard.LeaveEditor();
-    const std::string proposed = ReplaceExt(FWizard.Settings().Destino, ".smp");
-    const std::string name = ShowInputBox(LoadLangStr(283), LoadLangStr(619).substr(0, LoadLangStr(619).find('|')),
-                                          "", 3, 1, proposed);
-    if (name == "@Cancel@" || name == "@OK@" || name.empty()) return;
+    const std::string proposed = platform::NameOf(ReplaceExt(FWizard.Settings().Destino, ".smp"));
+    std::string name;
+    if (!ChooseFile(true, 0, 619, platform::HomeDir(), proposed, name)) return;
     try {
         SaveSmpFile(FWizard, name);
     } catch (const platform::EIniFileException& e) {

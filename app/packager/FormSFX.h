@@ -20,6 +20,7 @@ class TExtPageControl;
 class TGroupBox;
 class TLabel;
 class TListBox;
+class TMemo;
 class TProgressBar;
 class TRadioButton;
 
@@ -36,13 +37,14 @@ public:
     TExtPageControl* Pages = nullptr;
     // Page 1
     TEdit* ConfigEdit = nullptr;
+    TButton* OpenBtn = nullptr;
     TRadioButton* RgModoBasico = nullptr;
     TRadioButton* RgModoProfissional = nullptr;
     TRadioButton* Rg16Bits = nullptr;
     TRadioButton* Rg32Bits = nullptr;
     // Page 2
     TEdit* TituloEdit = nullptr;
-    TEdit* Memo = nullptr; // the introduction, its lines separated by line breaks
+    TMemo* Memo = nullptr; // the introduction
     TEdit* PastaDefaultEdit = nullptr;
     TButton* EspecialBtn = nullptr;
     // Page 3
@@ -59,28 +61,35 @@ public:
     TRadioButton* RgProtecaoExclusiva = nullptr;
     // Page 5
     TListBox* TreeView = nullptr;
-    TEdit* ItemSelecionado = nullptr;
+    TMemo* ItemSelecionado = nullptr;
     // Page 6
     TCheckBox* GrupoProgramasChk = nullptr;
     TEdit* TituloRegistroEdit = nullptr;
     std::array<std::array<TEdit*, 2>, 11> ProgramGroupGrid {};
     TCheckBox* ExtensoesChk = nullptr;
     std::array<std::array<TEdit*, 3>, 11> ExtensaoGrid {};
+    TButton* PGButton = nullptr;  // the archive's files for the program-group grid
+    TButton* EXTButton = nullptr; // the archive's files for the extension grid
     TListBox* ArquivosLb = nullptr;
     // Page 7
     TCheckBox* MostrarTextoChk = nullptr;
     TComboBox* ArquivoTextoEdit = nullptr;
     TButton* Especial1Btn = nullptr;
+    TButton* Browse1Btn = nullptr;
     TCheckBox* ExecutarAplicacaoChk = nullptr;
     TComboBox* AplicacaoEdit = nullptr;
     TButton* Especial2Btn = nullptr;
+    TButton* Browse2Btn = nullptr;
     TComboBox* ParametrosEdit = nullptr;
     TButton* Especial3Btn = nullptr;
+    TButton* Browse3Btn = nullptr;
     TCheckBox* InstalacaoChk = nullptr;
     TEdit* ImagemEscolhidaEdit = nullptr;
     TButton* IconePadraoBtn = nullptr;
+    TButton* ProcurarBtn = nullptr;
     // Page 8
     TEdit* DestinoEdit = nullptr;
+    TButton* DestinoBrowser = nullptr;
     TButton* CriarBtn = nullptr;
     TButton* SalvarBtn = nullptr;
     TLabel* StatusLb = nullptr;
@@ -97,6 +106,7 @@ public:
     void RgModoProfissionalClick();
     void ConfigEditChange();
     void ConfigEditExit();
+    void OpenBtnClick();
     // The folder-menu buttons: 1 default folder, 2 readme, 3 application, 4 parameters.
     void EspecialBtnClick(TSfxFolderTarget target);
     void FolderMenuClick(int item);
@@ -104,9 +114,19 @@ public:
     void ItemSelecionadoExit();
     void GrupoProgramasChkClick();
     void ExtensoesChkClick();
+    // The grids' browse buttons show or hide the archive's file list for the
+    // grid's application cell that has the focus (else its first empty one);
+    // choosing a file writes it there and hides the list.
+    void PGButtonClick();
+    void EXTButtonClick();
+    void ArquivosLbClick();
     void MostrarTextoChkClick();
     void ExecutarAplicacaoChkClick();
     void IconePadraoBtnClick();
+    void ProcurarBtnClick();
+    // The browse buttons of the readme (2), the application (3) and the parameters (4).
+    void BrowseBtnClick(TSfxFolderTarget target);
+    void DestinoBrowserClick();
     void CriarBtnClick();
     void SalvarBtnClick();
 
@@ -117,10 +137,12 @@ public:
 private:
     void ShowStep();
     void EnableBoxes();
+    void GridButtonClick(bool extensions);
     TSfxWizard FWizard;
     std::string FArchive;
     TSfxFolderTarget FMenuTarget = TSfxFolderTarget::DefaultFolder;
     bool FShowing = false;
+    TEdit* FGridCell = nullptr; // the cell the file list writes into
 };
 
 } // namespace mv

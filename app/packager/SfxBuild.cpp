@@ -226,6 +226,9 @@ bool TSfxBuilder::Build(TSfxWizard& wizard, const std::string& archive) {
             VzSetZipFilenameA(handle, output.c_str());
             VzSetFilesToProcessA(handle, (FExtractionFolder + "/*").c_str());
             VzSetProcessSubfolders(handle, 1);
+            // Folders go in as entries of their own (volume labels only are left out), so
+            // that empty folders and the folders' modes reach the user's machine.
+            VzSetExcludedFileAttributes(handle, 8);
             VzSetPreservePaths(handle, 1);
 
             std::string destFolder = platform::DirectoryOf(destination);

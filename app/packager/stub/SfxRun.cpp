@@ -352,10 +352,14 @@ private:
                 Fail(109);
                 continue;
             }
+            const bool newFolder = e.IsFolder() && !platform::Exists(folder + "/" + safe);
             NoteMissingFolders(e.IsFolder() ? safe : platform::DirectoryOf(safe));
             if (e.IsFolder()) {
                 try {
                     platform::Fs().CreateDirectoriesBeneath(folder, safe);
+                    // A folder this run made takes its stored mode once its files are in
+                    // (a read-only folder must not keep them out); one that was there keeps its own.
+                    if (newFolder && (e.UnixMode() & 0777)) folderModes.emplace_back(folder + "/" + safe, e.UnixMode() & 0777);
                 } catch (const platform::FileError&) {
                     Fail(112);
                 }
@@ -413,6 +417,12 @@ private:
                 continue;
             }
             done += e.Size;
+        }
+        for (auto it = folderModes.rbegin(); it != folderModes.rend(); ++it) {
+            try {
+                platform::Fs().SetPermissions(it->first, it->second & ~mask);
+            } catch (const platform::FileError&) {
+            }
         }
         if (!progressLabel.empty()) ui.Progress(100, progressLabel, fileLabel, "");
         ui.ProgressDone();
@@ -601,6 +611,7 @@ private:
 
     // Install mode: removes the files and folders this run made, and nothing else.
     void RemoveCreated() {
+        for (const auto& f : createdFolders) chmod(f.c_str(), 0700); // a read-only folder of ours gives its files up
         for (const auto& f : createdFiles) unlink(f.c_str());
         for (auto it = createdFolders.rbegin(); it != createdFolders.rend(); ++it) rmdir(it->c_str());
     }
@@ -610,6 +621,7 @@ private:
     TSfxUi& ui;
     std::string title, selfFolder, folder, password, id, iconPath;
     std::vector<std::string> createdFiles, createdFolders;
+    std::vector<std::pair<std::string, uint32_t>> folderModes;
     int failures = 0;
     int lastError = 0;
 };

@@ -195,19 +195,73 @@ private:
     size_t next = 0;
 };
 
-// The desktop's dialog programs.
+// The desktop's dialog programs. When one of them cannot show its window (it
+// fails to start, or ends with an error status rather than an answer), that
+// question and every later one go to the terminal instead: an error must never
+// be taken for the user's "No".
 class DialogUi : public TSfxUi {
 public:
     explicit DialogUi(std::string program) : program(std::move(program)), kde(this->program.ends_with("kdialog")) {}
-    bool Graphical() const override { return true; }
+    bool Graphical() const override { return !broken; }
     int Choose(const std::string& title, const std::string& text, const std::vector<std::string>& buttons,
-               int cancelIndex, int) override {
+               int cancelIndex, int quietDefault) override {
+        if (broken) return terminal.Choose(title, text, buttons, cancelIndex, quietDefault);
+        const int r = DoChoose(title, text, buttons, cancelIndex);
+        if (r == Failed) return Fallback().Choose(title, text, buttons, cancelIndex, quietDefault);
+        return r;
+    }
+    bool AskText(const std::string& title, const std::string& prompt, std::string& value, bool secret,
+                 bool quietHasDefault) override {
+        if (broken) return terminal.AskText(title, prompt, value, secret, quietHasDefault);
+        std::vector<std::string> argv;
+        if (kde)
+            argv = secret ? std::vector<std::string>{program, "--title", title, "--password", prompt}
+                          : std::vector<std::string>{program, "--title", title, "--inputbox", prompt, value};
+        else
+            argv = secret ? std::vector<std::string>{program, "--password", "--title", title}
+                          : std::vector<std::string>{program, "--entry", "--title", title, "--text", prompt,
+                                                     "--entry-text", value};
+        std::string out;
+        const int r = RunProgram(argv, &out);
+        if (Error(r)) return Fallback().AskText(title, prompt, value, secret, quietHasDefault);
+        if (r != 0) return false;
+        while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+        value = out;
+        return true;
+    }
+    void Progress(int percent, const std::string& label, const std::string& fileLabel,
+                  const std::string& file) override {
+        // Terminal lines: the dialog programs give no live window without a pipe of their own.
+        terminal.Progress(percent, label, fileLabel, file);
+    }
+    void ShowFile(const std::string& title, const std::string& path) override {
+        if (broken) return terminal.ShowFile(title, path);
+        const int r =
+            RunProgram(kde ? std::vector<std::string>{program, "--title", title, "--textbox", path}
+                           : std::vector<std::string>{program, "--text-info", "--title", title, "--filename", path});
+        if (Error(r)) Fallback().ShowFile(title, path);
+    }
+
+private:
+    static constexpr int Failed = -1000;
+    // Exit statuses that are answers: 0 and 1 (zenity: OK, Cancel or closed), and
+    // kdialog's 2 (Cancel); anything else, or no start at all, is a failure.
+    bool Error(int status) const { return status < 0 || status > (kde ? 2 : 1); }
+    TSfxUi& Fallback() {
+        broken = true;
+        std::cerr << program << ": no dialog window; asking here instead\n";
+        return terminal;
+    }
+
+    int DoChoose(const std::string& title, const std::string& text, const std::vector<std::string>& buttons,
+                 int cancelIndex) {
         std::vector<std::string> plain;
         for (const auto& b : buttons) plain.push_back(StripAccelerator(b));
         if (plain.size() == 1) {
-            RunProgram(kde ? std::vector<std::string>{program, "--title", title, "--msgbox", text}
-                           : std::vector<std::string>{program, "--info", "--title", title, "--text", text});
-            return 0;
+            const int r =
+                RunProgram(kde ? std::vector<std::string>{program, "--title", title, "--msgbox", text}
+                               : std::vector<std::string>{program, "--info", "--title", title, "--text", text});
+            return Error(r) ? Failed : 0;
         }
         if (plain.size() == 2) {
             const int r = RunProgram(kde ? std::vector<std::string>{program, "--title", title, "--yes-label", plain[0],
@@ -215,7 +269,8 @@ public:
                                          : std::vector<std::string>{program, "--question", "--title", title, "--text",
                                                                     text, "--ok-label", plain[0], "--cancel-label",
                                                                     plain[1]});
-            return r == 0 ? 0 : 1;
+            if (Error(r)) return Failed;
+            return r == 0 ? 0 : r == 1 ? 1 : cancelIndex;
         }
         std::vector<std::string> argv;
         if (kde) {
@@ -233,7 +288,9 @@ public:
             }
         }
         std::string out;
-        if (RunProgram(argv, &out) != 0) return cancelIndex;
+        const int r = RunProgram(argv, &out);
+        if (Error(r)) return Failed;
+        if (r != 0) return cancelIndex;
         try {
             const int n = std::stoi(out);
             return n >= 0 && n < static_cast<int>(plain.size()) ? n : cancelIndex;
@@ -241,35 +298,11 @@ public:
             return cancelIndex;
         }
     }
-    bool AskText(const std::string& title, const std::string& prompt, std::string& value, bool secret,
-                 bool) override {
-        std::vector<std::string> argv;
-        if (kde)
-            argv = secret ? std::vector<std::string>{program, "--title", title, "--password", prompt}
-                          : std::vector<std::string>{program, "--title", title, "--inputbox", prompt, value};
-        else
-            argv = secret ? std::vector<std::string>{program, "--password", "--title", title}
-                          : std::vector<std::string>{program, "--entry", "--title", title, "--text", prompt,
-                                                     "--entry-text", value};
-        std::string out;
-        if (RunProgram(argv, &out) != 0) return false;
-        while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
-        value = out;
-        return true;
-    }
-    void Progress(int percent, const std::string& label, const std::string& fileLabel,
-                  const std::string& file) override {
-        // Terminal lines as well: the dialog programs give no live window without a pipe of their own.
-        std::cerr << fileLabel << " " << file << "  " << label << " " << percent << "%\n";
-    }
-    void ShowFile(const std::string& title, const std::string& path) override {
-        RunProgram(kde ? std::vector<std::string>{program, "--title", title, "--textbox", path}
-                       : std::vector<std::string>{program, "--text-info", "--title", title, "--filename", path});
-    }
 
-private:
     std::string program;
     bool kde;
+    bool broken = false;
+    TerminalUi terminal;
 };
 
 } // namespace

@@ -245,7 +245,7 @@ int16_t TVendorZip::ZipTo(const std::string& target, const std::vector<TVzSource
         }
         const size_t slash = folder ? clean.size() : clean.rfind('/');
         h.SetDirectory(slash == std::string::npos ? std::string() : clean.substr(0, slash));
-        h.SetFileName(slash == std::string::npos ? clean : clean.substr(slash + 1));
+        h.SetFileName(slash == std::string::npos ? clean : clean.substr(std::min(slash + 1, clean.size())));
         currentSize = s ? static_cast<int64_t>(s->Size) : 0;
         filePercent = 0;
         FireFileBegin(source, currentSize, static_cast<int16_t>(totalPercent));

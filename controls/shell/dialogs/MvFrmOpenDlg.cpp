@@ -154,8 +154,11 @@ void TMvFrmOpenDlg::BuildControls() {
                              PTSTO(ptstoContextMenus) | PTSTO(ptstoDynamicRefresh));
     MvShellTree1->SetShowRoot(false);
     MvShellTree1->OnChange = [this](TComponent*, TTreeNode*) {
-        // Another folder: the typed name no longer applies.
-        if (FShownFlag) {
+        // Another folder: the typed name no longer applies. The tree selecting again
+        // the folder it shows (a refill) is no change, and a proposed name stays.
+        const std::string folder = MvShellTree1->GetSelectedPath();
+        if (FShownFlag && folder != FTreeFolder) {
+            FTreeFolder = folder;
             FSettingEdit = true;
             FileNameEdt->SetTextValue("");
             FSettingEdit = false;
@@ -361,18 +364,24 @@ void TMvFrmOpenDlg::DoShow() {
     ShowTree((FOptions & ptofShowTree) != 0);
     // The starting folder: the initial folder, else the folder of the name given, else
     // the current directory.
+    FTreeFolder = FInitialDir;
     if (FInitialDir.empty()) {
         const std::string name = FileNameEdt->Text();
         const std::string folder = FolderPart(name);
         if (!folder.empty()) {
             NavigateTo(folder);
+            FTreeFolder = folder;
             const std::string alone = NamePart(name);
             if (!alone.empty()) FileNameEdt->SetTextValue(alone);
         } else {
             char buffer[4096];
-            if (::getcwd(buffer, sizeof buffer)) NavigateTo(buffer);
+            if (::getcwd(buffer, sizeof buffer)) {
+                NavigateTo(buffer);
+                FTreeFolder = buffer;
+            }
         }
     }
+    while (FTreeFolder.size() > 1 && FTreeFolder.back() == '/') FTreeFolder.pop_back();
     FormResize();
     FNameFromList = true;
     FShownFlag = true;

@@ -327,6 +327,7 @@ private:
     bool FShownFlag = false;
     bool FNameFromList = false;
     bool FSettingEdit = false;
+    std::string FTreeFolder; // the folder the tree showed when the name was last cleared
     TControl* FSizeGrip = nullptr;
 };
 

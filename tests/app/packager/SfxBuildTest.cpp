@@ -6,9 +6,11 @@
 #include "app/common/SfxPlaceholders.h"
 #include "archive/framework/ArcDetect.h"
 #include "tests/support/DesktopFixture.h"
+#include "tests/support/FakeDialogs.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 namespace mv {
@@ -150,6 +152,8 @@ protected:
         WriteFileText(src / "docs/deep/readme.txt", "Read me first.\n");
         mvtest::WriteFileBytes(src / "data.bin", mvtest::RandomBytes(70000, 3));
         ::chmod((src / "data.bin").c_str(), 0640);
+        fs::create_directories(src / "empty");
+        ::chmod((src / "empty").c_str(), 0700);
         temp = dir / "temp";
         fs::create_directories(temp);
     }
@@ -157,12 +161,12 @@ protected:
 
     fs::path MakeZip() {
         const fs::path zip = dir / "set.zip";
-        EXPECT_EQ(mvtest::Run("zip -qr " + Quote(zip.string()) + " bin docs data.bin", src).exitCode, 0);
+        EXPECT_EQ(mvtest::Run("zip -qr " + Quote(zip.string()) + " bin docs data.bin empty", src).exitCode, 0);
         return zip;
     }
     fs::path MakeTar() {
         const fs::path tar = dir / "set.tar";
-        EXPECT_EQ(mvtest::Run("tar -cf " + Quote(tar.string()) + " bin docs data.bin", src).exitCode, 0);
+        EXPECT_EQ(mvtest::Run("tar -cf " + Quote(tar.string()) + " bin docs data.bin empty", src).exitCode, 0);
         return tar;
     }
 
@@ -188,15 +192,15 @@ protected:
                    " " + Quote(installer.string()) + " " + args + " </dev/null");
     }
 
-    // The TAR reader keeps no unix modes, so an installer made of a TAR archive has its files' default modes.
-    void ExpectSameTree(const fs::path& target, bool modes = true) {
+    // The files with their bytes and modes (0755 stays executable, 0640 stays private), the folders made.
+    void ExpectSameTree(const fs::path& target) {
         for (const char* f : {"bin/tool.sh", "docs/deep/readme.txt", "data.bin"}) {
             SCOPED_TRACE(f);
             EXPECT_EQ(ReadFileBytes(target / f), ReadFileBytes(src / f));
-            if (modes) {
-                EXPECT_EQ(fs::status(target / f).permissions(), fs::status(src / f).permissions());
-            }
+            EXPECT_EQ(fs::status(target / f).permissions(), fs::status(src / f).permissions());
         }
+        EXPECT_TRUE(fs::is_directory(target / "docs/deep"));
+        EXPECT_TRUE(fs::is_directory(target / "empty"));
     }
 
     mvtest::DesktopFixture desktop;
@@ -228,7 +232,7 @@ TEST_F(SfxEndToEnd, ZipAndTarBecomeInstallersThatUnzipReadsAndThatExtractExactly
         EXPECT_NE(r.output.find("? This program was created with Morvelan Smart Packager"), std::string::npos)
             << r.output;
         EXPECT_NE(r.output.find("does not exist. Create it ?"), std::string::npos) << r.output;
-        ExpectSameTree(target, !tar);
+        ExpectSameTree(target);
     }
 }
 
@@ -326,6 +330,33 @@ TEST_F(SfxEndToEnd, Passwords) {
     }
 }
 
+// The desktop installer asks for the password in the dialog program's password
+// window: a wrong one is asked again, the right one opens the entries.
+TEST_F(SfxEndToEnd, PasswordAskedThroughTheDesktopDialog) {
+    const fs::path zip = MakeZip();
+    TSfxWizard w;
+    w.ResetWizard(zip.string());
+    w.ChooseProfessionalMode();
+    auto& s = w.Settings();
+    s.NenhumaProtecao = false;
+    s.ProtecaoComSenha = true;
+    s.Senha = "secret";
+    s.Destino = (dir / "gui.run").string();
+    const Built b = Build(w, zip);
+    mvtest::FakeDialogs fake(dir / "gui", {"zenity"});
+    const fs::path target = dir / "gui-out";
+    fs::create_directories(target);
+    const auto r = fake.Run(b.installer, {"0|", "0|wrong", "0|secret", "0|"}, {}, "DISPLAY=:99",
+                            "--target " + Quote(target.string()));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    ExpectSameTree(target);
+    const auto calls = fake.Calls();
+    ASSERT_EQ(calls.size(), 4u);
+    EXPECT_EQ(calls[1], (std::vector<std::string>{"zenity", "--password", "--title", "Morvelan Smart Packager File"}));
+    EXPECT_EQ(calls[2], calls[1]);
+    EXPECT_EQ(calls[3][1], "--info");
+}
+
 TEST_F(SfxEndToEnd, GroupAssociationsReadmeAndInstallMode) {
     const fs::path zip = MakeZip();
     TSfxWizard w;
@@ -349,6 +380,8 @@ TEST_F(SfxEndToEnd, GroupAssociationsReadmeAndInstallMode) {
     const fs::path target = dir / "installed";
     fs::create_directories(target);
     WriteFileText(target / "keep.txt", "mine");
+    fs::create_directories(target / "docs");
+    WriteFileText(target / "docs/mine.txt", "mine too");
     const auto r = Install(b.installer, "Continue\nOK\n", "--target " + Quote(target.string()));
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_NE(r.output.find("Read me first."), std::string::npos) << r.output;
@@ -357,7 +390,9 @@ TEST_F(SfxEndToEnd, GroupAssociationsReadmeAndInstallMode) {
               std::string("ran two words " + target.string() + "\n").size());
     EXPECT_TRUE(fs::exists(target / "keep.txt"));
     EXPECT_FALSE(fs::exists(target / "bin"));
-    EXPECT_FALSE(fs::exists(target / "docs"));
+    // A folder that was there stays with what it held; what the run put in it goes.
+    EXPECT_TRUE(fs::exists(target / "docs/mine.txt"));
+    EXPECT_FALSE(fs::exists(target / "docs/deep"));
     EXPECT_FALSE(fs::exists(target / "data.bin"));
 
     const fs::path apps = desktop.Data() / "applications";
@@ -375,6 +410,11 @@ TEST_F(SfxEndToEnd, GroupAssociationsReadmeAndInstallMode) {
         }
     }
     EXPECT_TRUE(fs::exists(desktop.Data() / "mime/packages/morvelan-sfx-my-tools.xml"));
+    if (mvtest::RequireTool("update-mime-database")) {
+        const auto m = mvtest::Run("update-mime-database " + Quote((desktop.Data() / "mime").string()));
+        EXPECT_EQ(m.exitCode, 0) << m.output;
+        EXPECT_EQ(m.output.find("rror"), std::string::npos) << m.output;
+    }
     const auto globs = ReadFileBytes(desktop.Data() / "mime/globs2");
     EXPECT_NE(std::string(globs.begin(), globs.end()).find("application/x-morvelan-my-tools-mvtx:*.mvtx"),
               std::string::npos);
@@ -418,6 +458,9 @@ TEST_F(SfxEndToEnd, FailuresShowTheirBoxAndCleanUp) {
         {"missing destination folder", zip, (dir / "no/such/x.run").string(),
          "The destination folder could not be created.\rPlease check that the disk was inserted correctly."},
         {"archive that does not extract", dir / "broken.zip", (dir / "b.run").string(), "extracting\r"},
+        // A folder nobody may write to, root included.
+        {"read-only destination folder", zip, "/proc/mv-sfx-" + std::to_string(::getpid()) + ".run",
+         "Faulty disk. Please repeat the operation."},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
@@ -431,6 +474,10 @@ TEST_F(SfxEndToEnd, FailuresShowTheirBoxAndCleanUp) {
         builder.MessageBox = [&boxes](const std::string& text, uint8_t, uint16_t) {
             boxes.push_back(text);
             return 6;
+        };
+        builder.FreeSpace = [](const std::string&, uint64_t& free) {
+            free = uint64_t(1) << 40;
+            return true;
         };
         EXPECT_FALSE(builder.Build(w, r.archive.string()));
         ASSERT_EQ(boxes.size(), 1u);

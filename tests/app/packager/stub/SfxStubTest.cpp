@@ -4,6 +4,7 @@
 #include "app/packager/stub/SfxRun.h"
 #include "archive/framework/Crc.h"
 #include "archive/framework/ZipRecords.h"
+#include "tests/support/FakeDialogs.h"
 #include "tests/support/TestSupport.h"
 
 #include <cstdlib>
@@ -64,8 +65,8 @@ TEST(SfxStub, EntryNamesAndDesktopIds) {
 // A container made by hand: the stub, the settings block and a stored zip
 // whose names are given as they stand.
 void WriteContainer(const fs::path& out, const std::vector<std::pair<std::string, std::string>>& entries,
-                    const std::map<std::string, std::string>& settings) {
-    std::vector<uint8_t> file = mvtest::ReadFileBytes(fs::path(MV_SFX_STUB_DIR) / "VzSfx16.bin");
+                    const std::map<std::string, std::string>& settings, const char* stub = "VzSfx16.bin") {
+    std::vector<uint8_t> file = mvtest::ReadFileBytes(fs::path(MV_SFX_STUB_DIR) / stub);
     std::vector<uint8_t> block = {'M', 'V', 'S', 'F', 'X', '1', 0};
     for (const auto& [k, v] : settings) {
         const std::string field = k + "=" + std::to_string(v.size()) + ":" + v + "\n";
@@ -88,7 +89,8 @@ void WriteContainer(const fs::path& out, const std::vector<std::pair<std::string
         c.CompressedSize = c.UncompressedSize = h.UncompressedSize;
         c.NameLength = h.NameLength;
         c.DosDateTime = h.DosDateTime;
-        c.ExternalAttributes = 0100644u << 16;
+        // Folders (names ending in "/") are private to their owner's group.
+        c.ExternalAttributes = (name.ends_with("/") ? 040750u : 0100644u) << 16;
         c.LocalHeaderOffset = static_cast<uint32_t>(file.size());
         uint8_t raw[ZipCentralRecordSize];
         WriteZipLocalHeader(h, raw);
@@ -147,6 +149,134 @@ TEST(SfxStub, ADamagedContainerIsAClearError) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.output.find("installer"), std::string::npos) << r.output;
     EXPECT_FALSE(fs::exists(dir / "a.txt"));
+}
+
+// The installer of the desktop (VzSfx32) asks through zenity or kdialog when a
+// display is there: each question with its title, text and the author's button
+// captions, and each answer (buttons, typed folder, list choice) is honoured.
+TEST(SfxStub, DesktopDialogsAskAndTheirAnswersAreHonoured) {
+    TempDir dir;
+    const std::map<std::string, std::string> settings = {
+        {"string.1", "Setup"},           {"message.3", "Welcome"},
+        {"message.4", "Licence terms"},  {"message.5", "Choose the folder"},
+        {"string.2", "Folder:"},         {"message.10", "%d does not exist. Create it ?"},
+        {"message.11", "%f exists."},    {"message.0", "Done in %d"},
+        {"folder", (dir / "default").string()},
+        {"button.0", "&OK"},             {"button.1", "&Cancel"},
+        {"button.5", "&Yes"},            {"button.6", "&No"},
+        {"button.7", "&All"},            {"button.8", "N&one"},
+        {"button.9", "&Continue"},       {"button.10", "E&xit"},
+        {"button.11", "&Agree"},         {"button.12", "&Disagree"}};
+    WriteContainer(dir / "setup.run", {{"a.txt", "new a"}, {"sub/", ""}, {"sub/b.txt", "b"}}, settings,
+                   "VzSfx32.bin");
+    for (const std::string program : {"zenity", "kdialog"}) {
+        SCOPED_TRACE(program);
+        const bool kde = program == "kdialog";
+        mvtest::FakeDialogs fake(dir / program, {program});
+        const fs::path target = dir / (program + "-out");
+        const std::string t = target.string();
+
+        // A fresh folder: welcome, licence, folder typed, its creation confirmed, done.
+        auto r = fake.Run(dir / "setup.run", {"0|", "0|", "0|" + t, "0|", "0|"});
+        EXPECT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_EQ(mvtest::ReadFileBytes(target / "a.txt").size(), 5u);
+        EXPECT_EQ(mvtest::ReadFileBytes(target / "sub/b.txt").size(), 1u);
+        EXPECT_EQ(fs::status(target / "sub").permissions(), fs::perms(0750)); // the folder's stored mode
+        using Args = std::vector<std::string>;
+        const std::vector<Args> expected =
+            kde ? std::vector<Args>{
+                      {"kdialog", "--title", "Setup", "--yes-label", "Continue", "--no-label", "Exit", "--yesno",
+                       "Welcome"},
+                      {"kdialog", "--title", "Setup", "--yes-label", "Agree", "--no-label", "Disagree", "--yesno",
+                       "Licence terms"},
+                      {"kdialog", "--title", "Setup", "--inputbox", "Choose the folder\nFolder:",
+                       (dir / "default").string()},
+                      {"kdialog", "--title", "Setup", "--yes-label", "Yes", "--no-label", "No", "--yesno",
+                       t + " does not exist. Create it ?"},
+                      {"kdialog", "--title", "Setup", "--msgbox", "Done in " + t}}
+                : std::vector<Args>{
+                      {"zenity", "--question", "--title", "Setup", "--text", "Welcome", "--ok-label", "Continue",
+                       "--cancel-label", "Exit"},
+                      {"zenity", "--question", "--title", "Setup", "--text", "Licence terms", "--ok-label", "Agree",
+                       "--cancel-label", "Disagree"},
+                      {"zenity", "--entry", "--title", "Setup", "--text", "Choose the folder\nFolder:",
+                       "--entry-text", (dir / "default").string()},
+                      {"zenity", "--question", "--title", "Setup", "--text", t + " does not exist. Create it ?",
+                       "--ok-label", "Yes", "--cancel-label", "No"},
+                      {"zenity", "--info", "--title", "Setup", "--text", "Done in " + t}};
+        EXPECT_EQ(fake.Calls(), expected);
+
+        // The folder exists with a.txt: the five-way question answered "None" keeps it.
+        mvtest::WriteFileText(target / "a.txt", "old");
+        fs::remove_all(target / "sub");
+        r = fake.Run(dir / "setup.run", {"0|", "0|", "0|" + t, "0|3", "0|"});
+        EXPECT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_EQ(mvtest::ReadFileBytes(target / "a.txt").size(), 3u);
+        EXPECT_TRUE(fs::exists(target / "sub/b.txt"));
+        const auto calls = fake.Calls();
+        ASSERT_EQ(calls.size(), 5u);
+        const Args list = kde ? Args{"kdialog", "--title", "Setup", "--menu", "a.txt exists.", "0", "Yes", "1", "No",
+                                     "2", "All", "3", "None", "4", "Cancel"}
+                              : Args{"zenity", "--list", "--title", "Setup", "--text", "a.txt exists.", "--column", "#",
+                                     "--column", "", "--hide-column", "1", "0", "Yes", "1", "No", "2", "All", "3",
+                                     "None", "4", "Cancel"};
+        EXPECT_EQ(calls[3], list);
+
+        // The licence declined (the second button, or the window closed): exit 3, nothing written.
+        fs::remove_all(target);
+        r = fake.Run(dir / "setup.run", {"0|", "1|"});
+        EXPECT_EQ(r.exitCode, 3) << r.output;
+        EXPECT_FALSE(fs::exists(target));
+        EXPECT_EQ(fake.Calls().size(), 2u);
+
+        // The welcome left through its second button: exit 2, nothing more asked.
+        r = fake.Run(dir / "setup.run", {"1|"});
+        EXPECT_EQ(r.exitCode, 2) << r.output;
+        EXPECT_EQ(fake.Calls().size(), 1u);
+    }
+}
+
+// Where the dialogs cannot be used the installer asks in the terminal: no display,
+// neither program installed, the terminal-only stub, or a dialog program that
+// fails (an error status is never taken for an answer).
+TEST(SfxStub, TerminalWhenTheDesktopDialogsCannotAsk) {
+    TempDir dir;
+    const std::map<std::string, std::string> settings = {
+        {"string.1", "Setup"}, {"message.3", "Welcome"}, {"message.4", "Licence terms"},
+        {"button.11", "&Agree"}, {"button.12", "&Disagree"}, {"button.9", "&Continue"}, {"button.10", "E&xit"}};
+    WriteContainer(dir / "32.run", {{"a.txt", "data"}}, settings, "VzSfx32.bin");
+    WriteContainer(dir / "16.run", {{"a.txt", "data"}}, settings, "VzSfx16.bin");
+    struct Row {
+        const char* what;
+        const char* installer;
+        std::vector<std::string> programs; // the stand-ins on PATH
+        std::string env;
+        size_t calls;     // dialog calls made
+        bool fellBack;    // the "asking here instead" note
+    };
+    const Row rows[] = {
+        {"no display", "32.run", {"zenity", "kdialog"}, "", 0, false},
+        {"no dialog program", "32.run", {}, "DISPLAY=:99", 0, false},
+        {"terminal-only stub", "16.run", {"zenity"}, "DISPLAY=:99", 0, false},
+        {"zenity fails", "32.run", {"zenity"}, "DISPLAY=:99", 1, true},
+        {"kdialog fails", "32.run", {"kdialog"}, "WAYLAND_DISPLAY=wayland-0 XDG_CURRENT_DESKTOP=KDE", 1, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const fs::path work = dir / row.what;
+        mvtest::FakeDialogs fake(work, row.programs);
+        const fs::path target = work / "out";
+        fs::create_directories(target);
+        // The answers typed at the terminal: on past the welcome, and the licence agreed to.
+        const auto run = fake.Run(dir / row.installer, {"255|", "255|"}, "Continue\nAgree\n", row.env,
+                                  "--target " + mvtest::Quote(target.string()));
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        EXPECT_NE(run.output.find("== Setup ==\nLicence terms\n  1) Agree\n  2) Disagree"), std::string::npos)
+            << run.output;
+        EXPECT_EQ(mvtest::ReadFileBytes(target / "a.txt").size(), 4u);
+        EXPECT_EQ(fake.Calls().size(), row.calls);
+        EXPECT_EQ(run.output.find("asking here instead") != std::string::npos, row.fellBack) << run.output;
+    }
 }
 
 } // namespace
