@@ -650,6 +650,7 @@ const TStringEntry LanguageStringTable[] = {
     {13263, " Op\303\247\303\265es "},
     {13264, "Nome do script:"},
     {13265, "N\303\243o foi poss\303\255vel ler o script "},
+    {13266, "N\303\243o foi poss\303\255vel criar o atalho em"},
     {20002, "&Add"},
     {20003, "&Extract"},
     {20011, "&Close"},
@@ -1294,6 +1295,7 @@ const TStringEntry LanguageStringTable[] = {
     {23263, " Options "},
     {23264, "Script name:"},
     {23265, "The script could not be read: "},
+    {23266, "The shortcut could not be made in"},
     {50002, "&Agregar"},
     {50003, "&Extraer"},
     {50011, "&Cerrar"},
@@ -1938,6 +1940,7 @@ const TStringEntry LanguageStringTable[] = {
     {53263, " Opciones "},
     {53264, "Nombre del script:"},
     {53265, "No se pudo leer el script "},
+    {53266, "No se pudo crear el acceso directo en"},
 };
 } // namespace
 
