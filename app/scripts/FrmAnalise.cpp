@@ -7,6 +7,7 @@
 #include "controls/listview/ExtListView.h"
 #include "controls/shell/ShellUtils.h"
 #include "controls/shell/SystemImages.h"
+#include "controls/toolkit/colour/ExtPageControl.h"
 #include "controls/toolkit/files/TreeScanner.h"
 #include "controls/toolkit/placement/FormPlacement.h"
 #include "platform/AppPaths.h"
@@ -68,29 +69,33 @@ TFrmAnalise::TFrmAnalise(TComponent* owner, const std::string& iniFileName)
     ProgressBar1 = AddControl<TProgressBar>(*ProgressPn, *this, "ProgressBar1", 0, 16, 560, 14);
     ProgressPn->SetVisible(false);
 
-    PageControl1 = AddControl<TPageControl>(*this, *this, "PageControl1", 0, 0, 752, 516);
+    PageControl1 = AddControl<TExtPageControl>(*this, *this, "PageControl1", 0, 0, 752, 516);
     PageControl1->SetAlign(TAlign::alClient);
-    ArquivosTs = new TTabSheet(this);
+    PageControl1->SetTabPosition(TExtTabPosition::tabPosTop);
+    PageControl1->TabActiveFont().SetStyle(fsBold);
+    ArquivosTs = PageControl1->AddPage(LoadLangStr(47));
     ArquivosTs->SetName("ArquivosTs");
-    ArquivosTs->SetPageControl(PageControl1);
-    ArquivosTs->SetCaption(LoadLangStr(47));
-    ExcluidosTs = new TTabSheet(this);
+    ExcluidosTs = PageControl1->AddPage(LoadLangStr(186));
     ExcluidosTs->SetName("ExcluidosTs");
-    ExcluidosTs->SetPageControl(PageControl1);
-    ExcluidosTs->SetCaption(LoadLangStr(186));
     PageControl1->OnChange = [](TComponent*) { PlaySoundRes("CLICK"); };
 
     ArquivosLv = AddControl<TExtListView>(*ArquivosTs, *this, "ArquivosLv", 0, 0, 744, 200);
     ArquivosLv->SetAlign(TAlign::alTop);
     BackupLabel = AddControl<TLabel>(*ArquivosTs, *this, "BackupLabel", 0, 470, 744, 18);
     BackupLabel->SetAlign(TAlign::alBottom);
-    NovosGb = AddCaptioned<TGroupBox>(*ArquivosTs, *this, "NovosGb", 0, 200, 355, 270, 189);
+    NovosGb = AddControl<TPanel>(*ArquivosTs, *this, "NovosGb", 0, 200, 355, 270);
     NovosGb->SetAlign(TAlign::alLeft);
-    ModificadosGb = AddCaptioned<TGroupBox>(*ArquivosTs, *this, "ModificadosGb", 355, 200, 389, 270, 190);
+    ModificadosGb = AddControl<TPanel>(*ArquivosTs, *this, "ModificadosGb", 355, 200, 389, 270);
     ModificadosGb->SetAlign(TAlign::alClient);
-    NovosLv = AddControl<TExtListView>(*NovosGb, *this, "NovosLv", 4, 18, 347, 248);
+    for (TPanel* box : {NovosGb, ModificadosGb}) {
+        box->SetBevelOuter(TBevelCut::bvNone);
+        auto* title = AddCaptioned<TLabel>(*box, *this, "", 0, 0, box->Width(), 18, box == NovosGb ? 189 : 190);
+        title->SetAlign(TAlign::alTop);
+        title->Font().SetStyle(fsBold);
+    }
+    NovosLv = AddControl<TExtListView>(*NovosGb, *this, "NovosLv", 0, 18, 355, 252);
     NovosLv->SetAlign(TAlign::alClient);
-    ModificadosLv = AddControl<TExtListView>(*ModificadosGb, *this, "ModificadosLv", 4, 18, 381, 248);
+    ModificadosLv = AddControl<TExtListView>(*ModificadosGb, *this, "ModificadosLv", 0, 18, 389, 252);
     ModificadosLv->SetAlign(TAlign::alClient);
     ExcluidosLv = AddControl<TExtListView>(*ExcluidosTs, *this, "ExcluidosLv", 0, 0, 744, 470);
     ExcluidosLv->SetAlign(TAlign::alClient);
@@ -121,9 +126,13 @@ TFrmAnalise::TFrmAnalise(TComponent* owner, const std::string& iniFileName)
             static_cast<int>(ini.ReadInteger(AnalysisFormSection, "Altura Arquivos", ArquivosLv->Height())));
     }
     OnShow = [this](TComponent*) {
+        FShowing = true;
         if (!FAnalysed) Analyse();
     };
-    OnClose = [this](TComponent*, TCloseAction&) {
+    // A modal end hides the form without closing it: the settings go when it hides.
+    OnHide = [this](TComponent*) {
+        if (!FShowing) return;
+        FShowing = false;
         PlaySoundRes("CLICK");
         WriteSettings();
     };
@@ -171,9 +180,13 @@ void TFrmAnalise::ShowView(TExtListView* view, TAnalysisView& rows) {
     TBitmap measure;
     measure.SetSize(1, 1);
     measure.Canvas().Font().Assign(view->Font());
-    for (size_t c = 0; c < widest.size() && static_cast<int>(c) < view->Columns().Count(); ++c)
-        view->Columns().Items(static_cast<int>(c))
-            ->SetWidth(WidthFor(rows.Columns()[c], widest[c].empty() ? 0 : measure.Canvas().TextWidth(widest[c])));
+    for (size_t c = 0; c < widest.size() && static_cast<int>(c) < view->Columns().Count(); ++c) {
+        TListColumn* column = view->Columns().Items(static_cast<int>(c));
+        int width = WidthFor(rows.Columns()[c], widest[c].empty() ? 0 : measure.Canvas().TextWidth(widest[c]));
+        // A shown column keeps room for its title and the sort arrow.
+        if (width > 0) width = std::max(width, measure.Canvas().TextWidth(column->Caption()) + 24);
+        column->SetWidth(width);
+    }
     view->Invalidate();
 }
 

@@ -11,10 +11,9 @@
 
 namespace mv {
 
-class TPageControl;
-class TTabSheet;
+class TExtPageControl;
+class TExtTabSheet;
 class TExtListView;
-class TGroupBox;
 class TLabel;
 class TPanel;
 class TProgressBar;
@@ -36,12 +35,12 @@ public:
     // Scans and fills the views; done once each time the window is shown.
     void Analyse();
 
-    TPageControl* PageControl1 = nullptr;
-    TTabSheet* ArquivosTs = nullptr;
-    TTabSheet* ExcluidosTs = nullptr;
+    TExtPageControl* PageControl1 = nullptr;
+    TExtTabSheet* ArquivosTs = nullptr;
+    TExtTabSheet* ExcluidosTs = nullptr;
     TExtListView* ArquivosLv = nullptr;
-    TGroupBox* NovosGb = nullptr;
-    TGroupBox* ModificadosGb = nullptr;
+    TPanel* NovosGb = nullptr;
+    TPanel* ModificadosGb = nullptr;
     TExtListView* NovosLv = nullptr;
     TExtListView* ModificadosLv = nullptr;
     TExtListView* ExcluidosLv = nullptr;
@@ -62,6 +61,7 @@ private:
     TArquivosLb FScriptLines;
     TBackupAnalysis FAnalysis;
     bool FAnalysed = false;
+    bool FShowing = false;
 };
 
 } // namespace mv

@@ -134,11 +134,15 @@ TFrmArquivos::TFrmArquivos(TComponent* owner, const std::string& iniFileName)
         FExcludeHeight = static_cast<int>(ini.ReadInteger(ListEditorFormSection, "Altura Excluidos", FExcludeHeight));
     }
     OnShow = [this](TComponent*) {
+        FShowing = true;
         FillItemLists(FScriptLines, AdicionadosLb->Items(), ExcluidosLb->Items());
         AdicionadosLb->Invalidate();
         ExcluidosLb->Invalidate();
     };
-    OnClose = [this](TComponent*, TCloseAction&) {
+    // A modal end hides the form without closing it: the settings go when it hides.
+    OnHide = [this](TComponent*) {
+        if (!FShowing) return;
+        FShowing = false;
         PlaySoundRes(ModalResult() == mrOk ? "BEEP" : "CLICK");
         WriteSettings();
     };

@@ -87,6 +87,7 @@ private:
     int FDragIndex = -1;
     int FListWidth = 450;
     int FExcludeHeight = 227;
+    bool FShowing = false;
 };
 
 } // namespace mv

@@ -209,12 +209,20 @@ void TFrmScripts::CreateDetails() {
     TempoLabel->SetName("TempoLabel");
     TamanhoLabel->SetName("TamanhoLabel");
     TamanhoCompactadoLabel->SetName("TamanhoCompactadoLabel");
-    CopiaLabel = AddControl<TLabel>(*UltimaGb, *this, "CopiaLabel", 10, y + 2, 258, 16);
-    Testelabel = AddControl<TLabel>(*UltimaGb, *this, "Testelabel", 272, y + 2, 258, 16);
-    AvisosLabel = AddControl<TLabel>(*DetalhesPn, *this, "AvisosLabel", 8, 160, 400, 16);
+    // The status labels sit on panels of their own, whose colour is the labels' back
+    // colour (white on red for a failure).
+    auto statusLabel = [this](TWinControl& parent, const char* name, int x, int top, int w) {
+        auto* back = AddControl<TPanel>(parent, *this, "", x, top, w, 18);
+        back->SetBevelOuter(TBevelCut::bvNone);
+        auto* label = AddControl<TLabel>(*back, *this, name, 4, 1, w - 8, 16);
+        label->SetTransparent(false);
+        return label;
+    };
+    CopiaLabel = statusLabel(*UltimaGb, "CopiaLabel", 8, y + 2, 262);
+    Testelabel = statusLabel(*UltimaGb, "Testelabel", 272, y + 2, 260);
+    AvisosLabel = statusLabel(*DetalhesPn, "AvisosLabel", 8, 160, 420);
     AvisosBtn = AddCaptioned<TButton>(*DetalhesPn, *this, "AvisosBtn", 460, 156, 88, 25, 603);
     AvisosBtn->OnClick = [this](TComponent*) { AvisosBtnClick(); };
-    for (TLabel* l : {CopiaLabel, Testelabel, AvisosLabel}) l->SetTransparent(false);
 
     OpcoesGb = AddCaptioned<TGroupBox>(*DetalhesPn, *this, "OpcoesGb", 8, 186, 540, 206, 3263);
     AddCaptioned<TLabel>(*OpcoesGb, *this, "DestinoLbl", 10, 20, 100, 16, 3255);
@@ -371,7 +379,8 @@ void TFrmScripts::ReadScriptHeader(const std::string& name) {
 void TFrmScripts::ApplyLabel(TLabel* label, const TLabelText& text) {
     label->SetCaption(text.Text);
     label->Font().SetColor(text.Alert ? AlertText : NormalText);
-    label->SetColor(text.Alert && !text.Text.empty() ? AlertBack : clBtnFace);
+    if (label->Parent()) label->Parent()->SetColor(text.Alert && !text.Text.empty() ? AlertBack : clBtnFace);
+    label->Invalidate();
 }
 
 TScriptOptions TFrmScripts::OptionsFromControls() const {
