@@ -9,6 +9,7 @@
 #include "app/scripts/FrmAnalise.h"
 #include "app/scripts/FrmAparenciaScript.h"
 #include "app/scripts/FrmArquivos.h"
+#include "app/scripts/FrmExecuta.h"
 #include "app/scripts/FrmScripts.h"
 #include "app/scripts/ScriptRun.h"
 #include "controls/listview/ExtListView.h"
@@ -54,6 +55,12 @@ void UserClick(TControl* control) {
     auto* button = qobject_cast<QAbstractButton*>(control->Widget());
     ASSERT_NE(button, nullptr) << control->Name();
     button->click();
+}
+
+// A press on a colour button as the mouse makes it.
+void Press(TColorButton* b) {
+    b->MouseDown(TMouseButton::mbLeft, 0, 5, 5);
+    b->MouseUp(TMouseButton::mbLeft, 0, 5, 5);
 }
 
 TModalAnswer Enter() {
@@ -167,12 +174,6 @@ TEST_F(ScriptFormsTest, TabsLabelsAndScreenshotsOfEachTab) {
     }
 }
 
-// A press on a colour button as the mouse makes it.
-void Press(TColorButton* b) {
-    b->MouseDown(TMouseButton::mbLeft, 0, 5, 5);
-    b->MouseUp(TMouseButton::mbLeft, 0, 5, 5);
-}
-
 TEST_F(ScriptFormsTest, NewScriptBarAndItsRefusals) {
     MakeScript("Diario");
     // Answers for the boxes: the forbidden name, the duplicate.
@@ -265,6 +266,17 @@ TEST_F(ScriptFormsTest, RunHandOverKeepsTheLastBackupWhenNothingRan) {
         m.ExecutaBtnClick();
         EXPECT_EQ(m.CopiaLabel->Caption(), LoadLangStr(442));
     });
+    EXPECT_EQ(FileText(store.LastBackupPath("Diario")), sra);
+    EXPECT_EQ(store.ReadScriptLines("Diario")[0], headerBefore);
+    // The same with the real run window, closed by its Close button before Start.
+    std::string runCaption;
+    Manager(
+        [&](TFrmScripts& m) { Press(m.ExecutaBtn); },
+        {{TModalAction::maClickResult, 99, std::nullopt, [&](TForm& f) {
+              runCaption = f.Caption();
+              UserClick(dynamic_cast<TFrmExecuta&>(f).CancelaBtn);
+          }}});
+    EXPECT_EQ(runCaption, LoadLangStr(327));
     EXPECT_EQ(FileText(store.LastBackupPath("Diario")), sra);
     EXPECT_EQ(store.ReadScriptLines("Diario")[0], headerBefore);
 
