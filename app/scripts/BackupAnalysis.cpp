@@ -30,17 +30,20 @@ int CompareNoCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-std::string DateText(const TAnalysisRow& row) {
-    if (!row.Readable) return LoadLangStr(192);
-    return BackupLineDate(FormatBackupFileLine(row.ModTime, ""));
-}
-
 bool CanRead(const std::string& path) {
     try {
         return platform::Fs().Open(path, platform::OpenMode::Read) != nullptr;
     } catch (const std::exception&) {
         return false;
     }
+}
+
+// The date column: opening every file of a large tree up front would cost more than
+// the whole scan, so a file is tried when its row is first shown.
+std::string DateText(const TAnalysisRow& row, bool settle = true) {
+    if (row.Readable < 0 && settle && !row.Path.empty()) row.Readable = CanRead(row.Path) ? 1 : 0;
+    if (row.Readable == 0) return LoadLangStr(192);
+    return BackupLineDate(FormatBackupFileLine(row.ModTime, ""));
 }
 
 } // namespace
@@ -116,7 +119,8 @@ std::vector<std::string> TAnalysisView::WidestTexts() const {
     std::vector<std::string> widest(FColumns.size());
     for (size_t c = 0; c < FColumns.size(); ++c) {
         for (int i = 0; i < Count(); ++i) {
-            std::string text = CellText(i, static_cast<int>(c));
+            std::string text = FColumns[c] == TAnalysisColumn::acDate ? DateText(Item(i), false)
+                                                                       : CellText(i, static_cast<int>(c));
             if (text.size() > widest[c].size()) widest[c] = std::move(text);
         }
     }
@@ -157,6 +161,7 @@ TAnalysisRow TBackupAnalysis::RowOf(const TAnalysisFile& file) const {
     row.Size = file.Size;
     row.ModTime = file.ModTime;
     row.Readable = file.Readable;
+    row.Path = file.Path;
     row.Folder = platform::DirectoryOf(file.Path);
     if (row.Folder.empty() || row.Folder.back() != '/') row.Folder += '/';
     return row;
@@ -173,7 +178,6 @@ void TBackupAnalysis::Analyse(const std::vector<std::string>& scriptLines, TTree
             file.Size = f.Size;
             file.ModTime = f.ModTime;
             file.Line = f.Line;
-            file.Readable = CanRead(f.Path);
             (f.Include ? found : excluded).push_back(std::move(file));
         },
         [](TTreeScanner& s) {

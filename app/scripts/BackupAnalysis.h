@@ -23,8 +23,10 @@ struct TAnalysisFile {
     std::string Path;
     uint64_t Size = 0;
     int64_t ModTime = 0;
-    bool Readable = true; // false: the date column shows string 192 "Arquivo Aberto  "
-    std::string Line;     // its BackupFileLine
+    // Whether the file can be opened for reading: -1 not known yet (asked when its row
+    // is first shown), 0 no (the date column shows string 192 "Arquivo Aberto  "), 1 yes.
+    int8_t Readable = -1;
+    std::string Line; // its BackupFileLine
 };
 
 // Columns of the views.
@@ -37,8 +39,9 @@ struct TAnalysisRow {
     std::string Extension; // ".ext" in lower case
     uint64_t Size = 0;
     int64_t ModTime = 0;
-    bool Readable = true;
-    std::string Folder; // with its final "/"
+    mutable int8_t Readable = -1; // as TAnalysisFile's; settled when the date is shown
+    std::string Folder;           // with its final "/"
+    std::string Path;
 };
 
 // The name and extension columns of a file name.
@@ -65,7 +68,8 @@ public:
     // The text of view item i in view column c: name, extension, size "#,###,###",
     // date "dd/mm/yyyy hh:nn" (or string 192), folder; empty outside the columns.
     std::string CellText(int index, int column) const;
-    // The widest text of each view column over all rows (for the column widths).
+    // The widest text of each view column over all rows (for the column widths); a
+    // date whose file was not opened yet counts as a date.
     std::vector<std::string> WidestTexts() const;
 
 private:

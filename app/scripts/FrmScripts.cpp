@@ -77,7 +77,7 @@ TFrmScripts::TFrmScripts(TComponent* owner, const std::string& scriptsFolder, co
     SetCaption(LoadLangStr(441));
     SetShowHint(true);
     SetClientWidth(700);
-    SetClientHeight(470);
+    SetClientHeight(520);
 
     CreateToolbar();
     ScriptPageControl = AddControl<TExtPageControl>(*this, *this, "ScriptPageControl", 0, 40, 700, 430);
