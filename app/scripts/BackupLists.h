@@ -3,6 +3,7 @@
 // exclude items do not, compared with the files of the last backup.
 #include "app/scripts/ScriptFiles.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -32,5 +33,19 @@ TBackupLists BuildBackupLists(const std::vector<std::string>& found, const std::
 void ScanScriptItems(const std::vector<std::string>& scriptLines, TTreeScanner& scanner,
                      std::vector<std::string>& found, std::vector<std::string>& excluded,
                      const std::function<void(TTreeScanner&)>& beforeFile = {});
+
+// The same walk, handing every file found to onFile with its line, its size and
+// whether an include item found it. itemDone(done, total) runs after each item.
+struct TScannedFile {
+    std::string Line;
+    std::string Path;
+    uint64_t Size = 0;
+    int64_t ModTime = 0;
+    bool Include = true;
+};
+void ScanScriptItems(const std::vector<std::string>& scriptLines, TTreeScanner& scanner,
+                     const std::function<void(const TScannedFile&)>& onFile,
+                     const std::function<void(TTreeScanner&)>& beforeFile = {},
+                     const std::function<void(int done, int total)>& itemDone = {});
 
 } // namespace mv

@@ -4,6 +4,7 @@
 #include "app/common/LangStr.h"
 #include "app/common/MessageBox.h"
 #include "app/common/StrUtils.h"
+#include "app/scripts/ScriptForms.h"
 #include "platform/DriveInfo.h"
 #include "platform/FileSystem.h"
 #include "platform/ui/StdControls.h"
@@ -11,14 +12,6 @@
 namespace mv {
 
 namespace {
-
-template <typename T> T* Add(TForm& form, const char* name, int x, int y, int w, int h) {
-    auto* c = new T(&form); // owned by the form
-    c->SetName(name);
-    c->SetParent(&form);
-    c->SetBounds(x, y, w, h);
-    return c;
-}
 
 std::string KText(uint64_t bytes) {
     std::string digits = std::to_string(bytes / 1024);
@@ -37,30 +30,30 @@ TFrmExecuta::TFrmExecuta(TComponent* owner, TBackupRunner& runner) : TForm(owner
     SetClientHeight(250);
     SetCaption(LoadLangStr(327));
 
-    ArquivoZipEdit = Add<TEdit>(*this, "ArquivoZipEdit", 10, 10, 400, 21);
+    ArquivoZipEdit = AddControl<TEdit>(*this, *this, "ArquivoZipEdit", 10, 10, 400, 21);
     ArquivoZipEdit->SetTextValue(runner.ArquivoZip());
-    DialogBtn = Add<TButton>(*this, "DialogBtn", 415, 10, 35, 21);
+    DialogBtn = AddControl<TButton>(*this, *this, "DialogBtn", 415, 10, 35, 21);
     DialogBtn->SetCaption("...");
-    OrigemEdit = Add<TEdit>(*this, "OrigemEdit", 10, 40, 440, 21);
+    OrigemEdit = AddControl<TEdit>(*this, *this, "OrigemEdit", 10, 40, 440, 21);
     OrigemEdit->SetReadOnly(true);
-    ArquivoEdit = Add<TEdit>(*this, "ArquivoEdit", 10, 66, 440, 21);
+    ArquivoEdit = AddControl<TEdit>(*this, *this, "ArquivoEdit", 10, 66, 440, 21);
     ArquivoEdit->SetReadOnly(true);
-    TArqLbl = Add<TLabel>(*this, "TArqLbl", 10, 96, 140, 16);
+    TArqLbl = AddControl<TLabel>(*this, *this, "TArqLbl", 10, 96, 140, 16);
     TArqLbl->SetCaption(LoadLangStr(324));
-    TBackupLbl = Add<TLabel>(*this, "TBackupLbl", 160, 96, 140, 16);
+    TBackupLbl = AddControl<TLabel>(*this, *this, "TBackupLbl", 160, 96, 140, 16);
     TBackupLbl->SetCaption(LoadLangStr(325));
-    TUnidadeLbl = Add<TLabel>(*this, "TUnidadeLbl", 310, 96, 140, 16);
+    TUnidadeLbl = AddControl<TLabel>(*this, *this, "TUnidadeLbl", 310, 96, 140, 16);
     TUnidadeLbl->SetCaption(LoadLangStr(326));
-    ProgressBar1 = Add<TProgressBar>(*this, "ProgressBar1", 10, 140, 440, 18);
-    StatusLabel = Add<TLabel>(*this, "StatusLabel", 10, 166, 440, 16);
-    IniciaBtn = Add<TButton>(*this, "IniciaBtn", 10, 210, 120, 27);
+    ProgressBar1 = AddControl<TProgressBar>(*this, *this, "ProgressBar1", 10, 140, 440, 18);
+    StatusLabel = AddControl<TLabel>(*this, *this, "StatusLabel", 10, 166, 440, 16);
+    IniciaBtn = AddControl<TButton>(*this, *this, "IniciaBtn", 10, 210, 120, 27);
     IniciaBtn->SetCaption(LoadLangStr(330));
     IniciaBtn->SetDefault(true);
-    CancelaBtn = Add<TButton>(*this, "CancelaBtn", 140, 210, 120, 27);
+    CancelaBtn = AddControl<TButton>(*this, *this, "CancelaBtn", 140, 210, 120, 27);
     CancelaBtn->SetCaption(LoadLangStr(11));
     CancelaBtn->SetHint(LoadLangStr(184));
     CancelaBtn->SetCancel(true);
-    NavegaBtn = Add<TButton>(*this, "NavegaBtn", 300, 210, 150, 27);
+    NavegaBtn = AddControl<TButton>(*this, *this, "NavegaBtn", 300, 210, 150, 27);
     NavegaBtn->SetCaption(LoadLangStr(328));
 
     IniciaBtn->OnClick = [this](TComponent*) { IniciaBtnClick(); };

@@ -100,6 +100,21 @@ void SetUpRunner(TBackupRunner& runner, TZipEngine& engine, const TScriptStore& 
     engine.SetPackLevel(PackLevelOfMethod(header.Method));
 }
 
+TRunRecord RunStoredScript(const TScriptStore& store, const std::string& name, TBackupVendor& vendor,
+                           const std::function<void(TBackupRunner& runner)>& run,
+                           const std::function<int64_t()>& now) {
+    const int64_t start = now();
+    const TScriptHeader header = store.ReadHeader(name);
+    TZipEngine engine;
+    TBackupRunner runner(engine, vendor);
+    std::vector<std::string> warnings;
+    runner.SetWarningsList(&warnings);
+    SetUpRunner(runner, engine, store, name, header, start);
+    run(runner);
+    StoreRunResults(store, name, runner, warnings, start, now());
+    return runner.Record();
+}
+
 int ExitCodeOfRun(const TRunRecord& r) {
     return r.Status == rsDone && r.TestStatus != tsErrors && r.TestStatus != tsCancelled ? ecScriptDone
                                                                                          : ecScriptFailed;
@@ -131,18 +146,17 @@ int RunScriptHeadless(int argc, const char* const* argv, const std::string& scri
     }
     int code = ecScriptFailed;
     try {
-        const int64_t start = now();
-        const TScriptHeader header = store.ReadHeader(script);
-        TZipEngine engine;
-        TBackupRunner runner(engine, vendor);
-        runner.Now = now;
-        std::vector<std::string> warnings;
-        runner.SetWarningsList(&warnings);
-        SetUpRunner(runner, engine, store, script, header, start);
-        runner.Run();
-        StoreRunResults(store, script, runner, warnings, start, now());
-        code = ExitCodeOfRun(runner.Record());
-        if (code != ecScriptDone) std::cerr << "morvelan: " << script << ": " << runner.StatusText() << "\n";
+        std::string status;
+        const TRunRecord record = RunStoredScript(
+            store, script, vendor,
+            [&](TBackupRunner& runner) {
+                runner.Now = now;
+                runner.Run();
+                status = runner.StatusText();
+            },
+            now);
+        code = ExitCodeOfRun(record);
+        if (code != ecScriptDone) std::cerr << "morvelan: " << script << ": " << status << "\n";
     } catch (const std::exception& e) {
         std::cerr << "morvelan: " << script << ": " << e.what() << "\n";
         code = ecScriptFailed;

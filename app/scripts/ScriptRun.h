@@ -39,6 +39,14 @@ void StoreRunResults(const TScriptStore& store, const std::string& name, const T
 void SetUpRunner(TBackupRunner& runner, TZipEngine& engine, const TScriptStore& store,
                  const std::string& name, const TScriptHeader& header, int64_t now);
 
+// One run of a script of the store as the manager makes it: the header's options
+// saved before, a runner set up from the script's files, run by run (the run window,
+// or the run itself), and its results handed over to the files. The record of the
+// run is returned; a failure to read the script raises before anything ran.
+TRunRecord RunStoredScript(const TScriptStore& store, const std::string& name, TBackupVendor& vendor,
+                           const std::function<void(TBackupRunner& runner)>& run,
+                           const std::function<int64_t()>& now);
+
 // 168 when the run ended done and its test neither failed nor was cancelled, else 169.
 int ExitCodeOfRun(const TRunRecord& record);
 
