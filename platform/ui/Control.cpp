@@ -397,10 +397,17 @@ void TControl::SetColor(TColor value) {
 void TControl::ApplyFont() {
     if (!FWidget) return;
     FWidget->setFont(ToQFont(FFont));
+    // The font's colour is the text colour of an enabled control; a disabled one
+    // keeps the grey text that tells the user it does not act now.
     QPalette palette = FWidget->palette();
-    palette.setColor(QPalette::WindowText, ToQColor(FFont.Color()));
-    palette.setColor(QPalette::ButtonText,
-                     ToQColor(FFont.Color() == clWindowText ? clBtnText : FFont.Color()));
+    const QColor text = ToQColor(FFont.Color());
+    const QColor buttonText = ToQColor(FFont.Color() == clWindowText ? clBtnText : FFont.Color());
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::WindowText, text);
+        palette.setColor(group, QPalette::ButtonText, buttonText);
+    }
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, ToQColor(clGrayText));
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, ToQColor(clGrayText));
     FWidget->setPalette(palette);
 }
 
