@@ -24,6 +24,8 @@ namespace mv {
 
 class TExtListView;
 class TDockToolbar;
+class TDropFiles;
+class TExplorerPane;
 class TFormPlacement;
 class THistMenu;
 class TLabel;
@@ -103,6 +105,13 @@ public:
     void Explorer1Click();
     void EstiloClick(int style);
     void StatusBar1Click();
+
+    // ---- options dialog and explorer pane
+    TMenuItem* Configurar1 = nullptr;
+    // The options dialog on one of its pages; applying changes the options in memory.
+    void ConfigBtnClick(int page = 0);
+    TExplorerPane& Explorer() { return *FExplorer; }
+    TDropFiles& Drops() { return *FDrops; }
     // The command line of this run, once: a verb, or the archive to open.
     void ProcessCommandLine();
     // The message that runs ProcessCommandLine once the message loop runs.
@@ -153,6 +162,9 @@ private:
     TExplorerSettings CurrentExplorerSettings() const;
     void ApplyExplorerSettings(const TExplorerSettings& settings);
     void LayoutStatusPanels();
+    void CreateOptionsAndExplorer();
+    std::unique_ptr<TDropFiles> FDrops;
+    std::unique_ptr<TExplorerPane> FExplorer;
 
     TMainWindowStart FStart;
     TArchiveList FList;
