@@ -243,7 +243,7 @@ void TExplorerPane::CreateToolbars(std::array<TDockToolbar*, 2> plainToolbars) {
                 continue;
             }
             const std::string name = "Btn" + source->Name().substr(0, source->Name().size() - 3);
-            TSpeedButton* copy = AddButton(FWindow, bar, name.c_str(), source->Caption(), source->Hint(), 60);
+            TSpeedButton* copy = AddButton(FWindow, bar, name.c_str(), source->Caption(), source->Hint(), source->Width());
             copy->OnClick = [source](TComponent*) {
                 if (source->Enabled()) source->Click();
             };
