@@ -134,8 +134,6 @@ struct Window {
     mvtest::DesktopFixture desk;
     fs::path root; // the fixture folder, under the home folder
     std::unique_ptr<TFormPrincipal> form;
-    TFormPrompts prompts;
-    std::unique_ptr<TArchiveOperations> operations;
 
     Window() {
         EnsureApplication();
@@ -145,9 +143,6 @@ struct Window {
         root = fs::canonical(root);
         form = std::make_unique<TFormPrincipal>(nullptr);
         form->SetBounds(20, 20, 900, 720);
-        operations = std::make_unique<TArchiveOperations>(*form, form->Opener(), form->List(), prompts);
-        operations->TempFolder = form->Options().PastaTemporaria;
-        form->Drops().Operations = [this] { return operations.get(); };
         form->Show();
         form->PanelExplorer->SetHeight(300);
         if (!form->Explorer().Shown()) form->Explorer1Click();
@@ -155,9 +150,7 @@ struct Window {
     }
     ~Window() {
         SetNewArchiveDialogRunner({});
-        form->Drops().Operations = nullptr;
         form->FormClose();
-        operations.reset();
         form.reset();
     }
     TExplorerPane& Pane() { return form->Explorer(); }
