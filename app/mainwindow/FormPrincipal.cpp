@@ -582,6 +582,8 @@ void TFormPrincipal::Dispatch(TMessage& message) {
 // ---- options dialog and explorer pane -----------------------------------------------
 
 void TFormPrincipal::CreateOptionsAndExplorer() {
+    // The sounds follow the option read with the others.
+    SetSoundsOption(FOptions.Sons);
     AddSeparator(Opcoes1, this);
     Configurar1 = AddItem(Opcoes1, this, "Configurar1", LoadLangStr(3200), [this] { ConfigBtnClick(); });
     MenuBar1->Rebuild();

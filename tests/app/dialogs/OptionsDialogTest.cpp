@@ -8,6 +8,7 @@
 #include "app/dialogs/OptionsDialog.h"
 
 #include "app/common/LangStr.h"
+#include "app/common/Sounds.h"
 #include "app/mainwindow/FormPrincipal.h"
 #include "app/mainwindow/OpenArchiveDialog.h"
 #include "app/shell/Install.h"
@@ -121,6 +122,8 @@ protected:
     void TearDown() override {
         SetLanguageBase(lbPortuguese);
         SetOpenArchiveDialogRunner({});
+        SetSoundsOption(true); // applied options switch the process's sounds
+
         QEventLoop loop;
         QTimer::singleShot(0, &loop, &QEventLoop::quit);
         loop.exec();

@@ -330,7 +330,14 @@ TEST(ExplorerPane, EntriesDraggedOntoThePaneAreExtractedWhereTheyLand) {
     mvtest::WriteFileText(w.root / "target/c.txt", "keep me too");
     {
         TModalDriver driver;
-        driver.Click(mrNo);  // a.txt is kept
+        const std::string archiveBefore = Bytes(zip);
+        // a.txt is kept; while the question is up, the operation runs: a drop on the
+        // archive list then adds nothing.
+        driver.Click(mrNo, [&](TForm&) {
+            auto other = External({(w.root / "target/marker.txt").string()});
+            Drop(*w.form->ArquivosLv, *other, QPoint(30, 30));
+            EXPECT_EQ(Bytes(zip), archiveBefore);
+        });
         driver.Click(mrYes); // big.bin is replaced
         driver.Click(mrNo);  // c.txt (there since the first drop) is kept
         data = Internal(SourceArchiveList);
