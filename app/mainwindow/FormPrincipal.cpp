@@ -5,10 +5,13 @@
 #include "app/common/MessageBox.h"
 #include "app/common/Sounds.h"
 #include "app/common/StrUtils.h"
+#include "app/dialogs/OptionsDialog.h"
 #include "app/dialogs/ExtractDialog.h"
 #include "app/dialogs/DiskViewer.h"
 #include "app/dialogs/SmallPrompts.h"
 #include "app/mainwindow/ArchiveRows.h"
+#include "app/mainwindow/DropFiles.h"
+#include "app/mainwindow/ExplorerPane.h"
 #include "app/mainwindow/OpenArchiveDialog.h"
 #include "app/search/FormProcura.h"
 #include "controls/listview/ExtListView.h"
@@ -158,6 +161,7 @@ TFormPrincipal::TFormPrincipal(TComponent* owner, TMainWindowStart start) : TFor
     FormPlacement->SetOptions(fpState | fpPosition);
     if (FStart.Decision.Hidden) FormPlacement->SetActive(false);
 
+    CreateOptionsAndExplorer();
     LoadSavedState();
     FOpener->EnableMenus();
     SetCaption(std::string("Morvelan 3.0.016 -- ") + LoadLangStr(sMakerLine));
@@ -302,7 +306,7 @@ void TFormPrincipal::CreateToolbars() {
 }
 
 void TFormPrincipal::CreateList() {
-    ArquivosLv = Make<TExtListView>(this, "ArquivosLv");
+    ArquivosLv = Make<TDragListView>(this, "ArquivosLv");
     ArquivosLv->SetAlign(TAlign::alClient);
     ArquivosLv->SetParent(this);
     ArquivosLv->SetVirtualMode(true);
@@ -464,6 +468,11 @@ TExplorerSettings TFormPrincipal::CurrentExplorerSettings() const {
     s.PaneShown = PanelExplorer->Visible();
     s.PaneHeight = PanelExplorer->Height();
     s.Style = FExplorerStyle;
+    if (FExplorer) {
+        s.TreeWidth = FExplorer->TreeWidth();
+        s.TreeShown = FExplorer->TreeShown();
+        s.Style = FExplorer->Estilo();
+    }
     return s;
 }
 
@@ -471,6 +480,12 @@ void TFormPrincipal::ApplyExplorerSettings(const TExplorerSettings& settings) {
     PanelExplorer->SetHeight(settings.PaneHeight);
     PanelExplorer->SetVisible(settings.PaneShown);
     Explorer1->SetChecked(settings.PaneShown);
+    if (FExplorer) {
+        FExplorer->SetEstilo(settings.Style);
+        FExplorer->SetTreeWidth(settings.TreeWidth);
+        FExplorer->SetTreeShown(settings.TreeShown);
+        FExplorer->ShowExplorerPane(settings.PaneShown);
+    }
     // A style outside 1..4 presses no view button.
     FExplorerStyle = settings.Style;
     for (int i = 0; i < 4; ++i) EstiloItems[static_cast<size_t>(i)]->SetChecked(settings.Style == i + 1);
@@ -537,14 +552,14 @@ void TFormPrincipal::Ordenar1Click() {
 }
 
 void TFormPrincipal::Explorer1Click() {
-    const bool shown = !PanelExplorer->Visible();
-    PanelExplorer->SetVisible(shown);
-    Explorer1->SetChecked(shown);
+    FExplorer->ExplorerBtnClick();
+    Explorer1->SetChecked(FExplorer->Shown());
 }
 
 void TFormPrincipal::EstiloClick(int style) {
     FExplorerStyle = style;
     for (int i = 0; i < 4; ++i) EstiloItems[static_cast<size_t>(i)]->SetChecked(style == i + 1);
+    if (style >= 1 && style <= 4) FExplorer->LargeIconsBtnClick(style - 1);
 }
 
 void TFormPrincipal::StatusBar1Click() {
@@ -584,6 +599,36 @@ void TFormPrincipal::Dispatch(TMessage& message) {
     TForm::Dispatch(message);
 }
 
+// ---- options dialog and explorer pane -----------------------------------------------
+
+void TFormPrincipal::CreateOptionsAndExplorer() {
+    // The sounds follow the option read with the others.
+    SetSoundsOption(FOptions.Sons);
+    AddSeparator(Opcoes1, this);
+    Configurar1 = AddItem(Opcoes1, this, "Configurar1", LoadLangStr(3200), [this] { ConfigBtnClick(); });
+    MenuBar1->Rebuild();
+    // The explorer pane in PanelExplorer, and what drops on the archive list do.
+    FDrops = std::make_unique<TDropFiles>(*this, *FOpener, FOptions);
+    FDrops->Operations = [this] { return FOperations.get(); };
+    FExplorer = std::make_unique<TExplorerPane>(*this, *PanelExplorer, *DockSuperior,
+                                                std::array<TDockToolbar*, 2>{tbAcao, tbUtilitario},
+                                                static_cast<TDragListView&>(*ArquivosLv), *FOpener, *FDrops);
+    FExplorer->OnArchiveChanged = [this] { RefreshReopenMenu(); };
+}
+
+void TFormPrincipal::ConfigBtnClick(int page) {
+    PlaySoundRes("CLICK");
+    SetSoundsEnabled(false);
+    const bool applied = ShowOptionsDialog(FOptions, page, [this](bool on) {
+        const TLVExtendedStyles styles = ArquivosLv->ExtendedStyles();
+        ArquivosLv->SetExtendedStyles(static_cast<TLVExtendedStyles>(on ? styles | LVX(lvxGridLines) : styles & ~LVX(lvxGridLines)));
+    });
+    if (!applied) return;
+    FOpener->TempFolder = FOptions.PastaTemporaria;
+    FOpener->AutoSizeColumns = FOptions.LarguraColuna == 0;
+    if (FOperations) FOperations->TempFolder = FOptions.PastaTemporaria;
+}
+
 // ---- ending -----------------------------------------------------------------------------
 
 void TFormPrincipal::FormClose() {
@@ -618,6 +663,7 @@ void TFormPrincipal::FormDestroy() {
     ArquivosLv->OnSortFinished = nullptr;
     ArquivosLv->OnVMStateChanged = nullptr;
     HistMenu->OnClick = nullptr;
+    FExplorer.reset();
     MenuBar1->OnMeasureItem = nullptr;
     MenuBar1->OnDrawItem = nullptr;
     OnShow = nullptr;
@@ -702,6 +748,7 @@ void TFormPrincipal::OperationBusyChanged(bool busy) {
         FBusyFormKeyPress = std::exchange(OnKeyPress, nullptr);
         FBusyPaneEnabled = PanelExplorer->Enabled();
         PanelExplorer->SetEnabled(false);
+        if (FExplorer) FExplorer->SyncCommandButtons();
         CancelarBtn->SetEnabled(true);
         return;
     }
@@ -715,6 +762,7 @@ void TFormPrincipal::OperationBusyChanged(bool busy) {
     ArquivosLv->OnKeyPress = std::move(FBusyListKeyPress);
     OnKeyPress = std::move(FBusyFormKeyPress);
     PanelExplorer->SetEnabled(FBusyPaneEnabled);
+    if (FExplorer) FExplorer->SyncCommandButtons();
     FBusyListDblClick = nullptr;
     FBusyListKeyDown = nullptr;
     FBusyListKeyPress = nullptr;
@@ -873,6 +921,7 @@ void TFormPrincipal::EnableCommands(const TCommandState& state) {
     for (TMenuItem* item : {Extrair1, Visualizar1, AntiVirus1, Sfx1, Email1}) item->SetEnabled(state.CanExtract);
     for (TSpeedButton* b : {ExtrairBtn, AntiVirusBtn, ExecutaveisBtn, EmailBtn}) b->SetEnabled(state.CanExtract);
     mnuFecharArquivo1->SetEnabled(state.CanClose);
+    if (FExplorer) FExplorer->SyncCommandButtons();
 }
 
 void TFormPrincipal::SetBusyCursor(bool busy) {

@@ -26,6 +26,8 @@ namespace mv {
 class TButton;
 class TExtListView;
 class TDockToolbar;
+class TDropFiles;
+class TExplorerPane;
 class TFormPlacement;
 class THistMenu;
 class TLabel;
@@ -109,6 +111,13 @@ public:
     // Search: the search form on the machine's drives; a result it chose is opened here.
     TMenuItem* Procurar1 = nullptr;
     void ProcurarBtnClick();
+
+    // ---- options dialog and explorer pane
+    TMenuItem* Configurar1 = nullptr;
+    // The options dialog on one of its pages; applying changes the options in memory.
+    void ConfigBtnClick(int page = 0);
+    TExplorerPane& Explorer() { return *FExplorer; }
+    TDropFiles& Drops() { return *FDrops; }
     // The command line of this run, once: a verb, or the archive to open.
     void ProcessCommandLine();
     // The message that runs ProcessCommandLine once the message loop runs.
@@ -168,6 +177,9 @@ private:
     TExplorerSettings CurrentExplorerSettings() const;
     void ApplyExplorerSettings(const TExplorerSettings& settings);
     void LayoutStatusPanels();
+    void CreateOptionsAndExplorer();
+    std::unique_ptr<TDropFiles> FDrops;
+    std::unique_ptr<TExplorerPane> FExplorer;
     void CreateOperations();
     void OperationBusyChanged(bool busy);
 

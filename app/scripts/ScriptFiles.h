@@ -9,9 +9,7 @@
 // renamed over the old one, so a failed write leaves the old file as it was. Lines
 // that are not valid UTF-8 are read as Windows-1252 (scripts written by older
 // versions). Fixed columns count characters, not bytes.
-// CharCount (characters of a UTF-8 text) is the one the type-ahead combo uses.
-#include "controls/toolkit/files/TypeAheadModel.h"
-
+#include "controls/toolkit/files/TypeAheadModel.h" // CharCount
 #include <cstdint>
 #include <string>
 #include <vector>

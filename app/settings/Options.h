@@ -35,6 +35,8 @@ struct TOptions {
     std::string Email;
     // Temporary folder of every operation, always ending in "/".
     std::string PastaTemporaria;
+
+    bool operator==(const TOptions&) const = default;
 };
 
 // "S", "T", "V" or "SIM" in any case (blanks around ignored) is yes, anything else no.

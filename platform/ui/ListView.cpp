@@ -388,8 +388,9 @@ public:
             }
         }
         TRect text = cell;
-        if (first && View->SmallImages()) {
-            TImageList* images = View->SmallImages();
+        TImageList* images = View->SmallImages();
+        if (View->ViewStyle() == TViewStyle::vsIcon && View->LargeImages()) images = View->LargeImages();
+        if (first && images) {
             int image = -1;
             if (View->OwnerData()) {
                 View->CellText(row, column);
@@ -486,6 +487,7 @@ TListColumn* TListColumns::Add() {
     auto& impl = *FView->FImpl;
     impl.Model->Columns(old, Count());
     impl.Header->resizeSection(old, FItems.back()->FWidth);
+    if (FView->FViewStyle != TViewStyle::vsReport) impl.Table->setColumnHidden(old, old > 0);
     return FItems.back().get();
 }
 
@@ -688,6 +690,7 @@ TListView::TListView(TComponent* owner)
                      [this](const QModelIndex&) { Guarded([&] { ItemActivate(); }); });
     QObject::connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, table,
                      [this](const QItemSelection& selected, const QItemSelection& deselected) {
+                         Guarded([&] { SelectionChanged(); });
                          if (!FOwnerData) return;
                          for (const QItemSelectionRange& r : selected) {
                              const TLVStateChange change{r.top(), r.bottom(), LVIS_SELECTED, 0};
@@ -703,6 +706,7 @@ TListView::TListView(TComponent* owner)
 TListView::~TListView() {
     BeginDestruction();
     if (FSmallImages) FSmallImages->RemoveFreeNotification(this);
+    if (FLargeImages) FLargeImages->RemoveFreeNotification(this);
     // The widget outlives this object until Qt deletes it: cut every way back here
     // before the model, header or delegate could be asked anything.
     auto& impl = *FImpl;
@@ -720,6 +724,10 @@ void TListView::Notification(TComponent* component, TOperation operation) {
     TWinControl::Notification(component, operation);
     if (operation == TOperation::opRemove && component == FSmallImages) {
         FSmallImages = nullptr;
+        Invalidate();
+    }
+    if (operation == TOperation::opRemove && component == FLargeImages) {
+        FLargeImages = nullptr;
         Invalidate();
     }
 }
@@ -1014,8 +1022,35 @@ int TListView::DefaultRowHeight() const {
     probe.SetSize(1, 1);
     probe.Canvas().Font().Assign(Font());
     const int text = probe.Canvas().TextHeight("Wy");
-    const int image = FSmallImages ? FSmallImages->Height() : 0;
+    int image = FSmallImages ? FSmallImages->Height() : 0;
+    if (FViewStyle == TViewStyle::vsIcon && FLargeImages) image = FLargeImages->Height() + 6;
     return std::max(text + 2, image + 1);
+}
+
+void TListView::SetLargeImages(TImageList* value) {
+    if (FLargeImages == value) return;
+    if (FLargeImages) FLargeImages->RemoveFreeNotification(this);
+    FLargeImages = value;
+    if (value) value->FreeNotification(this);
+    RemeasureItems();
+    UpdateItems();
+}
+
+void TListView::SetViewStyle(TViewStyle value) {
+    if (FViewStyle == value) return;
+    FViewStyle = value;
+    ApplyViewStyle();
+}
+
+void TListView::ApplyViewStyle() {
+    auto& impl = *FImpl;
+    const bool report = FViewStyle == TViewStyle::vsReport;
+    impl.Header->setVisible(report);
+    for (int c = 1; c < FColumns.Count(); ++c) impl.Table->setColumnHidden(c, !report);
+    // Without the other columns the names take the whole width.
+    impl.Header->setStretchLastSection(!report);
+    RemeasureItems();
+    UpdateItems();
 }
 
 void TListView::RemeasureItems() {

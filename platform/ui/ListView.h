@@ -188,6 +188,9 @@ struct TLVStateChange {
     uint32_t NewState = 0, OldState = 0;
 };
 
+// How rows are shown: large icons, small icons, list or details (report).
+enum class TViewStyle { vsIcon, vsSmallIcon, vsList, vsReport };
+
 class TListView : public TWinControl, public TColumnTitles {
 public:
     explicit TListView(TComponent* owner);
@@ -200,6 +203,13 @@ public:
 
     TImageList* SmallImages() const { return FSmallImages; }
     virtual void SetSmallImages(TImageList* value);
+    // The images of the large-icon style.
+    TImageList* LargeImages() const { return FLargeImages; }
+    void SetLargeImages(TImageList* value);
+    // Details show the header and every column; the other styles show the names
+    // alone, the large-icon style with the large images in taller rows.
+    TViewStyle ViewStyle() const { return FViewStyle; }
+    void SetViewStyle(TViewStyle value);
 
     // Owner data: the control keeps a row count only. Switching clears the items.
     bool OwnerData() const { return FOwnerData; }
@@ -324,6 +334,8 @@ public:
     virtual void EditingEnded() {}
     // An item was dragged with a button held.
     virtual void BeginDrag(int /*index*/, TMouseButton /*button*/) {}
+    // The selected rows changed (both modes).
+    virtual void SelectionChanged() {}
     // The right button went down, and up, over the rows (points in the rows' area).
     virtual void RightClick(TPoint /*at*/) {}
     virtual void RightButtonUp(TPoint /*at*/) {}
@@ -363,12 +375,15 @@ private:
     void RowsInserted(int first, int last);
     void RowsRemoved(int first, int last);
     void ApplyExtendedStyle();
+    void ApplyViewStyle();
     int DefaultRowHeight() const;
 
     std::unique_ptr<Impl> FImpl;
     TListColumns FColumns;
     TListItems FItems;
     TImageList* FSmallImages = nullptr;
+    TImageList* FLargeImages = nullptr;
+    TViewStyle FViewStyle = TViewStyle::vsReport;
     bool FOwnerData = false;
     int FItemCount = 0;
     bool FOwnerDraw = false;
