@@ -66,6 +66,7 @@ struct TAddChoice {
     std::vector<std::string> FileSpecs;     // what the engine is handed
     bool AnyRecursive = false;
     std::vector<TFoundFile> Found;          // sorted by Name
+    int64_t TotalBytes = 0;                 // the size of the files found
     // The last folder the shell list showed.
     std::string CurrentFolder;
 };
@@ -101,23 +102,32 @@ public:
     TAddDialogRunner AddDialog;
     // An archive was written to: it goes into the reopen history.
     std::function<void(const std::string& archive)> OnArchiveUsed;
-    // The free bytes of a drive and the total size of files (for "Automatic"
-    // spanning); unset, the file system and a scan of the specifications answer.
+    // The free bytes of a drive (for "Automatic" spanning); unset, the file
+    // system answers.
     std::function<uint64_t(const std::string& path)> FreeBytes;
+    // The program's command-line arguments (with two or more the dialog does not
+    // count while the user adds).
+    int ArgumentCount = 0;
 
     // The command: the dialog, then the writing, then the list refreshed. newArchive:
     // the type may be chosen; list: paths given by the caller (files, or folders
     // added whole with their subfolders). True when an archive was written.
     bool AddFiles(bool newArchive, const std::vector<std::string>* list = nullptr);
 
+    // The "New" command once its save dialog named the file: the open archive is
+    // closed, the name becomes the archive's and the command runs for a new archive.
+    bool NewArchive(const std::string& path);
+
     // What the last run did (for tests and the verbs).
     TEnginePlan LastPlan() const { return FLastPlan; }
     const std::vector<std::string>& LastDeleted() const { return FLastDeleted; }
+    TArchiveOpener& Opener() { return FOpener; }
 
 private:
     bool WriteThroughComponent(const TAddChoice& choice);
     bool WriteZip(const TAddChoice& choice, bool newArchive);
     void DeleteMovedSources(const TAddChoice& choice, const std::vector<std::pair<std::string, std::string>>& stored);
+    void RemoveEmptiedFolders(const TAddChoice& choice);
     void Refresh(const std::string& archive);
 
     TMainWindowView& FView;
