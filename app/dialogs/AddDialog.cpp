@@ -73,7 +73,6 @@ TSpeedButton* AddSpeedButton(TWinControl& parent, TForm& form, const std::string
     button->SetName(name);
     button->SetParent(&parent);
     if (hint) button->SetHint(std::to_string(hint));
-    button->SetFlat(true);
     button->SetCaption(symbol);
     return button;
 }
@@ -261,6 +260,13 @@ TfrmAddFiles::TfrmAddFiles(TComponent* owner, const std::string& iniFileName)
     FixFormFonts(*this);
     SetCaption(LoadLangStr(648));
     ArquivosPanel->SetCaption("");
+    ParentButton->SetCaption("\u2191");
+    CheckBoxBtn->SetCaption("\u2713");
+    SpeedButton1->SetCaption("\u25A0");
+    SpeedButton2->SetCaption("\u25AA");
+    SpeedButton3->SetCaption("\u25AC");
+    SpeedButton4->SetCaption("\u25D8");
+    DialogBtn->SetCaption("...");
     BytesEdit->SetTextValue("1457600");
     if (ScreenWidth() > 700) {
         SetClientWidth(741);
@@ -630,8 +636,10 @@ void TfrmAddFiles::ScanFileSpecs(bool clear, int from) {
             ShowTotals();
             Found.push_back({platform::PathWithoutDrive(path), root});
         };
-        scanner.OnDirectoryFound = [&](TTreeScanner*) {
-            if (state != TCheckBoxState::cbChecked) return;
+        const std::string start = TTreeScanner::NormalisedDirectory(folder);
+        scanner.OnDirectoryFound = [&](TTreeScanner* s) {
+            // the subfolders a recursive walk enters, not its own start
+            if (state != TCheckBoxState::cbChecked || s->FileFound() == start) return;
             ++FoldersFound;
             ShowTotals();
         };

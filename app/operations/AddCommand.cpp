@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <set>
 
 namespace mv {
@@ -31,6 +32,7 @@ namespace mv {
 // the engines' in one unit).
 bool ShowAddDialog(const TAddSetup& setup, TAddChoice& choice, const std::string& iniFileName);
 std::string AddKindExtension(TAddArchiveKind kind);
+int ShowNextDiskPrompt(const std::string& message, const std::string& archivePath);
 
 namespace {
 
@@ -324,7 +326,9 @@ bool TAddCommand::WriteThroughComponent(const TAddChoice& choice) {
     bool ok = false;
     FOperations.RunBusy([&] { ok = FOperations.RunWriter(*writer); });
     FView.ShowProgressWindow(false);
-    if (ok && choice.Action == TSwitch::swMove) {
+    // A file that could not be read was reported; the others are in the archive.
+    ok = ok || writer->Replaced();
+    if (writer->Replaced() && choice.Action == TSwitch::swMove) {
         // the writer deleted the files it stored; folders they emptied go as well
         for (const TFoundFile& f : choice.Found)
             if (!platform::Exists("/" + f.Name)) FLastDeleted.push_back("/" + f.Name);
@@ -390,7 +394,9 @@ bool TAddCommand::WriteZip(const TAddChoice& choice, bool newArchive) {
         FOperations.PrepareZipEngine();
         TZipAddHooks hooks(FOperations.ZipEngine(), level, choice.Password,
                            [&](const std::string& source) { return AddStoredName(source, mode, prefix, found); },
-                           stored);
+                           stored, [&](const std::string& text) {
+                               return (AskNextDisk ? AskNextDisk(text, archive) : ShowNextDiskPrompt(text, archive)) == 1;
+                           });
         FOperations.RunBusy([&] {
             code = FOperations.RunZipEngine(&choice.FileSpecs, nullptr, choice.AnyRecursive, 0, plan.Span, true);
         });
@@ -398,7 +404,9 @@ bool TAddCommand::WriteZip(const TAddChoice& choice, bool newArchive) {
     FView.ShowProgressWindow(false);
     FView.SetBusyCursor(false);
     if (code != 0) {
-        const std::string text = VendorErrorText(code, LoadLangStr(79));
+        std::string text = VendorErrorText(code, LoadLangStr(79));
+        // A failure without a text of its own (a write error, a full disk) is still told.
+        if (text.empty() && code != 1054) text = LoadLangStr(3100) + " (" + LoadLangStr(79) + ")";
         if (!text.empty()) FView.ShowMessage(text, mkError, mbOKOnly);
         if (!platform::Exists(archive)) FOpener.Lister().SetArchiveFile("");
         return false;
@@ -413,9 +421,13 @@ void TAddCommand::DeleteMovedSources(const TAddChoice& choice,
     // read back keeps every source.
     std::set<std::string> names;
     if (!ReadZipEntryNames(choice.Archive, names)) return;
+    // A name claimed by two sources (the engine kept one of them) tells not which
+    // one the archive holds: both stay.
+    std::map<std::string, int> claims;
+    for (const auto& [source, name] : stored) ++claims[Slashed(name)];
     for (auto it = stored.rbegin(); it != stored.rend(); ++it) {
         const auto& [source, name] = *it;
-        if (!names.count(Slashed(name))) continue;
+        if (!names.count(Slashed(name)) || claims[Slashed(name)] > 1) continue;
         try {
             platform::Fs().RemoveFile(source);
             FLastDeleted.push_back(source);

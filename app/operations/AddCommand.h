@@ -105,6 +105,8 @@ public:
     // The free bytes of a drive (for "Automatic" spanning); unset, the file
     // system answers.
     std::function<uint64_t(const std::string& path)> FreeBytes;
+    // The new-disk prompt of a span (message, archive): 1 go on; unset, the program's.
+    std::function<int(const std::string& message, const std::string& archive)> AskNextDisk;
     // The program's command-line arguments (with two or more the dialog does not
     // count while the user adds).
     int ArgumentCount = 0;

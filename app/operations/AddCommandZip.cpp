@@ -12,17 +12,21 @@ namespace mv {
 struct TZipAddHooks::TSaved {
     TStartZipEvent StartZip;
     TProcuraPath FindPath;
+    std::function<bool(const std::string&, const std::string&)> Confirm;
 };
 
 TZipAddHooks::TZipAddHooks(TZipEngineRunner& runner, int level, const std::string& password,
                            std::function<std::string(const std::string& source)> rule,
-                           std::vector<std::pair<std::string, std::string>>& stored)
+                           std::vector<std::pair<std::string, std::string>>& stored,
+                           std::function<bool(const std::string& text)> nextDisk)
     : FRunner(runner), FSaved(new TSaved) {
     TZipEngine& engine = runner.Engine();
     engine.SetPackLevel(level);
     engine.SetPassword(password);
     FSaved->StartZip = engine.OnStartZip;
     FSaved->FindPath = engine.OnProcuraPath;
+    FSaved->Confirm = engine.Ui.Confirm;
+    if (nextDisk) engine.Ui.Confirm = [nextDisk](const std::string&, const std::string& text) { return nextDisk(text); };
     TStartZipEvent previous = FSaved->StartZip;
     engine.OnStartZip = [rule, previous, &stored](TObject* sender, const std::string& name, TZipHeaderInfo& header,
                                                   bool& skip) {
@@ -43,6 +47,7 @@ TZipAddHooks::~TZipAddHooks() {
     TZipEngine& engine = FRunner.Engine();
     engine.OnStartZip = FSaved->StartZip;
     engine.OnProcuraPath = FSaved->FindPath;
+    engine.Ui.Confirm = FSaved->Confirm;
     delete FSaved;
 }
 

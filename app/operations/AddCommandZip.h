@@ -17,9 +17,12 @@ class TZipEngineRunner;
 // (source, stored name). The component's own handlers come back when it ends.
 class TZipAddHooks {
 public:
+    // nextDisk: asked for each further disk of a span with the prompt's text; true
+    // when the user put it in.
     TZipAddHooks(TZipEngineRunner& runner, int level, const std::string& password,
                  std::function<std::string(const std::string& source)> rule,
-                 std::vector<std::pair<std::string, std::string>>& stored);
+                 std::vector<std::pair<std::string, std::string>>& stored,
+                 std::function<bool(const std::string& text)> nextDisk);
     ~TZipAddHooks();
     TZipAddHooks(const TZipAddHooks&) = delete;
     TZipAddHooks& operator=(const TZipAddHooks&) = delete;

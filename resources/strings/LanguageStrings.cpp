@@ -565,6 +565,7 @@ const TStringEntry LanguageStringTable[] = {
     {12986, "quinta-feira"},
     {12987, "sexta-feira"},
     {12988, "s\303\241bado"},
+    {13100, "O arquivo compactado n\303\243o p\303\264de ser gravado; nada foi alterado."},
     {20002, "&Add"},
     {20003, "&Extract"},
     {20011, "&Close"},
@@ -1124,6 +1125,7 @@ const TStringEntry LanguageStringTable[] = {
     {22986, "Thursday"},
     {22987, "Friday"},
     {22988, "Saturday"},
+    {23100, "The archive could not be written; nothing was changed."},
     {50002, "&Agregar"},
     {50003, "&Extraer"},
     {50011, "&Cerrar"},
@@ -1683,6 +1685,7 @@ const TStringEntry LanguageStringTable[] = {
     {52986, "jueves"},
     {52987, "viernes"},
     {52988, "s\303\241bado"},
+    {53100, "El archivo comprimido no pudo ser grabado; no se cambi\303\263 nada."},
 };
 } // namespace
 

@@ -31,6 +31,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
+#include <sstream>
 #include <map>
 #include <sys/stat.h>
 #include <utime.h>
@@ -304,6 +306,379 @@ TEST_F(AddCommandTest, EveryWritableTypeNewAndExistingPassesItsPeer) {
         // nothing else appeared beside it (no temporary file, no renamed twin)
         EXPECT_EQ(std::distance(fs::directory_iterator(e.temp / "old"), fs::directory_iterator{}), 2);
     }
+}
+
+
+// ---- helpers of the tests below
+
+// Adds the folder src of data (with subfolders) to a new archive with the dialog's
+// type, method, path choice and prefix; extra runs in the dialog before OK.
+bool AddFolder(Window& w, const std::string& archive, const fs::path& data, TAddArchiveKind kind, int method,
+               const std::function<void(TfrmAddFiles&)>& extra = {}, const std::string& mask = "*.*",
+               bool subfolders = true, const std::string& item = "src") {
+    return AddThroughDialog(
+        w, archive,
+        [&](TfrmAddFiles& f) {
+            PickItems(f, data, {item});
+            ChooseType(f, kind, method);
+            if (extra) extra(f);
+            UserClick(f.btnOK);
+        },
+        {{TModalAction::maClickResult, mrOk, mask,
+          [subfolders](TForm& form) { dynamic_cast<TFrmMascara&>(form).SubPastasChk->SetChecked(subfolders); }}});
+}
+
+// The stored names of an archive as 7-Zip lists them ("/" between folders).
+std::set<std::string> StoredNames(const std::string& archive) {
+    const auto r = mvtest::Run("7z l -ba -slt " + Quote(archive));
+    std::set<std::string> names;
+    std::istringstream in(r.output);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("Path = ", 0) != 0) continue;
+        std::string name = line.substr(7);
+        std::replace(name.begin(), name.end(), '\\', '/');
+        names.insert(name);
+    }
+    return names;
+}
+
+std::vector<std::string> Leftovers(const fs::path& folder) {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(folder)) out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+TEST(AddStoredName, ByPathChoiceAndPrefix) {
+    const std::vector<TFoundFile> found = {{"home/u/src/ReadMe.TXT", "home/u/src/"},
+                                           {"home/u/src/sub/b.txt", "home/u/src/"}};
+    struct Row {
+        std::string Source;
+        TAddPathMode Mode;
+        std::string Prefix, Stored;
+    };
+    const Row rows[] = {
+        {"/home/u/src/ReadMe.TXT", TAddPathMode::apNone, "", "ReadMe.TXT"},
+        {"/home/u/src/sub/b.txt", TAddPathMode::apNone, " pre ", "pre/b.txt"},
+        {"/home/u/src/ReadMe.TXT", TAddPathMode::apRelative, "", "ReadMe.TXT"},
+        {"/home/u/src/sub/b.txt", TAddPathMode::apRelative, "pre\\x", "pre/x/sub/b.txt"},
+        {"/home/u/other/c.txt", TAddPathMode::apRelative, "pre", "home/u/other/c.txt"}, // not found: unchanged
+        {"/home/u/src/sub/b.txt", TAddPathMode::apFull, "", "home/u/src/sub/b.txt"},
+        {"/home/u/src/ReadMe.TXT", TAddPathMode::apFull, "/pre/", "pre/home/u/src/ReadMe.TXT"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.Source + " prefix " + r.Prefix);
+        EXPECT_EQ(AddStoredName(r.Source, r.Mode, r.Prefix, found), r.Stored);
+    }
+}
+
+TEST(AddEnginePlan, ByDriveMultiDiskChoiceAndPartSize) {
+    SetLanguageBase(lbPortuguese);
+    const std::string automatic = LoadLangStr(612), none = LoadLangStr(613), forced = LoadLangStr(372),
+                      parts = LoadLangStr(614);
+    struct Row {
+        bool Removable, New, Sfx;
+        std::string Choice, Size;
+        TAddEngine Engine;
+        bool Span, Preview;
+        int64_t Part;
+    };
+    const Row rows[] = {
+        {true, true, false, automatic, "1457600", TAddEngine::aeZipEngine, false, true, 0},
+        {true, true, false, forced, "1457600", TAddEngine::aeZipEngine, true, false, 0},
+        {true, true, false, none, "1457600", TAddEngine::aeZipEngine, false, false, 0},
+        {true, false, false, forced, "1457600", TAddEngine::aeZipEngine, false, false, 0}, // existing: no span
+        {false, true, false, none, "1457600", TAddEngine::aeZipEngine, false, false, 0},
+        {false, true, false, parts, "1.457.600", TAddEngine::aeVendor, false, false, 1457600},
+        {false, true, false, parts, "0", TAddEngine::aeVendor, false, false, 0},
+        {false, true, false, parts, "abc", TAddEngine::aeVendor, false, false, 0},
+        {false, false, true, none, "1457600", TAddEngine::aeVendor, false, false, 0}, // self-extracting
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.Choice + " " + r.Size);
+        const TEnginePlan plan = PlanZipEngine(r.Removable, r.New, r.Sfx, r.Choice, r.Size);
+        EXPECT_EQ(plan.Engine, r.Engine);
+        EXPECT_EQ(plan.Span, r.Span);
+        EXPECT_EQ(plan.NeedsPreview, r.Preview);
+        EXPECT_EQ(plan.PartSize, r.Part);
+    }
+}
+
+TEST_F(AddCommandTest, StoredNamesByPathChoiceWithCaseKept) {
+    for (TAddArchiveKind kind : {TAddArchiveKind::akZip, TAddArchiveKind::akLha}) {
+        const std::string ext = kind == TAddArchiveKind::akZip ? ".zip" : ".lha";
+        struct Row {
+            TAddPathMode Mode;
+            std::string Prefix;
+            std::set<std::string> Names; // "@" stands for the source folder without drive
+        };
+        const Row rows[] = {
+            {TAddPathMode::apNone, "", {"ReadMe.TXT", "b.txt"}},
+            {TAddPathMode::apNone, "pre", {"pre/ReadMe.TXT", "pre/b.txt"}},
+            {TAddPathMode::apRelative, "", {"ReadMe.TXT", "sub/b.txt"}},
+            {TAddPathMode::apRelative, "pre/x", {"pre/x/ReadMe.TXT", "pre/x/sub/b.txt"}},
+            {TAddPathMode::apFull, "", {"@/ReadMe.TXT", "@/sub/b.txt"}},
+            {TAddPathMode::apFull, "pre", {"pre/@/ReadMe.TXT", "pre/@/sub/b.txt"}},
+        };
+        for (const Row& r : rows) {
+            SCOPED_TRACE(ext + " " + std::to_string(static_cast<int>(r.Mode)) + " " + r.Prefix);
+            Window w;
+            const fs::path src = w.temp / "data/src";
+            mvtest::WriteFileText(src / "ReadMe.TXT", "read me\n");
+            mvtest::WriteFileText(src / "sub/b.txt", "b\n");
+            const std::string archive = (w.temp / ("names" + ext)).string();
+            ASSERT_TRUE(AddFolder(w, archive, w.temp / "data", kind, -1, [&](TfrmAddFiles& f) {
+                UserClick(r.Mode == TAddPathMode::apNone       ? f.NaoGravarRb
+                          : r.Mode == TAddPathMode::apRelative ? f.GravarCaminhoRelativoRb
+                                                               : f.GravarCaminhoCompletoRb);
+                f.CaminhoEdit->SetTextValue(r.Prefix);
+            }));
+            std::set<std::string> wanted;
+            for (std::string n : r.Names) {
+                if (const size_t at = n.find('@'); at != std::string::npos) n.replace(at, 1, src.string().substr(1));
+                wanted.insert(n);
+            }
+            EXPECT_EQ(StoredNames(archive), wanted);
+        }
+    }
+}
+
+TEST_F(AddCommandTest, MethodsMapToTheFormats) {
+    struct Row {
+        TAddArchiveKind Kind;
+        int Method;
+        std::string Ext, Listing, Shows;
+    };
+    const Row rows[] = {
+        {TAddArchiveKind::akZip, 0, ".zip", "unzip -v %a", "Stored"},
+        {TAddArchiveKind::akZip, 2, ".zip", "unzip -v %a", "Defl:N"},
+        {TAddArchiveKind::akZip, 3, ".zip", "unzip -v %a", "Defl:X"},
+        {TAddArchiveKind::akJar, 0, ".jar", "unzip -v %a", "Defl:S"},
+        {TAddArchiveKind::akJar, 2, ".jar", "unzip -v %a", "Defl:X"},
+        {TAddArchiveKind::akLha, 0, ".lha", "lha v %a", "-lh0-"},
+        {TAddArchiveKind::akLha, 1, ".lha", "lha v %a", "-lh1-"},
+        {TAddArchiveKind::akLha, 2, ".lha", "lha v %a", "-lh5-"},
+        {TAddArchiveKind::akCab, 1, ".cab", "7z l -slt %a", "MSZip"},
+        {TAddArchiveKind::akCab, 3, ".cab", "7z l -slt %a", "LZX"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.Ext + " " + std::to_string(r.Method));
+        Window w;
+        mvtest::WriteFileText(w.temp / "data/src/t.txt", std::string(20000, 'a') + "text that packs\n");
+        const std::string archive = (w.temp / ("m" + r.Ext)).string();
+        ASSERT_TRUE(AddFolder(w, archive, w.temp / "data", r.Kind, r.Method));
+        const auto listing = mvtest::Run(WithArchive(r.Listing, archive));
+        EXPECT_NE(listing.output.find(r.Shows), std::string::npos) << listing.output;
+    }
+}
+
+TEST_F(AddCommandTest, SplitPartsAndSpansByTheDrive) {
+    // parts of 1457600 bytes on a fixed drive: the vendor library; Info-ZIP joins and tests them
+    {
+        Window w;
+        const auto bytes = mvtest::RandomBytes(3200000, 5);
+        mvtest::WriteFileBytes(w.temp / "data/src/big.bin", bytes);
+        const std::string archive = (w.temp / "split.zip").string();
+        ASSERT_TRUE(AddFolder(w, archive, w.temp / "data", TAddArchiveKind::akZip, 2, [](TfrmAddFiles& f) {
+            f.MultiDiscosCb->SetItemIndex(1); // "Múltiplas Partes"
+        }));
+        EXPECT_EQ(w.command.LastPlan().Engine, TAddEngine::aeVendor);
+        EXPECT_TRUE(fs::exists(w.temp / "split.z01"));
+        EXPECT_LE(fs::file_size(w.temp / "split.z01"), 1457600u);
+        const auto join = mvtest::Run("zip -q -s 0 " + Quote(archive) + " --out " + Quote((w.temp / "j.zip").string()));
+        EXPECT_EQ(join.exitCode, 0) << join.output;
+        EXPECT_EQ(mvtest::Run("unzip -t " + Quote((w.temp / "j.zip").string())).exitCode, 0);
+        // a part size of 0: one file
+        Window z;
+        mvtest::WriteFileText(z.temp / "data/src/a.txt", "small\n");
+        const std::string one = (z.temp / "one.zip").string();
+        ASSERT_TRUE(AddFolder(z, one, z.temp / "data", TAddArchiveKind::akZip, 2, [](TfrmAddFiles& f) {
+            f.MultiDiscosCb->SetItemIndex(1);
+            f.BytesEdit->SetTextValue("0");
+        }));
+        EXPECT_EQ(z.command.LastPlan().Engine, TAddEngine::aeVendor);
+        EXPECT_EQ(mvtest::Run("unzip -t " + Quote(one)).exitCode, 0);
+        EXPECT_EQ(Leftovers(z.temp.Path()), (std::vector<std::string>{"data", "one.zip", "tmp"}));
+    }
+    // a floppy: "Automatic" spans when the files do not fit, over as many disks as needed
+    for (const bool fits : {false, true}) {
+        SCOPED_TRACE(fits ? "fits" : "does not fit");
+        Window w;
+        platform::FakeFileSystem fake;
+        platform::ScopedFileSystem scope(fake);
+        platform::FakeDrive& floppy =
+            fake.AddDrive((w.temp / "floppy").string(), fits ? 4000000 : 1200000, platform::DriveKind::Removable,
+                          "DISK1", 11);
+        mvtest::WriteFileBytes(w.temp / "data/src/big.bin", mvtest::RandomBytes(3000000, 3));
+        int disks = 1;
+        w.command.AskNextDisk = [&](const std::string&, const std::string&) {
+            ++disks;
+            floppy.SwapMedium("DISK" + std::to_string(disks), static_cast<uint32_t>(11 + disks));
+            return 1;
+        };
+        const std::string archive = (w.temp / "floppy/span.zip").string();
+        ASSERT_TRUE(AddFolder(w, archive, w.temp / "data", TAddArchiveKind::akZip, 0, [](TfrmAddFiles& f) {
+            EXPECT_EQ(f.MultiDiscosCb->Text(), LoadLangStr(612));
+        }));
+        EXPECT_EQ(w.command.LastPlan().Span, !fits);
+        EXPECT_EQ(disks > 1, !fits);
+        EXPECT_TRUE(fs::exists(archive));
+        if (fits) {
+            EXPECT_EQ(mvtest::Run("unzip -t " + Quote(archive)).exitCode, 0);
+        }
+    }
+}
+
+TEST_F(AddCommandTest, MoveDeletesOnlyWhatWasStored) {
+    for (TAddArchiveKind kind : {TAddArchiveKind::akZip, TAddArchiveKind::akLha}) {
+        const std::string ext = kind == TAddArchiveKind::akZip ? ".zip" : ".lha";
+        SCOPED_TRACE(ext);
+        Window w;
+        platform::FakeFileSystem fake;
+        platform::ScopedFileSystem scope(fake);
+        const fs::path src = w.temp / "data/src";
+        for (const char* name : {"a.txt", "b.log", "sub/c.txt", "sub/deep/d.txt", "locked.txt", "sub/a.txt"})
+            mvtest::WriteFileText(src / name, std::string("content of ") + name);
+        fs::create_directories(src / "emptybefore");
+        fake.FailOpensOf((src / "locked.txt").string(), EACCES);
+        const std::string archive = (w.temp / ("moved" + ext)).string();
+        // mask "*.txt" with subfolders, no folder names stored: sub/a.txt meets a.txt's name
+        ASSERT_TRUE(AddFolder(
+            w, archive, w.temp / "data", kind, -1,
+            [](TfrmAddFiles& f) {
+                f.AcaoCb->SetItemIndex(1);
+                UserClick(f.NaoGravarRb);
+            },
+            "*.txt"));
+        fake.ClearFaults();
+        const std::set<std::string> stored = StoredNames(archive);
+        EXPECT_EQ(stored, (std::set<std::string>{"a.txt", "c.txt", "d.txt"}));
+        // what was stored went; what was not (another mask, unreadable, a second a.txt) stays
+        EXPECT_TRUE(fs::exists(src / "b.log"));
+        EXPECT_TRUE(fs::exists(src / "locked.txt"));
+        // of two files stored under one name, never both go
+        EXPECT_TRUE(fs::exists(src / "a.txt") || fs::exists(src / "sub/a.txt"));
+        EXPECT_FALSE(fs::exists(src / "sub/c.txt"));
+        EXPECT_FALSE(fs::exists(src / "sub/deep")) << "an emptied folder goes";
+        EXPECT_TRUE(fs::exists(src / "emptybefore")) << "a folder that held nothing moved stays";
+        EXPECT_TRUE(fs::exists(src / "sub"));
+    }
+    // a failure deletes nothing
+    Window w;
+    platform::FakeFileSystem fake;
+    platform::ScopedFileSystem scope(fake);
+    const fs::path src = w.temp / "data/src";
+    mvtest::WriteFileBytes(src / "big.bin", mvtest::RandomBytes(200000, 1));
+    fake.FailWritesAfter(5000);
+    EXPECT_FALSE(AddFolder(w, (w.temp / "full.zip").string(), w.temp / "data", TAddArchiveKind::akZip, 2,
+                           [](TfrmAddFiles& f) { f.AcaoCb->SetItemIndex(1); }));
+    fake.ClearFaults();
+    EXPECT_TRUE(fs::exists(src / "big.bin"));
+    EXPECT_FALSE(fs::exists(w.temp / "full.zip"));
+    ASSERT_FALSE(w.view.Boxes.empty());
+    EXPECT_NE(w.view.Boxes.back().Text.find(LoadLangStr(79)), std::string::npos) << w.view.Boxes.back().Text;
+}
+
+TEST_F(AddCommandTest, FullDiskAndUnreadableSourceKeepTheOldArchive) {
+    const std::pair<TAddArchiveKind, std::string> kinds[] = {
+        {TAddArchiveKind::akZip, ".zip"}, {TAddArchiveKind::akJar, ".jar"}, {TAddArchiveKind::akLha, ".lha"},
+        {TAddArchiveKind::akBh, ".bh"},   {TAddArchiveKind::akCab, ".cab"}, {TAddArchiveKind::akTar, ".tar"}};
+    for (const auto& [kind, ext] : kinds) {
+        for (const bool fullDisk : {true, false}) {
+            SCOPED_TRACE(ext + (fullDisk ? " full disk" : " unreadable source"));
+            Window w;
+            mvtest::WriteFileText(w.temp / "data/src/old.txt", "old\n");
+            const fs::path folder = w.temp / "arc";
+            fs::create_directories(folder);
+            const std::string archive = (folder / ("a" + ext)).string();
+            ASSERT_TRUE(AddFolder(w, archive, w.temp / "data", kind, -1));
+            const std::string before = ReadAll(archive);
+            mvtest::WriteFileBytes(w.temp / "more/big.bin", mvtest::RandomBytes(300000, 2));
+            platform::FakeFileSystem fake;
+            platform::ScopedFileSystem scope(fake);
+            if (fullDisk)
+                fake.FailWritesAfter(20000);
+            else
+                fake.FailReadsOf((w.temp / "more/big.bin").string(), 1000);
+            w.opener.OpenArchive(archive);
+            AddThroughDialog(w, {}, [&](TfrmAddFiles& f) {
+                PickItems(f, w.temp / "more", {"big.bin"});
+                UserClick(f.btnOK);
+            });
+            fake.ClearFaults();
+            EXPECT_EQ(ReadAll(archive), before);
+            EXPECT_EQ(Leftovers(folder), std::vector<std::string>{"a" + ext});
+            EXPECT_TRUE(fs::exists(w.temp / "more/big.bin"));
+        }
+    }
+}
+
+TEST_F(AddCommandTest, ExistingArchivesKeepTheirNamesAndSingleFilesStaySingle) {
+    // F12: "x.lzh" and "X.ZIP" are updated under their own names
+    for (const std::string name : {"x.lzh", "X.ZIP"}) {
+        SCOPED_TRACE(name);
+        Window w;
+        fs::create_directories(w.temp / "old");
+        mvtest::WriteFileText(w.temp / "old/old.txt", "old\n");
+        const std::string archive = (w.temp / "old" / name).string();
+        const std::string make = name == "x.lzh" ? "lha aq %a old.txt" : "zip -q %a old.txt";
+        ASSERT_EQ(mvtest::Run(WithArchive(make, archive), w.temp / "old").exitCode, 0);
+        mvtest::WriteFileText(w.temp / "more/new.txt", "new\n");
+        w.opener.OpenArchive(archive);
+        ASSERT_TRUE(AddThroughDialog(w, {}, [&](TfrmAddFiles& f) {
+            PickItems(f, w.temp / "more", {"new.txt"});
+            UserClick(f.btnOK);
+        }));
+        const std::vector<std::string> left = Leftovers(w.temp / "old");
+        EXPECT_EQ(std::set<std::string>(left.begin(), left.end()), (std::set<std::string>{name, "old.txt"}));
+        EXPECT_EQ(StoredNames(archive), (std::set<std::string>{"new.txt", "old.txt"}));
+    }
+    // F29: a single file next to a recursive folder brings no same-named files from
+    // below; F33: a name with ";" keeps its relative folder
+    for (TAddArchiveKind kind : {TAddArchiveKind::akZip, TAddArchiveKind::akTar}) {
+        Window w;
+        const fs::path src = w.temp / "data/src";
+        mvtest::WriteFileText(src / "docs/readme.txt", "top");
+        mvtest::WriteFileText(src / "docs/deep/readme.txt", "deep");
+        mvtest::WriteFileText(src / "tree/a;b/c;d.txt", "semicolons");
+        const std::string archive = (w.temp / (kind == TAddArchiveKind::akZip ? "s.zip" : "s.tar")).string();
+        ASSERT_TRUE(AddThroughDialog(
+            w, archive,
+            [&](TfrmAddFiles& f) {
+                PickItems(f, src, {"tree"});
+                PickItems(f, src / "docs", {"readme.txt"});
+                ChooseType(f, kind, -1);
+                UserClick(f.btnOK);
+            },
+            {MaskOk}));
+        EXPECT_EQ(StoredNames(archive), (std::set<std::string>{"readme.txt", "a;b/c;d.txt"}));
+    }
+}
+
+TEST_F(AddCommandTest, CancelWritesNothingAndTheVerbEntryAddsTheList) {
+    Window w;
+    mvtest::WriteFileText(w.temp / "data/a.txt", "a\n");
+    mvtest::WriteFileText(w.temp / "data/dir/b.txt", "b\n");
+    const std::string archive = (w.temp / "NovoArquivo1.zip").string();
+    {
+        TModalDriver driver;
+        driver.CloseBox();
+        EXPECT_FALSE(w.command.NewArchive(archive));
+    }
+    EXPECT_FALSE(fs::exists(archive));
+    // the command line's items: the destination shown, a folder added whole
+    const std::vector<std::string> items = {(w.temp / "data/a.txt").string(), (w.temp / "data/dir").string()};
+    TModalDriver driver;
+    driver.Queue({TModalAction::maClickResult, 99, std::nullopt, [&](TForm& form) {
+                      auto& f = dynamic_cast<TfrmAddFiles&>(form);
+                      EXPECT_TRUE(f.DestinationShown());
+                      EXPECT_EQ(f.AdicionadosLb->Items().Count(), 2);
+                      EXPECT_TRUE(f.btnOK->Enabled());
+                      UserClick(f.btnOK);
+                  }});
+    EXPECT_TRUE(RunAddCommand(w.command, archive, items));
+    EXPECT_EQ(StoredNames(archive), (std::set<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(w.opener.ArchiveFile(), archive);
 }
 
 } // namespace
