@@ -10,6 +10,7 @@
 #include "app/mainwindow/MainWindowView.h"
 #include "app/mainwindow/ProgramStart.h"
 #include "app/mainwindow/WindowState.h"
+#include "app/operations/ArchiveOperations.h"
 #include "app/settings/Options.h"
 #include "app/settings/ReopenList.h"
 #include "platform/ui/Form.h"
@@ -22,6 +23,7 @@
 
 namespace mv {
 
+class TButton;
 class TExtListView;
 class TDockToolbar;
 class TFormPlacement;
@@ -73,6 +75,7 @@ public:
     TToolWindow* ProgressWindow = nullptr;
     TLabel *ProgressFolderLbl = nullptr, *ProgressFileLbl = nullptr, *ProgressMessageLbl = nullptr;
     TProgressBar* ProgressBar = nullptr;
+    TButton* CancelarBtn = nullptr;
     TFormPlacement* FormPlacement = nullptr;
 
     // ---- state
@@ -109,6 +112,15 @@ public:
     static constexpr uint32_t WM_PROCESSCOMMANDLINE = WM_USER + 0x101;
     // The reopen menu shows the reopen list again.
     void RefreshReopenMenu();
+
+    // ---- archive operations
+    // Extraction, addition and deletion on the open archive, with the busy state, the
+    // progress window's Cancel and the temporary folders; every command reaches them here.
+    TArchiveOperations& Operations() { return *FOperations; }
+    // The extract command (menu Extrair, ExtrairBtn).
+    void mnuExtrair1Click();
+    // The progress window's Cancel.
+    void CancelarBtnClick();
 
     // ---- what ends the window (the program calls them in its order)
     void FormClose();
@@ -153,6 +165,8 @@ private:
     TExplorerSettings CurrentExplorerSettings() const;
     void ApplyExplorerSettings(const TExplorerSettings& settings);
     void LayoutStatusPanels();
+    void CreateOperations();
+    void OperationBusyChanged(bool busy);
 
     TMainWindowStart FStart;
     TArchiveList FList;
@@ -168,6 +182,21 @@ private:
     int FBusy = 0;
     std::vector<std::string> FStartFailures;
     std::vector<std::string> FShutdownFailures;
+
+    // ---- archive operations
+    std::unique_ptr<TOperationPrompts> FPrompts;
+    std::unique_ptr<TArchiveOperations> FOperations;
+    // While an operation runs: every command's enabled state before it was disabled,
+    // and the list's and the window's own handlers, put back when it ends.
+    std::vector<std::pair<TMenuItem*, bool>> FBusyMenuStates;
+    std::vector<std::pair<TSpeedButton*, bool>> FBusyButtonStates;
+    TNotifyEvent FBusyListDblClick;
+    TKeyEvent FBusyListKeyDown;
+    TKeyPressEvent FBusyListKeyPress, FBusyFormKeyPress;
+    bool FBusyPaneEnabled = true;
+    bool FCommandsHeld = false;
+    // The command state the opener gave while the commands were held.
+    std::unique_ptr<TCommandState> FHeldCommandState;
 };
 
 } // namespace mv
