@@ -12,6 +12,7 @@
 #include "app/dialogs/AddDialog.h"
 #include "app/dialogs/SmallPrompts.h"
 #include "app/mainwindow/ArchiveOpener.h"
+#include "app/mainwindow/FormPrincipal.h"
 #include "app/operations/ArchiveOperations.h"
 #include "app/settings/Options.h"
 #include "controls/shell/ShellList.h"
@@ -19,6 +20,7 @@
 #include "platform/FakeFileSystem.h"
 #include "platform/Sound.h"
 #include "platform/ui/ListView.h"
+#include "platform/ui/Menu.h"
 #include "platform/ui/ModalDriver.h"
 #include "platform/ui/StdControls.h"
 #include "tests/app/mainwindow/FakeMainWindowView.h"
@@ -679,6 +681,51 @@ TEST_F(AddCommandTest, CancelWritesNothingAndTheVerbEntryAddsTheList) {
     EXPECT_TRUE(RunAddCommand(w.command, archive, items));
     EXPECT_EQ(StoredNames(archive), (std::set<std::string>{"a.txt", "b.txt"}));
     EXPECT_EQ(w.opener.ArchiveFile(), archive);
+}
+
+TEST_F(AddCommandTest, NewAndAddFromTheMainWindow) {
+    TempDir temp;
+    mvtest::WriteFileText(temp / "data/src/a.txt", "first\n");
+    mvtest::WriteFileText(temp / "more/b.txt", "second\n");
+    auto form = std::make_unique<TFormPrincipal>(nullptr);
+    form->Show();
+    QApplication::processEvents();
+    // New: the save dialog names "made" (no extension); the add dialog makes it an LHA archive
+    form->NewArchiveDialog = [&](const std::string&, std::string& name) {
+        name = (temp / "made").string();
+        return true;
+    };
+    {
+        TModalDriver driver;
+        driver.Queue({TModalAction::maClickResult, 99, std::nullopt, [&](TForm& f) {
+                          auto& d = dynamic_cast<TfrmAddFiles&>(f);
+                          EXPECT_EQ(d.Caption(), LoadLangStr(76) + (temp / "made.zip").string());
+                          PickItems(d, temp / "data", {"src"});
+                          ChooseType(d, TAddArchiveKind::akLha, -1);
+                          UserClick(d.btnOK);
+                      }});
+        driver.Queue(MaskOk);
+        UserClick(form->NovoBtn);
+    }
+    const std::string archive = (temp / "made.lha").string();
+    ASSERT_TRUE(fs::exists(archive));
+    EXPECT_EQ(form->Opener().ArchiveFile(), archive);
+    EXPECT_EQ(form->List().Rows().size(), 1u);
+    // Add on the open archive: menu Adicionar
+    {
+        TModalDriver driver;
+        driver.Queue({TModalAction::maClickResult, 99, std::nullopt, [&](TForm& f) {
+                          auto& d = dynamic_cast<TfrmAddFiles&>(f);
+                          EXPECT_FALSE(d.rbZip->Enabled());
+                          PickItems(d, temp / "more", {"b.txt"});
+                          UserClick(d.btnOK);
+                      }});
+        form->mnuAdicionar1->Action()->trigger();
+        QApplication::processEvents();
+    }
+    EXPECT_EQ(StoredNames(archive), (std::set<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(form->List().Rows().size(), 2u);
+    form.reset();
 }
 
 } // namespace
