@@ -748,7 +748,7 @@ bool ShowAddDialog(const TAddSetup& setup, TAddChoice& choice, const std::string
         form->DestinoEdit->SetTextValue(setup.Archive);
         for (const std::string& item : setup.Items) {
             if (platform::IsDirectory(item))
-                form->AddSpecification(WithSeparator(item) + "*", true, true);
+                form->AddSpecification(WithSeparator(item) + "*.*", true, true);
             else
                 form->AddSpecification(item, false, false);
         }

@@ -310,7 +310,9 @@ bool TAddCommand::WriteThroughComponent(const TAddChoice& choice) {
     }
     const bool bare = choice.PathMode == TAddPathMode::apNone && TrimText(choice.Prefix).empty();
     writer->SetStoredDirNames(bare ? TStoredDirNames::sdNone : TStoredDirNames::sdAbsoluteNoDrv);
-    writer->SetPassword(choice.Password);
+    // Only the types that encrypt take the password (the dialog offers it for them alone).
+    if (choice.Kind == TAddArchiveKind::akBh || choice.Kind == TAddArchiveKind::akJar)
+        writer->SetPassword(choice.Password);
     writer->FileSpecList() = choice.FileSpecs;
     // The stored names by the dialog's path choice: the writer proposes the path
     // without its drive ("\" between folders), from which the source is known.

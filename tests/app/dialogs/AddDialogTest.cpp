@@ -380,5 +380,26 @@ TEST_F(AddDialogTest, ScreenshotsInTheThreeLanguages) {
     }
 }
 
+TEST_F(AddDialogTest, WithTwoArgumentsAddingCountsOnlyWhenShownAgain) {
+    TAddSetup setup = Setup();
+    setup.ArgumentCount = 2;
+    Show(setup, [&](TfrmAddFiles& f) {
+        Select(f, {"a.txt"});
+        UserClick(f.btnAddDir);
+        EXPECT_EQ(f.AdicionadosLb->Items().Count(), 1);
+        EXPECT_EQ(f.FilesFound, 0);
+        EXPECT_FALSE(f.btnOK->Enabled());
+        f.Close();
+    });
+    // a caller's list is counted when the form shows
+    setup.Items = {src + "/a.txt", src + "/docs"};
+    Show(setup, [&](TfrmAddFiles& f) {
+        EXPECT_EQ(f.FilesFound, 4);
+        EXPECT_TRUE(f.AnyRecursive);
+        EXPECT_TRUE(f.btnOK->Enabled());
+        f.Close();
+    });
+}
+
 } // namespace
 } // namespace mv

@@ -237,9 +237,11 @@ const TTypeCase TypeCases[] = {
     {TAddArchiveKind::akBh, 1, ".bh", ".bh", true, "", ""},
 };
 
-TEST_F(AddCommandTest, EveryWritableTypeNewAndExistingPassesItsPeer) {
-    for (const TTypeCase& c : TypeCases) {
-        SCOPED_TRACE(c.Suffix + " read as " + c.PeerExt);
+class AddEveryType : public AddCommandTest, public ::testing::WithParamInterface<TTypeCase> {};
+
+TEST_P(AddEveryType, NewAndExistingPassItsPeer) {
+    {
+        const TTypeCase& c = GetParam();
         Window w;
         const fs::path src = w.temp / "data/src";
         Tree expected = MakeSources(src, c.Utf8 ? "ção ü.txt" : "");
@@ -310,6 +312,10 @@ TEST_F(AddCommandTest, EveryWritableTypeNewAndExistingPassesItsPeer) {
     }
 }
 
+INSTANTIATE_TEST_SUITE_P(Types, AddEveryType, ::testing::ValuesIn(TypeCases), [](const auto& info) {
+    std::string name = info.param.PeerExt.substr(1);
+    return name;
+});
 
 // ---- helpers of the tests below
 
@@ -726,6 +732,72 @@ TEST_F(AddCommandTest, NewAndAddFromTheMainWindow) {
     EXPECT_EQ(StoredNames(archive), (std::set<std::string>{"a.txt", "b.txt"}));
     EXPECT_EQ(form->List().Rows().size(), 2u);
     form.reset();
+}
+
+TEST_F(AddCommandTest, AChangedFileIsReplacedOnlyWhenTheUserSaysSo) {
+    // the overwrite question through the writers: re-adding a changed file
+    for (TAddArchiveKind kind : {TAddArchiveKind::akLha, TAddArchiveKind::akTar}) {
+        for (const int answer : {6, 7}) {
+            SCOPED_TRACE(std::to_string(answer));
+            Window w;
+            mvtest::WriteFileText(w.temp / "data/src/a.txt", "first version\n");
+            const std::string archive =
+                (w.temp / (kind == TAddArchiveKind::akLha ? "o.lha" : "o.tar")).string();
+            ASSERT_TRUE(AddFolder(w, archive, w.temp / "data", kind, -1));
+            mvtest::WriteFileText(w.temp / "data/src/a.txt", "second, longer version\n");
+            w.view.OverwriteAnswers = {answer};
+            w.opener.OpenArchive(archive);
+            AddThroughDialog(w, {}, [&](TfrmAddFiles& f) {
+                PickItems(f, w.temp / "data/src", {"a.txt"});
+                UserClick(f.btnOK);
+            });
+            EXPECT_EQ(w.view.OverwriteTitles.size(), 1u);
+            bool tested = false;
+            const Tree got = PeerTree(archive, kind == TAddArchiveKind::akLha ? ".lha" : ".tar", w.temp / "out", tested);
+            EXPECT_EQ(got, (Tree{{"a.txt", answer == 6 ? "second, longer version\n" : "first version\n"}}));
+        }
+    }
+}
+
+TEST_F(AddCommandTest, GZipWritesOneMemberPerFileThatGzipRestores) {
+    Window w;
+    const fs::path src = w.temp / "data/src";
+    const Tree files = MakeSources(src);
+    // new: the files of src (not its subfolder) each become a .gz beside the archive name
+    const std::string archive = (w.temp / "out/new").string();
+    fs::create_directories(w.temp / "out");
+    ASSERT_TRUE(AddThroughDialog(w, archive, [&](TfrmAddFiles& f) {
+        PickItems(f, src, {"a.txt", "ção ü.txt"});
+        ChooseType(f, TAddArchiveKind::akGZip, 2);
+        UserClick(f.btnOK);
+    }));
+    for (const std::string name : {"a.txt", "ção ü.txt"}) {
+        SCOPED_TRACE(name);
+        const fs::path gz = w.temp / "out" / (name + ".gz");
+        ASSERT_TRUE(fs::exists(gz));
+        EXPECT_EQ(mvtest::Run("gzip -t " + Quote(gz.string())).exitCode, 0);
+        // gzip -dN gives the stored name and date back
+        fs::create_directories(w.temp / "x");
+        fs::copy_file(gz, w.temp / "x/packed.gz", fs::copy_options::overwrite_existing);
+        EXPECT_EQ(mvtest::Run("gzip -dN packed.gz", w.temp / "x").exitCode, 0);
+        EXPECT_EQ(ReadAll(w.temp / "x" / name), files.at(name));
+        EXPECT_EQ(ModTime(w.temp / "x" / name), FileTime);
+    }
+    // existing: a gzip file made by gzip stays as it was; the added file gets its own member
+    Window e;
+    mvtest::WriteFileText(e.temp / "old/old.txt", "old\n");
+    ASSERT_EQ(mvtest::Run("gzip -k old.txt", e.temp / "old").exitCode, 0);
+    const std::string existing = (e.temp / "old/old.txt.gz").string();
+    const std::string before = ReadAll(existing);
+    mvtest::WriteFileText(e.temp / "more/added.txt", "added\n");
+    e.opener.OpenArchive(existing);
+    ASSERT_TRUE(AddThroughDialog(e, {}, [&](TfrmAddFiles& f) {
+        EXPECT_TRUE(f.RbGnu->Checked());
+        PickItems(f, e.temp / "more", {"added.txt"});
+        UserClick(f.btnOK);
+    }));
+    EXPECT_EQ(ReadAll(existing), before);
+    EXPECT_EQ(mvtest::Run("gzip -dc " + Quote((e.temp / "old/added.txt.gz").string())).output, "added\n");
 }
 
 } // namespace
