@@ -10,10 +10,12 @@
 #include "app/dialogs/DiskViewer.h"
 #include "app/dialogs/SmallPrompts.h"
 #include "app/mainwindow/ArchiveRows.h"
+#include "app/common/SfxPlaceholders.h"
 #include "app/mainwindow/DropFiles.h"
 #include "app/mainwindow/ExplorerPane.h"
 #include "app/mainwindow/OpenArchiveDialog.h"
 #include "app/search/FormProcura.h"
+#include "controls/shell/dialogs/MvOpenDlg.h"
 #include "controls/listview/ExtListView.h"
 #include "controls/shell/ShellUtils.h"
 #include "controls/shell/SystemImages.h"
@@ -185,7 +187,7 @@ void TFormPrincipal::CreateMenus() {
     MenuPrincipal = Make<TMvMainMenu>(this, "MenuPrincipal");
     TMenuItem* root = MenuPrincipal->Items();
     Arquivo1 = AddItem(root, this, "Arquivo1", LoadLangStr(378));
-    Novo1 = AddItem(Arquivo1, this, "Novo1", LoadLangStr(sMenuNovo));
+    Novo1 = AddItem(Arquivo1, this, "Novo1", LoadLangStr(sMenuNovo), [this] { Novo1Click(); });
     Novo1->SetShortCut("Ctrl+N");
     AbrirArquivo1 = AddItem(Arquivo1, this, "AbrirArquivo1", LoadLangStr(sMenuAbrir), [this] { AbrirArquivo1Click(); });
     AbrirArquivo1->SetShortCut(LanguageBase() == lbEnglish ? "Ctrl+O" : "Ctrl+B");
@@ -197,7 +199,7 @@ void TFormPrincipal::CreateMenus() {
     Sair1 = AddItem(Arquivo1, this, "Sair1", LoadLangStr(172), [this] { Sair1Click(); });
 
     Acoes1 = AddItem(root, this, "Acoes1", LoadLangStr(sMenuAcoes));
-    mnuAdicionar1 = AddItem(Acoes1, this, "mnuAdicionar1", LoadLangStr(2));
+    mnuAdicionar1 = AddItem(Acoes1, this, "mnuAdicionar1", LoadLangStr(2), [this] { mnuAdicionar1Click(); });
     mnuAdicionar1->SetShortCut("Ctrl+A");
     Extrair1 = AddItem(Acoes1, this, "Extrair1", LoadLangStr(3), [this] { mnuExtrair1Click(); });
     Excluir1 = AddItem(Acoes1, this, "Excluir1", LoadLangStr(707));
@@ -284,10 +286,10 @@ void TFormPrincipal::CreateToolbars() {
     tbAcao = Make<TDockToolbar>(this, "tbAcao");
     tbAcao->SetCaption(LoadLangStr(621));
     tbAcao->SetHideWhenInactive(false);
-    NovoBtn = button(tbAcao, "NovoBtn", LoadLangStr(sBtnNovo), LoadLangStr(sMenuNovo), {});
+    NovoBtn = button(tbAcao, "NovoBtn", LoadLangStr(sBtnNovo), LoadLangStr(sMenuNovo), [this] { Novo1Click(); });
     AbrirBtn = button(tbAcao, "AbrirBtn", LoadLangStr(620), LoadLangStr(sMenuAbrir), [this] { AbrirArquivo1Click(); });
     tbAcao->InsertControl(new TDockToolbarSep(this));
-    AdicionarBtn = button(tbAcao, "AdicionarBtn", LoadLangStr(sBtnAdicionar), LoadLangStr(2), {});
+    AdicionarBtn = button(tbAcao, "AdicionarBtn", LoadLangStr(sBtnAdicionar), LoadLangStr(2), [this] { mnuAdicionar1Click(); });
     ExtrairBtn = button(tbAcao, "ExtrairBtn", LoadLangStr(sBtnExtrair), LoadLangStr(3), [this] { mnuExtrair1Click(); });
     tbAcao->Loaded();
     tbUtilitario = Make<TDockToolbar>(this, "tbUtilitario");
@@ -513,6 +515,50 @@ void TFormPrincipal::AbrirArquivo1Click() {
     RefreshReopenMenu();
 }
 
+// ---- adding -------------------------------------------------------------------------
+
+void TFormPrincipal::mnuAdicionar1Click() {
+    if (!FAddCommand || FOperations->Busy() || !mnuAdicionar1->Enabled()) return;
+    PlaySoundRes("CLICK");
+    SetSoundsEnabled(false);
+    FAddCommand->AddFiles(false);
+    RefreshReopenMenu();
+}
+
+void TFormPrincipal::Novo1Click() {
+    if (!FAddCommand || FOperations->Busy()) return;
+    PlaySoundRes("CLICK");
+    std::string folder;
+    if (FOptions.PastaIniciar == pfLastUsed) folder = FOptions.UltimaPastaIniciar;
+    else if (FOptions.PastaIniciar == pfFixed) folder = FOptions.PastaIniciarFixa;
+    std::error_code ec;
+    if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) folder.clear();
+    std::string chosen;
+    if (NewArchiveDialog) {
+        if (!NewArchiveDialog(folder, chosen)) return;
+    } else {
+        TMvSaveDlg dialog(nullptr);
+        dialog.SetTitle(LoadLangStr(63));
+        dialog.SetFilterIndex(1);
+        dialog.SetInitialDir(folder);
+        if (!dialog.Execute()) return;
+        chosen = dialog.FileName();
+    }
+    chosen = TrimText(chosen);
+    if (chosen.empty()) return;
+    FOptions.UltimaPastaIniciar = std::filesystem::path(chosen).parent_path().string();
+    chosen = ReplaceExt(chosen, ".zip");
+    if (std::filesystem::exists(chosen, ec)) {
+        if (ShowMessage(LoadLangStr(64), mkQuestion, mbYesNo) == 6) {
+            FOpener->OpenArchive(chosen);
+            RefreshReopenMenu();
+        }
+        return;
+    }
+    FAddCommand->NewArchive(chosen);
+    RefreshReopenMenu();
+}
+
 void TFormPrincipal::HistMenuClick(const std::string& caption) {
     FOpener->ReopenArchive(caption);
     RefreshReopenMenu();
@@ -671,6 +717,7 @@ void TFormPrincipal::FormDestroy() {
     OnCloseQuery = nullptr;
     CancelarBtn->OnClick = nullptr;
     // The temporary folders of this run go; the engines pump no more through the window.
+    FAddCommand.reset();
     if (FOperations) {
         FOperations->RemoveTempFiles();
         FOperations->OnBusyChanged = nullptr;
@@ -710,6 +757,9 @@ void TFormPrincipal::CreateOperations() {
     FOperations->TempFolder = FOptions.PastaTemporaria;
     FOperations->ExtractDialog = [](TExtractChoice& choice) { return ShowExtractDialog(choice); };
     FOperations->OnBusyChanged = [this](bool busy) { OperationBusyChanged(busy); };
+    FAddCommand = std::make_unique<TAddCommand>(*this, *FOpener, *FOperations, FOptions);
+    FAddCommand->ArgumentCount = FStart.ArgumentCount;
+    FAddCommand->OnArchiveUsed = [this](const std::string&) { RefreshReopenMenu(); };
     // The engines' long loops let the window's messages run, so that it repaints and
     // its Cancel button can be pressed.
     SetEngineMessagePump([this] { ProcessMessages(); });

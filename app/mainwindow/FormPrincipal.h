@@ -10,6 +10,7 @@
 #include "app/mainwindow/MainWindowView.h"
 #include "app/mainwindow/ProgramStart.h"
 #include "app/mainwindow/WindowState.h"
+#include "app/operations/AddCommand.h"
 #include "app/operations/ArchiveOperations.h"
 #include "app/settings/Options.h"
 #include "app/settings/ReopenList.h"
@@ -133,6 +134,14 @@ public:
     void mnuExtrair1Click();
     // The progress window's Cancel.
     void CancelarBtnClick();
+    // Adding: the add command (menu Adicionar, AdicionarBtn) on the open archive, and
+    // New (menu Novo, NovoBtn): the save dialog, then the add command for a new
+    // archive. The command-line verbs reach the command through AddCommand().
+    TAddCommand& AddCommand() { return *FAddCommand; }
+    void mnuAdicionar1Click();
+    void Novo1Click();
+    // The save dialog of New (title 63): true with the chosen name; unset, the program's.
+    std::function<bool(const std::string& initialDir, std::string& fileName)> NewArchiveDialog;
 
     // ---- what ends the window (the program calls them in its order)
     void FormClose();
@@ -201,6 +210,7 @@ private:
     // ---- archive operations
     std::unique_ptr<TOperationPrompts> FPrompts;
     std::unique_ptr<TArchiveOperations> FOperations;
+    std::unique_ptr<TAddCommand> FAddCommand;
     // While an operation runs: every command's enabled state before it was disabled,
     // and the list's and the window's own handlers, put back when it ends.
     std::vector<std::pair<TMenuItem*, bool>> FBusyMenuStates;

@@ -157,6 +157,10 @@ void TVendorZipBinding::OnProcessingFile(const void* block) {
 void TVendorZipBinding::OnStoredName(void* block) {
     if (!StoredNameHookActive) return;
     auto& b = *static_cast<TVzStoredNameBlock*>(block);
+    if (Receiver() == VzReceiverMainWindow && AddStoredName) {
+        PutNameField(b.Name, AddStoredName(VzNameToStr(b.SourcePath)));
+        return;
+    }
     if (Receiver() != VzReceiverWizard || !Wizard) return;
     // The stored name loses the working folder's part after its root.
     const std::string& folder = Wizard->WorkingFolder;

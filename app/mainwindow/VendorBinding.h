@@ -50,6 +50,9 @@ public:
     bool DiskFull = false;       // the runner's target disk is full (reset per run)
     int OverwriteAnswer = 0;     // 0 not asked, 6 yes, 7 no, 5 yes to all, 2 cancel
     int64_t VzTotalBytes = 0;    // total output bytes of the last preview
+    // The add dialog's stored-name rule while it is open (receiver 0): the source
+    // path in, the name to store out.
+    std::function<std::string(const std::string& source)> AddStoredName;
 
     // A new operation starts: the per-run flags go back to their start.
     void BeginRun();

@@ -664,6 +664,25 @@ bool TArchiveOperations::AddToArchive(const std::vector<std::string>& specs, boo
     return last == 0;
 }
 
+bool TArchiveOperations::RunWriter(TCompBase& writer) {
+    FErrorShown = false;
+    FCancelled = false;
+    BindWriter(writer);
+    writer.SetTempDir(NormaliseTempFolder(TempFolder));
+    writer.ClearLastError();
+    writer.Compress();
+    const int last = writer.LastError();
+    if (last && !(FCancelled && last == arcerr::UserAbort)) ShowError(ArcErrorMessage(last));
+    return last == 0;
+}
+
+bool TArchiveOperations::RunBusy(const std::function<void()>& work) {
+    if (FBusy) return false;
+    TBusyScope busy(*this);
+    work();
+    return true;
+}
+
 bool TArchiveOperations::DeleteFromArchive(const std::vector<std::string>& names) {
     if (FBusy) return false;
     if (names.empty()) {

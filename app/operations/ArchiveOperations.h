@@ -84,6 +84,13 @@ public:
     // ZIP types, else through the writer of the type.
     bool AddToArchive(const std::vector<std::string>& specs, bool recurse, bool forceZipWriter, TSwitch mode,
                       TStoredDirNames storedDirNames);
+    // Runs a writer the caller has set up (archive, files, switch, options) with the
+    // operations' progress, overwrite and password handlers bound and the temporary
+    // folder set; one error box on failure. The caller holds the busy state
+    // (RunBusy). True without error.
+    bool RunWriter(TCompBase& writer);
+    // Runs work in the busy state; false, without running it, while busy.
+    bool RunBusy(const std::function<void()>& work);
     // Deletes the named entries from the open archive after the question (40); the
     // list is filled again afterwards.
     bool DeleteFromArchive(const std::vector<std::string>& names);

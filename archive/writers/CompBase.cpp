@@ -542,7 +542,15 @@ void TCompBase::CollectFiles(size_t specIndex) {
     line = FullPath(line);
     FSpecFolder = AppendBackslash(platform::DirectoryOf(line));
     std::string mask = platform::NameOf(line);
-    if (AddMatchingFiles(specIndex, mask, FSpecFolder, 0)) FFileSpec[specIndex] = line;
+    // A line without wildcards that names an existing file means that file alone,
+    // also in a recursive run: same-named files in subfolders are not taken.
+    const bool recurse = FRecurseDirs;
+    platform::FileInfo info;
+    if (mask.find_first_of("*?") == std::string::npos && Fs().Stat(line, info) && info.IsRegular)
+        FRecurseDirs = false;
+    const bool found = AddMatchingFiles(specIndex, mask, FSpecFolder, 0);
+    FRecurseDirs = recurse;
+    if (found) FFileSpec[specIndex] = line;
 }
 
 bool TCompBase::AttrPassesFilter(uint8_t attr) {
@@ -600,6 +608,9 @@ bool TCompBase::AddMatchingFiles(size_t specIndex, const std::string& mask, cons
         if (path == FArchiveFile || path == FTempFileName) continue;
         if (!AttrPassesFilter(e.Info.Attributes)) continue;
         SetFileName(path);
+        // The name the entry will be stored under, so that it meets the old entry
+        // of that name (the same hook runs again when the entry is written).
+        if (OnRenameCompressedFile) OnRenameCompressedFile(this, FEntry.FileName);
         if (IsExcludedName(FEntry.FileName)) continue;
         if (FileTooLarge(e.Info.Size)) RaiseError(path, "", "0", arcerr::TooLarge);
         uint32_t date = FileDosDateTime(e.Info.ModTime);
