@@ -22,7 +22,11 @@
 
 namespace mv {
 
+class TArchiveOperations;
+class TCommandLine;
 class TExtListView;
+class TFormPrompts;
+class TMainCommands;
 class TDockToolbar;
 class TFormPlacement;
 class THistMenu;
@@ -110,6 +114,23 @@ public:
     // The reopen menu shows the reopen list again.
     void RefreshReopenMenu();
 
+    // ---- the commands on the open archive, the letter keys and the verbs
+    TMenuItem* Scripts1 = nullptr;
+    TArchiveOperations& Operations() { return *FOperations; }
+    TMainCommands& Commands() { return *FCommands; }
+    TCommandLine& CommandLine() { return *FCommandLine; }
+    void ArquivosLvDblClick();
+    void mnuExcluir1Click();
+    void AntiVirusBtnClick();
+    void BtnEmailClick();
+    void ExecutaveisBtnClick();
+    void ScriptsBtnClick();
+    // The window's letter keys (the list and the window see them; text fields do not).
+    void FormKeyPress(char& key);
+    // Commands other parts of the program bind (unset: the key does nothing).
+    std::function<void(const std::string& page)> OptionsCommand;
+    std::function<void()> SearchCommand;
+
     // ---- what ends the window (the program calls them in its order)
     void FormClose();
     void FormDestroy();
@@ -153,12 +174,17 @@ private:
     TExplorerSettings CurrentExplorerSettings() const;
     void ApplyExplorerSettings(const TExplorerSettings& settings);
     void LayoutStatusPanels();
+    void CreateCommands();
 
     TMainWindowStart FStart;
     TArchiveList FList;
     TReopenList FHistory;
     TOptions FOptions;
     std::unique_ptr<TArchiveOpener> FOpener;
+    std::unique_ptr<TFormPrompts> FPrompts;
+    std::unique_ptr<TArchiveOperations> FOperations;
+    std::unique_ptr<TMainCommands> FCommands;
+    std::unique_ptr<TCommandLine> FCommandLine;
     std::array<std::string, ArcTypeCount> FTypeNames;
     int FExplorerStyle = 4;
     int FExitCode = 0;

@@ -114,16 +114,6 @@ std::string KText(uint64_t bytes) {
 
 // --- Text of fixed columns -------------------------------------------------------
 
-size_t CharCount(const std::string& text) {
-    size_t pos = 0, n = 0;
-    uint32_t cp;
-    while (pos < text.size()) {
-        platform::DecodeUtf8(text, pos, cp);
-        ++n;
-    }
-    return n;
-}
-
 std::string CharSubstr(const std::string& text, size_t first, size_t count) {
     const size_t b = ByteOfChar(text, first);
     if (count == std::string::npos) return text.substr(b);

@@ -9,6 +9,7 @@
 // renamed over the old one, so a failed write leaves the old file as it was. Lines
 // that are not valid UTF-8 are read as Windows-1252 (scripts written by older
 // versions). Fixed columns count characters, not bytes.
+#include "controls/toolkit/files/TypeAheadModel.h" // CharCount
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,8 +18,6 @@ namespace mv {
 
 // --- Text of fixed columns -------------------------------------------------------
 
-// Number of characters of a UTF-8 text.
-size_t CharCount(const std::string& text);
 // Characters [first, first + count) of a UTF-8 text (0-based, clipped at the end).
 std::string CharSubstr(const std::string& text, size_t first, size_t count = std::string::npos);
 // The text cut or padded with blanks on the right to exactly width characters.

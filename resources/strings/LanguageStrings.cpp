@@ -565,6 +565,7 @@ const TStringEntry LanguageStringTable[] = {
     {12986, "quinta-feira"},
     {12987, "sexta-feira"},
     {12988, "s\303\241bado"},
+    {13050, "Scripts de &Backup"},
     {20002, "&Add"},
     {20003, "&Extract"},
     {20011, "&Close"},
@@ -1124,6 +1125,7 @@ const TStringEntry LanguageStringTable[] = {
     {22986, "Thursday"},
     {22987, "Friday"},
     {22988, "Saturday"},
+    {23050, "&Backup Scripts"},
     {50002, "&Agregar"},
     {50003, "&Extraer"},
     {50011, "&Cerrar"},
@@ -1683,6 +1685,7 @@ const TStringEntry LanguageStringTable[] = {
     {52986, "jueves"},
     {52987, "viernes"},
     {52988, "s\303\241bado"},
+    {53050, "Scripts de &Respaldo"},
 };
 } // namespace
 
