@@ -7,9 +7,9 @@
 #include "app/common/MessageBox.h"
 #include "app/common/Sounds.h"
 #include "app/common/StrUtils.h"
+#include "app/dialogs/ExtractDialog.h"
 #include "app/dialogs/SmallPrompts.h"
 #include "app/mainwindow/ArchiveRows.h"
-#include "app/dialogs/ExtractDialog.h"
 #include "app/mainwindow/OpenArchiveDialog.h"
 #include "app/operations/ArchiveOperations.h"
 #include "app/packager/FormSFX.h"
@@ -24,6 +24,7 @@
 #include "controls/toolkit/menus/MvMenus.h"
 #include "controls/toolkit/placement/FormPlacement.h"
 #include "platform/AppPaths.h"
+#include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/RegistryStore.h"
 #include "platform/ui/Buttons.h"
@@ -149,6 +150,7 @@ TFormPrincipal::TFormPrincipal(TComponent* owner, TMainWindowStart start) : TFor
     }
     FOpener->TempFolder = FOptions.PastaTemporaria;
     FOpener->AutoSizeColumns = FOptions.LarguraColuna == 0;
+    CreateOperations();
     ArquivosLv->SetExtendedStyles(ArquivosLv->ExtendedStyles() |
                                   (FOptions.GridLines ? LVX(lvxGridLines) : TLVExtendedStyles(0)));
 
@@ -195,7 +197,7 @@ void TFormPrincipal::CreateMenus() {
     Acoes1 = AddItem(root, this, "Acoes1", LoadLangStr(sMenuAcoes));
     mnuAdicionar1 = AddItem(Acoes1, this, "mnuAdicionar1", LoadLangStr(2));
     mnuAdicionar1->SetShortCut("Ctrl+A");
-    Extrair1 = AddItem(Acoes1, this, "Extrair1", LoadLangStr(3));
+    Extrair1 = AddItem(Acoes1, this, "Extrair1", LoadLangStr(3), [this] { mnuExtrair1Click(); });
     Excluir1 = AddItem(Acoes1, this, "Excluir1", LoadLangStr(707));
     Excluir1->SetShortCut("Del");
     Visualizar1 = AddItem(Acoes1, this, "Visualizar1", LoadLangStr(sMenuVisualizar));
@@ -281,7 +283,7 @@ void TFormPrincipal::CreateToolbars() {
     AbrirBtn = button(tbAcao, "AbrirBtn", LoadLangStr(620), LoadLangStr(sMenuAbrir), [this] { AbrirArquivo1Click(); });
     tbAcao->InsertControl(new TDockToolbarSep(this));
     AdicionarBtn = button(tbAcao, "AdicionarBtn", LoadLangStr(sBtnAdicionar), LoadLangStr(2), {});
-    ExtrairBtn = button(tbAcao, "ExtrairBtn", LoadLangStr(sBtnExtrair), LoadLangStr(3), {});
+    ExtrairBtn = button(tbAcao, "ExtrairBtn", LoadLangStr(sBtnExtrair), LoadLangStr(3), [this] { mnuExtrair1Click(); });
     tbAcao->Loaded();
     tbUtilitario = Make<TDockToolbar>(this, "tbUtilitario");
     tbUtilitario->SetCaption(LoadLangStr(622));
@@ -397,7 +399,7 @@ void TFormPrincipal::CreateProgressWindow() {
     ProgressWindow->SetCaption(LoadLangStr(sProgressCaption));
     ProgressWindow->SetHideWhenInactive(false);
     ProgressWindow->Loaded();
-    ProgressWindow->SetClientAreaSize(300, 84);
+    ProgressWindow->SetClientAreaSize(300, 114);
     auto label = [this](const char* name, int top) {
         auto* l = Make<TLabel>(this, name);
         l->SetBounds(6, top, 288, 16);
@@ -411,6 +413,11 @@ void TFormPrincipal::CreateProgressWindow() {
     ProgressBar->SetBounds(6, 60, 288, 16);
     ProgressBar->SetRange(0, 100);
     ProgressBar->SetParent(ProgressWindow);
+    CancelarBtn = Make<TButton>(this, "CancelarBtn");
+    CancelarBtn->SetCaption(LoadLangStr(121));
+    CancelarBtn->SetBounds(112, 84, 76, 24);
+    CancelarBtn->OnClick = [this](TComponent*) { CancelarBtnClick(); };
+    CancelarBtn->SetParent(ProgressWindow);
     ProgressWindow->SetParent(this); // floating above the window
     ProgressWindow->SetVisible(false);
 }
@@ -567,12 +574,6 @@ void TFormPrincipal::Dispatch(TMessage& message) {
 // ---- the commands on the open archive, the letter keys and the verbs ----------------------
 
 void TFormPrincipal::CreateCommands() {
-    FPrompts = std::make_unique<TFormPrompts>();
-    FOperations = std::make_unique<TArchiveOperations>(*this, *FOpener, FList, *FPrompts);
-    FOperations->TempFolder = FOptions.PastaTemporaria;
-    FOperations->ExtractDialog = [](TExtractChoice& choice) {
-        return ShowExtractDialog(choice, platform::IniFilePath());
-    };
     FCommands = std::make_unique<TMainCommands>(*this, *FOpener, FList, *FOperations, FOptions);
     FCommands->OpenOptions = [this](const std::string& page) {
         if (OptionsCommand) OptionsCommand(page);
@@ -731,12 +732,20 @@ void TFormPrincipal::FormDestroy() {
     MenuBar1->OnDrawItem = nullptr;
     OnShow = nullptr;
     OnClose = nullptr;
+    OnCloseQuery = nullptr;
+    CancelarBtn->OnClick = nullptr;
+    // The temporary folders of this run go; the engines pump no more through the window.
+    if (FOperations) {
+        FOperations->RemoveTempFiles();
+        FOperations->OnBusyChanged = nullptr;
+    }
+    SetEngineMessagePump({});
     TShutdownSteps steps;
     steps.DestroyVendorInstance = [this] {
-        // The operations lean on the opener: their temporary folders go, then they do.
+        // The commands lean on the operations, and they on the opener's vendor instance
+        // and lister.
         FCommandLine.reset();
         FCommands.reset();
-        if (FOperations) FOperations->RemoveTempFiles();
         FOperations.reset();
         FOpener.reset();
     };
@@ -759,6 +768,105 @@ void TFormPrincipal::FormDestroy() {
     steps.SetBusyCursor = [this](bool busy) { SetBusyCursor(busy); };
     auto more = ShutDownMainWindow(steps);
     FShutdownFailures.insert(FShutdownFailures.end(), more.begin(), more.end());
+}
+
+// ---- archive operations ------------------------------------------------------------------
+
+void TFormPrincipal::CreateOperations() {
+    FPrompts = std::make_unique<TFormPrompts>();
+    FOperations = std::make_unique<TArchiveOperations>(*this, *FOpener, FList, *FPrompts);
+    FOperations->TempFolder = FOptions.PastaTemporaria;
+    FOperations->ExtractDialog = [](TExtractChoice& choice) { return ShowExtractDialog(choice); };
+    FOperations->OnBusyChanged = [this](bool busy) { OperationBusyChanged(busy); };
+    // The engines' long loops let the window's messages run, so that it repaints and
+    // its Cancel button can be pressed.
+    SetEngineMessagePump([this] { ProcessMessages(); });
+    // Closing the window waits for the running operation (its Cancel ends it sooner).
+    OnCloseQuery = [this](TComponent*, bool& canClose) {
+        if (FOperations && FOperations->Busy()) canClose = false;
+    };
+}
+
+// While an operation runs, nothing else starts: every menu item and button, the
+// reopen menu, the explorer pane and the list's own commands (double click, keys)
+// are held; only the progress window's Cancel acts. Afterwards each gets back the state it had.
+void TFormPrincipal::OperationBusyChanged(bool busy) {
+    if (busy == FCommandsHeld) return;
+    if (busy) {
+        FCommandsHeld = true;
+        FBusyMenuStates.clear();
+        FBusyButtonStates.clear();
+        std::function<void(TMenuItem*)> hold = [&](TMenuItem* item) {
+            for (int i = 0; i < item->Count(); ++i) {
+                TMenuItem* child = item->Items(i);
+                FBusyMenuStates.emplace_back(child, child->Enabled());
+                child->SetEnabled(false);
+                hold(child);
+            }
+        };
+        hold(MenuPrincipal->Items());
+        for (TSpeedButton* b : {NovoBtn, AbrirBtn, AdicionarBtn, ExtrairBtn, ExplorerBtn, ExecutaveisBtn,
+                                AntiVirusBtn, EmailBtn}) {
+            FBusyButtonStates.emplace_back(b, b->Enabled());
+            b->SetEnabled(false);
+        }
+        FBusyListDblClick = std::exchange(ArquivosLv->OnDblClick, nullptr);
+        FBusyListKeyDown = std::exchange(ArquivosLv->OnKeyDown, nullptr);
+        FBusyListKeyPress = std::exchange(ArquivosLv->OnKeyPress, nullptr);
+        FBusyFormKeyPress = std::exchange(OnKeyPress, nullptr);
+        FBusyPaneEnabled = PanelExplorer->Enabled();
+        PanelExplorer->SetEnabled(false);
+        CancelarBtn->SetEnabled(true);
+        return;
+    }
+    FCommandsHeld = false;
+    for (auto& [item, enabled] : FBusyMenuStates) item->SetEnabled(enabled);
+    for (auto& [button, enabled] : FBusyButtonStates) button->SetEnabled(enabled);
+    FBusyMenuStates.clear();
+    FBusyButtonStates.clear();
+    ArquivosLv->OnDblClick = std::move(FBusyListDblClick);
+    ArquivosLv->OnKeyDown = std::move(FBusyListKeyDown);
+    ArquivosLv->OnKeyPress = std::move(FBusyListKeyPress);
+    OnKeyPress = std::move(FBusyFormKeyPress);
+    PanelExplorer->SetEnabled(FBusyPaneEnabled);
+    FBusyListDblClick = nullptr;
+    FBusyListKeyDown = nullptr;
+    FBusyListKeyPress = nullptr;
+    FBusyFormKeyPress = nullptr;
+    if (FHeldCommandState) {
+        const TCommandState state = *FHeldCommandState;
+        FHeldCommandState.reset();
+        EnableCommands(state);
+    }
+}
+
+void TFormPrincipal::mnuExtrair1Click() {
+    if (!FOperations || FOperations->Busy() || !Extrair1->Enabled()) return;
+    PlaySoundRes("CLICK");
+    // The dialog turns the sounds back on when it shows.
+    SetSoundsEnabled(false);
+    std::string proposed;
+    switch (FOptions.PastaExtrair) {
+    case pfCurrentOrArchive:
+        proposed = platform::DirectoryOf(FOpener->ArchiveFile());
+        break;
+    case pfLastUsed:
+        proposed = FOptions.UltimaPastaExtrair;
+        break;
+    case pfFixed:
+        proposed = FOptions.PastaExtrairFixa;
+        break;
+    default:
+        break;
+    }
+    std::string chosen;
+    FOperations->ExtractCommand(proposed, true, &chosen);
+    if (!chosen.empty()) FOptions.UltimaPastaExtrair = chosen;
+    SetSoundsEnabled(true);
+}
+
+void TFormPrincipal::CancelarBtnClick() {
+    if (FOperations) FOperations->CancelarBtnClick();
 }
 
 // ---- the view ---------------------------------------------------------------------------
@@ -869,6 +977,11 @@ void TFormPrincipal::SetCaption(const std::string& caption) {
 }
 
 void TFormPrincipal::EnableCommands(const TCommandState& state) {
+    if (FCommandsHeld) {
+        // Applied when the running operation ends and gives the commands back.
+        FHeldCommandState = std::make_unique<TCommandState>(state);
+        return;
+    }
     for (TMenuItem* item : {mnuAdicionar1, Excluir1}) item->SetEnabled(state.CanAdd);
     AdicionarBtn->SetEnabled(state.CanAdd);
     for (TMenuItem* item : {Extrair1, Visualizar1, AntiVirus1, Sfx1, Email1}) item->SetEnabled(state.CanExtract);
@@ -883,6 +996,12 @@ void TFormPrincipal::SetBusyCursor(bool busy) {
 }
 
 void TFormPrincipal::ShowProgressWindow(bool visible) {
+    // Each operation shows its progress in the middle of the screen.
+    if (visible && !ProgressWindow->Visible() && ProgressWindow->Floating()) {
+        TForm* host = ProgressWindow->FloatingHost();
+        host->SetBounds((ScreenWidth() - host->Width()) / 2, (ScreenHeight() - host->Height()) / 2, host->Width(),
+                        host->Height());
+    }
     ProgressWindow->SetVisible(visible);
 }
 

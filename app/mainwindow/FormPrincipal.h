@@ -10,6 +10,7 @@
 #include "app/mainwindow/MainWindowView.h"
 #include "app/mainwindow/ProgramStart.h"
 #include "app/mainwindow/WindowState.h"
+#include "app/operations/ArchiveOperations.h"
 #include "app/settings/Options.h"
 #include "app/settings/ReopenList.h"
 #include "platform/ui/Form.h"
@@ -23,9 +24,9 @@
 namespace mv {
 
 class TArchiveOperations;
+class TButton;
 class TCommandLine;
 class TExtListView;
-class TFormPrompts;
 class TMainCommands;
 class TDockToolbar;
 class TFormPlacement;
@@ -77,6 +78,7 @@ public:
     TToolWindow* ProgressWindow = nullptr;
     TLabel *ProgressFolderLbl = nullptr, *ProgressFileLbl = nullptr, *ProgressMessageLbl = nullptr;
     TProgressBar* ProgressBar = nullptr;
+    TButton* CancelarBtn = nullptr;
     TFormPlacement* FormPlacement = nullptr;
 
     // ---- state
@@ -114,9 +116,17 @@ public:
     // The reopen menu shows the reopen list again.
     void RefreshReopenMenu();
 
+    // ---- archive operations
+    // Extraction, addition and deletion on the open archive, with the busy state, the
+    // progress window's Cancel and the temporary folders; every command reaches them here.
+    TArchiveOperations& Operations() { return *FOperations; }
+    // The extract command (menu Extrair, ExtrairBtn).
+    void mnuExtrair1Click();
+    // The progress window's Cancel.
+    void CancelarBtnClick();
+
     // ---- the commands on the open archive, the letter keys and the verbs
     TMenuItem* Scripts1 = nullptr;
-    TArchiveOperations& Operations() { return *FOperations; }
     TMainCommands& Commands() { return *FCommands; }
     TCommandLine& CommandLine() { return *FCommandLine; }
     void ArquivosLvDblClick();
@@ -174,6 +184,8 @@ private:
     TExplorerSettings CurrentExplorerSettings() const;
     void ApplyExplorerSettings(const TExplorerSettings& settings);
     void LayoutStatusPanels();
+    void CreateOperations();
+    void OperationBusyChanged(bool busy);
     void CreateCommands();
 
     TMainWindowStart FStart;
@@ -181,8 +193,6 @@ private:
     TReopenList FHistory;
     TOptions FOptions;
     std::unique_ptr<TArchiveOpener> FOpener;
-    std::unique_ptr<TFormPrompts> FPrompts;
-    std::unique_ptr<TArchiveOperations> FOperations;
     std::unique_ptr<TMainCommands> FCommands;
     std::unique_ptr<TCommandLine> FCommandLine;
     std::array<std::string, ArcTypeCount> FTypeNames;
@@ -194,6 +204,21 @@ private:
     int FBusy = 0;
     std::vector<std::string> FStartFailures;
     std::vector<std::string> FShutdownFailures;
+
+    // ---- archive operations
+    std::unique_ptr<TOperationPrompts> FPrompts;
+    std::unique_ptr<TArchiveOperations> FOperations;
+    // While an operation runs: every command's enabled state before it was disabled,
+    // and the list's and the window's own handlers, put back when it ends.
+    std::vector<std::pair<TMenuItem*, bool>> FBusyMenuStates;
+    std::vector<std::pair<TSpeedButton*, bool>> FBusyButtonStates;
+    TNotifyEvent FBusyListDblClick;
+    TKeyEvent FBusyListKeyDown;
+    TKeyPressEvent FBusyListKeyPress, FBusyFormKeyPress;
+    bool FBusyPaneEnabled = true;
+    bool FCommandsHeld = false;
+    // The command state the opener gave while the commands were held.
+    std::unique_ptr<TCommandState> FHeldCommandState;
 };
 
 } // namespace mv

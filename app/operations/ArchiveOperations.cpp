@@ -12,6 +12,7 @@
 #include "archive/framework/ArcFileAttr.h"
 #include "archive/framework/ArcMain.h"
 #include "archive/framework/SharedRoutines.h"
+#include "archive/framework/ZipCommon.h"
 #include "archive/libraries/vendorzip/VendorZip.h"
 #include "archive/lister/ArcLister.h"
 #include "archive/readers/ReaderFactory.h"
@@ -126,6 +127,10 @@ bool NamesReachOtherEntries(const std::vector<std::string>& names, const TArchiv
 
 } // namespace
 
+void SetEngineMessagePump(std::function<void()> pump) {
+    SetProcessMessagesHook(std::move(pump));
+}
+
 // Busy from construction to destruction, whatever way the operation ends.
 class TArchiveOperations::TBusyScope {
 public:
@@ -155,6 +160,7 @@ TArchiveOperations::TArchiveOperations(TMainWindowView& view, TArchiveOpener& op
         FView.SetProgressCaption(LoadLangStr(52) + FOpener.ArchiveFile());
         FView.SetProgressMessage(LoadLangStr(53));
     };
+    FZipEngine->ProcessMessages = [this] { FView.ProcessMessages(); };
     FZipEngine->OnTotalPercent = [this](int percent) {
         if (FOpener.Lister().Tag() != VzReceiverMainWindow) return;
         FView.SetProgressPercent(percent);
@@ -242,17 +248,27 @@ std::vector<std::string> TArchiveOperations::SelectedEntryNames() const {
     return names;
 }
 
-bool TArchiveOperations::ExtractCommand(const std::string& proposedFolder, bool storedFolders) {
+bool TArchiveOperations::ExtractCommand(const std::string& proposedFolder, bool storedFolders,
+                                        std::string* chosenFolder) {
     if (FBusy || TrimText(FOpener.ArchiveFile()).empty() || !ExtractDialog) return false;
     TExtractChoice choice;
     choice.Folder = proposedFolder;
     choice.Selected = !FView.SelectedItems().empty();
     choice.StoredFolders = storedFolders;
     if (!ExtractDialog(choice)) return false;
+    if (chosenFolder) *chosenFolder = choice.Folder;
+    // A CAB archive is one compressed stream: picking entries out of it costs more
+    // than taking them all, which the user is told first.
+    if (choice.Selected && FOpener.ArcType() == TArcType::atCab &&
+        FView.ShowMessage(LoadLangStr(69) + "\n\n" + LoadLangStr(70), mkWarning, mbYesNo) != mrYes)
+        return false;
     const std::vector<std::string> specs =
         choice.Selected ? SelectedEntryNames() : std::vector<std::string>{choice.Mask.empty() ? "*" : choice.Mask};
     std::string temp;
-    return ExtractArchive(specs, choice.Folder, choice.StoredFolders, temp, choice.OverwriteMode, choice.Selected);
+    const bool ok =
+        ExtractArchive(specs, choice.Folder, choice.StoredFolders, temp, choice.OverwriteMode, choice.Selected);
+    FOpener.DisplayTotals(false);
+    return ok;
 }
 
 bool TArchiveOperations::ReaderForArchive() {

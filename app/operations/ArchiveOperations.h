@@ -29,6 +29,10 @@ class TUnBase;
 class TCompBase;
 class TZipEngineRunner;
 
+// The message pump the engines' long loops call (at most every 50 ms), so that the
+// window repaints and its Cancel can be pressed; empty: nothing is pumped.
+void SetEngineMessagePump(std::function<void()> pump);
+
 class TArchiveOperations {
 public:
     TArchiveOperations(TMainWindowView& view, TArchiveOpener& opener, TArchiveList& list,
@@ -54,8 +58,12 @@ public:
     // ---- commands of the main window
     // The extract command: the dialog, then the extraction of the selected entries,
     // of all, or of those matching the mask. False when nothing was extracted
-    // (busy, no archive, dialog cancelled, no reader).
-    bool ExtractCommand(const std::string& proposedFolder = {}, bool storedFolders = true);
+    // (busy, no archive, dialog cancelled, no reader). chosenFolder, when given, takes
+    // the folder chosen in the dialog as soon as the user confirms it. Selected
+    // entries of a CAB archive are extracted only after the question on solid CAB
+    // extraction (69, 70). The status bar shows the totals of all rows afterwards.
+    bool ExtractCommand(const std::string& proposedFolder = {}, bool storedFolders = true,
+                        std::string* chosenFolder = nullptr);
     // The stored names of the selected entries of the list ("\" between folders).
     std::vector<std::string> SelectedEntryNames() const;
 

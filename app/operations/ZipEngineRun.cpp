@@ -13,6 +13,9 @@ TZipEngineRunner::TZipEngineRunner() : FEngine(std::make_unique<TZipEngine>()) {
     FEngine->OnTotalPercentDone = [this](TObject*, int percent) {
         if (OnTotalPercent) OnTotalPercent(percent);
     };
+    FEngine->Ui.ProcessMessages = [this] {
+        if (ProcessMessages) ProcessMessages();
+    };
 }
 
 TZipEngineRunner::~TZipEngineRunner() = default;

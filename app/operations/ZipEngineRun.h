@@ -34,6 +34,8 @@ public:
     std::function<void(const std::string& name)> OnStartFile;
     // The whole operation's progress, 0..100.
     std::function<void(int percent)> OnTotalPercent;
+    // The message pump the component calls in its long loops.
+    std::function<void()> ProcessMessages;
 
     TZipEngine& Engine() { return *FEngine; }
 
