@@ -24,6 +24,7 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <map>
@@ -477,12 +478,25 @@ int WaitFor(pid_t pid, int seconds) {
     return -1;
 }
 
-TEST_F(Verbs, EachVerbThatShowsAFormAsAChildProcessUnderXvfb) {
+// One verb that shows a form, as the real binary on its own virtual X server: the
+// form comes up (found by its title), is closed as by the window's close box, and the
+// program ends with the verb's exit status.
+struct FormVerb {
+    const char* name;
+    std::vector<std::string> args; // "<zip>" stands for a small archive
+    int titleText;                 // the title's text number (0: "Morvelan")
+    int exitCode;
+};
+
+class VerbsUnderXvfb : public Verbs, public ::testing::WithParamInterface<FormVerb> {};
+
+TEST_P(VerbsUnderXvfb, TheFormShowsAndClosingItEndsTheProgram) {
     if (!mvtest::HaveTool("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
     ASSERT_TRUE(fs::exists(ProgramPath()));
     const std::string zip = MakeZip(dir.Path());
-    int number = 500 + getpid() % 400;
-    while (fs::exists("/tmp/.X11-unix/X" + std::to_string(number))) ++number;
+    int number = 500 + (getpid() * 7 + static_cast<int>(GetParam().exitCode)) % 400;
+    while (fs::exists("/tmp/.X11-unix/X" + std::to_string(number)) || fs::exists("/tmp/.X" + std::to_string(number) + "-lock"))
+        ++number;
     const std::string display = ":" + std::to_string(number);
     const pid_t server = Spawn({"Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {},
                                (dir / "xvfb.log").string());
@@ -491,33 +505,30 @@ TEST_F(Verbs, EachVerbThatShowsAFormAsAChildProcessUnderXvfb) {
     ASSERT_TRUE(fs::exists("/tmp/.X11-unix/X" + std::to_string(number)));
     const std::string tool = std::string(MV_SOURCE_DIR) + "/scripts/x11window.py";
     SetLanguageBase(lbPortuguese);
-    const struct {
-        std::vector<std::string> args;
-        std::string title; // a part of the title of the window that shows
-        int exitCode;
-    } cases[] = {
-        {{"ES", zip}, LoadLangStr(3).substr(1), QuitMarker},        // the extract dialog
-        {{"SFX", zip}, "Morvelan", QuitMarker},                     // the wizard
-        {{"/DEINST"}, "Morvelan", QuitMarker},                      // the question, closed: No
-        {{"UNKNOWN", zip}, "Morvelan 3.0.016", 0},                  // the main window
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.args[0]);
-        std::vector<std::string> argv{ProgramPath()};
-        argv.insert(argv.end(), c.args.begin(), c.args.end());
-        const std::string log = (dir / "child.log").string();
-        const pid_t child = Spawn(argv, {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "MORVELAN_LANG=pt"}, log);
-        const auto found = mvtest::Run("python3 " + Quote(tool) + " find --display " + display + " --title " +
-                                       Quote(c.title) + " --wait 60");
-        EXPECT_EQ(found.exitCode, 0) << found.output;
-        const auto closed = mvtest::Run("python3 " + Quote(tool) + " close --display " + display + " --title " +
-                                        Quote(found.output.empty() ? c.title : found.output.substr(0, found.output.find('\n'))));
-        EXPECT_EQ(closed.exitCode, 0) << closed.output;
-        EXPECT_EQ(WaitFor(child, 60), c.exitCode);
-    }
+    std::string title = GetParam().titleText ? LoadLangStr(GetParam().titleText) : std::string("Morvelan");
+    title.erase(std::remove(title.begin(), title.end(), '&'), title.end());
+    std::vector<std::string> argv{ProgramPath()};
+    for (const std::string& a : GetParam().args) argv.push_back(a == "<zip>" ? zip : a);
+    const pid_t child = Spawn(argv, {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "MORVELAN_LANG=pt"},
+                              (dir / "child.log").string());
+    const auto found = mvtest::Run("python3 " + Quote(tool) + " find --display " + display + " --title " + Quote(title) +
+                                   " --wait 60");
+    EXPECT_EQ(found.exitCode, 0) << found.output;
+    const auto closed = mvtest::Run("python3 " + Quote(tool) + " close --display " + display + " --title " + Quote(title));
+    EXPECT_EQ(closed.exitCode, 0) << closed.output;
+    EXPECT_EQ(WaitFor(child, 60), GetParam().exitCode);
     kill(server, SIGTERM);
     WaitFor(server, 10);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Verbs, VerbsUnderXvfb,
+    ::testing::Values(FormVerb{"ExtractDialog", {"ES", "<zip>"}, 3, QuitMarker},
+                      FormVerb{"Wizard", {"SFX", "<zip>"}, 0, QuitMarker},
+                      FormVerb{"UninstallQuestionClosedIsNo", {"/DEINST"}, 0, QuitMarker},
+                      FormVerb{"UnknownVerbShowsTheWindow", {"UNKNOWN", "<zip>"}, 0, 0},
+                      FormVerb{"VerbWithoutItsArgumentsShowsTheWindow", {"ASQ", "<zip>"}, 0, 0}),
+    [](const ::testing::TestParamInfo<FormVerb>& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace mv
