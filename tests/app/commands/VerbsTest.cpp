@@ -408,6 +408,7 @@ ChildRun RunChild(const fs::path& root, const std::vector<std::string>& args) {
     return out;
 }
 
+// E, A and AS.
 TEST_F(Verbs, EachSilentVerbAsAChildProcess) {
     ASSERT_TRUE(fs::exists(ProgramPath())) << ProgramPath();
     const std::string zip = MakeZip(dir.Path());
@@ -429,10 +430,16 @@ TEST_F(Verbs, EachSilentVerbAsAChildProcess) {
     EXPECT_EQ(r.exitCode, QuitMarker) << r.output;
     EXPECT_EQ(ZipNames((root / "src/NovoArquivo1.zip").string()), (std::set<std::string>{base + "name with blank.txt"}));
     EXPECT_TRUE(r.sounds.empty());
+}
 
+TEST_F(Verbs, EachOtherVerbAsAChildProcess) {
+    ASSERT_TRUE(fs::exists(ProgramPath())) << ProgramPath();
+    MakeZip(dir.Path());
+    const fs::path root = dir.Path();
+    const std::string base = (dir / "src").string().substr(1) + "/";
     fs::create_directories(root / "q");
     const fs::path own = OwnListFile({(root / "src/a.txt").string()});
-    r = RunChild(root, {"ASQ", own.string(), (root / "q/x").string()});
+    auto r = RunChild(root, {"ASQ", own.string(), (root / "q/x").string()});
     EXPECT_EQ(r.exitCode, QuitMarker) << r.output;
     EXPECT_EQ(ZipNames((root / "q/NovoArquivo1.zip").string()), (std::set<std::string>{base + "a.txt"}));
     EXPECT_FALSE(fs::exists(own));
