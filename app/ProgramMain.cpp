@@ -9,11 +9,13 @@
 #include "platform/AppPaths.h"
 #include "platform/IniFile.h"
 #include "platform/RegistryStore.h"
+#include "platform/Sound.h"
 #include "platform/ui/Form.h"
 
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -30,12 +32,30 @@ bool IsVerb(const std::string& arg, const char* verb) {
     return true;
 }
 
+// Writes the name of every sound the program plays to a file, one a line, instead of
+// playing it: what a run played can be read afterwards (MORVELAN_SOUND_LOG).
+class TSoundLog : public TSoundBackEnd {
+public:
+    explicit TSoundLog(std::string path) : FPath(std::move(path)) {}
+    bool IsPlaying() override { return false; }
+    bool Start(const std::string& name, std::span<const uint8_t>) override {
+        std::ofstream out(FPath, std::ios::app);
+        out << name << "\n";
+        return static_cast<bool>(out);
+    }
+
+private:
+    std::string FPath;
+};
+
 } // namespace
 
 int programMain(int argc, char** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     SetLanguageBase(StartLanguageBase([](const char* name) { return std::getenv(name); }));
+    if (const char* log = std::getenv("MORVELAN_SOUND_LOG"); log && *log)
+        SetSoundBackEnd(std::make_unique<TSoundLog>(log));
 
     // An unattended backup runs without any window and never waits for input, also
     // when its script name is missing (it then ends with its failure code).

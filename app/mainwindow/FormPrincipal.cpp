@@ -1,5 +1,7 @@
 #include "app/mainwindow/FormPrincipal.h"
 
+#include "app/commands/CommandLine.h"
+#include "app/commands/MainCommands.h"
 #include "app/common/ExecuteFile.h"
 #include "app/common/LangStr.h"
 #include "app/common/MessageBox.h"
@@ -16,6 +18,9 @@
 #include "app/mainwindow/OpenArchiveDialog.h"
 #include "app/search/FormProcura.h"
 #include "controls/shell/dialogs/MvOpenDlg.h"
+#include "app/operations/ArchiveOperations.h"
+#include "app/packager/FormSFX.h"
+#include "app/scripts/FrmScripts.h"
 #include "controls/listview/ExtListView.h"
 #include "controls/shell/ShellUtils.h"
 #include "controls/shell/SystemImages.h"
@@ -38,6 +43,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iostream>
 #include <unordered_map>
 
 namespace mv {
@@ -175,6 +181,7 @@ TFormPrincipal::TFormPrincipal(TComponent* owner, TMainWindowStart start) : TFor
     };
     OnClose = [this](TComponent*, TCloseAction&) { FormClose(); };
     FormPlacement->Loaded();
+    CreateCommands();
 }
 
 TFormPrincipal::~TFormPrincipal() {
@@ -675,6 +682,135 @@ void TFormPrincipal::ConfigBtnClick(int page) {
     if (FOperations) FOperations->TempFolder = FOptions.PastaTemporaria;
 }
 
+// ---- the commands on the open archive, the letter keys and the verbs ----------------------
+
+void TFormPrincipal::CreateCommands() {
+    FCommands = std::make_unique<TMainCommands>(*this, *FOpener, FList, *FOperations, FOptions);
+    FCommands->OpenOptions = [this](const std::string& page) {
+        if (OptionsCommand) OptionsCommand(page);
+    };
+    FCommands->RunWizard = [this](const std::string& archive, const std::vector<std::string>& entries) {
+        TFormSFX wizard(this, archive, entries);
+        wizard.ResetWizard();
+        wizard.ShowModal();
+    };
+    FCommands->RunScripts = [this] { ShowScriptManager(this); };
+
+    FCommandLine = std::make_unique<TCommandLine>(*this, *FOpener, *FOperations, FOptions, std::cerr);
+    FCommandLine->ExtractDialog = FOperations->ExtractDialog;
+    FCommandLine->RunWizard = FCommands->RunWizard;
+    FCommandLine->RunScripts = [this](const std::string& script) { ShowScriptManager(this, script); };
+    FCommandLine->EntryNames = [this] {
+        FOpener->List();
+        std::vector<std::string> names;
+        for (const TArchiveRow& row : FList.Rows()) names.push_back(row.StoredName());
+        return names;
+    };
+    RunVerb = [this](const TStartDecision& d) { return FCommandLine->Run(d); };
+    // The anti-virus question and the letter keys open the options on the programs'
+    // page or the first one, and the search form.
+    OptionsCommand = [this](const std::string& page) {
+        ConfigBtnClick(page == VirusOptionsPage ? OptionsPageProgramas : OptionsPagePrincipal);
+    };
+    SearchCommand = [this] { ProcurarBtnClick(); };
+
+    Scripts1 = new TMenuItem(this);
+    Scripts1->SetName("Scripts1");
+    Scripts1->SetCaption(LoadLangStr(3050));
+    Acoes1->Add(Scripts1);
+    const auto bind = [](auto* control, std::function<void()> click) {
+        control->OnClick = [click](TComponent*) { click(); };
+    };
+    bind(Visualizar1, [this] { ArquivosLvDblClick(); });
+    bind(Excluir1, [this] { mnuExcluir1Click(); });
+    bind(AntiVirus1, [this] { AntiVirusBtnClick(); });
+    bind(AntiVirusBtn, [this] { AntiVirusBtnClick(); });
+    bind(Email1, [this] { BtnEmailClick(); });
+    bind(EmailBtn, [this] { BtnEmailClick(); });
+    bind(Sfx1, [this] { ExecutaveisBtnClick(); });
+    bind(ExecutaveisBtn, [this] { ExecutaveisBtnClick(); });
+    bind(Scripts1, [this] { ScriptsBtnClick(); });
+    ArquivosLv->OnDblClick = [this](TComponent*) { ArquivosLvDblClick(); };
+    ArquivosLv->OnKeyDown = [this](TComponent*, uint16_t& key, TShiftState shift) {
+        if (key == 46 && shift == 0) {
+            key = 0;
+            mnuExcluir1Click();
+        }
+    };
+    ArquivosLv->OnKeyPress = [this](TComponent*, char& key) { FormKeyPress(key); };
+    OnKeyPress = [this](TComponent*, char& key) { FormKeyPress(key); };
+    if (MenuBar1) MenuBar1->Rebuild();
+}
+
+void TFormPrincipal::ArquivosLvDblClick() {
+    FCommands->View();
+}
+
+void TFormPrincipal::mnuExcluir1Click() {
+    FCommands->Delete();
+    RefreshReopenMenu();
+}
+
+void TFormPrincipal::AntiVirusBtnClick() {
+    FCommands->AntiVirus();
+}
+
+void TFormPrincipal::BtnEmailClick() {
+    FCommands->Email();
+}
+
+void TFormPrincipal::ExecutaveisBtnClick() {
+    FCommands->Wizard();
+}
+
+void TFormPrincipal::ScriptsBtnClick() {
+    FCommands->Scripts();
+}
+
+void TFormPrincipal::FormKeyPress(char& key) {
+    if (!FOperations || FOperations->Busy()) return;
+    const TKeyCommand command = KeyCommandFor(key, LanguageBase());
+    if (command == TKeyCommand::kcNone) return;
+    key = 0;
+    switch (command) {
+    case TKeyCommand::kcAdd:
+        if (mnuAdicionar1->Enabled()) mnuAdicionar1->Click();
+        break;
+    case TKeyCommand::kcOptions:
+        if (OptionsCommand) OptionsCommand({});
+        break;
+    case TKeyCommand::kcExtract:
+        if (Extrair1->Enabled()) Extrair1->Click();
+        break;
+    case TKeyCommand::kcWizard:
+        ExecutaveisBtnClick();
+        break;
+    case TKeyCommand::kcEmail:
+        BtnEmailClick();
+        break;
+    case TKeyCommand::kcNewArchive:
+        Novo1->Click();
+        break;
+    case TKeyCommand::kcScripts:
+        ScriptsBtnClick();
+        break;
+    case TKeyCommand::kcAntiVirus:
+        if (AntiVirusBtn->Enabled()) AntiVirusBtnClick();
+        break;
+    case TKeyCommand::kcExplorer:
+        Explorer1Click();
+        break;
+    case TKeyCommand::kcOpen:
+        AbrirArquivo1Click();
+        break;
+    case TKeyCommand::kcSearch:
+        if (SearchCommand) SearchCommand();
+        break;
+    case TKeyCommand::kcNone:
+        break;
+    }
+}
+
 // ---- ending -----------------------------------------------------------------------------
 
 void TFormPrincipal::FormClose() {
@@ -725,7 +861,11 @@ void TFormPrincipal::FormDestroy() {
     SetEngineMessagePump({});
     TShutdownSteps steps;
     steps.DestroyVendorInstance = [this] {
-        FOperations.reset(); // it uses the opener's vendor instance and lister
+        // The commands lean on the operations, and they on the opener's vendor instance
+        // and lister.
+        FCommandLine.reset();
+        FCommands.reset();
+        FOperations.reset();
         FOpener.reset();
     };
     steps.HideWindow = [this] { SetVisible(false); };

@@ -24,8 +24,11 @@
 
 namespace mv {
 
+class TArchiveOperations;
 class TButton;
+class TCommandLine;
 class TExtListView;
+class TMainCommands;
 class TDockToolbar;
 class TDropFiles;
 class TExplorerPane;
@@ -143,6 +146,22 @@ public:
     // The save dialog of New (title 63): true with the chosen name; unset, the program's.
     std::function<bool(const std::string& initialDir, std::string& fileName)> NewArchiveDialog;
 
+    // ---- the commands on the open archive, the letter keys and the verbs
+    TMenuItem* Scripts1 = nullptr;
+    TMainCommands& Commands() { return *FCommands; }
+    TCommandLine& CommandLine() { return *FCommandLine; }
+    void ArquivosLvDblClick();
+    void mnuExcluir1Click();
+    void AntiVirusBtnClick();
+    void BtnEmailClick();
+    void ExecutaveisBtnClick();
+    void ScriptsBtnClick();
+    // The window's letter keys (the list and the window see them; text fields do not).
+    void FormKeyPress(char& key);
+    // Commands other parts of the program bind (unset: the key does nothing).
+    std::function<void(const std::string& page)> OptionsCommand;
+    std::function<void()> SearchCommand;
+
     // ---- what ends the window (the program calls them in its order)
     void FormClose();
     void FormDestroy();
@@ -191,12 +210,15 @@ private:
     std::unique_ptr<TExplorerPane> FExplorer;
     void CreateOperations();
     void OperationBusyChanged(bool busy);
+    void CreateCommands();
 
     TMainWindowStart FStart;
     TArchiveList FList;
     TReopenList FHistory;
     TOptions FOptions;
     std::unique_ptr<TArchiveOpener> FOpener;
+    std::unique_ptr<TMainCommands> FCommands;
+    std::unique_ptr<TCommandLine> FCommandLine;
     std::array<std::string, ArcTypeCount> FTypeNames;
     int FExplorerStyle = 4;
     int FExitCode = 0;

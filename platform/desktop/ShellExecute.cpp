@@ -326,6 +326,44 @@ std::vector<std::string> DesktopEntryCommand(const std::string& entryPath, const
     return out;
 }
 
+namespace {
+
+// Types whose files are programs or launchers: opening one would run it.
+bool IsRunnableType(const std::string& mimeType) {
+    static const char* const runnable[] = {
+        "application/x-executable",  "application/x-pie-executable", "application/x-sharedlib",
+        "application/x-shellscript", "application/x-ms-dos-executable", "application/x-msdownload",
+        "application/x-desktop",     "application/vnd.microsoft.portable-executable",
+        "application/x-perl",        "application/x-python", "text/x-python", "text/x-python3",
+        "application/x-ruby",        "application/x-csh", "application/x-java-archive",
+        "application/x-ms-shortcut", "application/x-mswinurl", "application/x-bat",
+        "application/x-msi",         "application/x-elf"};
+    std::vector<std::string> types{mimeType};
+    for (const std::string& parent : MimeTypeAncestors(mimeType)) types.push_back(parent);
+    for (const std::string& type : types)
+        for (const char* r : runnable)
+            if (type == r) return true;
+    return false;
+}
+
+} // namespace
+
+int ShellOpenDocument(const std::string& path, const std::string& asType) {
+    struct stat st {};
+    if (path.empty() || stat(path.c_str(), &st) != 0) return seFileNotFound;
+    if (!S_ISREG(st.st_mode)) return seNoAssociation;
+    const std::string type = asType.empty() ? MimeTypeOfPath(path) : asType;
+    if (IsRunnableType(type)) return seNoAssociation;
+    const std::string entry = DefaultApplicationEntry(type);
+    if (entry.empty()) return seNoAssociation;
+    return Spawn(DesktopEntryCommand(entry, path), {});
+}
+
+int ShellStartProgram(const std::vector<std::string>& command, const std::string& folder) {
+    if (command.empty() || command[0].empty()) return seFileNotFound;
+    return Spawn(command, folder);
+}
+
 int ShellOpen(const std::string& file, const std::string& parameters, const std::string& folder) {
     if (file.empty()) return seFileNotFound;
     std::string scheme;

@@ -21,6 +21,15 @@ constexpr int seOutOfResources = 0, seFileNotFound = 2, sePathNotFound = 3, seAc
 // line), in `folder`. Does not wait for the program. No text is cut, however long.
 int ShellOpen(const std::string& file, const std::string& parameters, const std::string& folder);
 
+// Opens a document with the default application for its type (or for asType when
+// one is given), never starting the file itself: a program, a script or a launcher
+// has no association here (seNoAssociation), so a file taken out of an archive is
+// never run.
+int ShellOpenDocument(const std::string& path, const std::string& asType = {});
+// Starts a program with its arguments as they are, one argument each (no shell, no
+// splitting), in folder. A bare name is looked up on PATH.
+int ShellStartProgram(const std::vector<std::string>& command, const std::string& folder);
+
 // The pieces, for tests.
 // Path of the desktop entry of the default application for a MIME type (or one of its
 // parents), or empty when there is none.
