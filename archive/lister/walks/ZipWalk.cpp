@@ -166,8 +166,10 @@ void TArcLister::TZipWalk::Start() {
             FZipCentralStart = cdStart;
             FZipThisDisk = LE16(e + 4);
             FZipCentralEnd = cdEnd;
-            // the whole central directory is read in one block (up to 64 MiB)
-            int64_t block = std::min<int64_t>(cdSize + 64, int64_t(64) << 20);
+            // the central directory is read in blocks of up to 1 MiB: few reads for
+            // its records, and the first entries come at once (a whole directory of
+            // tens of megabytes read up front held them back for most of a second)
+            int64_t block = std::min<int64_t>(cdSize + 64, int64_t(1) << 20);
             if (block > static_cast<int64_t>(L.FWindow.size())) {
                 L.FWindow.assign(static_cast<size_t>(block), 0);
                 L.ResetWindow();
