@@ -1,8 +1,10 @@
 // The main window opening a ZIP of 1,000,000 entries on the offscreen platform:
-// the time until the listing is done with the totals in the status bar, until the
-// first screen of rows is painted, the peak memory of the process, and the time of
-// a sort by size (descending) with its first screen. The list is checked (the row
-// count, the totals and the sorted order) before a figure is printed.
+// the time until the first screen of rows is painted (while the listing still
+// runs), until the listing is done with the totals in the status bar and its
+// sorted first screen is painted, the peak memory of the process, and the time of
+// a sort by size (descending) with its first screen. The list is checked (the
+// first rows shown, the row count, the totals and the sorted order) before a
+// figure is printed.
 //
 // Built as its own program (mvbench_mainwindow) because the window lives in the
 // desktop layer: mvbench_mainwindow [--quick] (100,000 entries).
@@ -10,6 +12,7 @@
 #include "app/mainwindow/FormPrincipal.h"
 #include "controls/listview/ExtListView.h"
 #include "platform/ui/ModalDriver.h"
+#include "platform/ui/Timer.h"
 
 #include <chrono>
 #include <cstdio>
@@ -119,14 +122,31 @@ int main(int argc, char** argv) {
         mv::Application->ProcessMessages();
         mv::TBitmap screen;
 
+        // The first screen is caught by a timer that runs whenever the listing
+        // pumps the window's events: the first time the list shows rows, they are
+        // painted and checked (the archive's first entries, in its order).
         auto start = std::chrono::steady_clock::now();
+        double firstScreen = -1;
+        int firstRows = 0;
+        bool firstOk = false;
+        mv::TTimer timer(nullptr);
+        timer.SetInterval(1);
+        timer.OnTimer = [&](auto*) {
+            if (firstScreen >= 0 || form.ArquivosLv->RowCount() == 0) return;
+            mv::GrabControlImage(*form.ArquivosLv, screen);
+            firstScreen = Seconds(start);
+            firstRows = form.ArquivosLv->RowCount();
+            firstOk = form.Opener().Listing() &&
+                      form.List().CellText(0, mv::colNome, false) == "file0000000.txt" &&
+                      form.List().CellText(1, mv::colCaminho, false) == "d001\\";
+        };
         form.Opener().OpenArchive(zip);
-        const double listed = Seconds(start); // rows, sort keys and the totals
+        timer.SetEnabled(false);
         mv::GrabControlImage(*form.ArquivosLv, screen);
-        const double firstScreen = Seconds(start);
+        const double listed = Seconds(start); // all rows sorted, the totals, the first screen
         const long peak = PeakKilobytes();
 
-        const bool countOk = form.ArquivosLv->RowCount() == int(count) &&
+        const bool countOk = firstOk && form.ArquivosLv->RowCount() == int(count) &&
                              form.StatusPanelText(1) == mv::LoadLangStr(47) + ": " + std::to_string(count);
         start = std::chrono::steady_clock::now();
         form.Opener().SortFinished(mv::colTamanho, false);
@@ -138,14 +158,17 @@ int main(int argc, char** argv) {
         orderOk = orderOk && form.List().GetCachedRow(0).Size == 97;
 
         if (!countOk || !orderOk) {
-            std::fprintf(stderr, "mvbench_mainwindow: wrong list (rows %d, panel \"%s\", order %s)\n",
-                         form.ArquivosLv->RowCount(), form.StatusPanelText(1).c_str(), orderOk ? "ok" : "wrong");
+            std::fprintf(stderr,
+                         "mvbench_mainwindow: wrong list (first screen %s at %.3f s, rows %d, panel \"%s\", "
+                         "order %s)\n",
+                         firstOk ? "ok" : "wrong", firstScreen, form.ArquivosLv->RowCount(),
+                         form.StatusPanelText(1).c_str(), orderOk ? "ok" : "wrong");
             failures = 1;
         } else {
             std::printf("Main window, %u-entry ZIP (%.1f MB), offscreen\n", count,
                         double(fs::file_size(zip)) / 1e6);
-            std::printf("  listed with totals     %8.3f s\n", listed);
-            std::printf("  first screen of rows   %8.3f s\n", firstScreen);
+            std::printf("  first screen of rows   %8.3f s (%d rows listed so far)\n", firstScreen, firstRows);
+            std::printf("  all rows, with totals  %8.3f s\n", listed);
             std::printf("  peak memory            %8.1f MB (%.1f MB before opening)\n", double(peak) / 1024.0,
                         double(before) / 1024.0);
             std::printf("  sort by size, shown    %8.3f s\n", sorted);

@@ -208,6 +208,20 @@ bool SortKeyLess(const TSortKey& a, const TSortKey& b) {
 
 // ---- rows and keys ------------------------------------------------------------------
 
+void TRowStore::push_back(TArchiveRow row) {
+    if (FCount % BlockRows == 0) {
+        FBlocks.emplace_back();
+        FBlocks.back().reserve(BlockRows);
+    }
+    FBlocks.back().push_back(std::move(row));
+    ++FCount;
+}
+
+void TRowStore::clear() {
+    std::vector<std::vector<TArchiveRow>>().swap(FBlocks);
+    FCount = 0;
+}
+
 void TArchiveList::ClearList() {
     FRows.clear();
     for (int c = 0; c < ArchiveColumnCount; ++c) ReleaseKeys(c);
@@ -238,12 +252,31 @@ void TArchiveList::AddRow(TArchiveRow row) {
     for (int c = 0; c < ArchiveColumnCount; ++c)
         if (FKeysMade[static_cast<size_t>(c)]) FKeys[static_cast<size_t>(c)].push_back({SortKeyOf(row, c), index});
     FRows.push_back(std::move(row));
+    if (FGrown && index + 1 >= FNextGrown) {
+        // the hook may run the window's events: it is held while it runs
+        const auto grown = FGrown;
+        FNextGrown = grown(index + 1);
+    }
+}
+
+void TArchiveList::BeginFill(std::function<int(int)> grown, int firstCall) {
+    FFilling = true;
+    FGrown = std::move(grown);
+    FNextGrown = firstCall;
+    DropCache();
+}
+
+void TArchiveList::EndFill() {
+    FFilling = false;
+    FGrown = nullptr;
+    DropCache();
 }
 
 int TArchiveList::SortFinished(int column, bool ascending) {
     FSortColumn = column;
     FSortAscending = ascending;
     DropCache();
+    if (FFilling) return RowCount(); // sorted when the filling ends
     if (column >= 0 && column < ArchiveColumnCount) {
         for (int c = 0; c < ArchiveColumnCount; ++c)
             if (c != column) ReleaseKeys(c);
@@ -257,6 +290,7 @@ int TArchiveList::SortFinished(int column, bool ascending) {
 int TArchiveList::RowIndexOf(int item) const {
     const int count = RowCount();
     if (item < 0 || item >= count) return -1;
+    if (FFilling) return item;
     if (FSortColumn < 0 || FSortColumn >= ArchiveColumnCount) return FSortAscending ? item : count - 1 - item;
     const auto& keys = Keys(FSortColumn);
     if (keys.size() != FRows.size()) return -1;

@@ -13,11 +13,17 @@
 // its name is for display only: "notes+" that is not encrypted stays "notes+").
 // Sizes are 64-bit, their keys 20 digits wide, so that sizes of a billion bytes
 // and more sort after the smaller ones and totals do not wrap.
+//
+// While a listing fills the list, the rows received so far can be shown: in the
+// archive's order, unsorted, with a hook that lets the window publish them as they
+// grow. The sort is applied when the filling ends.
 #include "archive/framework/EntryInfo.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -79,6 +85,54 @@ std::string FormatDateTimePattern(const std::string& pattern, TDateTime value);
 std::string FormatThousands(int64_t value);
 std::string CrcText(uint32_t crc);
 
+// The rows of the list in the archive's order, kept in blocks of a fixed count: a
+// million rows grow without being moved to larger storage again and again (nor
+// allocated one by one), and a row keeps its place in memory.
+class TRowStore {
+public:
+    static constexpr size_t BlockRows = 4096;
+
+    size_t size() const { return FCount; }
+    bool empty() const { return FCount == 0; }
+    const TArchiveRow& operator[](size_t i) const { return FBlocks[i / BlockRows][i % BlockRows]; }
+    void push_back(TArchiveRow row);
+    // Drops the rows and gives their memory back.
+    void clear();
+
+    class const_iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = TArchiveRow;
+        using difference_type = std::ptrdiff_t;
+        using pointer = const TArchiveRow*;
+        using reference = const TArchiveRow&;
+        const_iterator() = default;
+        const_iterator(const TRowStore* store, size_t index) : FStore(store), FIndex(index) {}
+        reference operator*() const { return (*FStore)[FIndex]; }
+        pointer operator->() const { return &(*FStore)[FIndex]; }
+        const_iterator& operator++() {
+            ++FIndex;
+            return *this;
+        }
+        const_iterator operator++(int) {
+            const_iterator before = *this;
+            ++FIndex;
+            return before;
+        }
+        bool operator==(const const_iterator& other) const { return FIndex == other.FIndex; }
+
+    private:
+        const TRowStore* FStore = nullptr;
+        size_t FIndex = 0;
+    };
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, FCount}; }
+
+private:
+    std::vector<std::vector<TArchiveRow>> FBlocks;
+    size_t FCount = 0;
+};
+
 // Totals over all rows or over a selection, for the status bar.
 struct TListTotals {
     bool SelectedOnly = false;
@@ -99,7 +153,18 @@ public:
     // entries keeps one key list, not nine.
     void AddRow(TArchiveRow row);
     int RowCount() const { return static_cast<int>(FRows.size()); }
-    const std::vector<TArchiveRow>& Rows() const { return FRows; }
+    // The rows in the archive's order.
+    const TRowStore& Rows() const { return FRows; }
+
+    // ---- filling by a listing
+    // From BeginFill to EndFill the items are the rows in the archive's order, and
+    // SortFinished only takes the column and direction (the caller sorts when the
+    // filling ends). `grown`, when set, is called from AddRow once the row count
+    // reaches the count it last answered (first: `firstCall`); it answers the count
+    // of its next call. EndFill lets the hook go.
+    void BeginFill(std::function<int(int rowCount)> grown = {}, int firstCall = 1);
+    void EndFill();
+    bool Filling() const { return FFilling; }
     // The key list of a column in its present order (the rows' order until sorted).
     const std::vector<TSortKey>& Keys(int column) const;
 
@@ -147,7 +212,10 @@ public:
     AutoColumnWidths(const std::function<int(const std::string&)>& textWidth) const;
 
 private:
-    std::vector<TArchiveRow> FRows;
+    TRowStore FRows;
+    bool FFilling = false;
+    std::function<int(int)> FGrown;
+    int FNextGrown = 0;
     void ReleaseKeys(int column) const;
     mutable std::array<std::vector<TSortKey>, ArchiveColumnCount> FKeys;
     mutable std::array<bool, ArchiveColumnCount> FKeysMade{};

@@ -9,6 +9,7 @@
 #include "archive/lister/ArcLister.h"
 
 #include <filesystem>
+#include <utility>
 
 namespace mv {
 
@@ -22,6 +23,13 @@ bool FileExists(const std::string& path) {
     std::error_code ec;
     return !path.empty() && std::filesystem::exists(path, ec);
 }
+
+// Rows published at once: more than any window shows, so the first screen is full.
+constexpr int FirstScreenRows = 200;
+// Rows between two looks at the clock while a listing runs (a few milliseconds).
+constexpr int RowsBetweenLooks = 4096;
+// How often a running listing publishes its rows and pumps the window's events.
+constexpr auto PublishInterval = std::chrono::milliseconds(100);
 
 } // namespace
 
@@ -75,18 +83,47 @@ void TArchiveOpener::ListerActivate() {
     FView.SetBusyCursor(true);
     FView.SetStatusText(LoadLangStr(62));
     FList.ClearList();
+    FView.SetVirtualItemCount(0);
+    FLastPublished = std::chrono::steady_clock::now();
+    FList.BeginFill([this](int rowCount) { return RowsGrown(rowCount); }, FirstScreenRows);
 }
 
 void TArchiveOpener::ListerDeactivate() {
     if (FLister->Tag() != VzReceiverMainWindow) return;
+    FList.EndFill();
     FView.SetBusyCursor(false);
     FView.ShowProgressWindow(false);
-    FList.DropCache();
-    // The current sort applied again: the key list of its column is sorted and the
-    // new row count reaches the list view.
-    SortFinished(FView.CurrentSortColumn(), FView.CurrentSortAscending());
-    if (AutoSizeColumns) FView.AutoSizeColumns();
+    if (FListingStopped) {
+        // Stopped for what the user asked meanwhile: no part of this archive stays.
+        FList.ClearList();
+        FView.ClearSelection();
+        FView.SetVirtualItemCount(0);
+    } else {
+        // The current sort applied again: the key list of its column is sorted and
+        // the row count reaches the list view.
+        SortFinished(FView.CurrentSortColumn(), FView.CurrentSortAscending());
+        if (AutoSizeColumns) FView.AutoSizeColumns();
+    }
     FView.SetStatusText("");
+}
+
+int TArchiveOpener::RowsGrown(int rowCount) {
+    const auto now = std::chrono::steady_clock::now();
+    if (rowCount == FirstScreenRows || now - FLastPublished >= PublishInterval) {
+        FLastPublished = now;
+        if (!FListingStopped) FView.SetVirtualItemCount(rowCount);
+        FView.ProcessMessages();
+    }
+    return rowCount + RowsBetweenLooks;
+}
+
+bool TArchiveOpener::DeferWhileListing(std::function<void()> request) {
+    if (!FListing) return false;
+    FPending = std::move(request);
+    FListingStopped = true;
+    FLister->SetCancel(true);
+    VzSetAbort(FVzInstance, 1);
+    return true;
 }
 
 void TArchiveOpener::ListerRead() {
@@ -113,9 +150,18 @@ void TArchiveOpener::ListerRead() {
 }
 
 void TArchiveOpener::List() {
+    if (DeferWhileListing([this] { List(); })) return;
     const TArcType type = FLister->ArcType();
     std::string error;
     uint8_t errorKind = mkError;
+    FListing = true;
+    FListingStopped = false;
+    struct TListingEnd {
+        bool& listing;
+        ~TListingEnd() { listing = false; }
+    } listingEnd{FListing};
+    // While the listing pumps the window's events only Close stays enabled.
+    FView.EnableCommands({false, false, true});
     FView.BeginListUpdate();
     if (IsZipFamily(type)) {
         ListerActivate();
@@ -150,6 +196,17 @@ void TArchiveOpener::List() {
         }
     }
     FView.EndListUpdate();
+    FListing = false;
+    FView.EnableCommands(CommandStateFor(FLister->ArcType()));
+    if (FListingStopped) {
+        // What the user asked for while the listing ran runs now, in its place.
+        FListingStopped = false;
+        FLister->SetCancel(false);
+        VzSetAbort(FVzInstance, 0);
+        DisplayTotals(false);
+        if (auto request = std::exchange(FPending, nullptr)) request();
+        return;
+    }
     DisplayTotals(false);
     FHistory.UpdateReopenList(FLister->ArchiveFile());
     ShowError(error, errorKind);
@@ -186,6 +243,7 @@ bool TArchiveOpener::OpenArchive(const std::string& path) {
         ShowError(ArcErrorMessage(arcerr::FileNotFound) + "\n" + path, mkInformation);
         return false;
     }
+    if (DeferWhileListing([this, path] { OpenArchive(path); })) return true;
     FFileSpecText = "*";
     FLister->SetFileSpec({FFileSpecText});
     FLister->SetArchiveFile(path);
@@ -195,21 +253,26 @@ bool TArchiveOpener::OpenArchive(const std::string& path) {
 }
 
 bool TArchiveOpener::ReopenArchive(const std::string& path) {
+    if (DeferWhileListing([this, path] { ReopenArchive(path); })) return true;
     CloseArchive();
     return OpenArchive(path);
 }
 
 void TArchiveOpener::CloseArchive() {
+    if (DeferWhileListing([this] { CloseArchive(); })) return;
     FLister->SetArchiveFile("");
     FList.ClearList();
     FView.ClearSelection();
     FView.SetVirtualItemCount(0);
+    // The status bar counts no rows any more (it kept the closed archive's totals).
+    DisplayTotals(false);
     FFileSpecText = "*";
     FLister->SetFileSpec({FFileSpecText});
     EnableMenus();
 }
 
 void TArchiveOpener::SetFileSpec(const std::string& text) {
+    if (DeferWhileListing([this, text] { SetFileSpec(text); })) return;
     const std::string trimmed = TrimText(text);
     if (!trimmed.empty()) FFileSpecText = trimmed;
     FLister->SetFileSpec({FFileSpecText});
@@ -231,6 +294,8 @@ void TArchiveOpener::SortFinished(int column, bool ascending) {
 }
 
 void TArchiveOpener::DisplayTotals(bool selectedOnly) {
+    // The totals come when the listing ends, never of the rows received so far.
+    if (FListing) return;
     std::vector<int> items;
     if (selectedOnly) items = FView.SelectedItems();
     const TListTotals totals = FList.Totals(items);

@@ -11,13 +11,22 @@
 // suportado."), and a damaged archive (the lister's error text, or the vendor
 // library's result text with "lendo o conteúdo do arquivo" as context). The list
 // then shows what could be read, and the window stays usable.
+//
+// A listing shows its first screen of rows while it runs: the rows received so far
+// reach the list view at the first screenful and then a few times a second, with
+// the window's events pumped, in the archive's order; the sort, the column widths
+// and the totals follow when the listing ends. What the user asks for meanwhile
+// (close, open another archive, refresh, a new file specification) stops the
+// listing and runs once it has returned; sorting waits for the end of the listing.
 #include "app/mainwindow/ArchiveList.h"
 #include "app/mainwindow/MainWindowView.h"
 #include "app/mainwindow/VendorBinding.h"
 #include "app/settings/ReopenList.h"
 #include "archive/framework/ArcType.h"
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -58,7 +67,7 @@ public:
     // is the same one), then the entry is opened. A vanished archive is reported;
     // its history entry stays.
     bool ReopenArchive(const std::string& path);
-    // Close: no archive, empty list, specification "*", commands for no archive.
+    // Close: no archive, empty list, totals of no rows, specification "*", commands for no archive.
     void CloseArchive();
     // Refresh and every command that changes the archive: fills the list again.
     void List();
@@ -76,6 +85,9 @@ public:
     // A click on the status bar: nothing selected, totals of all rows.
     void StatusBarClick();
 
+    // True while a listing fills the archive list.
+    bool Listing() const { return FListing; }
+
     // The caption for the open archive.
     std::string Caption() const;
     // What the commands may do with the open archive's type.
@@ -86,6 +98,12 @@ private:
     void ListerDeactivate();
     void ListerRead();
     void ShowError(const std::string& text, uint8_t kind);
+    // The list grew to rowCount rows while a listing runs: publishes them and
+    // pumps the window's events when it is time; answers the count of the next call.
+    int RowsGrown(int rowCount);
+    // A request made while a listing runs: the listing is stopped and the request
+    // kept to run when it returns (the last one wins). False when no listing runs.
+    bool DeferWhileListing(std::function<void()> request);
     void VendorEvent(uint32_t event, void* block);
 
     TMainWindowView& FView;
@@ -96,6 +114,10 @@ private:
     uint32_t FVzInstance = 0;
     std::string FFileSpecText = "*";
     int FListerError = 0;
+    bool FListing = false;          // List() runs
+    bool FListingStopped = false;   // and was asked to stop
+    std::function<void()> FPending; // what was asked for meanwhile
+    std::chrono::steady_clock::time_point FLastPublished;
 };
 
 } // namespace mv

@@ -1,9 +1,10 @@
 #include "archive/lister/ArcLister.h"
 
-#include "archive/formats/tar/TarFormat.h"
 #include "archive/framework/ArcTimer.h"
 #include "archive/framework/Bytes.h"
 #include "archive/framework/SharedRoutines.h"
+#include "archive/lister/ListerWalk.h"
+#include "archive/lister/walks/WalkSupport.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 #include "platform/LocalTime.h"
@@ -176,13 +177,11 @@ bool TArcLister::Activate() {
         ok = false;
     }
     // clean-up, also after an error
+    FWalk.reset();
     FStepBuffer.clear();
     FStepBuffer.shrink_to_fit();
     FArchiveComment.clear();
     FEntryComment.clear();
-    FMsGZDirs.clear();
-    FCabFolderTypes.clear();
-    FVisitedCabinets.clear();
     FWindow.clear();
     FWindow.shrink_to_fit();
     FStepOffset = FStepSize = FEndOffset = 0;
@@ -202,11 +201,7 @@ void TArcLister::RunListing() {
     FHeaderPos = FArchiveOffset < 1 ? 1 : FArchiveOffset;
     FEndOffset = FArchiveSize;
     FStepSize = 0;
-    FWalk = Walk::None;
-    FAccPacked = FAccUnpacked = 0;
-    FArcDirectory.clear();
-    FTarPending = std::make_unique<TTarPending>();
-    FWalkDef = nullptr;
+    FWalk.reset();
     StartWalk();
     if (OnElapsedTime) FTimer->Start();
     FStepOffset = FHeaderPos - 1;
@@ -223,7 +218,7 @@ void TArcLister::RunListing() {
         }
         FStepOffset += n;
         FVolumeSwitched = false;
-        (this->*FWalkDef->Step)();
+        FWalk->Step();
         FEntryComment.clear();
         // every walk moves strictly forward inside one volume
         if (!FStopped && !FVolumeSwitched && FStepOffset <= FHeaderStart) HeaderError();
@@ -231,11 +226,10 @@ void TArcLister::RunListing() {
     if (!FStopped && !FCancel && FStepSize > 0 && !FErrorReported) {
         // formats that always close with an end record (ARC with a short one the
         // walk leaves as trailer), or that say how much follows
-        const TClosing closing = FWalkDef->Closing;
-        const bool endRecord =
-            closing == TClosing::EndRecord || (closing == TClosing::LocalEndRecord && FStepSize == 30);
-        const bool entriesLeft =
-            closing == TClosing::CountedEntries && (FWalk == Walk::Ha ? FHaCount : FCabFilesLeft) > 0;
+        const TWalkClosing closing = FWalk->Closing();
+        const bool endRecord = closing == TWalkClosing::EndRecord ||
+                               (closing == TWalkClosing::LocalEndRecord && FStepSize == 30);
+        const bool entriesLeft = closing == TWalkClosing::CountedEntries && FWalk->EntriesLeft() > 0;
         if (FStepOffset > FEndOffset)
             TruncatedError();
         else if (FStepOffset < FEndOffset && !TrailerIsClean(FStepOffset))
@@ -243,9 +237,7 @@ void TArcLister::RunListing() {
         else if (entriesLeft || (endRecord && FStepOffset == FEndOffset))
             TruncatedError();
     }
-    // a ZIP of no (listed) entry is reported, though not as a failure
-    if (FWalk == Walk::Zip && FFileCount == 0 && !FErrorReported && !FCancel)
-        DoError(FVolumeName, "", "0", arcerr::HeaderError);
+    FWalk->Finish();
     FCompleted = !FCancel && !FErrorReported;
     FTimer->Stop();
     if (OnTotals) {
@@ -254,58 +246,12 @@ void TArcLister::RunListing() {
     }
 }
 
-// The walks, and below them the walk of each archive type. A walk of a new
-// format adds its line to both tables.
-const TArcLister::TWalkDef* TArcLister::FindWalk(Walk id) {
-    using enum TTrailer;
-    using enum TClosing;
-    static const TWalkDef kWalks[] = {
-        {Walk::Ace, &TArcLister::StartAce, &TArcLister::StepAce, Zeros, Open},
-        {Walk::Arc, &TArcLister::StartArc, &TArcLister::StepArc, ArcEndMark, EndRecord},
-        {Walk::Arj, &TArcLister::StartArj, &TArcLister::StepArj, Zeros, EndRecord},
-        {Walk::Bh, &TArcLister::StartBh, &TArcLister::StepBh, Zeros, Open},
-        {Walk::Cab, &TArcLister::StartCab, &TArcLister::StepCab, Anything, CountedEntries},
-        {Walk::GZip, &TArcLister::StartGZip, &TArcLister::StepGZip, Anything, Open},
-        {Walk::Ha, &TArcLister::StartHa, &TArcLister::StepHa, Zeros, CountedEntries},
-        {Walk::Lha, &TArcLister::StartLha, &TArcLister::StepLha, LhaEndMark, Open},
-        {Walk::MsGZ, &TArcLister::StartMsGZ, &TArcLister::StepMsGZ, Zeros, Open},
-        {Walk::Rar, &TArcLister::StartRar, &TArcLister::StepRar, RarEndBlock, Open},
-        {Walk::Rar5, &TArcLister::StartRar, &TArcLister::StepRar5, Zeros, EndRecord},
-        {Walk::Tar, &TArcLister::StartTar, &TArcLister::StepTar, TarZeros, Open},
-        {Walk::Uue, &TArcLister::ListUue, nullptr, Anything, Open},
-        {Walk::Zip, &TArcLister::StartZip, &TArcLister::StepZip, ZipRecords, LocalEndRecord},
-        {Walk::Zoo, &TArcLister::StartZoo, &TArcLister::StepZoo, Nothing, EndRecord},
-    };
-    for (const auto& w : kWalks)
-        if (w.Id == id) return &w;
-    return nullptr;
-}
-
 void TArcLister::StartWalk() {
-    struct TWalkOfType {
-        TArcType Type;
-        Walk Id;
-    };
-    static const TWalkOfType kTypes[] = {
-        {TArcType::atACE, Walk::Ace},    {TArcType::atArc, Walk::Arc},    {TArcType::atArcExe, Walk::Arc},
-        {TArcType::atPak, Walk::Arc},    {TArcType::atPakExe, Walk::Arc}, {TArcType::atArj, Walk::Arj},
-        {TArcType::atArjExe, Walk::Arj}, {TArcType::atBh, Walk::Bh},      {TArcType::atBhExe, Walk::Bh},
-        {TArcType::atCab, Walk::Cab},    {TArcType::atGZip, Walk::GZip},  {TArcType::atHa, Walk::Ha},
-        {TArcType::atJar, Walk::Zip},    {TArcType::atZip, Walk::Zip},    {TArcType::atZipExe, Walk::Zip},
-        {TArcType::atZipMV, Walk::Zip},  {TArcType::atLha, Walk::Lha},    {TArcType::atLhaExe, Walk::Lha},
-        {TArcType::atLzh, Walk::Lha},    {TArcType::atLzhExe, Walk::Lha}, {TArcType::atMsGZ, Walk::MsGZ},
-        {TArcType::atRar, Walk::Rar},    {TArcType::atRarExe, Walk::Rar}, {TArcType::atTar, Walk::Tar},
-        {TArcType::atUue, Walk::Uue},    {TArcType::atZoo, Walk::Zoo},
-    };
-    const TWalkDef* walk = nullptr;
-    for (const auto& t : kTypes)
-        if (t.Type == FArcType) walk = FindWalk(t.Id);
-    if (!walk) RaiseError(FArchiveFile, "", "0", arcerr::InvalidArcType);
-    FWalk = walk->Id;
-    (this->*walk->Start)();
-    // a start may hand over to another walk (RAR 5, the ZIP central directory) or end the listing
-    FWalkDef = FindWalk(FWalk);
-    if (!FWalkDef || !FWalkDef->Step) FStepSize = 0;
+    FWalk = NewListerWalk(FArcType, *this);
+    if (!FWalk) RaiseError(FArchiveFile, "", "0", arcerr::InvalidArcType);
+    FWalk->Start();
+    // a start may hand over to another walk (RAR 5)
+    if (auto next = FWalk->HandOver()) FWalk = std::move(next);
 }
 
 // Bytes after the last header that are no entry: the format's end marker,
@@ -316,29 +262,29 @@ bool TArcLister::TrailerIsClean(int64_t from) {
     uint8_t b[8] = {};
     int64_t n = ReadAt(from, b, std::min<int64_t>(left, 8));
     if (n <= 0) return false;
-    switch (FWalkDef ? FWalkDef->Trailer : TTrailer::Anything) {
-    case TTrailer::ArcEndMark:
+    switch (FWalk->Trailer()) {
+    case TWalkTrailer::ArcEndMark:
         return n >= 2 && b[0] == 0x1A && b[1] == 0;
-    case TTrailer::LhaEndMark:
+    case TWalkTrailer::LhaEndMark:
         return b[0] == 0;
-    case TTrailer::ZipRecords:
+    case TWalkTrailer::ZipRecords:
         // the end record after the central directory (a walk of the local headers is
         // taken only when there is no end record: nothing may follow its entries)
         return FStepSize == 46 && n >= 4 && b[0] == 'P' && b[1] == 'K' &&
                ((b[2] == 1 && b[3] == 2) || (b[2] == 5 && b[3] == 6) || (b[2] == 6 && b[3] == 6) ||
                 (b[2] == 6 && b[3] == 7));
-    case TTrailer::RarEndBlock:
+    case TWalkTrailer::RarEndBlock:
         return n >= 3 && b[2] == 0x7B;
-    case TTrailer::TarZeros: {
+    case TWalkTrailer::TarZeros: {
         std::vector<uint8_t> rest(static_cast<size_t>(std::min<int64_t>(left, 512)));
         int64_t r = ReadAt(from, rest.data(), static_cast<int64_t>(rest.size()));
         return r > 0 && std::all_of(rest.begin(), rest.begin() + r, [](uint8_t c) { return c == 0; });
     }
-    case TTrailer::Zeros:
+    case TWalkTrailer::Zeros:
         return std::all_of(b, b + n, [](uint8_t c) { return c == 0; });
-    case TTrailer::Nothing:
+    case TWalkTrailer::Nothing:
         return false;
-    case TTrailer::Anything:
+    case TWalkTrailer::Anything:
         return true;
     }
     return true;

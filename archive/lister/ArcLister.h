@@ -3,17 +3,17 @@
 // last without extracting anything and fires OnRead once for every entry that
 // passes the file specification, with the entry described in EntryInfo().
 //
-// Every walk reads through one buffered window over the archive, moves strictly
-// forward (a header that points back or nowhere ends the walk with 25108) and
-// never reads outside the file; positions are 64-bit.
+// Every format has its walk (ListerWalk.h), chosen by archive type. Every walk
+// reads through one buffered window over the archive, moves strictly forward (a
+// header that points back or nowhere ends the walk with 25108) and never reads
+// outside the file; positions are 64-bit.
 #include "archive/framework/ZipCommon.h"
 
-#include <set>
+#include <memory>
 
 namespace mv {
 
-struct TTarPending;
-struct TArjHeader;
+class TListerWalk;
 
 class TArcLister : public TZipCommon {
 public:
@@ -53,40 +53,26 @@ protected:
     // Fires OnReadBegin, OnRead and OnReadEnd.
     void DoRead(int64_t offset, int filenum);
 
-private:
-    enum class Walk { None, Ace, Arc, Arj, Bh, Cab, GZip, Ha, Lha, MsGZ, Rar, Rar5, Tar, Uue, Zip, Zoo };
-    // What may stand after the last header of a walk.
-    enum class TTrailer {
-        Anything,
-        Zeros,       // zero padding only
-        ArcEndMark,  // 0x1A 0x00
-        LhaEndMark,  // a zero byte
-        ZipRecords,  // the end records after a central directory
-        RarEndBlock, // the end-of-archive block
-        TarZeros,    // zero blocks
-        Nothing,     // the walk ends on its end entry, never before
-    };
-    // How a walk knows that it saw the whole archive.
-    enum class TClosing {
-        Open,           // it ends where the headers end
-        EndRecord,      // an end record must close it
-        LocalEndRecord, // ZIP: an end record closes a walk of the local headers
-        CountedEntries, // the archive header says how many entries follow
-    };
-    // One format's walk, the interface every walk has: its start (archive
-    // header, first entry header, step record size), its step (interpret the
-    // header just read, report or skip the entry, move to the next header) and
-    // how it ends. The walks live in archive/lister/walks/, one file per
-    // format; the table that chooses them by archive type is in ArcLister.cpp.
-    struct TWalkDef {
-        Walk Id;
-        void (TArcLister::*Start)();
-        void (TArcLister::*Step)();
-        TTrailer Trailer;
-        TClosing Closing;
-    };
-    static const TWalkDef* FindWalk(Walk id);
+public:
+    // The walks of the formats, one per file in archive/lister/walks/. They are
+    // members so that they move the listing's cursor and fill its entry.
+    class TAceWalk;
+    class TArcWalk;
+    class TArjWalk;
+    class TBhWalk;
+    class TCabWalk;
+    class TGZipWalk;
+    class THaWalk;
+    class TLhaWalk;
+    class TMsGZWalk;
+    class TRarWalk;
+    class TRar5Walk;
+    class TTarWalk;
+    class TUueWalk;
+    class TZipWalk;
+    class TZooWalk;
 
+private:
     // ---- buffered input over the archive (the current volume)
     int64_t ReadAt(int64_t pos, void* buffer, int64_t count);
     bool ReadExactAt(int64_t pos, void* buffer, int64_t count) { return ReadAt(pos, buffer, count) == count; }
@@ -111,44 +97,8 @@ private:
     void ClearEntry();
     bool TrailerIsClean(int64_t from);
 
-    void StartArc();
-    void StartBh();
-    void StartCab();
-    void StartGZip();
-    void StartHa();
-    void StartTar();
-    void StartZoo();
-    void StartAce();
-    void StepAce();
-    bool ReadAceMainHeader(int64_t pos, int64_t& next);
-    void StepArc();
-    void StartArj();
-    void StepArj();
-    bool ReadArjAt(int64_t pos, TArjHeader& header);
-    void StepBh();
-    bool OpenCabinet(bool first);
-    void StepCab();
-    void StepGZip();
-    void StepHa();
-    void StartLha();
-    void StepLha();
-    void StartMsGZ();
-    void StepMsGZ();
-    void StartRar();
-    void StepRar();
-    bool RarNextVolume();
-    void StepRar5();
-    void StepTar();
-    void StartZip();
-    bool GatherSpannedDirectory(uint16_t firstDisk, uint16_t lastDisk, int64_t cdOffset, int64_t cdSize,
-                                int64_t cdEndOnLast, const std::vector<uint8_t>& endRecord);
-    void StepZip();
-    void StepZoo();
-    void ListUue();
-
     // ---- state of one listing
-    Walk FWalk = Walk::None;
-    const TWalkDef* FWalkDef = nullptr;
+    std::unique_ptr<TListerWalk> FWalk; // the walk of the archive's format, during a listing
     int64_t FStepOffset = 0;
     int64_t FStepSize = 0;
     int64_t FEndOffset = 0;
@@ -156,7 +106,6 @@ private:
     std::vector<uint8_t> FStepBuffer;
     int FListMode = 0;
     bool FMatchNameOnly = true;
-    uint8_t FHeadFlag = 0;
     bool FShowBlankDirs = false;
     uint8_t FTotalRatio = 0;
     bool FCompleted = false;
@@ -170,25 +119,6 @@ private:
     std::vector<uint8_t> FWindow; // read-ahead window over the current volume
     int64_t FWindowStart = 0;
     int64_t FWindowLength = 0;
-
-    // per-format state
-    int64_t FAccPacked = 0, FAccUnpacked = 0; // parts of an entry over several volumes
-    std::string FArcDirectory;                // ARC: the current directory
-    bool FMultiVolume = false;                // ARJ main flags
-    uint8_t FAceVersion = 0, FAceHost = 0;    // ACE main header
-    uint16_t FRarMainFlags = 0;
-    std::set<std::string> FVisitedCabinets;
-    int FCabFilesLeft = 0;
-    uint8_t FCabVersionMinor = 0, FCabVersionMajor = 0;
-    std::string FCabNext, FCabNextDisk;
-    std::vector<uint16_t> FCabFolderTypes;
-    std::vector<std::string> FMsGZDirs;
-    int FHaCount = 0;
-    int64_t FZipDelta = 0;      // bytes in front of the ZIP data that its offsets do not count
-    int64_t FZipCentralEnd = 0; // where the central directory ends (the end record)
-    int64_t FZipCentralStart = 0;
-    uint16_t FZipThisDisk = 0;
-    std::unique_ptr<TTarPending> FTarPending; // long names and pax values for the next member
 };
 
 } // namespace mv

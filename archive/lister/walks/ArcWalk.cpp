@@ -5,6 +5,7 @@
 #include "archive/framework/SharedRoutines.h"
 #include "archive/framework/TextUtils.h"
 #include "archive/lister/ArcLister.h"
+#include "archive/lister/ListerWalk.h"
 #include "archive/lister/walks/WalkSupport.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
@@ -16,53 +17,69 @@ namespace mv {
 
 using namespace listerwalk;
 
-void TArcLister::StartArc() {
-    FStepSize = 29;
+class TArcLister::TArcWalk final : public TListerWalk {
+public:
+    using TListerWalk::TListerWalk;
+    void Start() override;
+    void Step() override;
+    TWalkTrailer Trailer() const override { return TWalkTrailer::ArcEndMark; }
+    TWalkClosing Closing() const override { return TWalkClosing::EndRecord; }
+
+private:
+    std::string FArcDirectory; // the current directory
+};
+
+void TArcLister::TArcWalk::Start() {
+    L.FStepSize = 29;
 }
 
-void TArcLister::StepArc() {
-    const TArcRecord r = ReadArcRecord(FStepBuffer.data(), FStepBuffer.size());
+void TArcLister::TArcWalk::Step() {
+    const TArcRecord r = ReadArcRecord(L.FStepBuffer.data(), L.FStepBuffer.size());
     switch (r.Kind) {
     case TArcRecordKind::arkBad:
     case TArcRecordKind::arkShort:
-        return HeaderError();
+        return L.HeaderError();
     case TArcRecordKind::arkEnd:
-        return Stop();
+        return L.Stop();
     case TArcRecordKind::arkDirEnd:
         // the marker is two bytes; the next header follows it
-        FStepOffset = FHeaderStart + r.HeaderSize;
+        L.FStepOffset = L.FHeaderStart + r.HeaderSize;
         FArcDirectory = ArcParentFolder(FArcDirectory);
         return;
     case TArcRecordKind::arkDirStart:
     case TArcRecordKind::arkMember:
         break;
     }
-    FArcHeaderMethod = r.Method;
-    FStepOffset = FHeaderStart + r.HeaderSize;
+    L.FArcHeaderMethod = r.Method;
+    L.FStepOffset = L.FHeaderStart + r.HeaderSize;
     int64_t packed = r.PackedSize, unpacked = r.UnpackedSize;
-    SetEntryName(r.Name);
+    L.SetEntryName(r.Name);
     const bool dirEntry = r.Kind == TArcRecordKind::arkDirStart;
     if (dirEntry) {
-        FArcDirectory += FEntry.FileName + "\\";
-        FEntry.FileName.clear();
+        FArcDirectory += L.FEntry.FileName + "\\";
+        L.FEntry.FileName.clear();
         packed = unpacked = 0;
     }
-    FEntry.FileName = FArcDirectory + FEntry.FileName;
-    FireReadFile();
-    const bool report = (dirEntry && FShowBlankDirs) || (!dirEntry && Match());
+    L.FEntry.FileName = FArcDirectory + L.FEntry.FileName;
+    L.FireReadFile();
+    const bool report = (dirEntry && L.FShowBlankDirs) || (!dirEntry && L.Match());
     if (report) {
-        FEntry.DateTime = ConvertDate(r.DosDateTime);
-        FEntry.VersionMadeBy = FEntry.VersionNeeded = 0;
-        FEntry.PackedSize = packed;
-        FEntry.UnpackedSize = unpacked;
-        FEntry.CRC = r.Crc;
-        FEntry.Encrypted = false;
-        FEntry.MethodCode = r.Method;
-        MethodName(r.Method, 0, FEntry.MethodText);
-        FEntry.InternalAttr = FEntry.ExternalAttr = dirEntry ? 16 : 32;
-        Report(FHeaderStart);
+        L.FEntry.DateTime = L.ConvertDate(r.DosDateTime);
+        L.FEntry.VersionMadeBy = L.FEntry.VersionNeeded = 0;
+        L.FEntry.PackedSize = packed;
+        L.FEntry.UnpackedSize = unpacked;
+        L.FEntry.CRC = r.Crc;
+        L.FEntry.Encrypted = false;
+        L.FEntry.MethodCode = r.Method;
+        L.MethodName(r.Method, 0, L.FEntry.MethodText);
+        L.FEntry.InternalAttr = L.FEntry.ExternalAttr = dirEntry ? 16 : 32;
+        L.Report(L.FHeaderStart);
     }
-    FStepOffset += packed;
+    L.FStepOffset += packed;
+}
+
+std::unique_ptr<TListerWalk> NewArcWalk(TArcLister& lister) {
+    return std::make_unique<TArcLister::TArcWalk>(lister);
 }
 
 } // namespace mv

@@ -5,6 +5,7 @@
 #include "archive/framework/SharedRoutines.h"
 #include "archive/framework/TextUtils.h"
 #include "archive/lister/ArcLister.h"
+#include "archive/lister/ListerWalk.h"
 #include "archive/lister/walks/WalkSupport.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
@@ -15,6 +16,23 @@
 namespace mv {
 
 using namespace listerwalk;
+
+class TArcLister::TArjWalk final : public TListerWalk {
+public:
+    using TListerWalk::TListerWalk;
+    void Start() override;
+    void Step() override;
+    TWalkTrailer Trailer() const override { return TWalkTrailer::Zeros; }
+    TWalkClosing Closing() const override { return TWalkClosing::EndRecord; }
+
+private:
+    // Reads the header at pos; false on any failure (the caller tells a damaged
+    // header from an archive cut short).
+    bool ReadAt(int64_t pos, TArjHeader& header);
+
+    int64_t FAccPacked = 0, FAccUnpacked = 0; // parts of an entry over several volumes
+    bool FMultiVolume = false;                // the main header's flag
+};
 
 namespace {
 
@@ -57,88 +75,92 @@ uint32_t Crc32Combine(uint32_t crc1, uint32_t crc2, int64_t length2) {
 
 // Reads the header at pos; false on any failure (the caller tells a damaged
 // header from an archive cut short).
-bool TArcLister::ReadArjAt(int64_t pos, TArjHeader& h) {
-    const auto readAt = [this](int64_t at, uint8_t* buffer, int64_t n) { return ReadAt(at, buffer, n); };
-    return ReadArjHeader(readAt, pos, FEndOffset, h) == TArjHeaderStatus::ahOk;
+bool TArcLister::TArjWalk::ReadAt(int64_t pos, TArjHeader& h) {
+    const auto readAt = [this](int64_t at, uint8_t* buffer, int64_t n) { return L.ReadAt(at, buffer, n); };
+    return ReadArjHeader(readAt, pos, L.FEndOffset, h) == TArjHeaderStatus::ahOk;
 }
 
-void TArcLister::StartArj() {
-    FWalk = Walk::Arj;
+void TArcLister::TArjWalk::Start() {
     TArjHeader main;
-    if (!ReadArjAt(FHeaderPos - 1, main) || main.Size() < ArjMinMainSize)
-        RaiseError(FArchiveFile, "", "0", arcerr::HeaderError);
+    if (!ReadAt(L.FHeaderPos - 1, main) || main.Size() < ArjMinMainSize)
+        L.RaiseError(L.FArchiveFile, "", "0", arcerr::HeaderError);
     FMultiVolume = main.Flags() & ArjFlagVolume;
-    FStepSize = ArjFrameSize;
-    FHeaderPos = main.DataPos + 1;
+    L.FStepSize = ArjFrameSize;
+    L.FHeaderPos = main.DataPos + 1;
 }
 
-void TArcLister::StepArj() {
-    if (LE16(FStepBuffer.data()) != ArjHeaderId) return HeaderError();
-    if (LE16(FStepBuffer.data() + 2) == 0) return Stop(); // end of the archive
+void TArcLister::TArjWalk::Step() {
+    if (LE16(L.FStepBuffer.data()) != ArjHeaderId) return L.HeaderError();
+    if (LE16(L.FStepBuffer.data() + 2) == 0) return L.Stop(); // end of the archive
     TArjHeader h;
-    if (!ReadArjAt(FHeaderStart, h)) {
-        if (FHeaderStart + 4 + LE16(FStepBuffer.data() + 2) + 4 > FEndOffset) return TruncatedError();
-        return HeaderError();
+    if (!ReadAt(L.FHeaderStart, h)) {
+        if (L.FHeaderStart + 4 + LE16(L.FStepBuffer.data() + 2) + 4 > L.FEndOffset) return L.TruncatedError();
+        return L.HeaderError();
     }
-    if (h.Size() < ArjMinLocalSize) return HeaderError();
-    if (h.FirstSize() < 26 || h.FirstSize() >= h.Size()) return HeaderError();
+    if (h.Size() < ArjMinLocalSize) return L.HeaderError();
+    if (h.FirstSize() < 26 || h.FirstSize() >= h.Size()) return L.HeaderError();
     uint8_t flags = h.Flags();
     const uint8_t fileType = h.FileType();
     const int64_t packed = h.Packed();
     uint32_t crc = h.Crc();
     // A Unix host stores Unix seconds and its own (UTF-8) names.
     const bool unixHost = h.Host() == ArjHostUnix;
-    FStepOffset = h.DataPos + packed;
+    L.FStepOffset = h.DataPos + packed;
     FAccPacked = packed;
     FAccUnpacked = h.Unpacked();
-    int64_t reportOffset = FHeaderStart;
+    int64_t reportOffset = L.FHeaderStart;
     if (flags & ArjFlagVolume) {
         // the entry goes on in the following volumes
         for (int guard = 0; guard < 1000 && (flags & ArjFlagVolume); ++guard) {
-            std::string volume = FVolumeName;
-            if (!OnNextVolume) {
-                FCancel = true;
-                return Stop();
+            std::string volume = L.FVolumeName;
+            if (!L.OnNextVolume) {
+                L.FCancel = true;
+                return L.Stop();
             }
-            std::string vname = GetNextVolumeName(FArchiveFile, FVolumeNumber);
-            if (!RequestVolume(vname, std::to_string(FVolumeNumber))) {
-                FCancel = true;
-                return Stop();
+            std::string vname = L.GetNextVolumeName(L.FArchiveFile, L.FVolumeNumber);
+            if (!L.RequestVolume(vname, std::to_string(L.FVolumeNumber))) {
+                L.FCancel = true;
+                return L.Stop();
             }
-            if (!OpenVolume(vname)) RaiseError(vname, "", std::to_string(FVolumeNumber), arcerr::OpenError);
+            if (!L.OpenVolume(vname))
+                L.RaiseError(vname, "", std::to_string(L.FVolumeNumber), arcerr::OpenError);
             TArjHeader mainHeader;
-            if (!ReadArjAt(0, mainHeader)) return HeaderError();
+            if (!ReadAt(0, mainHeader)) return L.HeaderError();
             const int64_t first = mainHeader.DataPos;
             TArjHeader part;
-            if (!ReadArjAt(first, part) || part.Size() < ArjMinLocalSize) return HeaderError();
+            if (!ReadAt(first, part) || part.Size() < ArjMinLocalSize) return L.HeaderError();
             flags = part.Flags();
             FAccPacked += part.Packed();
             FAccUnpacked += part.Unpacked();
             // each part carries the CRC of its own piece: the whole file's follows from them
             crc = Crc32Combine(crc, part.Crc(), part.Unpacked());
-            FStepOffset = part.DataPos + part.Packed();
-            FHeaderPos = first + 1;
+            L.FStepOffset = part.DataPos + part.Packed();
+            L.FHeaderPos = first + 1;
         }
     } else if (FMultiVolume && (flags & ArjFlagExtFile)) {
         return; // begins in a previous volume: reported there
     }
-    FArjFileType = fileType;
-    SetEntryName(h.Name(), unixHost);
-    FireReadFile();
-    bool report = (fileType == ArjTypeFolder && FShowBlankDirs) || Match();
+    L.FArjFileType = fileType;
+    L.SetEntryName(h.Name(), unixHost);
+    L.FireReadFile();
+    bool report = (fileType == ArjTypeFolder && L.FShowBlankDirs) || L.Match();
     if (!report) return;
-    FEntry.DateTime = unixHost ? UnixTimeToDateTime(int64_t(h.DateTime())) : ConvertDate(h.DateTime());
-    FEntry.VersionMadeBy = h.ArjVersion();
-    FEntry.VersionNeeded = h.MinVersion();
-    FEntry.PackedSize = FAccPacked;
-    FEntry.UnpackedSize = FAccUnpacked;
-    FEntry.CRC = crc;
-    FEntry.Encrypted = flags & ArjFlagGarbled;
-    FEntry.MethodCode = h.Method();
-    MethodName(h.Method(), 0, FEntry.MethodText);
-    FEntry.InternalAttr = h.Mode();
-    FEntry.ExternalAttr = h.Mode();
-    Report(reportOffset);
+    L.FEntry.DateTime = unixHost ? UnixTimeToDateTime(int64_t(h.DateTime())) : L.ConvertDate(h.DateTime());
+    L.FEntry.VersionMadeBy = h.ArjVersion();
+    L.FEntry.VersionNeeded = h.MinVersion();
+    L.FEntry.PackedSize = FAccPacked;
+    L.FEntry.UnpackedSize = FAccUnpacked;
+    L.FEntry.CRC = crc;
+    L.FEntry.Encrypted = flags & ArjFlagGarbled;
+    L.FEntry.MethodCode = h.Method();
+    L.MethodName(h.Method(), 0, L.FEntry.MethodText);
+    L.FEntry.InternalAttr = h.Mode();
+    L.FEntry.ExternalAttr = h.Mode();
+    L.Report(reportOffset);
+}
+
+std::unique_ptr<TListerWalk> NewArjWalk(TArcLister& lister) {
+    return std::make_unique<TArcLister::TArjWalk>(lister);
 }
 
 } // namespace mv

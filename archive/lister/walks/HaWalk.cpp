@@ -6,6 +6,7 @@
 #include "archive/framework/SharedRoutines.h"
 #include "archive/framework/TextUtils.h"
 #include "archive/lister/ArcLister.h"
+#include "archive/lister/ListerWalk.h"
 #include "archive/lister/walks/WalkSupport.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
@@ -17,25 +18,38 @@ namespace mv {
 
 using namespace listerwalk;
 
-void TArcLister::StartHa() {
+class TArcLister::THaWalk final : public TListerWalk {
+public:
+    using TListerWalk::TListerWalk;
+    void Start() override;
+    void Step() override;
+    TWalkTrailer Trailer() const override { return TWalkTrailer::Zeros; }
+    TWalkClosing Closing() const override { return TWalkClosing::CountedEntries; }
+    int EntriesLeft() const override { return FHaCount; }
+
+private:
+    int FHaCount = 0; // entries not reached yet
+};
+
+void TArcLister::THaWalk::Start() {
     uint8_t h[4];
-    if (!ReadExactAt(0, h, 4)) return TruncatedError();
+    if (!L.ReadExactAt(0, h, 4)) return L.TruncatedError();
     FHaCount = LE16(h + 2);
-    FHeaderPos = 4; // the window starts one byte before the first entry header
-    FStepSize = 18;
+    L.FHeaderPos = 4; // the window starts one byte before the first entry header
+    L.FStepSize = 18;
 }
 
-void TArcLister::StepHa() {
-    if (FHaCount <= 0) return Stop();
-    const uint8_t* r = FStepBuffer.data();
+void TArcLister::THaWalk::Step() {
+    if (FHaCount <= 0) return L.Stop();
+    const uint8_t* r = L.FStepBuffer.data();
     uint8_t vm = r[1];
     int64_t packed = LE32(r + 2);
     int64_t unpacked = LE32(r + 6);
     uint32_t crc = LE32(r + 10);
     uint32_t time = LE32(r + 14);
     uint8_t buf[512];
-    int64_t n = ReadAt(FStepOffset, buf, sizeof buf);
-    if (n <= 0) return TruncatedError();
+    int64_t n = L.ReadAt(L.FStepOffset, buf, sizeof buf);
+    if (n <= 0) return L.TruncatedError();
     size_t p = 0;
     auto cstr = [&](std::string& s) {
         size_t k = p;
@@ -46,31 +60,35 @@ void TArcLister::StepHa() {
         return true;
     };
     std::string path, name;
-    if (!cstr(path) || !cstr(name) || p >= static_cast<size_t>(n)) return TruncatedError();
+    if (!cstr(path) || !cstr(name) || p >= static_cast<size_t>(n)) return L.TruncatedError();
     uint8_t machineLen = buf[p];
     // the next window starts one byte before the next header
-    FStepOffset += static_cast<int64_t>(p) + 1 + machineLen + packed - 1;
+    L.FStepOffset += static_cast<int64_t>(p) + 1 + machineLen + packed - 1;
     if (--FHaCount == 0) {
         // the last entry: its data must end with the file
-        if (FStepOffset + 1 > FEndOffset) return TruncatedError();
-        FStepOffset = FEndOffset;
+        if (L.FStepOffset + 1 > L.FEndOffset) return L.TruncatedError();
+        L.FStepOffset = L.FEndOffset;
     }
     for (char& c : path)
         if (static_cast<unsigned char>(c) == 0xFF) c = '/';
-    SetEntryName(path + name);
-    FireReadFile();
+    L.SetEntryName(path + name);
+    L.FireReadFile();
     uint8_t method = vm & 0x0F;
-    if (!Match()) return;
-    FEntry.DateTime = UnixTimeToDateTime(time);
-    FEntry.VersionMadeBy = FEntry.VersionNeeded = vm >> 4;
-    FEntry.PackedSize = packed;
-    FEntry.UnpackedSize = unpacked;
-    FEntry.CRC = crc;
-    FEntry.Encrypted = false;
-    FEntry.MethodCode = method;
-    MethodName(method, 0, FEntry.MethodText);
-    FEntry.InternalAttr = FEntry.ExternalAttr = 32;
-    Report(FHeaderStart + 1);
+    if (!L.Match()) return;
+    L.FEntry.DateTime = UnixTimeToDateTime(time);
+    L.FEntry.VersionMadeBy = L.FEntry.VersionNeeded = vm >> 4;
+    L.FEntry.PackedSize = packed;
+    L.FEntry.UnpackedSize = unpacked;
+    L.FEntry.CRC = crc;
+    L.FEntry.Encrypted = false;
+    L.FEntry.MethodCode = method;
+    L.MethodName(method, 0, L.FEntry.MethodText);
+    L.FEntry.InternalAttr = L.FEntry.ExternalAttr = 32;
+    L.Report(L.FHeaderStart + 1);
+}
+
+std::unique_ptr<TListerWalk> NewHaWalk(TArcLister& lister) {
+    return std::make_unique<TArcLister::THaWalk>(lister);
 }
 
 } // namespace mv

@@ -6,6 +6,7 @@
 #include "archive/framework/SharedRoutines.h"
 #include "archive/framework/TextUtils.h"
 #include "archive/lister/ArcLister.h"
+#include "archive/lister/ListerWalk.h"
 #include "archive/lister/walks/WalkSupport.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
@@ -17,48 +18,60 @@ namespace mv {
 
 using namespace listerwalk;
 
-void TArcLister::StartLha() {
-    FWalk = Walk::Lha;
-    FStepSize = 22;
+class TArcLister::TLhaWalk final : public TListerWalk {
+public:
+    using TListerWalk::TListerWalk;
+    void Start() override;
+    void Step() override;
+    TWalkTrailer Trailer() const override { return TWalkTrailer::LhaEndMark; }
+    TWalkClosing Closing() const override { return TWalkClosing::Open; }
+};
+
+void TArcLister::TLhaWalk::Start() {
+    L.FStepSize = 22;
     uint8_t first = 0;
-    if (ReadExactAt(FHeaderPos - 1, &first, 1) && first == 0 && FHeaderPos - 1 + 128 < FEndOffset)
-        FHeaderPos += 128;
+    if (L.ReadExactAt(L.FHeaderPos - 1, &first, 1) && first == 0 && L.FHeaderPos - 1 + 128 < L.FEndOffset)
+        L.FHeaderPos += 128;
 }
 
-void TArcLister::StepLha() {
+void TArcLister::TLhaWalk::Step() {
     TLhaHeader h;
-    const auto readAt = [this](int64_t pos, uint8_t* buffer, int64_t n) { return ReadAt(pos, buffer, n); };
-    switch (ReadLhaHeader(readAt, FHeaderStart, FEndOffset, h)) {
+    const auto readAt = [this](int64_t pos, uint8_t* buffer, int64_t n) { return L.ReadAt(pos, buffer, n); };
+    switch (ReadLhaHeader(readAt, L.FHeaderStart, L.FEndOffset, h)) {
     case TLhaHeaderStatus::lhsOk:
         break;
     case TLhaHeaderStatus::lhsEnd:
-        return Stop(); // end of the archive
+        return L.Stop(); // end of the archive
     case TLhaHeaderStatus::lhsUnsupportedLevel:
-        if (!FErrorReported) {
-            FErrorReported = true;
-            DoError(FVolumeName, "", "0", arcerr::VersionNotSupported);
+        if (!L.FErrorReported) {
+            L.FErrorReported = true;
+            L.DoError(L.FVolumeName, "", "0", arcerr::VersionNotSupported);
         }
-        return Stop();
+        return L.Stop();
     case TLhaHeaderStatus::lhsBad:
-        return HeaderError();
+        return L.HeaderError();
     }
-    if (h.Method[0] != '-' || h.Method[4] != '-' || !h.SumOk) return HeaderError();
-    FStepOffset = h.Next;
-    SetEntryName(h.RawName, h.Os == LhaOsUnix);
-    FireReadFile();
-    if (!Match()) return;
-    FEntry.DateTime = h.HasUnixTime ? UnixTimeToDateTime(h.UnixTime) : ConvertDate(h.DosDateTime);
-    FEntry.VersionMadeBy = FEntry.VersionNeeded = 0;
-    FEntry.PackedSize = std::min(h.PackedSize, h.UnpackedSize);
-    FEntry.UnpackedSize = h.UnpackedSize;
-    FEntry.CRC = h.Crc;
-    FEntry.Encrypted = false;
+    if (h.Method[0] != '-' || h.Method[4] != '-' || !h.SumOk) return L.HeaderError();
+    L.FStepOffset = h.Next;
+    L.SetEntryName(h.RawName, h.Os == LhaOsUnix);
+    L.FireReadFile();
+    if (!L.Match()) return;
+    L.FEntry.DateTime = h.HasUnixTime ? UnixTimeToDateTime(h.UnixTime) : L.ConvertDate(h.DosDateTime);
+    L.FEntry.VersionMadeBy = L.FEntry.VersionNeeded = 0;
+    L.FEntry.PackedSize = std::min(h.PackedSize, h.UnpackedSize);
+    L.FEntry.UnpackedSize = h.UnpackedSize;
+    L.FEntry.CRC = h.Crc;
+    L.FEntry.Encrypted = false;
     const uint8_t method = static_cast<uint8_t>(h.Method[3]);
-    FEntry.MethodCode = method;
-    MethodName(method, 0, FEntry.MethodText);
-    FEntry.InternalAttr = 32;
-    FEntry.ExternalAttr = h.Attribute;
-    Report(FHeaderStart);
+    L.FEntry.MethodCode = method;
+    L.MethodName(method, 0, L.FEntry.MethodText);
+    L.FEntry.InternalAttr = 32;
+    L.FEntry.ExternalAttr = h.Attribute;
+    L.Report(L.FHeaderStart);
+}
+
+std::unique_ptr<TListerWalk> NewLhaWalk(TArcLister& lister) {
+    return std::make_unique<TArcLister::TLhaWalk>(lister);
 }
 
 } // namespace mv

@@ -6,6 +6,7 @@
 #include "archive/framework/SharedRoutines.h"
 #include "archive/framework/TextUtils.h"
 #include "archive/lister/ArcLister.h"
+#include "archive/lister/ListerWalk.h"
 #include "archive/lister/walks/WalkSupport.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
@@ -17,12 +18,21 @@ namespace mv {
 
 using namespace listerwalk;
 
-void TArcLister::ListUue() {
-    FWalk = Walk::None;
-    FStepSize = 0;
-    int64_t n = std::min<int64_t>(FArchiveSize, 32768);
+class TArcLister::TUueWalk final : public TListerWalk {
+public:
+    using TListerWalk::TListerWalk;
+    // UUE holds one file: the start lists it and leaves no step to take.
+    void Start() override;
+    void Step() override {}
+    TWalkTrailer Trailer() const override { return TWalkTrailer::Anything; }
+    TWalkClosing Closing() const override { return TWalkClosing::Open; }
+};
+
+void TArcLister::TUueWalk::Start() {
+    L.FStepSize = 0;
+    int64_t n = std::min<int64_t>(L.FArchiveSize, 32768);
     std::vector<uint8_t> buf(static_cast<size_t>(n));
-    if (ReadAt(0, buf.data(), n) != n) return TruncatedError();
+    if (L.ReadAt(0, buf.data(), n) != n) return L.TruncatedError();
     std::string text(buf.begin(), buf.end());
     size_t at = std::string::npos;
     for (size_t pos = 0; pos + 6 <= text.size(); ++pos) {
@@ -32,8 +42,8 @@ void TArcLister::ListUue() {
         }
     }
     if (at == std::string::npos) {
-        DoError(FVolumeName, "", "0", arcerr::NoBeginLine); // no begin line
-        FErrorReported = true;
+        L.DoError(L.FVolumeName, "", "0", arcerr::NoBeginLine); // no begin line
+        L.FErrorReported = true;
         return;
     }
     // "begin MODE NAME": the name is the rest of the line, cut at its first blank
@@ -42,8 +52,8 @@ void TArcLister::ListUue() {
     size_t blank = text.find(' ', modeStart);
     size_t eol = text.find_first_of("\r\n", modeStart);
     if (blank == std::string::npos || (eol != std::string::npos && blank > eol)) {
-        DoError(FVolumeName, "", "0", arcerr::HeaderError);
-        FErrorReported = true;
+        L.DoError(L.FVolumeName, "", "0", arcerr::HeaderError);
+        L.FErrorReported = true;
         return;
     }
     size_t nameStart = blank + 1;
@@ -51,20 +61,24 @@ void TArcLister::ListUue() {
     std::string name = text.substr(nameStart, std::min<size_t>(nameEnd - nameStart, 255));
     size_t cut = name.find(' ');
     if (cut != std::string::npos) name.resize(cut);
-    FEntry.FileName = name;
-    FireReadFile();
-    if (FListMode != 0 && FListMode != 2) return;
+    L.FEntry.FileName = name;
+    L.FireReadFile();
+    if (L.FListMode != 0 && L.FListMode != 2) return;
     platform::FileInfo info;
-    FEntry.DateTime =
-        platform::Fs().Stat(FArchiveFile, info) ? UnixTimeToDateTime(info.ModTime) : DateTime1980;
-    FEntry.VersionMadeBy = FEntry.VersionNeeded = 0;
-    FEntry.PackedSize = FEntry.UnpackedSize = FArchiveSize;
-    FEntry.CRC = 0;
-    FEntry.Encrypted = false;
-    FEntry.MethodText.clear();
-    FEntry.MethodCode = 0;
-    FEntry.InternalAttr = FEntry.ExternalAttr = 32;
-    Report(0);
+    L.FEntry.DateTime =
+        platform::Fs().Stat(L.FArchiveFile, info) ? UnixTimeToDateTime(info.ModTime) : DateTime1980;
+    L.FEntry.VersionMadeBy = L.FEntry.VersionNeeded = 0;
+    L.FEntry.PackedSize = L.FEntry.UnpackedSize = L.FArchiveSize;
+    L.FEntry.CRC = 0;
+    L.FEntry.Encrypted = false;
+    L.FEntry.MethodText.clear();
+    L.FEntry.MethodCode = 0;
+    L.FEntry.InternalAttr = L.FEntry.ExternalAttr = 32;
+    L.Report(0);
+}
+
+std::unique_ptr<TListerWalk> NewUueWalk(TArcLister& lister) {
+    return std::make_unique<TArcLister::TUueWalk>(lister);
 }
 
 } // namespace mv

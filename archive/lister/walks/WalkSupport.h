@@ -3,7 +3,32 @@
 // itself.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+
+namespace mv {
+
+class TArcLister;
+class TListerWalk;
+
+// The walk of each format, for the table of NewListerWalk.
+std::unique_ptr<TListerWalk> NewAceWalk(TArcLister& lister);
+std::unique_ptr<TListerWalk> NewArcWalk(TArcLister& lister);
+std::unique_ptr<TListerWalk> NewArjWalk(TArcLister& lister);
+std::unique_ptr<TListerWalk> NewBhWalk(TArcLister& lister);
+std::unique_ptr<TListerWalk> NewCabWalk(TArcLister& lister);
+std::unique_ptr<TListerWalk> NewGZipWalk(TArcLister& lister);
+std::unique_ptr<TListerWalk> NewHaWalk(TArcLister& lister);
+std::unique_ptr<TListerWalk> NewLhaWalk(TArcLister& lister);
+std::unique_ptr<TListerWalk> NewMsGZWalk(TArcLister& lister);
+std::unique_ptr<TListerWalk> NewRarWalk(TArcLister& lister);
+std::unique_ptr<TListerWalk> NewRar5Walk(TArcLister& lister);
+std::unique_ptr<TListerWalk> NewTarWalk(TArcLister& lister);
+std::unique_ptr<TListerWalk> NewUueWalk(TArcLister& lister);
+std::unique_ptr<TListerWalk> NewZipWalk(TArcLister& lister);
+std::unique_ptr<TListerWalk> NewZooWalk(TArcLister& lister);
+
+} // namespace mv
 
 namespace mv::listerwalk {
 

@@ -80,6 +80,41 @@ TEST(ArchiveList, SortsEveryColumnBothWaysWithoutTouchingTheKeyOrder) {
     EXPECT_FALSE(list.Rows()[2].Encrypted);
 }
 
+TEST(ArchiveList, WhileFillingItemsFollowTheArchiveAndTheSortWaitsForTheEnd) {
+    TArchiveList list;
+    list.SortFinished(colTamanho, false); // the sort the window had before the listing
+    std::vector<int> calls;
+    std::vector<std::vector<std::string>> seen; // what the items showed at each call
+    list.BeginFill(
+        [&](int rowCount) {
+            calls.push_back(rowCount);
+            seen.push_back(Shown(list));
+            // a header click meanwhile takes the column and the direction only
+            if (rowCount == 3) {
+                EXPECT_EQ(list.SortFinished(colNome, true), 3);
+            }
+            return rowCount + 2;
+        },
+        3);
+    const std::vector<std::string> names = {"b.txt", "a.txt", "e.txt", "c.txt", "d.txt", "f.txt"};
+    for (size_t i = 0; i < names.size(); ++i) list.AddRow(Row(names[i], int64_t(i) * 10, 1));
+    EXPECT_EQ(calls, (std::vector<int>{3, 5}));
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0], (std::vector<std::string>{"b.txt", "a.txt", "e.txt"}));
+    EXPECT_EQ(seen[1], (std::vector<std::string>{"b.txt", "a.txt", "e.txt", "c.txt", "d.txt"}));
+    EXPECT_TRUE(list.Filling());
+    EXPECT_EQ(Shown(list), names);
+    EXPECT_EQ(list.SortColumn(), colNome);
+    list.EndFill();
+    EXPECT_FALSE(list.Filling());
+    list.SortFinished(list.SortColumn(), list.SortAscending());
+    EXPECT_EQ(Shown(list), (std::vector<std::string>{"a.txt", "b.txt", "c.txt", "d.txt", "e.txt", "f.txt"}));
+    // no hook after the filling
+    list.AddRow(Row("g.txt", 1, 1));
+    EXPECT_EQ(calls.size(), 2u);
+    EXPECT_EQ(list.CellText(6, colNome, false), "g.txt");
+}
+
 TEST(ArchiveList, CellTextsInEachLanguageAndCabinets) {
     TArchiveList list;
     TArchiveRow r = Row("a.txt", 1234567, 234567, "d\\", true);
