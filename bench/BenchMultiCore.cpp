@@ -1,7 +1,8 @@
 // Compression on every core: the ZIP writer on a generated tree and the GZip
 // writer on one large generated file, each with one thread and with one per
 // core, against `zip -6` (one core), `7z` (all cores) and `pigz -6` (all
-// cores, when installed) on the same input in one run. Both of our outputs
+// cores, when installed) on the same input in one run. The tree's files are
+// compressed ahead on the workers, its large ones in pieces too. Both of our outputs
 // must be byte-identical and pass `unzip -t` / `gzip -t` before any figure is
 // printed.
 #include "Bench.h"
@@ -97,6 +98,15 @@ void Run(bool quick) {
     fs::create_directories(dir);
     const auto pool = mvbench::InterleavedCorpora(quick);
     std::printf("threads on this machine: %u\n", cores);
+    // Other work on the machine takes cores from the many-thread runs first:
+    // the load is printed beside the figures.
+    auto printLoad = [] {
+        std::ifstream in("/proc/loadavg");
+        std::string one, five, fifteen;
+        if (in >> one >> five >> fifteen)
+            std::printf("load average: %s %s %s\n", one.c_str(), five.c_str(), fifteen.c_str());
+    };
+    printLoad();
 
     // --- GZip of one large file ---
     {
@@ -180,6 +190,7 @@ void Run(bool quick) {
             Print(rows, size, rows[0].seconds);
         }
     }
+    printLoad();
     std::error_code ec;
     fs::remove_all(dir, ec);
 }

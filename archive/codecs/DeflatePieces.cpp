@@ -5,6 +5,9 @@
 // per thread are in flight, which bounds the memory to about 4 MiB a thread.
 // A piece is known to be the last only when the read after it finds the end
 // of the input, so a piece is queued once the next one has been read.
+//
+// The members of a run share one pool: pieces of the members ahead wait in
+// its queue behind the pieces of the member being written.
 #include "archive/codecs/DeflatePieces.h"
 #include "resources/ArcErrorNumbers.h"
 
@@ -29,13 +32,15 @@ constexpr size_t kHistory = 32768;
 struct TPiece {
     std::vector<uint8_t> input;
     std::vector<uint8_t> history; // the previous piece's last 32 KiB
+    TDeflateOptions options;      // the member's
+    bool whole = false;           // the member's only piece: compressed as a member
     bool first = false;
     bool last = false;
     // Filled by the worker.
     std::vector<uint8_t> output;
     TDeflateResult result;
     std::exception_ptr error;
-    bool done = false;
+    bool done = false; // guarded by the pool's mutex
 };
 
 // A memory output that answers the pool's stop flag as a cancel.
@@ -54,17 +59,21 @@ private:
     const CodecOutput* caller; // polled too when the piece runs on the calling thread
 };
 
-void CompressPiece(TDeflateEncoder& encoder, TPiece& piece, const TDeflateOptions& base,
-                   const std::atomic<bool>& stop, const CodecOutput* caller) {
-    TDeflateOptions o = base;
-    o.WholeMemberStore = false;
-    o.ClassifyText = base.ClassifyText && piece.first;
-    o.Dictionary = piece.history.empty() ? nullptr : piece.history.data();
-    o.DictionarySize = piece.history.size();
-    o.EndOnByteBoundary = !piece.last;
+void CompressPiece(TDeflateEncoder& encoder, TPiece& piece, const std::atomic<bool>& stop,
+                   const CodecOutput* caller) {
     MemoryInput in(piece.input);
     piece.output.reserve(piece.input.size() / 2 + 64);
     TPieceOutput out(piece.output, stop, caller);
+    if (piece.whole) {
+        piece.result = encoder.Deflate(in, out, piece.options);
+        return;
+    }
+    TDeflateOptions o = piece.options;
+    o.WholeMemberStore = false;
+    o.ClassifyText = piece.options.ClassifyText && piece.first;
+    o.Dictionary = piece.history.empty() ? nullptr : piece.history.data();
+    o.DictionarySize = piece.history.size();
+    o.EndOnByteBoundary = !piece.last;
     piece.result = encoder.Deflate(in, out, o);
 }
 
@@ -82,11 +91,16 @@ size_t ReadFull(CodecInput& in, std::vector<uint8_t>& buf, size_t size) {
     return got;
 }
 
+void KeepHistory(const TPiece& from, TPiece& to) {
+    const size_t h = std::min(kHistory, from.input.size());
+    to.history.assign(from.input.end() - static_cast<std::ptrdiff_t>(h), from.input.end());
+}
+
 // The workers: each takes the oldest waiting piece and compresses it with an
 // encoder of its own.
 class TPool {
 public:
-    TPool(unsigned threads, const TDeflateOptions& options) : options(options) {
+    explicit TPool(unsigned threads) {
         for (unsigned i = 0; i < threads; ++i) workers.emplace_back([this] { Work(); });
     }
     ~TPool() {
@@ -105,15 +119,24 @@ public:
         }
         wake.notify_one();
     }
-    // Waits until the piece is done; false when `cancelled` answered true first.
-    template <class Cancelled>
-    bool Wait(TPiece& piece, Cancelled cancelled) {
-        std::unique_lock<std::mutex> lock(mutex);
-        while (!piece.done) {
-            if (cancelled()) return false;
+    bool Done(const TPiece& piece) {
+        std::lock_guard<std::mutex> lock(mutex);
+        return piece.done;
+    }
+    // Waits until the piece is done; false when `poll` answered true first.
+    // `poll` runs without the lock, about every 20 ms and after each piece.
+    template <class Poll>
+    bool Wait(TPiece& piece, Poll poll) {
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                if (piece.done) return true;
+            }
+            if (poll()) return false;
+            std::unique_lock<std::mutex> lock(mutex);
+            if (piece.done) return true;
             finished.wait_for(lock, std::chrono::milliseconds(20));
         }
-        return true;
     }
     std::atomic<bool> stop{false};
 
@@ -130,7 +153,7 @@ private:
                 queue.pop_front();
             }
             try {
-                CompressPiece(encoder, *piece, options, stop, nullptr);
+                CompressPiece(encoder, *piece, stop, nullptr);
             } catch (...) {
                 piece->error = std::current_exception();
             }
@@ -142,7 +165,6 @@ private:
         }
     }
 
-    TDeflateOptions options;
     std::vector<std::thread> workers;
     std::mutex mutex;
     std::condition_variable wake, finished;
@@ -150,11 +172,163 @@ private:
     bool closing = false;
 };
 
-} // namespace
+// A member read ahead: its pieces in input order, all queued on the pool but
+// the one read last, held back until it is known whether it is the last.
+struct TAheadMember {
+    size_t key = 0;
+    TDeflateOptions options;
+    std::unique_ptr<CodecInput> input; // null once read to its end or given up
+    std::deque<std::unique_ptr<TPiece>> pieces;
+    std::unique_ptr<TPiece> held;
+};
 
-namespace {
 std::atomic<unsigned> threadOverride{0};
+
+// One member through the pieces (see DeflateInPieces). With a pool the pieces
+// go to its workers; `ahead` holds the pieces of this member made ahead, taken
+// where they match, and `fill` keeps the pool fed while this member waits.
+TDeflateResult DeflateMember(TDeflateEncoder& encoder, CodecInput& in, CodecOutput& out,
+                             const TDeflateOptions& options, TPool* pool, size_t inFlight,
+                             TAheadMember* ahead, std::vector<std::unique_ptr<TPiece>>* discard,
+                             const std::function<void()>& fill) {
+    auto first = std::make_unique<TPiece>();
+    first->first = true;
+    first->options = options;
+    ReadFull(in, first->input, kDeflatePieceSize);
+    auto next = std::make_unique<TPiece>();
+    next->options = options;
+    // Gives the pieces made ahead up from `from` on: they may still be in work.
+    auto dropAhead = [&](size_t from) {
+        if (!ahead) return;
+        // Those before `from` went to `pending` already.
+        while (ahead->pieces.size() > from) {
+            if (ahead->pieces.back()) discard->push_back(std::move(ahead->pieces.back()));
+            ahead->pieces.pop_back();
+        }
+        ahead = nullptr;
+    };
+    if (first->input.size() < kDeflatePieceSize || ReadFull(in, next->input, kDeflatePieceSize) == 0) {
+        // One piece: the plain encoder, as for any small member, unless the
+        // same bytes were compressed ahead.
+        if (ahead && !ahead->pieces.empty() && ahead->pieces.front()->whole &&
+            ahead->pieces.front()->input == first->input) {
+            TPiece& p = *ahead->pieces.front();
+            // A cancel that came while the member was read stops it, as it
+            // would have stopped the encoder.
+            if (out.Cancelled() || !pool->Wait(p, [&] {
+                    if (fill) fill();
+                    return out.Cancelled();
+                })) {
+                dropAhead(0);
+                TDeflateResult r;
+                r.Cancelled = true;
+                return r;
+            }
+            if (!p.error && !p.result.Cancelled) {
+                out.Write(p.output.data(), p.output.size());
+                return p.result;
+            }
+        }
+        dropAhead(0);
+        MemoryInput whole(first->input);
+        return encoder.Deflate(whole, out, options);
+    }
+
+    TDeflateResult total;
+    std::atomic<bool> inlineStop{false};
+    // Pieces of this member in input order: queued, done or taken from ahead.
+    // Whoever owns them lets the pool finish with them before freeing them.
+    std::deque<std::unique_ptr<TPiece>> pending;
+    bool cancelled = false;
+    size_t index = 0; // of the piece being queued
+
+    auto writeOldest = [&] {
+        TPiece& p = *pending.front();
+        if (pool) {
+            if (!pool->Wait(p, [&] {
+                    if (fill) fill();
+                    return out.Cancelled();
+                })) {
+                cancelled = true;
+                return;
+            }
+        } else {
+            CompressPiece(encoder, p, inlineStop, &out);
+            if (p.result.Cancelled || out.Cancelled()) {
+                cancelled = true;
+                return;
+            }
+        }
+        if (p.error) std::rethrow_exception(p.error);
+        if (p.result.Cancelled || out.Cancelled()) {
+            cancelled = true;
+            return;
+        }
+        if (p.first) total.TextKind = p.result.TextKind;
+        out.Write(p.output.data(), p.output.size());
+        total.UnpackedSize += p.input.size();
+        total.PackedSize += p.output.size();
+        pending.pop_front();
+    };
+    auto submit = [&](std::unique_ptr<TPiece> piece) {
+        if (ahead && index < ahead->pieces.size()) {
+            TPiece& made = *ahead->pieces[index];
+            if (!made.whole && made.first == piece->first && made.last == piece->last &&
+                made.input == piece->input && made.history == piece->history) {
+                pending.push_back(std::move(ahead->pieces[index]));
+                ++index;
+                return;
+            }
+        }
+        if (ahead) dropAhead(index);
+        ++index;
+        TPiece* raw = piece.get();
+        pending.push_back(std::move(piece));
+        if (pool) pool->Submit(raw);
+    };
+
+    // On any way out, the pieces the pool may still hold are handed to
+    // `discard`, whose owner frees them only once the workers are done.
+    auto release = [&] {
+        dropAhead(0);
+        if (pool && discard)
+            for (auto& p : pending) discard->push_back(std::move(p));
+        pending.clear();
+    };
+    try {
+    std::unique_ptr<TPiece> cur = std::move(first);
+    while (!cancelled) {
+        // `next` holds the piece after `cur` (empty at the end of the input).
+        const bool last = next->input.empty();
+        cur->last = last;
+        if (!last) KeepHistory(*cur, *next);
+        submit(std::move(cur));
+        if (last) break;
+        while (!cancelled && pending.size() >= inFlight) writeOldest();
+        if (cancelled || out.Cancelled()) {
+            cancelled = true;
+            break;
+        }
+        cur = std::move(next);
+        next = std::make_unique<TPiece>();
+        next->options = options;
+        if (cur->input.size() == kDeflatePieceSize) ReadFull(in, next->input, kDeflatePieceSize);
+    }
+    dropAhead(0);
+    while (!cancelled && !pending.empty()) writeOldest();
+    } catch (...) {
+        release();
+        throw;
+    }
+    if (cancelled) {
+        if (pool) pool->stop = true;
+        total.Cancelled = true;
+    }
+    release();
+    return total;
 }
+
+} // namespace
 
 unsigned CompressionThreads() {
     if (unsigned n = threadOverride.load()) return n;
@@ -169,85 +343,175 @@ void OverrideCompressionThreads(unsigned threads) {
 TDeflateResult DeflateInPieces(TDeflateEncoder& encoder, CodecInput& in, CodecOutput& out,
                                const TDeflateOptions& options, unsigned threads) {
     if (threads == 0) threads = CompressionThreads();
-    auto first = std::make_unique<TPiece>();
-    first->first = true;
-    ReadFull(in, first->input, kDeflatePieceSize);
-    auto next = std::make_unique<TPiece>();
-    if (first->input.size() < kDeflatePieceSize || ReadFull(in, next->input, kDeflatePieceSize) == 0) {
-        // One piece: the plain encoder, as for any small member.
-        MemoryInput whole(first->input);
-        TDeflateResult r = encoder.Deflate(whole, out, options);
-        return r;
-    }
-
-    TDeflateResult total;
-    std::atomic<bool> inlineStop{false};
     // Declared before the pool, so that on any way out the pool joins its
     // workers before the pieces they may be working on are freed.
-    std::deque<std::unique_ptr<TPiece>> pending; // queued, in input order
+    std::vector<std::unique_ptr<TPiece>> leftover;
     std::unique_ptr<TPool> pool;
-    if (threads > 1) pool = std::make_unique<TPool>(threads, options);
+    if (threads > 1) pool = std::make_unique<TPool>(threads);
     const size_t inFlight = threads > 1 ? 2 * size_t{threads} : 1;
-    bool cancelled = false;
+    try {
+        TDeflateResult r = DeflateMember(encoder, in, out, options, pool.get(), inFlight, nullptr, &leftover, {});
+        pool.reset(); // joins the workers before the pieces they may hold go away
+        return r;
+    } catch (...) {
+        pool.reset();
+        throw;
+    }
+}
 
-    auto writeOldest = [&] {
-        TPiece& p = *pending.front();
-        if (pool) {
-            if (!pool->Wait(p, [&] { return out.Cancelled(); })) {
-                cancelled = true;
-                return;
-            }
-        } else {
-            CompressPiece(encoder, p, options, inlineStop, &out);
-            if (p.result.Cancelled || out.Cancelled()) {
-                cancelled = true;
-                return;
-            }
-        }
-        if (p.error) std::rethrow_exception(p.error);
-        if (p.result.Cancelled) {
-            cancelled = true;
+// ---- members ahead ---------------------------------------------------------------
+
+struct TDeflateAhead::TState {
+    unsigned threads;
+    TNext next;
+    bool offered = true; // `next` may have more
+    // Declared before the pool: freed after its workers are joined.
+    std::deque<TAheadMember> members;
+    std::vector<std::unique_ptr<TPiece>> discarded; // given up, maybe still in work
+    std::unique_ptr<TPool> pool;
+
+    size_t Held() const {
+        size_t n = discarded.size();
+        for (const auto& m : members) n += m.pieces.size() + (m.held ? 1 : 0);
+        return n;
+    }
+    void Queue(TAheadMember& m, std::unique_ptr<TPiece> piece) {
+        TPiece* raw = piece.get();
+        m.pieces.push_back(std::move(piece));
+        pool->Submit(raw);
+    }
+    // Reads the next piece of `m`, cut as DeflateMember cuts.
+    void ReadPiece(TAheadMember& m) {
+        auto p = std::make_unique<TPiece>();
+        p->options = m.options;
+        try {
+            ReadFull(*m.input, p->input, kDeflatePieceSize);
+        } catch (...) {
+            // Its turn reads it again and meets the failure there.
+            m.input.reset();
+            m.held.reset();
             return;
         }
-        if (p.first) total.TextKind = p.result.TextKind;
-        out.Write(p.output.data(), p.output.size());
-        total.UnpackedSize += p.input.size();
-        total.PackedSize += p.output.size();
-        pending.pop_front();
-    };
-    auto submit = [&](std::unique_ptr<TPiece> piece) {
-        TPiece* raw = piece.get();
-        pending.push_back(std::move(piece));
-        if (pool) pool->Submit(raw);
-    };
-
-    std::unique_ptr<TPiece> cur = std::move(first);
-    while (!cancelled) {
-        // `next` holds the piece after `cur` (empty at the end of the input).
-        const bool last = next->input.empty();
-        cur->last = last;
-        if (!last) {
-            const size_t h = std::min(kHistory, cur->input.size());
-            next->history.assign(cur->input.end() - static_cast<std::ptrdiff_t>(h), cur->input.end());
+        if (!m.held && m.pieces.empty()) {
+            if (p->input.size() < kDeflatePieceSize) {
+                p->whole = true;
+                m.input.reset();
+                Queue(m, std::move(p));
+            } else {
+                p->first = true;
+                m.held = std::move(p);
+            }
+            return;
         }
-        submit(std::move(cur));
-        if (last) break;
-        while (!cancelled && pending.size() >= inFlight) writeOldest();
-        if (cancelled || out.Cancelled()) {
-            cancelled = true;
+        if (p->input.empty()) {
+            // The held piece was the last: the member's only one, or its last.
+            if (m.pieces.empty())
+                m.held->whole = true;
+            else
+                m.held->last = true;
+            m.input.reset();
+            Queue(m, std::move(m.held));
+            return;
+        }
+        KeepHistory(*m.held, *p);
+        Queue(m, std::move(m.held));
+        if (p->input.size() < kDeflatePieceSize) {
+            p->last = true;
+            m.input.reset();
+            Queue(m, std::move(p));
+        } else {
+            m.held = std::move(p);
+        }
+    }
+    void Purge() {
+        std::erase_if(discarded, [&](const std::unique_ptr<TPiece>& p) { return pool->Done(*p); });
+    }
+};
+
+TDeflateAhead::TDeflateAhead(unsigned threads, TNext next) : FState(std::make_unique<TState>()) {
+    FState->threads = std::max(2u, threads);
+    FState->next = std::move(next);
+    FState->pool = std::make_unique<TPool>(FState->threads);
+}
+
+TDeflateAhead::~TDeflateAhead() {
+    FState->pool.reset(); // joins the workers before the pieces go away
+}
+
+void TDeflateAhead::Turn(size_t key) {
+    TState& s = *FState;
+    while (!s.members.empty() && s.members.front().key <= key) {
+        TAheadMember& m = s.members.front();
+        if (m.key == key) {
+            m.input.reset();
+            m.held.reset();
             break;
         }
-        cur = std::move(next);
-        next = std::make_unique<TPiece>();
-        if (cur->input.size() == kDeflatePieceSize) ReadFull(in, next->input, kDeflatePieceSize);
+        for (auto& p : m.pieces) s.discarded.push_back(std::move(p));
+        s.members.pop_front();
     }
-    while (!cancelled && !pending.empty()) writeOldest();
-    if (cancelled) {
-        if (pool) pool->stop = true;
-        total.Cancelled = true;
+}
+
+void TDeflateAhead::Fill() {
+    TState& s = *FState;
+    s.Purge();
+    // Three pieces a thread: the workers never starve while the calling thread
+    // writes, and memory stays near 6 MiB a thread.
+    const size_t room = 3 * size_t{s.threads};
+    while (s.Held() < room) {
+        if (!s.members.empty() && s.members.back().input) {
+            s.ReadPiece(s.members.back());
+            continue;
+        }
+        if (!s.offered) break;
+        TMember m;
+        if (!s.next(m)) {
+            s.offered = false;
+            break;
+        }
+        if (!m.Input) continue;
+        TAheadMember a;
+        a.key = m.Key;
+        a.options = m.Options;
+        a.input = std::move(m.Input);
+        s.members.push_back(std::move(a));
     }
-    pool.reset(); // joins the workers before the pieces they may hold go away
-    return total;
+}
+
+TDeflateResult TDeflateAhead::Deflate(size_t key, TDeflateEncoder& encoder, CodecInput& in, CodecOutput& out,
+                                      const TDeflateOptions& options) {
+    TState& s = *FState;
+    Turn(key);
+    TAheadMember* mine = nullptr;
+    if (!s.members.empty() && s.members.front().key == key) mine = &s.members.front();
+    // Made with other options, the pieces are of no use.
+    if (mine && (mine->options.Level != options.Level || mine->options.WholeMemberStore != options.WholeMemberStore ||
+                 mine->options.ClassifyText != options.ClassifyText || options.Dictionary ||
+                 options.EndOnByteBoundary)) {
+        for (auto& p : mine->pieces) s.discarded.push_back(std::move(p));
+        mine->pieces.clear();
+        mine = nullptr;
+    }
+    // Taken out of the list, so that filling while it waits never moves it.
+    TAheadMember taken;
+    if (mine) {
+        taken = std::move(s.members.front());
+        s.members.pop_front();
+    }
+    auto keep = [&] {
+        for (auto& p : taken.pieces)
+            if (p) s.discarded.push_back(std::move(p));
+    };
+    try {
+        Fill();
+        TDeflateResult r = DeflateMember(encoder, in, out, options, s.pool.get(), 2 * size_t{s.threads},
+                                         mine ? &taken : nullptr, &s.discarded, [this] { Fill(); });
+        keep();
+        return r;
+    } catch (...) {
+        keep();
+        throw;
+    }
 }
 
 } // namespace mv

@@ -12,8 +12,9 @@
 // 64-bit bit buffer that one refill keeps full for a whole match; the window is
 // a power-of-two ring twice the needed size, so a match that does not wrap is a
 // plain forward copy (8 bytes at a time when it does not overlap itself that
-// closely), a match that runs past the frame end never overwrites bytes of the
-// frame still to be handed out, and frames leave the ring as one or two copies.
+// closely, else by doubling the repeated stretch), a match that runs past the
+// frame end never overwrites bytes of the frame still to be handed out, raw
+// blocks and frames move as one or two copies.
 #include "archive/codecs/LzxDecode.h"
 #include "archive/codecs/LzxFormat.h"
 #include "resources/ArcErrorNumbers.h"
@@ -290,7 +291,18 @@ struct TLzxDecoder::State {
     // which would otherwise be reloaded after every byte.
     int64_t DecodeRun(int64_t run) {
         if (blockKind == 3) {
-            for (int64_t done = 0; done < run; ++done) ring[total++ & ringMask] = br.RawByte();
+            // Raw bytes: copied in at most two stretches (the ring may wrap).
+            if (br.pos > br.size || static_cast<uint64_t>(run) > br.size - br.pos)
+                throw ECodecError(kCorrupt, "LZX uncompressed block ends early");
+            size_t n = static_cast<size_t>(run);
+            while (n > 0) {
+                const size_t at = total & ringMask;
+                const size_t k = std::min(n, size_t{ringMask} + 1 - at);
+                std::memcpy(ring.data() + at, br.p + br.pos, k);
+                br.pos += k;
+                total += k;
+                n -= k;
+            }
             return run;
         }
         const bool aligned = blockKind == 2;
@@ -350,7 +362,12 @@ struct TLzxDecoder::State {
                 if (offset >= 8) {
                     for (uint32_t i = 0; i < length; i += 8) std::memcpy(d + i, f + i, 8);
                 } else {
-                    for (uint32_t i = 0; i < length; ++i) d[i] = f[i];
+                    // A short period: one period, then the stretch made so far
+                    // copied after itself, doubling until the match is done.
+                    const uint32_t period = std::min(offset, length);
+                    for (uint32_t i = 0; i < period; ++i) d[i] = f[i];
+                    for (uint32_t span = period; span < length; span *= 2)
+                        std::memcpy(d + span, d, std::min(span, length - span));
                 }
             } else {
                 for (uint32_t i = 0; i < length; ++i) rp[(t + i) & mask] = rp[(t - offset + i) & mask];

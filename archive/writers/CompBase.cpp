@@ -243,6 +243,8 @@ std::string TCompBase::OemOrUtf8EntryName(const std::string& path, const std::st
 }
 
 std::unique_ptr<platform::File> TCompBase::OpenSource(const THeadObject& head) {
+    if (FAheadTurn < FEntryList.size() && FEntryList[FAheadTurn].Head.get() == &head)
+        if (auto src = TakeAheadSource(FAheadTurn)) return src;
     try {
         return Fs().Open(head.SourcePath, platform::OpenMode::Read);
     } catch (const std::exception&) {
@@ -704,10 +706,96 @@ int TCompBase::AddFileEntry(size_t specIndex, const std::string& path, uint32_t 
     return found;
 }
 
+namespace {
+
+// A source read ahead for the workers: its bytes as they stand, without events.
+class TAheadInput : public CodecInput {
+public:
+    explicit TAheadInput(platform::File& file) : FFile(file) {}
+    size_t Read(uint8_t* buf, size_t n) override { return FFile.Read(buf, n); }
+
+private:
+    platform::File& FFile;
+};
+
+} // namespace
+
+void TCompBase::StartAhead(size_t count, TAheadOffer offer) {
+    StopAhead();
+    const unsigned threads = CompressionThreads();
+    if (threads < 2) return;
+    FAhead = std::make_unique<TDeflateAhead>(threads, [this, count, offer](TDeflateAhead::TMember& m) {
+        while (FAheadCursor < count) {
+            const size_t k = FAheadCursor++;
+            std::string path;
+            TDeflateOptions options;
+            if (!offer(k, path, options)) continue;
+            std::unique_ptr<platform::File> src;
+            try {
+                src = Fs().Open(path, platform::OpenMode::Read);
+            } catch (const std::exception&) {
+                continue; // reported at its turn
+            }
+            m.Key = k;
+            m.Options = options;
+            m.Input = std::make_unique<TAheadInput>(*src);
+            FAheadFiles[k] = std::move(src);
+            return true;
+        }
+        return false;
+    });
+}
+
+void TCompBase::AheadTurn(size_t index) {
+    if (!FAhead) return;
+    FAheadTurn = index;
+    FAheadCursor = std::max(FAheadCursor, index + 1);
+    FAhead->Turn(index); // the workers' reader lets go of this file and those before
+    FAheadFiles.erase(FAheadFiles.begin(), FAheadFiles.lower_bound(index));
+}
+
+std::unique_ptr<platform::File> TCompBase::TakeAheadSource(size_t index) {
+    auto it = FAheadFiles.find(index);
+    if (!FAhead || index != FAheadTurn || it == FAheadFiles.end()) return nullptr;
+    std::unique_ptr<platform::File> src = std::move(it->second);
+    FAheadFiles.erase(it);
+    try {
+        src->Seek(0);
+        return src;
+    } catch (const std::exception&) {
+        return nullptr; // opened again, as if never opened ahead
+    }
+}
+
+void TCompBase::StopAhead() {
+    FAhead.reset(); // joins the workers, drops their reader
+    FAheadFiles.clear();
+    FAheadTurn = FAheadCursor = 0;
+}
+
+TDeflateResult TCompBase::DeflateEntry(TDeflateEncoder& encoder, CodecInput& in, CodecOutput& out,
+                                       const TDeflateOptions& options) {
+    if (FAhead) return FAhead->Deflate(FAheadTurn, encoder, in, out, options);
+    return DeflateInPieces(encoder, in, out, options);
+}
+
 void TCompBase::CompressFiles() {
+    // The workers and the sources opened for them end with the loop, however it ends.
+    struct TAheadScope {
+        TCompBase& self;
+        ~TAheadScope() { self.StopAhead(); }
+    } aheadScope{*this};
+    StartAhead(FEntryList.size(), [this](size_t k, std::string& path, TDeflateOptions& options) {
+        const THeadObject& head = *FEntryList[k].Head;
+        if (head.Status != THeadObject::hsNew && head.Status != THeadObject::hsReplace) return false;
+        if (!DeflatesAhead(head, options)) return false;
+        path = head.SourcePath;
+        return true;
+    });
     size_t previousSpec = 0;
     for (size_t i = 0; i < FEntryList.size(); ++i) {
         FFileCount = static_cast<int>(i + 1);
+        AheadTurn(i);
         ProcessMessages();
         // A cancel ends the whole operation: the old archive stays as it was.
         if (FCancel) RaiseError(FArchiveFile, "", "0", arcerr::UserAbort);

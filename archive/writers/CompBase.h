@@ -17,12 +17,14 @@
 //   those that were written into it in this run.
 //
 // A format plugs in by overriding the virtual operations below (see each).
+#include "archive/codecs/DeflatePieces.h"
 #include "archive/framework/ArcOptions.h"
 #include "archive/framework/ZipCommon.h"
 #include "platform/FileSystem.h"
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -145,6 +147,14 @@ protected:
         (void)index;
         return false;
     }
+    // Whether the new entry `head` is deflated through DeflateEntry, and with
+    // which options: such entries are compressed on worker threads ahead of
+    // their turn (the default: none is).
+    virtual bool DeflatesAhead(const THeadObject& head, TDeflateOptions& options) const {
+        (void)head;
+        (void)options;
+        return false;
+    }
     // Size of a kept entry's fixed header (0: the format keeps no entries).
     virtual int GetHeaderSize() { return 0; }
     // Puts each entry of the old archive into EntryList with status 2, or 3 when
@@ -254,6 +264,11 @@ protected:
     // Opens the source of a new entry; null (reported with 25235, its bytes taken
     // off the progress) when it cannot be opened.
     std::unique_ptr<platform::File> OpenSource(const THeadObject& head);
+    // Deflates the data of the entry being written (in CompressFile), with the
+    // pieces the workers made ahead where DeflatesAhead offered it, on every
+    // core in any case (DeflateInPieces); the output is the same either way.
+    TDeflateResult DeflateEntry(TDeflateEncoder& encoder, CodecInput& in, CodecOutput& out,
+                                const TDeflateOptions& options);
     // The size of an open source; the size found while collecting when unknown.
     static uint64_t SourceSize(platform::File& src, const THeadObject& head);
     // The method for a new entry named name: CompressMethod, or cmStore for an
@@ -341,6 +356,27 @@ protected:
     std::unique_ptr<platform::AtomicWriter> FWriter;
     std::unique_ptr<platform::File> FTempFile;
     platform::File* FOutput = nullptr;
+
+    // Compression ahead over a run of `count` files (CompressFiles does it for
+    // EntryList; a format with its own loop calls these itself). `offer` says
+    // whether file `index` is deflated and gives its path and options. Nothing
+    // is started with one thread. At each file's turn AheadTurn(index), then
+    // TakeAheadSource(index) gives the source opened for the workers (at its
+    // start; null when there is none), so that each source is opened once;
+    // StopAhead (also on the way out of an exception) ends the workers.
+    using TAheadOffer = std::function<bool(size_t index, std::string& path, TDeflateOptions& options)>;
+    void StartAhead(size_t count, TAheadOffer offer);
+    void AheadTurn(size_t index);
+    std::unique_ptr<platform::File> TakeAheadSource(size_t index);
+    void StopAhead();
+
+private:
+    // The file whose turn it is, the next file to offer, and the sources
+    // opened for the workers.
+    std::unique_ptr<TDeflateAhead> FAhead;
+    size_t FAheadTurn = 0;
+    size_t FAheadCursor = 0;
+    std::map<size_t, std::unique_ptr<platform::File>> FAheadFiles;
 };
 
 } // namespace mv

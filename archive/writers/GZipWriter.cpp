@@ -13,6 +13,7 @@
 #include <cctype>
 #include <ctime>
 #include <filesystem>
+#include <unordered_set>
 
 namespace mv {
 
@@ -167,9 +168,33 @@ void TGZip::CompressArchive() {
         if (!any) DoError(mask, "", "0", arcerr::FileNotFound);
     }
     FBytesLeft = FTotalUnpacked;
-    for (const auto& source : sources) {
+    // The next files are compressed on the workers while one is written.
+    struct TAheadScope {
+        TGZip& self;
+        ~TAheadScope() { self.StopAhead(); }
+    } aheadScope{*this};
+    // A source that an earlier one's member replaces is read at its turn only,
+    // as it stands then.
+    std::unordered_set<std::string> targets;
+    {
+        const std::string folder = platform::DirectoryOf(FArchiveFile);
+        for (const auto& source : sources)
+            targets.insert(AppendBackslash(folder.empty() ? std::string(".") : folder) + platform::NameOf(source) +
+                           FDefaultExt);
+    }
+    StartAhead(sources.size(), [&](size_t k, std::string& path, TDeflateOptions& options) {
+        if (targets.count(sources[k])) return false;
+        path = sources[k];
+        options.Level = FDeflateLevel;
+        options.WholeMemberStore = false;
+        return true;
+    });
+    for (size_t i = 0; i < sources.size(); ++i) {
+        const std::string& source = sources[i];
         ProcessMessages();
         if (FCancel) break;
+        FRunIndex = i;
+        AheadTurn(i);
         FFileCount = FCompressedCount + 1;
         bool crcPass = false;
         if (CompressOne(source)) {
@@ -268,7 +293,8 @@ bool TGZip::CompressOne(const std::string& source) {
     std::unique_ptr<platform::File> src;
     platform::FileInfo info;
     try {
-        src = Fs().Open(source, platform::OpenMode::Read);
+        src = TakeAheadSource(FRunIndex);
+        if (!src) src = Fs().Open(source, platform::OpenMode::Read);
         if (!Fs().Stat(source, info)) info.ModTime = 0;
     } catch (const std::exception&) {
         DoError(source, "", "0", arcerr::OpenError);
@@ -309,7 +335,7 @@ bool TGZip::CompressOne(const std::string& source) {
         o.WholeMemberStore = false; // a gzip member always holds a deflate stream
         TDeflateResult r;
         try {
-            r = DeflateInPieces(FEncoder, in, pack, o);
+            r = DeflateEntry(FEncoder, in, pack, o);
         } catch (const ECodecError& e) {
             DoError(source, "", "0", e.Code());
             return false;

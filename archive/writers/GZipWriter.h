@@ -88,6 +88,7 @@ protected:
     bool CompressOne(const std::string& source);
 
     TDeflateEncoder FEncoder;
+    size_t FRunIndex = 0; // the place of the file being compressed in the run
 };
 
 } // namespace mv

@@ -199,6 +199,14 @@ void TZip::CopyEntry(size_t index) {
 
 // ---- a new entry -------------------------------------------------------------
 
+bool TZip::DeflatesAhead(const THeadObject& head, TDeflateOptions& options) const {
+    if (MethodFor(platform::NameOf(head.SourcePath)) == TCompressMethod::cmStore) return false;
+    options.Level = FDeflateLevel;
+    options.WholeMemberStore = true;
+    options.ClassifyText = true;
+    return true;
+}
+
 bool TZip::CompressFile(size_t index) {
     THeadObject& head = *FEntryList[index].Head;
     const std::string& path = head.SourcePath;
@@ -264,7 +272,7 @@ bool TZip::CompressFile(size_t index) {
                 o.Level = FDeflateLevel;
                 o.WholeMemberStore = true;
                 o.ClassifyText = true;
-                TDeflateResult r = DeflateInPieces(FEncoder, in, out, o);
+                TDeflateResult r = DeflateEntry(FEncoder, in, out, o);
                 if (r.Cancelled) RaiseError(FArchiveFile, "", "0", arcerr::UserAbort);
                 textKind = r.TextKind;
                 FUnpackable = r.Unpackable;

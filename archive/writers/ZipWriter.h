@@ -25,6 +25,7 @@ public:
 
 protected:
     bool CompressFile(size_t index) override;
+    bool DeflatesAhead(const THeadObject& head, TDeflateOptions& options) const override;
     int GetHeaderSize() override { return static_cast<int>(ZipLocalHeaderSize); }
     void ScanExistingEntries() override;
     void CopyEntry(size_t index) override;

@@ -215,3 +215,51 @@ TEST(LzxCodec, RoundTripOfOverlappingAndWrappingMatches) {
 }
 
 } // namespace
+
+// An uncompressed block as other encoders write it for data that does not
+// shrink: its bytes run on over several frames and around the decoder's ring,
+// and come back exactly; a frame cut short is refused.
+TEST(LzxCodec, UncompressedBlockOverFramesAndTheRing) {
+    const size_t size = 3 * 32768 + 1000; // more than the 64 KiB ring of a 15-bit window
+    const auto data = RandomBytes(size, 21);
+    // Bits go most significant first into 16-bit little-endian words.
+    std::vector<uint8_t> head;
+    uint32_t acc = 0;
+    int bits = 0;
+    auto put = [&](uint32_t v, int n) {
+        for (int i = n - 1; i >= 0; --i) {
+            acc = acc << 1 | ((v >> i) & 1);
+            if (++bits == 16) {
+                head.push_back(static_cast<uint8_t>(acc));
+                head.push_back(static_cast<uint8_t>(acc >> 8));
+                acc = 0;
+                bits = 0;
+            }
+        }
+    };
+    put(0, 1);                          // no E8 translation
+    put(3, 3);                          // uncompressed block
+    put(static_cast<uint32_t>(size >> 8), 16);
+    put(static_cast<uint32_t>(size & 0xFF), 8);
+    put(0, 4);                          // to the word boundary
+    for (uint32_t r : {1u, 2u, 3u})     // the repeated offsets
+        for (int k = 0; k < 4; ++k) head.push_back(static_cast<uint8_t>(r >> (8 * k)));
+    ASSERT_EQ(bits, 0);
+    mv::TLzxDecoder dec(15);
+    std::vector<uint8_t> back;
+    for (size_t at = 0; at < size; at += 32768) {
+        const size_t n = std::min<size_t>(32768, size - at);
+        std::vector<uint8_t> frame = at == 0 ? head : std::vector<uint8_t>();
+        frame.insert(frame.end(), data.begin() + static_cast<long>(at), data.begin() + static_cast<long>(at + n));
+        std::vector<uint8_t> out(n);
+        dec.DecodeFrame(frame.data(), frame.size(), out.data(), n);
+        back.insert(back.end(), out.begin(), out.end());
+    }
+    EXPECT_TRUE(back == data);
+
+    mv::TLzxDecoder cut(15);
+    std::vector<uint8_t> frame = head;
+    frame.insert(frame.end(), data.begin(), data.begin() + 30000);
+    std::vector<uint8_t> out(32768);
+    EXPECT_THROW(cut.DecodeFrame(frame.data(), frame.size(), out.data(), out.size()), mv::ECodecError);
+}
