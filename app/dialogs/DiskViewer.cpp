@@ -3,6 +3,7 @@
 #include "app/common/LangStr.h"
 #include "app/common/MessageBox.h"
 #include "app/common/Sounds.h"
+#include "app/dialogs/ShellBrowseParts.h"
 #include "app/mainwindow/ArchiveList.h"
 #include "app/settings/Options.h"
 #include "controls/shell/ShellCombo.h"
@@ -78,29 +79,10 @@ TFrmExplorer::TFrmExplorer(TComponent* owner, const std::string& iniFileName)
     SmallIconsBtn = AddSpeedButton(*this, "SmallIconsBtn", 158, "");
     ListBtn = AddSpeedButton(*this, "ListBtn", 159, "");
     DetailsBtn = AddSpeedButton(*this, "DetailsBtn", 160, "");
-    int tag = 0;
-    for (TSpeedButton* b : {LargeIconsBtn, SmallIconsBtn, ListBtn, DetailsBtn}) {
-        b->SetGroupIndex(2);
-        b->SetTag(tag);
-        b->OnClick = [this, tag](TComponent*) {
-            PlaySoundRes("CLEK");
-            SetViewStyle(tag);
-        };
-        ++tag;
-    }
+    BindViewStyleButtons({LargeIconsBtn, SmallIconsBtn, ListBtn, DetailsBtn},
+                         [this](int style) { SetViewStyle(style); });
 
-    ArvoreTv = new TMvShellTree(this);
-    ArvoreTv->SetName("ArvoreTv");
-    ArvoreTv->SetParent(this);
-    Splitter1 = new TPanel(this);
-    Splitter1->SetName("Splitter1");
-    Splitter1->SetParent(this);
-    Splitter1->SetBevelOuter(TBevelCut::bvNone);
-    ArquivosLv = new TMvShellList(this);
-    ArquivosLv->SetName("ArquivosLv");
-    ArquivosLv->SetParent(this);
-    ArquivosLv->SetMultiSelect(true);
-    ArvoreTv->SetShellList(ArquivosLv);
+    AddShellBrowser(*this, ArvoreTv, Splitter1, ArquivosLv);
     MvShellCombo1->SetShellTree(ArvoreTv);
     MvShellCombo1->SetShellList(ArquivosLv);
 

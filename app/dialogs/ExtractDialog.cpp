@@ -4,6 +4,7 @@
 #include "app/common/MessageBox.h"
 #include "app/common/Sounds.h"
 #include "app/common/StrUtils.h"
+#include "app/dialogs/ShellBrowseParts.h"
 #include "app/settings/Options.h"
 #include "controls/shell/ShellList.h"
 #include "controls/shell/ShellTree.h"
@@ -73,29 +74,10 @@ TfrmExtract::TfrmExtract(TComponent* owner, const std::string& iniFileName)
     SpeedButton2 = AddSpeedButton(*this, "SpeedButton2", 158, "");
     SpeedButton3 = AddSpeedButton(*this, "SpeedButton3", 159, "");
     SpeedButton4 = AddSpeedButton(*this, "SpeedButton4", 160, "");
-    int tag = 0;
-    for (TSpeedButton* b : {SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4}) {
-        b->SetGroupIndex(2);
-        b->SetTag(tag);
-        b->OnClick = [this, tag](TComponent*) {
-            PlaySoundRes("CLEK");
-            SetViewStyle(tag);
-        };
-        ++tag;
-    }
+    BindViewStyleButtons({SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4},
+                         [this](int style) { SetViewStyle(style); });
 
-    ArvoreTv = new TMvShellTree(this);
-    ArvoreTv->SetName("ArvoreTv");
-    ArvoreTv->SetParent(this);
-    Splitter1 = new TPanel(this);
-    Splitter1->SetName("Splitter1");
-    Splitter1->SetParent(this);
-    Splitter1->SetBevelOuter(TBevelCut::bvNone);
-    ArquivosLv = new TMvShellList(this);
-    ArquivosLv->SetName("ArquivosLv");
-    ArquivosLv->SetParent(this);
-    ArquivosLv->SetMultiSelect(true);
-    ArvoreTv->SetShellList(ArquivosLv);
+    AddShellBrowser(*this, ArvoreTv, Splitter1, ArquivosLv);
 
     ArquivosRg = new TRadioGroup(this);
     ArquivosRg->SetName("ArquivosRg");

@@ -1,5 +1,6 @@
 #include "app/dialogs/OptionsDialog.h"
 
+#include "app/common/FormBuild.h"
 #include "app/common/LangStr.h"
 #include "app/common/MessageBox.h"
 #include "app/common/Sounds.h"
@@ -16,24 +17,9 @@ namespace mv {
 
 namespace {
 
-template <typename T> T* Add(TWinControl& parent, TComponent& owner, const char* name, int x, int y, int w, int h) {
-    auto* c = new T(&owner); // owned by the form
-    c->SetName(name);
-    c->SetParent(&parent);
-    c->SetBounds(x, y, w, h);
-    return c;
-}
-
-template <typename T>
-T* AddText(TWinControl& parent, TComponent& owner, const char* name, int x, int y, int w, int h, int text) {
-    T* c = Add<T>(parent, owner, name, x, y, w, h);
-    c->SetCaption(LoadLangStr(text));
-    return c;
-}
-
 // A note of several lines in its box.
 TLabel* AddNote(TWinControl& parent, TComponent& owner, const char* name, int x, int y, int w, int h, int text) {
-    TLabel* note = AddText<TLabel>(parent, owner, name, x, y, w, h, text);
+    TLabel* note = AddCaptioned<TLabel>(parent, owner, name, x, y, w, h, text);
     note->SetAutoSize(false);
     note->SetWordWrap(true);
     note->SetBounds(x, y, w, h);
@@ -68,7 +54,7 @@ TFormConfig::TFormConfig(TComponent* owner, TOptions& options) : TForm(owner), F
     SetClientWidth(FormWidth);
     SetClientHeight(462);
 
-    PageControl1 = Add<TExtPageControl>(*this, *this, "PageControl1", 8, 8, FormWidth - 16, 380);
+    PageControl1 = AddControl<TExtPageControl>(*this, *this, "PageControl1", 8, 8, FormWidth - 16, 380);
     TabSheet1 = PageControl1->AddPage(LoadLangStr(122));
     TabSheet2 = PageControl1->AddPage(LoadLangStr(123));
     LocalProgramasTb = PageControl1->AddPage(LoadLangStr(124));
@@ -78,14 +64,14 @@ TFormConfig::TFormConfig(TComponent* owner, TOptions& options) : TForm(owner), F
     const int w = PageWidth - 24;
 
     // ---- main page
-    ChkGridLines = AddText<TCheckBox>(*TabSheet1, *this, "ChkGridLines", 12, 14, w, 22, 125);
-    ChkAssociacao = AddText<TCheckBox>(*TabSheet1, *this, "ChkAssociacao", 12, 40, w, 22, 126);
-    ChkSons = AddText<TCheckBox>(*TabSheet1, *this, "ChkSons", 12, 66, w, 22, 128);
-    MenuContextoChk = AddText<TCheckBox>(*TabSheet1, *this, "MenuContextoChk", 12, 92, w, 22, 628);
-    RbLarguraColuna = AddText<TRadioGroup>(*TabSheet1, *this, "RbLarguraColuna", 12, 126, w, 76, 129);
+    ChkGridLines = AddCaptioned<TCheckBox>(*TabSheet1, *this, "ChkGridLines", 12, 14, w, 22, 125);
+    ChkAssociacao = AddCaptioned<TCheckBox>(*TabSheet1, *this, "ChkAssociacao", 12, 40, w, 22, 126);
+    ChkSons = AddCaptioned<TCheckBox>(*TabSheet1, *this, "ChkSons", 12, 66, w, 22, 128);
+    MenuContextoChk = AddCaptioned<TCheckBox>(*TabSheet1, *this, "MenuContextoChk", 12, 92, w, 22, 628);
+    RbLarguraColuna = AddCaptioned<TRadioGroup>(*TabSheet1, *this, "RbLarguraColuna", 12, 126, w, 76, 129);
     RbLarguraColuna->Items().Add(LoadLangStr(130));
     RbLarguraColuna->Items().Add(LoadLangStr(131));
-    ResetaBtn = AddText<TButton>(*TabSheet1, *this, "ResetaBtn", 12, 220, 220, 27, 119);
+    ResetaBtn = AddCaptioned<TButton>(*TabSheet1, *this, "ResetaBtn", 12, 220, 220, 27, 119);
     ResetaBtn->SetHint(LoadLangStr(561));
     ResetaBtn->SetShowHint(true);
 
@@ -93,12 +79,12 @@ TFormConfig::TFormConfig(TComponent* owner, TOptions& options) : TForm(owner), F
     auto folderGroup = [&](const char* name, int top, int caption, const char* radioNames[3], const int radioTexts[3],
                            TRadioButton*& one, TRadioButton*& two, TRadioButton*& three, const char* editName,
                            TEdit*& edit, const char* buttonName, TButton*& button) {
-        auto* group = AddText<TGroupBox>(*TabSheet2, *this, name, 8, top, w + 8, 86, caption);
-        one = AddText<TRadioButton>(*group, *this, radioNames[0], 10, 18, w - 16, 20, radioTexts[0]);
-        two = AddText<TRadioButton>(*group, *this, radioNames[1], 10, 38, w - 16, 20, radioTexts[1]);
-        three = AddText<TRadioButton>(*group, *this, radioNames[2], 10, 60, 120, 20, radioTexts[2]);
-        edit = Add<TEdit>(*group, *this, editName, 134, 59, w - 168, 21);
-        button = Add<TButton>(*group, *this, buttonName, w - 30, 59, 28, 21);
+        auto* group = AddCaptioned<TGroupBox>(*TabSheet2, *this, name, 8, top, w + 8, 86, caption);
+        one = AddCaptioned<TRadioButton>(*group, *this, radioNames[0], 10, 18, w - 16, 20, radioTexts[0]);
+        two = AddCaptioned<TRadioButton>(*group, *this, radioNames[1], 10, 38, w - 16, 20, radioTexts[1]);
+        three = AddCaptioned<TRadioButton>(*group, *this, radioNames[2], 10, 60, 120, 20, radioTexts[2]);
+        edit = AddControl<TEdit>(*group, *this, editName, 134, 59, w - 168, 21);
+        button = AddControl<TButton>(*group, *this, buttonName, w - 30, 59, 28, 21);
         button->SetCaption("...");
     };
     const char* iniciar[3] = {"RbIniciar1", "RbIniciar2", "RbIniciar3"};
@@ -113,39 +99,39 @@ TFormConfig::TFormConfig(TComponent* owner, TOptions& options) : TForm(owner), F
     const int adicionarTexts[3] = {142, 143, 144};
     folderGroup("GbAdicionar", 186, 135, adicionar, adicionarTexts, RbAdicionar1, RbAdicionar2, RbAdicionar3,
                 "AdicionarPastaFixaEdit", AdicionarPastaFixaEdit, "AdicionarDialogBtn", AdicionarDialogBtn);
-    auto* temp = AddText<TGroupBox>(*TabSheet2, *this, "GbTemporaria", 8, 276, w + 8, 52, 634);
-    PastaTemporariaEdit = Add<TEdit>(*temp, *this, "PastaTemporariaEdit", 10, 20, w - 44, 21);
-    BitBtn3 = Add<TButton>(*temp, *this, "BitBtn3", w - 30, 20, 28, 21);
+    auto* temp = AddCaptioned<TGroupBox>(*TabSheet2, *this, "GbTemporaria", 8, 276, w + 8, 52, 634);
+    PastaTemporariaEdit = AddControl<TEdit>(*temp, *this, "PastaTemporariaEdit", 10, 20, w - 44, 21);
+    BitBtn3 = AddControl<TButton>(*temp, *this, "BitBtn3", w - 30, 20, 28, 21);
     BitBtn3->SetCaption("...");
 
     // ---- program locations
-    auto* viewer = AddText<TGroupBox>(*LocalProgramasTb, *this, "GbVisualizador", 8, 6, w + 8, 88, 145);
-    AddText<TLabel>(*viewer, *this, "VisualizadorLbl", 10, 22, 80, 16, 146);
-    VisualizadorEdit = Add<TEdit>(*viewer, *this, "VisualizadorEdit", 92, 20, w - 126, 21);
-    VisualizadorDialog = Add<TButton>(*viewer, *this, "VisualizadorDialog", w - 30, 20, 28, 21);
+    auto* viewer = AddCaptioned<TGroupBox>(*LocalProgramasTb, *this, "GbVisualizador", 8, 6, w + 8, 88, 145);
+    AddCaptioned<TLabel>(*viewer, *this, "VisualizadorLbl", 10, 22, 80, 16, 146);
+    VisualizadorEdit = AddControl<TEdit>(*viewer, *this, "VisualizadorEdit", 92, 20, w - 126, 21);
+    VisualizadorDialog = AddControl<TButton>(*viewer, *this, "VisualizadorDialog", w - 30, 20, 28, 21);
     VisualizadorDialog->SetCaption("...");
     AddNote(*viewer, *this, "VisualizadorNota", 10, 48, w - 12, 34, 147);
-    auto* virus = AddText<TGroupBox>(*LocalProgramasTb, *this, "GbVirus", 8, 100, w + 8, 112, 148);
-    AddText<TLabel>(*virus, *this, "VirusLbl", 10, 22, 80, 16, 149);
-    VirusEdit = Add<TEdit>(*virus, *this, "VirusEdit", 92, 20, w - 126, 21);
-    VirusBtn = Add<TButton>(*virus, *this, "VirusBtn", w - 30, 20, 28, 21);
+    auto* virus = AddCaptioned<TGroupBox>(*LocalProgramasTb, *this, "GbVirus", 8, 100, w + 8, 112, 148);
+    AddCaptioned<TLabel>(*virus, *this, "VirusLbl", 10, 22, 80, 16, 149);
+    VirusEdit = AddControl<TEdit>(*virus, *this, "VirusEdit", 92, 20, w - 126, 21);
+    VirusBtn = AddControl<TButton>(*virus, *this, "VirusBtn", w - 30, 20, 28, 21);
     VirusBtn->SetCaption("...");
-    AddText<TLabel>(*virus, *this, "VirusParametrosLbl", 10, 48, 80, 16, 150);
-    VirusParametrosEdit = Add<TEdit>(*virus, *this, "VirusParametrosEdit", 92, 46, w - 126, 21);
+    AddCaptioned<TLabel>(*virus, *this, "VirusParametrosLbl", 10, 48, 80, 16, 150);
+    VirusParametrosEdit = AddControl<TEdit>(*virus, *this, "VirusParametrosEdit", 92, 46, w - 126, 21);
     AddNote(*virus, *this, "VirusNota", 10, 74, w - 12, 34, 151);
-    auto* email = AddText<TGroupBox>(*LocalProgramasTb, *this, "GbEmail", 8, 218, w + 8, 76, 633);
-    AddText<TLabel>(*email, *this, "EmailLbl", 10, 22, 80, 16, 632);
-    EmailPrgEdit = Add<TEdit>(*email, *this, "EmailPrgEdit", 92, 20, w - 126, 21);
-    EmailBtn = Add<TButton>(*email, *this, "EmailBtn", w - 30, 20, 28, 21);
+    auto* email = AddCaptioned<TGroupBox>(*LocalProgramasTb, *this, "GbEmail", 8, 218, w + 8, 76, 633);
+    AddCaptioned<TLabel>(*email, *this, "EmailLbl", 10, 22, 80, 16, 632);
+    EmailPrgEdit = AddControl<TEdit>(*email, *this, "EmailPrgEdit", 92, 20, w - 126, 21);
+    EmailBtn = AddControl<TButton>(*email, *this, "EmailBtn", w - 30, 20, 28, 21);
     EmailBtn->SetCaption("...");
     AddNote(*email, *this, "EmailNota", 10, 48, w - 12, 20, 631);
 
     // ---- under the pages
     NotaLbl = AddNote(*this, *this, "NotaLbl", 10, 394, FormWidth - 20, 30, 132);
-    BitBtn1 = AddText<TBitBtn>(*this, *this, "BitBtn1", FormWidth - 8 - 2 * 96 - 6, 428, 96, 27, 120);
+    BitBtn1 = AddCaptioned<TBitBtn>(*this, *this, "BitBtn1", FormWidth - 8 - 2 * 96 - 6, 428, 96, 27, 120);
     BitBtn1->SetModalResult(mrOk);
     BitBtn1->SetDefault(true);
-    BitBtn2 = AddText<TBitBtn>(*this, *this, "BitBtn2", FormWidth - 8 - 96, 428, 96, 27, 121);
+    BitBtn2 = AddCaptioned<TBitBtn>(*this, *this, "BitBtn2", FormWidth - 8 - 96, 428, 96, 27, 121);
     BitBtn2->SetModalResult(mrCancel);
     BitBtn2->SetCancel(true);
 

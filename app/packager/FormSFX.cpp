@@ -1,5 +1,6 @@
 #include "app/packager/FormSFX.h"
 
+#include "app/common/FormBuild.h"
 #include "app/common/LangStr.h"
 #include "app/common/MessageBox.h"
 #include "app/common/Sounds.h"
@@ -19,21 +20,6 @@
 namespace mv {
 
 namespace {
-
-template <typename T> T* Add(TWinControl& parent, TComponent& owner, const char* name, int x, int y, int w, int h) {
-    auto* c = new T(&owner); // owned by the form
-    c->SetName(name);
-    c->SetParent(&parent);
-    c->SetBounds(x, y, w, h);
-    return c;
-}
-
-template <typename T>
-T* AddText(TWinControl& parent, TComponent& owner, const char* name, int x, int y, int w, int h, int text) {
-    T* c = Add<T>(parent, owner, name, x, y, w, h);
-    c->SetCaption(LoadLangStr(text));
-    return c;
-}
 
 std::string Joined(const std::vector<std::string>& lines) {
     std::string out;
@@ -57,7 +43,7 @@ std::vector<std::string> Lines(const std::string& text) {
 
 // A small button beside a field that opens a file dialog for it.
 TButton* AddBrowse(TWinControl& parent, TComponent& owner, const char* name, int x, int y) {
-    auto* b = Add<TButton>(parent, owner, name, x, y, 36, 22);
+    auto* b = AddControl<TButton>(parent, owner, name, x, y, 36, 22);
     b->SetCaption("...");
     return b;
 }
@@ -105,7 +91,7 @@ TFormSFX::TFormSFX(TComponent* owner, std::string archive, const std::vector<std
     SetClientWidth(800);
     SetClientHeight(530);
 
-    Pages = Add<TExtPageControl>(*this, *this, "Pages", 8, 8, 784, 470);
+    Pages = AddControl<TExtPageControl>(*this, *this, "Pages", 8, 8, 784, 470);
     for (int caption : {235, 247, 252, 260, 265, 267, 271, 280}) Pages->AddPage(LoadLangStr(caption));
     Pages->SetTabPosition(TExtTabPosition::tabPosLeft);
     // Wide enough for the longest page title of every language in two lines.
@@ -115,64 +101,64 @@ TFormSFX::TFormSFX(TComponent* owner, std::string archive, const std::vector<std
     auto page = [this](int i) -> TWinControl& { return *Pages->Page(i); };
 
     // 1: settings file, mode, stub
-    AddText<TLabel>(page(0), *this, "ConfigLbl", 12, 14, 300, 16, 245);
-    ConfigEdit = Add<TEdit>(page(0), *this, "ConfigEdit", 12, 34, 520, 22);
+    AddCaptioned<TLabel>(page(0), *this, "ConfigLbl", 12, 14, 300, 16, 245);
+    ConfigEdit = AddControl<TEdit>(page(0), *this, "ConfigEdit", 12, 34, 520, 22);
     OpenBtn = AddBrowse(page(0), *this, "OpenBtn", 536, 34);
-    auto* modes = AddText<TGroupBox>(page(0), *this, "ModoGrp", 12, 72, 560, 80, 237);
-    RgModoBasico = AddText<TRadioButton>(*modes, *this, "RgModoBasico", 14, 22, 500, 22, 238);
-    RgModoProfissional = AddText<TRadioButton>(*modes, *this, "RgModoProfissional", 14, 48, 500, 22, 239);
-    auto* stubs = AddText<TGroupBox>(page(0), *this, "VersaoGrp", 12, 166, 560, 80, 240);
-    Rg16Bits = AddText<TRadioButton>(*stubs, *this, "Rg16Bits", 14, 22, 540, 22, 241);
-    Rg32Bits = AddText<TRadioButton>(*stubs, *this, "Rg32Bits", 14, 48, 540, 22, 242);
+    auto* modes = AddCaptioned<TGroupBox>(page(0), *this, "ModoGrp", 12, 72, 560, 80, 237);
+    RgModoBasico = AddCaptioned<TRadioButton>(*modes, *this, "RgModoBasico", 14, 22, 500, 22, 238);
+    RgModoProfissional = AddCaptioned<TRadioButton>(*modes, *this, "RgModoProfissional", 14, 48, 500, 22, 239);
+    auto* stubs = AddCaptioned<TGroupBox>(page(0), *this, "VersaoGrp", 12, 166, 560, 80, 240);
+    Rg16Bits = AddCaptioned<TRadioButton>(*stubs, *this, "Rg16Bits", 14, 22, 540, 22, 241);
+    Rg32Bits = AddCaptioned<TRadioButton>(*stubs, *this, "Rg32Bits", 14, 48, 540, 22, 242);
 
     // 2: presentation
-    AddText<TLabel>(page(1), *this, "TituloLbl", 12, 14, 300, 16, 248);
-    TituloEdit = Add<TEdit>(page(1), *this, "TituloEdit", 12, 34, 560, 22);
-    AddText<TLabel>(page(1), *this, "IntroLbl", 12, 66, 300, 16, 249);
-    Memo = Add<TMemo>(page(1), *this, "Memo", 12, 86, 560, 150);
-    AddText<TLabel>(page(1), *this, "PastaLbl", 12, 248, 300, 16, 250);
-    PastaDefaultEdit = Add<TEdit>(page(1), *this, "PastaDefaultEdit", 12, 268, 520, 22);
-    EspecialBtn = Add<TButton>(page(1), *this, "EspecialBtn", 536, 268, 36, 22);
+    AddCaptioned<TLabel>(page(1), *this, "TituloLbl", 12, 14, 300, 16, 248);
+    TituloEdit = AddControl<TEdit>(page(1), *this, "TituloEdit", 12, 34, 560, 22);
+    AddCaptioned<TLabel>(page(1), *this, "IntroLbl", 12, 66, 300, 16, 249);
+    Memo = AddControl<TMemo>(page(1), *this, "Memo", 12, 86, 560, 150);
+    AddCaptioned<TLabel>(page(1), *this, "PastaLbl", 12, 248, 300, 16, 250);
+    PastaDefaultEdit = AddControl<TEdit>(page(1), *this, "PastaDefaultEdit", 12, 268, 520, 22);
+    EspecialBtn = AddControl<TButton>(page(1), *this, "EspecialBtn", 536, 268, 36, 22);
     EspecialBtn->SetCaption(">>");
-    auto* note = AddText<TLabel>(page(1), *this, "NotaLbl", 12, 296, 560, 32, 251);
+    auto* note = AddCaptioned<TLabel>(page(1), *this, "NotaLbl", 12, 296, 560, 32, 251);
     note->SetWordWrap(true);
 
     // 3: advanced options
-    ModificaPastaChk = AddText<TCheckBox>(page(2), *this, "ModificaPastaChk", 12, 14, 560, 22, 253);
-    CriarPastaChk = AddText<TCheckBox>(page(2), *this, "CriarPastaChk", 12, 40, 560, 22, 254);
-    BarraProgressoChk = AddText<TCheckBox>(page(2), *this, "BarraProgressoChk", 12, 66, 560, 22, 255);
-    auto* existing = AddText<TGroupBox>(page(2), *this, "SobrescreverGrp", 12, 100, 560, 110, 256);
-    RgPerguntaSobrescrever = AddText<TRadioButton>(*existing, *this, "RgPerguntaSobrescrever", 14, 24, 530, 22, 257);
-    RgSempreSobrescrever = AddText<TRadioButton>(*existing, *this, "RgSempreSobrescrever", 14, 50, 530, 22, 258);
-    RgNuncaSobrescrever = AddText<TRadioButton>(*existing, *this, "RgNuncaSobrescrever", 14, 76, 530, 22, 259);
+    ModificaPastaChk = AddCaptioned<TCheckBox>(page(2), *this, "ModificaPastaChk", 12, 14, 560, 22, 253);
+    CriarPastaChk = AddCaptioned<TCheckBox>(page(2), *this, "CriarPastaChk", 12, 40, 560, 22, 254);
+    BarraProgressoChk = AddCaptioned<TCheckBox>(page(2), *this, "BarraProgressoChk", 12, 66, 560, 22, 255);
+    auto* existing = AddCaptioned<TGroupBox>(page(2), *this, "SobrescreverGrp", 12, 100, 560, 110, 256);
+    RgPerguntaSobrescrever = AddCaptioned<TRadioButton>(*existing, *this, "RgPerguntaSobrescrever", 14, 24, 530, 22, 257);
+    RgSempreSobrescrever = AddCaptioned<TRadioButton>(*existing, *this, "RgSempreSobrescrever", 14, 50, 530, 22, 258);
+    RgNuncaSobrescrever = AddCaptioned<TRadioButton>(*existing, *this, "RgNuncaSobrescrever", 14, 76, 530, 22, 259);
 
     // 4: protection
-    RgNenhumaProtecao = AddText<TRadioButton>(page(3), *this, "RgNenhumaProtecao", 12, 14, 560, 22, 261);
-    RgProtecaoComSenha = AddText<TRadioButton>(page(3), *this, "RgProtecaoComSenha", 12, 44, 560, 22, 262);
-    AddText<TLabel>(page(3), *this, "SenhaLbl", 36, 76, 80, 16, 263);
-    SenhaEdit = Add<TEdit>(page(3), *this, "SenhaEdit", 120, 72, 240, 22);
-    RgProtecaoExclusiva = AddText<TRadioButton>(page(3), *this, "RgProtecaoExclusiva", 12, 108, 560, 22, 264);
+    RgNenhumaProtecao = AddCaptioned<TRadioButton>(page(3), *this, "RgNenhumaProtecao", 12, 14, 560, 22, 261);
+    RgProtecaoComSenha = AddCaptioned<TRadioButton>(page(3), *this, "RgProtecaoComSenha", 12, 44, 560, 22, 262);
+    AddCaptioned<TLabel>(page(3), *this, "SenhaLbl", 36, 76, 80, 16, 263);
+    SenhaEdit = AddControl<TEdit>(page(3), *this, "SenhaEdit", 120, 72, 240, 22);
+    RgProtecaoExclusiva = AddCaptioned<TRadioButton>(page(3), *this, "RgProtecaoExclusiva", 12, 108, 560, 22, 264);
 
     // 5: messages and buttons
-    TreeView = Add<TListBox>(page(4), *this, "TreeView", 12, 12, 560, 270);
+    TreeView = AddControl<TListBox>(page(4), *this, "TreeView", 12, 12, 560, 270);
     for (int i = 0; i < SfxTextCount; ++i) {
         const int caption = SfxTextCaption(i);
         const std::string text = caption ? LoadLangStr(caption) : "OK";
         TreeView->Items().Add(IsSfxGroupNode(i) ? text : "      " + text);
     }
-    AddText<TLabel>(page(4), *this, "ItemLbl", 12, 290, 300, 16, 266);
-    ItemSelecionado = Add<TMemo>(page(4), *this, "ItemSelecionado", 12, 310, 560, 120);
+    AddCaptioned<TLabel>(page(4), *this, "ItemLbl", 12, 290, 300, 16, 266);
+    ItemSelecionado = AddControl<TMemo>(page(4), *this, "ItemSelecionado", 12, 310, 560, 120);
 
     // 6: program group and associations
-    GrupoProgramasChk = AddText<TCheckBox>(page(5), *this, "GrupoProgramasChk", 12, 8, 280, 22, 268);
-    AddText<TLabel>(page(5), *this, "TituloRegistroLbl", 12, 36, 100, 16, 269);
-    TituloRegistroEdit = Add<TEdit>(page(5), *this, "TituloRegistroEdit", 12, 54, 280, 22);
-    ExtensoesChk = AddText<TCheckBox>(page(5), *this, "ExtensoesChk", 304, 8, 280, 22, 270);
+    GrupoProgramasChk = AddCaptioned<TCheckBox>(page(5), *this, "GrupoProgramasChk", 12, 8, 280, 22, 268);
+    AddCaptioned<TLabel>(page(5), *this, "TituloRegistroLbl", 12, 36, 100, 16, 269);
+    TituloRegistroEdit = AddControl<TEdit>(page(5), *this, "TituloRegistroEdit", 12, 54, 280, 22);
+    ExtensoesChk = AddCaptioned<TCheckBox>(page(5), *this, "ExtensoesChk", 304, 8, 280, 22, 270);
     const int gridTop = 84;
     for (int r = 0; r <= 10; ++r) {
         const int y = gridTop + r * 22;
         for (int c = 0; c < 2; ++c) {
-            auto* e = Add<TEdit>(page(5), *this, "", 12 + c * 140, y, c ? 140 : 138, 21);
+            auto* e = AddControl<TEdit>(page(5), *this, "", 12 + c * 140, y, c ? 140 : 138, 21);
             e->SetName("ProgramGroupGrid_" + std::to_string(r) + "_" + std::to_string(c));
             if (r == 0) e->SetReadOnly(true);
             ProgramGroupGrid[static_cast<size_t>(r)][static_cast<size_t>(c)] = e;
@@ -180,7 +166,7 @@ TFormSFX::TFormSFX(TComponent* owner, std::string archive, const std::vector<std
         const int widths[] = {68, 110, 118};
         int x = 304;
         for (int c = 0; c < 3; ++c) {
-            auto* e = Add<TEdit>(page(5), *this, "", x, y, widths[c] - 2, 21);
+            auto* e = AddControl<TEdit>(page(5), *this, "", x, y, widths[c] - 2, 21);
             e->SetName("ExtensaoGrid_" + std::to_string(r) + "_" + std::to_string(c));
             if (r == 0) e->SetReadOnly(true);
             ExtensaoGrid[static_cast<size_t>(r)][static_cast<size_t>(c)] = e;
@@ -193,52 +179,52 @@ TFormSFX::TFormSFX(TComponent* owner, std::string archive, const std::vector<std
     // The buttons leave the focus in the grid, so that they know its current cell.
     PGButton->SetTabStop(false);
     EXTButton->SetTabStop(false);
-    ArquivosLb = Add<TListBox>(page(5), *this, "ArquivosLb", 12, buttonsTop + 26, 584, 100);
+    ArquivosLb = AddControl<TListBox>(page(5), *this, "ArquivosLb", 12, buttonsTop + 26, 584, 100);
     ArquivosLb->SetVisible(false);
 
     // 7: final actions
-    MostrarTextoChk = AddText<TCheckBox>(page(6), *this, "MostrarTextoChk", 12, 10, 560, 22, 272);
-    ArquivoTextoEdit = Add<TComboBox>(page(6), *this, "ArquivoTextoEdit", 36, 36, 456, 22);
-    Especial1Btn = Add<TButton>(page(6), *this, "Especial1Btn", 496, 36, 36, 22);
+    MostrarTextoChk = AddCaptioned<TCheckBox>(page(6), *this, "MostrarTextoChk", 12, 10, 560, 22, 272);
+    ArquivoTextoEdit = AddControl<TComboBox>(page(6), *this, "ArquivoTextoEdit", 36, 36, 456, 22);
+    Especial1Btn = AddControl<TButton>(page(6), *this, "Especial1Btn", 496, 36, 36, 22);
     Browse1Btn = AddBrowse(page(6), *this, "Browse1Btn", 536, 36);
-    ExecutarAplicacaoChk = AddText<TCheckBox>(page(6), *this, "ExecutarAplicacaoChk", 12, 76, 560, 22, 273);
-    AddText<TLabel>(page(6), *this, "AplicacaoLbl", 36, 104, 100, 16, 274);
-    AplicacaoEdit = Add<TComboBox>(page(6), *this, "AplicacaoEdit", 36, 122, 456, 22);
-    Especial2Btn = Add<TButton>(page(6), *this, "Especial2Btn", 496, 122, 36, 22);
+    ExecutarAplicacaoChk = AddCaptioned<TCheckBox>(page(6), *this, "ExecutarAplicacaoChk", 12, 76, 560, 22, 273);
+    AddCaptioned<TLabel>(page(6), *this, "AplicacaoLbl", 36, 104, 100, 16, 274);
+    AplicacaoEdit = AddControl<TComboBox>(page(6), *this, "AplicacaoEdit", 36, 122, 456, 22);
+    Especial2Btn = AddControl<TButton>(page(6), *this, "Especial2Btn", 496, 122, 36, 22);
     Browse2Btn = AddBrowse(page(6), *this, "Browse2Btn", 536, 122);
-    AddText<TLabel>(page(6), *this, "ParametrosLbl", 36, 150, 100, 16, 275);
-    ParametrosEdit = Add<TComboBox>(page(6), *this, "ParametrosEdit", 36, 168, 456, 22);
-    Especial3Btn = Add<TButton>(page(6), *this, "Especial3Btn", 496, 168, 36, 22);
+    AddCaptioned<TLabel>(page(6), *this, "ParametrosLbl", 36, 150, 100, 16, 275);
+    ParametrosEdit = AddControl<TComboBox>(page(6), *this, "ParametrosEdit", 36, 168, 456, 22);
+    Especial3Btn = AddControl<TButton>(page(6), *this, "Especial3Btn", 496, 168, 36, 22);
     Browse3Btn = AddBrowse(page(6), *this, "Browse3Btn", 536, 168);
-    InstalacaoChk = AddText<TCheckBox>(page(6), *this, "InstalacaoChk", 36, 198, 536, 22, 276);
-    auto* icon = AddText<TGroupBox>(page(6), *this, "IconeGrp", 12, 236, 560, 64, 277);
-    ImagemEscolhidaEdit = Add<TEdit>(*icon, *this, "ImagemEscolhidaEdit", 12, 26, 300, 22);
-    IconePadraoBtn = AddText<TButton>(*icon, *this, "IconePadraoBtn", 320, 24, 112, 26, 278);
-    ProcurarBtn = AddText<TButton>(*icon, *this, "ProcurarBtn", 440, 24, 108, 26, 279);
+    InstalacaoChk = AddCaptioned<TCheckBox>(page(6), *this, "InstalacaoChk", 36, 198, 536, 22, 276);
+    auto* icon = AddCaptioned<TGroupBox>(page(6), *this, "IconeGrp", 12, 236, 560, 64, 277);
+    ImagemEscolhidaEdit = AddControl<TEdit>(*icon, *this, "ImagemEscolhidaEdit", 12, 26, 300, 22);
+    IconePadraoBtn = AddCaptioned<TButton>(*icon, *this, "IconePadraoBtn", 320, 24, 112, 26, 278);
+    ProcurarBtn = AddCaptioned<TButton>(*icon, *this, "ProcurarBtn", 440, 24, 108, 26, 279);
     for (TComboBox* box : {ArquivoTextoEdit, AplicacaoEdit, ParametrosEdit})
         for (const auto& entry : entries) box->Items().Add(LoadLangStr(500) + "\\" + entry);
     for (const auto& entry : entries) ArquivosLb->Items().Add(LoadLangStr(500) + "\\" + entry);
     for (TButton* b : {Especial1Btn, Especial2Btn, Especial3Btn}) b->SetCaption(">>");
 
     // 8: final page
-    AddText<TLabel>(page(7), *this, "DestinoLbl", 12, 14, 300, 16, 322);
-    DestinoEdit = Add<TEdit>(page(7), *this, "DestinoEdit", 12, 34, 520, 22);
+    AddCaptioned<TLabel>(page(7), *this, "DestinoLbl", 12, 14, 300, 16, 322);
+    DestinoEdit = AddControl<TEdit>(page(7), *this, "DestinoEdit", 12, 34, 520, 22);
     DestinoBrowser = AddBrowse(page(7), *this, "DestinoBrowser", 536, 34);
-    CriarBtn = AddText<TButton>(page(7), *this, "CriarBtn", 12, 80, 270, 32, 282);
-    SalvarBtn = AddText<TButton>(page(7), *this, "SalvarBtn", 302, 80, 270, 32, 283);
-    StatusLb = Add<TLabel>(page(7), *this, "StatusLb", 12, 130, 560, 16);
-    ProgressBar1 = Add<TProgressBar>(page(7), *this, "ProgressBar1", 12, 152, 560, 18);
+    CriarBtn = AddCaptioned<TButton>(page(7), *this, "CriarBtn", 12, 80, 270, 32, 282);
+    SalvarBtn = AddCaptioned<TButton>(page(7), *this, "SalvarBtn", 302, 80, 270, 32, 283);
+    StatusLb = AddControl<TLabel>(page(7), *this, "StatusLb", 12, 130, 560, 16);
+    ProgressBar1 = AddControl<TProgressBar>(page(7), *this, "ProgressBar1", 12, 152, 560, 18);
     ProgressBar1->SetRange(0, 100);
 
-    FolderMenu = Add<TListBox>(*this, *this, "FolderMenu", 0, 0, 260, 7 * 18 + 6);
+    FolderMenu = AddControl<TListBox>(*this, *this, "FolderMenu", 0, 0, 260, 7 * 18 + 6);
     for (int item = 0; item < SfxFolderMenuCount; ++item)
         FolderMenu->Items().Add(LoadLangStr(SfxFolderMenuCaption(item)));
     FolderMenu->SetVisible(false);
 
-    VoltarBtn = AddText<TButton>(*this, *this, "VoltarBtn", 464, 490, 104, 30, 243);
-    AvancarBtn = AddText<TButton>(*this, *this, "AvancarBtn", 576, 490, 104, 30, 244);
+    VoltarBtn = AddCaptioned<TButton>(*this, *this, "VoltarBtn", 464, 490, 104, 30, 243);
+    AvancarBtn = AddCaptioned<TButton>(*this, *this, "AvancarBtn", 576, 490, 104, 30, 244);
     AvancarBtn->SetDefault(true);
-    SairBtn = AddText<TButton>(*this, *this, "SairBtn", 688, 490, 104, 30, 172);
+    SairBtn = AddCaptioned<TButton>(*this, *this, "SairBtn", 688, 490, 104, 30, 172);
     SairBtn->SetCancel(true);
 
     AvancarBtn->OnClick = [this](TComponent*) { AvancarBtnClick(); };

@@ -3,7 +3,7 @@
 #include "app/common/LangStr.h"
 #include "app/common/MessageBox.h"
 #include "app/common/Sounds.h"
-#include "app/scripts/ScriptForms.h"
+#include "app/common/FormBuild.h"
 #include "controls/listview/ExtListView.h"
 #include "controls/shell/ShellUtils.h"
 #include "controls/shell/SystemImages.h"

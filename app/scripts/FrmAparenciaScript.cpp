@@ -5,7 +5,7 @@
 #include "app/common/Sounds.h"
 #include "app/common/StrUtils.h"
 #include "app/scripts/FrmScripts.h"
-#include "app/scripts/ScriptForms.h"
+#include "app/common/FormBuild.h"
 #include "app/scripts/ScriptsAppearance.h"
 #include "platform/ui/StdControls.h"
 

@@ -4,7 +4,7 @@
 #include "app/common/MessageBox.h"
 #include "app/common/Sounds.h"
 #include "app/dialogs/SmallPrompts.h"
-#include "app/scripts/ScriptForms.h"
+#include "app/common/FormBuild.h"
 #include "controls/shell/ShellCombo.h"
 #include "controls/shell/ShellData.h"
 #include "controls/shell/ShellList.h"

@@ -4,7 +4,7 @@
 #include "app/common/LangStr.h"
 #include "app/common/MessageBox.h"
 #include "app/common/StrUtils.h"
-#include "app/scripts/ScriptForms.h"
+#include "app/common/FormBuild.h"
 #include "platform/DriveInfo.h"
 #include "platform/FileSystem.h"
 #include "platform/ui/StdControls.h"

@@ -11,7 +11,7 @@
 #include "app/scripts/FrmAparenciaScript.h"
 #include "app/scripts/FrmArquivos.h"
 #include "app/scripts/FrmExecuta.h"
-#include "app/scripts/ScriptForms.h"
+#include "app/common/FormBuild.h"
 #include "app/scripts/ScriptRun.h"
 #include "app/settings/Options.h"
 #include "controls/shell/dialogs/MvOpenDlg.h"

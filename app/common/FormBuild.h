@@ -1,5 +1,5 @@
 #pragma once
-// Building the script windows in code: a control made, named, placed on its parent
+// Building forms in code: a control made, named, placed on its parent
 // and owned by the form.
 #include "app/common/LangStr.h"
 #include "platform/ui/Control.h"
