@@ -189,18 +189,7 @@ void TCommandLine::Add(const std::string& archive, const std::string& path) {
 
 void TCommandLine::AddToNew(const std::string& folder, const std::vector<std::string>& items) {
     FOpener.Lister().SetTag(VzReceiverMainWindow);
-    const std::string archive = NewArchiveName(folder);
-    if (AddFiles) {
-        AddFiles(archive, items);
-        return;
-    }
-    // Without the add dialog the items go in as the A verb adds them.
-    FOpener.Lister().SetArchiveFile(archive);
-    std::vector<std::string> specs;
-    for (const std::string& item : items)
-        if (Exists(item)) specs.push_back(AddSpec(item));
-    if (!specs.empty())
-        FOperations.AddToArchive(specs, true, true, TSwitch::swAdd, TStoredDirNames::sdAbsoluteNoDrv);
+    if (AddFiles) AddFiles(NewArchiveName(folder), items);
 }
 
 void TCommandLine::Wizard(const std::string& archive) {

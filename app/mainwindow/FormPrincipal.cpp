@@ -698,6 +698,11 @@ void TFormPrincipal::CreateCommands() {
 
     FCommandLine = std::make_unique<TCommandLine>(*this, *FOpener, *FOperations, FOptions, std::cerr);
     FCommandLine->ExtractDialog = FOperations->ExtractDialog;
+    // AS and ASQ: the add dialog on the new archive's name with the items, which
+    // writes the archive the user confirms there.
+    FCommandLine->AddFiles = [this](const std::string& archive, const std::vector<std::string>& items) {
+        RunAddCommand(*FAddCommand, archive, items);
+    };
     FCommandLine->RunWizard = FCommands->RunWizard;
     FCommandLine->RunScripts = [this](const std::string& script) { ShowScriptManager(this, script); };
     FCommandLine->EntryNames = [this] {

@@ -7,11 +7,13 @@
 #include "app/ProgramMain.h"
 #include "app/commands/CommandLine.h"
 #include "app/common/LangStr.h"
+#include "app/dialogs/AddDialog.h"
 #include "app/dialogs/ExtractDialog.h"
 #include "app/common/Sounds.h"
 #include "app/mainwindow/FormPrincipal.h"
 #include "app/mainwindow/PackagerFields.h"
 #include "platform/Sound.h"
+#include "controls/toolkit/checklist/CheckListBox.h"
 #include "controls/toolkit/files/TypeAheadCombo.h"
 #include "platform/ui/Buttons.h"
 #include "platform/ui/ModalDriver.h"
@@ -127,6 +129,21 @@ fs::path OwnListFile(const std::vector<std::string>& lines) {
     return file;
 }
 
+// Answers the add dialog with OK once it shows the items it was given; notes their
+// count and whether the destination field is shown.
+struct AddDialogOk {
+    explicit AddDialogOk(TModalDriver& driver) {
+        driver.Queue({TModalAction::maClickResult, 99, std::nullopt, [this](TForm& form) {
+                          auto& f = dynamic_cast<TfrmAddFiles&>(form);
+                          items = f.AdicionadosLb->Items().Count();
+                          destination = f.DestinationShown();
+                          qobject_cast<QAbstractButton*>(f.btnOK->Widget())->click();
+                      }});
+    }
+    int items = -1;
+    bool destination = false;
+};
+
 struct Verbs : ::testing::Test {
     void SetUp() override {
         MV_NEED_TOOL("zip");
@@ -179,19 +196,37 @@ TEST_F(Verbs, SilentVerbsInProcessWriteTheirFilesWithoutAWindowOrASound) {
         EXPECT_EQ(mvtest::ReadFileBytes(tar), before);
     }
 
-    // AS: the first free NovoArquivoN.zip beside the file.
+}
+
+TEST_F(Verbs, AsShowsTheAddDialogOnTheFirstFreeNewArchiveBesideTheFile) {
+    MakeZip(dir.Path());
+    for (int n = 1; n <= 3; ++n) mvtest::WriteFileText(dir / "src" / ("NovoArquivo" + std::to_string(n) + ".zip"), "x");
+    const std::string made = (dir / "src/NovoArquivo4.zip").string();
+    // Cancel: nothing written, the quit marker all the same.
     {
-        SoundLog sounds;
         TModalDriver driver;
-        for (int n = 1; n <= 3; ++n) mvtest::WriteFileText(dir / "src" / ("NovoArquivo" + std::to_string(n) + ".zip"), "x");
-        EXPECT_EQ(RunInProcess({"As", (dir / "src/a.txt").string()}), QuitMarker);
-        const std::string made = (dir / "src/NovoArquivo4.zip").string();
-        ASSERT_TRUE(fs::exists(made));
-        EXPECT_EQ(mvtest::Run("unzip -tq " + Quote(made)).exitCode, 0);
-        EXPECT_EQ(ZipNames(made).size(), 1u);
-        EXPECT_TRUE(sounds.Played().empty());
-        EXPECT_TRUE(driver.Shown().empty());
+        driver.PressEscape();
+        EXPECT_EQ(RunInProcess({"AS", (dir / "src/a.txt").string()}), QuitMarker);
+        ASSERT_EQ(driver.Shown().size(), 1u);
+        EXPECT_FALSE(fs::exists(made));
     }
+    // OK: the file goes into NovoArquivo4.zip, which the peer reads; the main window
+    // never shows and the start sound never plays (the dialog's buttons have theirs).
+    ShownWindows shown;
+    SoundLog sounds;
+    TModalDriver driver;
+    AddDialogOk ok(driver);
+    EXPECT_EQ(RunInProcess({"As", (dir / "src/a.txt").string()}), QuitMarker);
+    EXPECT_EQ(ok.items, 1);
+    EXPECT_TRUE(ok.destination);
+    ASSERT_TRUE(fs::exists(made));
+    EXPECT_EQ(mvtest::Run("unzip -tq " + Quote(made)).exitCode, 0);
+    const auto names = ZipNames(made);
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_TRUE(names.begin()->ends_with("a.txt")) << *names.begin();
+    EXPECT_EQ(std::count(sounds.Played().begin(), sounds.Played().end(), "INICIO"), 0);
+    EXPECT_FALSE(shown.MainWindowShown());
+    EXPECT_EQ(driver.Unanswered(), 0);
 }
 
 TEST_F(Verbs, AsqTakesTheListFileItemsAndDeletesOnlyItsOwnListFile) {
@@ -201,11 +236,17 @@ TEST_F(Verbs, AsqTakesTheListFileItemsAndDeletesOnlyItsOwnListFile) {
     // The handler's own list file, with a blank line: the blank adds nothing.
     const fs::path own =
         OwnListFile({(dir / "src/a.txt").string(), "", "   ", (dir / "src/sub").string()});
-    EXPECT_EQ(RunInProcess({"asq", own.string(), (target / "x").string()}), QuitMarker);
+    {
+        TModalDriver driver;
+        AddDialogOk ok(driver);
+        EXPECT_EQ(RunInProcess({"asq", own.string(), (target / "x").string()}), QuitMarker);
+        EXPECT_EQ(ok.items, 2);
+        EXPECT_TRUE(ok.destination);
+    }
     const std::string made = (target / "NovoArquivo1.zip").string();
     ASSERT_TRUE(fs::exists(made));
-    const std::string base = (dir / "src").string().substr(1) + "/";
-    EXPECT_EQ(ZipNames(made), (std::set<std::string>{base + "a.txt", base + "sub/b.bin"}));
+    // (a folder's files are stored by the dialog's path choice, without folders)
+    EXPECT_EQ(ZipNames(made), (std::set<std::string>{"a.txt", "b.bin"}));
     EXPECT_FALSE(fs::exists(own));
 
     // A file that is not a list file of ours is read and kept, whatever its name.
@@ -213,15 +254,26 @@ TEST_F(Verbs, AsqTakesTheListFileItemsAndDeletesOnlyItsOwnListFile) {
         SCOPED_TRACE(foreign.string());
         mvtest::WriteFileText(foreign, (dir / "src/name with blank.txt").string() + "\n");
         const auto before = mvtest::ReadFileBytes(foreign);
+        TModalDriver driver;
+        AddDialogOk ok(driver);
         EXPECT_EQ(RunInProcess({"ASQ", foreign.string(), (target / "x").string()}), QuitMarker);
+        EXPECT_EQ(ok.items, 1);
         ASSERT_TRUE(fs::exists(foreign));
         EXPECT_EQ(mvtest::ReadFileBytes(foreign), before);
     }
     EXPECT_TRUE(fs::exists(target / "NovoArquivo2.zip"));
     EXPECT_TRUE(fs::exists(target / "NovoArquivo3.zip"));
-    // A missing list file: nothing written, the quit marker all the same.
+    // A missing list file: no dialog, nothing written, the quit marker all the same.
+    TModalDriver driver;
     EXPECT_EQ(RunInProcess({"ASQ", (dir / "gone.tmp").string(), (target / "x").string()}), QuitMarker);
+    EXPECT_TRUE(driver.Shown().empty());
     EXPECT_FALSE(fs::exists(target / "NovoArquivo4.zip"));
+    // The handler's list file is removed also when the user cancels the dialog.
+    const fs::path again = OwnListFile({(dir / "src/a.txt").string()});
+    driver.PressEscape();
+    EXPECT_EQ(RunInProcess({"ASQ", again.string(), (target / "x").string()}), QuitMarker);
+    EXPECT_FALSE(fs::exists(target / "NovoArquivo4.zip"));
+    EXPECT_FALSE(fs::exists(again));
 }
 
 TEST_F(Verbs, VerbsThatShowAFormEndWithTheQuitMarkerWhateverTheAnswer) {
@@ -414,7 +466,7 @@ ChildRun RunChild(const fs::path& root, const std::vector<std::string>& args) {
     return out;
 }
 
-// E, A and AS.
+// E and A.
 TEST_F(Verbs, EachSilentVerbAsAChildProcess) {
     ASSERT_TRUE(fs::exists(ProgramPath())) << ProgramPath();
     const std::string zip = MakeZip(dir.Path());
@@ -432,25 +484,13 @@ TEST_F(Verbs, EachSilentVerbAsAChildProcess) {
               (std::set<std::string>{base + "a.txt", base + "name with blank.txt", base + "sub/b.bin"}));
     EXPECT_TRUE(r.sounds.empty());
 
-    r = RunChild(root, {"AS", (root / "src/name with blank.txt").string()});
-    EXPECT_EQ(r.exitCode, QuitMarker) << r.output;
-    EXPECT_EQ(ZipNames((root / "src/NovoArquivo1.zip").string()), (std::set<std::string>{base + "name with blank.txt"}));
-    EXPECT_TRUE(r.sounds.empty());
 }
 
 TEST_F(Verbs, EachOtherVerbAsAChildProcess) {
     ASSERT_TRUE(fs::exists(ProgramPath())) << ProgramPath();
     MakeZip(dir.Path());
     const fs::path root = dir.Path();
-    const std::string base = (dir / "src").string().substr(1) + "/";
-    fs::create_directories(root / "q");
-    const fs::path own = OwnListFile({(root / "src/a.txt").string()});
-    auto r = RunChild(root, {"ASQ", own.string(), (root / "q/x").string()});
-    EXPECT_EQ(r.exitCode, QuitMarker) << r.output;
-    EXPECT_EQ(ZipNames((root / "q/NovoArquivo1.zip").string()), (std::set<std::string>{base + "a.txt"}));
-    EXPECT_FALSE(fs::exists(own));
-
-    r = RunChild(root, {"/INST"});
+    auto r = RunChild(root, {"/INST"});
     EXPECT_EQ(r.exitCode, QuitMarker) << r.output;
 
     // Bad input: a missing archive is named on the error stream, and the run ends.
@@ -492,7 +532,10 @@ int WaitFor(pid_t pid, int seconds) {
 // program ends with the verb's exit status.
 struct FormVerb {
     const char* name;
-    std::vector<std::string> args; // "<zip>" stands for a small archive
+    // "<zip>" stands for a small archive, "<file>" for a file with a blank in its name,
+    // "<list>" for a list file of the context-menu handler naming it, "<dest>" for a
+    // name in an empty folder
+    std::vector<std::string> args;
     int titleText;                 // the title's text number (0: "Morvelan")
     int exitCode;
 };
@@ -517,7 +560,12 @@ TEST_P(VerbsUnderXvfb, TheFormShowsAndClosingItEndsTheProgram) {
     std::string title = GetParam().titleText ? LoadLangStr(GetParam().titleText) : std::string("Morvelan");
     title.erase(std::remove(title.begin(), title.end(), '&'), title.end());
     std::vector<std::string> argv{ProgramPath()};
-    for (const std::string& a : GetParam().args) argv.push_back(a == "<zip>" ? zip : a);
+    fs::create_directories(dir / "dest");
+    const std::string file = (dir / "src/name with blank.txt").string();
+    const fs::path list = OwnListFile({file});
+    const std::map<std::string, std::string> stand{
+        {"<zip>", zip}, {"<file>", file}, {"<list>", list.string()}, {"<dest>", (dir / "dest/x").string()}};
+    for (const std::string& a : GetParam().args) argv.push_back(stand.count(a) ? stand.at(a) : a);
     const pid_t child = Spawn(argv, {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "MORVELAN_LANG=pt"},
                               (dir / "child.log").string());
     const auto found = mvtest::Run("python3 " + Quote(tool) + " find --display " + display + " --title " + Quote(title) +
@@ -526,6 +574,12 @@ TEST_P(VerbsUnderXvfb, TheFormShowsAndClosingItEndsTheProgram) {
     const auto closed = mvtest::Run("python3 " + Quote(tool) + " close --display " + display + " --title " + Quote(title));
     EXPECT_EQ(closed.exitCode, 0) << closed.output;
     EXPECT_EQ(WaitFor(child, 60), GetParam().exitCode);
+    // Closing the add dialog cancels: no new archive; the handler's list file is gone.
+    EXPECT_FALSE(fs::exists(dir / "src/NovoArquivo1.zip"));
+    EXPECT_FALSE(fs::exists(dir / "dest/NovoArquivo1.zip"));
+    if (GetParam().args.front() == "ASQ" && GetParam().args.size() == 3) {
+        EXPECT_FALSE(fs::exists(list));
+    }
     kill(server, SIGTERM);
     WaitFor(server, 10);
 }
@@ -535,6 +589,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FormVerb{"ExtractDialog", {"ES", "<zip>"}, 3, QuitMarker},
                       FormVerb{"Wizard", {"SFX", "<zip>"}, 0, QuitMarker},
                       FormVerb{"UninstallQuestionClosedIsNo", {"/DEINST"}, 0, QuitMarker},
+                      FormVerb{"AddDialogForOneFile", {"AS", "<file>"}, 76, QuitMarker},
+                      FormVerb{"AddDialogForAListFile", {"ASQ", "<list>", "<dest>"}, 76, QuitMarker},
                       FormVerb{"UnknownVerbShowsTheWindow", {"UNKNOWN", "<zip>"}, 0, 0},
                       FormVerb{"VerbWithoutItsArgumentsShowsTheWindow", {"ASQ", "<zip>"}, 0, 0}),
     [](const ::testing::TestParamInfo<FormVerb>& info) { return std::string(info.param.name); });
