@@ -5,13 +5,13 @@
 //   E archive folder      extract every entry into folder (asks before overwriting)
 //   ES archive            extract through the extract dialog
 //   A archive path        add a file, or a folder's content recursively, to a ZIP
-//   AS file               add the file to a new "NovoArquivoN.zip" beside it
-//   ASQ listfile folder   add the list file's items to a new archive in folder
+//   AS file               the add dialog on the file for a new "NovoArquivoN.zip" beside it
+//   ASQ listfile folder   the add dialog on the list file's items for a new archive in folder
 //   SFX archive           the self-extractor wizard on the archive
 //   /S script             the backup script manager on a script
 //
 // Every verb ends the program with the quit marker (167), also when it fails; the
-// window stays hidden throughout. The silent verbs (E, A) never ask anything that
+// main window stays hidden throughout. The silent verbs (E, A) never ask anything that
 // is not about the files they write: a missing archive or path is reported on the
 // standard error stream, never in a box nobody asked for.
 #include "app/mainwindow/ArchiveOpener.h"
