@@ -380,6 +380,8 @@ int TForm::ShowModal() {
     if (FModal) return mrNone;
     FModalResult = mrNone;
     FModal = true;
+    // Cleared before the form shows, so that a Close() from OnShow counts as asked.
+    FCloseAsked = false;
     QWidget* window = Widget();
     window->setWindowModality(Qt::ApplicationModal);
     if (Visible()) SetVisible(false);
@@ -394,7 +396,6 @@ int TForm::ShowModal() {
     // A modal result set by a button ends the run only when the form agrees to
     // close: OnCloseQuery may refuse and OnClose may keep the form open (caNone),
     // and both run once, as when the user closes the window.
-    FCloseAsked = false;
     for (;;) {
         while (FModalResult == mrNone) loop.exec();
         if (FCloseAsked) break;

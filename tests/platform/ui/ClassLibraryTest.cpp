@@ -253,6 +253,14 @@ TEST(ClassLibrary, ModalResultOfAButtonAsksTheFormAndRunsItsCloseHandler) {
     driver.Click(mrOk);
     EXPECT_EQ(form.ShowModal(), mrOk);
     EXPECT_EQ(log, (std::vector<std::string>{"query", "close", "query", "close"}));
+
+    // A form that closes itself as it shows is asked once as well.
+    log.clear();
+    form.OnClose = [&](TComponent*, TCloseAction&) { log.push_back("close"); };
+    form.OnShow = [&](TComponent*) { form.Close(); };
+    EXPECT_EQ(form.ShowModal(), mrCancel);
+    EXPECT_EQ(log, (std::vector<std::string>{"query", "close"}));
+    form.OnShow = nullptr;
 }
 
 TEST(ClassLibrary, StandardControlsKeepTheirState) {
