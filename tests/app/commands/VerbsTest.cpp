@@ -17,6 +17,7 @@
 #include "controls/toolkit/files/TypeAheadCombo.h"
 #include "platform/ui/Buttons.h"
 #include "platform/ui/ModalDriver.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/DesktopFixture.h"
 
 #include <QAbstractButton>
@@ -439,9 +440,9 @@ TEST_F(Verbs, TheVerbsHandOverToTheWizardScriptsAndAddCommand) {
 
 // ---- the real binary ----------------------------------------------------------------------
 
-std::string ProgramPath() {
-    return (fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "morvelan").string();
-}
+using mvtest::ProgramPath;
+using mvtest::Spawn;
+using mvtest::WaitFor;
 
 struct ChildRun {
     int exitCode = -1;
@@ -500,33 +501,6 @@ TEST_F(Verbs, EachOtherVerbAsAChildProcess) {
     EXPECT_FALSE(fs::exists(root / "o"));
 }
 
-// Starts a program with arguments and extra environment; its pid.
-pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& log) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
-        if (FILE* out = std::freopen(log.c_str(), "w", stdout)) (void)out;
-        dup2(fileno(stdout), 2);
-        std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-int WaitFor(pid_t pid, int seconds) {
-    for (int i = 0; i < seconds * 10; ++i) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return -1;
-}
-
 // One verb that shows a form, as the real binary on its own virtual X server: the
 // form comes up (found by its title), is closed as by the window's close box, and the
 // program ends with the verb's exit status.
@@ -546,16 +520,10 @@ TEST_P(VerbsUnderXvfb, TheFormShowsAndClosingItEndsTheProgram) {
     if (!mvtest::HaveTool("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
     ASSERT_TRUE(fs::exists(ProgramPath()));
     const std::string zip = MakeZip(dir.Path());
-    int number = 500 + (getpid() * 7 + static_cast<int>(GetParam().exitCode)) % 400;
-    while (fs::exists("/tmp/.X11-unix/X" + std::to_string(number)) || fs::exists("/tmp/.X" + std::to_string(number) + "-lock"))
-        ++number;
-    const std::string display = ":" + std::to_string(number);
-    const pid_t server = Spawn({"Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {},
-                               (dir / "xvfb.log").string());
-    for (int i = 0; i < 100 && !fs::exists("/tmp/.X11-unix/X" + std::to_string(number)); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    ASSERT_TRUE(fs::exists("/tmp/.X11-unix/X" + std::to_string(number)));
-    const std::string tool = std::string(MV_SOURCE_DIR) + "/scripts/x11window.py";
+    const mvtest::VirtualDisplay screen((dir / "xvfb.log").string());
+    ASSERT_TRUE(screen.Ready());
+    const std::string display = screen.Display();
+    const std::string tool = mvtest::WindowTool();
     SetLanguageBase(lbPortuguese);
     std::string title = GetParam().titleText ? LoadLangStr(GetParam().titleText) : std::string("Morvelan");
     title.erase(std::remove(title.begin(), title.end(), '&'), title.end());
@@ -580,8 +548,6 @@ TEST_P(VerbsUnderXvfb, TheFormShowsAndClosingItEndsTheProgram) {
     if (GetParam().args.front() == "ASQ" && GetParam().args.size() == 3) {
         EXPECT_FALSE(fs::exists(list));
     }
-    kill(server, SIGTERM);
-    WaitFor(server, 10);
 }
 
 INSTANTIATE_TEST_SUITE_P(

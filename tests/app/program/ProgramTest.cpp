@@ -4,6 +4,7 @@
 // the archive listed, and ends cleanly when the window is closed.
 #include "app/scripts/ScriptFiles.h"
 #include "app/scripts/ScriptRun.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/DesktopFixture.h"
 
 #include <gtest/gtest.h>
@@ -23,43 +24,10 @@ namespace {
 namespace fs = std::filesystem;
 using mvtest::Quote;
 
-// The program beside the test programs' folder (build/morvelan).
-std::string ProgramPath() {
-    return (fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "morvelan").string();
-}
-
-std::string WindowTool() {
-    return std::string(MV_SOURCE_DIR) + "/scripts/x11window.py";
-}
-
-// Starts a program with arguments and extra environment; its pid.
-pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& log) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
-        if (!log.empty()) {
-            if (FILE* out = std::freopen(log.c_str(), "w", stdout)) (void)out;
-            dup2(fileno(stdout), 2);
-        }
-        std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-// Waits up to `seconds` for the child; its exit status, or -1 when it did not end.
-int WaitFor(pid_t pid, int seconds) {
-    for (int i = 0; i < seconds * 10; ++i) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return -1;
-}
+using mvtest::ProgramPath;
+using mvtest::Spawn;
+using mvtest::WaitFor;
+using mvtest::WindowTool;
 
 TEST(Program, BackupScriptRunsHeadlessWithItsExitCode) {
     MV_REQUIRE_TOOL("unzip");
@@ -109,16 +77,9 @@ TEST(Program, ShowsItsWindowWithTheArchiveUnderXvfbAndEndsWhenClosed) {
     const std::string zip = (desktop.Root() / "shown.zip").string();
     ASSERT_EQ(mvtest::Run("zip -q " + Quote(zip) + " one.txt two.txt", desktop.Root()).exitCode, 0);
 
-    // A display number of our own.
-    int number = 90 + getpid() % 400;
-    while (fs::exists("/tmp/.X11-unix/X" + std::to_string(number)) || fs::exists("/tmp/.X" + std::to_string(number) + "-lock"))
-        ++number;
-    const std::string display = ":" + std::to_string(number);
-    const pid_t server = Spawn({"Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {},
-                               (desktop.Root() / "xvfb.log").string());
-    for (int i = 0; i < 100 && !fs::exists("/tmp/.X11-unix/X" + std::to_string(number)); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    ASSERT_TRUE(fs::exists("/tmp/.X11-unix/X" + std::to_string(number)));
+    const mvtest::VirtualDisplay screen((desktop.Root() / "xvfb.log").string());
+    ASSERT_TRUE(screen.Ready());
+    const std::string display = screen.Display();
 
     const std::string log = (desktop.Root() / "morvelan.log").string();
     const pid_t program = Spawn({ProgramPath(), zip}, {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "MORVELAN_LANG=en"}, log);
@@ -138,12 +99,9 @@ TEST(Program, ShowsItsWindowWithTheArchiveUnderXvfbAndEndsWhenClosed) {
     auto closed = mvtest::Run("python3 " + Quote(WindowTool()) + " close --display " + display + " --title " + Quote(title));
     EXPECT_EQ(closed.exitCode, 0) << closed.output;
     const int status = WaitFor(program, 60);
-    if (status < 0) kill(program, SIGKILL), waitpid(program, nullptr, 0);
     std::ifstream in(log);
     const std::string output((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(status, 0) << output;
-    kill(server, SIGTERM);
-    WaitFor(server, 10);
 }
 
 } // namespace
