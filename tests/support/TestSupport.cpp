@@ -104,6 +104,15 @@ bool HaveTool(const std::string& name) {
     return Run("command -v " + Quote(name) + " >/dev/null").exitCode == 0;
 }
 
+std::set<std::string> PeerZipNames(const std::string& zip) {
+    const auto r = Run("unzip -Z1 " + Quote(zip));
+    std::set<std::string> names;
+    std::istringstream in(r.output);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) names.insert(line);
+    return names;
+}
+
 bool RequireTool(const std::string& name) {
     if (HaveTool(name)) return true;
     ADD_FAILURE() << "peer tool " << name << " is not installed (scripts/deps.sh installs it)";

@@ -3,6 +3,7 @@
 // independent peer tools (zip, 7z, arj, ...) that check us against the real world.
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,8 @@ RunResult Run(const std::string& commandLine, const fs::path& cwd = {});
 std::string Quote(const std::string& s);
 // True when a program of that name is on PATH.
 bool HaveTool(const std::string& name);
+// The entry names of a ZIP (folders too) as Info-ZIP's `unzip -Z1` lists them.
+std::set<std::string> PeerZipNames(const std::string& zip);
 // A peer tool the test needs: true when it is on PATH; when it is not, the
 // current test fails (scripts/deps.sh installs every peer) and false comes back.
 bool RequireTool(const std::string& name);

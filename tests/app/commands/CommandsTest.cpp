@@ -132,15 +132,6 @@ bool Shows(const TShownForm& form, const std::string& text) {
     return false;
 }
 
-std::set<std::string> ZipNames(const std::string& zip) {
-    const auto r = mvtest::Run("unzip -Z1 " + Quote(zip));
-    std::set<std::string> names;
-    std::istringstream in(r.output);
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty()) names.insert(line);
-    return names;
-}
-
 TEST(Commands, KeyMapOfTheThreeLanguages) {
     // The command of each key by language base, upper and lower case alike.
     const std::string keys = "ACEFMNSVXBPOIU";
@@ -441,7 +432,7 @@ TEST(Commands, DeleteRemovesTheSelectedEntriesAsThePeersSee) {
         QApplication::sendEvent(f.ArquivosLv->Widget(), &del);
         Pump();
         EXPECT_TRUE(Shows(driver.Shown().back(), LoadLangStr(40)));
-        EXPECT_EQ(ZipNames(zip), (std::set<std::string>{"b.txt"}));
+        EXPECT_EQ(mvtest::PeerZipNames(zip), (std::set<std::string>{"b.txt"}));
         EXPECT_EQ(f.ArquivosLv->RowCount(), 1);
     }
     SetLanguageBase(lbPortuguese);

@@ -109,15 +109,6 @@ std::map<std::string, std::vector<uint8_t>> Tree(const fs::path& folder) {
     return files;
 }
 
-// Entry names of a ZIP as `unzip -Z1` lists them.
-std::set<std::string> ZipNames(const std::string& zip) {
-    const auto r = mvtest::Run("unzip -Z1 " + Quote(zip));
-    std::set<std::string> names;
-    std::istringstream in(r.output);
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty()) names.insert(line);
-    return names;
-}
 
 // A list file as the context-menu handler writes it, in the runtime folder.
 fs::path OwnListFile(const std::vector<std::string>& lines) {
@@ -184,7 +175,7 @@ TEST_F(Verbs, SilentVerbsInProcessWriteTheirFilesWithoutAWindowOrASound) {
         EXPECT_EQ(RunInProcess({"a", added, (dir / "src").string()}), QuitMarker);
         EXPECT_EQ(mvtest::Run("unzip -tq " + Quote(added)).exitCode, 0);
         const std::string base = (dir / "src").string().substr(1) + "/";
-        EXPECT_EQ(ZipNames(added), (std::set<std::string>{base + "a.txt", base + "name with blank.txt", base + "sub/b.bin"}));
+        EXPECT_EQ(mvtest::PeerZipNames(added), (std::set<std::string>{base + "a.txt", base + "name with blank.txt", base + "sub/b.bin"}));
         EXPECT_TRUE(shown.titles.empty());
         EXPECT_TRUE(driver.Shown().empty());
         EXPECT_TRUE(sounds.Played().empty());
@@ -222,7 +213,7 @@ TEST_F(Verbs, AsShowsTheAddDialogOnTheFirstFreeNewArchiveBesideTheFile) {
     EXPECT_TRUE(ok.destination);
     ASSERT_TRUE(fs::exists(made));
     EXPECT_EQ(mvtest::Run("unzip -tq " + Quote(made)).exitCode, 0);
-    const auto names = ZipNames(made);
+    const auto names = mvtest::PeerZipNames(made);
     ASSERT_EQ(names.size(), 1u);
     EXPECT_TRUE(names.begin()->ends_with("a.txt")) << *names.begin();
     EXPECT_EQ(std::count(sounds.Played().begin(), sounds.Played().end(), "INICIO"), 0);
@@ -247,7 +238,7 @@ TEST_F(Verbs, AsqTakesTheListFileItemsAndDeletesOnlyItsOwnListFile) {
     const std::string made = (target / "NovoArquivo1.zip").string();
     ASSERT_TRUE(fs::exists(made));
     // (a folder's files are stored by the dialog's path choice, without folders)
-    EXPECT_EQ(ZipNames(made), (std::set<std::string>{"a.txt", "b.bin"}));
+    EXPECT_EQ(mvtest::PeerZipNames(made), (std::set<std::string>{"a.txt", "b.bin"}));
     EXPECT_FALSE(fs::exists(own));
 
     // A file that is not a list file of ours is read and kept, whatever its name.
@@ -481,7 +472,7 @@ TEST_F(Verbs, EachSilentVerbAsAChildProcess) {
 
     r = RunChild(root, {"A", (root / "a.zip").string(), (root / "src").string()});
     EXPECT_EQ(r.exitCode, QuitMarker) << r.output;
-    EXPECT_EQ(ZipNames((root / "a.zip").string()),
+    EXPECT_EQ(mvtest::PeerZipNames((root / "a.zip").string()),
               (std::set<std::string>{base + "a.txt", base + "name with blank.txt", base + "sub/b.bin"}));
     EXPECT_TRUE(r.sounds.empty());
 

@@ -10,6 +10,7 @@
 #include "platform/LocalTime.h"
 #include "tests/support/TestSupport.h"
 #include "zipwriter/ZipEngine.h"
+#include "tests/app/scripts/ScriptTestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -24,19 +25,7 @@ namespace {
 
 namespace fs = mvtest::fs;
 
-int64_t At(int y, int mo, int d, int h, int mi, int s = 0) {
-    return platform::UnixTimeOf({y, mo, d, h, mi, s});
-}
 
-void SetTime(const fs::path& p, int64_t unixTime) {
-    platform::Fs().SetModTime(p.string(), unixTime);
-}
-
-void Touch(const fs::path& p, const std::string& text, int64_t time) {
-    fs::create_directories(p.parent_path());
-    mvtest::WriteFileText(p, text);
-    SetTime(p, time);
-}
 
 // Entry names of an archive, as zipinfo lists them, sorted.
 std::vector<std::string> ZipNames(const fs::path& zip) {

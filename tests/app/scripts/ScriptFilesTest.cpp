@@ -5,6 +5,7 @@
 #include "platform/FakeFileSystem.h"
 #include "platform/LocalTime.h"
 #include "tests/support/TestSupport.h"
+#include "tests/app/scripts/ScriptTestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +15,6 @@
 namespace mv {
 namespace {
 
-int64_t At(int y, int mo, int d, int h, int mi, int s = 0) {
-    return platform::UnixTimeOf({y, mo, d, h, mi, s});
-}
 
 std::string Cols(const std::string& line, size_t first, size_t last) {
     return CharSubstr(line, first - 1, last - first + 1);

@@ -24,6 +24,7 @@
 #include "platform/ui/ModalDriver.h"
 #include "platform/ui/StdControls.h"
 #include "tests/support/DesktopFixture.h"
+#include "tests/app/scripts/ScriptTestFiles.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -36,15 +37,7 @@ namespace {
 
 namespace fs = mvtest::fs;
 
-int64_t At(int y, int mo, int d, int h, int mi) {
-    return platform::UnixTimeOf({y, mo, d, h, mi, 0});
-}
 
-void Touch(const fs::path& p, const std::string& text, int64_t time) {
-    fs::create_directories(p.parent_path());
-    mvtest::WriteFileText(p, text);
-    platform::Fs().SetModTime(p.string(), time);
-}
 
 std::string FileText(const fs::path& p) {
     const auto bytes = mvtest::ReadFileBytes(p);

@@ -15,6 +15,7 @@
 #include "platform/LocalTime.h"
 #include "tests/support/DesktopFixture.h"
 #include "tests/support/TestSupport.h"
+#include "tests/app/scripts/ScriptTestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -31,15 +32,7 @@ namespace {
 
 namespace fs = mvtest::fs;
 
-int64_t At(int y, int mo, int d, int h, int mi) {
-    return platform::UnixTimeOf({y, mo, d, h, mi, 0});
-}
 
-void Touch(const fs::path& p, const std::string& text, int64_t time) {
-    fs::create_directories(p.parent_path());
-    mvtest::WriteFileText(p, text);
-    platform::Fs().SetModTime(p.string(), time);
-}
 
 std::vector<std::string> Names(TAnalysisView& v) {
     std::vector<std::string> names;
