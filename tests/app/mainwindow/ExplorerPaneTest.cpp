@@ -27,6 +27,7 @@
 #include "platform/ui/ModalDriver.h"
 #include "platform/ui/Panels.h"
 #include "platform/ui/StdControls.h"
+#include "platform/ui/Graphics.h"
 #include "tests/support/DesktopFixture.h"
 
 #include <QAbstractButton>
@@ -238,6 +239,16 @@ TEST(ExplorerPane, ToggleSwapsToolbarsAndTheButtonsWorkInThreeLanguages) {
         EXPECT_LT(w.form->PanelExplorer->Top(), w.form->ArquivosLv->Top());
         // The copies of the commands follow their buttons.
         for (const auto& [copy, source] : p.CommandButtons) EXPECT_EQ(copy->Enabled(), source->Enabled()) << copy->Name();
+        // Every caption fits its button, and the three toolbars fit the window side by side.
+        TCanvas canvas;
+        for (const auto& [copy, source] : p.CommandButtons) {
+            canvas.Font().Assign(copy->Font());
+            EXPECT_GE(copy->Width(), canvas.TextWidth(copy->Caption()) + 8) << copy->Caption();
+        }
+        EXPECT_LE(p.tbExplorerAcao->Left() + p.tbExplorerAcao->Width(), p.tbExplorerUtilitario->Left());
+        EXPECT_LE(p.tbExplorerUtilitario->Left() + p.tbExplorerUtilitario->Width(), p.tbExplorerFuncoes->Left());
+        EXPECT_LE(p.tbExplorerFuncoes->Left() + p.tbExplorerFuncoes->Width(), w.form->ClientWidth());
+        EXPECT_EQ(p.tbExplorerFuncoes->Top(), p.tbExplorerAcao->Top());
         // The view buttons: large icons, then details.
         UserClick(p.LargeIconsBtn);
         EXPECT_EQ(p.ArquivosView->ViewStyle(), TViewStyle::vsIcon);
