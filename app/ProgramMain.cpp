@@ -6,6 +6,7 @@
 #include "app/mainwindow/ProgramStart.h"
 #include "app/scripts/ScriptRun.h"
 #include "app/shell/Install.h"
+#include "controls/shell/ShellCommands.h"
 #include "platform/AppPaths.h"
 #include "platform/IniFile.h"
 #include "platform/RegistryStore.h"
@@ -50,6 +51,13 @@ private:
 
 } // namespace
 
+void InstallProgramPrompts() {
+    SetShellPrompts({[](const std::string& text) {
+                         return ShowMessageBox(text, mkQuestion, mbYesNo, 0, -1, -1) == mrYes;
+                     },
+                     [](const std::string& text) { ShowMessageBox(text, mkWarning, mbOKOnly, 0, -1, -1); }});
+}
+
 int programMain(int argc, char** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
@@ -70,6 +78,7 @@ int programMain(int argc, char** argv) {
     CreateApplication(argc, argv);
     Application->SetTitle("Morvelan");
     ShowExceptionsInMessageBox();
+    InstallProgramPrompts();
 
     std::string associacao;
     try {

@@ -8,4 +8,9 @@ namespace mv {
 // backup run's code after "/W").
 int programMain(int argc, char** argv);
 
+// Gives the parts that ask or warn without a window of their own (the shell verbs:
+// deleting for good when no trash takes an item, failed copies and folders) the
+// program's message boxes. programMain calls it at start.
+void InstallProgramPrompts();
+
 } // namespace mv

@@ -267,7 +267,12 @@ void ReplaceFile(const std::string& source, const std::string& target) {
 
 AtomicWriter::AtomicWriter(const std::string& target) : target(target) {
     std::string dir = DirectoryOf(target);
-    output = Fs().CreateTempFile(dir.empty() ? "." : dir, "." + NameOf(target) + ".");
+    // The temporary file is ".<name>." beside the target. Built by appending:
+    // prepending to a temporary string makes GCC 12 warn of a false overlap.
+    std::string prefix(1, '.');
+    prefix += NameOf(target);
+    prefix += '.';
+    output = Fs().CreateTempFile(dir.empty() ? "." : dir, prefix);
     tempPath = output->Path();
     guard.Set(tempPath);
 }

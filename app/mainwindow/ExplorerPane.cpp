@@ -14,6 +14,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ui/Buttons.h"
 #include "platform/ui/Form.h"
+#include "platform/ui/Graphics.h"
 #include "platform/ui/Panels.h"
 
 #include <algorithm>
@@ -38,6 +39,10 @@ struct TDropState {
     uint32_t Effect = 0;
 };
 
+// Room left and right of a toolbar button's caption, and the least width of the
+// copies of the window's buttons, in pixels.
+constexpr int CaptionMargin = 12, CopyMinWidth = 56;
+
 TSpeedButton* AddButton(TForm& window, TDockToolbar* bar, const char* name, const std::string& caption,
                         const std::string& hint, int width) {
     auto* b = new TSpeedButton(&window); // owned by the window
@@ -46,7 +51,10 @@ TSpeedButton* AddButton(TForm& window, TDockToolbar* bar, const char* name, cons
     b->SetHint(StripChar(hint, '&'));
     b->SetShowHint(true);
     b->SetFlat(true);
-    b->SetBounds(0, 0, width, 30);
+    // Never narrower than its caption: a longer translation would be cut on both sides.
+    TCanvas canvas;
+    canvas.Font().Assign(b->Font());
+    b->SetBounds(0, 0, std::max(width, canvas.TextWidth(caption) + CaptionMargin), 30);
     bar->InsertControl(b);
     return b;
 }
@@ -243,7 +251,8 @@ void TExplorerPane::CreateToolbars(std::array<TDockToolbar*, 2> plainToolbars) {
                 continue;
             }
             const std::string name = "Btn" + source->Name().substr(0, source->Name().size() - 3);
-            TSpeedButton* copy = AddButton(FWindow, bar, name.c_str(), source->Caption(), source->Hint(), source->Width());
+            // As wide as its caption needs, so that the three toolbars share one row.
+            TSpeedButton* copy = AddButton(FWindow, bar, name.c_str(), source->Caption(), source->Hint(), CopyMinWidth);
             copy->OnClick = [source](TComponent*) {
                 if (source->Enabled()) source->Click();
             };

@@ -299,7 +299,9 @@ int ArcFindFirst(const std::string& Mask, uint8_t Attr, TArcSearchRec& Rec) {
     Rec.ExcludeAttr = static_cast<uint8_t>(~Attr & (faHidden | faSysFile | faVolumeID | faDirectory));
     std::string dir = DirectoryOf(Mask);
     std::string pattern = NameOf(Mask);
-    if (dir.empty()) dir = ".";
+    // No folder: the current one. Appended to the empty string: assigning a literal
+    // makes an optimised GCC 12 build warn of a false overlap.
+    if (dir.empty()) dir.push_back('.');
     std::vector<DirEntry> all;
     try {
         all = ListMatching(dir, pattern);

@@ -82,7 +82,7 @@ std::string TZipCommon::GetNextVolumeName(const std::string& name, int n) {
     else if (n <= 99)
         ext = std::string(".") + FVolumeLetter + std::to_string(n);
     else
-        ext = "." + std::to_string(n);
+        ext = '.' + std::to_string(n); // a char: a literal here makes GCC 12 warn of a false overlap
     return folder + file + ext;
 }
 

@@ -3,6 +3,8 @@
 #include "controls/shell/ShellStrings.h"
 #include "platform/desktop/LocaleText.h"
 
+#include <cctype>
+#include <ctime>
 #include <sys/stat.h>
 
 namespace mv {
@@ -17,6 +19,54 @@ std::string FormatKBSize(uint64_t bytes) {
     return at == std::string::npos ? number + text : text.replace(at, 2, number);
 }
 
+namespace {
+
+// The program's pattern of a date with its time in the chosen language (text 84).
+constexpr int32_t ItemTimePattern = 84;
+
+std::string Digits(int value, size_t width) {
+    std::string text = std::to_string(value);
+    return text.size() < width ? std::string(width - text.size(), '0') + text : text;
+}
+
+} // namespace
+
+std::string FormatItemTime(int64_t seconds) {
+    std::string pattern = NamespaceText(ItemTimePattern);
+    if (pattern.empty()) pattern = "dd/mm/yy hh:mm";
+    const time_t when = static_cast<time_t>(seconds);
+    struct tm t {};
+    if (!::localtime_r(&when, &t)) return {};
+    std::string out;
+    bool afterHour = false; // "mm" right after the hour stands for the minutes
+    for (size_t i = 0; i < pattern.size();) {
+        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(pattern[i])));
+        size_t n = 1;
+        while (i + n < pattern.size() && std::tolower(static_cast<unsigned char>(pattern[i + n])) == c) ++n;
+        const size_t width = n >= 2 ? 2 : 1;
+        switch (c) {
+        case 'd': out += Digits(t.tm_mday, width); break;
+        case 'm':
+            out += afterHour ? Digits(t.tm_min, width) : Digits(t.tm_mon + 1, width);
+            afterHour = false;
+            break;
+        case 'y': out += n >= 3 ? Digits(t.tm_year + 1900, 4) : Digits((t.tm_year + 1900) % 100, 2); break;
+        case 'h':
+            out += Digits(t.tm_hour, width);
+            afterHour = true;
+            break;
+        case 'n':
+            out += Digits(t.tm_min, width);
+            afterHour = false;
+            break;
+        case 's': out += Digits(t.tm_sec, width); break;
+        default: out.append(pattern, i, n); break;
+        }
+        i += n;
+    }
+    return out;
+}
+
 void GetFileSizeAndDate(const TIdList& absolute, std::string& size, std::string& modified) {
     size.clear();
     modified.clear();
@@ -27,7 +77,7 @@ void GetFileSizeAndDate(const TIdList& absolute, std::string& size, std::string&
     if (::stat(path.c_str(), &st) != 0) return;
     if (!S_ISDIR(st.st_mode)) size = FormatKBSize(static_cast<uint64_t>(st.st_size));
     int64_t when = st.st_mtim.tv_sec != 0 ? st.st_mtim.tv_sec : st.st_ctim.tv_sec;
-    modified = FormatShortDateTime(when);
+    modified = FormatItemTime(when);
 }
 
 std::string GetPidlTypeName(const TIdList& absolute, uint32_t attributes) {

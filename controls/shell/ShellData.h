@@ -13,6 +13,9 @@ class TComponent;
 
 // "%sKB" of the size in kilobytes, rounded up, with thousands separators.
 std::string FormatKBSize(uint64_t bytes);
+// A moment (seconds since 1970) in local time as the program writes dates with times
+// in the chosen language ("dd/mm/yy hh:mm", "mm/dd/yy hh:mm" in English).
+std::string FormatItemTime(int64_t seconds);
 // Size (files only) and modification texts of an item; both empty for a path-less item
 // and for a mount point.
 void GetFileSizeAndDate(const TIdList& absolute, std::string& size, std::string& modified);

@@ -343,7 +343,7 @@ TMimeBlocks MimeBlocksOf(const TShellDataObject& data, bool cut) {
         out.push_back({"text/uri-list", std::vector<uint8_t>(uris.begin(), uris.end())});
         std::string gnome = std::string(cut ? "cut" : "copy");
         for (const std::string& n : data.Names())
-            if (!n.empty() && n[0] == '/') gnome += "\n" + FileUrl(n);
+            if (!n.empty() && n[0] == '/') gnome += '\n' + FileUrl(n);
         out.push_back({"x-special/gnome-copied-files", std::vector<uint8_t>(gnome.begin(), gnome.end())});
     }
     out.push_back({"text/plain;charset=utf-8", std::vector<uint8_t>(text.begin(), text.end())});

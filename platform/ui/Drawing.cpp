@@ -268,6 +268,9 @@ int DrawText(TCanvas& canvas, const std::string& text, TRect& rect, uint32_t for
         y = rect.Bottom - lineHeight;
 
     const TRect bounds = rect;
+    // Clipped to an empty or inverted rectangle (a cell of a zero-width column less its
+    // margins) nothing shows; the painter would take such a clip as no clip at all.
+    if (!(format & DT_NOCLIP) && (bounds.Right <= bounds.Left || bounds.Bottom <= bounds.Top)) return total;
     WithPainter(canvas, [&](QPainter& p) {
         if (!(format & DT_NOCLIP)) p.setClipRect(ToQRect(bounds), Qt::IntersectClip);
         const QColor textColor = ToQColor(canvas.Font().Color());

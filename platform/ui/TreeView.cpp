@@ -550,7 +550,10 @@ TTreeView::TTreeView(TComponent* owner) : TWinControl(owner), FImpl(std::make_un
     tree->setRootIsDecorated(true);
     tree->setIndentation(19);
     tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The selected node is the current one; the delegate highlights its caption alone.
+    // A node selected in the widget's own terms would also get the highlight painted
+    // over its indentation and expand button, left of the caption.
+    tree->setSelectionMode(QAbstractItemView::NoSelection);
     tree->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tree->header()->setStretchLastSection(false);
@@ -587,7 +590,7 @@ void TTreeView::SetSelected(TTreeNode* node) {
     auto& impl = *FImpl;
     if (node) {
         const QModelIndex index = impl.Model->IndexOf(node);
-        impl.Tree->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        impl.Tree->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
     } else {
         impl.Tree->selectionModel()->clearCurrentIndex();
         impl.Tree->selectionModel()->clearSelection();

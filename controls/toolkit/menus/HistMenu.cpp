@@ -129,14 +129,14 @@ void THistMenu::SaveToRegistry(platform::RegistryStore& store) {
     const int count = FItemCount;
     for (int n = 0; n < count; ++n) {
         const TMenuItem* entry = FMenuItem->Items(FFirstEntry + n);
-        store.WriteString("C" + std::to_string(n), entry->Caption());
-        store.WriteInteger("T" + std::to_string(n), static_cast<int32_t>(entry->Tag()));
+        store.WriteString('C' + std::to_string(n), entry->Caption());
+        store.WriteInteger('T' + std::to_string(n), static_cast<int32_t>(entry->Tag()));
     }
     // Pairs an earlier, longer history left behind would be read back by the next
     // load: they go, up to the first number that was not stored.
     for (int n = count;; ++n) {
-        const bool hadCaption = store.DeleteValue("C" + std::to_string(n));
-        const bool hadTag = store.DeleteValue("T" + std::to_string(n));
+        const bool hadCaption = store.DeleteValue('C' + std::to_string(n));
+        const bool hadTag = store.DeleteValue('T' + std::to_string(n));
         if (!hadCaption && !hadTag) break;
     }
     store.CloseKey();
@@ -155,10 +155,10 @@ void THistMenu::LoadFromRegistry(platform::RegistryStore& store) {
     // load without a word, and the entries before it stay.
     try {
         for (int n = 0;; ++n) {
-            const std::string c = "C" + std::to_string(n);
+            const std::string c = 'C' + std::to_string(n);
             if (!store.ValueExists(c)) break;
             const std::string caption = store.ReadString(c);
-            const int tag = store.ReadInteger("T" + std::to_string(n));
+            const int tag = store.ReadInteger('T' + std::to_string(n));
             AddItem(caption, tag);
         }
     } catch (const platform::ERegistryException&) {

@@ -27,6 +27,7 @@
 #include "platform/ui/ModalDriver.h"
 #include "platform/ui/Panels.h"
 #include "platform/ui/StdControls.h"
+#include "platform/ui/Graphics.h"
 #include "tests/support/DesktopFixture.h"
 
 #include <QAbstractButton>
@@ -40,7 +41,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fcntl.h>
 #include <set>
+#include <sys/stat.h>
 
 namespace mv {
 namespace {
@@ -216,10 +219,13 @@ TEST(ExplorerPane, ToggleSwapsToolbarsAndTheButtonsWorkInThreeLanguages) {
         SCOPED_TRACE(name);
         SetLanguageBase(base);
         Window w;
+        ::setenv("XDG_DATA_DIRS", "/usr/share", 1); // the shared MIME database (restored by the fixture)
         TExplorerPane& p = w.Pane();
         const fs::path zip = MakeZip(w.root);
         fs::create_directories(w.root / "inner/deeper");
         mvtest::WriteFileText(w.root / "notes.txt", "text");
+        const struct timespec stamp[2] = {{1773500825, 0}, {1773500825, 0}}; // 2026-03-14 15:07:05 UTC
+        ::utimensat(AT_FDCWD, (w.root / "notes.txt").c_str(), stamp, 0);
         w.form->Opener().OpenArchive(zip.string());
         w.ShowFolder(w.root);
         // Shown: the explorer toolbars instead of the window's own.
@@ -233,6 +239,16 @@ TEST(ExplorerPane, ToggleSwapsToolbarsAndTheButtonsWorkInThreeLanguages) {
         EXPECT_LT(w.form->PanelExplorer->Top(), w.form->ArquivosLv->Top());
         // The copies of the commands follow their buttons.
         for (const auto& [copy, source] : p.CommandButtons) EXPECT_EQ(copy->Enabled(), source->Enabled()) << copy->Name();
+        // Every caption fits its button, and the three toolbars fit the window side by side.
+        TCanvas canvas;
+        for (const auto& [copy, source] : p.CommandButtons) {
+            canvas.Font().Assign(copy->Font());
+            EXPECT_GE(copy->Width(), canvas.TextWidth(copy->Caption()) + 8) << copy->Caption();
+        }
+        EXPECT_LE(p.tbExplorerAcao->Left() + p.tbExplorerAcao->Width(), p.tbExplorerUtilitario->Left());
+        EXPECT_LE(p.tbExplorerUtilitario->Left() + p.tbExplorerUtilitario->Width(), p.tbExplorerFuncoes->Left());
+        EXPECT_LE(p.tbExplorerFuncoes->Left() + p.tbExplorerFuncoes->Width(), w.form->ClientWidth());
+        EXPECT_EQ(p.tbExplorerFuncoes->Top(), p.tbExplorerAcao->Top());
         // The view buttons: large icons, then details.
         UserClick(p.LargeIconsBtn);
         EXPECT_EQ(p.ArquivosView->ViewStyle(), TViewStyle::vsIcon);
@@ -244,6 +260,10 @@ TEST(ExplorerPane, ToggleSwapsToolbarsAndTheButtonsWorkInThreeLanguages) {
         UserClick(p.DetailsBtn);
         EXPECT_EQ(p.ArquivosView->ViewStyle(), TViewStyle::vsReport);
         EXPECT_EQ(p.Estilo(), 4);
+        // Details: the file's type, and its time as the archive list writes times.
+        const int notes = w.Row("notes.txt");
+        EXPECT_NE(p.ArquivosView->CellText(notes, 2), "");
+        EXPECT_EQ(p.ArquivosView->CellText(notes, 3), base == lbEnglish ? "03/14/26 15:07" : "14/03/26 15:07");
         EXPECT_TRUE(SaveControlImage(*w.form, mvtest::ScreenshotFolder("explorer") + "/explorer-details-" + name + ".png"));
         // Tree button: the tree and its splitter go and come back.
         UserClick(p.ArvoreBtn);

@@ -173,6 +173,16 @@ TEST(DrawText, AlignsClipsAndUnderlinesWhatItDraws) {
         DrawText(canvas.c(), "WWWWWW", r, DT_SINGLELINE | (noClip ? DT_NOCLIP : 0));
         EXPECT_EQ(InkColumns(canvas.bitmap, 0, 30).second >= 10, noClip);
     }
+    // An empty or inverted rectangle (a hidden column's cell less its margins) shows
+    // nothing, not even the ellipsis.
+    for (const TRect& empty : {Rect(50, 0, 50, 30), Rect(54, 0, 46, 30), Rect(10, 20, 110, 10)}) {
+        Canvas4 canvas(120, 30);
+        canvas.c().FillRect(Rect(0, 0, 120, 30));
+        canvas.c().SetBrushStyle(TBrushStyle::bsClear);
+        TRect r = empty;
+        DrawText(canvas.c(), "WWW", r, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
+        EXPECT_LT(InkColumns(canvas.bitmap, 0, 30).first, 0) << empty.Left << "," << empty.Right;
+    }
     // The accelerator's letter is underlined one pixel under the baseline.
     Canvas4 canvas(60, 30);
     canvas.c().FillRect(Rect(0, 0, 60, 30));

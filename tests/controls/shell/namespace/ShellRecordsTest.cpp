@@ -41,6 +41,20 @@ TEST(ShellDetails, KilobyteTexts) {
     desktop::SetTextLocale("");
 }
 
+TEST(ShellDetails, TimesFollowTheProgramsLanguage) {
+    // Whatever the system's locale: the program's own pattern of each language.
+    struct Case {
+        int32_t base;
+        const char* text;
+    } cases[] = {{10000, "14/03/26 15:07"}, {20000, "03/14/26 15:07"}, {50000, "14/03/26 15:07"}};
+    const int64_t moment = 1773500825; // 2026-03-14 15:07:05 UTC (TZ=UTC)
+    for (const Case& c : cases) {
+        desktop::SetNamespaceLanguageBase(c.base);
+        EXPECT_EQ(FormatItemTime(moment), c.text) << c.base;
+    }
+    desktop::SetNamespaceLanguageBase(20000);
+}
+
 TEST(ShellDetails, ListItemsShowSizeTypeAndDate) {
     mvtest::DesktopFixture desk;
     ::setenv("XDG_DATA_DIRS", "/usr/share", 1); // the shared MIME database (restored by the fixture)
@@ -64,7 +78,7 @@ TEST(ShellDetails, ListItemsShowSizeTypeAndDate) {
     EXPECT_EQ(file.GetDetail(1), "2KB");
     EXPECT_EQ(file.GetDetail(2), desktop::ItemTypeName(file.GetAbsoluteIdList()));
     EXPECT_NE(file.GetDetail(2), "");
-    EXPECT_EQ(file.GetDetail(3), "09/09/2001 01:46"); // TZ=UTC
+    EXPECT_EQ(file.GetDetail(3), "09/09/01 01:46"); // TZ=UTC
     EXPECT_EQ(file.GetDetail(4), "");
     // A changed file shows its new size once its record is invalidated.
     mvtest::WriteFileText(desk.Home() / "w/notes.txt", std::string(5000, 'x'));
