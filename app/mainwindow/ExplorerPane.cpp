@@ -4,6 +4,7 @@
 #include "app/common/Sounds.h"
 #include "app/common/StrUtils.h"
 #include "app/dialogs/SmallPrompts.h"
+#include "app/mainwindow/ToolbarButtons.h"
 #include "app/operations/ArchiveOperations.h"
 #include "archive/framework/ArcDetect.h"
 #include "controls/shell/ShellDataObject.h"
@@ -14,7 +15,6 @@
 #include "platform/FileSystem.h"
 #include "platform/ui/Buttons.h"
 #include "platform/ui/Form.h"
-#include "platform/ui/Graphics.h"
 #include "platform/ui/Panels.h"
 
 #include <algorithm>
@@ -39,25 +39,9 @@ struct TDropState {
     uint32_t Effect = 0;
 };
 
-// Room left and right of a toolbar button's caption, and the least width of the
-// copies of the window's buttons, in pixels.
-constexpr int CaptionMargin = 12, CopyMinWidth = 56;
-
-TSpeedButton* AddButton(TForm& window, TDockToolbar* bar, const char* name, const std::string& caption,
-                        const std::string& hint, int width) {
-    auto* b = new TSpeedButton(&window); // owned by the window
-    b->SetName(name);
-    b->SetCaption(caption);
-    b->SetHint(StripChar(hint, '&'));
-    b->SetShowHint(true);
-    b->SetFlat(true);
-    // Never narrower than its caption: a longer translation would be cut on both sides.
-    TCanvas canvas;
-    canvas.Font().Assign(b->Font());
-    b->SetBounds(0, 0, std::max(width, canvas.TextWidth(caption) + CaptionMargin), 30);
-    bar->InsertControl(b);
-    return b;
-}
+// The least width of the copies of the window's buttons, in pixels: each is as wide
+// as its caption needs, so that the three toolbars share one row.
+constexpr int CopyMinWidth = 56;
 
 TNewArchiveDialogRunner& NewArchiveRunner() {
     static TNewArchiveDialogRunner runner;
@@ -251,8 +235,7 @@ void TExplorerPane::CreateToolbars(std::array<TDockToolbar*, 2> plainToolbars) {
                 continue;
             }
             const std::string name = "Btn" + source->Name().substr(0, source->Name().size() - 3);
-            // As wide as its caption needs, so that the three toolbars share one row.
-            TSpeedButton* copy = AddButton(FWindow, bar, name.c_str(), source->Caption(), source->Hint(), CopyMinWidth);
+            TSpeedButton* copy = AddToolbarButton(FWindow, bar, name.c_str(), source->Caption(), source->Hint(), CopyMinWidth);
             copy->OnClick = [source](TComponent*) {
                 if (source->Enabled()) source->Click();
             };
@@ -265,18 +248,18 @@ void TExplorerPane::CreateToolbars(std::array<TDockToolbar*, 2> plainToolbars) {
     tbExplorerFuncoes->SetName("tbExplorerFuncoes");
     tbExplorerFuncoes->SetCaption(LoadLangStr(623));
     tbExplorerFuncoes->SetHideWhenInactive(false);
-    ArvoreBtn = AddButton(FWindow, tbExplorerFuncoes, "ArvoreBtn", "\u2261", LoadLangStr(155), 26);
+    ArvoreBtn = AddToolbarButton(FWindow, tbExplorerFuncoes, "ArvoreBtn", "\u2261", LoadLangStr(155), 26);
     ArvoreBtn->SetGroupIndex(1);
     ArvoreBtn->SetAllowAllUp(true);
     ArvoreBtn->SetDown(true);
-    UpOneLevelBtn = AddButton(FWindow, tbExplorerFuncoes, "UpOneLevelBtn", "\u2191", LoadLangStr(154), 26);
-    NovaPastaBtn = AddButton(FWindow, tbExplorerFuncoes, "NovaPastaBtn", "+", LoadLangStr(156), 26);
+    UpOneLevelBtn = AddToolbarButton(FWindow, tbExplorerFuncoes, "UpOneLevelBtn", "\u2191", LoadLangStr(154), 26);
+    NovaPastaBtn = AddToolbarButton(FWindow, tbExplorerFuncoes, "NovaPastaBtn", "+", LoadLangStr(156), 26);
     tbExplorerFuncoes->InsertControl(new TDockToolbarSep(&FWindow));
     const char* names[] = {"LargeIconsBtn", "SmallIconsBtn", "ListBtn", "DetailsBtn"};
     const char* symbols[] = {"\u25A0", "\u25AA", "\u25AC", "\u25D8"};
     TSpeedButton** buttons[] = {&LargeIconsBtn, &SmallIconsBtn, &ListBtn, &DetailsBtn};
     for (int tag = 0; tag < 4; ++tag) {
-        TSpeedButton* b = AddButton(FWindow, tbExplorerFuncoes, names[tag], symbols[tag], LoadLangStr(157 + tag), 26);
+        TSpeedButton* b = AddToolbarButton(FWindow, tbExplorerFuncoes, names[tag], symbols[tag], LoadLangStr(157 + tag), 26);
         b->SetGroupIndex(2);
         b->SetTag(tag);
         b->OnClick = [this, tag](TComponent*) { LargeIconsBtnClick(tag); };

@@ -16,6 +16,7 @@
 #include "app/mainwindow/DropFiles.h"
 #include "app/mainwindow/ExplorerPane.h"
 #include "app/mainwindow/OpenArchiveDialog.h"
+#include "app/mainwindow/ToolbarButtons.h"
 #include "app/search/FormProcura.h"
 #include "controls/shell/dialogs/MvOpenDlg.h"
 #include "app/operations/ArchiveOperations.h"
@@ -280,14 +281,8 @@ void TFormPrincipal::CreateToolbars() {
     DockSuperior->SetParent(this);
     auto button = [this](TDockToolbar* bar, const char* name, const std::string& caption, const std::string& hint,
                          std::function<void()> click) {
-        auto* b = Make<TSpeedButton>(this, name);
-        b->SetCaption(caption);
-        b->SetHint(StripChar(hint, '&'));
-        b->SetShowHint(true);
-        b->SetFlat(true);
-        b->SetBounds(0, 0, 72, 30);
+        TSpeedButton* b = AddToolbarButton(*this, bar, name, caption, hint, 72);
         if (click) b->OnClick = [click](TComponent*) { click(); };
-        bar->InsertControl(b);
         return b;
     };
     tbAcao = Make<TDockToolbar>(this, "tbAcao");

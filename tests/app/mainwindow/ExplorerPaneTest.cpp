@@ -245,6 +245,12 @@ TEST(ExplorerPane, ToggleSwapsToolbarsAndTheButtonsWorkInThreeLanguages) {
             canvas.Font().Assign(copy->Font());
             EXPECT_GE(copy->Width(), canvas.TextWidth(copy->Caption()) + 8) << copy->Caption();
         }
+        // So does every caption of the window's own toolbars.
+        for (TSpeedButton* b : {w.form->NovoBtn, w.form->AbrirBtn, w.form->AdicionarBtn, w.form->ExtrairBtn,
+                                w.form->ExplorerBtn, w.form->ExecutaveisBtn, w.form->AntiVirusBtn, w.form->EmailBtn}) {
+            canvas.Font().Assign(b->Font());
+            EXPECT_GE(b->Width(), canvas.TextWidth(b->Caption()) + 8) << b->Caption();
+        }
         EXPECT_LE(p.tbExplorerAcao->Left() + p.tbExplorerAcao->Width(), p.tbExplorerUtilitario->Left());
         EXPECT_LE(p.tbExplorerUtilitario->Left() + p.tbExplorerUtilitario->Width(), p.tbExplorerFuncoes->Left());
         EXPECT_LE(p.tbExplorerFuncoes->Left() + p.tbExplorerFuncoes->Width(), w.form->ClientWidth());
