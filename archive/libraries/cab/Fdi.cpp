@@ -75,7 +75,7 @@ std::string FindNameIgnoringCase(const std::string& path) {
     };
     std::string dir = platform::DirectoryOf(path);
     const std::string want = lower(platform::NameOf(path));
-    if (dir.empty()) dir = ".";
+    if (dir.empty()) dir.push_back('.');
     try {
         for (const auto& e : platform::Fs().ListDirectory(dir))
             if (lower(e.Name) == want) return platform::JoinPath(dir, e.Name);

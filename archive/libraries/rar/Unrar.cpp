@@ -98,8 +98,11 @@ struct RarArchive {
         return true;
     }
     Rar5Keys Key50(const uint8_t salt[16], unsigned lg2) {
-        std::string id = "5" + std::to_string(lg2) + password + '\0' +
-                         std::string(reinterpret_cast<const char*>(salt), 16);
+        std::string id(1, '5');
+        id += std::to_string(lg2);
+        id += password;
+        id.push_back('\0');
+        id.append(reinterpret_cast<const char*>(salt), 16);
         auto it = keyCache.find(id);
         if (it == keyCache.end()) {
             Rar5Keys k = DeriveKey50(password, salt, lg2);
@@ -818,7 +821,7 @@ std::string RarNextVolumeName(const std::string& name, bool newNumbering) {
             for (size_t k = i; k > nameStart; --k) {
                 char& c = s[k - 1];
                 if (!digit(c)) {
-                    s.insert(k, "1");
+                    s.insert(s.begin() + static_cast<std::ptrdiff_t>(k), '1');
                     return s;
                 }
                 if (c < '9') {
@@ -827,7 +830,7 @@ std::string RarNextVolumeName(const std::string& name, bool newNumbering) {
                 }
                 c = '0';
             }
-            s.insert(nameStart, "1");
+            s.insert(s.begin() + static_cast<std::ptrdiff_t>(nameStart), '1');
             return s;
         }
     }
