@@ -77,7 +77,7 @@ constexpr uint32_t MinMatch = 3;
 constexpr uint32_t MaxMatch = 258;
 constexpr uint32_t MinLookahead = MaxMatch + MinMatch + 1;
 constexpr uint32_t MaxDist = WSize - MinLookahead;
-constexpr uint32_t TooFar = 4096;
+constexpr uint32_t TooFar = 8192;
 constexpr uint32_t LitBufSize = 65536;
 // Symbols are gathered in segments of this many; at the end of each the block
 // writer decides whether the segment joins the block or starts a new one. The
@@ -95,7 +95,7 @@ struct TLevel {
 };
 constexpr TLevel LevelTable[10] = {
     {0, 0, 0, 0},    {4, 4, 8, 4},      {4, 5, 16, 8},     {4, 6, 32, 32},       {4, 4, 16, 16},
-    {8, 16, 32, 32}, {8, 16, 128, 128}, {8, 32, 128, 256}, {32, 128, 258, 1024}, {32, 258, 258, 1024}};
+    {8, 16, 32, 32}, {8, 32, 96, 80}, {8, 32, 128, 256}, {32, 128, 258, 1024}, {32, 258, 258, 1024}};
 
 inline uint16_t Load16(const uint8_t* p) {
     uint16_t v;
@@ -149,8 +149,8 @@ __attribute__((optimize("tree-vectorize")))
 #endif
 void Rebase(uint16_t* table, size_t count) {
     for (size_t i = 0; i < count; ++i) {
-        uint16_t v = table[i];
-        table[i] = static_cast<uint16_t>(v - std::min<uint16_t>(v, static_cast<uint16_t>(WSize)));
+        const uint16_t v = table[i];
+        table[i] = static_cast<uint16_t>(v > WSize ? v - WSize : 0);
     }
 }
 
@@ -281,55 +281,73 @@ struct TDeflateEncoder::State {
     // answers the previous head of that chain (0 = none); nearHead is left at
     // the nearest earlier position with the same first three bytes (by hash).
     inline uint32_t Insert(uint32_t s) {
-        const uint8_t* w = window.data();
-        const uint8_t* p = w + s;
-        uint32_t v = p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-        uint32_t h4 = (v * HashMultiplier) >> (32 - HashBits);
-        uint32_t h3 = ((v & 0xFFFFFF) * HashMultiplier) >> (32 - NearBits);
-        uint32_t h = head[h4];
-        prev[s & WMask] = static_cast<uint16_t>(h);
-        head[h4] = static_cast<uint16_t>(s);
-        nearHead = near[h3];
-        near[h3] = static_cast<uint16_t>(s);
-        return h;
+        TCandidates c = InsertAt(window.data(), s);
+        nearHead = c.nearPos;
+        return c.chainPos;
+    }
+
+    // The candidates of a position: the previous head of its chain and the
+    // nearest earlier position with the same first three bytes (0 = none).
+    struct TCandidates {
+        uint32_t chainPos, nearPos;
+    };
+    inline TCandidates InsertAt(const uint8_t* w, uint32_t s) {
+        const uint32_t v = Load32(w + s);
+        const uint32_t h4 = (v * HashMultiplier) >> (32 - HashBits);
+        const uint32_t h3 = ((v & 0xFFFFFF) * HashMultiplier) >> (32 - NearBits);
+        uint16_t* const heads = head.data();
+        uint16_t* const nears = near.data();
+        TCandidates c{heads[h4], nears[h3]};
+        prev[s & WMask] = static_cast<uint16_t>(c.chainPos);
+        heads[h4] = static_cast<uint16_t>(s);
+        nears[h3] = static_cast<uint16_t>(s);
+        return c;
     }
 
     // Longest match at strStart longer than prevLength, from the nearest
     // three-byte candidate and the chain from `cur`; sets matchStart. The
     // answer never exceeds the look-ahead.
     uint32_t LongestMatch(uint32_t cur) {
-        const uint8_t* w = window.data();
-        const uint8_t* scan = w + strStart;
-        uint32_t chainLeft = chain;
-        uint32_t best = prevLength;
-        uint32_t niceLen = nice < lookahead ? nice : lookahead;
-        uint32_t limit = strStart > MaxDist ? strStart - MaxDist : 0;
-        if (prevLength >= good) chainLeft >>= 2;
-        if (best < MinMatch && nearHead > limit) {
-            const uint8_t* m = w + nearHead;
-            uint32_t len = MatchLength(scan, m, MaxMatch);
+        uint32_t chainLeft = prevLength >= good ? chain >> 2 : chain;
+        return FindMatch(window.data(), strStart, lookahead, prevLength, chainLeft,
+                         TCandidates{cur, nearHead}, matchStart);
+    }
+
+    // Longest match at s longer than `best` (at most `avail` bytes), trying
+    // the nearest three-byte candidate (only while nothing of three bytes is
+    // known), then at most chainLeft positions of the chain of the first four
+    // bytes. Answers the length (clipped to `avail`) and sets start when a
+    // longer match was found.
+    inline uint32_t FindMatch(const uint8_t* w, uint32_t s, uint32_t avail, uint32_t best, uint32_t chainLeft,
+                              TCandidates c, uint32_t& start) const {
+        const uint8_t* scan = w + s;
+        const uint32_t niceLen = nice < avail ? nice : avail;
+        const uint32_t limit = s > MaxDist ? s - MaxDist : 0;
+        if (best < MinMatch && c.nearPos > limit) {
+            uint32_t len = MatchLength(scan, w + c.nearPos, MaxMatch);
             if (len > best) {
                 best = len;
-                matchStart = nearHead;
-                if (len >= niceLen) return best <= lookahead ? best : lookahead;
+                start = c.nearPos;
+                if (len >= niceLen) return best <= avail ? best : avail;
             }
         }
-        if (cur <= limit) return best <= lookahead ? best : lookahead;
-        const uint16_t* links = prev.data();
-        uint16_t scanStart = Load16(scan);
+        const uint16_t* const links = prev.data();
+        uint32_t cur = c.chainPos;
+        if (cur <= limit || chainLeft == 0) return best <= avail ? best : avail;
+        const uint16_t scanStart = Load16(scan);
         uint16_t scanEnd = Load16(scan + best - 1);
         do {
             const uint8_t* m = w + cur;
             if (Load16(m + best - 1) != scanEnd || Load16(m) != scanStart) continue;
             uint32_t len = 2 + MatchLength(scan + 2, m + 2, MaxMatch - 2);
             if (len > best) {
-                matchStart = cur;
+                start = cur;
                 best = len;
                 if (len >= niceLen) break;
                 scanEnd = Load16(scan + best - 1);
             }
         } while ((cur = links[cur & WMask]) > limit && --chainLeft != 0);
-        return best <= lookahead ? best : lookahead;
+        return best <= avail ? best : avail;
     }
 
     // ---- symbols -----------------------------------------------------------
@@ -541,7 +559,8 @@ struct TDeflateEncoder::State {
     // Input bytes the first `count` symbols of the buffer stand for.
     uint64_t InputLengthOf(uint32_t count) const {
         uint64_t n = 0;
-        for (uint32_t i = 0; i < count; ++i) n += symDist[i] == 0 ? 1 : symLit[i] + MinMatch;
+        for (uint32_t i = 0; i < count; ++i)
+            n += 1 + static_cast<uint32_t>(symDist[i] != 0) * (symLit[i] + MinMatch - 1);
         return n;
     }
 
@@ -724,6 +743,7 @@ struct TDeflateEncoder::State {
     // runs short, since each symbol store would otherwise force the compiler
     // to reload and store the members.
     void DeflateQuick() {
+        constexpr uint32_t QuickStep = 8, QuickMissShift = 6;
         const uint32_t insertAll = options.Level == 1 ? QuickInsertAll : MaxMatch;
         const uint8_t* w = window.data();
         uint16_t* table = buckets.data();
@@ -774,7 +794,7 @@ struct TDeflateEncoder::State {
                     if (best <= insertAll) {
                         for (uint32_t p = s + 1; p < s + best; ++p) BucketInsert(table, w, p);
                     } else {
-                        for (uint32_t p = s + 1; p < s + best - 1; p += 8) BucketInsert(table, w, p);
+                        for (uint32_t p = s + 1; p < s + best - 1; p += QuickStep) BucketInsert(table, w, p);
                         BucketInsert(table, w, s + best - 1);
                     }
                     s += best;
@@ -784,7 +804,7 @@ struct TDeflateEncoder::State {
                     // in between go out as literals. They still go into the
                     // table, which costs little, so that a later copy of them
                     // is found wherever its search lands.
-                    uint32_t run = 1 + (misses++ >> 6);
+                    uint32_t run = 1 + (misses++ >> QuickMissShift);
                     const uint32_t searched = s;
                     do {
                         if (s != searched) BucketInsert(table, w, s);
@@ -846,53 +866,86 @@ struct TDeflateEncoder::State {
     }
 
     // Levels 4..9: look one position ahead before taking a match, and keep the
-    // match of the previous position when the next one is not longer.
+    // match of the previous position when the next one is not longer. A match
+    // found at s-1 is pending while s is searched for a longer one; the loop
+    // runs on locals until the look-ahead or the symbol buffer runs short.
     void DeflateLazy() {
-        uint32_t matchLength = MinMatch - 1;
-        bool matchAvailable = false;
+        const uint8_t* w = window.data();
+        uint8_t* lits = symLit.data();
+        uint16_t* dists = symDist.data();
+        const TTables& t = *tables;
+        uint32_t pendLen = 0; // length of the match pending at s-1 (0 = none)
+        uint32_t pendStart = 0;
+        uint32_t s = strStart;
         for (;;) {
             if (lookahead < MinLookahead) {
+                strStart = s;
+                matchStart = pendStart;
                 FillWindow();
+                s = strStart;
+                pendStart = matchStart;
                 if (lookahead == 0) break;
             }
-            uint32_t hashHead = 0;
-            nearHead = 0;
-            if (lookahead >= MinMatch) hashHead = Insert(strStart);
-            prevLength = matchLength;
-            uint32_t prevMatch = matchStart;
-            matchLength = MinMatch - 1;
-            if (prevLength < lazy && ((hashHead != 0 && strStart - hashHead <= MaxDist) ||
-                                      (nearHead != 0 && strStart - nearHead <= MaxDist))) {
-                matchLength = LongestMatch(hashHead);
-                if (matchLength == MinMatch && strStart - matchStart > TooFar) matchLength = MinMatch - 1;
+            const uint32_t end = s + lookahead;
+            const uint32_t stop = endOfInput ? end : end - MinLookahead + 1;
+            uint32_t n = symCount;
+            const uint32_t nLimit = segLimit;
+            while (s < stop && n < nLimit) {
+                const uint32_t avail = end - s;
+                TCandidates c{0, 0};
+                if (avail >= MinMatch) c = InsertAt(w, s);
+                if (pendLen == 0) {
+                    uint32_t start = 0;
+                    uint32_t len = avail >= MinMatch ? FindMatch(w, s, avail, MinMatch - 1, chain, c, start) : 0;
+                    if (len == MinMatch && s - start > TooFar) len = 0;
+                    if (len >= MinMatch) {
+                        pendLen = len;
+                        pendStart = start;
+                    } else {
+                        lits[n] = w[s];
+                        dists[n] = 0;
+                        ++n;
+                        ++litFreq[w[s]];
+                    }
+                    ++s;
+                    continue;
+                }
+                uint32_t len = 0, start = 0;
+                if (pendLen < lazy && avail >= MinMatch)
+                    len = FindMatch(w, s, avail, pendLen, pendLen >= good ? chain >> 2 : chain, c, start);
+                if (len > pendLen) {
+                    // Longer one byte later: the byte before goes out as a literal.
+                    lits[n] = w[s - 1];
+                    dists[n] = 0;
+                    ++n;
+                    ++litFreq[w[s - 1]];
+                    pendLen = len;
+                    pendStart = start;
+                    ++s;
+                    continue;
+                }
+                const uint32_t dist = s - 1 - pendStart;
+                lits[n] = static_cast<uint8_t>(pendLen - MinMatch);
+                dists[n] = static_cast<uint16_t>(dist);
+                ++n;
+                ++litFreq[t.LengthCode[pendLen - MinMatch] + EndOfBlock + 1];
+                ++distFreq[DistCodeOf(t, dist - 1)];
+                // The positions inside the match go into the tables too.
+                const uint32_t matchEnd = s - 1 + pendLen;
+                const uint32_t lastInsert = std::min(matchEnd - 1, end - MinMatch);
+                for (uint32_t p = s + 1; p <= lastInsert; ++p) InsertAt(w, p);
+                s = matchEnd;
+                pendLen = 0;
             }
-            if (prevLength >= MinMatch && matchLength <= prevLength) {
-                uint32_t maxInsert = strStart + lookahead - MinMatch;
-                bool flush = TallyMatch(strStart - 1 - prevMatch, prevLength - MinMatch);
-                lookahead -= prevLength - 1;
-                prevLength -= 2;
-                do {
-                    if (++strStart <= maxInsert) Insert(strStart);
-                } while (--prevLength != 0);
-                matchAvailable = false;
-                matchLength = MinMatch - 1;
-                ++strStart;
-                if (flush) {
-                    EndSegment(false);
-                }
-            } else if (matchAvailable) {
-                if (TallyLiteral(window[strStart - 1])) {
-                    EndSegment(false);
-                }
-                ++strStart;
-                --lookahead;
-            } else {
-                matchAvailable = true;
-                ++strStart;
-                --lookahead;
+            lookahead = end - s;
+            symCount = n;
+            if (n == nLimit) {
+                // The symbols stand for the input up to the pending match.
+                strStart = pendLen ? s - 1 : s;
+                EndSegment(false);
             }
         }
-        if (matchAvailable) TallyLiteral(window[strStart - 1]);
+        strStart = s;
         EndSegment(true);
     }
 
