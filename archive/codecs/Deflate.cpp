@@ -78,6 +78,13 @@ constexpr uint32_t MaxMatch = 258;
 constexpr uint32_t MinLookahead = MaxMatch + MinMatch + 1;
 constexpr uint32_t MaxDist = WSize - MinLookahead;
 constexpr uint32_t TooFar = 8192;
+// A match one byte longer than the one in hand is not taken when its distance
+// needs more than this many extra bits more (it would cost more than it saves).
+constexpr uint32_t FartherBits = 4;
+// The same for the match one position later of the lazy parser, which also
+// costs a literal: one byte longer, or two bytes longer.
+constexpr int LazyFartherBits1 = 3;
+constexpr int LazyFartherBits2 = 7;
 constexpr uint32_t LitBufSize = 65536;
 // Symbols are gathered in segments of this many; at the end of each the block
 // writer decides whether the segment joins the block or starts a new one. The
@@ -95,7 +102,7 @@ struct TLevel {
 };
 constexpr TLevel LevelTable[10] = {
     {0, 0, 0, 0},    {4, 4, 8, 4},      {4, 5, 16, 8},     {4, 6, 32, 32},       {4, 4, 16, 16},
-    {8, 16, 32, 32}, {8, 32, 96, 80}, {8, 32, 128, 256}, {32, 128, 258, 1024}, {32, 258, 258, 1024}};
+    {8, 16, 32, 32}, {4, 16, 48, 72}, {8, 32, 128, 256}, {32, 128, 258, 1024}, {32, 258, 258, 1024}};
 
 inline uint16_t Load16(const uint8_t* p) {
     uint16_t v;
@@ -316,18 +323,22 @@ struct TDeflateEncoder::State {
     // Longest match at s longer than `best` (at most `avail` bytes), trying
     // the nearest three-byte candidate (only while nothing of three bytes is
     // known), then at most chainLeft positions of the chain of the first four
-    // bytes. Answers the length (clipped to `avail`) and sets start when a
-    // longer match was found.
+    // bytes. A candidate only one byte longer than the match in hand but much
+    // farther away is passed over: its distance costs more extra bits than
+    // the byte saves. Answers the length (clipped to `avail`) and sets start
+    // when a longer match was found.
     inline uint32_t FindMatch(const uint8_t* w, uint32_t s, uint32_t avail, uint32_t best, uint32_t chainLeft,
                               TCandidates c, uint32_t& start) const {
         const uint8_t* scan = w + s;
         const uint32_t niceLen = nice < avail ? nice : avail;
         const uint32_t limit = s > MaxDist ? s - MaxDist : 0;
+        uint32_t bestDistBits = 0; // of the match found here (0 = none yet)
         if (best < MinMatch && c.nearPos > limit) {
             uint32_t len = MatchLength(scan, w + c.nearPos, MaxMatch);
             if (len > best) {
                 best = len;
                 start = c.nearPos;
+                bestDistBits = static_cast<uint32_t>(std::bit_width(s - c.nearPos));
                 if (len >= niceLen) return best <= avail ? best : avail;
             }
         }
@@ -341,6 +352,9 @@ struct TDeflateEncoder::State {
             if (Load16(m + best - 1) != scanEnd || Load16(m) != scanStart) continue;
             uint32_t len = 2 + MatchLength(scan + 2, m + 2, MaxMatch - 2);
             if (len > best) {
+                const uint32_t distBits = static_cast<uint32_t>(std::bit_width(s - cur));
+                if (len == best + 1 && bestDistBits != 0 && distBits > bestDistBits + FartherBits) continue;
+                bestDistBits = distBits;
                 start = cur;
                 best = len;
                 if (len >= niceLen) break;
@@ -913,6 +927,12 @@ struct TDeflateEncoder::State {
                 uint32_t len = 0, start = 0;
                 if (pendLen < lazy && avail >= MinMatch)
                     len = FindMatch(w, s, avail, pendLen, pendLen >= good ? chain >> 2 : chain, c, start);
+                if (len > pendLen && len <= pendLen + 2) {
+                    // Waiting costs a literal; a match only a byte or two
+                    // longer but much farther away does not repay it.
+                    const int farther = static_cast<int>(std::bit_width(s - start)) - static_cast<int>(std::bit_width(s - 1 - pendStart));
+                    if (farther > (len == pendLen + 1 ? LazyFartherBits1 : LazyFartherBits2)) len = 0;
+                }
                 if (len > pendLen) {
                     // Longer one byte later: the byte before goes out as a literal.
                     lits[n] = w[s - 1];
