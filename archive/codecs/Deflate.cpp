@@ -104,6 +104,14 @@ constexpr TLevel LevelTable[10] = {
     {0, 0, 0, 0},    {4, 4, 8, 4},      {4, 5, 16, 8},     {4, 6, 32, 32},       {4, 4, 16, 16},
     {8, 16, 32, 32}, {4, 16, 48, 72}, {8, 32, 128, 256}, {32, 128, 258, 1024}, {32, 258, 258, 1024}};
 
+// The match search is inlined into the parser's loop, where it runs on the
+// loop's locals; GCC and Clang would otherwise keep it a call.
+#if defined(__GNUC__)
+#define MV_DEFLATE_ALWAYS_INLINE __attribute__((always_inline)) inline
+#else
+#define MV_DEFLATE_ALWAYS_INLINE inline
+#endif
+
 inline uint16_t Load16(const uint8_t* p) {
     uint16_t v;
     std::memcpy(&v, p, 2);
@@ -327,7 +335,7 @@ struct TDeflateEncoder::State {
     // farther away is passed over: its distance costs more extra bits than
     // the byte saves. Answers the length (clipped to `avail`) and sets start
     // when a longer match was found.
-    inline uint32_t FindMatch(const uint8_t* w, uint32_t s, uint32_t avail, uint32_t best, uint32_t chainLeft,
+    MV_DEFLATE_ALWAYS_INLINE uint32_t FindMatch(const uint8_t* w, uint32_t s, uint32_t avail, uint32_t best, uint32_t chainLeft,
                               TCandidates c, uint32_t& start) const {
         const uint8_t* scan = w + s;
         const uint32_t niceLen = nice < avail ? nice : avail;
