@@ -1,13 +1,15 @@
 // Deflate encoder (RFC 1951): LZ77 over a 32 KiB window and per-block Huffman
 // coding. Levels 1 and 2 have a quick parser of their own; levels 3..9 use hash
-// chains and the classic level table.
+// chains steered by a table of per-level limits.
 //
 // Layout: a 64 KiB window buffer (two halves) slid by 32 KiB, symbol buffers of
 // up to 65535 literals and matches per block, and the match tables of the
 // parser in use (0 = no entry). Levels 3..9: hash chains with a head per hash
 // value and a link per window position; the level table's good, lazy, nice and
-// chain values steer the search exactly as in the classic encoder: greedy
-// parsing for level 3, one-step lazy parsing for 4..9. Levels 1 and 2: greedy
+// chain values steer the search: greedy parsing for level 3, one-step lazy
+// parsing for 4..9. A match only a byte or two longer than another but much
+// farther away is passed over, since its distance costs more bits than the
+// length saves. Levels 1 and 2: greedy
 // parsing over buckets that each hold the last two positions with the same
 // hash of four bytes.
 //
@@ -42,7 +44,8 @@
 // of its own is set against its cost as part of the block so far (exact sizes
 // from the trees each would get); when apart is cheaper the block is written
 // and the segment starts the next one. So a block ends where the data changes
-// kind, and runs long over data that does not.
+// kind, and runs long over data that does not. The quick parser skips the
+// costing of a segment whose symbols are spread much as the block's are.
 #include "archive/codecs/Deflate.h"
 
 #include "archive/codecs/DeflateTrees.h"
@@ -72,6 +75,9 @@ constexpr uint32_t QuickNice = 16;
 // Level 1 puts every position of a match of up to this many bytes into the
 // table, and of a longer one only some.
 constexpr uint32_t QuickInsertAll = 8;
+// The older candidate of the quick parser is not taken for one byte more when
+// its distance needs more than this many extra bits more than the newer's.
+constexpr uint32_t QuickFartherBits = 3;
 constexpr uint32_t HashMultiplier = 0x9E3779B1u;
 constexpr uint32_t MinMatch = 3;
 constexpr uint32_t MaxMatch = 258;
@@ -91,6 +97,10 @@ constexpr uint32_t LitBufSize = 65536;
 // quick parser's are longer: at its speed the costing of short ones would show.
 constexpr uint32_t SegmentSymbols = 2048;
 constexpr uint32_t QuickSegmentSymbols = 8192;
+// The quick parser costs a segment only when its symbols are spread over the
+// codes differently from the block's by more than this many percent (total
+// variation); a segment that looks like the block joins it at once.
+constexpr uint64_t QuickSimilarPercent = 20;
 // Zeroed bytes after the window, so that the 8-byte comparisons may run past
 // the data at the very end of the input.
 constexpr uint32_t WindowSlack = 2 * MaxMatch + 16;
@@ -206,6 +216,7 @@ struct TDeflateEncoder::State {
     uint32_t blockLitFreq[LiteralCodes + 2];
     uint32_t blockDistFreq[DistanceCodes];
     uint64_t blockBits = 0;
+    bool blockBitsKnown = false;
     uint64_t bitBuf = 0;
     uint32_t bitCount = 0;
     uint8_t* outPtr = nullptr;
@@ -593,19 +604,25 @@ struct TDeflateEncoder::State {
     void EndSegment(bool last) {
         if (symCount > segStart) {
             if (segStart == 0) {
-                blockBits = BlockBitsOf(litFreq, distFreq);
+                blockBitsKnown = false;
             } else {
                 uint32_t segLit[LiteralCodes + 2], segDist[DistanceCodes];
                 for (int c = 0; c < LiteralCodes + 2; ++c) segLit[c] = litFreq[c] - blockLitFreq[c];
                 for (int c = 0; c < DistanceCodes; ++c) segDist[c] = distFreq[c] - blockDistFreq[c];
                 segLit[EndOfBlock] = 1;
-                uint64_t joined = BlockBitsOf(litFreq, distFreq);
-                uint64_t apart = BlockBitsOf(segLit, segDist);
-                if (blockBits + apart < joined) {
-                    WriteHead(segLit, segDist);
-                    blockBits = apart;
+                if (QuickParser() && LooksLikeBlock(segLit, segDist)) {
+                    blockBitsKnown = false;
                 } else {
-                    blockBits = joined;
+                    if (!blockBitsKnown) blockBits = BlockBitsOf(blockLitFreq, blockDistFreq);
+                    uint64_t joined = BlockBitsOf(litFreq, distFreq);
+                    uint64_t apart = BlockBitsOf(segLit, segDist);
+                    if (blockBits + apart < joined) {
+                        WriteHead(segLit, segDist);
+                        blockBits = apart;
+                    } else {
+                        blockBits = joined;
+                    }
+                    blockBitsKnown = true;
                 }
             }
             std::copy(std::begin(litFreq), std::end(litFreq), blockLitFreq);
@@ -620,6 +637,23 @@ struct TDeflateEncoder::State {
         } else {
             segLimit = symCount + segmentSymbols;
         }
+    }
+
+    // Whether the open segment's symbols are spread over the codes much as
+    // the block's are (their total variation distance is small), so that
+    // costing it apart is not worth the trees: it joins the block.
+    bool LooksLikeBlock(const uint32_t* segLit, const uint32_t* segDist) const {
+        const uint64_t nSeg = symCount - segStart, nBlock = segStart;
+        uint64_t diff = 0;
+        for (int c = 0; c < LiteralCodes; ++c) {
+            const uint64_t a = segLit[c] * nBlock, b = blockLitFreq[c] * nSeg;
+            diff += a > b ? a - b : b - a;
+        }
+        for (int c = 0; c < DistanceCodes; ++c) {
+            const uint64_t a = segDist[c] * nBlock, b = blockDistFreq[c] * nSeg;
+            diff += a > b ? a - b : b - a;
+        }
+        return diff * 100 < 2 * QuickSimilarPercent * nSeg * nBlock;
     }
 
     // Writes symbols [0, segStart) as a block of their own and moves the open
@@ -799,6 +833,11 @@ struct TDeflateEncoder::State {
                 }
                 if (best < QuickNice && c1 > limit && Load32(w + c1) == v) {
                     uint32_t len = 4 + MatchLength(w + s + 4, w + c1 + 4, MaxMatch - 4);
+                    // One byte longer but much farther away costs more than it saves.
+                    if (best != 0 && len == best + 1 &&
+                        static_cast<uint32_t>(std::bit_width(s - c1)) >
+                            static_cast<uint32_t>(std::bit_width(s - c0)) + QuickFartherBits)
+                        len = 0;
                     if (len > best) best = len, bestPos = c1;
                 }
                 if (best > end - s) best = end - s;
