@@ -1,7 +1,8 @@
 // Huffman code construction for the deflate encoder: lengths by merging over
 // sorted frequencies with a length limit, canonical bit-reversed codes, and the format's fixed tables.
-// All of it runs once per block on at most 286 symbols, so clarity wins over
-// tricks here; the per-byte work is in Deflate.cpp.
+// It runs on at most 286 symbols, but several times per block (the encoder
+// costs each segment of symbols with it), so the sort of the frequencies is a
+// counting sort; the per-byte work is in Deflate.cpp.
 #include "archive/codecs/DeflateTrees.h"
 
 #include "archive/codecs/CodecIo.h"
