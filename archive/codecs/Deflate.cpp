@@ -44,8 +44,8 @@
 // of its own is set against its cost as part of the block so far (exact sizes
 // from the trees each would get); when apart is cheaper the block is written
 // and the segment starts the next one. So a block ends where the data changes
-// kind, and runs long over data that does not. The quick parser skips the
-// costing of a segment whose symbols are spread much as the block's are.
+// kind, and runs long over data that does not. A segment whose symbols are
+// spread much as the block's are joins it without being costed.
 #include "archive/codecs/Deflate.h"
 
 #include "archive/codecs/DeflateTrees.h"
@@ -97,10 +97,12 @@ constexpr uint32_t LitBufSize = 65536;
 // quick parser's are longer: at its speed the costing of short ones would show.
 constexpr uint32_t SegmentSymbols = 2048;
 constexpr uint32_t QuickSegmentSymbols = 8192;
-// The quick parser costs a segment only when its symbols are spread over the
-// codes differently from the block's by more than this many percent (total
-// variation); a segment that looks like the block joins it at once.
+// A segment is costed only when its symbols are spread over the codes
+// differently from the block's by more than this many percent (total
+// variation); a segment that looks like the block joins it at once. The
+// shorter segments of the lazy parser vary more by chance alone.
 constexpr uint64_t QuickSimilarPercent = 20;
+constexpr uint64_t SimilarPercent = 25;
 // Zeroed bytes after the window, so that the 8-byte comparisons may run past
 // the data at the very end of the input.
 constexpr uint32_t WindowSlack = 2 * MaxMatch + 16;
@@ -610,7 +612,7 @@ struct TDeflateEncoder::State {
                 for (int c = 0; c < LiteralCodes + 2; ++c) segLit[c] = litFreq[c] - blockLitFreq[c];
                 for (int c = 0; c < DistanceCodes; ++c) segDist[c] = distFreq[c] - blockDistFreq[c];
                 segLit[EndOfBlock] = 1;
-                if (QuickParser() && LooksLikeBlock(segLit, segDist)) {
+                if (LooksLikeBlock(segLit, segDist)) {
                     blockBitsKnown = false;
                 } else {
                     if (!blockBitsKnown) blockBits = BlockBitsOf(blockLitFreq, blockDistFreq);
@@ -653,7 +655,8 @@ struct TDeflateEncoder::State {
             const uint64_t a = segDist[c] * nBlock, b = blockDistFreq[c] * nSeg;
             diff += a > b ? a - b : b - a;
         }
-        return diff * 100 < 2 * QuickSimilarPercent * nSeg * nBlock;
+        const uint64_t similar = QuickParser() ? QuickSimilarPercent : SimilarPercent;
+        return diff * 100 < 2 * similar * nSeg * nBlock;
     }
 
     // Writes symbols [0, segStart) as a block of their own and moves the open
