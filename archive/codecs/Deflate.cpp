@@ -1,13 +1,15 @@
 // Deflate encoder (RFC 1951): LZ77 over a 32 KiB window and per-block Huffman
 // coding. Levels 1 and 2 have a quick parser of their own; levels 3..9 use hash
-// chains and the classic level table.
+// chains steered by a table of per-level limits.
 //
 // Layout: a 64 KiB window buffer (two halves) slid by 32 KiB, symbol buffers of
 // up to 65535 literals and matches per block, and the match tables of the
 // parser in use (0 = no entry). Levels 3..9: hash chains with a head per hash
 // value and a link per window position; the level table's good, lazy, nice and
-// chain values steer the search exactly as in the classic encoder: greedy
-// parsing for level 3, one-step lazy parsing for 4..9. Levels 1 and 2: greedy
+// chain values steer the search: greedy parsing for level 3, one-step lazy
+// parsing for 4..9. A match only a byte or two longer than another but much
+// farther away is passed over, since its distance costs more bits than the
+// length saves. Levels 1 and 2: greedy
 // parsing over buckets that each hold the last two positions with the same
 // hash of four bytes.
 //
@@ -42,7 +44,8 @@
 // of its own is set against its cost as part of the block so far (exact sizes
 // from the trees each would get); when apart is cheaper the block is written
 // and the segment starts the next one. So a block ends where the data changes
-// kind, and runs long over data that does not.
+// kind, and runs long over data that does not. A segment whose symbols are
+// spread much as the block's are joins it without being costed.
 #include "archive/codecs/Deflate.h"
 
 #include "archive/codecs/DeflateTrees.h"
@@ -72,18 +75,34 @@ constexpr uint32_t QuickNice = 16;
 // Level 1 puts every position of a match of up to this many bytes into the
 // table, and of a longer one only some.
 constexpr uint32_t QuickInsertAll = 8;
+// The older candidate of the quick parser is not taken for one byte more when
+// its distance needs more than this many extra bits more than the newer's.
+constexpr uint32_t QuickFartherBits = 3;
 constexpr uint32_t HashMultiplier = 0x9E3779B1u;
 constexpr uint32_t MinMatch = 3;
 constexpr uint32_t MaxMatch = 258;
 constexpr uint32_t MinLookahead = MaxMatch + MinMatch + 1;
 constexpr uint32_t MaxDist = WSize - MinLookahead;
-constexpr uint32_t TooFar = 4096;
+constexpr uint32_t TooFar = 8192;
+// A match one byte longer than the one in hand is not taken when its distance
+// needs more than this many extra bits more (it would cost more than it saves).
+constexpr uint32_t FartherBits = 4;
+// The same for the match one position later of the lazy parser, which also
+// costs a literal: one byte longer, or two bytes longer.
+constexpr int LazyFartherBits1 = 3;
+constexpr int LazyFartherBits2 = 7;
 constexpr uint32_t LitBufSize = 65536;
 // Symbols are gathered in segments of this many; at the end of each the block
 // writer decides whether the segment joins the block or starts a new one. The
 // quick parser's are longer: at its speed the costing of short ones would show.
 constexpr uint32_t SegmentSymbols = 2048;
 constexpr uint32_t QuickSegmentSymbols = 8192;
+// A segment is costed only when its symbols are spread over the codes
+// differently from the block's by more than this many percent (total
+// variation); a segment that looks like the block joins it at once. The
+// shorter segments of the lazy parser vary more by chance alone.
+constexpr uint64_t QuickSimilarPercent = 20;
+constexpr uint64_t SimilarPercent = 25;
 // Zeroed bytes after the window, so that the 8-byte comparisons may run past
 // the data at the very end of the input.
 constexpr uint32_t WindowSlack = 2 * MaxMatch + 16;
@@ -95,7 +114,15 @@ struct TLevel {
 };
 constexpr TLevel LevelTable[10] = {
     {0, 0, 0, 0},    {4, 4, 8, 4},      {4, 5, 16, 8},     {4, 6, 32, 32},       {4, 4, 16, 16},
-    {8, 16, 32, 32}, {8, 16, 128, 128}, {8, 32, 128, 256}, {32, 128, 258, 1024}, {32, 258, 258, 1024}};
+    {8, 16, 32, 32}, {4, 16, 48, 72}, {8, 32, 128, 256}, {32, 128, 258, 1024}, {32, 258, 258, 1024}};
+
+// The match search is inlined into the parser's loop, where it runs on the
+// loop's locals; GCC and Clang would otherwise keep it a call.
+#if defined(__GNUC__)
+#define MV_DEFLATE_ALWAYS_INLINE __attribute__((always_inline)) inline
+#else
+#define MV_DEFLATE_ALWAYS_INLINE inline
+#endif
 
 inline uint16_t Load16(const uint8_t* p) {
     uint16_t v;
@@ -149,8 +176,8 @@ __attribute__((optimize("tree-vectorize")))
 #endif
 void Rebase(uint16_t* table, size_t count) {
     for (size_t i = 0; i < count; ++i) {
-        uint16_t v = table[i];
-        table[i] = static_cast<uint16_t>(v - std::min<uint16_t>(v, static_cast<uint16_t>(WSize)));
+        const uint16_t v = table[i];
+        table[i] = static_cast<uint16_t>(v > WSize ? v - WSize : 0);
     }
 }
 
@@ -191,6 +218,7 @@ struct TDeflateEncoder::State {
     uint32_t blockLitFreq[LiteralCodes + 2];
     uint32_t blockDistFreq[DistanceCodes];
     uint64_t blockBits = 0;
+    bool blockBitsKnown = false;
     uint64_t bitBuf = 0;
     uint32_t bitCount = 0;
     uint8_t* outPtr = nullptr;
@@ -281,55 +309,80 @@ struct TDeflateEncoder::State {
     // answers the previous head of that chain (0 = none); nearHead is left at
     // the nearest earlier position with the same first three bytes (by hash).
     inline uint32_t Insert(uint32_t s) {
-        const uint8_t* w = window.data();
-        const uint8_t* p = w + s;
-        uint32_t v = p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-        uint32_t h4 = (v * HashMultiplier) >> (32 - HashBits);
-        uint32_t h3 = ((v & 0xFFFFFF) * HashMultiplier) >> (32 - NearBits);
-        uint32_t h = head[h4];
-        prev[s & WMask] = static_cast<uint16_t>(h);
-        head[h4] = static_cast<uint16_t>(s);
-        nearHead = near[h3];
-        near[h3] = static_cast<uint16_t>(s);
-        return h;
+        TCandidates c = InsertAt(window.data(), s);
+        nearHead = c.nearPos;
+        return c.chainPos;
+    }
+
+    // The candidates of a position: the previous head of its chain and the
+    // nearest earlier position with the same first three bytes (0 = none).
+    struct TCandidates {
+        uint32_t chainPos, nearPos;
+    };
+    inline TCandidates InsertAt(const uint8_t* w, uint32_t s) {
+        const uint32_t v = Load32(w + s);
+        const uint32_t h4 = (v * HashMultiplier) >> (32 - HashBits);
+        const uint32_t h3 = ((v & 0xFFFFFF) * HashMultiplier) >> (32 - NearBits);
+        uint16_t* const heads = head.data();
+        uint16_t* const nears = near.data();
+        TCandidates c{heads[h4], nears[h3]};
+        prev[s & WMask] = static_cast<uint16_t>(c.chainPos);
+        heads[h4] = static_cast<uint16_t>(s);
+        nears[h3] = static_cast<uint16_t>(s);
+        return c;
     }
 
     // Longest match at strStart longer than prevLength, from the nearest
     // three-byte candidate and the chain from `cur`; sets matchStart. The
     // answer never exceeds the look-ahead.
     uint32_t LongestMatch(uint32_t cur) {
-        const uint8_t* w = window.data();
-        const uint8_t* scan = w + strStart;
-        uint32_t chainLeft = chain;
-        uint32_t best = prevLength;
-        uint32_t niceLen = nice < lookahead ? nice : lookahead;
-        uint32_t limit = strStart > MaxDist ? strStart - MaxDist : 0;
-        if (prevLength >= good) chainLeft >>= 2;
-        if (best < MinMatch && nearHead > limit) {
-            const uint8_t* m = w + nearHead;
-            uint32_t len = MatchLength(scan, m, MaxMatch);
+        uint32_t chainLeft = prevLength >= good ? chain >> 2 : chain;
+        return FindMatch(window.data(), strStart, lookahead, prevLength, chainLeft,
+                         TCandidates{cur, nearHead}, matchStart);
+    }
+
+    // Longest match at s longer than `best` (at most `avail` bytes), trying
+    // the nearest three-byte candidate (only while nothing of three bytes is
+    // known), then at most chainLeft positions of the chain of the first four
+    // bytes. A candidate only one byte longer than the match in hand but much
+    // farther away is passed over: its distance costs more extra bits than
+    // the byte saves. Answers the length (clipped to `avail`) and sets start
+    // when a longer match was found.
+    MV_DEFLATE_ALWAYS_INLINE uint32_t FindMatch(const uint8_t* w, uint32_t s, uint32_t avail, uint32_t best, uint32_t chainLeft,
+                              TCandidates c, uint32_t& start) const {
+        const uint8_t* scan = w + s;
+        const uint32_t niceLen = nice < avail ? nice : avail;
+        const uint32_t limit = s > MaxDist ? s - MaxDist : 0;
+        uint32_t bestDistBits = 0; // of the match found here (0 = none yet)
+        if (best < MinMatch && c.nearPos > limit) {
+            uint32_t len = MatchLength(scan, w + c.nearPos, MaxMatch);
             if (len > best) {
                 best = len;
-                matchStart = nearHead;
-                if (len >= niceLen) return best <= lookahead ? best : lookahead;
+                start = c.nearPos;
+                bestDistBits = static_cast<uint32_t>(std::bit_width(s - c.nearPos));
+                if (len >= niceLen) return best <= avail ? best : avail;
             }
         }
-        if (cur <= limit) return best <= lookahead ? best : lookahead;
-        const uint16_t* links = prev.data();
-        uint16_t scanStart = Load16(scan);
+        const uint16_t* const links = prev.data();
+        uint32_t cur = c.chainPos;
+        if (cur <= limit || chainLeft == 0) return best <= avail ? best : avail;
+        const uint16_t scanStart = Load16(scan);
         uint16_t scanEnd = Load16(scan + best - 1);
         do {
             const uint8_t* m = w + cur;
             if (Load16(m + best - 1) != scanEnd || Load16(m) != scanStart) continue;
             uint32_t len = 2 + MatchLength(scan + 2, m + 2, MaxMatch - 2);
             if (len > best) {
-                matchStart = cur;
+                const uint32_t distBits = static_cast<uint32_t>(std::bit_width(s - cur));
+                if (len == best + 1 && bestDistBits != 0 && distBits > bestDistBits + FartherBits) continue;
+                bestDistBits = distBits;
+                start = cur;
                 best = len;
                 if (len >= niceLen) break;
                 scanEnd = Load16(scan + best - 1);
             }
         } while ((cur = links[cur & WMask]) > limit && --chainLeft != 0);
-        return best <= lookahead ? best : lookahead;
+        return best <= avail ? best : avail;
     }
 
     // ---- symbols -----------------------------------------------------------
@@ -541,7 +594,8 @@ struct TDeflateEncoder::State {
     // Input bytes the first `count` symbols of the buffer stand for.
     uint64_t InputLengthOf(uint32_t count) const {
         uint64_t n = 0;
-        for (uint32_t i = 0; i < count; ++i) n += symDist[i] == 0 ? 1 : symLit[i] + MinMatch;
+        for (uint32_t i = 0; i < count; ++i)
+            n += 1 + static_cast<uint32_t>(symDist[i] != 0) * (symLit[i] + MinMatch - 1);
         return n;
     }
 
@@ -552,19 +606,25 @@ struct TDeflateEncoder::State {
     void EndSegment(bool last) {
         if (symCount > segStart) {
             if (segStart == 0) {
-                blockBits = BlockBitsOf(litFreq, distFreq);
+                blockBitsKnown = false;
             } else {
                 uint32_t segLit[LiteralCodes + 2], segDist[DistanceCodes];
                 for (int c = 0; c < LiteralCodes + 2; ++c) segLit[c] = litFreq[c] - blockLitFreq[c];
                 for (int c = 0; c < DistanceCodes; ++c) segDist[c] = distFreq[c] - blockDistFreq[c];
                 segLit[EndOfBlock] = 1;
-                uint64_t joined = BlockBitsOf(litFreq, distFreq);
-                uint64_t apart = BlockBitsOf(segLit, segDist);
-                if (blockBits + apart < joined) {
-                    WriteHead(segLit, segDist);
-                    blockBits = apart;
+                if (LooksLikeBlock(segLit, segDist)) {
+                    blockBitsKnown = false;
                 } else {
-                    blockBits = joined;
+                    if (!blockBitsKnown) blockBits = BlockBitsOf(blockLitFreq, blockDistFreq);
+                    uint64_t joined = BlockBitsOf(litFreq, distFreq);
+                    uint64_t apart = BlockBitsOf(segLit, segDist);
+                    if (blockBits + apart < joined) {
+                        WriteHead(segLit, segDist);
+                        blockBits = apart;
+                    } else {
+                        blockBits = joined;
+                    }
+                    blockBitsKnown = true;
                 }
             }
             std::copy(std::begin(litFreq), std::end(litFreq), blockLitFreq);
@@ -579,6 +639,24 @@ struct TDeflateEncoder::State {
         } else {
             segLimit = symCount + segmentSymbols;
         }
+    }
+
+    // Whether the open segment's symbols are spread over the codes much as
+    // the block's are (their total variation distance is small), so that
+    // costing it apart is not worth the trees: it joins the block.
+    bool LooksLikeBlock(const uint32_t* segLit, const uint32_t* segDist) const {
+        const uint64_t nSeg = symCount - segStart, nBlock = segStart;
+        uint64_t diff = 0;
+        for (int c = 0; c < LiteralCodes; ++c) {
+            const uint64_t a = segLit[c] * nBlock, b = blockLitFreq[c] * nSeg;
+            diff += a > b ? a - b : b - a;
+        }
+        for (int c = 0; c < DistanceCodes; ++c) {
+            const uint64_t a = segDist[c] * nBlock, b = blockDistFreq[c] * nSeg;
+            diff += a > b ? a - b : b - a;
+        }
+        const uint64_t similar = QuickParser() ? QuickSimilarPercent : SimilarPercent;
+        return diff * 100 < 2 * similar * nSeg * nBlock;
     }
 
     // Writes symbols [0, segStart) as a block of their own and moves the open
@@ -724,6 +802,7 @@ struct TDeflateEncoder::State {
     // runs short, since each symbol store would otherwise force the compiler
     // to reload and store the members.
     void DeflateQuick() {
+        constexpr uint32_t QuickStep = 8, QuickMissShift = 6;
         const uint32_t insertAll = options.Level == 1 ? QuickInsertAll : MaxMatch;
         const uint8_t* w = window.data();
         uint16_t* table = buckets.data();
@@ -757,6 +836,11 @@ struct TDeflateEncoder::State {
                 }
                 if (best < QuickNice && c1 > limit && Load32(w + c1) == v) {
                     uint32_t len = 4 + MatchLength(w + s + 4, w + c1 + 4, MaxMatch - 4);
+                    // One byte longer but much farther away costs more than it saves.
+                    if (best != 0 && len == best + 1 &&
+                        static_cast<uint32_t>(std::bit_width(s - c1)) >
+                            static_cast<uint32_t>(std::bit_width(s - c0)) + QuickFartherBits)
+                        len = 0;
                     if (len > best) best = len, bestPos = c1;
                 }
                 if (best > end - s) best = end - s;
@@ -774,7 +858,7 @@ struct TDeflateEncoder::State {
                     if (best <= insertAll) {
                         for (uint32_t p = s + 1; p < s + best; ++p) BucketInsert(table, w, p);
                     } else {
-                        for (uint32_t p = s + 1; p < s + best - 1; p += 8) BucketInsert(table, w, p);
+                        for (uint32_t p = s + 1; p < s + best - 1; p += QuickStep) BucketInsert(table, w, p);
                         BucketInsert(table, w, s + best - 1);
                     }
                     s += best;
@@ -784,7 +868,7 @@ struct TDeflateEncoder::State {
                     // in between go out as literals. They still go into the
                     // table, which costs little, so that a later copy of them
                     // is found wherever its search lands.
-                    uint32_t run = 1 + (misses++ >> 6);
+                    uint32_t run = 1 + (misses++ >> QuickMissShift);
                     const uint32_t searched = s;
                     do {
                         if (s != searched) BucketInsert(table, w, s);
@@ -846,53 +930,92 @@ struct TDeflateEncoder::State {
     }
 
     // Levels 4..9: look one position ahead before taking a match, and keep the
-    // match of the previous position when the next one is not longer.
+    // match of the previous position when the next one is not longer. A match
+    // found at s-1 is pending while s is searched for a longer one; the loop
+    // runs on locals until the look-ahead or the symbol buffer runs short.
     void DeflateLazy() {
-        uint32_t matchLength = MinMatch - 1;
-        bool matchAvailable = false;
+        const uint8_t* w = window.data();
+        uint8_t* lits = symLit.data();
+        uint16_t* dists = symDist.data();
+        const TTables& t = *tables;
+        uint32_t pendLen = 0; // length of the match pending at s-1 (0 = none)
+        uint32_t pendStart = 0;
+        uint32_t s = strStart;
         for (;;) {
             if (lookahead < MinLookahead) {
+                strStart = s;
+                matchStart = pendStart;
                 FillWindow();
+                s = strStart;
+                pendStart = matchStart;
                 if (lookahead == 0) break;
             }
-            uint32_t hashHead = 0;
-            nearHead = 0;
-            if (lookahead >= MinMatch) hashHead = Insert(strStart);
-            prevLength = matchLength;
-            uint32_t prevMatch = matchStart;
-            matchLength = MinMatch - 1;
-            if (prevLength < lazy && ((hashHead != 0 && strStart - hashHead <= MaxDist) ||
-                                      (nearHead != 0 && strStart - nearHead <= MaxDist))) {
-                matchLength = LongestMatch(hashHead);
-                if (matchLength == MinMatch && strStart - matchStart > TooFar) matchLength = MinMatch - 1;
+            const uint32_t end = s + lookahead;
+            const uint32_t stop = endOfInput ? end : end - MinLookahead + 1;
+            uint32_t n = symCount;
+            const uint32_t nLimit = segLimit;
+            while (s < stop && n < nLimit) {
+                const uint32_t avail = end - s;
+                TCandidates c{0, 0};
+                if (avail >= MinMatch) c = InsertAt(w, s);
+                if (pendLen == 0) {
+                    uint32_t start = 0;
+                    uint32_t len = avail >= MinMatch ? FindMatch(w, s, avail, MinMatch - 1, chain, c, start) : 0;
+                    if (len == MinMatch && s - start > TooFar) len = 0;
+                    if (len >= MinMatch) {
+                        pendLen = len;
+                        pendStart = start;
+                    } else {
+                        lits[n] = w[s];
+                        dists[n] = 0;
+                        ++n;
+                        ++litFreq[w[s]];
+                    }
+                    ++s;
+                    continue;
+                }
+                uint32_t len = 0, start = 0;
+                if (pendLen < lazy && avail >= MinMatch)
+                    len = FindMatch(w, s, avail, pendLen, pendLen >= good ? chain >> 2 : chain, c, start);
+                if (len > pendLen && len <= pendLen + 2) {
+                    // Waiting costs a literal; a match only a byte or two
+                    // longer but much farther away does not repay it.
+                    const int farther = static_cast<int>(std::bit_width(s - start)) - static_cast<int>(std::bit_width(s - 1 - pendStart));
+                    if (farther > (len == pendLen + 1 ? LazyFartherBits1 : LazyFartherBits2)) len = 0;
+                }
+                if (len > pendLen) {
+                    // Longer one byte later: the byte before goes out as a literal.
+                    lits[n] = w[s - 1];
+                    dists[n] = 0;
+                    ++n;
+                    ++litFreq[w[s - 1]];
+                    pendLen = len;
+                    pendStart = start;
+                    ++s;
+                    continue;
+                }
+                const uint32_t dist = s - 1 - pendStart;
+                lits[n] = static_cast<uint8_t>(pendLen - MinMatch);
+                dists[n] = static_cast<uint16_t>(dist);
+                ++n;
+                ++litFreq[t.LengthCode[pendLen - MinMatch] + EndOfBlock + 1];
+                ++distFreq[DistCodeOf(t, dist - 1)];
+                // The positions inside the match go into the tables too.
+                const uint32_t matchEnd = s - 1 + pendLen;
+                const uint32_t lastInsert = std::min(matchEnd - 1, end - MinMatch);
+                for (uint32_t p = s + 1; p <= lastInsert; ++p) InsertAt(w, p);
+                s = matchEnd;
+                pendLen = 0;
             }
-            if (prevLength >= MinMatch && matchLength <= prevLength) {
-                uint32_t maxInsert = strStart + lookahead - MinMatch;
-                bool flush = TallyMatch(strStart - 1 - prevMatch, prevLength - MinMatch);
-                lookahead -= prevLength - 1;
-                prevLength -= 2;
-                do {
-                    if (++strStart <= maxInsert) Insert(strStart);
-                } while (--prevLength != 0);
-                matchAvailable = false;
-                matchLength = MinMatch - 1;
-                ++strStart;
-                if (flush) {
-                    EndSegment(false);
-                }
-            } else if (matchAvailable) {
-                if (TallyLiteral(window[strStart - 1])) {
-                    EndSegment(false);
-                }
-                ++strStart;
-                --lookahead;
-            } else {
-                matchAvailable = true;
-                ++strStart;
-                --lookahead;
+            lookahead = end - s;
+            symCount = n;
+            if (n == nLimit) {
+                // The symbols stand for the input up to the pending match.
+                strStart = pendLen ? s - 1 : s;
+                EndSegment(false);
             }
         }
-        if (matchAvailable) TallyLiteral(window[strStart - 1]);
+        strStart = s;
         EndSegment(true);
     }
 

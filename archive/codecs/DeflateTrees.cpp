@@ -1,7 +1,8 @@
 // Huffman code construction for the deflate encoder: lengths by merging over
 // sorted frequencies with a length limit, canonical bit-reversed codes, and the format's fixed tables.
-// All of it runs once per block on at most 286 symbols, so clarity wins over
-// tricks here; the per-byte work is in Deflate.cpp.
+// It runs on at most 286 symbols, but several times per block (the encoder
+// costs each segment of symbols with it), so the sort of the frequencies is a
+// counting sort; the per-byte work is in Deflate.cpp.
 #include "archive/codecs/DeflateTrees.h"
 
 #include "archive/codecs/CodecIo.h"
@@ -64,6 +65,36 @@ const TTables& Tables() {
     return tables;
 }
 
+// Sorts frequency << 16 | symbol keys. The symbols come in ascending order,
+// so a stable sort on the frequency alone gives the order of the whole key:
+// two counting passes of 8 bits when all frequencies fit in 16 bits (always
+// so for a block of the encoder), a comparison sort otherwise.
+static void SortLeaves(uint64_t* leaves, int count) {
+    uint64_t maxFreq = 0;
+    for (int k = 0; k < count; ++k) maxFreq = std::max(maxFreq, leaves[k] >> 16);
+    if (count < 24 || maxFreq > 0xFFFF) {
+        std::sort(leaves, leaves + count);
+        return;
+    }
+    uint64_t tmp[LiteralCodes + 2];
+    uint64_t* from = leaves;
+    uint64_t* to = tmp;
+    for (int shift = 16; shift <= 24; shift += 8) {
+        if (shift == 24 && maxFreq <= 0xFF) break;
+        uint32_t pos[256] = {};
+        for (int k = 0; k < count; ++k) ++pos[(from[k] >> shift) & 0xFF];
+        uint32_t sum = 0;
+        for (uint32_t& p : pos) {
+            uint32_t c = p;
+            p = sum;
+            sum += c;
+        }
+        for (int k = 0; k < count; ++k) to[pos[(from[k] >> shift) & 0xFF]++] = from[k];
+        std::swap(from, to);
+    }
+    if (from != leaves) std::copy(from, from + count, leaves);
+}
+
 int BuildLengths(const uint32_t* freqIn, int n, int maxBits, uint8_t* lengths) {
     // Symbols sorted by frequency (then by symbol), as frequency << 16 | symbol.
     uint64_t leaves[LiteralCodes + 2];
@@ -81,7 +112,7 @@ int BuildLengths(const uint32_t* freqIn, int n, int maxBits, uint8_t* lengths) {
         int node = maxCode < 2 ? ++maxCode : 0;
         leaves[count++] = uint64_t{1} << 16 | static_cast<uint64_t>(node);
     }
-    std::sort(leaves, leaves + count);
+    SortLeaves(leaves, count);
 
     // Huffman's merging with two queues: the leaves in order of frequency and
     // the merged nodes, which are made in order of frequency too, so the two

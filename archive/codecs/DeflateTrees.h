@@ -34,8 +34,11 @@ struct TTables {
 const TTables& Tables();
 
 // Distance code of a distance (given as distance - 1, 0..32767).
+// Written as a select rather than a branch: near and far distances alternate
+// unpredictably.
 inline unsigned DistCodeOf(const TTables& t, unsigned d) {
-    return d < 256 ? t.DistCode[d] : t.DistCode[256 + (d >> 7)];
+    const unsigned far = 256 + (d >> 7);
+    return t.DistCode[d < 256 ? d : far];
 }
 
 // Code lengths for symbols 0..n-1 with the given frequencies, none longer than

@@ -333,3 +333,22 @@ TEST(Deflate, FastestLevelFindsMatchesAfterIncompressibleData) {
     EXPECT_EQ(ZInflate(c.bytes, data.size()), data);
     EXPECT_LT(c.bytes.size(), random.size() + 1024);
 }
+
+TEST(Deflate, CopiesAtTheEdgeOfTheWindow) {
+    // Random data with 1000-byte copies from just inside, at and beyond the
+    // farthest distance a match may reach. Every level must decode exactly,
+    // and find at least the copy from 32000 bytes back.
+    auto data = mvtest::RandomBytes(240000, 31);
+    const uint32_t distances[] = {32000, 32506, 32767, 32768, 32769};
+    size_t at = 40000;
+    for (uint32_t d : distances) {
+        std::memcpy(data.data() + at, data.data() + at - d, 1000);
+        at += 40000;
+    }
+    for (int level = 1; level <= 9; ++level) {
+        SCOPED_TRACE(level);
+        auto c = Compress(data, level, false);
+        EXPECT_EQ(ZInflate(c.bytes, data.size()), data);
+        EXPECT_LT(c.bytes.size(), data.size() - 500);
+    }
+}
