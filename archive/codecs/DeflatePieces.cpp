@@ -8,6 +8,11 @@
 //
 // The members of a run share one pool: pieces of the members ahead wait in
 // its queue behind the pieces of the member being written.
+//
+// The calling thread's own work per byte is what bounds the speed-up, so it is
+// kept to copying: piece buffers are grown without being zeroed and go back to
+// a cache of the run when their piece is done with, so that no piece costs an
+// allocation nor fresh pages from the system.
 #include "archive/codecs/DeflatePieces.h"
 #include "resources/ArcErrorNumbers.h"
 
@@ -21,6 +26,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace mv {
@@ -29,15 +35,82 @@ namespace {
 
 constexpr size_t kHistory = 32768;
 
+// An allocator whose resize leaves new bytes as they are: piece buffers are
+// read or written over right away.
+template <class T>
+struct TUninitialized : std::allocator<T> {
+    using value_type = T;
+    template <class U>
+    struct rebind {
+        using other = TUninitialized<U>;
+    };
+    TUninitialized() = default;
+    template <class U>
+    TUninitialized(const TUninitialized<U>&) {}
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        if constexpr (sizeof...(Args) == 0)
+            ::new (static_cast<void*>(p)) U;
+        else
+            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+    template <class U>
+    bool operator==(const TUninitialized<U>&) const {
+        return true;
+    }
+};
+using TBytes = std::vector<uint8_t, TUninitialized<uint8_t>>;
+
+// Piece buffers of one run, kept for the next pieces. Shared by the calling
+// thread and the workers.
+class TBufferCache {
+public:
+    explicit TBufferCache(size_t limit) : limit(limit) {}
+    TBytes Take() {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (free.empty()) return {};
+        TBytes b = std::move(free.back());
+        free.pop_back();
+        return b;
+    }
+    void Give(TBytes& b) {
+        if (b.capacity() < kHistory) return;
+        b.clear();
+        std::lock_guard<std::mutex> lock(mutex);
+        if (free.size() < limit) free.push_back(std::move(b));
+    }
+
+private:
+    std::mutex mutex;
+    std::vector<TBytes> free;
+    size_t limit;
+};
+
 struct TPiece {
-    std::vector<uint8_t> input;
-    std::vector<uint8_t> history; // the previous piece's last 32 KiB
+    explicit TPiece(TBufferCache* cache) : cache(cache) {
+        if (cache) {
+            input = cache->Take();
+            output = cache->Take();
+        }
+    }
+    ~TPiece() {
+        if (cache) {
+            cache->Give(input);
+            cache->Give(output);
+        }
+    }
+    TPiece(const TPiece&) = delete;
+    TPiece& operator=(const TPiece&) = delete;
+
+    TBufferCache* cache; // outlives the piece
+    TBytes input;
+    TBytes history; // the previous piece's last 32 KiB
     TDeflateOptions options;      // the member's
     bool whole = false;           // the member's only piece: compressed as a member
     bool first = false;
     bool last = false;
     // Filled by the worker.
-    std::vector<uint8_t> output;
+    TBytes output;
     TDeflateResult result;
     std::exception_ptr error;
     bool done = false; // guarded by the pool's mutex
@@ -46,7 +119,7 @@ struct TPiece {
 // A memory output that answers the pool's stop flag as a cancel.
 class TPieceOutput : public CodecOutput {
 public:
-    TPieceOutput(std::vector<uint8_t>& bytes, const std::atomic<bool>& stop, const CodecOutput* caller)
+    TPieceOutput(TBytes& bytes, const std::atomic<bool>& stop, const CodecOutput* caller)
         : bytes(bytes), stop(stop), caller(caller) {}
     void Write(const uint8_t* buf, size_t n) override { bytes.insert(bytes.end(), buf, buf + n); }
     bool Cancelled() const override {
@@ -54,14 +127,14 @@ public:
     }
 
 private:
-    std::vector<uint8_t>& bytes;
+    TBytes& bytes;
     const std::atomic<bool>& stop;
     const CodecOutput* caller; // polled too when the piece runs on the calling thread
 };
 
 void CompressPiece(TDeflateEncoder& encoder, TPiece& piece, const std::atomic<bool>& stop,
                    const CodecOutput* caller) {
-    MemoryInput in(piece.input);
+    MemoryInput in(piece.input.data(), piece.input.size());
     piece.output.reserve(piece.input.size() / 2 + 64);
     TPieceOutput out(piece.output, stop, caller);
     if (piece.whole) {
@@ -78,7 +151,7 @@ void CompressPiece(TDeflateEncoder& encoder, TPiece& piece, const std::atomic<bo
 }
 
 // Reads up to `size` bytes, as many as the input has.
-size_t ReadFull(CodecInput& in, std::vector<uint8_t>& buf, size_t size) {
+size_t ReadFull(CodecInput& in, TBytes& buf, size_t size) {
     buf.resize(size);
     size_t got = 0;
     while (got < size) {
@@ -184,18 +257,20 @@ struct TAheadMember {
 
 std::atomic<unsigned> threadOverride{0};
 
-// One member through the pieces (see DeflateInPieces). With a pool the pieces
-// go to its workers; `ahead` holds the pieces of this member made ahead, taken
-// where they match, and `fill` keeps the pool fed while this member waits.
+// One member through the pieces (see DeflateInPieces). With a pool (from
+// `poolFor`, asked only once the member proves longer than one piece; null for
+// one thread) the pieces go to its workers; `ahead` holds the pieces of this
+// member made ahead, taken where they match, and `fill` keeps the pool fed
+// while this member waits.
 TDeflateResult DeflateMember(TDeflateEncoder& encoder, CodecInput& in, CodecOutput& out,
-                             const TDeflateOptions& options, TPool* pool, size_t inFlight,
-                             TAheadMember* ahead, std::vector<std::unique_ptr<TPiece>>* discard,
-                             const std::function<void()>& fill) {
-    auto first = std::make_unique<TPiece>();
+                             const TDeflateOptions& options, const std::function<TPool*()>& poolFor,
+                             size_t inFlight, TBufferCache* cache, TAheadMember* ahead,
+                             std::vector<std::unique_ptr<TPiece>>* discard, const std::function<void()>& fill) {
+    auto first = std::make_unique<TPiece>(cache);
     first->first = true;
     first->options = options;
     ReadFull(in, first->input, kDeflatePieceSize);
-    auto next = std::make_unique<TPiece>();
+    auto next = std::make_unique<TPiece>(cache);
     next->options = options;
     // Gives the pieces made ahead up from `from` on: they may still be in work.
     auto dropAhead = [&](size_t from) {
@@ -213,6 +288,7 @@ TDeflateResult DeflateMember(TDeflateEncoder& encoder, CodecInput& in, CodecOutp
         if (ahead && !ahead->pieces.empty() && ahead->pieces.front()->whole &&
             ahead->pieces.front()->input == first->input) {
             TPiece& p = *ahead->pieces.front();
+            TPool* pool = poolFor();
             // A cancel that came while the member was read stops it, as it
             // would have stopped the encoder.
             if (out.Cancelled() || !pool->Wait(p, [&] {
@@ -230,9 +306,10 @@ TDeflateResult DeflateMember(TDeflateEncoder& encoder, CodecInput& in, CodecOutp
             }
         }
         dropAhead(0);
-        MemoryInput whole(first->input);
+        MemoryInput whole(first->input.data(), first->input.size());
         return encoder.Deflate(whole, out, options);
     }
+    TPool* const pool = poolFor();
 
     TDeflateResult total;
     std::atomic<bool> inlineStop{false};
@@ -310,7 +387,7 @@ TDeflateResult DeflateMember(TDeflateEncoder& encoder, CodecInput& in, CodecOutp
             break;
         }
         cur = std::move(next);
-        next = std::make_unique<TPiece>();
+        next = std::make_unique<TPiece>(cache);
         next->options = options;
         if (cur->input.size() == kDeflatePieceSize) ReadFull(in, next->input, kDeflatePieceSize);
     }
@@ -344,13 +421,21 @@ TDeflateResult DeflateInPieces(TDeflateEncoder& encoder, CodecInput& in, CodecOu
                                const TDeflateOptions& options, unsigned threads) {
     if (threads == 0) threads = CompressionThreads();
     // Declared before the pool, so that on any way out the pool joins its
-    // workers before the pieces they may be working on are freed.
+    // workers before the pieces they may be working on are freed; the cache
+    // before the pieces, which give their buffers back to it.
+    TBufferCache cache(4 * size_t{threads} + 4);
     std::vector<std::unique_ptr<TPiece>> leftover;
+    // The workers start only for a member of more than one piece: a run of
+    // small members costs no threads.
     std::unique_ptr<TPool> pool;
-    if (threads > 1) pool = std::make_unique<TPool>(threads);
+    auto poolFor = [&]() -> TPool* {
+        if (threads < 2) return nullptr;
+        if (!pool) pool = std::make_unique<TPool>(threads);
+        return pool.get();
+    };
     const size_t inFlight = threads > 1 ? 2 * size_t{threads} : 1;
     try {
-        TDeflateResult r = DeflateMember(encoder, in, out, options, pool.get(), inFlight, nullptr, &leftover, {});
+        TDeflateResult r = DeflateMember(encoder, in, out, options, poolFor, inFlight, &cache, nullptr, &leftover, {});
         pool.reset(); // joins the workers before the pieces they may hold go away
         return r;
     } catch (...) {
@@ -365,6 +450,8 @@ struct TDeflateAhead::TState {
     unsigned threads;
     TNext next;
     bool offered = true; // `next` may have more
+    // Declared before the pieces, which give their buffers back to it.
+    std::unique_ptr<TBufferCache> cache;
     // Declared before the pool: freed after its workers are joined.
     std::deque<TAheadMember> members;
     std::vector<std::unique_ptr<TPiece>> discarded; // given up, maybe still in work
@@ -382,7 +469,7 @@ struct TDeflateAhead::TState {
     }
     // Reads the next piece of `m`, cut as DeflateMember cuts.
     void ReadPiece(TAheadMember& m) {
-        auto p = std::make_unique<TPiece>();
+        auto p = std::make_unique<TPiece>(cache.get());
         p->options = m.options;
         try {
             ReadFull(*m.input, p->input, kDeflatePieceSize);
@@ -431,6 +518,7 @@ struct TDeflateAhead::TState {
 TDeflateAhead::TDeflateAhead(unsigned threads, TNext next) : FState(std::make_unique<TState>()) {
     FState->threads = std::max(2u, threads);
     FState->next = std::move(next);
+    FState->cache = std::make_unique<TBufferCache>(8 * size_t{FState->threads} + 4);
     FState->pool = std::make_unique<TPool>(FState->threads);
 }
 
@@ -504,8 +592,9 @@ TDeflateResult TDeflateAhead::Deflate(size_t key, TDeflateEncoder& encoder, Code
     };
     try {
         Fill();
-        TDeflateResult r = DeflateMember(encoder, in, out, options, s.pool.get(), 2 * size_t{s.threads},
-                                         mine ? &taken : nullptr, &s.discarded, [this] { Fill(); });
+        TDeflateResult r = DeflateMember(encoder, in, out, options, [&s] { return s.pool.get(); },
+                                         2 * size_t{s.threads}, s.cache.get(), mine ? &taken : nullptr,
+                                         &s.discarded, [this] { Fill(); });
         keep();
         return r;
     } catch (...) {
