@@ -1065,6 +1065,8 @@ void TZipEngine::TRun::Run() {
                 } aheadScope{*this};
                 StartAhead(rest);
                 for (size_t k = 0; k < rest.size(); ++k) {
+                    // A cancel asked at the end of the file before stops here.
+                    e.Pump();
                     AheadTurn(k);
                     auto rec = std::make_unique<TZipHeaderInfo>();
                     if (ZipOneFile(rest[k], *rec)) AddEntry(rec.release(), rest[k]);
