@@ -36,7 +36,8 @@ namespace {
 constexpr size_t kHistory = 32768;
 
 // An allocator whose resize leaves new bytes as they are: piece buffers are
-// read or written over right away.
+// read or written over right away. (Copies into them go by resize and memcpy:
+// a range copy would construct byte by byte.)
 template <class T>
 struct TUninitialized : std::allocator<T> {
     using value_type = T;
@@ -88,10 +89,7 @@ private:
 
 struct TPiece {
     explicit TPiece(TBufferCache* cache) : cache(cache) {
-        if (cache) {
-            input = cache->Take();
-            output = cache->Take();
-        }
+        if (cache) input = cache->Take();
     }
     ~TPiece() {
         if (cache) {
@@ -121,7 +119,12 @@ class TPieceOutput : public CodecOutput {
 public:
     TPieceOutput(TBytes& bytes, const std::atomic<bool>& stop, const CodecOutput* caller)
         : bytes(bytes), stop(stop), caller(caller) {}
-    void Write(const uint8_t* buf, size_t n) override { bytes.insert(bytes.end(), buf, buf + n); }
+    void Write(const uint8_t* buf, size_t n) override {
+        if (n == 0) return;
+        const size_t at = bytes.size();
+        bytes.resize(at + n);
+        std::memcpy(bytes.data() + at, buf, n);
+    }
     bool Cancelled() const override {
         return stop.load(std::memory_order_relaxed) || (caller && caller->Cancelled());
     }
@@ -135,6 +138,8 @@ private:
 void CompressPiece(TDeflateEncoder& encoder, TPiece& piece, const std::atomic<bool>& stop,
                    const CodecOutput* caller) {
     MemoryInput in(piece.input.data(), piece.input.size());
+    // A large piece writes into a kept buffer; a small one into one of its size.
+    if (piece.cache && piece.input.size() >= kDeflatePieceSize / 2) piece.output = piece.cache->Take();
     piece.output.reserve(piece.input.size() / 2 + 64);
     TPieceOutput out(piece.output, stop, caller);
     if (piece.whole) {
@@ -164,9 +169,22 @@ size_t ReadFull(CodecInput& in, TBytes& buf, size_t size) {
     return got;
 }
 
+// The input of a piece read shorter than a quarter of its buffer moves to a
+// buffer of its size, so that many small members read ahead hold little memory.
+void FitInput(TPiece& piece) {
+    TBytes& b = piece.input;
+    if (!piece.cache || b.capacity() < 4 * kHistory || b.size() >= b.capacity() / 4) return;
+    TBytes fitted;
+    fitted.resize(b.size());
+    if (!b.empty()) std::memcpy(fitted.data(), b.data(), b.size());
+    piece.cache->Give(b);
+    b = std::move(fitted);
+}
+
 void KeepHistory(const TPiece& from, TPiece& to) {
     const size_t h = std::min(kHistory, from.input.size());
-    to.history.assign(from.input.end() - static_cast<std::ptrdiff_t>(h), from.input.end());
+    to.history.resize(h);
+    if (h) std::memcpy(to.history.data(), from.input.data() + from.input.size() - h, h);
 }
 
 // The workers: each takes the oldest waiting piece and compresses it with an
@@ -270,6 +288,7 @@ TDeflateResult DeflateMember(TDeflateEncoder& encoder, CodecInput& in, CodecOutp
     first->first = true;
     first->options = options;
     ReadFull(in, first->input, kDeflatePieceSize);
+    FitInput(*first);
     auto next = std::make_unique<TPiece>(cache);
     next->options = options;
     // Gives the pieces made ahead up from `from` on: they may still be in work.
@@ -457,9 +476,15 @@ struct TDeflateAhead::TState {
     std::vector<std::unique_ptr<TPiece>> discarded; // given up, maybe still in work
     std::unique_ptr<TPool> pool;
 
-    size_t Held() const {
-        size_t n = discarded.size();
-        for (const auto& m : members) n += m.pieces.size() + (m.held ? 1 : 0);
+    // Input bytes of the pieces held: read ahead, in work, or done and waiting
+    // for their member's turn.
+    size_t HeldBytes() const {
+        size_t n = 0;
+        for (const auto& p : discarded) n += p->input.size();
+        for (const auto& m : members) {
+            for (const auto& p : m.pieces) n += p->input.size();
+            if (m.held) n += m.held->input.size();
+        }
         return n;
     }
     void Queue(TAheadMember& m, std::unique_ptr<TPiece> piece) {
@@ -467,8 +492,8 @@ struct TDeflateAhead::TState {
         m.pieces.push_back(std::move(piece));
         pool->Submit(raw);
     }
-    // Reads the next piece of `m`, cut as DeflateMember cuts.
-    void ReadPiece(TAheadMember& m) {
+    // Reads the next piece of `m`, cut as DeflateMember cuts; answers the bytes read.
+    size_t ReadPiece(TAheadMember& m) {
         auto p = std::make_unique<TPiece>(cache.get());
         p->options = m.options;
         try {
@@ -477,8 +502,10 @@ struct TDeflateAhead::TState {
             // Its turn reads it again and meets the failure there.
             m.input.reset();
             m.held.reset();
-            return;
+            return 0;
         }
+        FitInput(*p);
+        const size_t got = p->input.size();
         if (!m.held && m.pieces.empty()) {
             if (p->input.size() < kDeflatePieceSize) {
                 p->whole = true;
@@ -488,7 +515,7 @@ struct TDeflateAhead::TState {
                 p->first = true;
                 m.held = std::move(p);
             }
-            return;
+            return got;
         }
         if (p->input.empty()) {
             // The held piece was the last: the member's only one, or its last.
@@ -498,7 +525,7 @@ struct TDeflateAhead::TState {
                 m.held->last = true;
             m.input.reset();
             Queue(m, std::move(m.held));
-            return;
+            return got;
         }
         KeepHistory(*m.held, *p);
         Queue(m, std::move(m.held));
@@ -509,6 +536,7 @@ struct TDeflateAhead::TState {
         } else {
             m.held = std::move(p);
         }
+        return got;
     }
     void Purge() {
         std::erase_if(discarded, [&](const std::unique_ptr<TPiece>& p) { return pool->Done(*p); });
@@ -543,15 +571,20 @@ void TDeflateAhead::Turn(size_t key) {
 void TDeflateAhead::Fill() {
     TState& s = *FState;
     s.Purge();
-    // Three pieces a thread: the workers never starve while the calling thread
-    // writes, and memory stays near 6 MiB a thread.
-    const size_t room = 3 * size_t{s.threads};
-    while (s.Held() < room) {
+    // Three pieces' worth of input a thread: the workers never starve while the
+    // calling thread writes, and memory stays near 6 MiB a thread. Counted in
+    // bytes, so that a run of small files is read as far ahead as a large one;
+    // the number of members ahead is bounded too, as each may hold its source
+    // open.
+    const size_t room = 3 * size_t{s.threads} * kDeflatePieceSize;
+    const size_t maxMembers = 8 * size_t{s.threads};
+    size_t held = s.HeldBytes();
+    while (held < room) {
         if (!s.members.empty() && s.members.back().input) {
-            s.ReadPiece(s.members.back());
+            held += s.ReadPiece(s.members.back());
             continue;
         }
-        if (!s.offered) break;
+        if (!s.offered || s.members.size() >= maxMembers) break;
         TMember m;
         if (!s.next(m)) {
             s.offered = false;
