@@ -1,6 +1,7 @@
 // Deflate on several threads: the stream is the same byte for byte whatever
 // the number of threads, decodes to the input, matches the plain encoder for
-// a member of one piece, and stops on a cancel.
+// a member of one piece, and stops on a cancel; the members of a run made
+// ahead come out as each would alone.
 #include "archive/codecs/DeflatePieces.h"
 #include "archive/codecs/Inflate.h"
 
