@@ -74,8 +74,10 @@ public:
         free.pop_back();
         return b;
     }
+    // Only buffers of a large piece's size are kept: a small one would only
+    // be grown again.
     void Give(TBytes& b) {
-        if (b.capacity() < kHistory) return;
+        if (b.capacity() < kDeflatePieceSize / 2) return;
         b.clear();
         std::lock_guard<std::mutex> lock(mutex);
         if (free.size() < limit) free.push_back(std::move(b));
@@ -442,7 +444,7 @@ TDeflateResult DeflateInPieces(TDeflateEncoder& encoder, CodecInput& in, CodecOu
     // Declared before the pool, so that on any way out the pool joins its
     // workers before the pieces they may be working on are freed; the cache
     // before the pieces, which give their buffers back to it.
-    TBufferCache cache(4 * size_t{threads} + 4);
+    TBufferCache cache(4 * size_t{threads} + 8);
     std::vector<std::unique_ptr<TPiece>> leftover;
     // The workers start only for a member of more than one piece: a run of
     // small members costs no threads.
@@ -546,7 +548,7 @@ struct TDeflateAhead::TState {
 TDeflateAhead::TDeflateAhead(unsigned threads, TNext next) : FState(std::make_unique<TState>()) {
     FState->threads = std::max(2u, threads);
     FState->next = std::move(next);
-    FState->cache = std::make_unique<TBufferCache>(8 * size_t{FState->threads} + 4);
+    FState->cache = std::make_unique<TBufferCache>(12 * size_t{FState->threads} + 8);
     FState->pool = std::make_unique<TPool>(FState->threads);
 }
 
@@ -574,10 +576,10 @@ void TDeflateAhead::Fill() {
     // Three pieces' worth of input a thread: the workers never starve while the
     // calling thread writes, and memory stays near 6 MiB a thread. Counted in
     // bytes, so that a run of small files is read as far ahead as a large one;
-    // the number of members ahead is bounded too, as each may hold its source
-    // open.
+    // the number of members ahead is bounded too (eight a thread, at most 128),
+    // as each may hold its source open.
     const size_t room = 3 * size_t{s.threads} * kDeflatePieceSize;
-    const size_t maxMembers = 8 * size_t{s.threads};
+    const size_t maxMembers = std::min<size_t>(8 * size_t{s.threads}, 128);
     size_t held = s.HeldBytes();
     while (held < room) {
         if (!s.members.empty() && s.members.back().input) {
