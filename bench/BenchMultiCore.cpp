@@ -18,8 +18,8 @@
 
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -115,8 +115,9 @@ void Print(const std::vector<Row>& rows, uint64_t input, double oneThread) {
             mvbench::PrintRow({r.label, "FAILED"}, w);
             continue;
         }
-        mvbench::PrintRow({r.label, mvbench::Fixed(r.seconds, 2), mvbench::Fixed(mvbench::MBps(input, r.seconds), 1),
-                           std::to_string(r.bytes), mvbench::Fixed(oneThread / r.seconds, 2),
+        mvbench::PrintRow({r.label, mvbench::Fixed(r.seconds, 2),
+                           mvbench::Fixed(mvbench::MBps(input, r.seconds), 1), std::to_string(r.bytes),
+                           mvbench::Fixed(oneThread / r.seconds, 2),
                            r.callerCpu < 0 ? "" : mvbench::Fixed(100 * r.callerCpu / oneThread, 1)},
                           w);
     }

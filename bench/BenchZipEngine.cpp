@@ -135,17 +135,19 @@ void Run(bool quick) {
     std::vector<int> w = {34, 12, 12, 12, 12};
     mvbench::PrintRow({"zip writer component", "seconds", "MB/s", "ratio %", "vs 1 thread"}, w);
     for (int k = 0; k < 2; ++k)
-        mvbench::PrintRow({"Zip of " + std::to_string(files) + " files, " + std::to_string(counts[k]) + " thr",
-                           mvbench::Fixed(times[k], 2), mvbench::Fixed(mvbench::MBps(bytes, times[k]), 1),
-                           mvbench::Fixed(100 * sOurs / bytes, 2), mvbench::Fixed(times[0] / times[k], 2)},
-                          w);
+        mvbench::PrintRow(
+            {"Zip of " + std::to_string(files) + " files, " + std::to_string(counts[k]) + " thr",
+             mvbench::Fixed(times[k], 2), mvbench::Fixed(mvbench::MBps(bytes, times[k]), 1),
+             mvbench::Fixed(100 * sOurs / bytes, 2), mvbench::Fixed(times[0] / times[k], 2)},
+            w);
     mvbench::PrintRow({"zip -r -6 of the same tree", mvbench::Fixed(tZip, 2),
                        mvbench::Fixed(mvbench::MBps(bytes, tZip), 1), mvbench::Fixed(100 * sZip / bytes, 2),
                        mvbench::Fixed(times[0] / tZip, 2)},
                       w);
-    std::printf("  speed ours (%u threads)/zip %.2f, size ours/zip %.4f (%.1f MB in, archives identical for 1 "
-                "and %u threads)\n",
-                cores, tZip / tOurs, sOurs / sZip, bytes / 1e6, cores);
+    std::printf(
+        "  speed ours (%u threads)/zip %.2f, size ours/zip %.4f (%.1f MB in, archives identical for 1 "
+        "and %u threads)\n",
+        cores, tZip / tOurs, sOurs / sZip, bytes / 1e6, cores);
 
     // Update: one small new file; every other entry is copied as it stands.
     std::ofstream(tree / "new.txt") << "one more file\n";

@@ -38,27 +38,18 @@ constexpr size_t kHistory = 32768;
 // An allocator whose resize leaves new bytes as they are: piece buffers are
 // read or written over right away. (Copies into them go by resize and memcpy:
 // a range copy would construct byte by byte.)
-template <class T>
-struct TUninitialized : std::allocator<T> {
+template <class T> struct TUninitialized : std::allocator<T> {
     using value_type = T;
-    template <class U>
-    struct rebind {
-        using other = TUninitialized<U>;
-    };
+    template <class U> struct rebind { using other = TUninitialized<U>; };
     TUninitialized() = default;
-    template <class U>
-    TUninitialized(const TUninitialized<U>&) {}
-    template <class U, class... Args>
-    void construct(U* p, Args&&... args) {
+    template <class U> TUninitialized(const TUninitialized<U>&) {}
+    template <class U, class... Args> void construct(U* p, Args&&... args) {
         if constexpr (sizeof...(Args) == 0)
             ::new (static_cast<void*>(p)) U;
         else
             ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
     }
-    template <class U>
-    bool operator==(const TUninitialized<U>&) const {
-        return true;
-    }
+    template <class U> bool operator==(const TUninitialized<U>&) const { return true; }
 };
 using TBytes = std::vector<uint8_t, TUninitialized<uint8_t>>;
 
@@ -104,7 +95,7 @@ struct TPiece {
 
     TBufferCache* cache; // outlives the piece
     TBytes input;
-    TBytes history; // the previous piece's last 32 KiB
+    TBytes history;               // the previous piece's last 32 KiB
     TDeflateOptions options;      // the member's
     bool whole = false;           // the member's only piece: compressed as a member
     bool first = false;
@@ -285,7 +276,8 @@ std::atomic<unsigned> threadOverride{0};
 TDeflateResult DeflateMember(TDeflateEncoder& encoder, CodecInput& in, CodecOutput& out,
                              const TDeflateOptions& options, const std::function<TPool*()>& poolFor,
                              size_t inFlight, TBufferCache* cache, TAheadMember* ahead,
-                             std::vector<std::unique_ptr<TPiece>>* discard, const std::function<void()>& fill) {
+                             std::vector<std::unique_ptr<TPiece>>* discard,
+                             const std::function<void()>& fill) {
     auto first = std::make_unique<TPiece>(cache);
     first->first = true;
     first->options = options;
@@ -456,7 +448,8 @@ TDeflateResult DeflateInPieces(TDeflateEncoder& encoder, CodecInput& in, CodecOu
     };
     const size_t inFlight = threads > 1 ? 2 * size_t{threads} : 1;
     try {
-        TDeflateResult r = DeflateMember(encoder, in, out, options, poolFor, inFlight, &cache, nullptr, &leftover, {});
+        TDeflateResult r =
+            DeflateMember(encoder, in, out, options, poolFor, inFlight, &cache, nullptr, &leftover, {});
         pool.reset(); // joins the workers before the pieces they may hold go away
         return r;
     } catch (...) {
@@ -627,9 +620,9 @@ TDeflateResult TDeflateAhead::Deflate(size_t key, TDeflateEncoder& encoder, Code
     };
     try {
         Fill();
-        TDeflateResult r = DeflateMember(encoder, in, out, options, [&s] { return s.pool.get(); },
-                                         2 * size_t{s.threads}, s.cache.get(), mine ? &taken : nullptr,
-                                         &s.discarded, [this] { Fill(); });
+        TDeflateResult r = DeflateMember(
+            encoder, in, out, options, [&s] { return s.pool.get(); }, 2 * size_t{s.threads}, s.cache.get(),
+            mine ? &taken : nullptr, &s.discarded, [this] { Fill(); });
         keep();
         return r;
     } catch (...) {

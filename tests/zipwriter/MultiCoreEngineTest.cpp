@@ -177,14 +177,15 @@ TEST(ZipEngineThreads, CancelStopsAtOnceAndKeepsTheOldArchive) {
             TThreads use(threads);
             bool inBig = false, asked = false;
             size_t askedAt = 0;
-            TLoggedRun got = ZipLogged(t / "src", archive, "", [&](TZipEngine& z, const std::string& e, size_t n) {
-                if (e.starts_with("start a/b/big.txt")) inBig = true;
-                if (!asked && c.at(e, inBig)) {
-                    asked = true;
-                    askedAt = n;
-                    z.CancelOperation();
-                }
-            });
+            TLoggedRun got =
+                ZipLogged(t / "src", archive, "", [&](TZipEngine& z, const std::string& e, size_t n) {
+                    if (e.starts_with("start a/b/big.txt")) inBig = true;
+                    if (!asked && c.at(e, inBig)) {
+                        asked = true;
+                        askedAt = n;
+                        z.CancelOperation();
+                    }
+                });
             EXPECT_TRUE(got.cancelled);
             ASSERT_TRUE(asked);
             EXPECT_TRUE(ReadFileBytes(archive) == old);
