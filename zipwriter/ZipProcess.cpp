@@ -4,6 +4,12 @@
 // shared deflate encoder, writes the central directory and the end record
 // (over several parts when spanning), and puts the new archive in place of the
 // old one by a rename once everything is written and flushed.
+//
+// New files are deflated on every core: while one file is written, worker
+// threads already compress the files after it (TDeflateAhead), and a large file
+// is cut into pieces compressed at once. Everything the caller sees (events,
+// progress, the pump and its cancel) stays on the calling thread and in file
+// order, and the archive is the same byte for byte whatever the thread count.
 #include "archive/codecs/DeflatePieces.h"
 #include "archive/framework/Crc.h"
 #include "archive/framework/ZipRecords.h"
@@ -122,6 +128,17 @@ struct TZipEngine::TRun {
 
     bool unnamed = false;
 
+    // Compression ahead over the new files of the run (none with one thread):
+    // the index of the file being written (SIZE_MAX: none is written through
+    // it) and the next index to offer to the workers.
+    std::unique_ptr<TDeflateAhead> ahead;
+    size_t aheadTurn = SIZE_MAX;
+    size_t aheadCursor = 0;
+    void StartAhead(const std::vector<std::string>& files);
+    void AheadTurn(size_t index);
+    void StopAhead();
+    TDeflateOptions DeflateOptions() const;
+
     bool Spanning() const { return mode != TMultiMode::mmNone; }
     void NameOutput(const std::string& zipName);
     int64_t RoomLeft() const { return room - output->Position(); }
@@ -160,15 +177,82 @@ public:
 private:
     std::function<size_t(uint8_t*, size_t)> fn;
 };
+// Answers a cancel asked meanwhile (`cancelled`), so that the workers stop at
+// once while the calling thread waits for them.
 class TSinkOutput : public CodecOutput {
 public:
-    explicit TSinkOutput(std::function<void(const uint8_t*, size_t)> fn) : fn(std::move(fn)) {}
+    TSinkOutput(std::function<void(const uint8_t*, size_t)> fn, std::function<bool()> cancelled)
+        : fn(std::move(fn)), cancelled(std::move(cancelled)) {}
     void Write(const uint8_t* buf, size_t n) override { fn(buf, n); }
+    bool Cancelled() const override { return cancelled(); }
 
 private:
     std::function<void(const uint8_t*, size_t)> fn;
+    std::function<bool()> cancelled;
+};
+// A source read ahead for the workers: its bytes as they stand, without events.
+class TAheadInput : public CodecInput {
+public:
+    explicit TAheadInput(std::unique_ptr<platform::File> file) : file(std::move(file)) {}
+    size_t Read(uint8_t* buf, size_t n) override { return file->Read(buf, n); }
+
+private:
+    std::unique_ptr<platform::File> file;
 };
 } // namespace
+
+TDeflateOptions TZipEngine::TRun::DeflateOptions() const {
+    TDeflateOptions options;
+    options.Level = e.FPackLevel;
+    options.WholeMemberStore = true;
+    options.ClassifyText = true;
+    return options;
+}
+
+void TZipEngine::TRun::StartAhead(const std::vector<std::string>& files) {
+    StopAhead();
+    const unsigned threads = CompressionThreads();
+    if (threads < 2 || e.FPackLevel == 0) return;
+    ahead = std::make_unique<TDeflateAhead>(threads, [this, &files](TDeflateAhead::TMember& m) {
+        while (aheadCursor < files.size()) {
+            const size_t k = aheadCursor++;
+            const std::string& name = files[k];
+            if (EndsWithSlash(name)) continue;
+            // As its turn will store it, unless an OnStartZip handler renames it.
+            std::string folder, file;
+            if (!StoredName(name, folder, file) || IsInList(e.FNoCompressList, LowerCase(file))) continue;
+            // Regular files only: a pipe or a device is never read ahead.
+            platform::FileInfo info;
+            if (!Fs().StatTarget(name, info) || !info.IsRegular || info.Size > MaxZipValue) continue;
+            std::unique_ptr<platform::File> f;
+            try {
+                f = Fs().Open(name, platform::OpenMode::Read);
+            } catch (const std::exception&) {
+                continue; // its turn meets the failure and reports it
+            }
+            m.Key = k;
+            m.Options = DeflateOptions();
+            m.Input = std::make_unique<TAheadInput>(std::move(f));
+            return true;
+        }
+        return false;
+    });
+}
+
+void TZipEngine::TRun::AheadTurn(size_t index) {
+    if (!ahead) return;
+    aheadTurn = index;
+    aheadCursor = std::max(aheadCursor, index + 1);
+    ahead->Turn(index);
+    // The workers keep busy while a file is stored or a folder written.
+    ahead->Fill();
+}
+
+void TZipEngine::TRun::StopAhead() {
+    ahead.reset(); // joins the workers and closes the sources opened for them
+    aheadTurn = SIZE_MAX;
+    aheadCursor = 0;
+}
 
 void TZipEngine::TRun::NameOutput(const std::string& zipName) {
     output->FlushToMedium();
@@ -611,13 +695,16 @@ bool TZipEngine::TRun::ZipOneFile(const std::string& name, TZipHeaderInfo& rec) 
             rec.InternalAttributes = 0;
         } else {
             TSourceInput in([this](uint8_t* b, size_t n) { return ReadSource(b, n); });
-            TSinkOutput out([this](const uint8_t* b, size_t n) { WriteOutput(b, n); });
-            TDeflateOptions options;
-            options.Level = e.FPackLevel;
-            options.WholeMemberStore = true;
-            options.ClassifyText = true;
-            TDeflateResult r = DeflateInPieces(*e.FDeflater, in, out, options);
-            if (r.Cancelled) throw EUserCanceled(ZipEngineText(181));
+            TSinkOutput out([this](const uint8_t* b, size_t n) { WriteOutput(b, n); },
+                            [this] { return e.FDoProcessMessages && e.FCancel; });
+            const TDeflateOptions options = DeflateOptions();
+            TDeflateResult r = ahead && aheadTurn != SIZE_MAX
+                                   ? ahead->Deflate(aheadTurn, *e.FDeflater, in, out, options)
+                                   : DeflateInPieces(*e.FDeflater, in, out, options);
+            if (r.Cancelled) {
+                e.FCancel = false; // taken, as the pump takes it
+                throw EUserCanceled(ZipEngineText(181));
+            }
             rec.InternalAttributes = static_cast<uint16_t>(r.TextKind > 0 ? 1 : 0);
             if (r.Unpackable) {
                 rec.Method = 0;
@@ -971,9 +1058,18 @@ void TZipEngine::TRun::Run() {
                 if (e.OnStartZipInfo) e.OnStartZipInfo(&e, int(rest.size()), totalBytes, newEnd, stop);
                 if (stop) throw EUserCanceled(ZipEngineText(187));
                 if (Spanning()) totalBytes *= 2;
-                for (const auto& line : rest) {
+                // The workers end with the loop, however it ends.
+                struct TAheadScope {
+                    TRun& run;
+                    ~TAheadScope() { run.StopAhead(); }
+                } aheadScope{*this};
+                StartAhead(rest);
+                for (size_t k = 0; k < rest.size(); ++k) {
+                    // A cancel asked at the end of the file before stops here.
+                    e.Pump();
+                    AheadTurn(k);
                     auto rec = std::make_unique<TZipHeaderInfo>();
-                    if (ZipOneFile(line, *rec)) AddEntry(rec.release(), line);
+                    if (ZipOneFile(rest[k], *rec)) AddEntry(rec.release(), rest[k]);
                 }
             }
         }

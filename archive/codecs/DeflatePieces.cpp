@@ -8,6 +8,11 @@
 //
 // The members of a run share one pool: pieces of the members ahead wait in
 // its queue behind the pieces of the member being written.
+//
+// The calling thread's own work per byte is what bounds the speed-up, so it is
+// kept to copying: piece buffers are grown without being zeroed and go back to
+// a cache of the run when their piece is done with, so that no piece costs an
+// allocation nor fresh pages from the system.
 #include "archive/codecs/DeflatePieces.h"
 #include "resources/ArcErrorNumbers.h"
 
@@ -21,6 +26,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace mv {
@@ -29,15 +35,73 @@ namespace {
 
 constexpr size_t kHistory = 32768;
 
+// An allocator whose resize leaves new bytes as they are: piece buffers are
+// read or written over right away. (Copies into them go by resize and memcpy:
+// a range copy would construct byte by byte.)
+template <class T> struct TUninitialized : std::allocator<T> {
+    using value_type = T;
+    template <class U> struct rebind { using other = TUninitialized<U>; };
+    TUninitialized() = default;
+    template <class U> TUninitialized(const TUninitialized<U>&) {}
+    template <class U, class... Args> void construct(U* p, Args&&... args) {
+        if constexpr (sizeof...(Args) == 0)
+            ::new (static_cast<void*>(p)) U;
+        else
+            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+    template <class U> bool operator==(const TUninitialized<U>&) const { return true; }
+};
+using TBytes = std::vector<uint8_t, TUninitialized<uint8_t>>;
+
+// Piece buffers of one run, kept for the next pieces. Shared by the calling
+// thread and the workers.
+class TBufferCache {
+public:
+    explicit TBufferCache(size_t limit) : limit(limit) {}
+    TBytes Take() {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (free.empty()) return {};
+        TBytes b = std::move(free.back());
+        free.pop_back();
+        return b;
+    }
+    // Only buffers of a large piece's size are kept: a small one would only
+    // be grown again.
+    void Give(TBytes& b) {
+        if (b.capacity() < kDeflatePieceSize / 2) return;
+        b.clear();
+        std::lock_guard<std::mutex> lock(mutex);
+        if (free.size() < limit) free.push_back(std::move(b));
+    }
+
+private:
+    std::mutex mutex;
+    std::vector<TBytes> free;
+    size_t limit;
+};
+
 struct TPiece {
-    std::vector<uint8_t> input;
-    std::vector<uint8_t> history; // the previous piece's last 32 KiB
+    explicit TPiece(TBufferCache* cache) : cache(cache) {
+        if (cache) input = cache->Take();
+    }
+    ~TPiece() {
+        if (cache) {
+            cache->Give(input);
+            cache->Give(output);
+        }
+    }
+    TPiece(const TPiece&) = delete;
+    TPiece& operator=(const TPiece&) = delete;
+
+    TBufferCache* cache; // outlives the piece
+    TBytes input;
+    TBytes history;               // the previous piece's last 32 KiB
     TDeflateOptions options;      // the member's
     bool whole = false;           // the member's only piece: compressed as a member
     bool first = false;
     bool last = false;
     // Filled by the worker.
-    std::vector<uint8_t> output;
+    TBytes output;
     TDeflateResult result;
     std::exception_ptr error;
     bool done = false; // guarded by the pool's mutex
@@ -46,22 +110,29 @@ struct TPiece {
 // A memory output that answers the pool's stop flag as a cancel.
 class TPieceOutput : public CodecOutput {
 public:
-    TPieceOutput(std::vector<uint8_t>& bytes, const std::atomic<bool>& stop, const CodecOutput* caller)
+    TPieceOutput(TBytes& bytes, const std::atomic<bool>& stop, const CodecOutput* caller)
         : bytes(bytes), stop(stop), caller(caller) {}
-    void Write(const uint8_t* buf, size_t n) override { bytes.insert(bytes.end(), buf, buf + n); }
+    void Write(const uint8_t* buf, size_t n) override {
+        if (n == 0) return;
+        const size_t at = bytes.size();
+        bytes.resize(at + n);
+        std::memcpy(bytes.data() + at, buf, n);
+    }
     bool Cancelled() const override {
         return stop.load(std::memory_order_relaxed) || (caller && caller->Cancelled());
     }
 
 private:
-    std::vector<uint8_t>& bytes;
+    TBytes& bytes;
     const std::atomic<bool>& stop;
     const CodecOutput* caller; // polled too when the piece runs on the calling thread
 };
 
 void CompressPiece(TDeflateEncoder& encoder, TPiece& piece, const std::atomic<bool>& stop,
                    const CodecOutput* caller) {
-    MemoryInput in(piece.input);
+    MemoryInput in(piece.input.data(), piece.input.size());
+    // A large piece writes into a kept buffer; a small one into one of its size.
+    if (piece.cache && piece.input.size() >= kDeflatePieceSize / 2) piece.output = piece.cache->Take();
     piece.output.reserve(piece.input.size() / 2 + 64);
     TPieceOutput out(piece.output, stop, caller);
     if (piece.whole) {
@@ -78,7 +149,7 @@ void CompressPiece(TDeflateEncoder& encoder, TPiece& piece, const std::atomic<bo
 }
 
 // Reads up to `size` bytes, as many as the input has.
-size_t ReadFull(CodecInput& in, std::vector<uint8_t>& buf, size_t size) {
+size_t ReadFull(CodecInput& in, TBytes& buf, size_t size) {
     buf.resize(size);
     size_t got = 0;
     while (got < size) {
@@ -91,9 +162,22 @@ size_t ReadFull(CodecInput& in, std::vector<uint8_t>& buf, size_t size) {
     return got;
 }
 
+// The input of a piece read shorter than a quarter of its buffer moves to a
+// buffer of its size, so that many small members read ahead hold little memory.
+void FitInput(TPiece& piece) {
+    TBytes& b = piece.input;
+    if (!piece.cache || b.capacity() < 4 * kHistory || b.size() >= b.capacity() / 4) return;
+    TBytes fitted;
+    fitted.resize(b.size());
+    if (!b.empty()) std::memcpy(fitted.data(), b.data(), b.size());
+    piece.cache->Give(b);
+    b = std::move(fitted);
+}
+
 void KeepHistory(const TPiece& from, TPiece& to) {
     const size_t h = std::min(kHistory, from.input.size());
-    to.history.assign(from.input.end() - static_cast<std::ptrdiff_t>(h), from.input.end());
+    to.history.resize(h);
+    if (h) std::memcpy(to.history.data(), from.input.data() + from.input.size() - h, h);
 }
 
 // The workers: each takes the oldest waiting piece and compresses it with an
@@ -184,18 +268,22 @@ struct TAheadMember {
 
 std::atomic<unsigned> threadOverride{0};
 
-// One member through the pieces (see DeflateInPieces). With a pool the pieces
-// go to its workers; `ahead` holds the pieces of this member made ahead, taken
-// where they match, and `fill` keeps the pool fed while this member waits.
+// One member through the pieces (see DeflateInPieces). With a pool (from
+// `poolFor`, asked only once the member proves longer than one piece; null for
+// one thread) the pieces go to its workers; `ahead` holds the pieces of this
+// member made ahead, taken where they match, and `fill` keeps the pool fed
+// while this member waits.
 TDeflateResult DeflateMember(TDeflateEncoder& encoder, CodecInput& in, CodecOutput& out,
-                             const TDeflateOptions& options, TPool* pool, size_t inFlight,
-                             TAheadMember* ahead, std::vector<std::unique_ptr<TPiece>>* discard,
+                             const TDeflateOptions& options, const std::function<TPool*()>& poolFor,
+                             size_t inFlight, TBufferCache* cache, TAheadMember* ahead,
+                             std::vector<std::unique_ptr<TPiece>>* discard,
                              const std::function<void()>& fill) {
-    auto first = std::make_unique<TPiece>();
+    auto first = std::make_unique<TPiece>(cache);
     first->first = true;
     first->options = options;
     ReadFull(in, first->input, kDeflatePieceSize);
-    auto next = std::make_unique<TPiece>();
+    FitInput(*first);
+    auto next = std::make_unique<TPiece>(cache);
     next->options = options;
     // Gives the pieces made ahead up from `from` on: they may still be in work.
     auto dropAhead = [&](size_t from) {
@@ -213,6 +301,7 @@ TDeflateResult DeflateMember(TDeflateEncoder& encoder, CodecInput& in, CodecOutp
         if (ahead && !ahead->pieces.empty() && ahead->pieces.front()->whole &&
             ahead->pieces.front()->input == first->input) {
             TPiece& p = *ahead->pieces.front();
+            TPool* pool = poolFor();
             // A cancel that came while the member was read stops it, as it
             // would have stopped the encoder.
             if (out.Cancelled() || !pool->Wait(p, [&] {
@@ -230,9 +319,10 @@ TDeflateResult DeflateMember(TDeflateEncoder& encoder, CodecInput& in, CodecOutp
             }
         }
         dropAhead(0);
-        MemoryInput whole(first->input);
+        MemoryInput whole(first->input.data(), first->input.size());
         return encoder.Deflate(whole, out, options);
     }
+    TPool* const pool = poolFor();
 
     TDeflateResult total;
     std::atomic<bool> inlineStop{false};
@@ -310,7 +400,7 @@ TDeflateResult DeflateMember(TDeflateEncoder& encoder, CodecInput& in, CodecOutp
             break;
         }
         cur = std::move(next);
-        next = std::make_unique<TPiece>();
+        next = std::make_unique<TPiece>(cache);
         next->options = options;
         if (cur->input.size() == kDeflatePieceSize) ReadFull(in, next->input, kDeflatePieceSize);
     }
@@ -344,13 +434,22 @@ TDeflateResult DeflateInPieces(TDeflateEncoder& encoder, CodecInput& in, CodecOu
                                const TDeflateOptions& options, unsigned threads) {
     if (threads == 0) threads = CompressionThreads();
     // Declared before the pool, so that on any way out the pool joins its
-    // workers before the pieces they may be working on are freed.
+    // workers before the pieces they may be working on are freed; the cache
+    // before the pieces, which give their buffers back to it.
+    TBufferCache cache(4 * size_t{threads} + 8);
     std::vector<std::unique_ptr<TPiece>> leftover;
+    // The workers start only for a member of more than one piece: a run of
+    // small members costs no threads.
     std::unique_ptr<TPool> pool;
-    if (threads > 1) pool = std::make_unique<TPool>(threads);
+    auto poolFor = [&]() -> TPool* {
+        if (threads < 2) return nullptr;
+        if (!pool) pool = std::make_unique<TPool>(threads);
+        return pool.get();
+    };
     const size_t inFlight = threads > 1 ? 2 * size_t{threads} : 1;
     try {
-        TDeflateResult r = DeflateMember(encoder, in, out, options, pool.get(), inFlight, nullptr, &leftover, {});
+        TDeflateResult r =
+            DeflateMember(encoder, in, out, options, poolFor, inFlight, &cache, nullptr, &leftover, {});
         pool.reset(); // joins the workers before the pieces they may hold go away
         return r;
     } catch (...) {
@@ -365,14 +464,22 @@ struct TDeflateAhead::TState {
     unsigned threads;
     TNext next;
     bool offered = true; // `next` may have more
+    // Declared before the pieces, which give their buffers back to it.
+    std::unique_ptr<TBufferCache> cache;
     // Declared before the pool: freed after its workers are joined.
     std::deque<TAheadMember> members;
     std::vector<std::unique_ptr<TPiece>> discarded; // given up, maybe still in work
     std::unique_ptr<TPool> pool;
 
-    size_t Held() const {
-        size_t n = discarded.size();
-        for (const auto& m : members) n += m.pieces.size() + (m.held ? 1 : 0);
+    // Input bytes of the pieces held: read ahead, in work, or done and waiting
+    // for their member's turn.
+    size_t HeldBytes() const {
+        size_t n = 0;
+        for (const auto& p : discarded) n += p->input.size();
+        for (const auto& m : members) {
+            for (const auto& p : m.pieces) n += p->input.size();
+            if (m.held) n += m.held->input.size();
+        }
         return n;
     }
     void Queue(TAheadMember& m, std::unique_ptr<TPiece> piece) {
@@ -380,9 +487,9 @@ struct TDeflateAhead::TState {
         m.pieces.push_back(std::move(piece));
         pool->Submit(raw);
     }
-    // Reads the next piece of `m`, cut as DeflateMember cuts.
-    void ReadPiece(TAheadMember& m) {
-        auto p = std::make_unique<TPiece>();
+    // Reads the next piece of `m`, cut as DeflateMember cuts; answers the bytes read.
+    size_t ReadPiece(TAheadMember& m) {
+        auto p = std::make_unique<TPiece>(cache.get());
         p->options = m.options;
         try {
             ReadFull(*m.input, p->input, kDeflatePieceSize);
@@ -390,8 +497,10 @@ struct TDeflateAhead::TState {
             // Its turn reads it again and meets the failure there.
             m.input.reset();
             m.held.reset();
-            return;
+            return 0;
         }
+        FitInput(*p);
+        const size_t got = p->input.size();
         if (!m.held && m.pieces.empty()) {
             if (p->input.size() < kDeflatePieceSize) {
                 p->whole = true;
@@ -401,7 +510,7 @@ struct TDeflateAhead::TState {
                 p->first = true;
                 m.held = std::move(p);
             }
-            return;
+            return got;
         }
         if (p->input.empty()) {
             // The held piece was the last: the member's only one, or its last.
@@ -411,7 +520,7 @@ struct TDeflateAhead::TState {
                 m.held->last = true;
             m.input.reset();
             Queue(m, std::move(m.held));
-            return;
+            return got;
         }
         KeepHistory(*m.held, *p);
         Queue(m, std::move(m.held));
@@ -422,6 +531,7 @@ struct TDeflateAhead::TState {
         } else {
             m.held = std::move(p);
         }
+        return got;
     }
     void Purge() {
         std::erase_if(discarded, [&](const std::unique_ptr<TPiece>& p) { return pool->Done(*p); });
@@ -431,6 +541,7 @@ struct TDeflateAhead::TState {
 TDeflateAhead::TDeflateAhead(unsigned threads, TNext next) : FState(std::make_unique<TState>()) {
     FState->threads = std::max(2u, threads);
     FState->next = std::move(next);
+    FState->cache = std::make_unique<TBufferCache>(12 * size_t{FState->threads} + 8);
     FState->pool = std::make_unique<TPool>(FState->threads);
 }
 
@@ -455,15 +566,20 @@ void TDeflateAhead::Turn(size_t key) {
 void TDeflateAhead::Fill() {
     TState& s = *FState;
     s.Purge();
-    // Three pieces a thread: the workers never starve while the calling thread
-    // writes, and memory stays near 6 MiB a thread.
-    const size_t room = 3 * size_t{s.threads};
-    while (s.Held() < room) {
+    // Three pieces' worth of input a thread: the workers never starve while the
+    // calling thread writes, and memory stays near 6 MiB a thread. Counted in
+    // bytes, so that a run of small files is read as far ahead as a large one;
+    // the number of members ahead is bounded too (eight a thread, at most 128),
+    // as each may hold its source open.
+    const size_t room = 3 * size_t{s.threads} * kDeflatePieceSize;
+    const size_t maxMembers = std::min<size_t>(8 * size_t{s.threads}, 128);
+    size_t held = s.HeldBytes();
+    while (held < room) {
         if (!s.members.empty() && s.members.back().input) {
-            s.ReadPiece(s.members.back());
+            held += s.ReadPiece(s.members.back());
             continue;
         }
-        if (!s.offered) break;
+        if (!s.offered || s.members.size() >= maxMembers) break;
         TMember m;
         if (!s.next(m)) {
             s.offered = false;
@@ -504,8 +620,9 @@ TDeflateResult TDeflateAhead::Deflate(size_t key, TDeflateEncoder& encoder, Code
     };
     try {
         Fill();
-        TDeflateResult r = DeflateMember(encoder, in, out, options, s.pool.get(), 2 * size_t{s.threads},
-                                         mine ? &taken : nullptr, &s.discarded, [this] { Fill(); });
+        TDeflateResult r = DeflateMember(
+            encoder, in, out, options, [&s] { return s.pool.get(); }, 2 * size_t{s.threads}, s.cache.get(),
+            mine ? &taken : nullptr, &s.discarded, [this] { Fill(); });
         keep();
         return r;
     } catch (...) {

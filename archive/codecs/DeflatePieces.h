@@ -40,7 +40,8 @@ TDeflateResult DeflateInPieces(TDeflateEncoder& encoder, CodecInput& in, CodecOu
 // writes one member, the workers already compress the next ones: the writer
 // offers them in run order through `next` (each with its options and an input
 // that reads the source without any event), and Fill() reads them piece by
-// piece, at most a few pieces per thread ahead, on the calling thread. At a
+// piece, a few pieces' worth of bytes per thread ahead (and a bounded number
+// of members, however small), on the calling thread. At a
 // member's turn, Deflate() reads it again through the writer's own input (so its
 // events fire as before, in order) and takes a piece made ahead only where it
 // was made from the very same bytes, with the same flags and history; anything

@@ -325,10 +325,14 @@ bool TGZip::CompressOne(const std::string& source) {
         out.Write(fname.c_str(), fname.size() + 1);
         int64_t operationTotal = FTotalUnpacked;
         uint64_t expected = info.Size;
-        TWriterSource in(*src, [&](size_t k) {
-            FBytesLeft -= static_cast<int64_t>(k);
-            DoProgress(static_cast<int64_t>(k), static_cast<int64_t>(expected), operationTotal);
-        });
+        // A gzip member checks its data by CRC-32 alone.
+        TWriterSource in(
+            *src,
+            [&](size_t k) {
+                FBytesLeft -= static_cast<int64_t>(k);
+                DoProgress(static_cast<int64_t>(k), static_cast<int64_t>(expected), operationTotal);
+            },
+            false);
         TWriterOutput pack(out, nullptr, FCancel);
         TDeflateOptions o;
         o.Level = FDeflateLevel;

@@ -1,6 +1,7 @@
 // Deflate on several threads: the stream is the same byte for byte whatever
 // the number of threads, decodes to the input, matches the plain encoder for
-// a member of one piece, and stops on a cancel.
+// a member of one piece, and stops on a cancel; the members of a run made
+// ahead come out as each would alone.
 #include "archive/codecs/DeflatePieces.h"
 #include "archive/codecs/Inflate.h"
 
@@ -128,4 +129,52 @@ TEST(DeflatePieces, ThreadCountOnThisMachine) {
     EXPECT_EQ(CompressionThreads(), 3u);
     OverrideCompressionThreads(0);
     EXPECT_GE(CompressionThreads(), 1u);
+}
+
+TEST(DeflatePieces, RunOfSmallMembersIsReadFarAheadWithBoundedMembers) {
+    // Many small members and two of several pieces: each member's stream is
+    // the one it gets alone, and the members read ahead go well past a few per
+    // thread (small ones are counted by their bytes) but never past the bound
+    // on members ahead, each of which may hold its source open.
+    std::vector<std::vector<uint8_t>> run;
+    for (uint32_t i = 0; i < 200; ++i)
+        run.push_back(i % 5 == 0 ? RandomBytes(1000 + 37 * i, i) : TextBytes(2000 + 90 * i, i));
+    run[50] = Mixed(2 * kDeflatePieceSize + 999);
+    run[120] = Mixed(kDeflatePieceSize + 1);
+    TDeflateOptions o;
+    o.Level = 6;
+    o.WholeMemberStore = true;
+    o.ClassifyText = true;
+    std::vector<std::vector<uint8_t>> alone;
+    for (const auto& member : run) {
+        TDeflateEncoder enc;
+        MemoryInput in(member);
+        MemoryOutput out;
+        DeflateInPieces(enc, in, out, o, 1);
+        alone.push_back(out.bytes);
+    }
+    for (unsigned threads : {2u, 3u, 8u}) {
+        SCOPED_TRACE(threads);
+        size_t offered = 0, turn = 0, furthest = 0;
+        TDeflateAhead ahead(threads, [&](TDeflateAhead::TMember& m) {
+            if (offered >= run.size()) return false;
+            m.Key = offered;
+            m.Options = o;
+            m.Input = std::make_unique<MemoryInput>(run[offered]);
+            furthest = std::max(furthest, offered - turn);
+            ++offered;
+            return true;
+        });
+        TDeflateEncoder enc;
+        for (turn = 0; turn < run.size(); ++turn) {
+            ahead.Turn(turn);
+            MemoryInput in(run[turn]);
+            MemoryOutput out;
+            TDeflateResult r = ahead.Deflate(turn, enc, in, out, o);
+            EXPECT_FALSE(r.Cancelled);
+            EXPECT_TRUE(out.bytes == alone[turn]) << turn;
+        }
+        EXPECT_GT(furthest, 4 * size_t{threads});
+        EXPECT_LE(furthest, 8 * size_t{threads} + 1);
+    }
 }
