@@ -382,8 +382,14 @@ int CompareText(const std::string& a, const std::string& b) {
 
 std::string ThreeDigits(int n) {
     std::string s = std::to_string(n);
-    while (s.size() < 3) s = "0" + s;
+    if (s.size() < 3) s.insert(s.begin(), 3 - s.size(), '0');
     return s;
+}
+
+std::string PartExtension(int n) {
+    std::string ext(1, '.');
+    ext += ThreeDigits(n);
+    return ext;
 }
 
 } // namespace mv

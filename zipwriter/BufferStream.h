@@ -138,5 +138,7 @@ std::string LowerCase(std::string s);
 int CompareText(const std::string& a, const std::string& b);
 // "%3.3d" of n.
 std::string ThreeDigits(int n);
+// The extension of a numbered part or disk of a set: "." and ThreeDigits(n).
+std::string PartExtension(int n);
 
 } // namespace mv

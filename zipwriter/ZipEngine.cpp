@@ -41,7 +41,7 @@ void TUnzipEngine::SetZipName(const std::string& nameIn) {
     std::string name = nameIn;
     if (!name.empty() && name.back() == '?') {
         std::string folder = platform::DirectoryOf(name.substr(0, name.size() - 1));
-        if (folder.empty() || !platform::IsDirectory(folder)) folder = "/";
+        if (folder.empty() || !platform::IsDirectory(folder)) folder.assign(1, '/');
         std::string chosen =
             Ui.ChooseFile ? Ui.ChooseFile(ZipEngineText(176), ZipEngineText(177), folder) : "";
         if (chosen.empty()) throw EUserCanceled(ZipEngineText(186));
@@ -228,7 +228,7 @@ void TUnzipEngine::BuiltInDiskRequest(int nextDisk, std::string& name) {
         const std::string text = ZipEngineText(184) + std::to_string(nextDisk) + ZipEngineText(185);
         if (!Ui.Confirm || !Ui.Confirm("", text)) name.clear();
     } else {
-        name = ChangeFileExt(name, "." + ThreeDigits(nextDisk));
+        name = ChangeFileExt(name, PartExtension(nextDisk));
     }
 }
 

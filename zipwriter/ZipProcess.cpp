@@ -489,7 +489,7 @@ void TZipEngine::TRun::NextPart() {
     if (mode == TMultiMode::mmBlocks) {
         ClosePart();
         ++currentDisk;
-        outputName = ChangeFileExt(e.FZipName, "." + ThreeDigits(currentDisk + 1));
+        outputName = ChangeFileExt(e.FZipName, PartExtension(currentDisk + 1));
         room = e.FMultiZipInfo.BlockSize();
     } else {
         ClosePart();
@@ -1102,7 +1102,7 @@ void TZipEngine::TRun::Succeed(const std::string& zipName) {
         createdParts.clear();
         // Parts of an earlier, longer run with the same name would be taken for this set.
         for (int n = currentDisk + 2; n <= 999; ++n) {
-            std::string stale = ChangeFileExt(zipName, "." + ThreeDigits(n));
+            std::string stale = ChangeFileExt(zipName, PartExtension(n));
             if (!platform::Exists(stale)) break;
             Fs().RemoveFile(stale);
         }
