@@ -10,16 +10,14 @@
 //   code length and the bits to consume with the extra bits already added, so a
 //   symbol costs one lookup and one shift, and its extra bits one mask and one
 //   shift (codes longer than the first level take one more lookup);
-// - where two literal codes fit in the first level together, its entry holds both
-//   bytes, so that runs of literals go two to a lookup;
 // - tables built by doubling: the entries of the short codes are written once and
 //   the table copied onto its upper half as the code length grows, and the fixed
 //   codes' tables are built once for the whole program;
 // - a fast loop that runs while at least 16 input bytes and 320 output bytes of
 //   room remain, free of bounds checks per byte; it looks the next code up as soon
 //   as its bits are known, so the lookup overlaps the work on the current symbol;
-// - match copies in wide pieces: sixteen bytes at a time for distances of 16 and
-//   more (the first 32 without a test), eight for 8..15, a byte fill for distance
+// - match copies in eight-byte words for distances of eight and more (the first
+//   40 bytes without a test, as most matches are short), a byte fill for distance
 //   1, and for shorter periods eight-byte copies that double the repeated stretch;
 // - on processors with BMI2 the fast loop runs in a copy compiled for it, chosen
 //   at run time;
@@ -51,21 +49,16 @@ constexpr int kErrCounts = arcerr::InvalidLengths;
 constexpr int kErrMemory = arcerr::OutOfMemory;
 
 // A table entry is 32 bits. The low five bits are the number of bits the entry
-// consumes (code length plus extra bits; both code lengths for a literal pair; the
-// first level's width for a pointer to a second-level table); bits 5..7 are zero,
-// so the entry itself can serve as a shift count.
+// consumes (code length plus extra bits; the first level's width for a pointer to
+// a second-level table); bits 5..7 are zero, so the entry itself can serve as a
+// shift count.
 //
-// Literal entries have bit 31 set, so that the commonest test is a sign test; bits
-// 8..15 hold the byte, bits 16..23 a second byte, bits 24..27 the length of the
-// first byte's code alone, and bit 30 says the second byte is there too, so that
-// bits 30..31 read 2 for one byte and 3 for two.
-//
-// Other entries: bits 8..11 the code length alone (the sub-table's width for a
-// pointer), bits 13..15 flags, bits 16..30 the value (length or distance base,
-// sub-table offset).
+// Literal entries have bit 31 set, so that the commonest test is a sign test, and
+// the byte in bits 8..15. Other entries: bits 8..11 the code length alone (the
+// sub-table's width for a pointer), bits 13..15 flags, bits 16..30 the value
+// (length or distance base, sub-table offset).
 enum : uint32_t {
-    kLiteral = 0x80000000u, // one or two bytes of output
-    kPair = 0x40000000u,    // with kLiteral: the entry holds two bytes
+    kLiteral = 0x80000000u, // a byte of output
     kExceptional = 0x8000u, // not a literal, length or distance: end of block, pointer or invalid
     kSubTable = 0x4000u,    // pointer to a second-level table
     kEndOfBlock = 0x2000u,  // the end-of-block code
@@ -171,7 +164,7 @@ inline uint32_t Reversed(uint32_t code, unsigned len) {
 // of extra bits in the low byte; the code length is added to it, and for all but
 // literals also kept apart as the place where the extra bits start.
 inline uint32_t EntryFor(uint32_t meaning, unsigned len) {
-    const uint32_t codeLen = (meaning & kLiteral) ? len << 24 : len << 8;
+    const uint32_t codeLen = (meaning & kLiteral) ? 0 : len << 8;
     return meaning + len + codeLen;
 }
 
@@ -182,13 +175,8 @@ enum class BuildResult { Ok, Empty, Bad };
 // are written into a table as wide as that length, which is then copied onto its
 // own upper half for the next length; codes longer than the first level go to
 // second-level tables behind pointer entries.
-//
-// With `pairLiterals`, literal codes are also joined in the first level: where a
-// literal's code leaves room for a whole second literal code within the first
-// level's bits, the entry takes both bytes and both lengths. The work is one
-// entry per place where the pair could stand, so only short codes cost anything.
 BuildResult BuildTable(uint32_t* table, size_t capacity, unsigned rootBits, const uint8_t* lens, unsigned n,
-                       const uint32_t* symbols, bool allowSingleCode, bool pairLiterals = false) {
+                       const uint32_t* symbols, bool allowSingleCode) {
     unsigned count[16] = {};
     for (unsigned s = 0; s < n; ++s) count[lens[s]]++;
     count[0] = 0;
@@ -272,29 +260,6 @@ BuildResult BuildTable(uint32_t* table, size_t capacity, unsigned rootBits, cons
             }
         }
     }
-    if (pairLiterals) {
-        unsigned minLen = 1;
-        while (!count[minLen]) ++minLen;
-        uint32_t c = 0;
-        unsigned j = 0;
-        for (unsigned len = 1; len + minLen <= rootBits; ++len, c <<= 1)
-            for (unsigned m = count[len]; m; --m, ++j, ++c) {
-                const uint32_t first = EntryFor(symbols[sorted[j]], len);
-                if (!(first & kLiteral)) continue;
-                const uint32_t reversed = Reversed(c, len);
-                const uint32_t joined = kLiteral | kPair | len << 24 | (first & 0xFF00) | len;
-                const uint32_t room = rootBits - len;
-                // The entry at index i describes the code that the bits after the
-                // first code begin with; an entry there may already be joined, so
-                // its second byte and length are taken from the fields of the first.
-                for (uint32_t i = 0; i < (1u << room); ++i) {
-                    const uint32_t next = table[i];
-                    const uint32_t nextLen = (next >> 24) & 0xF;
-                    const uint32_t pair = joined + ((next & 0xFF00) << 8) + nextLen;
-                    table[reversed | i << len] = (next & kLiteral) && nextLen <= room ? pair : first;
-                }
-            }
-    }
     return BuildResult::Ok;
 }
 
@@ -326,19 +291,8 @@ inline uint64_t Load64(const uint8_t* p) {
 #endif
     return v;
 }
-// Stores the low two bytes of v, the lower first.
-inline void Store16(uint8_t* d, uint32_t v) {
-    uint16_t h = static_cast<uint16_t>(v);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    h = __builtin_bswap16(h);
-#endif
-    std::memcpy(d, &h, 2);
-}
 inline void Copy8(uint8_t* d, const uint8_t* s) {
     std::memcpy(d, s, 8);
-}
-inline void Copy16(uint8_t* d, const uint8_t* s) {
-    std::memcpy(d, s, 16);
 }
 
 struct StopRequested {};
@@ -589,7 +543,7 @@ private:
             i += repeat;
         }
         if (lens[256] == 0) throw ECodecError(kErrIncomplete, "no end-of-block code");
-        if (BuildTable(tables.get(), kLitTableSize, kLitRootBits, lens, hlit, kAlphabets.litlen.data(), true,
+        if (BuildTable(tables.get(), kLitTableSize, kLitRootBits, lens, hlit, kAlphabets.litlen.data(),
                        true) != BuildResult::Ok)
             throw ECodecError(kErrIncomplete, "bad literal/length code");
         if (BuildTable(tables.get() + kDistOffset, kDistTableSize, kDistRootBits, lens + hlit, hdist,
@@ -629,11 +583,10 @@ private:
     // least 56). Between two refills one literal entry and the next lookup (26
     // bits at most), or one length and distance with all their extra bits and the
     // next lookup (20 + 28 + 11 = 59 bits) are taken, so every table index is made
-    // of real input and count never drops below zero.
+    // of real input and count never drops below zero. One literal per turn of the
+    // loop: a chain of tests for "another literal?" mispredicts more than the
+    // refill it saves costs.
     //
-    // One literal entry per turn of the loop: a chain of tests for "another
-    // literal?" mispredicts more than the refill it saves costs, and an entry
-    // often carries two literals anyway.
     // Only the low six bits of `count` are kept exact: entries are subtracted
     // from it whole, and the refill and the shifts read no more than those bits.
     // The loop is compiled twice: for any processor, and with the BMI2 shifts and
@@ -663,13 +616,6 @@ private:
         bits >>= (entry)&63;                                                                                 \
         count -= (entry);                                                                                    \
     } while (0)
-// One or two bytes from a literal entry: both are stored, the pointer moves by one
-// or two (bits 30..31 read 2 or 3).
-#define MV_LITERAL(entry)                                                                                    \
-    do {                                                                                                     \
-        Store16(op, (entry) >> 8);                                                                           \
-        op += ((entry) >> 30) - 1;                                                                           \
-    } while (0)
 
         constexpr uint32_t litMask = (1u << kLitRootBits) - 1;
         constexpr uint32_t distMask = (1u << kDistRootBits) - 1;
@@ -679,9 +625,9 @@ private:
         uint32_t e = lt[bits & litMask];
         do {
             MV_REFILL();
-            if (e & kLiteral) {
+            if (__builtin_expect(e & kLiteral, 1)) {
                 MV_CONSUME(e);
-                MV_LITERAL(e);
+                *op++ = LiteralByte(e);
                 e = lt[bits & litMask];
                 continue;
             }
@@ -730,26 +676,22 @@ private:
             e = lt[bits & litMask];
             const uint8_t* from = op - distance;
             uint8_t* const end = op + length;
-            if (distance >= 16) {
-                // Most matches are short: the first 32 bytes go without a test.
-                Copy16(op, from);
-                Copy16(op + 16, from + 16);
-                if (length > 32) {
-                    op += 32;
-                    from += 32;
+            if (distance >= 8) {
+                Copy8(op, from);
+                Copy8(op + 8, from + 8);
+                Copy8(op + 16, from + 16);
+                Copy8(op + 24, from + 24);
+                Copy8(op + 32, from + 32);
+                if (length > 40) {
+                    op += 40;
+                    from += 40;
                     do {
-                        Copy16(op, from);
+                        Copy8(op, from);
+                        Copy8(op + 8, from + 8);
                         op += 16;
                         from += 16;
                     } while (op < end);
                 }
-            } else if (distance >= 8) {
-                do {
-                    Copy8(op, from);
-                    Copy8(op + 8, from + 8);
-                    op += 16;
-                    from += 16;
-                } while (op < end);
             } else if (distance == 1) {
                 const uint64_t v = 0x0101010101010101ull * from[0];
                 do {
@@ -773,7 +715,6 @@ private:
             }
             op = end;
         } while (ip <= ipLimit && op <= opLimit);
-#undef MV_LITERAL
 #undef MV_CONSUME
 #undef MV_REFILL
         bb = bits;
@@ -793,7 +734,6 @@ private:
         if (e & kLiteral) {
             Consume(skip + TotalBits(e));
             PutByte(LiteralByte(e));
-            if (e & kPair) PutByte(static_cast<uint8_t>(e >> 16));
             return false;
         }
         if (e & kExceptional) {
