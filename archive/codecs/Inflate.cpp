@@ -570,7 +570,10 @@ private:
                 if (static_cast<size_t>(outEnd - out) < kOutMargin) MakeRoom();
             if (static_cast<size_t>(inEnd - in) >= kInMargin &&
                 static_cast<size_t>(outEnd - out) >= kOutMargin) {
-                if (useBmi2 ? FastLoopBmi2(lt) : FastLoopPlain(lt)) return;
+                // Once 32 KiB lie behind the output position no distance can
+                // reach before the start, and the loop need not check.
+                const bool fullWindow = static_cast<size_t>(out - outBase) >= kHistory;
+                if (useBmi2 ? FastLoopBmi2(lt, fullWindow) : FastLoopPlain(lt, fullWindow)) return;
                 continue;
             }
             if (SlowSymbol(lt)) return;
@@ -591,10 +594,14 @@ private:
     // from it whole, and the refill and the shifts read no more than those bits.
     // The loop is compiled twice: for any processor, and with the BMI2 shifts and
     // bit extraction (three-operand, flag-free), taken when the processor has them.
-    bool FastLoopPlain(const uint32_t* lt) { return FastLoop<false>(lt); }
-    MV_BMI2_TARGET bool FastLoopBmi2(const uint32_t* lt) { return FastLoop<true>(lt); }
+    bool FastLoopPlain(const uint32_t* lt, bool fullWindow) {
+        return fullWindow ? FastLoop<false, true>(lt) : FastLoop<false, false>(lt);
+    }
+    MV_BMI2_TARGET bool FastLoopBmi2(const uint32_t* lt, bool fullWindow) {
+        return fullWindow ? FastLoop<true, true>(lt) : FastLoop<true, false>(lt);
+    }
 
-    template <bool Bmi2> MV_ALWAYS_INLINE bool FastLoop(const uint32_t* lt) {
+    template <bool Bmi2, bool FullWindow> MV_ALWAYS_INLINE bool FastLoop(const uint32_t* lt) {
         uint64_t bits = bb;
         uint32_t count = bc;
         const uint8_t* ip = in;
@@ -669,7 +676,7 @@ private:
             saved = bits;
             MV_CONSUME(e);
             const uint32_t distance = BasePlusExtraFast<Bmi2>(e, saved);
-            if (__builtin_expect(distance > static_cast<size_t>(op - base), 0)) {
+            if (!FullWindow && __builtin_expect(distance > static_cast<size_t>(op - base), 0)) {
                 error = dataError;
                 break;
             }
