@@ -238,11 +238,13 @@ TEST(Inflate, MatchesReachBackTheWholeWindow) {
         w.PutCode(1, 7); // length 3 (code 257)
         w.PutCode(29, 5);
         w.Put(8191, 13);
-        w.PutCode(0, 7); // end of block
+        for (int i = 0; i < 40; ++i) w.PutCode(0x30 + 'a', 8); // input enough for the fast loop
+        w.PutCode(0, 7);                                       // end of block
         return w.Done();
     };
     std::vector<uint8_t> want = history;
     for (size_t i = 0; i < 258 + 3; ++i) want.push_back(want[want.size() - 32768]);
+    want.insert(want.end(), 40, 'a');
     WithEachLoop([&] {
         auto stream = build(false);
         std::vector<uint8_t> out(want.size() + 100);
@@ -260,6 +262,7 @@ TEST(Inflate, MatchesReachBackTheWholeWindow) {
         std::vector<uint8_t> wantFurther = history;
         wantFurther.push_back('x');
         for (size_t i = 0; i < 258 + 3; ++i) wantFurther.push_back(wantFurther[wantFurther.size() - 32768]);
+        wantFurther.insert(wantFurther.end(), 40, 'a');
         out.assign(wantFurther.size(), 0);
         ASSERT_EQ(InflateMemory(further.data(), further.size(), out.data(), out.size()), wantFurther.size());
         EXPECT_TRUE(out == wantFurther);
