@@ -16,6 +16,8 @@
 // - a fast loop that runs while at least 16 input bytes and 320 output bytes of
 //   room remain, free of bounds checks per byte; it looks the next code up as soon
 //   as its bits are known, so the lookup overlaps the work on the current symbol;
+//   past the first 32 KiB of output it runs in a copy without the test that a
+//   distance stays within the output, since none can then reach before the start;
 // - match copies in eight-byte words for distances of eight and more (the first
 //   40 bytes without a test, as most matches are short), a byte fill for distance
 //   1, and for shorter periods eight-byte copies that double the repeated stretch;
