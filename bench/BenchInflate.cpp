@@ -1,7 +1,9 @@
 // Inflate: our decoder against zlib and libdeflate on the same raw deflate streams
 // (zlib levels 1, 6 and 9 of text, of machine code and of the two mixed), whole
 // buffer and streaming (64 KiB input pieces, CRC-32 of the output on both sides).
-// Every decoder's output is compared with the input before anything is timed.
+// Every decoder's output is compared with the input before anything is timed. The
+// decoders take turns, one run each per round, so that a change in the machine's
+// load during the measurement falls on all of them alike.
 #include "Bench.h"
 #include "archive/codecs/Inflate.h"
 #include "archive/framework/ArcErrors.h"
@@ -16,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <stdexcept>
 
 using namespace mvbench;
@@ -86,6 +89,20 @@ size_t ZlibWhole(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst) {
 }
 
 constexpr size_t kChunk = 65536;
+
+// Runs each of the functions once per round, in turn, and answers the median
+// time of each over the rounds.
+std::vector<double> TakingTurns(int rounds, const std::vector<std::function<void()>>& fns) {
+    std::vector<std::vector<double>> times(fns.size());
+    for (int r = 0; r < rounds; ++r)
+        for (size_t i = 0; i < fns.size(); ++i) times[i].push_back(MedianSeconds(1, fns[i]));
+    std::vector<double> medians;
+    for (auto& t : times) {
+        std::sort(t.begin(), t.end());
+        medians.push_back(t[t.size() / 2]);
+    }
+    return medians;
+}
 
 // zlib as an extracting tool drives it: 64 KiB in, 64 KiB out, CRC over the output.
 uint32_t ZlibStreaming(const std::vector<uint8_t>& src, uint64_t& total) {
@@ -254,26 +271,27 @@ void Run(bool quick) {
                 if (sink.crc != wantCrc || sink.total != input.size() || ZlibStreaming(stream, zt) != wantCrc)
                     throw std::runtime_error("streaming CRC differs");
             }
-            const double tOurs = MedianSeconds(
-                reps, [&] { mv::InflateMemory(stream.data(), stream.size(), out.data(), out.size()); });
-            const double tZlib = MedianSeconds(reps, [&] { ZlibWhole(stream, out); });
-            const double tLd = MedianSeconds(reps, [&] {
-                libdeflate_deflate_decompress(ld, stream.data(), stream.size(), out.data(), out.size(),
-                                              &ldOut);
-            });
-            const double tOursS = MedianSeconds(reps, [&] {
-                ChunkInput in(stream);
-                CrcOutput sink;
-                mv::Inflate(in, sink, input.size());
-            });
-            const double tZlibS = MedianSeconds(reps, [&] {
-                uint64_t t = 0;
-                ZlibStreaming(stream, t);
-            });
             const std::string zipPath = WriteZip(stream, input.size(), wantCrc, level);
             if (!ReaderTest(zipPath)) throw std::runtime_error("the ZIP reader failed the member");
-            const double tReader = MedianSeconds(reps, [&] { ReaderTest(zipPath); });
+            const auto t = TakingTurns(
+                reps, {[&] { mv::InflateMemory(stream.data(), stream.size(), out.data(), out.size()); },
+                       [&] { ZlibWhole(stream, out); },
+                       [&] {
+                           libdeflate_deflate_decompress(ld, stream.data(), stream.size(), out.data(),
+                                                         out.size(), &ldOut);
+                       },
+                       [&] {
+                           ChunkInput in(stream);
+                           CrcOutput sink;
+                           mv::Inflate(in, sink, input.size());
+                       },
+                       [&] {
+                           uint64_t total = 0;
+                           ZlibStreaming(stream, total);
+                       },
+                       [&] { ReaderTest(zipPath); }});
             std::filesystem::remove(zipPath);
+            const double tOurs = t[0], tZlib = t[1], tLd = t[2], tOursS = t[3], tZlibS = t[4], tReader = t[5];
             const uint64_t n = input.size();
             PrintRow({kind.name, "-" + std::to_string(level), Fixed(100.0 * stream.size() / n, 1) + "%",
                       Fixed(MBps(n, tOurs), 0), Fixed(MBps(n, tZlib), 0), Fixed(MBps(n, tLd), 0),

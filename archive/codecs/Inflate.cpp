@@ -3,25 +3,31 @@
 //
 // Why it is fast:
 // - a 64-bit bit buffer refilled eight bytes at a time without branches, so one
-//   refill serves a whole length/distance pair (at most 48 bits);
+//   refill serves a whole length/distance pair (at most 48 bits); the bit count
+//   is kept modulo 64, so that a table entry can be subtracted from it whole;
 // - lookup tables with an 11-bit first level for literal/length codes and an 8-bit
 //   first level for distances; one table entry carries the symbol's base value, its
 //   code length and the bits to consume with the extra bits already added, so a
-//   symbol costs one lookup and one shift, and its extra bits one mask (codes longer
-//   than the first level take one more lookup);
+//   symbol costs one lookup and one shift, and its extra bits one mask and one
+//   shift (codes longer than the first level take one more lookup);
+// - tables built by doubling: the entries of the short codes are written once and
+//   the table copied onto its upper half as the code length grows, and the fixed
+//   codes' tables are built once for the whole program;
 // - a fast loop that runs while at least 16 input bytes and 320 output bytes of
 //   room remain, free of bounds checks per byte; it looks the next code up as soon
-//   as its bits are known, so the lookup overlaps the work on the current symbol,
-//   and decodes up to three literals per refill;
-// - match copies in wide pieces: sixteen bytes at a time for distances of 16 and
-//   more (the first 32 without a test), eight for 8..15, a byte fill for distance
+//   as its bits are known, so the lookup overlaps the work on the current symbol;
+//   past the first 32 KiB of output it runs in a copy without the test that a
+//   distance stays within the output, since none can then reach before the start;
+// - match copies in eight-byte words for distances of eight and more (the first
+//   40 bytes without a test, as most matches are short), a byte fill for distance
 //   1, and for shorter periods eight-byte copies that double the repeated stretch;
 // - on processors with BMI2 the fast loop runs in a copy compiled for it, chosen
 //   at run time;
 // - the streaming form decodes into a linear window (32 KiB of history plus 128
 //   KiB of new output), so matches never wrap, and hands the output over in large
 //   pieces; the history is moved down once per 128 KiB.
-// Everything the decoder needs lives in one object per call: nothing is global.
+// Everything a stream changes lives in one object per call; only the fixed
+// codes' tables, which never change, are shared.
 #include "archive/codecs/Inflate.h"
 
 #include "resources/ArcErrorNumbers.h"
@@ -44,22 +50,30 @@ constexpr int kErrIncomplete = arcerr::IncompleteCode;
 constexpr int kErrCounts = arcerr::InvalidLengths;
 constexpr int kErrMemory = arcerr::OutOfMemory;
 
-// A table entry: the low byte is the number of bits the entry consumes (code length
-// plus extra bits, or the first level's width for a pointer to a second-level table),
-// bits 8..11 the code length alone (the sub-table's width for a pointer), bits 13..15
-// flags, bits 16..30 the value (literal byte, length or distance base, sub-table
-// offset) and bit 31 marks a literal, so that the commonest test is a sign test.
+// A table entry is 32 bits. The low five bits are the number of bits the entry
+// consumes (code length plus extra bits; the first level's width for a pointer to
+// a second-level table); bits 5..7 are zero, so the entry itself can serve as a
+// shift count.
+//
+// Literal entries have bit 31 set, so that the commonest test is a sign test, and
+// the byte in bits 8..15. Other entries: bits 8..11 the code length alone (the
+// sub-table's width for a pointer), bits 13..15 flags, bits 16..30 the value
+// (length or distance base, sub-table offset).
 enum : uint32_t {
-    kLiteral = 0x80000000u, // value is a byte of output
-    kExceptional = 0x8000u, // not a length or distance: end of block, pointer or invalid
+    kLiteral = 0x80000000u, // a byte of output
+    kExceptional = 0x8000u, // not a literal, length or distance: end of block, pointer or invalid
     kSubTable = 0x4000u,    // pointer to a second-level table
     kEndOfBlock = 0x2000u,  // the end-of-block code
 };
+constexpr uint32_t kInvalidEntry = kExceptional;
 constexpr uint32_t MakeMeaning(uint32_t value, uint32_t flags, uint32_t extra) {
     return value << 16 | flags | extra;
 }
+constexpr uint32_t MakeLiteral(uint32_t byte) {
+    return kLiteral | byte << 8;
+}
 inline uint32_t TotalBits(uint32_t e) {
-    return e & 0xFF;
+    return e & 0x1F;
 }
 inline uint32_t CodeBits(uint32_t e) {
     return (e >> 8) & 0xF;
@@ -67,12 +81,28 @@ inline uint32_t CodeBits(uint32_t e) {
 inline uint32_t ValueOf(uint32_t e) {
     return (e >> 16) & 0x7FFF;
 }
+inline uint8_t LiteralByte(uint32_t e) {
+    return static_cast<uint8_t>(e >> 8);
+}
 // The base value plus the extra bits that follow the code, taken from the bits
 // the entry was looked up with.
 inline uint32_t BasePlusExtra(uint32_t e, uint64_t bits) {
-    return (e >> 16) + static_cast<uint32_t>((bits & ((uint64_t{1} << TotalBits(e)) - 1)) >> CodeBits(e));
+    return (e >> 16) + static_cast<uint32_t>((bits & ((uint64_t{1} << static_cast<uint8_t>(e)) - 1)) >>
+                                             ((e >> 8) & 0x3F));
 }
-constexpr uint32_t kInvalidEntry = kExceptional;
+
+// The base plus extra bits as above, with the extra bits cut out by the BMI2
+// instruction made for it (which reads the count from the entry's low byte).
+template <bool Bmi2> inline uint32_t BasePlusExtraFast(uint32_t e, uint64_t bits) {
+#if defined(__GNUC__) && defined(__x86_64__)
+    if constexpr (Bmi2) {
+        uint64_t low;
+        asm("bzhi %q2, %1, %0" : "=r"(low) : "r"(bits), "r"(e));
+        return (e >> 16) + static_cast<uint32_t>(low >> ((e >> 8) & 0x3F));
+    }
+#endif
+    return BasePlusExtra(e, bits);
+}
 
 constexpr unsigned kLitRootBits = 11;
 constexpr unsigned kDistRootBits = 8;
@@ -81,16 +111,21 @@ constexpr unsigned kCodeLenRootBits = 7;
 constexpr size_t kLitTableSize = (size_t{1} << kLitRootBits) + 288 * (1 << (15 - kLitRootBits));
 constexpr size_t kDistTableSize = (size_t{1} << kDistRootBits) + 32 * (1 << (15 - kDistRootBits));
 constexpr size_t kCodeLenTableSize = size_t{1} << kCodeLenRootBits;
+// The two tables of a block live in one allocation, the distances' at a fixed
+// offset, so that the fast loop reaches both through one pointer.
+constexpr size_t kDistOffset = kLitTableSize;
+constexpr size_t kTablesSize = kLitTableSize + kDistTableSize;
 
 // Symbol meanings for the three alphabets, computed from the rules of the format.
 struct Alphabets {
     std::array<uint32_t, 288> litlen{};
     std::array<uint32_t, 32> dist{};
     std::array<uint32_t, 19> codeLen{};
+    std::array<uint8_t, 256> reversed{}; // each byte with its bits in reverse order
 };
 constexpr Alphabets MakeAlphabets() {
     Alphabets a{};
-    for (uint32_t s = 0; s < 256; ++s) a.litlen[s] = MakeMeaning(s, kLiteral, 0);
+    for (uint32_t s = 0; s < 256; ++s) a.litlen[s] = MakeLiteral(s);
     a.litlen[256] = MakeMeaning(0, kExceptional | kEndOfBlock, 0);
     // Lengths 3..258: codes 257..284 come in groups of four per extra-bit count; 285 is 258.
     uint32_t base = 3;
@@ -109,17 +144,39 @@ constexpr Alphabets MakeAlphabets() {
         base += 1u << extra;
     }
     a.dist[30] = a.dist[31] = kInvalidEntry;
-    for (uint32_t s = 0; s < 19; ++s) a.codeLen[s] = MakeMeaning(s, kLiteral, 0);
+    for (uint32_t s = 0; s < 19; ++s) a.codeLen[s] = MakeMeaning(s, 0, 0);
+    for (uint32_t v = 0; v < 256; ++v) {
+        uint32_t r = 0;
+        for (unsigned b = 0; b < 8; ++b) r |= ((v >> b) & 1u) << (7 - b);
+        a.reversed[v] = static_cast<uint8_t>(r);
+    }
     return a;
 }
 constexpr Alphabets kAlphabets = MakeAlphabets();
 
+// The low `len` bits of `code` (len <= 15) in reverse order: the stream delivers
+// codes most significant bit first into a least-significant-first bit buffer.
+inline uint32_t Reversed(uint32_t code, unsigned len) {
+    const uint32_t r =
+        static_cast<uint32_t>(kAlphabets.reversed[code & 0xFF]) << 8 | kAlphabets.reversed[code >> 8];
+    return r >> (16 - len);
+}
+
+// A symbol's table entry for a code of `len` bits: the meaning carries its count
+// of extra bits in the low byte; the code length is added to it, and for all but
+// literals also kept apart as the place where the extra bits start.
+inline uint32_t EntryFor(uint32_t meaning, unsigned len) {
+    const uint32_t codeLen = (meaning & kLiteral) ? 0 : len << 8;
+    return meaning + len + codeLen;
+}
+
 enum class BuildResult { Ok, Empty, Bad };
 
 // Builds a decoding table for canonical codes of the given lengths (at most 15 bits).
-// Codes are stored bit-reversed, since the stream delivers them most significant bit
-// first into a least-significant-first bit buffer. A symbol's meaning carries its
-// count of extra bits in the low byte; the code length is added in here.
+// The first level is built by doubling: the entries of the codes of each length
+// are written into a table as wide as that length, which is then copied onto its
+// own upper half for the next length; codes longer than the first level go to
+// second-level tables behind pointer entries.
 BuildResult BuildTable(uint32_t* table, size_t capacity, unsigned rootBits, const uint8_t* lens, unsigned n,
                        const uint32_t* symbols, bool allowSingleCode) {
     unsigned count[16] = {};
@@ -132,8 +189,10 @@ BuildResult BuildTable(uint32_t* table, size_t capacity, unsigned rootBits, cons
             break;
         }
     const size_t rootSize = size_t{1} << rootBits;
-    std::fill(table, table + rootSize, kInvalidEntry);
-    if (maxLen == 0) return BuildResult::Empty;
+    if (maxLen == 0) {
+        std::fill(table, table + rootSize, kInvalidEntry);
+        return BuildResult::Empty;
+    }
     int left = 1;
     for (unsigned len = 1; len <= 15; ++len) {
         left = (left << 1) - static_cast<int>(count[len]);
@@ -149,54 +208,81 @@ BuildResult BuildTable(uint32_t* table, size_t capacity, unsigned rootBits, cons
         if (lens[s]) sorted[offsets[lens[s]]++] = static_cast<uint16_t>(s);
     const unsigned total = offsets[15];
 
-    unsigned remaining[16];
-    std::copy(count, count + 16, remaining);
-    size_t used = rootSize;
-    uint32_t currentPrefix = UINT32_MAX;
-    size_t subOffset = 0;
-    unsigned subBits = 0;
-    uint32_t code = 0;
-    unsigned codeLen = lens[sorted[0]];
-    for (unsigned k = 0; k < total; ++k) {
-        const unsigned s = sorted[k];
-        const unsigned len = lens[s];
-        code <<= (len - codeLen);
-        codeLen = len;
-        uint32_t reversed = 0;
-        for (unsigned b = 0; b < len; ++b) reversed |= ((code >> b) & 1u) << (len - 1 - b);
-        ++code;
-        const uint32_t meaning = symbols[s];
-        if (len <= rootBits) {
-            for (size_t i = reversed; i < rootSize; i += size_t{1} << len)
-                table[i] = meaning + len + (len << 8);
-        } else {
-            const uint32_t prefix = reversed & (static_cast<uint32_t>(rootSize) - 1);
-            if (prefix != currentPrefix) {
-                // A new second-level table: as many bits as the codes sharing this prefix need.
-                currentPrefix = prefix;
-                unsigned cur = len - rootBits;
-                int room = 1 << cur;
-                while (cur + rootBits < maxLen) {
-                    room -= static_cast<int>(remaining[cur + rootBits]);
-                    if (room <= 0) break;
-                    ++cur;
-                    room <<= 1;
+    // The first level. Only an incomplete set leaves entries unwritten; for the
+    // others the doubling copies stale entries only where a longer code will
+    // write its own.
+    if (left > 0) std::fill(table, table + rootSize, kInvalidEntry);
+    unsigned k = 0;
+    uint32_t code = 0; // the canonical code of sorted[k]
+    size_t size = 2;   // entries written for the current length
+    for (unsigned len = 1;; ++len) {
+        for (unsigned c = count[len]; c; --c, ++k, ++code)
+            table[Reversed(code, len)] = EntryFor(symbols[sorted[k]], len);
+        if (len == rootBits) break;
+        std::memcpy(table + size, table, size * sizeof(uint32_t));
+        size <<= 1;
+        code <<= 1;
+    }
+    if (k < total) {
+        // Second-level tables, one per first-level prefix of the longer codes, each as
+        // wide as the codes sharing its prefix need.
+        unsigned remaining[16];
+        std::copy(count, count + 16, remaining);
+        size_t used = rootSize;
+        uint32_t currentPrefix = UINT32_MAX;
+        size_t subOffset = 0;
+        unsigned subBits = 0;
+        for (unsigned len = rootBits + 1; len <= maxLen; ++len) {
+            code <<= 1;
+            for (; remaining[len]; --remaining[len], ++k, ++code) {
+                const uint32_t reversed = Reversed(code, len);
+                const uint32_t prefix = reversed & (static_cast<uint32_t>(rootSize) - 1);
+                if (prefix != currentPrefix) {
+                    currentPrefix = prefix;
+                    unsigned cur = len - rootBits;
+                    int room = 1 << cur;
+                    while (cur + rootBits < maxLen) {
+                        room -= static_cast<int>(remaining[cur + rootBits]);
+                        if (room <= 0) break;
+                        ++cur;
+                        room <<= 1;
+                    }
+                    subBits = cur;
+                    subOffset = used;
+                    used += size_t{1} << subBits;
+                    if (used > capacity) throw ECodecError(kErrMemory);
+                    std::fill(table + subOffset, table + used, kInvalidEntry);
+                    table[prefix] = static_cast<uint32_t>(subOffset) << 16 | kExceptional | kSubTable |
+                                    subBits << 8 | rootBits;
                 }
-                subBits = cur;
-                subOffset = used;
-                used += size_t{1} << subBits;
-                if (used > capacity) throw ECodecError(kErrMemory);
-                std::fill(table + subOffset, table + used, kInvalidEntry);
-                table[prefix] = static_cast<uint32_t>(subOffset) << 16 | kExceptional | kSubTable |
-                                subBits << 8 | rootBits;
+                const unsigned subLen = len - rootBits;
+                const uint32_t entry = EntryFor(symbols[sorted[k]], subLen);
+                for (size_t i = reversed >> rootBits; i < (size_t{1} << subBits); i += size_t{1} << subLen)
+                    table[subOffset + i] = entry;
             }
-            const unsigned subLen = len - rootBits;
-            for (size_t i = reversed >> rootBits; i < (size_t{1} << subBits); i += size_t{1} << subLen)
-                table[subOffset + i] = meaning + subLen + (subLen << 8);
         }
-        remaining[len]--;
     }
     return BuildResult::Ok;
+}
+
+// The tables of the fixed codes, built once.
+struct FixedTables {
+    std::unique_ptr<uint32_t[]> tables{new uint32_t[kTablesSize]};
+    FixedTables() {
+        uint8_t lens[288];
+        std::fill(lens, lens + 144, 8);
+        std::fill(lens + 144, lens + 256, 9);
+        std::fill(lens + 256, lens + 280, 7);
+        std::fill(lens + 280, lens + 288, 8);
+        BuildTable(tables.get(), kLitTableSize, kLitRootBits, lens, 288, kAlphabets.litlen.data(), false);
+        std::fill(lens, lens + 32, 5);
+        BuildTable(tables.get() + kDistOffset, kDistTableSize, kDistRootBits, lens, 32,
+                   kAlphabets.dist.data(), false);
+    }
+};
+const FixedTables& Fixed() {
+    static const FixedTables tables;
+    return tables;
 }
 
 inline uint64_t Load64(const uint8_t* p) {
@@ -209,9 +295,6 @@ inline uint64_t Load64(const uint8_t* p) {
 }
 inline void Copy8(uint8_t* d, const uint8_t* s) {
     std::memcpy(d, s, 8);
-}
-inline void Copy16(uint8_t* d, const uint8_t* s) {
-    std::memcpy(d, s, 16);
 }
 
 struct StopRequested {};
@@ -236,7 +319,7 @@ std::atomic<bool>& Bmi2Enabled() {
 }
 
 constexpr size_t kInMargin = 16;   // input bytes the fast loop may read ahead
-constexpr size_t kOutMargin = 320; // output room the fast loop needs: two literals, a match, overcopy
+constexpr size_t kOutMargin = 320; // output room the fast loop needs: literals, a match, overcopy
 constexpr size_t kInBufferSize = 32768;
 constexpr size_t kHistory = 32768;
 constexpr size_t kFresh = 131072;
@@ -276,14 +359,13 @@ public:
                 StoredBlock();
                 break;
             case 1:
-                if (!fixedReady) BuildFixed();
                 dataError = kErrBlock;
-                HuffmanBlock(fixedLit.get(), fixedDist.get());
+                HuffmanBlock(Fixed().tables.get());
                 break;
             case 2:
                 DynamicHeader();
                 dataError = kErrIncomplete;
-                HuffmanBlock(lit.get(), dist.get());
+                HuffmanBlock(tables.get());
                 break;
             default:
                 throw ECodecError(kErrBlock, "invalid deflate block type");
@@ -305,10 +387,7 @@ public:
     uint64_t ReadTotal() const { return readTotal; }
 
 private:
-    void AllocateTables() {
-        lit.reset(new uint32_t[kLitTableSize]);
-        dist.reset(new uint32_t[kDistTableSize]);
-    }
+    void AllocateTables() { tables.reset(new uint32_t[kTablesSize]); }
 
     // ---- input ----
     bool RefillInput() {
@@ -332,7 +411,15 @@ private:
     }
     // Makes at least n bits (n <= 32) available; past the end of the input, zero
     // bytes stand in, and consuming any of them is the error "data ends early".
+    // With eight bytes at hand it takes whole bytes at once, as the fast loop does.
     void Need(unsigned n) {
+        if (bc >= n) return;
+        if (static_cast<size_t>(inEnd - in) >= 8) {
+            bb |= Load64(in) << bc;
+            in += (63 - bc) >> 3;
+            bc |= 56;
+            return;
+        }
         while (bc < n) {
             if (in == inEnd && !RefillInput()) {
                 ++overrun;
@@ -406,20 +493,6 @@ private:
         }
     }
 
-    void BuildFixed() {
-        fixedLit.reset(new uint32_t[kLitTableSize]);
-        fixedDist.reset(new uint32_t[kDistTableSize]);
-        uint8_t lens[288];
-        std::fill(lens, lens + 144, 8);
-        std::fill(lens + 144, lens + 256, 9);
-        std::fill(lens + 256, lens + 280, 7);
-        std::fill(lens + 280, lens + 288, 8);
-        BuildTable(fixedLit.get(), kLitTableSize, kLitRootBits, lens, 288, kAlphabets.litlen.data(), false);
-        std::fill(lens, lens + 32, 5);
-        BuildTable(fixedDist.get(), kDistTableSize, kDistRootBits, lens, 32, kAlphabets.dist.data(), false);
-        fixedReady = true;
-    }
-
     void DynamicHeader() {
         Need(14);
         const unsigned hlit = (bb & 31) + 257;
@@ -444,9 +517,9 @@ private:
         const unsigned total = hlit + hdist;
         unsigned i = 0;
         while (i < total) {
-            Need(7);
+            Need(14); // a code-length code and its repeat count
             const uint32_t e = clTable[bb & (kCodeLenTableSize - 1)];
-            if (!(e & kLiteral)) throw ECodecError(kErrIncomplete, "bad code-length code");
+            if (e & kExceptional) throw ECodecError(kErrIncomplete, "bad code-length code");
             Consume(TotalBits(e));
             const unsigned sym = ValueOf(e);
             if (sym < 16) {
@@ -458,28 +531,25 @@ private:
             if (sym == 16) {
                 if (i == 0) throw ECodecError(kErrIncomplete, "repeat without a previous length");
                 value = lens[i - 1];
-                Need(2);
                 repeat = 3 + (bb & 3);
                 Consume(2);
             } else if (sym == 17) {
-                Need(3);
                 repeat = 3 + (bb & 7);
                 Consume(3);
             } else {
-                Need(7);
                 repeat = 11 + (bb & 127);
                 Consume(7);
             }
             if (repeat > total - i) throw ECodecError(kErrIncomplete, "repeat runs past the code lengths");
-            std::fill(lens + i, lens + i + repeat, value);
+            std::memset(lens + i, value, repeat);
             i += repeat;
         }
         if (lens[256] == 0) throw ECodecError(kErrIncomplete, "no end-of-block code");
-        if (BuildTable(lit.get(), kLitTableSize, kLitRootBits, lens, hlit, kAlphabets.litlen.data(), true) !=
-            BuildResult::Ok)
+        if (BuildTable(tables.get(), kLitTableSize, kLitRootBits, lens, hlit, kAlphabets.litlen.data(),
+                       true) != BuildResult::Ok)
             throw ECodecError(kErrIncomplete, "bad literal/length code");
-        if (BuildTable(dist.get(), kDistTableSize, kDistRootBits, lens + hlit, hdist, kAlphabets.dist.data(),
-                       true) == BuildResult::Bad)
+        if (BuildTable(tables.get() + kDistOffset, kDistTableSize, kDistRootBits, lens + hlit, hdist,
+                       kAlphabets.dist.data(), true) == BuildResult::Bad)
             throw ECodecError(kErrIncomplete, "incomplete distance code");
     }
 
@@ -488,42 +558,54 @@ private:
     static inline uint32_t Lookup(const uint32_t* table, uint64_t bits, unsigned rootBits, unsigned& skip) {
         uint32_t e = table[bits & ((1u << rootBits) - 1)];
         skip = 0;
-        if ((e & (kExceptional | kSubTable)) == (kExceptional | kSubTable)) {
+        if ((e & kLiteral) == 0 && (e & (kExceptional | kSubTable)) == (kExceptional | kSubTable)) {
             skip = rootBits;
             e = table[ValueOf(e) + ((bits >> rootBits) & ((1u << CodeBits(e)) - 1))];
         }
         return e;
     }
 
-    void HuffmanBlock(const uint32_t* lt, const uint32_t* dt) {
+    void HuffmanBlock(const uint32_t* lt) {
         for (;;) {
             if (static_cast<size_t>(inEnd - in) < kInMargin) RefillInput();
             if constexpr (Streaming)
                 if (static_cast<size_t>(outEnd - out) < kOutMargin) MakeRoom();
             if (static_cast<size_t>(inEnd - in) >= kInMargin &&
                 static_cast<size_t>(outEnd - out) >= kOutMargin) {
-                if (useBmi2 ? FastLoopBmi2(lt, dt) : FastLoopPlain(lt, dt)) return;
+                // Once 32 KiB lie behind the output position no distance can
+                // reach before the start, and the loop need not check.
+                const bool fullWindow = static_cast<size_t>(out - outBase) >= kHistory;
+                if (useBmi2 ? FastLoopBmi2(lt, fullWindow) : FastLoopPlain(lt, fullWindow)) return;
                 continue;
             }
-            if (SlowSymbol(lt, dt)) return;
+            if (SlowSymbol(lt)) return;
         }
     }
 
     // Decodes while the margins hold; true when the end-of-block code was read.
     //
     // Bit budget: a refill leaves 64 bits of real input in `bits` (count says at
-    // least 56). Between two refills at most three literals of the first level and
-    // the next lookup (44 bits), or one length and distance with all their extra
-    // bits and the next lookup (20 + 28 + 11 = 59 bits) are taken, so every table
-    // index is made of real input and count never drops below zero.
+    // least 56). Between two refills one literal entry and the next lookup (26
+    // bits at most), or one length and distance with all their extra bits and the
+    // next lookup (20 + 28 + 11 = 59 bits) are taken, so every table index is made
+    // of real input and count never drops below zero. One literal per turn of the
+    // loop: a chain of tests for "another literal?" mispredicts more than the
+    // refill it saves costs.
+    //
+    // Only the low six bits of `count` are kept exact: entries are subtracted
+    // from it whole, and the refill and the shifts read no more than those bits.
     // The loop is compiled twice: for any processor, and with the BMI2 shifts and
     // bit extraction (three-operand, flag-free), taken when the processor has them.
-    bool FastLoopPlain(const uint32_t* lt, const uint32_t* dt) { return FastLoop(lt, dt); }
-    MV_BMI2_TARGET bool FastLoopBmi2(const uint32_t* lt, const uint32_t* dt) { return FastLoop(lt, dt); }
+    bool FastLoopPlain(const uint32_t* lt, bool fullWindow) {
+        return fullWindow ? FastLoop<false, true>(lt) : FastLoop<false, false>(lt);
+    }
+    MV_BMI2_TARGET bool FastLoopBmi2(const uint32_t* lt, bool fullWindow) {
+        return fullWindow ? FastLoop<true, true>(lt) : FastLoop<true, false>(lt);
+    }
 
-    MV_ALWAYS_INLINE bool FastLoop(const uint32_t* lt, const uint32_t* dt) {
+    template <bool Bmi2, bool FullWindow> MV_ALWAYS_INLINE bool FastLoop(const uint32_t* lt) {
         uint64_t bits = bb;
-        unsigned count = bc;
+        uint32_t count = bc;
         const uint8_t* ip = in;
         uint8_t* op = out;
         const uint8_t* const ipLimit = inEnd - kInMargin;
@@ -534,14 +616,14 @@ private:
 
 #define MV_REFILL()                                                                                          \
     do {                                                                                                     \
-        bits |= Load64(ip) << count;                                                                         \
-        ip += (63 - count) >> 3;                                                                             \
+        bits |= Load64(ip) << (count & 63);                                                                  \
+        ip += 7 - ((count >> 3) & 7);                                                                        \
         count |= 56;                                                                                         \
     } while (0)
 #define MV_CONSUME(entry)                                                                                    \
     do {                                                                                                     \
-        bits >>= static_cast<uint8_t>(entry);                                                                \
-        count -= static_cast<uint8_t>(entry);                                                                \
+        bits >>= (entry)&63;                                                                                 \
+        count -= (entry);                                                                                    \
     } while (0)
 
         constexpr uint32_t litMask = (1u << kLitRootBits) - 1;
@@ -552,30 +634,21 @@ private:
         uint32_t e = lt[bits & litMask];
         do {
             MV_REFILL();
-            uint64_t saved = bits;
-            MV_CONSUME(e);
-            if (e & kLiteral) {
-                *op++ = static_cast<uint8_t>(e >> 16);
+            if (__builtin_expect(e & kLiteral, 1)) {
+                MV_CONSUME(e);
+                *op++ = LiteralByte(e);
                 e = lt[bits & litMask];
-                if (e & kLiteral) {
-                    MV_CONSUME(e);
-                    *op++ = static_cast<uint8_t>(e >> 16);
-                    e = lt[bits & litMask];
-                    if (e & kLiteral) {
-                        MV_CONSUME(e);
-                        *op++ = static_cast<uint8_t>(e >> 16);
-                        e = lt[bits & litMask];
-                    }
-                }
                 continue;
             }
-            if (e & kExceptional) {
+            uint64_t saved = bits;
+            MV_CONSUME(e);
+            if (__builtin_expect(e & kExceptional, 0)) {
                 if (e & kSubTable) {
                     e = lt[ValueOf(e) + (bits & ((1u << CodeBits(e)) - 1))];
                     saved = bits;
                     MV_CONSUME(e);
                     if (e & kLiteral) {
-                        *op++ = static_cast<uint8_t>(e >> 16);
+                        *op++ = LiteralByte(e);
                         e = lt[bits & litMask];
                         continue;
                     }
@@ -588,15 +661,15 @@ private:
                     break;
                 }
             }
-            const uint32_t length = BasePlusExtra(e, saved);
-            e = dt[bits & distMask];
-            if (e & kExceptional) {
+            const uint32_t length = BasePlusExtraFast<Bmi2>(e, saved);
+            e = lt[kDistOffset + (bits & distMask)];
+            if (__builtin_expect(e & kExceptional, 0)) {
                 if (!(e & kSubTable)) {
                     error = dataError;
                     break;
                 }
                 MV_CONSUME(e);
-                e = dt[ValueOf(e) + (bits & ((1u << CodeBits(e)) - 1))];
+                e = lt[kDistOffset + ValueOf(e) + (bits & ((1u << CodeBits(e)) - 1))];
                 if (e & kExceptional) {
                     error = dataError;
                     break;
@@ -604,51 +677,48 @@ private:
             }
             saved = bits;
             MV_CONSUME(e);
-            const uint32_t distance = BasePlusExtra(e, saved);
-            if (distance > static_cast<size_t>(op - base)) {
+            const uint32_t distance = BasePlusExtraFast<Bmi2>(e, saved);
+            if (!FullWindow && __builtin_expect(distance > static_cast<size_t>(op - base), 0)) {
                 error = dataError;
                 break;
             }
             e = lt[bits & litMask];
             const uint8_t* from = op - distance;
-            uint8_t* to = op;
             uint8_t* const end = op + length;
-            if (distance >= 16) {
-                // Most matches are short: the first 32 bytes go without a test.
-                Copy16(to, from);
-                Copy16(to + 16, from + 16);
-                to += 32;
-                from += 32;
-                while (to < end) {
-                    Copy16(to, from);
-                    to += 16;
-                    from += 16;
+            if (distance >= 8) {
+                Copy8(op, from);
+                Copy8(op + 8, from + 8);
+                Copy8(op + 16, from + 16);
+                Copy8(op + 24, from + 24);
+                Copy8(op + 32, from + 32);
+                if (length > 40) {
+                    op += 40;
+                    from += 40;
+                    do {
+                        Copy8(op, from);
+                        Copy8(op + 8, from + 8);
+                        op += 16;
+                        from += 16;
+                    } while (op < end);
                 }
-            } else if (distance >= 8) {
-                do {
-                    Copy8(to, from);
-                    Copy8(to + 8, from + 8);
-                    to += 16;
-                    from += 16;
-                } while (to < end);
             } else if (distance == 1) {
                 const uint64_t v = 0x0101010101010101ull * from[0];
                 do {
-                    std::memcpy(to, &v, 8);
-                    std::memcpy(to + 8, &v, 8);
-                    to += 16;
-                } while (to < end);
+                    std::memcpy(op, &v, 8);
+                    std::memcpy(op + 8, &v, 8);
+                    op += 16;
+                } while (op < end);
             } else {
                 // Short period: each eight-byte copy makes the repeated stretch longer
                 // until it spans eight bytes, then the copy goes on eight at a time
                 // from a multiple of the period back.
                 do {
-                    Copy8(to, from);
-                    to += to - from;
-                } while (to - from < 8 && to < end);
-                while (to < end) {
-                    Copy8(to, from);
-                    to += 8;
+                    Copy8(op, from);
+                    op += op - from;
+                } while (op - from < 8 && op < end);
+                while (op < end) {
+                    Copy8(op, from);
+                    op += 8;
                     from += 8;
                 }
             }
@@ -657,7 +727,7 @@ private:
 #undef MV_CONSUME
 #undef MV_REFILL
         bb = bits;
-        bc = count;
+        bc = count & 63;
         in = ip;
         out = op;
         if (error) throw ECodecError(error, "invalid code in deflate data");
@@ -665,13 +735,14 @@ private:
     }
 
     // One symbol with every check in place, for the ends of the buffers.
-    bool SlowSymbol(const uint32_t* lt, const uint32_t* dt) {
+    bool SlowSymbol(const uint32_t* lt) {
+        const uint32_t* const dt = lt + kDistOffset;
         Need(15);
         unsigned skip;
         uint32_t e = Lookup(lt, bb, kLitRootBits, skip);
         if (e & kLiteral) {
             Consume(skip + TotalBits(e));
-            PutByte(static_cast<uint8_t>(e >> 16));
+            PutByte(LiteralByte(e));
             return false;
         }
         if (e & kExceptional) {
@@ -711,8 +782,7 @@ private:
     int dataError = kErrBlock;
     const bool useBmi2 = Bmi2Enabled().load(std::memory_order_relaxed);
     // tables
-    std::unique_ptr<uint32_t[]> lit, dist, fixedLit, fixedDist;
-    bool fixedReady = false;
+    std::unique_ptr<uint32_t[]> tables; // literal/length and distance tables of the current block
     // streaming
     CodecInput* source = nullptr;
     CodecOutput* sink = nullptr;

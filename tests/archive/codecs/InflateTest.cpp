@@ -163,28 +163,162 @@ TEST(Inflate, MatchesZlibOnManyStreams) {
     });
 }
 
-// Every match copy path: periods 1..40 (fill, doubling short periods, eight- and
-// sixteen-byte pieces) with match lengths around the 32-byte unconditional copy.
+// Every match copy path: periods 1..40 (fill, doubling short periods, word
+// copies that overlap their own output) with match lengths around the 40-byte
+// unconditional copy and the pieces after it.
 TEST(Inflate, MatchCopiesForEveryShortDistance) {
     auto noise = mvtest::RandomBytes(64 * 41, 7);
     std::vector<uint8_t> data;
     for (size_t period = 1; period <= 40; ++period)
-        for (size_t length : {3, 4, 15, 16, 17, 31, 32, 33, 48, 258, 300}) {
+        for (size_t length : {3, 4, 7, 8, 9, 15, 16, 17, 31, 32, 33, 39, 40, 41, 48, 56, 57, 258, 300}) {
             const size_t start = data.size();
             data.insert(data.end(), noise.begin() + period * 64, noise.begin() + period * 64 + period);
             for (size_t i = 0; i < length; ++i) data.push_back(data[start + i % period]);
             data.insert(data.end(), noise.begin() + length % 50, noise.begin() + length % 50 + 9);
         }
-    for (int level : {1, 9}) {
-        auto stream = ZlibRawDeflate(data, level);
+    WithEachLoop([&] {
+        for (int level : {1, 9}) {
+            auto stream = ZlibRawDeflate(data, level);
+            std::vector<uint8_t> out(data.size());
+            ASSERT_EQ(InflateMemory(stream.data(), stream.size(), out.data(), out.size()), data.size());
+            EXPECT_TRUE(out == data);
+            ChunkedInput in(stream, 5);
+            MemoryOutput sink(data.size());
+            Inflate(in, sink, data.size());
+            EXPECT_TRUE(sink.bytes == data);
+        }
+    });
+}
+
+// Outputs and inputs that end around the margins the fast loop keeps (16 input
+// bytes, 320 output bytes): the memory form with room for exactly the output and
+// with one byte too few, and the stream cut short by one byte.
+TEST(Inflate, StreamsEndingAroundTheFastLoopMargins) {
+    std::vector<size_t> sizes = {1, 2, 8, 15, 16, 17, 40, 41};
+    for (size_t n = 300; n <= 340; ++n) sizes.push_back(n);
+    for (size_t n : {600, 639, 640, 641, 4096, 20000}) sizes.push_back(n);
+    WithEachLoop([&] {
+        for (size_t n : sizes)
+            for (int level : {0, 1, 6}) {
+                SCOPED_TRACE("size " + std::to_string(n) + " level " + std::to_string(level));
+                auto data = Payload(n, static_cast<uint32_t>(n + level));
+                auto stream = ZlibRawDeflate(data, level);
+                std::vector<uint8_t> out(n);
+                size_t consumed = 0;
+                ASSERT_EQ(InflateMemory(stream.data(), stream.size(), out.data(), out.size(), &consumed), n);
+                EXPECT_TRUE(out == data);
+                EXPECT_EQ(consumed, stream.size());
+                EXPECT_EQ(ErrorOf(stream, n - 1), 25109);
+                auto cut = stream;
+                cut.pop_back();
+                EXPECT_EQ(ErrorOf(cut, n), 25109);
+                MemoryInput in(stream);
+                MemoryOutput sink(n);
+                InflateResult r = Inflate(in, sink, n);
+                EXPECT_TRUE(sink.bytes == data);
+                EXPECT_EQ(r.consumed, stream.size());
+            }
+    });
+}
+
+// A match may reach back the whole 32 KiB window and no further: a stored block
+// of 32 KiB, then a fixed block with matches of distance 32768.
+TEST(Inflate, MatchesReachBackTheWholeWindow) {
+    auto history = mvtest::RandomBytes(32768, 11);
+    auto build = [&](bool oneTooFar) {
+        BitWriter w; // a stored block, not final, of 32768 bytes
+        w.bytes = {0x00, 0x00, 0x80, 0xFF, 0x7F};
+        w.bytes.insert(w.bytes.end(), history.begin(), history.end());
+        w.Put(1, 1); // fixed, final
+        w.Put(1, 2);
+        if (oneTooFar) w.PutCode(0x30 + 'x', 8); // one literal moves the window on
+        w.PutCode(0xC5, 8);                      // length 258 (code 285)
+        w.PutCode(29, 5);                        // distance 24577 + 8191 = 32768
+        w.Put(8191, 13);
+        w.PutCode(1, 7); // length 3 (code 257)
+        w.PutCode(29, 5);
+        w.Put(8191, 13);
+        for (int i = 0; i < 40; ++i) w.PutCode(0x30 + 'a', 8); // input enough for the fast loop
+        w.PutCode(0, 7);                                       // end of block
+        return w.Done();
+    };
+    std::vector<uint8_t> want = history;
+    for (size_t i = 0; i < 258 + 3; ++i) want.push_back(want[want.size() - 32768]);
+    want.insert(want.end(), 40, 'a');
+    WithEachLoop([&] {
+        auto stream = build(false);
+        std::vector<uint8_t> out(want.size() + 100);
+        ASSERT_EQ(InflateMemory(stream.data(), stream.size(), out.data(), out.size()), want.size());
+        out.resize(want.size());
+        EXPECT_TRUE(out == want);
+        ChunkedInput in(stream, 9);
+        MemoryOutput sink;
+        Inflate(in, sink);
+        EXPECT_TRUE(sink.bytes == want);
+
+        // With the literal first, the same distance still reaches the first byte;
+        // written as a stream that lacks its first stored byte, it reaches too far.
+        auto further = build(true);
+        std::vector<uint8_t> wantFurther = history;
+        wantFurther.push_back('x');
+        for (size_t i = 0; i < 258 + 3; ++i) wantFurther.push_back(wantFurther[wantFurther.size() - 32768]);
+        wantFurther.insert(wantFurther.end(), 40, 'a');
+        out.assign(wantFurther.size(), 0);
+        ASSERT_EQ(InflateMemory(further.data(), further.size(), out.data(), out.size()), wantFurther.size());
+        EXPECT_TRUE(out == wantFurther);
+        auto shortHistory = stream;
+        shortHistory[1] = 0xFF; // stored length 32767
+        shortHistory[2] = 0x7F;
+        shortHistory[3] = 0x00;
+        shortHistory[4] = 0x80;
+        shortHistory.erase(shortHistory.begin() + 5);
+        EXPECT_EQ(ErrorOf(shortHistory), 25109);
+    });
+}
+
+// Stored blocks between Huffman blocks: the bytes the fast loop has already
+// taken into its bit buffer must come back as the stored block's content.
+TEST(Inflate, StoredBlocksBetweenHuffmanBlocks) {
+    auto first = Payload(50000, 21);
+    auto stored = mvtest::RandomBytes(3000, 22);
+    auto last = Payload(30000, 23);
+    z_stream z{};
+    ASSERT_EQ(deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    std::vector<uint8_t> stream(200000);
+    z.next_out = stream.data();
+    z.avail_out = static_cast<uInt>(stream.size());
+    auto feed = [&](const std::vector<uint8_t>& part, int flush) {
+        z.next_in = const_cast<uint8_t*>(part.data());
+        z.avail_in = static_cast<uInt>(part.size());
+        EXPECT_NE(deflate(&z, flush), Z_STREAM_ERROR);
+        EXPECT_EQ(z.avail_in, 0u);
+    };
+    feed(first, Z_NO_FLUSH);
+    ASSERT_EQ(deflateParams(&z, 0, Z_DEFAULT_STRATEGY), Z_OK); // ends the Huffman block
+    feed(stored, Z_FULL_FLUSH);                                // stored blocks
+    ASSERT_EQ(deflateParams(&z, 1, Z_DEFAULT_STRATEGY), Z_OK);
+    feed(last, Z_FINISH);
+    stream.resize(z.total_out);
+    deflateEnd(&z);
+    ASSERT_NE(std::search(stream.begin(), stream.end(), stored.begin(), stored.begin() + 1000), stream.end())
+        << "the middle part is not stored";
+    std::vector<uint8_t> data = first;
+    data.insert(data.end(), stored.begin(), stored.end());
+    data.insert(data.end(), last.begin(), last.end());
+    WithEachLoop([&] {
         std::vector<uint8_t> out(data.size());
-        ASSERT_EQ(InflateMemory(stream.data(), stream.size(), out.data(), out.size()), data.size());
+        size_t consumed = 0;
+        ASSERT_EQ(InflateMemory(stream.data(), stream.size(), out.data(), out.size(), &consumed),
+                  data.size());
         EXPECT_TRUE(out == data);
-        ChunkedInput in(stream, 5);
-        MemoryOutput sink(data.size());
-        Inflate(in, sink, data.size());
-        EXPECT_TRUE(sink.bytes == data);
-    }
+        EXPECT_EQ(consumed, stream.size());
+        for (uint32_t seed : {1u, 2u, 3u}) {
+            ChunkedInput in(stream, seed);
+            MemoryOutput sink(data.size());
+            Inflate(in, sink, data.size());
+            EXPECT_TRUE(sink.bytes == data);
+        }
+    });
 }
 
 TEST(Inflate, ExactCapacityAndTrailingBytes) {
