@@ -160,7 +160,7 @@ void TTar::ScanExistingEntries() {
         pending.Apply(header);
         std::string name = header.Name;
         if (header.Type == TarTypePaxGlobal)
-            name = "\x01" + std::to_string(pos); // a global header names no file
+            name.assign(1, '\x01').append(std::to_string(pos)); // a global header names no file
         waiting = false;
         std::string entryName = SlashToBackslash(name);
         while (entryName.size() > 1 && entryName.back() == '\\') entryName.pop_back();

@@ -58,7 +58,7 @@ VirtualDisplay::VirtualDisplay(const std::string& log) {
     int number = 100 + (getpid() * 7) % 800;
     for (int attempt = 0; attempt < 5 && !ready; ++attempt, ++number) {
         while (taken(number)) ++number;
-        display = ":" + std::to_string(number);
+        display.assign(1, ':').append(std::to_string(number));
         server = Spawn({"Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {}, log);
         const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
         for (int i = 0; i < 100 && !ready; ++i) {
