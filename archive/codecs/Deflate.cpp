@@ -295,6 +295,10 @@ struct TDeflateEncoder::State {
             size_t n = more ? in->Read(w + strStart + lookahead, more) : 0;
             if (n == 0) {
                 endOfInput = true;
+                // The last positions are hashed and compared with the bytes after
+                // the input: zeros, never what an earlier member left there, so
+                // that a member's stream never depends on the one before.
+                std::memset(w + strStart + lookahead, 0, WindowSlack);
                 return;
             }
             if (n > more) throw ECodecError(arcerr::ReadError, "read beyond the requested count");
