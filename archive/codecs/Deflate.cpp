@@ -369,19 +369,26 @@ struct TDeflateEncoder::State {
         const uint16_t scanStart = Load16(scan);
         uint16_t scanEnd = Load16(scan + best - 1);
         do {
+            // The next link is loaded before the candidate is judged: the walk
+            // is a chain of dependent loads, and a mispredicted test must not
+            // delay the next one.
+            const uint32_t next = links[cur & WMask];
             const uint8_t* m = w + cur;
-            if (Load16(m + best - 1) != scanEnd || Load16(m) != scanStart) continue;
-            uint32_t len = 2 + MatchLength(scan + 2, m + 2, MaxMatch - 2);
-            if (len > best) {
-                const uint32_t distBits = static_cast<uint32_t>(std::bit_width(s - cur));
-                if (len == best + 1 && bestDistBits != 0 && distBits > bestDistBits + FartherBits) continue;
-                bestDistBits = distBits;
-                start = cur;
-                best = len;
-                if (len >= niceLen) break;
-                scanEnd = Load16(scan + best - 1);
+            if (Load16(m + best - 1) == scanEnd && Load16(m) == scanStart) {
+                uint32_t len = 2 + MatchLength(scan + 2, m + 2, MaxMatch - 2);
+                if (len > best) {
+                    const uint32_t distBits = static_cast<uint32_t>(std::bit_width(s - cur));
+                    if (len != best + 1 || bestDistBits == 0 || distBits <= bestDistBits + FartherBits) {
+                        bestDistBits = distBits;
+                        start = cur;
+                        best = len;
+                        if (len >= niceLen) break;
+                        scanEnd = Load16(scan + best - 1);
+                    }
+                }
             }
-        } while ((cur = links[cur & WMask]) > limit && --chainLeft != 0);
+            cur = next;
+        } while (cur > limit && --chainLeft != 0);
         return best <= avail ? best : avail;
     }
 
