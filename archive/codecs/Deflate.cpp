@@ -68,8 +68,8 @@ constexpr uint32_t WindowBytes = 2 * WSize;
 constexpr uint32_t HashBits = 15;
 constexpr uint32_t HashSize = 1u << HashBits;
 constexpr uint32_t NearBits = 15;
-// The quick parser's table: 2^15 buckets of two positions, keyed on four bytes.
-constexpr uint32_t BucketBits = 15;
+// The quick parser's table: 2^16 buckets of two positions, keyed on four bytes.
+constexpr uint32_t BucketBits = 16;
 // The quick parser takes the first candidate when it matches this many bytes.
 constexpr uint32_t QuickNice = 16;
 // Level 1 puts every position of a match of up to this many bytes into the
