@@ -837,11 +837,14 @@ struct TDeflateEncoder::State {
                 b[0] = static_cast<uint16_t>(s);
                 uint32_t limit = s > MaxDist ? s - MaxDist : 0;
                 uint32_t best = 0, bestPos = 0;
-                if (c0 > limit && Load32(w + c0) == v) {
+                // Each candidate is judged on one branch (the window may be
+                // read at any entry, stale or empty): separate tests would
+                // each be mispredicted in turn.
+                if ((c0 > limit) & (Load32(w + c0) == v)) {
                     best = 4 + MatchLength(w + s + 4, w + c0 + 4, MaxMatch - 4);
                     bestPos = c0;
                 }
-                if (best < QuickNice && c1 > limit && Load32(w + c1) == v) {
+                if ((best < QuickNice) & (c1 > limit) & (Load32(w + c1) == v)) {
                     uint32_t len = 4 + MatchLength(w + s + 4, w + c1 + 4, MaxMatch - 4);
                     // One byte longer but much farther away costs more than it saves.
                     if (best != 0 && len == best + 1 &&
