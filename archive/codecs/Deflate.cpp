@@ -68,8 +68,8 @@ constexpr uint32_t WindowBytes = 2 * WSize;
 constexpr uint32_t HashBits = 15;
 constexpr uint32_t HashSize = 1u << HashBits;
 constexpr uint32_t NearBits = 15;
-// The quick parser's table: 2^15 buckets of two positions, keyed on four bytes.
-constexpr uint32_t BucketBits = 15;
+// The quick parser's table: 2^16 buckets of two positions, keyed on four bytes.
+constexpr uint32_t BucketBits = 16;
 // The quick parser takes the first candidate when it matches this many bytes.
 constexpr uint32_t QuickNice = 16;
 // Level 1 puts every position of a match of up to this many bytes into the
@@ -373,19 +373,26 @@ struct TDeflateEncoder::State {
         const uint16_t scanStart = Load16(scan);
         uint16_t scanEnd = Load16(scan + best - 1);
         do {
+            // The next link is loaded before the candidate is judged: the walk
+            // is a chain of dependent loads, and a mispredicted test must not
+            // delay the next one.
+            const uint32_t next = links[cur & WMask];
             const uint8_t* m = w + cur;
-            if (Load16(m + best - 1) != scanEnd || Load16(m) != scanStart) continue;
-            uint32_t len = 2 + MatchLength(scan + 2, m + 2, MaxMatch - 2);
-            if (len > best) {
-                const uint32_t distBits = static_cast<uint32_t>(std::bit_width(s - cur));
-                if (len == best + 1 && bestDistBits != 0 && distBits > bestDistBits + FartherBits) continue;
-                bestDistBits = distBits;
-                start = cur;
-                best = len;
-                if (len >= niceLen) break;
-                scanEnd = Load16(scan + best - 1);
+            if (Load16(m + best - 1) == scanEnd && Load16(m) == scanStart) {
+                uint32_t len = 2 + MatchLength(scan + 2, m + 2, MaxMatch - 2);
+                if (len > best) {
+                    const uint32_t distBits = static_cast<uint32_t>(std::bit_width(s - cur));
+                    if (len != best + 1 || bestDistBits == 0 || distBits <= bestDistBits + FartherBits) {
+                        bestDistBits = distBits;
+                        start = cur;
+                        best = len;
+                        if (len >= niceLen) break;
+                        scanEnd = Load16(scan + best - 1);
+                    }
+                }
             }
-        } while ((cur = links[cur & WMask]) > limit && --chainLeft != 0);
+            cur = next;
+        } while (cur > limit && --chainLeft != 0);
         return best <= avail ? best : avail;
     }
 
@@ -834,11 +841,14 @@ struct TDeflateEncoder::State {
                 b[0] = static_cast<uint16_t>(s);
                 uint32_t limit = s > MaxDist ? s - MaxDist : 0;
                 uint32_t best = 0, bestPos = 0;
-                if (c0 > limit && Load32(w + c0) == v) {
+                // Each candidate is judged on one branch (the window may be
+                // read at any entry, stale or empty): separate tests would
+                // each be mispredicted in turn.
+                if ((c0 > limit) & (Load32(w + c0) == v)) {
                     best = 4 + MatchLength(w + s + 4, w + c0 + 4, MaxMatch - 4);
                     bestPos = c0;
                 }
-                if (best < QuickNice && c1 > limit && Load32(w + c1) == v) {
+                if ((best < QuickNice) & (c1 > limit) & (Load32(w + c1) == v)) {
                     uint32_t len = 4 + MatchLength(w + s + 4, w + c1 + 4, MaxMatch - 4);
                     // One byte longer but much farther away costs more than it saves.
                     if (best != 0 && len == best + 1 &&
