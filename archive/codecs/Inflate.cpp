@@ -20,9 +20,11 @@
 //   as its bits are known, so the lookup overlaps the work on the current symbol;
 //   past the first 32 KiB of output it runs in a copy without the test that a
 //   distance stays within the output, since none can then reach before the start;
-// - match copies in eight-byte words for distances of eight and more (the first
-//   40 bytes without a test, as most matches are short), a byte fill for distance
-//   1, and for shorter periods eight-byte copies that double the repeated stretch;
+// - match copies in 16-byte pieces for distances of 16 and more (the first 32
+//   bytes without a test, as most matches are short), in eight-byte words for
+//   distances of eight to 15 (the first 40 bytes without a test), a byte fill for
+//   distance 1, and for shorter periods eight-byte copies that double the
+//   repeated stretch;
 // - on processors with BMI2 the fast loop runs in a copy compiled for it, chosen
 //   at run time;
 // - the streaming form decodes into a linear window (32 KiB of history plus 128
@@ -310,6 +312,9 @@ inline uint64_t Load64(const uint8_t* p) {
     v = __builtin_bswap64(v);
 #endif
     return v;
+}
+inline void Copy16(uint8_t* d, const uint8_t* s) {
+    std::memcpy(d, s, 16);
 }
 inline void Copy8(uint8_t* d, const uint8_t* s) {
     std::memcpy(d, s, 8);
@@ -704,7 +709,20 @@ private:
             e = lt[bits & litMask];
             const uint8_t* from = op - distance;
             uint8_t* const end = op + length;
-            if (distance >= 8) {
+            if (distance >= 16) {
+                Copy16(op, from);
+                Copy16(op + 16, from + 16);
+                if (length > 32) {
+                    op += 32;
+                    from += 32;
+                    do {
+                        Copy16(op, from);
+                        Copy16(op + 16, from + 16);
+                        op += 32;
+                        from += 32;
+                    } while (op < end);
+                }
+            } else if (distance >= 8) {
                 Copy8(op, from);
                 Copy8(op + 8, from + 8);
                 Copy8(op + 16, from + 16);
