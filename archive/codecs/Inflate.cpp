@@ -113,17 +113,21 @@ template <bool Bmi2> inline uint32_t BasePlusExtraFast(uint32_t e, uint64_t bits
 }
 
 // The first-level index of the code that follows a literal entry, taken from the
-// bits the entry was looked up with: one extraction instead of a shift and a mask.
-template <bool Bmi2> inline uint64_t IndexAfter(uint32_t e, uint64_t bits) {
+// bits the entry was looked up with: one extraction (BMI) instead of a shift and
+// a mask. Elsewhere the shift that consumes the entry serves as well.
 #if defined(__GNUC__) && defined(__x86_64__)
-    if constexpr (Bmi2) {
-        uint64_t index;
-        asm("bextr %q2, %1, %0" : "=r"(index) : "r"(bits), "r"(e));
-        return index;
-    }
-#endif
+constexpr bool kHasExtraction = true;
+inline uint64_t IndexAfter(uint32_t e, uint64_t bits) {
+    uint64_t index;
+    asm("bextr %q2, %1, %0" : "=r"(index) : "r"(bits), "r"(e));
+    return index;
+}
+#else
+constexpr bool kHasExtraction = false;
+inline uint64_t IndexAfter(uint32_t e, uint64_t bits) {
     return (bits >> (e & 63)) & ((uint64_t{1} << kLitRootBits) - 1);
 }
+#endif
 
 constexpr unsigned kDistRootBits = 8;
 constexpr unsigned kCodeLenRootBits = 7;
@@ -658,10 +662,16 @@ private:
         do {
             MV_REFILL();
             if (__builtin_expect(e & kLiteral, 1)) {
-                const uint64_t next = IndexAfter<Bmi2>(e, bits);
-                MV_CONSUME(e);
-                *op++ = LiteralByte(e);
-                e = lt[next];
+                if constexpr (Bmi2 && kHasExtraction) {
+                    const uint64_t next = IndexAfter(e, bits);
+                    MV_CONSUME(e);
+                    *op++ = LiteralByte(e);
+                    e = lt[next];
+                } else {
+                    MV_CONSUME(e);
+                    *op++ = LiteralByte(e);
+                    e = lt[bits & litMask];
+                }
                 continue;
             }
             uint64_t saved = bits;
