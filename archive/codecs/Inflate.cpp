@@ -9,7 +9,9 @@
 //   first level for distances; one table entry carries the symbol's base value, its
 //   code length and the bits to consume with the extra bits already added, so a
 //   symbol costs one lookup and one shift, and its extra bits one mask and one
-//   shift (codes longer than the first level take one more lookup);
+//   shift (codes longer than the first level take one more lookup); after a
+//   literal, the next code's index is one bit-field extraction on processors
+//   with BMI, which shortens the chain of dependent steps from code to code;
 // - tables built by doubling: the entries of the short codes are written once and
 //   the table copied onto its upper half as the code length grows, and the fixed
 //   codes' tables are built once for the whole program;
@@ -18,9 +20,11 @@
 //   as its bits are known, so the lookup overlaps the work on the current symbol;
 //   past the first 32 KiB of output it runs in a copy without the test that a
 //   distance stays within the output, since none can then reach before the start;
-// - match copies in eight-byte words for distances of eight and more (the first
-//   40 bytes without a test, as most matches are short), a byte fill for distance
-//   1, and for shorter periods eight-byte copies that double the repeated stretch;
+// - match copies in 16-byte pieces for distances of 16 and more (the first 32
+//   bytes without a test, as most matches are short), in eight-byte words for
+//   distances of eight to 15 (the first 40 bytes without a test), a byte fill for
+//   distance 1, and for shorter periods eight-byte copies that double the
+//   repeated stretch;
 // - on processors with BMI2 the fast loop runs in a copy compiled for it, chosen
 //   at run time;
 // - the streaming form decodes into a linear window (32 KiB of history plus 128
@@ -50,15 +54,19 @@ constexpr int kErrIncomplete = arcerr::IncompleteCode;
 constexpr int kErrCounts = arcerr::InvalidLengths;
 constexpr int kErrMemory = arcerr::OutOfMemory;
 
+constexpr unsigned kLitRootBits = 11;
+
 // A table entry is 32 bits. The low five bits are the number of bits the entry
 // consumes (code length plus extra bits; the first level's width for a pointer to
 // a second-level table); bits 5..7 are zero, so the entry itself can serve as a
 // shift count.
 //
-// Literal entries have bit 31 set, so that the commonest test is a sign test, and
-// the byte in bits 8..15. Other entries: bits 8..11 the code length alone (the
-// sub-table's width for a pointer), bits 13..15 flags, bits 16..30 the value
-// (length or distance base, sub-table offset).
+// Literal entries have bit 31 set, so that the commonest test is a sign test, the
+// byte in bits 16..23 and the first level's width in bits 8..15: the low 16 bits
+// of a literal entry then say where the next code's index starts and how wide it
+// is, in the form the BMI bit-field extraction takes. Other entries: bits 8..11
+// the code length alone (the sub-table's width for a pointer), bits 13..15 flags,
+// bits 16..30 the value (length or distance base, sub-table offset).
 enum : uint32_t {
     kLiteral = 0x80000000u, // a byte of output
     kExceptional = 0x8000u, // not a literal, length or distance: end of block, pointer or invalid
@@ -70,7 +78,7 @@ constexpr uint32_t MakeMeaning(uint32_t value, uint32_t flags, uint32_t extra) {
     return value << 16 | flags | extra;
 }
 constexpr uint32_t MakeLiteral(uint32_t byte) {
-    return kLiteral | byte << 8;
+    return kLiteral | byte << 16 | kLitRootBits << 8;
 }
 inline uint32_t TotalBits(uint32_t e) {
     return e & 0x1F;
@@ -82,7 +90,7 @@ inline uint32_t ValueOf(uint32_t e) {
     return (e >> 16) & 0x7FFF;
 }
 inline uint8_t LiteralByte(uint32_t e) {
-    return static_cast<uint8_t>(e >> 8);
+    return static_cast<uint8_t>(e >> 16);
 }
 // The base value plus the extra bits that follow the code, taken from the bits
 // the entry was looked up with.
@@ -104,7 +112,23 @@ template <bool Bmi2> inline uint32_t BasePlusExtraFast(uint32_t e, uint64_t bits
     return BasePlusExtra(e, bits);
 }
 
-constexpr unsigned kLitRootBits = 11;
+// The first-level index of the code that follows a literal entry, taken from the
+// bits the entry was looked up with: one extraction (BMI) instead of a shift and
+// a mask. Elsewhere the shift that consumes the entry serves as well.
+#if defined(__GNUC__) && defined(__x86_64__)
+constexpr bool kHasExtraction = true;
+inline uint64_t IndexAfter(uint32_t e, uint64_t bits) {
+    uint64_t index;
+    asm("bextr %q2, %1, %0" : "=r"(index) : "r"(bits), "r"(e));
+    return index;
+}
+#else
+constexpr bool kHasExtraction = false;
+inline uint64_t IndexAfter(uint32_t e, uint64_t bits) {
+    return (bits >> (e & 63)) & ((uint64_t{1} << kLitRootBits) - 1);
+}
+#endif
+
 constexpr unsigned kDistRootBits = 8;
 constexpr unsigned kCodeLenRootBits = 7;
 // Upper bounds: the first level plus, at most, one full sub-table per symbol.
@@ -293,6 +317,9 @@ inline uint64_t Load64(const uint8_t* p) {
 #endif
     return v;
 }
+inline void Copy16(uint8_t* d, const uint8_t* s) {
+    std::memcpy(d, s, 16);
+}
 inline void Copy8(uint8_t* d, const uint8_t* s) {
     std::memcpy(d, s, 8);
 }
@@ -300,11 +327,11 @@ inline void Copy8(uint8_t* d, const uint8_t* s) {
 struct StopRequested {};
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define MV_BMI2_TARGET __attribute__((target("bmi2")))
+#define MV_BMI2_TARGET __attribute__((target("bmi,bmi2")))
 #define MV_ALWAYS_INLINE __attribute__((always_inline)) inline
 bool ProcessorHasBmi2() {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("bmi2");
+    return __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("bmi");
 }
 #else
 #define MV_BMI2_TARGET
@@ -635,9 +662,16 @@ private:
         do {
             MV_REFILL();
             if (__builtin_expect(e & kLiteral, 1)) {
-                MV_CONSUME(e);
-                *op++ = LiteralByte(e);
-                e = lt[bits & litMask];
+                if constexpr (Bmi2 && kHasExtraction) {
+                    const uint64_t next = IndexAfter(e, bits);
+                    MV_CONSUME(e);
+                    *op++ = LiteralByte(e);
+                    e = lt[next];
+                } else {
+                    MV_CONSUME(e);
+                    *op++ = LiteralByte(e);
+                    e = lt[bits & litMask];
+                }
                 continue;
             }
             uint64_t saved = bits;
@@ -685,7 +719,20 @@ private:
             e = lt[bits & litMask];
             const uint8_t* from = op - distance;
             uint8_t* const end = op + length;
-            if (distance >= 8) {
+            if (distance >= 16) {
+                Copy16(op, from);
+                Copy16(op + 16, from + 16);
+                if (length > 32) {
+                    op += 32;
+                    from += 32;
+                    do {
+                        Copy16(op, from);
+                        Copy16(op + 16, from + 16);
+                        op += 32;
+                        from += 32;
+                    } while (op < end);
+                }
+            } else if (distance >= 8) {
                 Copy8(op, from);
                 Copy8(op + 8, from + 8);
                 Copy8(op + 16, from + 16);

@@ -164,13 +164,14 @@ TEST(Inflate, MatchesZlibOnManyStreams) {
 }
 
 // Every match copy path: periods 1..40 (fill, doubling short periods, word
-// copies that overlap their own output) with match lengths around the 40-byte
-// unconditional copy and the pieces after it.
+// copies that overlap their own output, 16-byte pieces) with match lengths around
+// the 32- and 40-byte unconditional copies and the pieces after them.
 TEST(Inflate, MatchCopiesForEveryShortDistance) {
     auto noise = mvtest::RandomBytes(64 * 41, 7);
     std::vector<uint8_t> data;
     for (size_t period = 1; period <= 40; ++period)
-        for (size_t length : {3, 4, 7, 8, 9, 15, 16, 17, 31, 32, 33, 39, 40, 41, 48, 56, 57, 258, 300}) {
+        for (size_t length :
+             {3, 4, 7, 8, 9, 15, 16, 17, 31, 32, 33, 39, 40, 41, 48, 56, 57, 63, 64, 65, 258, 300}) {
             const size_t start = data.size();
             data.insert(data.end(), noise.begin() + period * 64, noise.begin() + period * 64 + period);
             for (size_t i = 0; i < length; ++i) data.push_back(data[start + i % period]);
