@@ -654,14 +654,9 @@ bool TArchiveOperations::AddToArchive(const std::vector<std::string>& specs, boo
     writer.SetRecurseDirs(recurse);
     writer.SetStoredDirNames(storedDirNames);
     writer.FileSpecList() = specs;
-    BindWriter(writer);
-    writer.SetTempDir(NormaliseTempFolder(TempFolder));
-    writer.ClearLastError();
-    writer.Compress();
-    const int last = writer.LastError();
-    if (last && !(FCancelled && last == arcerr::UserAbort)) ShowError(ArcErrorMessage(last));
+    const bool ok = RunWriter(writer);
     FSelectedCompressor.reset();
-    return last == 0;
+    return ok;
 }
 
 bool TArchiveOperations::RunWriter(TCompBase& writer) {

@@ -16,6 +16,7 @@
 #include "platform/ui/ListView.h"
 #include "platform/ui/ModalDriver.h"
 #include "platform/ui/StdControls.h"
+#include "tests/app/UserInput.h"
 #include "tests/support/DesktopFixture.h"
 
 #include <QAbstractButton>
@@ -30,11 +31,7 @@ namespace {
 namespace fs = std::filesystem;
 using mvtest::TempDir;
 
-void UserClick(TControl* control) {
-    auto* button = qobject_cast<QAbstractButton*>(control->Widget());
-    ASSERT_NE(button, nullptr) << control->Name();
-    button->click();
-}
+using mvtest::UserClick;
 
 std::vector<std::string> ComboItems(TComboBox* combo) {
     std::vector<std::string> out;

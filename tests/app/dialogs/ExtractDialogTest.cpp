@@ -14,6 +14,7 @@
 #include "platform/ui/Buttons.h"
 #include "platform/ui/ModalDriver.h"
 #include "platform/ui/StdControls.h"
+#include "tests/app/UserInput.h"
 #include "tests/support/DesktopFixture.h"
 
 #include <QAbstractButton>
@@ -31,12 +32,7 @@ namespace {
 namespace fs = std::filesystem;
 using mvtest::TempDir;
 
-// Clicks a button as the user does: the real widget is pressed.
-void UserClick(TControl* control) {
-    auto* button = qobject_cast<QAbstractButton*>(control->Widget());
-    ASSERT_NE(button, nullptr) << control->Name();
-    button->click();
-}
+using mvtest::UserClick;
 
 class ExtractDialogTest : public ::testing::Test {
 protected:

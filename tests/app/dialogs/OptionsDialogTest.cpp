@@ -24,6 +24,7 @@
 #include "platform/ui/ModalDriver.h"
 #include "platform/ui/StdControls.h"
 #include "shellext/ContextMenuRegistration.h"
+#include "tests/app/UserInput.h"
 #include "tests/support/DesktopFixture.h"
 
 #include <QAbstractButton>
@@ -51,11 +52,7 @@ namespace {
 namespace fs = std::filesystem;
 using mvtest::TempDir;
 
-void UserClick(TControl* control) {
-    auto* button = qobject_cast<QAbstractButton*>(control->Widget());
-    ASSERT_NE(button, nullptr) << control->Name();
-    button->click();
-}
+using mvtest::UserClick;
 
 // Types into an edit field as the user does (the field's text replaced).
 void UserType(TEdit* edit, const std::string& text) {

@@ -11,6 +11,7 @@
 #include "platform/ui/ModalDriver.h"
 #include "platform/Sound.h"
 #include "platform/ui/StdControls.h"
+#include "tests/app/UserInput.h"
 #include "tests/support/DesktopFixture.h"
 
 #include <QAbstractButton>
@@ -25,12 +26,7 @@ template <typename T> T* Find(TForm& form, const std::string& name) {
     return dynamic_cast<T*>(form.FindComponent(name));
 }
 
-// Clicks a check box as the user does: the real widget toggles and reports the click.
-void UserClick(TControl* control) {
-    auto* button = qobject_cast<QAbstractButton*>(control->Widget());
-    ASSERT_NE(button, nullptr);
-    button->click();
-}
+using mvtest::UserClick;
 
 class SmallPromptsTest : public ::testing::Test {
 protected:

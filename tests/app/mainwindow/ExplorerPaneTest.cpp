@@ -28,6 +28,7 @@
 #include "platform/ui/Panels.h"
 #include "platform/ui/StdControls.h"
 #include "platform/ui/Graphics.h"
+#include "tests/app/UserInput.h"
 #include "tests/support/DesktopFixture.h"
 
 #include <QAbstractButton>
@@ -56,10 +57,9 @@ void Pump() {
     for (int i = 0; i < 3; ++i) QApplication::processEvents();
 }
 
+// A click, then the events it posted.
 void UserClick(TControl* control) {
-    auto* button = qobject_cast<QAbstractButton*>(control->Widget());
-    ASSERT_NE(button, nullptr) << control->Name();
-    button->click();
+    mvtest::UserClick(control);
     Pump();
 }
 

@@ -23,6 +23,7 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/ModalDriver.h"
 #include "platform/ui/StdControls.h"
+#include "tests/app/UserInput.h"
 #include "tests/app/mainwindow/FakeMainWindowView.h"
 #include "tests/support/DesktopFixture.h"
 
@@ -88,11 +89,7 @@ Tree ReadTree(const fs::path& root) {
     return t;
 }
 
-void UserClick(TControl* control) {
-    auto* button = qobject_cast<QAbstractButton*>(control->Widget());
-    ASSERT_NE(button, nullptr) << control->Name();
-    button->click();
-}
+using mvtest::UserClick;
 
 // A fixed modification time (even seconds, as DOS dates keep them).
 constexpr int64_t FileTime = 1614834368; // 2021-03-04 05:06:08 UTC

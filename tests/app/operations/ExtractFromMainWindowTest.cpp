@@ -25,6 +25,7 @@
 #include "platform/ui/ModalDriver.h"
 #include "platform/ui/Panels.h"
 #include "platform/ui/StdControls.h"
+#include "tests/app/UserInput.h"
 #include "tests/app/operations/ExtractTrees.h"
 #include "tests/support/DesktopFixture.h"
 
@@ -63,12 +64,7 @@ void Pump() {
     for (int i = 0; i < 3; ++i) QApplication::processEvents();
 }
 
-// A click as the user makes it: on the real widget.
-void UserClick(TControl* control) {
-    auto* button = qobject_cast<QAbstractButton*>(control->Widget());
-    ASSERT_NE(button, nullptr) << control->Name();
-    button->click();
-}
+using mvtest::UserClick;
 
 // The texts of a shown form, joined, for finding a message in it.
 std::string Joined(const TShownForm& form) {

@@ -23,6 +23,7 @@
 #include "platform/Sound.h"
 #include "platform/ui/ModalDriver.h"
 #include "platform/ui/StdControls.h"
+#include "tests/app/UserInput.h"
 #include "tests/support/DesktopFixture.h"
 #include "tests/app/scripts/ScriptTestFiles.h"
 
@@ -44,11 +45,7 @@ std::string FileText(const fs::path& p) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-void UserClick(TControl* control) {
-    auto* button = qobject_cast<QAbstractButton*>(control->Widget());
-    ASSERT_NE(button, nullptr) << control->Name();
-    button->click();
-}
+using mvtest::UserClick;
 
 // A press on a colour button as the mouse makes it.
 void Press(TColorButton* b) {

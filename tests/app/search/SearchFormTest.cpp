@@ -20,6 +20,7 @@
 #include "platform/ui/ModalDriver.h"
 #include "platform/ui/StdControls.h"
 #include "platform/ui/TreeView.h"
+#include "tests/app/UserInput.h"
 #include "tests/support/DesktopFixture.h"
 
 #include <QAbstractButton>
@@ -37,11 +38,7 @@ namespace {
 namespace fs = std::filesystem;
 using mvtest::TempDir;
 
-void UserClick(TControl* control) {
-    auto* button = qobject_cast<QAbstractButton*>(control->Widget());
-    ASSERT_NE(button, nullptr) << control->Name();
-    button->click();
-}
+using mvtest::UserClick;
 
 // Clicks a button at the first turn of the event loop that the search lets run.
 void ClickDuringSearch(TControl* control) {
