@@ -1,5 +1,7 @@
 #include "controls/shell/ShellUtils.h"
 
+#include "controls/shell/SystemImages.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -172,9 +174,17 @@ std::string SpecialFolderPath(int csidl) {
     return PidlToPath(list);
 }
 
-int GetPidlIconIndex(const TIdList& absolute, uint32_t flags) { return IdListIconIndex(absolute, flags); }
+int GetPidlIconIndex(const TIdList& absolute, uint32_t flags) {
+    const int index = IdListIconIndex(absolute, flags);
+    CatchUpSystemImageLists();
+    return index;
+}
 
-int GetFileIconIndex(const std::string& fileName, uint32_t flags) { return FileNameIconIndex(fileName, flags); }
+int GetFileIconIndex(const std::string& fileName, uint32_t flags) {
+    const int index = FileNameIconIndex(fileName, flags);
+    CatchUpSystemImageLists();
+    return index;
+}
 
 std::string GetPidlDisplayName(const TShellFolder* folder, const TIdList& relative, int kind) {
     std::string name;

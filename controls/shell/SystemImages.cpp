@@ -7,18 +7,14 @@
 
 namespace mv {
 
-TImageList* GetSystemImageList(int sizeIndex) {
-    static std::unique_ptr<TImageList> lists[2];
-    const int which = sizeIndex == 0 ? 0 : 1;
-    const int size = which == 0 ? 16 : 32;
-    auto& list = lists[which];
-    if (!list) {
-        list = std::make_unique<TImageList>(nullptr);
-        list->SetWidth(size);
-        list->SetHeight(size);
-    }
-    while (list->Count() < desktop::IconCount()) {
-        desktop::TIconPixels px = desktop::IconPixels(list->Count(), size);
+namespace {
+
+std::unique_ptr<TImageList> lists[2]; // small, large; made on first use
+
+// Adds the icons handed out since the list was last brought up to date.
+void CatchUp(TImageList& list, int size) {
+    while (list.Count() < desktop::IconCount()) {
+        desktop::TIconPixels px = desktop::IconPixels(list.Count(), size);
         TBitmap image, mask;
         image.SetSize(size, size);
         mask.SetSize(size, size);
@@ -32,11 +28,34 @@ TImageList* GetSystemImageList(int sizeIndex) {
                                             : clWhite);
                 mask.SetPixel(x, y, opaque ? clBlack : clWhite);
             }
-        list->Add(image, &mask);
+        list.Add(image, &mask);
     }
+}
+
+int SizeOf(int which) {
+    return which == 0 ? 16 : 32;
+}
+
+} // namespace
+
+TImageList* GetSystemImageList(int sizeIndex) {
+    const int which = sizeIndex == 0 ? 0 : 1;
+    const int size = SizeOf(which);
+    auto& list = lists[which];
+    if (!list) {
+        list = std::make_unique<TImageList>(nullptr);
+        list->SetWidth(size);
+        list->SetHeight(size);
+    }
+    CatchUp(*list, size);
     for (int overlay : {1, 2})
         if (list->OverlayImage(overlay) < 0) list->Overlay(desktop::OverlayIconIndex(overlay), overlay);
     return list.get();
+}
+
+void CatchUpSystemImageLists() {
+    for (int which : {0, 1})
+        if (lists[which]) CatchUp(*lists[which], SizeOf(which));
 }
 
 } // namespace mv

@@ -8,4 +8,8 @@ class TImageList;
 // Brings the list up to every icon the namespace has handed out an index for.
 TImageList* GetSystemImageList(int sizeIndex);
 
+// Brings the lists made so far up to every icon handed out: an index handed out after
+// a view took its list then shows its icon, not a blank.
+void CatchUpSystemImageLists();
+
 } // namespace mv

@@ -198,5 +198,21 @@ TEST(ImageCombo, DroppedDownWithIconsInEveryLanguage) {
     desktop::SetNamespaceLanguageBase(20000);
 }
 
+// A type first met after a view took the system list still has its icon there: the
+// lists made so far take every icon handed out.
+TEST(SystemImages, IconsHandedOutLaterJoinTheListsMadeBefore) {
+    mvtest::DesktopFixture desk;
+    ::setenv("XDG_DATA_DIRS", "/usr/share", 1); // types with icons of their own (restored by the fixture)
+    EnsureApplication();
+    TImageList* small = GetSystemImageList(0);
+    TImageList* large = GetSystemImageList(1);
+    for (const char* name : {"x.mvtesttype-a", "notes.txt", "y.mvtesttype-b", "pic.png"}) {
+        const int index = GetFileIconIndex(name, 0);
+        ASSERT_GE(index, 0) << name;
+        EXPECT_LT(index, small->Count()) << name;
+        EXPECT_LT(index, large->Count()) << name;
+    }
+}
+
 } // namespace
 } // namespace mv
