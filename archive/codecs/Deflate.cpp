@@ -25,9 +25,11 @@
 //   comparison runs 8 bytes at a time, locating the first difference by
 //   counting trailing zero bits;
 // - the quick parser looks at no more than two candidates, each accepted or
-//   rejected on one 32-bit comparison; at level 1 it puts every position of a
-//   short match into its table but only every 8th of a long one (level 2 puts
-//   them all), searches ever fewer positions
+//   rejected on one 32-bit comparison, and asks for the bucket of the next
+//   position it will search before it judges the current one, so the bucket's
+//   load overlaps that work; at level 1 it puts every position of a match of
+//   up to 32 bytes into its table but only every 8th of a longer one (level 2
+//   puts them all), searches ever fewer positions
 //   while nothing matches (data that does not compress costs little), and runs
 //   its loop on locals between refills of the window;
 // - the window carries zeroed slack past its end, so the comparisons never
@@ -36,8 +38,10 @@
 // - the bit writer keeps 64 bits and stores 8 bytes at once, so a whole match
 //   (length code, extra bits, distance code, extra bits) costs one store; it
 //   works on locals while it writes a block's symbols;
-// - symbols are kept as one byte plus one 16-bit distance and frequencies are
-//   counted as they are recorded.
+// - a symbol is kept in 32 bits: the literal or length symbol, the distance
+//   code and the distance's extra bits, so that writing it takes table lookups
+//   only and no branch on whether it is a literal or a match (the two alternate
+//   unpredictably); frequencies are counted as symbols are recorded.
 //
 // Where blocks end: symbols are gathered in segments of 2048 (8192 for the
 // quick parser of levels 1 and 2). At the end of a segment its cost in a block
@@ -68,13 +72,15 @@ constexpr uint32_t WindowBytes = 2 * WSize;
 constexpr uint32_t HashBits = 15;
 constexpr uint32_t HashSize = 1u << HashBits;
 constexpr uint32_t NearBits = 15;
-// The quick parser's table: 2^16 buckets of two positions, keyed on four bytes.
-constexpr uint32_t BucketBits = 16;
+// The quick parser's table: buckets of two positions, keyed on four bytes;
+// 2^15 of them at level 1 (128 KiB, quick to slide and kept in the
+// second-level cache), 2^16 at level 2, which finds more with them.
+constexpr uint32_t QuickBucketBits1 = 15, QuickBucketBits2 = 16;
 // The quick parser takes the first candidate when it matches this many bytes.
 constexpr uint32_t QuickNice = 16;
 // Level 1 puts every position of a match of up to this many bytes into the
 // table, and of a longer one only some.
-constexpr uint32_t QuickInsertAll = 8;
+constexpr uint32_t QuickInsertAll = 32;
 // The older candidate of the quick parser is not taken for one byte more when
 // its distance needs more than this many extra bits more than the newer's.
 constexpr uint32_t QuickFartherBits = 3;
@@ -92,6 +98,12 @@ constexpr uint32_t FartherBits = 4;
 constexpr int LazyFartherBits1 = 3;
 constexpr int LazyFartherBits2 = 7;
 constexpr uint32_t LitBufSize = 65536;
+// A recorded symbol: bits 0-8 the literal (0..255) or 256 + length - 3; bits
+// 9-13 the distance code, NoDistCode for a literal; bits 14-26 the distance's
+// extra bits.
+constexpr uint32_t NoDistCode = DistanceCodes;
+constexpr uint32_t LiteralSymbol(uint32_t c) { return c | (NoDistCode << 9); }
+inline bool IsMatchSymbol(uint32_t sym) { return (sym & 0x100) != 0; }
 // Symbols are gathered in segments of this many; at the end of each the block
 // writer decides whether the segment joins the block or starts a new one. The
 // quick parser's are longer: at its speed the costing of short ones would show.
@@ -101,7 +113,7 @@ constexpr uint32_t QuickSegmentSymbols = 8192;
 // differently from the block's by more than this many percent (total
 // variation); a segment that looks like the block joins it at once. The
 // shorter segments of the lazy parser vary more by chance alone.
-constexpr uint64_t QuickSimilarPercent = 20;
+constexpr uint64_t QuickSimilarPercent = 40;
 constexpr uint64_t SimilarPercent = 25;
 // Zeroed bytes after the window, so that the 8-byte comparisons may run past
 // the data at the very end of the input.
@@ -114,14 +126,16 @@ struct TLevel {
 };
 constexpr TLevel LevelTable[10] = {
     {0, 0, 0, 0},    {4, 4, 8, 4},      {4, 5, 16, 8},     {4, 6, 32, 32},       {4, 4, 16, 16},
-    {8, 16, 32, 32}, {4, 16, 48, 72}, {8, 32, 128, 256}, {32, 128, 258, 1024}, {32, 258, 258, 1024}};
+    {8, 16, 32, 32}, {4, 16, 48, 48}, {8, 32, 128, 256}, {32, 128, 258, 1024}, {32, 258, 258, 1024}};
 
 // The match search is inlined into the parser's loop, where it runs on the
 // loop's locals; GCC and Clang would otherwise keep it a call.
 #if defined(__GNUC__)
 #define MV_DEFLATE_ALWAYS_INLINE __attribute__((always_inline)) inline
+#define MV_PREFETCH(p) __builtin_prefetch(p)
 #else
 #define MV_DEFLATE_ALWAYS_INLINE inline
+#define MV_PREFETCH(p) ((void)0)
 #endif
 
 inline uint16_t Load16(const uint8_t* p) {
@@ -163,6 +177,7 @@ inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t max) {
     }
 }
 
+template <uint32_t BucketBits>
 inline uint32_t BucketHash(uint32_t fourBytes) {
     return (fourBytes * HashMultiplier) >> (32 - BucketBits);
 }
@@ -193,8 +208,7 @@ struct TDeflateEncoder::State {
     std::vector<uint16_t> head, prev, near;
     std::vector<uint16_t> buckets;
     uint32_t nearHead = 0;
-    std::vector<uint8_t> symLit = std::vector<uint8_t>(LitBufSize);
-    std::vector<uint16_t> symDist = std::vector<uint16_t>(LitBufSize);
+    std::vector<uint32_t> syms = std::vector<uint32_t>(LitBufSize);
     std::vector<uint8_t> outBuf = std::vector<uint8_t>(OutBufSize + OutSlack);
 
     // One member's state.
@@ -243,7 +257,7 @@ struct TDeflateEncoder::State {
         segmentSymbols = QuickParser() ? QuickSegmentSymbols : SegmentSymbols;
         // Only the tables of the level's parser are used (and slid) for this member.
         if (QuickParser()) {
-            buckets.assign(2u << BucketBits, 0);
+            buckets.assign(2u << QuickBits(), 0);
         } else {
             head.assign(HashSize, 0);
             prev.assign(WSize, 0);
@@ -258,6 +272,7 @@ struct TDeflateEncoder::State {
     }
 
     bool QuickParser() const { return options.Level <= 2; }
+    uint32_t QuickBits() const { return options.Level == 1 ? QuickBucketBits1 : QuickBucketBits2; }
 
     void ResetBlock() {
         std::fill(std::begin(litFreq), std::end(litFreq), 0);
@@ -400,21 +415,26 @@ struct TDeflateEncoder::State {
 
     // Records a literal; answers whether the block must be flushed now.
     inline bool TallyLiteral(uint8_t c) {
-        symLit[symCount] = c;
-        symDist[symCount] = 0;
-        ++symCount;
+        syms[symCount++] = LiteralSymbol(c);
         ++litFreq[c];
         return BlockFull();
     }
 
     // Records a match of the given distance (1..32768) and length - 3.
     inline bool TallyMatch(uint32_t dist, uint32_t lengthMinus3) {
-        symLit[symCount] = static_cast<uint8_t>(lengthMinus3);
-        symDist[symCount] = static_cast<uint16_t>(dist);
-        ++symCount;
-        ++litFreq[tables->LengthCode[lengthMinus3] + EndOfBlock + 1];
-        ++distFreq[DistCodeOf(*tables, dist - 1)];
+        syms[symCount++] = CountMatch(*tables, litFreq, distFreq, dist, lengthMinus3);
         return BlockFull();
+    }
+
+    // The symbol of a match of the given distance (1..32768) and length - 3,
+    // counted in the frequencies.
+    static inline uint32_t CountMatch(const TTables& t, uint32_t* litF, uint32_t* distF, uint32_t dist,
+                                      uint32_t lengthMinus3) {
+        const uint32_t d = dist - 1;
+        const uint32_t dc = DistCodeOf(t, d);
+        ++litF[t.LengthCode[lengthMinus3] + EndOfBlock + 1];
+        ++distF[dc];
+        return (256 + lengthMinus3) | (dc << 9) | ((d - t.BaseDist[dc]) << 14);
     }
 
     // The open segment is full: the parser must call EndSegment.
@@ -470,35 +490,43 @@ struct TDeflateEncoder::State {
     void CompressSymbols(uint32_t count, const uint16_t* litCode, const uint8_t* litLen,
                          const uint16_t* distCode, const uint8_t* distLen) {
         const TTables& t = *tables;
-        // Length symbol, its code and extra bits, combined per length.
-        uint32_t lenBits[256];
-        uint8_t lenCount[256];
+        // Per literal/length index of a symbol: its code, with a length's extra
+        // bits already added, and the bits they take; per distance code its
+        // code, its length and the bits it takes with its extra bits. The
+        // literals' entry NoDistCode writes nothing.
+        uint32_t llBits[512];
+        uint8_t llCount[512];
+        for (int c = 0; c < 256; ++c) {
+            llBits[c] = litCode[c];
+            llCount[c] = litLen[c];
+        }
         for (int l = 0; l < 256; ++l) {
             int code = t.LengthCode[l];
             int sym = code + EndOfBlock + 1;
-            lenBits[l] = litCode[sym] | (static_cast<uint32_t>(l - t.BaseLength[code]) << litLen[sym]);
-            lenCount[l] = static_cast<uint8_t>(litLen[sym] + t.ExtraLengthBits[code]);
+            llBits[256 + l] = litCode[sym] | (static_cast<uint32_t>(l - t.BaseLength[code]) << litLen[sym]);
+            llCount[256 + l] = static_cast<uint8_t>(litLen[sym] + t.ExtraLengthBits[code]);
         }
-        const uint8_t* lits = symLit.data();
-        const uint16_t* dists = symDist.data();
+        uint32_t dBits[NoDistCode + 1];
+        uint8_t dLen[NoDistCode + 1], dCount[NoDistCode + 1];
+        for (uint32_t c = 0; c < NoDistCode; ++c) {
+            dBits[c] = distCode[c];
+            dLen[c] = distLen[c];
+            dCount[c] = static_cast<uint8_t>(distLen[c] + t.ExtraDistBits[c]);
+        }
+        dBits[NoDistCode] = dLen[NoDistCode] = dCount[NoDistCode] = 0;
+        const uint32_t* symbols = syms.data();
         const uint8_t* const flushAt = outBuf.data() + OutBufSize;
         uint64_t bits = bitBuf;
         uint32_t used = bitCount;
         uint8_t* o = outPtr;
         for (uint32_t i = 0; i < count; ++i) {
-            uint32_t lit = lits[i];
-            uint32_t dist = dists[i];
-            if (dist == 0) {
-                bits |= uint64_t{litCode[lit]} << used;
-                used += litLen[lit];
-            } else {
-                bits |= uint64_t{lenBits[lit]} << used;
-                used += lenCount[lit];
-                uint32_t d = dist - 1;
-                uint32_t dc = DistCodeOf(t, d);
-                bits |= (distCode[dc] | (static_cast<uint64_t>(d - t.BaseDist[dc]) << distLen[dc])) << used;
-                used += distLen[dc] + t.ExtraDistBits[dc];
-            }
+            // At most 20 bits for the literal or length and 28 for the
+            // distance, on at most 7 left over: one 64-bit store holds them.
+            const uint32_t e = symbols[i];
+            const uint32_t ll = e & 0x1FF, dc = (e >> 9) & 31;
+            const uint64_t distPart = dBits[dc] | (static_cast<uint64_t>(e >> 14) << dLen[dc]);
+            bits |= (llBits[ll] | (distPart << llCount[ll])) << used;
+            used += llCount[ll] + dCount[dc];
             Store64LE(o, bits);
             o += used >> 3;
             bits >>= used & 56;
@@ -605,8 +633,10 @@ struct TDeflateEncoder::State {
     // Input bytes the first `count` symbols of the buffer stand for.
     uint64_t InputLengthOf(uint32_t count) const {
         uint64_t n = 0;
-        for (uint32_t i = 0; i < count; ++i)
-            n += 1 + static_cast<uint32_t>(symDist[i] != 0) * (symLit[i] + MinMatch - 1);
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint32_t e = syms[i];
+            n += 1 + (IsMatchSymbol(e) ? (e & 0xFF) + MinMatch - 1 : 0);
+        }
         return n;
     }
 
@@ -677,8 +707,7 @@ struct TDeflateEncoder::State {
         WriteBlock(false, segStart, blockLitFreq, blockDistFreq, headLength);
         blockStart += static_cast<int64_t>(headLength);
         uint32_t rest = symCount - segStart;
-        std::memmove(symLit.data(), symLit.data() + segStart, rest);
-        std::memmove(symDist.data(), symDist.data() + segStart, rest * sizeof(uint16_t));
+        std::memmove(syms.data(), syms.data() + segStart, rest * sizeof(uint32_t));
         symCount = rest;
         std::copy(segLit, segLit + LiteralCodes + 2, litFreq);
         std::copy(segDist, segDist + DistanceCodes, distFreq);
@@ -791,7 +820,8 @@ struct TDeflateEncoder::State {
         const uint32_t d = static_cast<uint32_t>(n);
         for (uint32_t p = 0; p + 4 <= d; ++p) {
             if (QuickParser())
-                BucketInsert(buckets.data(), window.data(), p);
+                QuickBits() == QuickBucketBits1 ? BucketInsert<QuickBucketBits1>(buckets.data(), window.data(), p)
+                                                : BucketInsert<QuickBucketBits2>(buckets.data(), window.data(), p);
             else
                 Insert(p);
         }
@@ -802,8 +832,9 @@ struct TDeflateEncoder::State {
     // ---- the two parsers ---------------------------------------------------
 
     // Puts position p into its bucket of the quick parser's table, as the newer of two.
+    template <uint32_t BucketBits>
     static inline void BucketInsert(uint16_t* table, const uint8_t* w, uint32_t p) {
-        uint16_t* b = table + 2 * BucketHash(Load32(w + p));
+        uint16_t* b = table + 2 * BucketHash<BucketBits>(Load32(w + p));
         b[1] = b[0];
         b[0] = static_cast<uint16_t>(p);
     }
@@ -812,13 +843,13 @@ struct TDeflateEncoder::State {
     // of four bytes. The loop runs on locals until the look-ahead or the symbol buffer
     // runs short, since each symbol store would otherwise force the compiler
     // to reload and store the members.
+    template <uint32_t BucketBits>
     void DeflateQuick() {
-        constexpr uint32_t QuickStep = 8, QuickMissShift = 6;
+        constexpr uint32_t QuickStep = 8, QuickMissShift = 5;
         const uint32_t insertAll = options.Level == 1 ? QuickInsertAll : MaxMatch;
         const uint8_t* w = window.data();
         uint16_t* table = buckets.data();
-        uint8_t* lits = symLit.data();
-        uint16_t* dists = symDist.data();
+        uint32_t* symbols = syms.data();
         const TTables& t = *tables;
         uint32_t misses = 0; // positions searched in vain since the last match
         for (;;) {
@@ -835,7 +866,9 @@ struct TDeflateEncoder::State {
             const uint32_t nLimit = segLimit;
             while (s < stop && n < nLimit) {
                 uint32_t v = Load32(w + s);
-                uint16_t* b = table + 2 * BucketHash(v);
+                uint16_t* b = table + 2 * BucketHash<BucketBits>(v);
+                // The next position's bucket is on its way while this one is judged.
+                MV_PREFETCH(table + 2 * BucketHash<BucketBits>(Load32(w + s + 1)));
                 uint32_t c0 = b[0], c1 = b[1];
                 b[1] = static_cast<uint16_t>(c0);
                 b[0] = static_cast<uint16_t>(s);
@@ -859,37 +892,33 @@ struct TDeflateEncoder::State {
                 }
                 if (best > end - s) best = end - s;
                 if (best >= MinMatch) {
-                    uint32_t dist = s - bestPos;
-                    lits[n] = static_cast<uint8_t>(best - MinMatch);
-                    dists[n] = static_cast<uint16_t>(dist);
-                    ++n;
-                    ++litFreq[t.LengthCode[best - MinMatch] + EndOfBlock + 1];
-                    ++distFreq[DistCodeOf(t, dist - 1)];
+                    // The bucket of the position after the match is on its way
+                    // while the positions inside it go into the table.
+                    MV_PREFETCH(table + 2 * BucketHash<BucketBits>(Load32(w + s + best)));
+                    symbols[n++] = CountMatch(t, litFreq, distFreq, s - bestPos, best - MinMatch);
                     misses = 0;
                     // The positions inside the match: all of a short one; of a
                     // longer one every 8th and the last, which keeps most of
                     // the gain for a fraction of the work.
                     if (best <= insertAll) {
-                        for (uint32_t p = s + 1; p < s + best; ++p) BucketInsert(table, w, p);
+                        for (uint32_t p = s + 1; p < s + best; ++p) BucketInsert<BucketBits>(table, w, p);
                     } else {
-                        for (uint32_t p = s + 1; p < s + best - 1; p += QuickStep) BucketInsert(table, w, p);
-                        BucketInsert(table, w, s + best - 1);
+                        for (uint32_t p = s + 1; p < s + best - 1; p += QuickStep) BucketInsert<BucketBits>(table, w, p);
+                        BucketInsert<BucketBits>(table, w, s + best - 1);
                     }
                     s += best;
                 } else {
                     // On data that does not match, search ever fewer positions
-                    // (one more byte skipped per 64 vain searches); the bytes
+                    // (one more byte skipped per 32 vain searches); the bytes
                     // in between go out as literals. They still go into the
                     // table, which costs little, so that a later copy of them
                     // is found wherever its search lands.
                     uint32_t run = 1 + (misses++ >> QuickMissShift);
                     const uint32_t searched = s;
                     do {
-                        if (s != searched) BucketInsert(table, w, s);
+                        if (s != searched) BucketInsert<BucketBits>(table, w, s);
                         uint8_t c = w[s++];
-                        lits[n] = c;
-                        dists[n] = 0;
-                        ++n;
+                        symbols[n++] = LiteralSymbol(c);
                         ++litFreq[c];
                     } while (--run != 0 && s < stop && n < nLimit);
                 }
@@ -949,8 +978,7 @@ struct TDeflateEncoder::State {
     // runs on locals until the look-ahead or the symbol buffer runs short.
     void DeflateLazy() {
         const uint8_t* w = window.data();
-        uint8_t* lits = symLit.data();
-        uint16_t* dists = symDist.data();
+        uint32_t* symbols = syms.data();
         const TTables& t = *tables;
         uint32_t pendLen = 0; // length of the match pending at s-1 (0 = none)
         uint32_t pendStart = 0;
@@ -980,9 +1008,7 @@ struct TDeflateEncoder::State {
                         pendLen = len;
                         pendStart = start;
                     } else {
-                        lits[n] = w[s];
-                        dists[n] = 0;
-                        ++n;
+                        symbols[n++] = LiteralSymbol(w[s]);
                         ++litFreq[w[s]];
                     }
                     ++s;
@@ -999,21 +1025,14 @@ struct TDeflateEncoder::State {
                 }
                 if (len > pendLen) {
                     // Longer one byte later: the byte before goes out as a literal.
-                    lits[n] = w[s - 1];
-                    dists[n] = 0;
-                    ++n;
+                    symbols[n++] = LiteralSymbol(w[s - 1]);
                     ++litFreq[w[s - 1]];
                     pendLen = len;
                     pendStart = start;
                     ++s;
                     continue;
                 }
-                const uint32_t dist = s - 1 - pendStart;
-                lits[n] = static_cast<uint8_t>(pendLen - MinMatch);
-                dists[n] = static_cast<uint16_t>(dist);
-                ++n;
-                ++litFreq[t.LengthCode[pendLen - MinMatch] + EndOfBlock + 1];
-                ++distFreq[DistCodeOf(t, dist - 1)];
+                symbols[n++] = CountMatch(t, litFreq, distFreq, s - 1 - pendStart, pendLen - MinMatch);
                 // The positions inside the match go into the tables too.
                 const uint32_t matchEnd = s - 1 + pendLen;
                 const uint32_t lastInsert = std::min(matchEnd - 1, end - MinMatch);
@@ -1042,7 +1061,7 @@ struct TDeflateEncoder::State {
             return;
         }
         if (QuickParser())
-            DeflateQuick();
+            QuickBits() == QuickBucketBits1 ? DeflateQuick<QuickBucketBits1>() : DeflateQuick<QuickBucketBits2>();
         else if (options.Level <= 3)
             DeflateFast();
         else

@@ -53,8 +53,8 @@ struct TDeflateResult {
     int TextKind = -1;
 };
 
-// A deflate encoder whose working memory (about 550 KiB for levels 1 and 2,
-// 490 KiB for the others, 740 KiB once both have been used) is allocated on first
+// A deflate encoder whose working memory (about 480 KiB for levels 1 and 2,
+// 545 KiB for the others, 675 KiB once both have been used) is allocated on first
 // use and reused for every member it compresses; the state of one member lives only
 // inside one call of Deflate. Not for use by two threads at once.
 class TDeflateEncoder {
