@@ -111,10 +111,11 @@ constexpr uint32_t SegmentSymbols = 2048;
 constexpr uint32_t QuickSegmentSymbols = 8192;
 // A segment is costed only when its symbols are spread over the codes
 // differently from the block's by more than this many percent (total
-// variation); a segment that looks like the block joins it at once. The
-// shorter segments of the lazy parser vary more by chance alone.
+// variation); a segment that looks like the block joins it at once. Costing
+// is the dearest part of ending blocks, and a segment this close to its block
+// seldom repays a block of its own.
 constexpr uint64_t QuickSimilarPercent = 40;
-constexpr uint64_t SimilarPercent = 25;
+constexpr uint64_t SimilarPercent = 35;
 // Zeroed bytes after the window, so that the 8-byte comparisons may run past
 // the data at the very end of the input.
 constexpr uint32_t WindowSlack = 2 * MaxMatch + 16;
