@@ -113,9 +113,10 @@ constexpr uint32_t QuickSegmentSymbols = 8192;
 // differently from the block's by more than this many percent (total
 // variation); a segment that looks like the block joins it at once. Costing
 // is the dearest part of ending blocks, and a segment this close to its block
-// seldom repays a block of its own.
+// seldom repays a block of its own; levels 7..9 cost more of them.
 constexpr uint64_t QuickSimilarPercent = 40;
 constexpr uint64_t SimilarPercent = 35;
+constexpr uint64_t BestSimilarPercent = 25;
 // Zeroed bytes after the window, so that the 8-byte comparisons may run past
 // the data at the very end of the input.
 constexpr uint32_t WindowSlack = 2 * MaxMatch + 16;
@@ -697,7 +698,9 @@ struct TDeflateEncoder::State {
             const uint64_t a = segDist[c] * nBlock, b = blockDistFreq[c] * nSeg;
             diff += a > b ? a - b : b - a;
         }
-        const uint64_t similar = QuickParser() ? QuickSimilarPercent : SimilarPercent;
+        const uint64_t similar = QuickParser()         ? QuickSimilarPercent
+                                 : options.Level <= 6 ? SimilarPercent
+                                                      : BestSimilarPercent;
         return diff * 100 < 2 * similar * nSeg * nBlock;
     }
 
