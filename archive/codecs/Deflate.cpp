@@ -179,9 +179,8 @@ inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t max) {
     }
 }
 
-template <uint32_t BucketBits>
-inline uint32_t BucketHash(uint32_t fourBytes) {
-    return (fourBytes * HashMultiplier) >> (32 - BucketBits);
+inline uint32_t BucketHash(uint32_t fourBytes, uint32_t bucketBits) {
+    return (fourBytes * HashMultiplier) >> (32 - bucketBits);
 }
 
 // Lowers every position of a hash table by 32768 after the window slid; the
@@ -824,8 +823,7 @@ struct TDeflateEncoder::State {
         const uint32_t d = static_cast<uint32_t>(n);
         for (uint32_t p = 0; p + 4 <= d; ++p) {
             if (QuickParser())
-                QuickBits() == QuickBucketBits1 ? BucketInsert<QuickBucketBits1>(buckets.data(), window.data(), p)
-                                                : BucketInsert<QuickBucketBits2>(buckets.data(), window.data(), p);
+                BucketInsert(buckets.data(), window.data(), p, QuickBits());
             else
                 Insert(p);
         }
@@ -836,9 +834,8 @@ struct TDeflateEncoder::State {
     // ---- the two parsers ---------------------------------------------------
 
     // Puts position p into its bucket of the quick parser's table, as the newer of two.
-    template <uint32_t BucketBits>
-    static inline void BucketInsert(uint16_t* table, const uint8_t* w, uint32_t p) {
-        uint16_t* b = table + 2 * BucketHash<BucketBits>(Load32(w + p));
+    static inline void BucketInsert(uint16_t* table, const uint8_t* w, uint32_t p, uint32_t bucketBits) {
+        uint16_t* b = table + 2 * BucketHash(Load32(w + p), bucketBits);
         b[1] = b[0];
         b[0] = static_cast<uint16_t>(p);
     }
@@ -847,6 +844,7 @@ struct TDeflateEncoder::State {
     // of four bytes. The loop runs on locals until the look-ahead or the symbol buffer
     // runs short, since each symbol store would otherwise force the compiler
     // to reload and store the members.
+    // Compiled for each table size, so that the hash is a shift by a constant.
     template <uint32_t BucketBits>
     void DeflateQuick() {
         constexpr uint32_t QuickStep = 8, QuickMissShift = 5;
@@ -870,9 +868,9 @@ struct TDeflateEncoder::State {
             const uint32_t nLimit = segLimit;
             while (s < stop && n < nLimit) {
                 uint32_t v = Load32(w + s);
-                uint16_t* b = table + 2 * BucketHash<BucketBits>(v);
+                uint16_t* b = table + 2 * BucketHash(v, BucketBits);
                 // The next position's bucket is on its way while this one is judged.
-                MV_PREFETCH(table + 2 * BucketHash<BucketBits>(Load32(w + s + 1)));
+                MV_PREFETCH(table + 2 * BucketHash(Load32(w + s + 1), BucketBits));
                 uint32_t c0 = b[0], c1 = b[1];
                 b[1] = static_cast<uint16_t>(c0);
                 b[0] = static_cast<uint16_t>(s);
@@ -898,17 +896,17 @@ struct TDeflateEncoder::State {
                 if (best >= MinMatch) {
                     // The bucket of the position after the match is on its way
                     // while the positions inside it go into the table.
-                    MV_PREFETCH(table + 2 * BucketHash<BucketBits>(Load32(w + s + best)));
+                    MV_PREFETCH(table + 2 * BucketHash(Load32(w + s + best), BucketBits));
                     symbols[n++] = CountMatch(t, litFreq, distFreq, s - bestPos, best - MinMatch);
                     misses = 0;
                     // The positions inside the match: all of a short one; of a
                     // longer one every 8th and the last, which keeps most of
                     // the gain for a fraction of the work.
                     if (best <= insertAll) {
-                        for (uint32_t p = s + 1; p < s + best; ++p) BucketInsert<BucketBits>(table, w, p);
+                        for (uint32_t p = s + 1; p < s + best; ++p) BucketInsert(table, w, p, BucketBits);
                     } else {
-                        for (uint32_t p = s + 1; p < s + best - 1; p += QuickStep) BucketInsert<BucketBits>(table, w, p);
-                        BucketInsert<BucketBits>(table, w, s + best - 1);
+                        for (uint32_t p = s + 1; p < s + best - 1; p += QuickStep) BucketInsert(table, w, p, BucketBits);
+                        BucketInsert(table, w, s + best - 1, BucketBits);
                     }
                     s += best;
                 } else {
@@ -920,7 +918,7 @@ struct TDeflateEncoder::State {
                     uint32_t run = 1 + (misses++ >> QuickMissShift);
                     const uint32_t searched = s;
                     do {
-                        if (s != searched) BucketInsert<BucketBits>(table, w, s);
+                        if (s != searched) BucketInsert(table, w, s, BucketBits);
                         uint8_t c = w[s++];
                         symbols[n++] = LiteralSymbol(c);
                         ++litFreq[c];
