@@ -340,6 +340,20 @@ public:
     explicit ListViewDelegate(TListView* view) : View(view) {}
     TListView* View;
 
+    // The caption editor takes the table's palette, whose highlight is clear (see
+    // the constructor): its selected text gets the highlight back.
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (editor) {
+            QPalette palette = editor->palette();
+            palette.setColor(QPalette::Highlight, ToQColor(clHighlight));
+            palette.setColor(QPalette::HighlightedText, ToQColor(clHighlightText));
+            editor->setPalette(palette);
+        }
+        return editor;
+    }
+
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         if (!View) return;
         auto& impl = *View->FImpl;
@@ -671,6 +685,10 @@ TListView::TListView(TComponent* owner)
     QPalette palette = ItemViewPalette(table->palette());
     palette.setColor(QPalette::Button, ToQColor(clBtnFace));
     palette.setColor(QPalette::Window, ToQColor(clBtnFace));
+    // The delegate draws the selection itself, or none where the list is not focused
+    // and hides it; the table would fill selected cells with the palette's highlight
+    // first, and that would show through.
+    palette.setColor(QPalette::Highlight, Qt::transparent);
     table->setPalette(palette);
     AttachWidget(table);
     SetColor(clWindow);
